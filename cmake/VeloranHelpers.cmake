@@ -45,3 +45,47 @@ function(veloran_add_fuzzer)
     endif()
   endif()
 endfunction()
+
+# veloran_add_tests_in(DIR dir LIBS ... [LABELS ...])
+# Each DIR/*Test.cpp becomes a test executable of its own, named
+# <prefix>_<file>, so modules can add tests without editing CMake files.
+function(veloran_add_tests_in)
+  cmake_parse_arguments(T "" "DIR;PREFIX" "LIBS;LABELS;EXTRA_SOURCES" ${ARGN})
+  file(GLOB tests CONFIGURE_DEPENDS ${T_DIR}/*Test.cpp)
+  foreach(src ${tests})
+    get_filename_component(n ${src} NAME_WE)
+    veloran_add_test(NAME ${T_PREFIX}_${n} SOURCES ${src} ${T_EXTRA_SOURCES} LIBS ${T_LIBS} LABELS ${T_LABELS})
+  endforeach()
+endfunction()
+
+# veloran_add_fuzzers_in(DIR dir LIBS ...)
+# Each DIR/*Fuzz.cpp becomes a fuzz target; its seeds are in DIR/<name>_corpus/.
+function(veloran_add_fuzzers_in)
+  cmake_parse_arguments(F "" "DIR;PREFIX" "LIBS" ${ARGN})
+  file(GLOB fuzzers CONFIGURE_DEPENDS ${F_DIR}/*Fuzz.cpp)
+  foreach(src ${fuzzers})
+    get_filename_component(n ${src} NAME_WE)
+    veloran_add_fuzzer(NAME ${F_PREFIX}_${n} SOURCES ${src} LIBS ${F_LIBS} CORPUS ${F_DIR}/${n}_corpus)
+  endforeach()
+endfunction()
+
+# veloran_tex_fixture(NAME name SOURCE file.tex [FORMAT tex|etex])
+# Runs TeX at build time; the DVI lands in ${CMAKE_BINARY_DIR}/fixtures/<name>.dvi
+# and target fixture_<name> builds it. Tests find it through VELORAN_BINARY_DIR.
+find_program(VELORAN_TEX tex)
+function(veloran_tex_fixture)
+  cmake_parse_arguments(X "" "NAME;SOURCE;FORMAT" "" ${ARGN})
+  if(NOT X_FORMAT)
+    set(X_FORMAT tex)
+  endif()
+  set(outdir ${CMAKE_BINARY_DIR}/fixtures)
+  file(MAKE_DIRECTORY ${outdir})
+  add_custom_command(
+    OUTPUT ${outdir}/${X_NAME}.dvi
+    COMMAND ${CMAKE_COMMAND} -E copy ${X_SOURCE} ${outdir}/${X_NAME}.tex
+    COMMAND ${X_FORMAT} -interaction=batchmode -halt-on-error ${X_NAME}.tex > /dev/null
+    WORKING_DIRECTORY ${outdir}
+    DEPENDS ${X_SOURCE}
+    COMMENT "TeX fixture ${X_NAME}")
+  add_custom_target(fixture_${X_NAME} ALL DEPENDS ${outdir}/${X_NAME}.dvi)
+endfunction()
