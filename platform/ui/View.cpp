@@ -1,0 +1,44 @@
+#include "platform/ui/View.h"
+
+#include "platform/ui/Document.h"
+#include "platform/ui/FrameWnd.h"
+
+#if __has_include("platform/gdi/CDC.h")
+#include "platform/gdi/CDC.h"
+#endif
+
+CView::CView() = default;
+
+CView::~CView() {
+    if (CFrameWnd* f = GetParentFrame(); f && f->GetActiveView() == this) f->SetActiveView(nullptr, FALSE);
+    if (m_pDocument) m_pDocument->RemoveView(this);
+}
+
+CFrameWnd* CView::GetParentFrame() const {
+    for (CWnd* p = GetParent(); p; p = p->GetParent())
+        if (auto* f = dynamic_cast<CFrameWnd*>(p)) return f;
+    return nullptr;
+}
+
+void CView::OnInitialUpdate() { OnUpdate(nullptr, 0, nullptr); }
+
+void CView::OnUpdate(CView*, LPARAM, void*) { Invalidate(TRUE); }
+
+void CView::OnDraw(CDC*) {}
+
+void CView::OnPaint() {
+#if __has_include("platform/gdi/CDC.h")
+    std::unique_ptr<CDC> dc = CreateSurfaceDC(GetSurface());
+    OnDraw(dc.get());
+#else
+    // Until the device context exists, views draw straight into GetSurface().
+    OnDraw(nullptr);
+#endif
+}
+
+BOOL CView::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) {
+    if (DispatchOwn(nID, nCode, pExtra, pHandlerInfo)) return TRUE;
+    return m_pDocument && m_pDocument->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
+}
+
+void CView::PostNcDestroy() { delete this; }
