@@ -70,7 +70,10 @@ UiLanguage AfxLanguageFromEnvironment() {
     // The first non-empty variable decides, as for the C library's message catalogue.
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* v = std::getenv(name);
-        if (v && *v) return std::strncmp(v, "ko", 2) == 0 ? UiLanguage::Korean : UiLanguage::English;
+        if (!v || !*v) continue;
+        // The language code is what comes before "_", "." or "@" ("ko_KR.UTF-8").
+        bool korean = std::strncmp(v, "ko", 2) == 0 && (v[2] == '\0' || v[2] == '_' || v[2] == '.' || v[2] == '@');
+        return korean ? UiLanguage::Korean : UiLanguage::English;
     }
     return UiLanguage::English;
 }
