@@ -420,8 +420,11 @@ void CMDIFrameWnd::UpdateCmdUI() {
 void CMDIFrameWnd::OnUpdateFrameTitle(BOOL bAddToTitle) {
     if (!IsWindow()) return;
     CString title = m_strTitle;
-    CDocument* doc = GetActiveDocument();
-    if (bAddToTitle && (m_dwStyle & FWS_ADDTOTITLE) && doc) title += " - " + doc->GetTitle();
+    BOOL maximized = FALSE;
+    CMDIChildWnd* child = MDIGetActive(&maximized);
+    CDocument* doc = child ? child->GetActiveDocument() : nullptr;
+    // A maximised child adds " - [its title]" to this title itself.
+    if (bAddToTitle && (m_dwStyle & FWS_ADDTOTITLE) && doc && !maximized) title += " - " + doc->GetTitle();
     SetWindowText(title);
 }
 

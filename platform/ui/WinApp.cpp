@@ -109,7 +109,7 @@ void CRecentFileList::UpdateMenu(CCmdUI* pCmdUI) {
     }
     if (m_files.empty()) {
         first->setText(QString::fromUtf8(AfxLoadString(AFX_IDS_RECENT_FILE_EMPTY).c_str()));
-        first->setEnabled(false);
+        pCmdUI->Enable(FALSE);
         return;
     }
     auto label = [](int n, const CString& path) {
@@ -118,7 +118,7 @@ void CRecentFileList::UpdateMenu(CCmdUI* pCmdUI) {
         return QStringLiteral("&%1 %2").arg(n).arg(p);
     };
     first->setText(label(1, m_files[0]));
-    first->setEnabled(true);
+    pCmdUI->Enable(TRUE);
     auto* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd());
     QList<QAction*> actions = menu->actions();
     int at = int(actions.indexOf(first)) + 1;

@@ -9,6 +9,9 @@
 
 #include "platform/ui/UiDispatcher.h"
 
+// Qt's font database keeps fontconfig's caches to the end of the process.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
 inline QApplication& TestApp() {
     static int argc = 1;
     static char arg0[] = "platform_ui_test";
