@@ -251,7 +251,8 @@ int VrDviTTFMap::AppendTTFMapFile(const char* file) {
         e->next = hash_[bucket];
         hash_[bucket] = e;
     }
-    return 1;
+    // A read error is no end of file (a folder opens, but cannot be read).
+    return std::ferror(f) ? 0 : 1;
 }
 
 const VrDviTTFMap::Entry* VrDviTTFMap::GetEntry(const String8& name) const {
