@@ -14,3 +14,8 @@ foreach(src ${ttfcfg_files})
   list(APPEND ttfcfg_outputs ${out})
 endforeach()
 add_custom_target(ttfcfg ALL DEPENDS ${ttfcfg_outputs})
+
+# The test of the installed maps runs TeX and needs TeX Live's fonts.
+if(VELORAN_TESTS)
+  cmake_language(DEFER CALL set_tests_properties dvilib_InstallMapsTest PROPERTIES LABELS tex)
+endif()
