@@ -2,6 +2,7 @@
 // TeX uses resolves to an outline face on this machine, and each character
 // code lands on the right glyph of that face (its built-in encoding).
 #include "dvilib/VrDviTTFMap.h"
+#include "dvilib/FaceLists.h"
 
 #include <gtest/gtest.h>
 
@@ -178,9 +179,13 @@ $$\sum_{i=1}^n x_{i_j}^2 = \int_0^\infty e^{-t}\,dt \quad
 \bye
 )";
 
-TEST_F(InstallMapsTest, MapFilesAreInstalledAndRead) {
+TEST_F(InstallMapsTest, MapFilesAndFaceListsAreInstalled) {
     EXPECT_GE(mapFiles_, 6);
     EXPECT_FALSE(faces_->empty());
+    FaceLists lists;
+    ASSERT_EQ(1, lists.Read((MapDir + "/winfont.alt").c_str()));
+    for (int c = 0; c < 4; ++c) EXPECT_FALSE(lists.Names(c).empty()) << FaceLists::Heading(c);
+    EXPECT_STREQ("\xB9\xD9\xC5\xC1", lists.Names(0)[0].c_str());  // 바탕
 }
 
 TEST_F(InstallMapsTest, EveryFontOfAPlainTeXDocumentHasAFaceWithItsGlyphs) {
