@@ -67,7 +67,31 @@ bool Transfer(int fd, void* data, size_t size, bool sending, Clock::time_point d
     return true;
 }
 
+// The target length a message header announces; 0 for a bad header.
+uint32_t AnnouncedLength(std::string_view head) {
+    if (head.size() < 8 || head.compare(0, 4, std::string_view(kMagic, 4)) != 0) return 0;
+    return uint32_t((unsigned char)head[4]) | uint32_t((unsigned char)head[5]) << 8 |
+           uint32_t((unsigned char)head[6]) << 16 | uint32_t((unsigned char)head[7]) << 24;
+}
+
 }  // namespace
+
+std::string EncodeHandOverMessage(const std::string& target) {
+    std::string m(kMagic, 4);
+    uint32_t size = uint32_t(target.size());
+    for (int i = 0; i < 4; ++i) m += char((size >> (8 * i)) & 0xFF);
+    return m + target;
+}
+
+bool DecodeHandOverMessage(std::string_view message, std::string& target) {
+    target.clear();
+    uint32_t size = AnnouncedLength(message);
+    if (size == 0 || size > kMaxTarget || message.size() != 8 + size_t(size)) return false;
+    target.assign(message.substr(8));
+    if (IsHandOverTarget(target)) return true;
+    target.clear();
+    return false;
+}
 
 bool IsHandOverTarget(const std::string& target) {
     if (target.empty() || target.size() > kMaxTarget) return false;
@@ -174,20 +198,18 @@ void InstanceLock::HandleConnection(int fd) {
     socklen_t len = sizeof cred;
     if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0 || cred.uid != getuid()) return;
     auto deadline = Clock::now() + std::chrono::milliseconds(kPeerTimeoutMs);
-    char head[8];
-    if (!Transfer(fd, head, sizeof head, false, deadline) || std::memcmp(head, kMagic, 4) != 0) return;
-    uint32_t size = uint32_t((unsigned char)head[4]) | uint32_t((unsigned char)head[5]) << 8 |
-                    uint32_t((unsigned char)head[6]) << 16 | uint32_t((unsigned char)head[7]) << 24;
+    std::string message(8, '\0');
+    if (!Transfer(fd, message.data(), 8, false, deadline) || std::memcmp(message.data(), kMagic, 4) != 0) return;
+    uint32_t size = AnnouncedLength(message);
     char answer = 'N';
-    if (size == 0 || size > kMaxTarget) {
-        Transfer(fd, &answer, 1, true, deadline);
-        return;
-    }
-    std::string target(size, '\0');
-    if (!Transfer(fd, target.data(), size, false, deadline)) return;
-    if (IsHandOverTarget(target)) {
-        answer = 'K';
-        if (handler_) handler_(target);
+    if (size > 0 && size <= kMaxTarget) {
+        message.resize(8 + size_t(size));
+        if (!Transfer(fd, message.data() + 8, size, false, deadline)) return;
+        std::string target;
+        if (DecodeHandOverMessage(message, target)) {
+            answer = 'K';
+            if (handler_) handler_(target);
+        }
     }
     Transfer(fd, &answer, 1, true, deadline);
 }
@@ -203,13 +225,9 @@ bool InstanceLock::HandOver(const std::string& target, uint32_t timeoutMs) const
         if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
             int flags = fcntl(fd, F_GETFL);
             fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-            char msg[8];
-            std::memcpy(msg, kMagic, 4);
-            uint32_t size = uint32_t(target.size());
-            for (int i = 0; i < 4; ++i) msg[4 + i] = char((size >> (8 * i)) & 0xFF);
+            std::string msg = EncodeHandOverMessage(target);
             char answer = 0;
-            bool ok = Transfer(fd, msg, sizeof msg, true, deadline) &&
-                      Transfer(fd, const_cast<char*>(target.data()), target.size(), true, deadline) &&
+            bool ok = Transfer(fd, msg.data(), msg.size(), true, deadline) &&
                       Transfer(fd, &answer, 1, false, deadline) && answer == 'K';
             close(fd);
             return ok;

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <thread>
 
 namespace sys {
@@ -64,6 +65,11 @@ private:
     std::thread thread_;
     RequestHandler handler_;
 };
+
+// One hand-over message for a target, and its reading: false when the
+// message is malformed or its target is not acceptable.
+std::string EncodeHandOverMessage(const std::string& target);
+bool DecodeHandOverMessage(std::string_view message, std::string& target);
 
 // A target the running instance accepts: an absolute path, or a web address
 // ("scheme://..."), without NUL bytes and at most 32 KiB long.

@@ -192,6 +192,12 @@ void Process::CloseStdin() { CloseFd(in_); }
 
 void Process::CloseStdout() { CloseFd(out_); }
 
+int Process::TakeStdout() {
+    int fd = out_;
+    out_ = -1;
+    return fd;
+}
+
 bool Process::Reap(bool block) {
     if (pid_ <= 0) return false;
     if (exitCode_) return true;

@@ -49,6 +49,9 @@ public:
     bool WriteStdin(const void* data, size_t size);
     void CloseStdin();
     void CloseStdout();
+    // Hands the parent's read end of the standard output over to the caller,
+    // who closes it; -1 when there is none.
+    int TakeStdout();
     // Descriptors of the parent's pipe ends, -1 when not piped or closed.
     int StdinFd() const { return in_; }
     int StdoutFd() const { return out_; }

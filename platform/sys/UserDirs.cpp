@@ -23,6 +23,13 @@ std::string StripTrailingSlashes(std::string s) {
 
 }  // namespace
 
+std::string ExecutablePath() {
+    char buf[4096];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
+    if (n <= 0 || size_t(n) >= sizeof buf) return std::string();
+    return std::string(buf, size_t(n));
+}
+
 std::string ConfigDir() {
     std::string dir = Env("VELORAN_CONFIG_HOME");
     if (!dir.empty()) return StripTrailingSlashes(dir);

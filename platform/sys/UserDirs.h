@@ -1,9 +1,13 @@
-// Per-user folders of the program: settings, runtime files and temporary files.
+// Folders of the program: its own executable, and the per-user folders for
+// settings, runtime files and temporary files.
 #pragma once
 
 #include <string>
 
 namespace sys {
+
+// Full path of the running program's executable; "" when unknown.
+std::string ExecutablePath();
 
 // The settings folder: $VELORAN_CONFIG_HOME, else $XDG_CONFIG_HOME/veloran,
 // else $HOME/.config/veloran. No trailing separator. Not created.

@@ -77,10 +77,7 @@ char RawRequest(const std::string& socketPath, const std::string& bytes) {
 }
 
 std::string Message(const std::string& text, const char* magic = "VRV1") {
-    std::string m(magic, 4);
-    uint32_t n = uint32_t(text.size());
-    for (int i = 0; i < 4; ++i) m += char((n >> (8 * i)) & 0xFF);
-    return m + text;
+    return std::string(magic, 4) + EncodeHandOverMessage(text).substr(4);
 }
 
 }  // namespace
@@ -184,6 +181,17 @@ TEST(InstanceLock, LeavingRemovesTheSocketAndFreesTheLock) {
     std::filesystem::permissions(open.Path(), std::filesystem::perms::all);
     EXPECT_EQ(InstanceLock(kName, open.Path()).Acquire(), InstanceLock::State::Failed);
     EXPECT_EQ(InstanceLock("a/b", dir.Path()).Acquire(), InstanceLock::State::Failed);
+}
+
+TEST(InstanceLock, MessagesEncodeAndDecode) {
+    std::string target;
+    EXPECT_EQ(EncodeHandOverMessage("/a.dvi"), std::string("VRV1\x06\0\0\0/a.dvi", 14));
+    EXPECT_TRUE(DecodeHandOverMessage(EncodeHandOverMessage("/a.dvi"), target));
+    EXPECT_EQ(target, "/a.dvi");
+    EXPECT_FALSE(DecodeHandOverMessage(EncodeHandOverMessage("/a.dvi") + "x", target));  // trailing bytes
+    EXPECT_FALSE(DecodeHandOverMessage(EncodeHandOverMessage("/a.dvi").substr(0, 10), target));
+    EXPECT_FALSE(DecodeHandOverMessage(EncodeHandOverMessage("a.dvi"), target));
+    EXPECT_TRUE(target.empty());
 }
 
 TEST(InstanceLock, TargetsFromTheCommandLine) {
