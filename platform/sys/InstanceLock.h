@@ -39,8 +39,9 @@ public:
     State GetState() const { return state_; }
 
     // First instance: takes hand-overs on a thread of its own and calls the
-    // handler there, once per valid target, in arrival order. False when not
-    // Acquired, already serving, or the socket could not be made.
+    // handler there, once per valid target, in arrival order. The handler
+    // should only queue the target (for the UI thread) and return. False when
+    // not Acquired, already serving, or the socket could not be made.
     bool Serve(RequestHandler handler);
     void StopServing();
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/sys/Process.h"
+#include "platform/sys/UserDirs.h"
 #include "platform/sys/tests/ScratchDir.h"
 
 using sys::Process;
@@ -144,4 +145,10 @@ TEST(Process, DetachedStart) {
                                 Process::Stream::Null)));
     EXPECT_TRUE(wait.Wait());
     EXPECT_EQ(wait.ExitCode(), 0);
+}
+
+TEST(Process, OwnExecutablePath) {
+    std::string exe = sys::ExecutablePath();
+    EXPECT_EQ(exe, std::filesystem::canonical("/proc/self/exe").string());
+    EXPECT_NE(exe.find("platform_sys_ProcessTest"), std::string::npos);
 }
