@@ -7,6 +7,7 @@
 
 #include <cerrno>
 
+#include "platform/sys/FileSearch.h"
 #include "platform/sys/UserDirs.h"
 
 namespace sys {
@@ -203,6 +204,10 @@ bool Registry::Modify(RegRoot root, const std::function<bool(RegKey&)>& change) 
     if (!WriteFileAtomically(dir_, r.file, FormatRegistry(updated))) return false;
     r.tree = std::move(updated);
     r.stamp = StampOf(r.file);
+    // New files are only written under the lock file, so any other one left
+    // now was left by a writer that died.
+    for (const FoundFile& f : FindFiles(r.file + ".*.tmp"))
+        if (!f.isDirectory) unlink(f.path.c_str());
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sys/FileSearch.h"
 #include "platform/sys/Registry.h"
 #include "platform/sys/UserDirs.h"
 #include "platform/sys/tests/ScratchDir.h"
@@ -218,7 +219,9 @@ TEST(Registry, CrashWhileWritingLeavesTheOldFile) {
 
     auto reg = Registry::OpenDirectory(dir.Path());
     EXPECT_EQ(reg->GetString(HKCU, key, "DLLPath"), "/usr/lib/old/");
+    EXPECT_EQ(FindFiles(dir / "hkcu.reg.*.tmp").size(), 1u);  // the dead writer's half file
     ASSERT_TRUE(reg->SetString(HKCU, key, "LibPath", "/usr/share/gs"));
+    EXPECT_TRUE(FindFiles(dir / "hkcu.reg.*.tmp").empty());  // cleared by the next writer
     EXPECT_EQ(Registry::OpenDirectory(dir.Path())->GetString(HKCU, key, "LibPath"), "/usr/share/gs");
 }
 
