@@ -11,6 +11,7 @@
 #include "platform/ui/DocTemplate.h"
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/RegistryProfileStore.h"
 #include "platform/ui/StringTable.h"
 #include "platform/ui/View.h"
 #include "platform/ui/WinApp.h"
@@ -381,6 +382,40 @@ TEST(CommandLine, FlagsAndFileName) {
         EXPECT_EQ(info.m_strFileName.str(), c.file);
         EXPECT_EQ(bool(info.m_bRunEmbedded), c.embedded);
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(Profile, RegistryBackedStoreRoundTripsThroughFiles) {
+    TestApp();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    std::unique_ptr<sys::Registry> reg = sys::Registry::OpenDirectory(dir.path().toStdString());
+    {
+        CWinApp app("P");
+        app.SetProfileStore(std::make_shared<RegistryProfileStore>(*reg));
+        app.SetRegistryKey("Veloran");
+        app.SetProfileName("Veloran Viewer 5.0");
+        app.LoadStdProfileSettings(5);
+        app.AddToRecentFileList("/tmp/b.dvi");
+        app.AddToRecentFileList("/tmp/a.dvi");
+        EXPECT_TRUE(app.WriteProfileInt("Settings", "Window Left", -3));
+        EXPECT_EQ(app.ExitInstance(), 0);
+    }
+    std::unique_ptr<sys::Registry> again = sys::Registry::OpenDirectory(dir.path().toStdString());
+    EXPECT_EQ(again->GetString(sys::RegRoot::CurrentUser, "software\\veloran\\Veloran Viewer 5.0\\Recent File List",
+                               "File1"),
+              std::optional<std::string>("/tmp/a.dvi"));
+    CWinApp app("P");
+    app.SetProfileStore(std::make_shared<RegistryProfileStore>(*again));
+    app.SetRegistryKey("Veloran");
+    app.SetProfileName("Veloran Viewer 5.0");
+    EXPECT_EQ(int(app.GetProfileInt("Settings", "Window Left", 0)), -3);
+    app.LoadStdProfileSettings(5);
+    ASSERT_EQ(app.GetRecentFileList()->GetCount(), 2);
+    EXPECT_EQ((*app.GetRecentFileList())[1].str(), "/tmp/b.dvi");
 }
 
 } // namespace
