@@ -30,10 +30,9 @@ void CView::OnPaint() {
 #if __has_include("platform/gdi/CDC.h")
     std::unique_ptr<CDC> dc = CreateSurfaceDC(GetSurface());
     OnDraw(dc.get());
-#else
-    // Until the device context exists, views draw straight into GetSurface().
-    OnDraw(nullptr);
 #endif
+    // Without the GDI layer's device context there is nothing to hand to
+    // OnDraw; views then paint into GetSurface() in their own OnPaint.
 }
 
 BOOL CView::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) {

@@ -225,7 +225,7 @@ BOOL CWnd::Create(const char*, const char* lpszWindowName, DWORD dwStyle, const 
 void CWnd::AttachWidget(QWidget* widget, CWnd* pParent) {
     m_widget = widget;
     m_pParentWnd = pParent;
-    m_life = std::make_shared<int>(0);
+    m_life.store(std::make_shared<int>(0));
     widget->setProperty(kWndProperty, QVariant::fromValue(reinterpret_cast<quintptr>(this)));
     m_surface.Resize(widget->width(), widget->height());
     m_clientWidth = widget->width();
@@ -240,7 +240,7 @@ void CWnd::AttachWidget(QWidget* widget, CWnd* pParent) {
 
 void CWnd::WidgetGone() {
     // The widget was deleted by its parent: the window is destroyed.
-    if (!m_life) return;
+    if (!m_life.load()) return;
     OnDestroy();
     DetachAndRelease(true);
 }
@@ -251,8 +251,7 @@ void CWnd::DetachAndRelease(bool callPostNcDestroy) {
         timer->deleteLater();
     }
     m_timers.clear();
-    bool had = m_life != nullptr;
-    m_life.reset();
+    bool had = m_life.exchange(nullptr) != nullptr;
     m_destroying = false;
     if (QWidget* w = m_widget.data()) {
         m_widget = nullptr;

@@ -53,7 +53,8 @@ public:
     virtual QWidget* GetClientWidget() const { return m_widget; }
     BOOL IsWindow() const { return m_widget != nullptr; }
     static CWnd* FromWidget(const QWidget* widget);
-    WndGuard GetGuard() const { return m_life; }
+    // Safe from any thread while the CWnd object itself exists.
+    WndGuard GetGuard() const { return m_life.load(); }
 
     CWnd* GetParent() const;
     UINT GetDlgCtrlID() const { return m_nID; }
@@ -149,7 +150,7 @@ private:
     CWnd* m_pParentWnd = nullptr;
     UINT m_nID = 0;
     WindowSurface m_surface;
-    std::shared_ptr<const void> m_life;
+    std::atomic<std::shared_ptr<const void>> m_life;
     std::map<UINT_PTR, QTimer*> m_timers;
     bool m_paintPending = false;
     bool m_destroying = false;

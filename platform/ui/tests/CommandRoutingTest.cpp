@@ -335,6 +335,30 @@ TEST_F(Routing, EmptyRecentListShowsDisabledPlaceholder) {
     EXPECT_EQ(first->text().toStdString(), "Recent File");
 }
 
+TEST_F(Routing, InPlaceFrameHoldsAViewAtTheGivenPosition) {
+    CDocTemplate* t = app->GetDocManager()->GetTemplates().front().get();
+    EXPECT_EQ(t->OpenDocumentInPlace(), nullptr); // no server information yet
+    t->SetServerInfo(130, 130, AfxFactoryAs<COleDocIPFrameWnd, CFrameWnd>());
+    CDocument* doc = t->OpenDocumentInPlace();
+    ASSERT_NE(doc, nullptr);
+    ASSERT_EQ(doc->GetViews().size(), 1u);
+    CView* view = doc->GetViews().front();
+    auto* frame = dynamic_cast<COleDocIPFrameWnd*>(view->GetParentFrame());
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->GetActiveView(), view);
+    frame->MoveWindow(0, 0, 400, 300);
+    CRect pos(150, 0, 400, 300);
+    frame->RepositionFrame(&pos, &pos);
+    PumpPending();
+    EXPECT_EQ(view->GetWidget()->geometry().left(), 150);
+    // Commands of the in-place frame go to its view and document.
+    frame->OnCommand(ID_BY_DOC);
+    EXPECT_EQ(g_calls["doc"], 1);
+    frame->DestroyWindow();
+    PumpPending();
+    EXPECT_EQ(app->GetDocManager()->GetOpenDocumentCount(), 0);
+}
+
 TEST(Profile, ExplicitProfilesSectionsAndDeletes) {
     TestApp();
     CWinApp app("P");
