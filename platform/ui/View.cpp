@@ -3,8 +3,8 @@
 #include "platform/ui/Document.h"
 #include "platform/ui/FrameWnd.h"
 
-#if __has_include("platform/gdi/CDC.h")
-#include "platform/gdi/CDC.h"
+#if __has_include("platform/gdi/DC.h")
+#include "platform/gdi/DC.h"
 #endif
 
 CView::CView() = default;
@@ -27,9 +27,9 @@ void CView::OnUpdate(CView*, LPARAM, void*) { Invalidate(TRUE); }
 void CView::OnDraw(CDC*) {}
 
 void CView::OnPaint() {
-#if __has_include("platform/gdi/CDC.h")
+#if __has_include("platform/gdi/DC.h")
     std::unique_ptr<CDC> dc = CreateSurfaceDC(GetSurface());
-    OnDraw(dc.get());
+    if (dc) OnDraw(dc.get());
 #endif
     // Without the GDI layer's device context there is nothing to hand to
     // OnDraw; views then paint into GetSurface() in their own OnPaint.

@@ -88,7 +88,7 @@ public:
     // The back buffer, sized to the client area.
     WindowSurface& GetSurface() { return m_surface; }
     const WindowSurface& GetSurface() const { return m_surface; }
-#if __has_include("platform/gdi/CDC.h")
+#if __has_include("platform/gdi/DC.h")
     // A device context on the back buffer, usable outside paint events.
     std::unique_ptr<CDC> GetSurfaceDC();
 #endif

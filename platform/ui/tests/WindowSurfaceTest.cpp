@@ -9,6 +9,7 @@
 
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/Cursor.h"
+#include "platform/ui/View.h"
 #include "platform/ui/VirtualKeys.h"
 #include "platform/ui/Wnd.h"
 #include "platform/ui/tests/QtTestApp.h"
@@ -86,6 +87,40 @@ TEST(WindowSurface, InvalidateFromWorkerPaintsOnUiThread) {
     PumpPending();
     EXPECT_EQ(wnd.paints, before + 1);
 }
+
+#if __has_include("platform/gdi/DC.h")
+#include "platform/gdi/DC.h"
+
+// A view draws through OnDraw with a device context on its back buffer,
+// in a paint and outside one.
+TEST(WindowSurface, ViewDrawsThroughDeviceContext) {
+    TestApp();
+    struct DrawView : CView {
+        int draws = 0;
+        void OnDraw(CDC* pDC) override {
+            ++draws;
+            pDC->FillSolidRect(0, 0, 40, 30, RGB(0x10, 0x20, 0x30));
+            pDC->FillSolidRect(5, 5, 10, 10, RGB(0xF0, 0x80, 0x00));
+        }
+    };
+    auto* view = new DrawView;
+    ASSERT_TRUE(view->Create(nullptr, "v", WS_VISIBLE, CRect(0, 0, 40, 30), nullptr, 0));
+    PumpPending();
+    view->Invalidate();
+    view->UpdateWindow();
+    EXPECT_GE(view->draws, 1);
+    EXPECT_EQ(view->GetSurface().Row(20)[30], 0xFF102030u);
+    EXPECT_EQ(view->GetSurface().Row(7)[7], 0xFFF08000u);
+    QImage shown = view->GetWidget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown.pixel(7, 7), 0xFFF08000u);
+    std::unique_ptr<CDC> dc = view->GetSurfaceDC();
+    ASSERT_NE(dc, nullptr);
+    dc->FillSolidRect(0, 0, 2, 2, RGB(0xFF, 0, 0));
+    dc.reset();
+    EXPECT_EQ(view->GetSurface().Row(1)[1], 0xFFFF0000u);
+    view->DestroyWindow(); // deletes the view
+}
+#endif
 
 class InputWnd : public CWnd {
 public:
