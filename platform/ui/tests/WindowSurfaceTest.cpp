@@ -14,6 +14,10 @@
 #include "platform/ui/Wnd.h"
 #include "platform/ui/tests/QtTestApp.h"
 
+#if __has_include("platform/gdi/DC.h")
+#include "platform/gdi/DC.h"
+#endif
+
 namespace {
 
 // Paints a frame of one colour around a rectangle of another, straight into
@@ -89,8 +93,6 @@ TEST(WindowSurface, InvalidateFromWorkerPaintsOnUiThread) {
 }
 
 #if __has_include("platform/gdi/DC.h")
-#include "platform/gdi/DC.h"
-
 // A view draws through OnDraw with a device context on its back buffer,
 // in a paint and outside one.
 TEST(WindowSurface, ViewDrawsThroughDeviceContext) {
