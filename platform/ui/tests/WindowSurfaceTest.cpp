@@ -14,9 +14,7 @@
 #include "platform/ui/Wnd.h"
 #include "platform/ui/tests/QtTestApp.h"
 
-#if __has_include("platform/gdi/DC.h")
-#include "platform/gdi/DC.h"
-#endif
+#include "platform/ui/WindowDC.h"
 
 namespace {
 
@@ -92,7 +90,7 @@ TEST(WindowSurface, InvalidateFromWorkerPaintsOnUiThread) {
     EXPECT_EQ(wnd.paints, before + 1);
 }
 
-#if __has_include("platform/gdi/DC.h")
+#ifdef VELORAN_UI_WINDOW_DC
 // A view draws through OnDraw with a device context on its back buffer,
 // in a paint and outside one.
 TEST(WindowSurface, ViewDrawsThroughDeviceContext) {
@@ -120,7 +118,29 @@ TEST(WindowSurface, ViewDrawsThroughDeviceContext) {
     dc->FillSolidRect(0, 0, 2, 2, RGB(0xFF, 0, 0));
     dc.reset();
     EXPECT_EQ(view->GetSurface().Row(1)[1], 0xFFFF0000u);
+    {
+        CClientDC client(view);
+        client.FillSolidRect(38, 28, 2, 2, RGB(0, 0xFF, 0));
+    }
+    PumpPending();
+    EXPECT_EQ(view->GetWidget()->grab().toImage().pixel(39, 29), 0xFF00FF00u);
     view->DestroyWindow(); // deletes the view
+}
+
+// The paint handler the system's views use: a CPaintDC on the window.
+TEST(WindowSurface, PaintHandlerWithPaintDC) {
+    TestApp();
+    struct PaintDCWnd : CWnd {
+        void OnPaint() override {
+            CPaintDC dc(this);
+            dc.FillSolidRect(0, 0, 4, 4, RGB(1, 2, 3));
+        }
+    } wnd;
+    ASSERT_TRUE(wnd.Create(nullptr, "p", WS_VISIBLE, CRect(0, 0, 8, 8), nullptr, 0));
+    wnd.Invalidate();
+    wnd.UpdateWindow();
+    EXPECT_EQ(wnd.GetSurface().Row(3)[3], 0xFF010203u);
+    EXPECT_EQ(wnd.GetSurface().Row(5)[5], 0xFFFFFFFFu);
 }
 #endif
 
