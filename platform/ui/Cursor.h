@@ -1,6 +1,6 @@
 // Cursors by resource id and the standard cursors. SetCursor applies to the
 // window under the pointer (the one whose OnSetCursor runs), as the system's
-// code expects from WM_SETCURSOR handling.
+// code expects from WM_SETCURSOR handling. UI thread only.
 #pragma once
 
 #include <QCursor>

@@ -25,6 +25,14 @@
 
 namespace {
 
+// True while owner is the window of w or of one of its parents; a frame
+// widget outliving its CWnd (deleted later) then sends it nothing.
+bool OwnerAlive(const QWidget* w, const CWnd* owner) {
+    for (; w; w = w->parentWidget())
+        if (CWnd::FromWidget(w) == owner) return owner != nullptr;
+    return false;
+}
+
 // The body of every frame: routes closing and dropped files to the frame.
 class FrameBody : public QMainWindow {
 public:
@@ -35,19 +43,17 @@ public:
         layout->setSpacing(0);
         setCentralWidget(client);
     }
-    void Detach() { owner_ = nullptr; }
-
 protected:
     void closeEvent(QCloseEvent* e) override {
         e->ignore();
-        if (owner_) owner_->OnClose();
+        if (OwnerAlive(this, owner_)) owner_->OnClose();
     }
     void dragEnterEvent(QDragEnterEvent* e) override {
         if (e->mimeData()->hasUrls()) e->acceptProposedAction();
     }
     void dropEvent(QDropEvent* e) override {
         CWinApp* app = AfxGetApp();
-        if (!app) return;
+        if (!app || !OwnerAlive(this, owner_)) return;
         for (const QUrl& url : e->mimeData()->urls())
             if (url.isLocalFile()) app->OpenDocumentFile(url.toLocalFile().toStdString().c_str());
         e->acceptProposedAction();
@@ -64,7 +70,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* e) override {
         e->ignore();
-        if (owner_) owner_->OnClose();
+        if (OwnerAlive(this, owner_)) owner_->OnClose();
     }
 
 private:
@@ -337,7 +343,6 @@ void CFrameWnd::OnDestroy() {
     for (CControlBar* b : m_bars) b->m_pDockSite = nullptr;
     m_bars.clear();
     m_pStatusBar = nullptr;
-    if (auto* body = dynamic_cast<FrameBody*>(m_body.data())) body->Detach();
     CWinApp* app = AfxGetApp();
     if (app && app->m_pMainWnd == this) {
         app->m_pMainWnd = nullptr;
