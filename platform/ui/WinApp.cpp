@@ -166,7 +166,9 @@ int CWinApp::Run() {
         m_idleTimer->start(250);
     }
     QApplication::exec();
-    m_idleTimer->stop();
+    // Qt objects go before the QApplication does.
+    delete m_idleTimer;
+    m_idleTimer = nullptr;
     return ExitInstance();
 }
 
