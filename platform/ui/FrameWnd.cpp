@@ -346,7 +346,8 @@ void CFrameWnd::OnDestroy() {
     CWinApp* app = AfxGetApp();
     if (app && app->m_pMainWnd == this) {
         app->m_pMainWnd = nullptr;
-        QCoreApplication::quit();
+        // As the end of the message loop: no window gets a say.
+        QCoreApplication::exit(0);
     }
 }
 

@@ -335,6 +335,16 @@ TEST_F(Routing, EmptyRecentListShowsDisabledPlaceholder) {
     EXPECT_EQ(first->text().toStdString(), "Recent File");
 }
 
+TEST_F(Routing, ExitCommandEndsTheEventLoopAndExitInstanceSavesRecentFiles) {
+    std::string a = MakeFile("a.tst");
+    ASSERT_NE(app->OpenDocumentFile(a.c_str()), nullptr);
+    UiDispatcher::Post([this] { main->OnCommand(ID_APP_EXIT); });
+    EXPECT_EQ(app->Run(), 0);
+    EXPECT_EQ(app->m_pMainWnd, nullptr);
+    EXPECT_EQ(app->GetDocManager()->GetOpenDocumentCount(), 0);
+    EXPECT_EQ(app->GetProfileString("Recent File List", "File1").str(), a);
+}
+
 TEST_F(Routing, InPlaceFrameHoldsAViewAtTheGivenPosition) {
     CDocTemplate* t = app->GetDocManager()->GetTemplates().front().get();
     EXPECT_EQ(t->OpenDocumentInPlace(), nullptr); // no server information yet
