@@ -197,6 +197,7 @@ protected:
 
     // For subclasses and specials: the scan colour stack and background.
     int GetScanColorStackSize() const { return colorStackSize_; }
+    const COLORREF* GetScanColorStack() const { return colorStack_; }
     COLORREF GetScanBackgroundColor() const { return background_; }
 
 private:
