@@ -69,11 +69,12 @@ public:
         }
         for (unsigned char c : text) w.WriteUInt8(c);
     }
-    void FontDef(int op, unsigned k, const std::string& name, int s = 655360, unsigned d = 655360) {
+    void FontDef(int op, unsigned k, const std::string& name, int s = 655360, unsigned d = 655360,
+                 unsigned checksum = 0x12345678) {
         w.WriteUInt8(op);
         int n = dviop::SizeByte(uint8_t(op));
         for (int i = n - 1; i >= 0; --i) w.WriteUInt8(int((k >> (8 * i)) & 0xff));
-        w.WriteUInt32(0x12345678);
+        w.WriteUInt32(int(checksum));
         w.WriteInt32(s);
         w.WriteUInt32(int(d));
         w.WriteUInt8(0);
