@@ -1,6 +1,8 @@
 #include "dvilib/VrDvi.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 #include <cmath>
 #include <string>
 
@@ -12,35 +14,54 @@
 #include "dvilib/VrDviFont.h"
 #include "platform/sys/NamedBlock.h"
 
-// The reader's file stream: a read-only binary stream that keeps its own
-// position count (so offsets stay right after a read met the end of the
-// file) and knows how many bytes the file held when it was opened.
+// The reader's file stream: a read-only binary stream over the file that
+// reads it in large blocks and keeps its own position, so that offsets stay
+// right after a read met the end of the file. It knows how many bytes the
+// file held when it was opened.
 class VrDvi::DviStream : public BinInFileStream {
 public:
-    explicit DviStream(const String8& path) {
-        rdbuf()->pubsetbuf(buffer_, sizeof buffer_);
+    explicit DviStream(const String8& path) : buf_(kBlock) {
         open(path.c_str());
         if (!is_open()) throw FileOpenError(path.c_str());
         seekg(0, std::ios::end);
         size_ = long(tellg());
-        seekg(0, std::ios::beg);
         if (size_ < 0) size_ = 0;
+        seekg(0, std::ios::beg);
     }
 
-    long Pos() const { return pos_; }
-    long Left() const { return size_ > pos_ ? size_ - pos_ : 0; }
+    long Pos() const { return base_ + long(cur_); }
+    long Left() const { return size_ > Pos() ? size_ - Pos() : 0; }
+    bool Good() const override { return !atEnd_; }
+    int ReadUInt8() override { return Byte(); }
+
     void Seek(long at) {
+        if (at >= base_ && at <= base_ + long(end_)) {
+            cur_ = size_t(at - base_);
+            return;
+        }
         clear();
         seekg(at);
-        pos_ = at;
+        base_ = at;
+        cur_ = end_ = 0;
+    }
+    // Passes a run of set_char opcodes (bytes below 128) within the block.
+    void SkipChars() {
+        const unsigned char* p = buf_.data() + cur_;
+        const unsigned char* e = buf_.data() + end_;
+        while (p < e && *p < 128) ++p;
+        cur_ = size_t(p - buf_.data());
     }
     int Byte() {
-        ++pos_;
-        return ReadUInt8();
+        if (cur_ == end_ && !Fill()) {
+            atEnd_ = true;
+            return 0xFF;
+        }
+        return buf_[cur_++];
     }
     unsigned Unsigned(int n) {
-        pos_ += n;
-        return ReadBytes(n);
+        unsigned v = 0;
+        for (int i = 0; i < n; ++i) v = v << 8 | unsigned(Byte());
+        return v;
     }
     int Signed(int n) {
         unsigned v = Unsigned(n);
@@ -48,14 +69,23 @@ public:
         return int(v);
     }
     void Skip(long n) {
-        pos_ += n;
-        ignore(n);
+        if (long(end_ - cur_) >= n) cur_ += size_t(n);
+        else Seek(Pos() + n);
     }
     // Reads n bytes; false when the file held fewer.
     bool Bytes(char* out, long n) {
-        pos_ += n;
-        read(out, n);
-        return gcount() == n;
+        while (n > 0) {
+            if (cur_ == end_ && !Fill()) {
+                atEnd_ = true;
+                return false;
+            }
+            size_t take = std::min(size_t(n), end_ - cur_);
+            std::memcpy(out, buf_.data() + cur_, take);
+            cur_ += take;
+            out += take;
+            n -= long(take);
+        }
+        return true;
     }
     String8 Text(int n) {
         std::string s(size_t(n), '\0');
@@ -64,9 +94,23 @@ public:
     }
 
 private:
-    char buffer_[1 << 16];
+    static constexpr size_t kBlock = 1 << 17;
+
+    bool Fill() {
+        base_ += long(end_);
+        cur_ = end_ = 0;
+        if (atEnd_) return false;
+        read(reinterpret_cast<char*>(buf_.data()), std::streamsize(buf_.size()));
+        end_ = size_t(gcount());
+        return end_ > 0;
+    }
+
+    std::vector<unsigned char> buf_;
+    size_t cur_ = 0;
+    size_t end_ = 0;
+    long base_ = 0;  // file offset of buf_[0]
     long size_ = 0;
-    long pos_ = 0;
+    bool atEnd_ = false;
 };
 
 VrDvi::VrDvi() : extFontIndex_(new ItrnFont*[kExtFontIndexSize]) {
@@ -232,7 +276,9 @@ void VrDvi::NewPageWritten(int nPages) {
         std::vector<COLORREF> stackAtBop;
 
         for (;;) {
+            in.SkipChars();
             int op = in.Byte();
+            if (op < 128) continue;  // set_char
             if (!in.Good()) {
                 SetInvalid("the file ends inside a page");
                 break;
