@@ -71,6 +71,7 @@ TEST_F(GSJobs, EpsJobRendersTheBoxItIsGiven) {
     // 36 x 18 points at 144 dpi: 72 x 36 pixels; the picture's box starts at (100, 200).
     ASSERT_EQ(gs->StartGSJob(144, 144, 72, 36, 8, &out, -1, -1), 1);
     EXPECT_EQ(gs->ProcessPSCommand("-100 -200 translate\n"), 0);
+    EXPECT_EQ(gs->ProcessPSCommand("mark /GraphicsAlphaBits 4 /TextAlphaBits 4 currentdevice putdeviceprops pop\n"), 0);
     EXPECT_EQ(gs->ProcessPSCommand("0 setgray 100 200 18 18 rectfill\n"), 0);
     EXPECT_EQ(gs->ProcessPSCommand("showpage\n"), 0);
     EXPECT_EQ(gs->EndGSJob(), 0);
