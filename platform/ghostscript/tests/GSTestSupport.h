@@ -5,6 +5,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -74,8 +75,17 @@ public:
     }
 };
 
-// A folder for test files under the build tree: outside /tmp, so that
-// Ghostscript's SAFER mode does not let jobs read them unless permitted.
+// Ghostscript lets every job read its temporary folder (TMPDIR, else /tmp).
+// The tests give it a folder of its own, so that their files, even in a build
+// tree under /tmp, are readable only when a job is granted them.
+inline const bool kGSTestTempDirSet = [] {
+    std::filesystem::path tmp = std::filesystem::path(VELORAN_BINARY_DIR) / "testdata" / "ghostscript-tmp";
+    std::filesystem::create_directories(tmp);
+    setenv("TMPDIR", tmp.c_str(), 1);
+    return true;
+}();
+
+// A folder for test files under the build tree.
 inline std::filesystem::path GSTestDir(const std::string& name) {
     std::filesystem::path dir = std::filesystem::path(VELORAN_BINARY_DIR) / "testdata" / "ghostscript" / name;
     std::filesystem::remove_all(dir);
