@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -239,6 +240,13 @@ int GS::StartGSJob(const std::vector<String8>& args, PageOutputter* out) {
         EndGSJob();
         return 0;
     }
+    // Ghostscript lets jobs read its temporary folder, which holds other
+    // documents' temporary files too; a job reads only what it is given.
+    const char* tmp = std::getenv("TMPDIR");
+    std::string tmpDir = tmp && *tmp ? tmp : "/tmp";
+    while (tmpDir.size() > 1 && tmpDir.back() == '/') tmpDir.pop_back();
+    for (const std::string& entry : {tmpDir + "/*", tmpDir + "//*"})
+        gsapi_remove_control_path(inst, GS_PERMIT_FILE_READING, entry.c_str());
     job->runBegun = 1;
     return 1;
 }

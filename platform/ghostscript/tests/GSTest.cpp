@@ -136,6 +136,17 @@ TEST_F(GSJobs, RunsFilesWithAwkwardNamesAndNothingElse) {
     EXPECT_EQ(out.pages.size(), 1u);
     EXPECT_NE(out.AllText().find("invalidfileaccess"), std::string::npos) << out.AllText();
 
+    // Nor one in Ghostscript's own temporary folder, where other documents'
+    // temporary copies are kept.
+    const char* tmp = getenv("TMPDIR");
+    ASSERT_NE(tmp, nullptr);
+    std::filesystem::path inTemp = WriteFile(std::filesystem::path(tmp) / "htp1A.tmp", kSquares);
+    RecordingOutputter out3;
+    ASSERT_EQ(gs->StartGSJob(BitmapJobArgs(24, "-g70x30"), &out3), 1);
+    EXPECT_LT(gs->ProcessPSCommand((PSStringLiteral(inTemp.c_str()) + " run\n").c_str()), 0);
+    gs->EndGSJob();
+    EXPECT_TRUE(out3.pages.empty());
+
     // A relative name works too, and a missing file is an error.
     RecordingOutputter out2;
     ASSERT_EQ(gs->StartGSJob(BitmapJobArgs(24, "-g70x30"), &out2), 1);
@@ -149,7 +160,9 @@ TEST_F(GSJobs, RunsFilesWithAwkwardNamesAndNothingElse) {
 }
 
 TEST_F(GSJobs, ConvertsToPdfAndCountsItsPages) {
-    auto dir = GSTestDir("convert");
+    // In the temporary folder, where the viewer keeps its copies.
+    std::filesystem::path dir = std::filesystem::path(getenv("TMPDIR")) / "convert";
+    std::filesystem::create_directories(dir);
     std::filesystem::path ps = WriteFile(dir / "three pages.ps", "%!PS\n0 setgray 10 10 50 50 rectfill showpage\n"
                                                                  "showpage\n20 20 30 30 rectfill showpage\n");
     std::filesystem::path pdf = dir / "three pages.t_p";
