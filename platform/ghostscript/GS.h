@@ -4,7 +4,11 @@
 // One job runs at a time in the process: StartGSJob takes a process-wide lock
 // that EndGSJob releases, so a job started on another thread waits. Every call
 // of a job is made on the thread that started it; the outputter's callbacks run
-// on that thread, inside ProcessPSCommand, ProcessPSFile or EndGSJob.
+// on that thread, inside ProcessPSCommand, ProcessPSFile or EndGSJob, and must
+// not wait for a thread that may be starting a job.
+//
+// A job stops early when its outputter reports IsDone: at the next page or page
+// size change, between commands, or (with a library built to poll) at once.
 #pragma once
 
 #include <atomic>
@@ -58,7 +62,9 @@ public:
     // ".setpdfwrite" in -c, which Ghostscript no longer defines, and an -I
     // without a path. Returns 1 when the job runs, 0 when none was started
     // (not loaded, bad arguments, Ghostscript refused them, or the calling
-    // thread is inside a callback of its own job).
+    // thread is inside a callback of its own job). A job the calling thread
+    // left open is ended first; one a thread leaves open when it ends is ended
+    // then, without its outputter.
     int StartGSJob(const std::vector<String8>& args, PageOutputter* out);
     // A job on the bitmap device for an EPS picture: resolutions in dots per
     // inch, page size in pixels, bits per pixel. The last two are unused.
