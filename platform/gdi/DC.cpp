@@ -651,7 +651,8 @@ void CDC::StrokeDev(const PointList& pts, bool closed, bool skipLast) {
     ink.kind = Brush::Solid;
     ink.value = DevValue(pen->pen.lopnColor);
     if (width > 1.5) {
-        PaintShape(Raster::WideStroke(pts, closed, width), ink, true);
+        CRect clip = VisibleRegion().Bounds();
+        PaintShape(Raster::WideStroke(pts, closed, width, &clip), ink, true);
         return;
     }
     Region::Builder on, off;
@@ -671,10 +672,16 @@ void CDC::StrokeDev(const PointList& pts, bool closed, bool skipLast) {
     if (p.size() == 1) {
         if (!skipLast) plot(RoundClamp(p[0].x), RoundClamp(p[0].y));
     }
+    // Segments are cut to the surface (with a margin) before they are walked.
+    CRect bounds = VisibleRegion().Bounds();
+    bounds.InflateRect(2, 2);
     for (size_t i = 0; i + 1 < p.size(); ++i) {
         bool last = i + 2 == p.size();
-        Raster::Line(RoundClamp(p[i].x), RoundClamp(p[i].y), RoundClamp(p[i + 1].x), RoundClamp(p[i + 1].y),
-                     last && !skipLast && !closed, plot);
+        PointF a = p[i], b = p[i + 1];
+        bool endCut = b.x < bounds.left || b.x > bounds.right || b.y < bounds.top || b.y > bounds.bottom;
+        if (!Raster::ClipSegment(a, b, bounds)) continue;
+        Raster::Line(RoundClamp(a.x), RoundClamp(a.y), RoundClamp(b.x), RoundClamp(b.y),
+                     endCut || (last && !skipLast && !closed), plot);
     }
     PaintShape(on.Finish(), ink, true);
     if (!dash.empty() && st_.bkMode == OPAQUE) {
@@ -686,7 +693,8 @@ void CDC::StrokeDev(const PointList& pts, bool closed, bool skipLast) {
 }
 
 void CDC::FillDev(const std::vector<PointList>& polys, int fillMode) {
-    PaintShape(Raster::FillPolygons(polys, fillMode), MakeBrush(st_.brush), true);
+    CRect clip = VisibleRegion().Bounds();
+    PaintShape(Raster::FillPolygons(polys, fillMode, &clip), MakeBrush(st_.brush), true);
 }
 
 // A closed shape (device points): interior with the brush, outline with the pen.
@@ -1100,7 +1108,8 @@ Region CDC::PathRegion() const {
     std::vector<PointList> polys;
     for (auto& f : st_.path)
         if (f.pts.size() > 2) polys.push_back(f.pts);
-    return Raster::FillPolygons(polys, st_.polyFillMode);
+    CRect clip = VisibleRegion().Bounds();
+    return Raster::FillPolygons(polys, st_.polyFillMode, &clip);
 }
 
 BOOL CDC::StrokePath() {
@@ -1133,7 +1142,8 @@ BOOL CDC::StrokeAndFillPath() {
         std::vector<PointList> polys;
         for (auto& f : figs)
             if (f.pts.size() > 2) polys.push_back(f.pts);
-        r = Raster::FillPolygons(polys, st_.polyFillMode);
+        CRect clip = VisibleRegion().Bounds();
+        r = Raster::FillPolygons(polys, st_.polyFillMode, &clip);
     }
     st_.path.clear();
     st_.pathDone = false;

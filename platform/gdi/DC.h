@@ -209,6 +209,9 @@ public:
     int SetDIBitsToDevice(int x, int y, DWORD w, DWORD h, int xSrc, int ySrc, UINT startScan, UINT scanLines,
                           const void* bits, size_t bitsSize, const void* info, size_t infoSize, UINT usage);
 
+    // Plays a metafile made by SetMetaFileBitsEx (MetaFile.h) on this DC.
+    BOOL PlayMetaFile(HMETAFILE mf);
+
     // Text. Strings given as char are UTF-8.
     BOOL ExtTextOutW(int x, int y, UINT options, LPCRECT rc, const WCHAR* text, UINT count, const int* dx);
     BOOL ExtTextOut(int x, int y, UINT options, LPCRECT rc, const char* text, UINT count, const int* dx);

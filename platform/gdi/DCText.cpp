@@ -71,6 +71,10 @@ std::shared_ptr<const FontInstance> CDC::CurrentFontInstance() const {
     double sy = std::fabs(ScaleY()), sx = std::fabs(ScaleX());
     lf.lfHeight = lf.lfHeight < 0 ? -std::max(1, Round(-lf.lfHeight * sy)) : Round(lf.lfHeight * sy);
     lf.lfWidth = Round(lf.lfWidth * sx);
+    // Larger than any page needs; keeps glyph masks bounded.
+    constexpr LONG kMaxPixels = 16384;
+    lf.lfHeight = std::max(-kMaxPixels, std::min(kMaxPixels, lf.lfHeight));
+    lf.lfWidth = std::max(LONG(0), std::min(kMaxPixels, lf.lfWidth));
     if (fontCache_ && fontCacheKey_ == st_.font && std::memcmp(&fontCacheLf_, &lf, sizeof lf) == 0) return fontCache_;
     fontCache_ = FontEngine::Resolve(lf);
     fontCacheKey_ = st_.font;
@@ -165,7 +169,8 @@ BOOL CDC::ExtTextOutW(int x, int y, UINT options, LPCRECT rc, const WCHAR* text,
         Brush b;
         b.kind = Brush::Solid;
         b.value = DevValue(st_.bkColor);
-        PaintShape(Region::Combine(Raster::FillPolygons({box}, ALTERNATE), vis, RGN_AND), b, false);
+        CRect vb = vis.Bounds();
+        PaintShape(Region::Combine(Raster::FillPolygons({box}, ALTERNATE, &vb), vis, RGN_AND), b, false);
     }
     if (count) {
         FontInstance::Mask m;
@@ -182,7 +187,8 @@ BOOL CDC::ExtTextOutW(int x, int y, UINT options, LPCRECT rc, const WCHAR* text,
             auto corner = [&](double along, double d) { return PointF{bx + along * ux + d * vx, by + along * uy + d * vy}; };
             PointList q{corner(0, down), corner(total, down), corner(total, down + thick), corner(0, down + thick)};
             for (auto& p : q) p.x -= 0.5, p.y -= 0.5;
-            PaintShape(Region::Combine(Raster::FillPolygons({q}, ALTERNATE), vis, RGN_AND), b, false);
+            CRect vb = vis.Bounds();
+            PaintShape(Region::Combine(Raster::FillPolygons({q}, ALTERNATE, &vb), vis, RGN_AND), b, false);
         };
         if (fd->font.lfUnderline) line(std::max(1, int(tm.tmDescent / 2)));
         if (fd->font.lfStrikeOut) line(-tm.tmAscent / 3.0);

@@ -1,5 +1,6 @@
 #include "platform/gdi/Dib.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/gdi/PixelBuffer.h"
@@ -62,16 +63,17 @@ bool ReadHeader(const uint8_t* h, size_t avail, UINT usage, Header& out) {
 }
 }  // namespace
 
-size_t DibView::InfoSize(const void* header, UINT usage) {
+size_t DibView::InfoSize(const void* header, UINT usage, size_t avail) {
     // The header's own size comes first; the rest is read only after it.
     const auto* h = static_cast<const uint8_t*>(header);
-    if (!h) return 0;
+    if (!h || avail < 4) return 0;
     DWORD size = Rd32(h);
     if (size != 12 && (size < 40 || size > 124)) return 0;
     Header hd;
-    size_t avail = size + 12;  // bit-field masks of a 40-byte header
-    if (!ReadHeader(h, avail, usage, hd)) return 0;
-    return hd.tableOffset + hd.tableCount * hd.tableEntry;
+    // At most the header and the bit-field masks of a 40-byte header.
+    if (!ReadHeader(h, std::min<size_t>(avail, size + 12), usage, hd)) return 0;
+    size_t total = hd.tableOffset + hd.tableCount * hd.tableEntry;
+    return total <= avail ? total : 0;
 }
 
 bool DibView::Parse(const void* header, size_t headerSize, const void* bits, size_t bitsSize, UINT usage,
@@ -184,7 +186,7 @@ bool DibView::Parse(const void* header, size_t headerSize, const void* bits, siz
 bool DibView::ParsePacked(const void* data, size_t size, UINT usage, const std::vector<PALETTEENTRY>* dcPalette) {
     *this = DibView();
     const auto* d = static_cast<const uint8_t*>(data);
-    size_t info = d && size >= 4 ? InfoSize(d, usage) : 0;
+    size_t info = d ? InfoSize(d, usage, size) : 0;
     if (!info || info > size) return false;
     return Parse(d, info, d + info, size - info, usage, dcPalette);
 }

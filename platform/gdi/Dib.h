@@ -40,9 +40,9 @@ public:
     uint32_t Index(int x, int row) const;
     uint32_t Rgb(int x, int row) const;
 
-    // Size of the header and table a BITMAPINFO needs, from its first bytes;
-    // 0 when malformed. Used where a caller hands a header without its size.
-    static size_t InfoSize(const void* header, UINT usage);
+    // Size of the header and table a BITMAPINFO needs, from its first bytes
+    // (at most avail of them are read); 0 when malformed or short.
+    static size_t InfoSize(const void* header, UINT usage, size_t avail = SIZE_MAX);
 
 private:
     int width_ = 0, height_ = 0, bpp_ = 0, stride_ = 0;

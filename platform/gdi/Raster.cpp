@@ -21,7 +21,7 @@ int Segments(double rx, double ry, double sweep) {
 
 namespace Raster {
 
-Region FillPolygons(const std::vector<PointList>& polys, int fillMode) {
+Region FillPolygons(const std::vector<PointList>& polys, int fillMode, const RECT* clip) {
     struct Edge {
         double x0, y0, x1, y1;
         int dir;
@@ -51,7 +51,17 @@ Region FillPolygons(const std::vector<PointList>& polys, int fillMode) {
     std::vector<Cross> xs;
     std::vector<const Edge*> active;
     size_t next = 0;
-    for (int y = int(std::ceil(ymin)); y < ymax; ++y) {
+    int yStart = int(std::ceil(ymin)), yEnd = int(std::ceil(ymax));
+    double xLo = -kLimit, xHi = kLimit;
+    if (clip) {
+        yStart = std::max(yStart, int(clip->top)), yEnd = std::min(yEnd, int(clip->bottom));
+        xLo = clip->left - 1, xHi = clip->right + 1;
+    }
+    auto addSpan = [&](int y, double a, double b) {
+        a = std::max(a, xLo), b = std::min(b, xHi);
+        if (a < b) builder.AddSpan(y, int(std::ceil(a)), int(std::ceil(b)));
+    };
+    for (int y = yStart; y < yEnd; ++y) {
         while (next < edges.size() && edges[next].y0 <= y) active.push_back(&edges[next++]);
         xs.clear();
         for (size_t i = 0; i < active.size();) {
@@ -79,14 +89,14 @@ Region FillPolygons(const std::vector<PointList>& polys, int fillMode) {
                         if (w == 0) break;
                     }
                     if (j >= xs.size()) break;
-                    builder.AddSpan(y, int(std::ceil(xs[i].x)), int(std::ceil(xs[j].x)));
+                    addSpan(y, xs[i].x, xs[j].x);
                     wind = 0;
                     i = j;
                 }
             }
         } else {
             for (size_t i = 0; i + 1 < xs.size(); i += 2)
-                builder.AddSpan(y, int(std::ceil(xs[i].x)), int(std::ceil(xs[i + 1].x)));
+                addSpan(y, xs[i].x, xs[i + 1].x);
         }
     }
     return builder.Finish();
@@ -108,7 +118,28 @@ void Line(int x0, int y0, int x1, int y1, bool withLast, const std::function<voi
     }
 }
 
-Region WideStroke(const PointList& in, bool closed, double width) {
+bool ClipSegment(PointF& a, PointF& b, const RECT& r) {
+    double t0 = 0, t1 = 1, dx = b.x - a.x, dy = b.y - a.y;
+    auto edge = [&](double p, double q) {
+        if (p == 0) return q >= 0;
+        double t = q / p;
+        if (p < 0) {
+            if (t > t1) return false;
+            t0 = std::max(t0, t);
+        } else {
+            if (t < t0) return false;
+            t1 = std::min(t1, t);
+        }
+        return true;
+    };
+    if (!edge(-dx, a.x - r.left) || !edge(dx, r.right - a.x) || !edge(-dy, a.y - r.top) || !edge(dy, r.bottom - a.y))
+        return false;
+    PointF na{a.x + t0 * dx, a.y + t0 * dy}, nb{a.x + t1 * dx, a.y + t1 * dy};
+    a = na, b = nb;
+    return true;
+}
+
+Region WideStroke(const PointList& in, bool closed, double width, const RECT* clip) {
     Region::Builder builder;
     double r = width / 2;
     PointList pts;
@@ -125,10 +156,10 @@ Region WideStroke(const PointList& in, bool closed, double width) {
         double dx = b.x - a.x, dy = b.y - a.y, len = std::hypot(dx, dy);
         double nx = -dy / len * r, ny = dx / len * r;
         addRegion(FillPolygons({{{a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny}, {a.x - nx, a.y - ny}}},
-                               ALTERNATE));
+                               ALTERNATE, clip));
     }
     if (width > 2)
-        for (auto& p : pts) addRegion(FillPolygons({Ellipse(p.x - r, p.y - r, p.x + r, p.y + r)}, ALTERNATE));
+        for (auto& p : pts) addRegion(FillPolygons({Ellipse(p.x - r, p.y - r, p.x + r, p.y + r)}, ALTERNATE, clip));
     return builder.Finish();
 }
 

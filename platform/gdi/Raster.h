@@ -14,13 +14,16 @@ struct PointF {
 using PointList = std::vector<PointF>;
 
 namespace Raster {
-// Interior of closed polygons; fillMode ALTERNATE or WINDING.
-Region FillPolygons(const std::vector<PointList>& polys, int fillMode);
+// Interior of closed polygons; fillMode ALTERNATE or WINDING. With clip,
+// only the part inside it is made.
+Region FillPolygons(const std::vector<PointList>& polys, int fillMode, const RECT* clip = nullptr);
 // Pixels of a one-pixel line from (x0, y0) to (x1, y1); the end point is
 // visited only when withLast is set.
 void Line(int x0, int y0, int x1, int y1, bool withLast, const std::function<void(int, int)>& plot);
+// Cuts the segment to the rectangle; false when nothing is left.
+bool ClipSegment(PointF& a, PointF& b, const RECT& r);
 // Area of a wide line through the points (round joins and ends).
-Region WideStroke(const PointList& pts, bool closed, double width);
+Region WideStroke(const PointList& pts, bool closed, double width, const RECT* clip = nullptr);
 // Outline of the ellipse inscribed in [l, r] x [t, b] (centre coordinates).
 PointList Ellipse(double l, double t, double r, double b);
 // Counter-clockwise (as seen on screen) arc of that ellipse from the ray
