@@ -356,28 +356,35 @@ private:
 };
 
 void PdfScanner::Resolve() {
-    // Indirect /Annots: the elements of every array object of that number.
-    std::unordered_map<int32_t, std::vector<size_t>> arraysByNum;
-    for (size_t i = 0; i < arrays_.size(); ++i) arraysByNum[arrays_[i].objNum].push_back(i);
-    for (const AnnotRef& ind : indirect_) {
-        auto it = arraysByNum.find(ind.num);
-        if (it == arraysByNum.end()) continue;
-        for (size_t i : it->second) annots_.push_back({ind.page, arrays_[i].refNum, arrays_[i].refGen});
+    // An indirect /Annots stands for the elements of every array object of
+    // that number. Each link takes the page of the last reference naming it,
+    // so only the last indirect reference to each array number matters; the
+    // expansion is walked in that order instead of being built.
+    std::unordered_map<int32_t, size_t> lastIndirect;
+    for (size_t i = 0; i < indirect_.size(); ++i) lastIndirect[indirect_[i].num] = i;
+    std::vector<std::pair<size_t, size_t>> expanded; // (indirect reference, array element)
+    for (size_t k = 0; k < arrays_.size(); ++k) {
+        auto it = lastIndirect.find(arrays_[k].objNum);
+        if (it != lastIndirect.end()) expanded.push_back({it->second, k});
     }
-    if (annots_.empty()) {
+    if (annots_.empty() && expanded.empty()) {
         links.clear();
         objects.clear();
         names.clear();
         dests.clear();
         return;
     }
+    std::stable_sort(expanded.begin(), expanded.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
 
     std::unordered_map<uint64_t, size_t> linkByObj;
     for (size_t i = 0; i < links.size(); ++i) linkByObj.try_emplace(Key(links[i].objNum, links[i].objGen), i);
-    for (const AnnotRef& a : annots_) {
-        auto it = linkByObj.find(Key(a.num, a.gen));
-        if (it != linkByObj.end()) links[it->second].page = a.page;
-    }
+    auto assign = [&](int32_t num, int32_t gen, int32_t page) {
+        auto it = linkByObj.find(Key(num, gen));
+        if (it != linkByObj.end()) links[it->second].page = page;
+    };
+    for (const AnnotRef& a : annots_) assign(a.num, a.gen, a.page);
+    for (const auto& [i, k] : expanded) assign(arrays_[k].refNum, arrays_[k].refGen, indirect_[i].page);
 
     // URI links keep their target; only destinations are resolved.
     auto isDest = [](const LinkRecord& l) { return l.target != -2; };

@@ -155,6 +155,29 @@ TEST(PdfLinks, IndirectAnnotsThroughArrayObject) {
     for (const PdfObjectRecord& o : t.objects) EXPECT_NE(o.objNum, 20);
 }
 
+TEST(PdfLinks, SharedAnnotsArrayGoesToTheLastPageNamingIt) {
+    auto objs = ThreePages(" /Annots 20 0 R");
+    objs[3].second = "<< /Type /Page /Annots 20 0 R >>";
+    objs.push_back({20, "[12 0 R]"});
+    objs.push_back({12, "<< /Subtype /Link /Rect [1 2 3 4] /Dest [5 0 R] >>"});
+    ExpectLinks(Scan(Pdf(objs)).links, {{2, 1, 2, 3, 4, 12, 5, 3, ""}});
+
+    // Many pages sharing one long array: each link still gets the last page.
+    std::string many = "%PDF-1.4\n9 0 obj\n[";
+    const int n = 4000;
+    for (int i = 0; i < n; ++i) many += std::to_string(1000 + i) + " 0 R ";
+    many += "]\nendobj\n";
+    for (int i = 0; i < n; ++i) many += std::to_string(100000 + i) + " 0 obj << /Type /Page /Annots 9 0 R >> endobj\n";
+    for (int i = 0; i < n; ++i)
+        many += std::to_string(1000 + i) + " 0 obj << /Subtype /Link /Rect [0 0 1 1] /Dest [100000 0 R] >> endobj\n";
+    Tables t = Scan(many);
+    ASSERT_EQ(t.links.size(), size_t(n));
+    for (const LinkRecord& l : t.links) {
+        ASSERT_EQ(l.page, n);
+        ASSERT_EQ(l.target, 1);
+    }
+}
+
 TEST(PdfLinks, FilesWithoutAnnotationsGiveEmptyTables) {
     auto objs = ThreePages("");
     objs.push_back({7, "<< /Limits [(a)(a)] /Names [(a) 5 0 R] >>"});

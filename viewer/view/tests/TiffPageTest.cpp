@@ -92,8 +92,9 @@ void Write(const std::string& path, const Page& p) {
     } else {
         const uint32_t rps = p.rowsPerStrip ? p.rowsPerStrip : p.height;
         TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, rps);
-        for (uint32_t s = 0, y = 0; y < p.height; ++s, y += rps) {
-            const uint32_t n = std::min(rps, p.height - y);
+        uint32_t s = 0;
+        for (uint64_t y = 0; y < p.height; ++s, y += rps) {
+            const uint32_t n = uint32_t(std::min<uint64_t>(rps, p.height - y));
             ASSERT_GE(TIFFWriteEncodedStrip(t, s, const_cast<uint8_t*>(p.rows.data() + y * line), tmsize_t(n * line)), 0);
         }
     }
@@ -454,14 +455,23 @@ TEST_F(TiffPage, StripThatFailsIsWhite) {
 }
 
 TEST_F(TiffPage, RowsPerStripBeyondTheHeight) {
-    auto diagonal = [](uint32_t x, uint32_t y) { return x == y; };
-    Page p = Bilevel(3, 3, diagonal);
-    p.rowsPerStrip = 4096;
+    // A wide page, so that strip buffers sized by an unclamped RowsPerStrip
+    // would be terabytes.
+    auto diagonal = [](uint32_t x, uint32_t y) { return x == y || x == 3999 - y; };
     const std::string path = dir.File("rps.tif");
-    Write(path, p);
-    Dib d = Decode(path);
-    ASSERT_TRUE(d.ok);
-    EXPECT_EQ(d.bits, ExpectedMono(3, 3, diagonal));
+    for (uint32_t rps : {2u, 4096u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(rps);
+        Page p = Bilevel(4000, 3, diagonal);
+        p.rowsPerStrip = rps;
+        p.compression = COMPRESSION_PACKBITS; // uncompressed strips would be re-chopped by libtiff
+        Write(path, p);
+        Dib full = Decode(path);
+        ASSERT_TRUE(full.ok);
+        EXPECT_TRUE(full.bits == ExpectedMono(4000, 3, diagonal));
+        Dib reduced = Decode(path, 0, 6000);
+        ASSERT_TRUE(reduced.ok);
+        ExpectHeader(reduced, 2400, 2, 4);
+    }
 }
 
 TEST_F(TiffPage, UnsupportedSizesFail) {
