@@ -13,6 +13,17 @@
 
 #include "platform/gdi/FontEngine.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define VELORAN_LSAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELORAN_LSAN 1
+#endif
+#endif
+#ifdef VELORAN_LSAN
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace {
 // Type1 trees of the TeX installations Debian lays out; their faces
 // (Computer Modern, the AMS fonts ...) are not in fontconfig's own list.
@@ -150,7 +161,14 @@ std::string FontCatalog::FaceNameToUtf8(std::string_view name) {
 void FontCatalog::Load() {
     if (loaded_) return;
     loaded_ = true;
+#ifdef VELORAN_LSAN
+    // fontconfig loses a few bytes while it reads the system's configuration.
+    __lsan_disable();
     FcInit();
+    __lsan_enable();
+#else
+    FcInit();
+#endif
     ListInto(nullptr, installed_);
 
     std::string xml =
