@@ -102,7 +102,6 @@ std::optional<FaceRecord> RecordOf(FcPattern* p) {
     r.italic = slant != FC_SLANT_ROMAN;
     int spacing = FC_PROPORTIONAL;
     r.fixedPitch = FcPatternGetInteger(p, FC_SPACING, 0, &spacing) == FcResultMatch && spacing >= FC_MONO;
-    r.symbol = GetBool(p, FC_SYMBOL, false);
     FcLangSet* langs = nullptr;
     r.korean = FcPatternGetLangSet(p, FC_LANG, 0, &langs) == FcResultMatch &&
                FcLangSetHasLang(langs, reinterpret_cast<const FcChar8*>("ko")) == FcLangEqual;
@@ -114,7 +113,7 @@ std::optional<FaceRecord> RecordOf(FcPattern* p) {
 void ListInto(FcConfig* config, std::vector<FaceRecord>& out) {
     FcPattern* all = FcPatternCreate();
     FcObjectSet* os = FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_POSTSCRIPT_NAME, FC_WEIGHT, FC_WIDTH,
-                                       FC_SLANT, FC_SPACING, FC_SCALABLE, FC_OUTLINE, FC_VARIABLE, FC_SYMBOL,
+                                       FC_SLANT, FC_SPACING, FC_SCALABLE, FC_OUTLINE, FC_VARIABLE,
                                        FC_LANG, FC_FONTFORMAT, nullptr);
     if (FcFontSet* set = FcFontList(config, all, os)) {
         for (int i = 0; i < set->nfont; ++i)

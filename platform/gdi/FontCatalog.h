@@ -22,7 +22,6 @@ struct FaceRecord {
     bool italic = false;
     int width = 100;    // 100 = normal, 87 = condensed ...
     bool fixedPitch = false;
-    bool symbol = false;
     bool korean = false;
     bool type1 = false;
 };

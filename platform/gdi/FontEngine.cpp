@@ -3,6 +3,7 @@
 #include "platform/gdi/FontEngine.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <list>
 #include <string>
@@ -20,13 +21,13 @@ namespace {
 class EmptyFont final : public FontInstance {
 public:
     explicit EmptyFont(const LOGFONT& lf) {
-        int h = lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight;
+        long long h = lf.lfHeight < 0 ? -(long long)lf.lfHeight : lf.lfHeight;
         if (h <= 0 || h > 4096) h = 16;
-        tm_.tmHeight = h;
-        tm_.tmAscent = h * 4 / 5;
-        tm_.tmDescent = h - tm_.tmAscent;
-        tm_.tmAveCharWidth = std::max(1, h / 2);
-        tm_.tmMaxCharWidth = h;
+        tm_.tmHeight = LONG(h);
+        tm_.tmAscent = LONG(h * 4 / 5);
+        tm_.tmDescent = tm_.tmHeight - tm_.tmAscent;
+        tm_.tmAveCharWidth = std::max<LONG>(1, LONG(h / 2));
+        tm_.tmMaxCharWidth = LONG(h);
         tm_.tmWeight = lf.lfWeight ? lf.lfWeight : FW_NORMAL;
         tm_.tmItalic = lf.lfItalic ? 1 : 0;
     }
@@ -36,7 +37,7 @@ public:
         out = Mask{};
         long pen = 0;
         for (int i = 0; i < count; ++i) pen += dx ? dx[i] : tm_.tmAveCharWidth;
-        endX = int(pen);
+        endX = int(std::clamp<long>(pen, INT_MIN, INT_MAX));
         endY = 0;
     }
 
@@ -139,7 +140,7 @@ std::shared_ptr<const FontInstance> Resolve(const LOGFONT& lf) {
     if (auto hit = Instances().Find(key, catalog.Generation())) return hit;
 
     const std::string name = FaceName(lf.lfFaceName);
-    const int weight = lf.lfWeight > 0 ? int(lf.lfWeight) : FW_NORMAL;
+    const int weight = lf.lfWeight > 0 ? std::min(int(lf.lfWeight), 1000) : FW_NORMAL;
     std::shared_ptr<const FontInstance> font;
     for (const auto& m : catalog.Find(name, weight, lf.lfItalic != 0))
         if ((font = Make(*m.face, lf))) break;

@@ -1,6 +1,7 @@
 #include "platform/gdi/FreeTypeFont.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +22,7 @@ constexpr BYTE kVariablePitch = 0x01, kVector = 0x02, kTrueType = 0x04;
 constexpr BYTE kFamilyModern = 0x30;
 // Largest coverage mask one Render call builds.
 constexpr size_t kMaxMaskBytes = size_t(256) << 20;
+constexpr long kMaxCoordinate = 1L << 30;
 
 FT_Fixed ToFixed(double v) { return FT_Fixed(std::lround(v * 65536.0)); }
 }  // namespace
@@ -31,13 +33,13 @@ FreeTypeFont::FreeTypeFont(std::shared_ptr<FontFace> face, const LOGFONT& lf, co
     const double cellUnits = f.ascent + f.descent;
     double em;
     if (lf.lfHeight < 0) em = -double(lf.lfHeight);
-    else if (lf.lfHeight > 0) em = lf.lfHeight * f.unitsPerEm / cellUnits;
+    else if (lf.lfHeight > 0) em = double(lf.lfHeight) * f.unitsPerEm / cellUnits;
     else em = kDefaultCell * f.unitsPerEm / cellUnits;
     // FreeType takes sizes in 1/64 pixel.
     em = std::round(std::clamp(em, 1.0, kMaxPixels) * 64) / 64;
     double emX = em;
     const long width = std::labs(long(lf.lfWidth));
-    if (width > 0) emX = std::round(std::clamp(width * double(f.unitsPerEm) / f.avgWidth, 1.0, kMaxPixels * 4) * 64) / 64;
+    if (width > 0) emX = std::round(std::clamp(width * double(f.unitsPerEm) / f.avgWidth, 1.0, 2 * kMaxPixels) * 64) / 64;
 
     FT_Face ft = f.Face();
     if (FT_New_Size(ft, &size_) != 0) {
@@ -52,7 +54,7 @@ FreeTypeFont::FreeTypeFont(std::shared_ptr<FontFace> face, const LOGFONT& lf, co
     }
     const double yScale = em / f.unitsPerEm, xScale = emX / f.unitsPerEm;
 
-    const int wantWeight = lf.lfWeight > 0 ? std::clamp(int(lf.lfWeight), 1, 1000) : FW_NORMAL;
+    const int wantWeight = lf.lfWeight > 0 ? std::min(int(lf.lfWeight), 1000) : FW_NORMAL;
     const bool bold = wantWeight >= 600 && style.faceWeight < 600;
     const bool oblique = lf.lfItalic && !style.faceItalic;
     if (bold) embolden_ = std::max<FT_Pos>(64, std::lround(em * 64 / 24));
@@ -83,7 +85,8 @@ FreeTypeFont::FreeTypeFont(std::shared_ptr<FontFace> face, const LOGFONT& lf, co
     tm_.tmDescent = tm_.tmHeight - tm_.tmAscent;
     tm_.tmInternalLeading = std::max<LONG>(0, tm_.tmHeight - LONG(std::lround(em)));
     tm_.tmExternalLeading = LONG(std::lround(f.lineGap * yScale));
-    tm_.tmAveCharWidth = width > 0 ? LONG(width) : std::max<LONG>(1, LONG(std::lround(f.avgWidth * xScale)));
+    const LONG scaledAverage = std::max<LONG>(1, LONG(std::lround(f.avgWidth * xScale)));
+    tm_.tmAveCharWidth = width > 0 && std::abs(width - scaledAverage) <= 1 ? LONG(width) : scaledAverage;
     tm_.tmMaxCharWidth = LONG(std::ceil(f.maxAdvance * xScale + embolden_ / 64.0));
     tm_.tmWeight = bold ? wantWeight : style.faceWeight;
     tm_.tmOverhang = 0;
@@ -169,8 +172,8 @@ void FreeTypeFont::Render(const WCHAR* text, int count, const int* dx, Mask& out
             pen += dx ? dx[i] : g->advance;
         }
     }
-    endX = int(std::lround(pen * cos_));
-    endY = int(std::lround(-pen * sin_));
+    endX = int(std::clamp<long>(std::lround(pen * cos_), INT_MIN, INT_MAX));
+    endY = int(std::clamp<long>(std::lround(-pen * sin_), INT_MIN, INT_MAX));
 
     long left = 0, top = 0, right = 0, bottom = 0;
     bool any = false;
@@ -182,6 +185,8 @@ void FreeTypeFont::Render(const WCHAR* text, int count, const int* dx, Mask& out
         else left = std::min(left, l), top = std::min(top, t), right = std::max(right, r), bottom = std::max(bottom, b);
     }
     if (!any) return;
+    // Runs placed beyond any surface, or too large to hold, draw nothing.
+    if (left < -kMaxCoordinate || top < -kMaxCoordinate || right > kMaxCoordinate || bottom > kMaxCoordinate) return;
     const size_t w = size_t(right - left), h = size_t(bottom - top);
     if (w > kMaxMaskBytes / h) return;
     out.left = int(left);

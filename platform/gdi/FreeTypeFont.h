@@ -29,7 +29,7 @@ public:
     void Render(const WCHAR* text, int count, const int* dx, Mask& out, int& endX, int& endY) const override;
 
     // Largest em height in pixels; larger requests are drawn at this size.
-    static constexpr double kMaxPixels = 4096;
+    static constexpr double kMaxPixels = 2048;
 
 private:
     std::shared_ptr<const CachedGlyph> Glyph(WCHAR c) const;  // needs the mutex

@@ -8,6 +8,7 @@
 
 using namespace fonttest;
 
+
 namespace {
 // Design values of the faces the tests draw with, in font units.
 constexpr double kDejaVuEm = 2048, kDejaVuCell = 1901 + 483, kDejaVuCapH = 1493, kDejaVuAvg = 1038;
@@ -201,4 +202,31 @@ TEST(FontEngineRender, ThreadsDrawTheSameGlyphs) {
         });
     for (auto& th : threads) th.join();
     for (int f : failures) EXPECT_EQ(f, 0);
+}
+
+TEST(FontEngineRender, ExtremeValuesStayBounded) {
+    const LOGFONT extremes[] = {
+        Font("DejaVu Sans", INT32_MIN, INT32_MAX, 255, INT32_MIN, INT32_MIN),
+        Font("DejaVu Sans", INT32_MAX, INT32_MIN, 1, INT32_MAX, INT32_MAX),
+        Font("CMR10", 1, 1, 0, 1, 1),
+        Font("No Such Face Qzx", -100000, 0, 0, 3599, 0),
+    };
+    for (const LOGFONT& lf : extremes) {
+        SCOPED_TRACE(lf.lfHeight);
+        auto font = FontEngine::Resolve(lf);
+        ASSERT_NE(font, nullptr);
+        const TEXTMETRIC& tm = font->Metrics();
+        EXPECT_GT(tm.tmHeight, 0);
+        EXPECT_LE(tm.tmHeight, 4096);
+        TextRun r = Draw(*font, u"Wg");
+        EXPECT_LE(size_t(r.mask.width) * size_t(r.mask.height), size_t(32) << 20);
+        EXPECT_EQ(r.mask.alpha.size(), size_t(r.mask.width) * size_t(r.mask.height));
+    }
+    // Positions far beyond any surface draw nothing and do not overflow.
+    auto font = FontEngine::Resolve(Font("DejaVu Sans", -12));
+    TextRun far = Draw(*font, u"abc", {INT32_MAX, INT32_MAX, INT32_MAX});
+    EXPECT_EQ(far.mask.width, 0);
+    TextRun back = Draw(*font, u"ab", {INT32_MIN, 5});
+    EXPECT_EQ(back.mask.width, 0);
+    EXPECT_EQ(back.endX, INT32_MIN + 5);
 }
