@@ -91,7 +91,7 @@ public:
     }
 
 private:
-    static constexpr size_t kCapacity = 256;
+    static constexpr size_t kCapacity = 64;
     using Entry = std::pair<std::string, std::shared_ptr<const FontInstance>>;
     std::list<Entry> order_;
     std::unordered_map<std::string, std::list<Entry>::iterator> index_;

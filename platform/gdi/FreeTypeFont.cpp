@@ -57,6 +57,8 @@ FreeTypeFont::FreeTypeFont(std::shared_ptr<FontFace> face, const LOGFONT& lf, co
     const int wantWeight = lf.lfWeight > 0 ? std::min(int(lf.lfWeight), 1000) : FW_NORMAL;
     const bool bold = wantWeight >= 600 && style.faceWeight < 600;
     const bool oblique = lf.lfItalic && !style.faceItalic;
+    // Room for a few hundred glyphs at small sizes, some dozens at large ones.
+    cache_.SetBudget(std::clamp(size_t(em * emX * 128), size_t(1) << 20, size_t(16) << 20));
     if (bold) embolden_ = std::max<FT_Pos>(64, std::lround(em * 64 / 24));
 
     int esc = int(lf.lfEscapement % 3600);

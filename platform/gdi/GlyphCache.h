@@ -22,7 +22,8 @@ struct CachedGlyph {
 
 class GlyphCache {
 public:
-    explicit GlyphCache(size_t budgetBytes = size_t(4) << 20) : budget_(budgetBytes) {}
+    explicit GlyphCache(size_t budgetBytes = size_t(1) << 20) : budget_(budgetBytes) {}
+    void SetBudget(size_t budgetBytes) { budget_ = budgetBytes; }
 
     std::shared_ptr<const CachedGlyph> Find(WCHAR code) const {
         if (code < kDirect) return direct_[code];
