@@ -184,10 +184,20 @@ void FontCatalog::Load() {
     xml += "</fontconfig>";
     if (!any) return;
     FcConfig* tex = FcConfigCreate();
+    std::vector<FaceRecord> texFaces;
     if (FcConfigParseAndLoadFromMemory(tex, reinterpret_cast<const FcChar8*>(xml.c_str()), FcFalse) &&
         FcConfigBuildFonts(tex))
-        ListInto(tex, installed_);
+        ListInto(tex, texFaces);
     FcConfigDestroy(tex);
+    // Skip files fontconfig lists already (through another path).
+    auto baseName = [](const std::string& path) { return path.substr(path.rfind('/') + 1); };
+    const size_t systemCount = installed_.size();
+    for (FaceRecord& r : texFaces) {
+        bool known = false;
+        for (size_t i = 0; i < systemCount && !known; ++i)
+            known = installed_[i].postscript == r.postscript && baseName(installed_[i].file) == baseName(r.file);
+        if (!known) installed_.push_back(std::move(r));
+    }
 }
 
 template <class F> void FontCatalog::ForEachFace(F&& f) {
