@@ -55,7 +55,10 @@ bool IsUtf8(std::string_view s) {
     for (size_t i = 0; i < s.size();) {
         unsigned char c = static_cast<unsigned char>(s[i]);
         size_t n = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : SIZE_MAX;
-        if (n == SIZE_MAX || s.size() - i - 1 < n) return false;
+        if (n == SIZE_MAX) return false;
+        // A name cut to fit lfFaceName may end inside a character.
+        if (s.size() - i - 1 < n) n = s.size() == size_t(LF_FACESIZE - 1) ? s.size() - i - 1 : SIZE_MAX;
+        if (n == SIZE_MAX) return false;
         for (size_t k = 1; k <= n; ++k)
             if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
         i += n + 1;
@@ -151,8 +154,10 @@ std::string FontCatalog::FaceNameToUtf8(std::string_view name) {
     char* dst = out.data();
     size_t srcLeft = in.size(), dstLeft = out.size();
     size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    const int error = errno;
     iconv_close(cd);
-    if (rc == size_t(-1)) return std::string(name);
+    // EINVAL: a lead byte without its trail byte at the end of a cut name.
+    if (rc == size_t(-1) && error != EINVAL) return std::string(name);
     out.resize(out.size() - dstLeft);
     return out;
 }

@@ -143,6 +143,35 @@ TEST(FontEngineFaces, AddedFontFileIsUsableUntilRemoved) {
     EXPECT_FALSE(FontEngine::RemoveFontResource(path.c_str()));
 }
 
+TEST(FontEngineFaces, FaceNamesInCodePage949AndCutNamesFindTheirFamily) {
+    TempDir dir;
+    const std::string path = dir / "korean-serif.ttf";
+    // The family in UTF-16 names becomes U+BC14 U+D0D5 U+CCB4 four times:
+    // 36 bytes in UTF-8, more than lfFaceName holds; 24 in code page 949.
+    ASSERT_TRUE(CopyFont(kDejaVuSerif, path, "DejaVu Serif", "Qwikor Serif", false,
+                         u"\uBC14\uD0D5\uCCB4\uBC14\uD0D5\uCCB4\uBC14\uD0D5\uCCB4\uBC14\uD0D5\uCCB4"));
+    ASSERT_EQ(FontEngine::AddFontResource(path.c_str()), 1);
+    const std::string cp949 = "\xB9\xD9\xC5\xC1\xC3\xBC\xB9\xD9\xC5\xC1\xC3\xBC\xB9\xD9\xC5\xC1\xC3\xBC"
+                              "\xB9\xD9\xC5\xC1\xC3\xBC";
+    const std::string utf8 = "\xEB\xB0\x94\xED\x83\x95\xEC\xB2\xB4\xEB\xB0\x94\xED\x83\x95\xEC\xB2\xB4"
+                             "\xEB\xB0\x94\xED\x83\x95\xEC\xB2\xB4\xEB\xB0\x94\xED\x83\x95\xEC\xB2\xB4";
+    auto seen = Enumerate(cp949.c_str());
+    ASSERT_EQ(seen.size(), 1u);
+    // Reported in UTF-8, cut to 31 bytes inside a character.
+    EXPECT_EQ(std::string(seen[0].lf.lfFaceName), utf8.substr(0, LF_FACESIZE - 1));
+    const auto serif = Draw(Font("DejaVu Serif", -22), u"Rag").mask;
+    EXPECT_TRUE(SameMask(Draw(Font(cp949.c_str(), -22), u"Rag").mask, serif));
+    LOGFONT enumerated = seen[0].lf;
+    enumerated.lfHeight = -22;
+    enumerated.lfWidth = 0;
+    EXPECT_TRUE(SameMask(Draw(enumerated, u"Rag").mask, serif));
+    // A code page 949 name cut after a lead byte.
+    EXPECT_TRUE(SameMask(Draw(Font((cp949 + cp949).substr(0, LF_FACESIZE - 1).c_str(), -22), u"Rag").mask,
+                         Draw(Font("", -22), u"Rag").mask));
+    EXPECT_TRUE(FontEngine::RemoveFontResource(path.c_str()));
+    EXPECT_TRUE(Enumerate(cp949.c_str()).empty());
+}
+
 TEST(FontEngineFaces, FilesWithoutFacesAreRefused) {
     TempDir dir;
     const std::string text = dir / "notes.ttf";

@@ -114,11 +114,12 @@ inline void Put16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
 }
 
 // Copies a TrueType file, replacing `from` by `to` (same length, ASCII) in
-// its names, in single-byte and UTF-16 form. With symbolMap its Unicode
-// character maps become symbol maps (platform 3, encoding 0).
+// its names, in single-byte and UTF-16 form; wideTo, when given, replaces
+// the UTF-16 form instead. With symbolMap its Unicode character maps become
+// symbol maps (platform 3, encoding 0).
 inline bool CopyFont(const std::string& src, const std::string& dst, const std::string& from, const std::string& to,
-                     bool symbolMap) {
-    if (from.size() != to.size()) return false;
+                     bool symbolMap, const std::u16string& wideTo = {}) {
+    if (from.size() != to.size() || (!wideTo.empty() && wideTo.size() != from.size())) return false;
     std::ifstream in(src, std::ios::binary);
     std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (b.size() < 12) return false;
@@ -129,9 +130,12 @@ inline bool CopyFont(const std::string& src, const std::string& dst, const std::
         const size_t off = Get32(b, rec + 8), len = Get32(b, rec + 12);
         if (off + len > b.size()) return false;
         if (tag == "name") {
-            std::string wideFrom, wideTo;
-            for (size_t i = 0; i < from.size(); ++i) wideFrom += '\0', wideFrom += from[i], wideTo += '\0', wideTo += to[i];
-            for (const auto& [f, r] : {std::pair{from, to}, std::pair{wideFrom, wideTo}}) {
+            std::string wideFrom, wideReplacement;
+            for (size_t i = 0; i < from.size(); ++i) {
+                const char16_t u = wideTo.empty() ? char16_t(to[i]) : wideTo[i];
+                wideFrom += '\0', wideFrom += from[i], wideReplacement += char(u >> 8), wideReplacement += char(u & 0xFF);
+            }
+            for (const auto& [f, r] : {std::pair{from, to}, std::pair{wideFrom, wideReplacement}}) {
                 auto it = b.begin() + off, end = b.begin() + off + len;
                 while ((it = std::search(it, end, f.begin(), f.end())) != end) it = std::copy(r.begin(), r.end(), it);
             }
