@@ -209,7 +209,11 @@ template <class F> void FontCatalog::ForEachFace(F&& f) {
     Load();
     for (const AddedFile& a : added_)
         for (const FaceRecord& r : a.faces) f(r);
-    for (const FaceRecord& r : installed_) f(r);
+    // A file added again by the application is listed once.
+    for (const FaceRecord& r : installed_)
+        if (added_.empty() || std::none_of(added_.begin(), added_.end(),
+                                           [&](const AddedFile& a) { return a.realPath == r.file; }))
+            f(r);
 }
 
 std::vector<FontCatalog::Match> FontCatalog::Find(std::string_view rawName, int weight, bool italic) {

@@ -172,6 +172,20 @@ TEST(FontEngineFaces, FaceNamesInCodePage949AndCutNamesFindTheirFamily) {
     EXPECT_TRUE(Enumerate(cp949.c_str()).empty());
 }
 
+TEST(FontEngineFaces, TexFaceAddedAgainIsListedOnce) {
+    const std::string cmr10 = Kpsewhich("cmr10.pfb");
+    ASSERT_FALSE(cmr10.empty()) << "texlive-base is needed";
+    const size_t family = Enumerate("Computer Modern").size();
+    const auto before = Draw(Font("CMR10", -20), u"Tex").mask;
+    ASSERT_EQ(FontEngine::AddFontResource(cmr10.c_str()), 1);
+    EXPECT_EQ(Enumerate("CMR10").size(), 1u);
+    EXPECT_EQ(Enumerate("Computer Modern").size(), family);
+    EXPECT_TRUE(FontEngine::RemoveFontResource(cmr10.c_str()));
+    // Still installed through the TeX tree.
+    EXPECT_EQ(Enumerate("CMR10").size(), 1u);
+    EXPECT_TRUE(SameMask(Draw(Font("CMR10", -20), u"Tex").mask, before));
+}
+
 TEST(FontEngineFaces, FilesWithoutFacesAreRefused) {
     TempDir dir;
     const std::string text = dir / "notes.ttf";
