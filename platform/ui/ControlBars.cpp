@@ -33,6 +33,15 @@ CControlBar::~CControlBar() {
     }
 }
 
+CSize CControlBar::CalcFixedLayout(BOOL, BOOL) {
+    QSize hint = GetWidget() ? GetWidget()->sizeHint() : QSize();
+    return CSize(std::max(0, hint.width()), std::max(0, hint.height()));
+}
+
+CSize CControlBar::CalcDynamicLayout(int, DWORD nMode) {
+    return CalcFixedLayout((nMode & LM_STRETCH) != 0, (nMode & LM_HORZ) != 0);
+}
+
 void CControlBar::AttachToFrame(CFrameWnd* pFrame, QWidget* widget, UINT nID, DWORD dwStyle) {
     m_pDockSite = pFrame;
     m_dwBarStyle = dwStyle;

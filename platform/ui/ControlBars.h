@@ -13,9 +13,29 @@
 
 class CFrameWnd;
 
+// CalcDynamicLayout modes.
+constexpr DWORD LM_STRETCH = 0x01;
+constexpr DWORD LM_HORZ = 0x02;
+constexpr DWORD LM_MRUWIDTH = 0x04;
+constexpr DWORD LM_HORZDOCK = 0x08;
+constexpr DWORD LM_VERTDOCK = 0x10;
+constexpr DWORD LM_LENGTHY = 0x20;
+constexpr DWORD LM_COMMIT = 0x40;
+
+// A bar of a frame. Toolbars and the status bar take their place in the
+// frame's body themselves; other bars (made with CWnd::Create on the frame)
+// are docked with CFrameWnd::DockControlBar and sized by CalcFixedLayout.
 class CControlBar : public CWnd {
 public:
     ~CControlBar() override;
+    // Size when docked: the width (vertical bars) or height (horizontal
+    // bars) of the result is used. The default is the widget's own size hint.
+    virtual CSize CalcFixedLayout(BOOL bStretch, BOOL bHorz);
+    virtual CSize CalcDynamicLayout(int nLength, DWORD nMode);
+    // The dock bar id (AFX_IDW_DOCKBAR_*) the bar is docked at, 0 when not docked.
+    UINT GetDockBarID() const { return m_nDockBarID; }
+    BOOL IsFloating() const { return FALSE; }
+    BOOL IsHorzDocked() const { return m_nDockBarID == AFX_IDW_DOCKBAR_TOP || m_nDockBarID == AFX_IDW_DOCKBAR_BOTTOM; }
     CFrameWnd* GetDockingFrame() const { return m_pDockSite; }
     DWORD GetBarStyle() const { return m_dwBarStyle; }
     void SetBarStyle(DWORD dwStyle) { m_dwBarStyle = dwStyle; }
@@ -28,6 +48,7 @@ protected:
     // Hooks the bar's widget into the frame's body.
     void AttachToFrame(CFrameWnd* pFrame, QWidget* widget, UINT nID, DWORD dwStyle);
     CFrameWnd* m_pDockSite = nullptr;
+    UINT m_nDockBarID = 0;
     DWORD m_dwBarStyle = 0;
     DWORD m_dwDockStyle = 0;
 };

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
+#include <QDockWidget>
 #include <QDropEvent>
 #include <QMainWindow>
 #include <QMdiArea>
@@ -206,8 +207,26 @@ CFrameWnd* CFrameWnd::GetTopLevelFrame() {
 }
 
 void CFrameWnd::RecalcLayout(BOOL) {
-    if (m_body && m_body->centralWidget() && m_body->centralWidget()->layout())
-        m_body->centralWidget()->layout()->activate();
+    if (!m_body) return;
+    for (CControlBar* bar : m_bars) {
+        if (!bar->m_nDockBarID || !bar->GetWidget()) continue;
+        auto* dock = qobject_cast<QDockWidget*>(bar->GetWidget()->parentWidget());
+        if (!dock) continue;
+        bool horz = bar->IsHorzDocked();
+        CSize size = bar->CalcFixedLayout(FALSE, horz);
+        int extent = std::max(0, horz ? size.cy : size.cx);
+        m_body->resizeDocks({dock}, {extent}, horz ? Qt::Vertical : Qt::Horizontal);
+    }
+    if (m_body->centralWidget() && m_body->centralWidget()->layout()) m_body->centralWidget()->layout()->activate();
+}
+
+void CFrameWnd::DelayRecalcLayout(BOOL bNotify) {
+    if (m_recalcQueued) return;
+    m_recalcQueued = true;
+    UiDispatcher::Post(GetGuard(), [this, bNotify] {
+        m_recalcQueued = false;
+        RecalcLayout(bNotify);
+    });
 }
 
 void CFrameWnd::InitialUpdateFrame(CDocument* pDoc, BOOL bMakeVisible) {
@@ -247,13 +266,38 @@ void CFrameWnd::EnableDocking(DWORD dwDockStyle) {
 
 void CFrameWnd::DockControlBar(CControlBar* pBar, UINT nDockBarID) {
     if (!m_body || !pBar || !pBar->GetWidget()) return;
-    auto* tb = qobject_cast<QToolBar*>(pBar->GetWidget());
-    if (!tb) return;
-    Qt::ToolBarArea area = Qt::TopToolBarArea;
-    if (nDockBarID == AFX_IDW_DOCKBAR_LEFT) area = Qt::LeftToolBarArea;
-    else if (nDockBarID == AFX_IDW_DOCKBAR_RIGHT) area = Qt::RightToolBarArea;
-    else if (nDockBarID == AFX_IDW_DOCKBAR_BOTTOM) area = Qt::BottomToolBarArea;
-    m_body->addToolBar(area, tb);
+    if (!nDockBarID) nDockBarID = AFX_IDW_DOCKBAR_TOP;
+    if (auto* tb = qobject_cast<QToolBar*>(pBar->GetWidget())) {
+        Qt::ToolBarArea area = Qt::TopToolBarArea;
+        if (nDockBarID == AFX_IDW_DOCKBAR_LEFT) area = Qt::LeftToolBarArea;
+        else if (nDockBarID == AFX_IDW_DOCKBAR_RIGHT) area = Qt::RightToolBarArea;
+        else if (nDockBarID == AFX_IDW_DOCKBAR_BOTTOM) area = Qt::BottomToolBarArea;
+        m_body->addToolBar(area, tb);
+        pBar->m_nDockBarID = nDockBarID;
+        return;
+    }
+    Qt::DockWidgetArea area = Qt::TopDockWidgetArea;
+    if (nDockBarID == AFX_IDW_DOCKBAR_LEFT) area = Qt::LeftDockWidgetArea;
+    else if (nDockBarID == AFX_IDW_DOCKBAR_RIGHT) area = Qt::RightDockWidgetArea;
+    else if (nDockBarID == AFX_IDW_DOCKBAR_BOTTOM) area = Qt::BottomDockWidgetArea;
+    auto* dock = qobject_cast<QDockWidget*>(pBar->GetWidget()->parentWidget());
+    if (!dock) {
+        dock = new QDockWidget(m_body);
+        dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+        dock->setTitleBarWidget(new QWidget(dock));
+        if (QWidget* client = GetClientWidget(); client && client->layout())
+            client->layout()->removeWidget(pBar->GetWidget());
+        dock->setWidget(pBar->GetWidget());
+    }
+    m_body->addDockWidget(area, dock);
+    dock->show();
+    // A bar made with CWnd::Create on this frame joins its bars here.
+    if (std::find(m_bars.begin(), m_bars.end(), pBar) == m_bars.end()) {
+        m_bars.push_back(pBar);
+        pBar->m_pDockSite = this;
+    }
+    pBar->m_nDockBarID = nDockBarID;
+    RecalcLayout();
 }
 
 void CFrameWnd::ShowControlBar(CControlBar* pBar, BOOL bShow, BOOL) {

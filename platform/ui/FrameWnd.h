@@ -38,7 +38,10 @@ public:
     CFrameWnd* GetParentFrame() const;
     CFrameWnd* GetTopLevelFrame();
 
+    // Sizes docked bars from their CalcFixedLayout and lays out the client area.
     virtual void RecalcLayout(BOOL bNotify = TRUE);
+    // RecalcLayout once the current message is done.
+    void DelayRecalcLayout(BOOL bNotify = TRUE);
     virtual void InitialUpdateFrame(CDocument* pDoc, BOOL bMakeVisible);
     virtual void OnUpdateFrameTitle(BOOL bAddToTitle);
     void SetTitle(const char* lpszTitle) { m_strTitle = lpszTitle; }
@@ -51,6 +54,9 @@ public:
 
     // Control bars.
     void EnableDocking(DWORD dwDockStyle);
+    // A toolbar goes into the tool bar area of that side; another bar into a
+    // dock area of that side (AFX_IDW_DOCKBAR_*; 0 is the top), without
+    // title or floating, sized by RecalcLayout.
     void DockControlBar(CControlBar* pBar, UINT nDockBarID = 0);
     void ShowControlBar(CControlBar* pBar, BOOL bShow, BOOL bDelay);
     CControlBar* GetControlBar(UINT nID) const;
@@ -92,6 +98,7 @@ private:
     CView* m_pViewActive = nullptr;
     CStatusBar* m_pStatusBar = nullptr;
     std::vector<CControlBar*> m_bars;
+    bool m_recalcQueued = false;
     std::vector<QPointer<QAction>> m_actions;
 };
 

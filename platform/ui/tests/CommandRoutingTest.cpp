@@ -369,6 +369,47 @@ TEST_F(Routing, InPlaceFrameHoldsAViewAtTheGivenPosition) {
     EXPECT_EQ(app->GetDocManager()->GetOpenDocumentCount(), 0);
 }
 
+// A bar docked at the left takes the width its CalcFixedLayout gives; the
+// view fills the rest.
+TEST(Docking, LeftBarSizedByCalcFixedLayout) {
+    TestApp();
+    struct LeftBar : CControlBar {
+        int width = 150;
+        int updates = 0;
+        CSize CalcFixedLayout(BOOL, BOOL bHorz) override {
+            EXPECT_FALSE(bHorz);
+            return CSize(width, 32767);
+        }
+        void OnUpdateCmdUI(CFrameWnd*, BOOL) override { ++updates; }
+    };
+    CCreateContext context;
+    context.m_pNewViewClass = AfxFactoryAs<TestView, CView>();
+    auto* frame = new CFrameWnd;
+    ASSERT_TRUE(frame->LoadFrame(0, WS_OVERLAPPEDWINDOW, nullptr, &context));
+    frame->MoveWindow(0, 0, 600, 400);
+    frame->ShowWindow(SW_SHOW);
+    LeftBar bar;
+    ASSERT_TRUE(bar.Create(nullptr, nullptr, WS_CHILD | WS_VISIBLE, CRect(0, 0, 10, 10), frame, 161));
+    frame->EnableDocking(CBRS_ALIGN_ANY);
+    bar.EnableDocking(CBRS_ALIGN_LEFT);
+    frame->DockControlBar(&bar, AFX_IDW_DOCKBAR_LEFT);
+    PumpPending();
+    EXPECT_EQ(bar.GetDockBarID(), AFX_IDW_DOCKBAR_LEFT);
+    EXPECT_EQ(frame->GetControlBar(161), &bar);
+    EXPECT_EQ(bar.GetWidget()->width(), 150);
+    QWidget* view = frame->GetBody()->centralWidget();
+    EXPECT_GE(view->mapTo(frame->GetBody(), QPoint(0, 0)).x(), 150);
+
+    bar.width = 220;
+    frame->DelayRecalcLayout();
+    PumpPending();
+    EXPECT_EQ(bar.GetWidget()->width(), 220);
+    frame->UpdateCmdUI();
+    EXPECT_GE(bar.updates, 1);
+    frame->DestroyWindow();
+    PumpPending();
+}
+
 TEST(Profile, ExplicitProfilesSectionsAndDeletes) {
     TestApp();
     CWinApp app("P");
