@@ -158,5 +158,5 @@ private:
     std::atomic<int> m_clientWidth{0}, m_clientHeight{0};
 };
 
-// Default window for AfxGetMainWnd-less calls (message-box owner etc.).
+// The application's main window (null before it exists and after it is gone).
 CWnd* AfxGetMainWnd();
