@@ -1,6 +1,7 @@
 #include "platform/inet/Transfer.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/inet/CurlRuntime.h"
@@ -54,7 +55,18 @@ bool Transfer::Start(const Options& o) {
     curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
     if (!o.agent.empty()) curl_easy_setopt(easy_, CURLOPT_USERAGENT, o.agent.c_str());
-    if (o.direct) curl_easy_setopt(easy_, CURLOPT_PROXY, "");
+    if (o.direct) {
+        curl_easy_setopt(easy_, CURLOPT_PROXY, "");
+    } else {
+        // Proxies from the environment, never for the machine itself.
+        const char* env = std::getenv("no_proxy");
+        if (!env) env = std::getenv("NO_PROXY");
+        std::string noProxy = env && *env ? std::string(env) + "," : std::string();
+        noProxy += "localhost,127.0.0.1,::1";
+        curl_easy_setopt(easy_, CURLOPT_NOPROXY, noProxy.c_str());  // copied by libcurl
+    }
+    // A cancelled transfer's name lookup is left behind instead of awaited.
+    curl_easy_setopt(easy_, CURLOPT_QUICK_EXIT, 1L);
     followRedirects_ = o.followRedirects;
     curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, o.followRedirects ? 1L : 0L);
     curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, kMaxRedirects);
