@@ -192,8 +192,14 @@ private:
     bool ReadRequest(int fd, Request& req) {
         std::string buf;
         size_t end;
-        while ((end = buf.find("\r\n\r\n")) == std::string::npos)
+        while ((end = buf.find("\r\n\r\n")) == std::string::npos) {
             if (!Fill(fd, buf)) return false;
+            if (buf[0] < 'A' || buf[0] > 'Z') {
+                // Not HTTP (a TLS greeting, say): answer in plain text and hang up.
+                Reply(*this, fd).Send("HTTP/1.1 400 Bad Request\r\nConnection: close\r\n\r\n");
+                return false;
+            }
+        }
         std::string head = buf.substr(0, end);
         std::string rest = buf.substr(end + 4);
         size_t line = head.find("\r\n");

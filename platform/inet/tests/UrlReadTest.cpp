@@ -269,6 +269,11 @@ TEST(UrlRead, BrokenTransfersAreFailuresNotEndsOfData) {
     Fetched silent = Fetch(server.Url("/silent"));
     EXPECT_FALSE(silent.opened);
     EXPECT_EQ(silent.openError, ERROR_INTERNET_CONNECTION_RESET);
+
+    // https to a server that speaks plain HTTP: the TLS handshake fails.
+    Fetched tls = Fetch("https://127.0.0.1:" + std::to_string(server.Port()) + "/silent");
+    EXPECT_FALSE(tls.opened);
+    EXPECT_EQ(tls.openError, ERROR_INTERNET_SECURE_FAILURE);
 }
 
 TEST(UrlRead, TheStopFlagCancelsABlockedCallPromptly) {
