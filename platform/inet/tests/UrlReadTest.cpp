@@ -111,11 +111,24 @@ TEST(UrlRead, RequestsCarryTheAgentTheCookieAndNoCache) {
     }
 }
 
-TEST(UrlRead, AddressesAreEscapedBeforeTheyAreSent) {
+TEST(UrlRead, AddressesAreEscapedAndExtraHeadersSent) {
     LoopbackServer server([](const LoopbackServer::Request&, LoopbackServer::Reply& r) { r.Respond(200, "x"); });
     EXPECT_TRUE(Fetch(server.Url("/my docs/\xC3\xA9t\xC3\xA9.dvi#p2")).opened);
-    ASSERT_EQ(server.Requests().size(), 1u);
-    EXPECT_EQ(server.Requests()[0].target, "/my%20docs/%C3%A9t%C3%A9.dvi");
+
+    HINTERNET session = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    const char headers[] = "X-One: 1\r\nX-Two: 2\r\nX-Three: cut off";
+    HINTERNET file = InternetOpenUrlA(session, server.Url("/h").c_str(), headers, 20, 0, 0);
+    ASSERT_NE(file, nullptr);
+    InternetCloseHandle(file);
+    InternetCloseHandle(session);
+
+    std::vector<LoopbackServer::Request> reqs = server.Requests();
+    ASSERT_EQ(reqs.size(), 2u);
+    EXPECT_EQ(reqs[0].target, "/my%20docs/%C3%A9t%C3%A9.dvi");
+    EXPECT_EQ(reqs[1].Header("X-One"), "1");
+    EXPECT_EQ(reqs[1].Header("X-Two"), "2");
+    EXPECT_FALSE(reqs[1].Has("X-Three"));
+    EXPECT_FALSE(reqs[1].Has("Pragma")) << "no-cache only when asked for";
 }
 
 TEST(UrlRead, BodiesArriveWholeInFullChunks) {
