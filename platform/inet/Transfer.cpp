@@ -215,6 +215,11 @@ size_t Transfer::Read(char* buffer, size_t count, Wait& how) {
     return n;
 }
 
+size_t Transfer::Available(Wait& how) {
+    how = RunUntil([this] { return body_.size() > bodyPos_; });
+    return body_.size() - bodyPos_;
+}
+
 Transfer::Wait Transfer::Write(const char* data, size_t count) {
     upload_.append(data, count);
     uploadQueued_ += int64_t(count);

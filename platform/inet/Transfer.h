@@ -48,6 +48,10 @@ public:
     // have arrived or the transfer is over. Returns the bytes copied.
     size_t Read(char* buffer, size_t count, Wait& how);
 
+    // Runs until some body bytes are waiting or the transfer is over; returns
+    // how many are waiting.
+    size_t Available(Wait& how);
+
     // Queues upload bytes and runs until the connection has taken them.
     Wait Write(const char* data, size_t count);
     // Marks the end of the upload body and waits for the answer's headers.

@@ -142,6 +142,21 @@ BOOL InternetReadFile(HINTERNET hFile, void* buffer, DWORD toRead, DWORD* read) 
     return TRUE;
 }
 
+BOOL InternetQueryDataAvailable(HINTERNET hFile, DWORD* available, DWORD, DWORD_PTR) {
+    if (available) *available = 0;
+    std::shared_ptr<InternetHandle> h = Lookup(hFile, Kind::Request);
+    if (!h) return FALSE;
+    if (!available) return Fail(ERROR_INVALID_PARAMETER);
+    std::lock_guard<std::mutex> lock(h->call);
+    if (!h->transfer) return Fail(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
+    Transfer::Wait how;
+    size_t n = h->transfer->Available(how);
+    if (how == Transfer::Wait::Cancelled) return Fail(ERROR_INTERNET_OPERATION_CANCELLED);
+    if (n == 0 && h->transfer->Failed()) return Fail(Transfer::ErrorCode(h->transfer->Result()));
+    *available = n > 0xFFFFFFFFu ? 0xFFFFFFFFu : DWORD(n);
+    return TRUE;
+}
+
 BOOL InternetCloseHandle(HINTERNET hInternet) {
     if (!HandleTable::Instance().Close(hInternet)) return Fail(ERROR_INVALID_HANDLE);
     return TRUE;

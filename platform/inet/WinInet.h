@@ -114,6 +114,11 @@ HINTERNET InternetOpenUrlA(HINTERNET hInternet, const char* url, const char* hea
 // timeout (no byte for two minutes) or a stop.
 BOOL InternetReadFile(HINTERNET hFile, void* buffer, DWORD toRead, DWORD* read);
 
+// Waits until body bytes have arrived or the body has ended, and gives how
+// many can be read at once without waiting (0 at the end). Fails like
+// InternetReadFile. flags and context are ignored.
+BOOL InternetQueryDataAvailable(HINTERNET hFile, DWORD* available, DWORD flags, DWORD_PTR context);
+
 BOOL InternetCloseHandle(HINTERNET hInternet);
 
 // A server connection of a session for HttpOpenRequestA. The port is used as

@@ -1,6 +1,7 @@
 // Reading web addresses through a session, against a loopback server.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -187,6 +188,39 @@ TEST(UrlRead, BodiesArriveWholeInFullChunks) {
         EXPECT_EQ(f.chunks, FullChunks(c.sent.size()));
         EXPECT_TRUE(f.body == c.sent);
     }
+}
+
+TEST(UrlRead, AvailableBytesAreReadWithoutWaiting) {
+    // Reading what is said to be available, at most 100000 bytes at a time.
+    const std::string body = Pattern(250000);
+    LoopbackServer server([&](const LoopbackServer::Request&, LoopbackServer::Reply& r) {
+        r.Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body.substr(0, 1000));
+        r.Pause(100);
+        r.Send(body.substr(1000));
+    });
+    HINTERNET session = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    HINTERNET file = InternetOpenUrlA(session, server.Url("/doc.toc").c_str(), nullptr, DWORD(-1), 0, 0);
+    ASSERT_NE(file, nullptr);
+    std::string got;
+    std::vector<char> buf(100000);
+    std::vector<DWORD> offers;
+    for (;;) {
+        DWORD available = 0;
+        ASSERT_TRUE(InternetQueryDataAvailable(file, &available, 0, 0));
+        offers.push_back(available);
+        DWORD want = std::min<DWORD>(available, 100000), n = 0;
+        ASSERT_TRUE(InternetReadFile(file, buf.data(), want, &n));
+        ASSERT_EQ(n, want);
+        if (n == 0) break;
+        got.append(buf.data(), n);
+    }
+    EXPECT_TRUE(got == body);
+    ASSERT_GE(offers.size(), 3u);
+    EXPECT_GE(offers.front(), 1u);
+    EXPECT_LE(offers.front(), 1000u) << "the first bytes are offered before the rest is sent";
+    EXPECT_EQ(offers.back(), 0u);
+    InternetCloseHandle(file);
+    InternetCloseHandle(session);
 }
 
 TEST(UrlRead, ErrorStatusesOpenAndAreReported) {
