@@ -16,6 +16,15 @@
 //
 // Failing calls return FALSE or null and leave a code for GetLastError
 // (platform/core/LastError.h).
+//
+// A document's worker, in outline:
+//   HINTERNET net = InternetOpenA(agent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+//   InternetSetStopFlag(net, &stopRequested);
+//   InternetSetCookieA(url, nullptr, "NAME=value");
+//   HINTERNET file = InternetOpenUrlA(net, url, nullptr, DWORD(-1), flags, 0);
+//   HttpQueryInfoA(file, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr);
+//   while (InternetReadFile(file, buf, 20480, &n) && n > 0) { ... }
+//   InternetCloseHandle(file); InternetCloseHandle(net);
 #pragma once
 
 #include <atomic>
