@@ -196,7 +196,12 @@ int ProgressiveInput::StoreCompressedChunk(const unsigned char* chunk, int n, st
     }
     const unsigned char* p = ParseGzipHeader(chunk, n);
     if (m_gzHeader.endFlag) {
-        if (!WriteOut(out, chunk, size_t(n)) || !out.flush()) return InflateFailed("Cannot write the document.", out);
+        // Only the first two bytes are tested, so the one byte taken from an
+        // earlier chunk can be the first; it is part of the data too.
+        static const unsigned char first = 31;
+        bool ok = p != chunk || m_gzHeader.state != 1 || WriteOut(out, &first, 1);
+        if (!ok || !WriteOut(out, chunk, size_t(n)) || !out.flush())
+            return InflateFailed("Cannot write the document.", out);
         return 1;
     }
     const size_t remaining = size_t(chunk + n - p);

@@ -235,6 +235,17 @@ TEST(Inflate, DataThatIsNotGzipIsStoredUnchanged) {
     EXPECT_EQ(in.StoreCompressedChunk(p + 10, int(text.size() - 10), out), 1);
     EXPECT_EQ(in.FinishInflate(out), 1);
     EXPECT_EQ(out.str(), text);
+
+    // The gzip magic's first byte alone in the first chunk.
+    const std::string almost = "\x1f not gzip";
+    ProgressiveInput split;
+    std::ostringstream splitOut;
+    ASSERT_EQ(split.InitInflate(), 1);
+    p = reinterpret_cast<const unsigned char*>(almost.data());
+    EXPECT_EQ(split.StoreCompressedChunk(p, 1, splitOut), 1);
+    EXPECT_EQ(split.StoreCompressedChunk(p + 1, int(almost.size() - 1), splitOut), 1);
+    EXPECT_EQ(split.FinishInflate(splitOut), 1);
+    EXPECT_EQ(splitOut.str(), almost);
 }
 
 TEST(Inflate, AStreamLeftOpenIsEndedWithTheObjectAndANewRunStartsClean) {
