@@ -10,7 +10,13 @@
 //    file directories and keeps the file a TIFF that links complete pages only.
 //
 // One object per document. Everything runs on the fetch thread, except
-// WriteArrivedCopy, which any thread may call.
+// WriteArrivedCopy, which any thread may call. The fetch thread's calls:
+//   type known:  ResetDviScan() or ResetTiffScan(); InitInflate() for gzip data
+//   each chunk:  StoreCompressedChunk(chunk, n, temp), or write the chunk; flush;
+//                ScanDviStream(length before, bytes added, mode);
+//                DVI: AnnounceDviPages(reader, 0) when pages were reported
+//   end of data: FinishInflate(temp); FinishTiffStream(); AnnounceDviPages(reader, 1)
+//   a run stops: EndInflate()
 #pragma once
 
 #include <cstdint>
