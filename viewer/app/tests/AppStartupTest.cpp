@@ -136,8 +136,16 @@ TEST_F(AppStartupTest, FirstRunLoadsResourcesAndWritesDefaults) {
     EXPECT_NE(app->m_kpathsea.KPSEFindTfm("cmr10.tfm"), nullptr);
     EXPECT_TRUE(GetGS()->IsGSDLLLoaded());
 
-    Shutdown();
+    // Shutdown releases the libraries and empties the lists.
+    app->m_pMainWnd->OnClose();
+    PumpPending();
+    EXPECT_EQ(app->m_pMainWnd, nullptr);
+    app->ExitInstance();
     EXPECT_FALSE(GetGS()->IsGSDLLLoaded());
+    EXPECT_FALSE(app->m_kpathsea.IsKPathSeaDLLLoaded());
+    EXPECT_TRUE(app->m_tfmPathList.IsEmpty());
+    EXPECT_TRUE(app->m_ttfPathListExpanded.IsEmpty());
+    app.reset();
 
     // The defaults were saved: the lists with their default entries, the
     // Ghostscript folder found on PATH, the window placement.
@@ -184,8 +192,17 @@ TEST_F(AppStartupTest, InstallationKeyAndSavedPlacement) {
     EXPECT_EQ(w->width(), 700);
     EXPECT_EQ(w->height(), 500);
 
-    // A placement saved from a minimised window, or off every screen, is not used.
+    // Closed while minimised: the normal placement is saved.
+    w->showMinimized();
+    PumpPending();
     Shutdown();
+    auto saved = [&](const char* name) { return int(*Reg().GetDword(RegRoot::CurrentUser, kSettingsKey, name)); };
+    EXPECT_EQ(saved("Window Left"), 40);
+    EXPECT_EQ(saved("Window Top"), 30);
+    EXPECT_EQ(saved("Window Right"), 740);
+    EXPECT_EQ(saved("Window Bottom"), 530);
+
+    // A placement saved from a minimised window, or off every screen, is not used.
     for (auto [name, v] : {std::pair{"Window Left", -32000}, {"Window Top", -32000}, {"Window Right", -31840},
                            {"Window Bottom", -31970}})
         Reg().SetDword(RegRoot::CurrentUser, kSettingsKey, name, uint32_t(v));
