@@ -139,7 +139,7 @@ CString AfxFormatInserts(const char* format, const char* const* args, int count)
             }
             out += args[n];
             p += 2;
-            // "!s!"-style type specification: the inserts are strings.
+            // A "!s!"-style type field: the inserts are strings.
             if (*p == '!') {
                 const char* close = std::strchr(p + 1, '!');
                 if (close) p = close + 1;

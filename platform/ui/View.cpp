@@ -3,9 +3,7 @@
 #include "platform/ui/Document.h"
 #include "platform/ui/FrameWnd.h"
 
-#if __has_include("platform/gdi/DC.h")
 #include "platform/gdi/DC.h"
-#endif
 
 CView::CView() = default;
 
@@ -27,12 +25,8 @@ void CView::OnUpdate(CView*, LPARAM, void*) { Invalidate(TRUE); }
 void CView::OnDraw(CDC*) {}
 
 void CView::OnPaint() {
-#if __has_include("platform/gdi/DC.h")
     std::unique_ptr<CDC> dc = CreateSurfaceDC(GetSurface());
     if (dc) OnDraw(dc.get());
-#endif
-    // Without the GDI layer's device context there is nothing to hand to
-    // OnDraw; views then paint into GetSurface() in their own OnPaint.
 }
 
 BOOL CView::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) {

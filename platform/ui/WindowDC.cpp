@@ -1,7 +1,5 @@
 #include "platform/ui/WindowDC.h"
 
-#ifdef VELORAN_UI_WINDOW_DC
-
 #include "platform/gdi/PixelBuffer.h"
 #include "platform/ui/Wnd.h"
 
@@ -18,5 +16,3 @@ CClientDC::CClientDC(CWnd* pWnd) : m_pWnd(pWnd) {
 CClientDC::~CClientDC() {
     if (m_pWnd && m_pWnd->GetWidget()) m_pWnd->GetWidget()->update();
 }
-
-#endif

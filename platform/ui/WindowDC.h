@@ -3,9 +3,6 @@
 // the window's WindowSurface; the widget shows the result at its next paint.
 #pragma once
 
-#if __has_include("platform/gdi/DC.h") && __has_include("platform/gdi/PixelBuffer.h")
-#define VELORAN_UI_WINDOW_DC 1
-
 #include "platform/gdi/DC.h"
 
 class CWnd;
@@ -24,5 +21,3 @@ class CPaintDC : public CClientDC {
 public:
     explicit CPaintDC(CWnd* pWnd) : CClientDC(pWnd) {}
 };
-
-#endif

@@ -14,9 +14,7 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/VirtualKeys.h"
 
-#if __has_include("platform/gdi/DC.h")
 #include "platform/gdi/DC.h"
-#endif
 
 namespace {
 
@@ -431,9 +429,7 @@ void CWnd::DeliverPaint() {
 
 void CWnd::OnPaint() {}
 
-#if __has_include("platform/gdi/DC.h")
 std::unique_ptr<CDC> CWnd::GetSurfaceDC() { return CreateSurfaceDC(m_surface); }
-#endif
 
 void CWnd::OnSize(UINT, int, int) {}
 

@@ -88,10 +88,8 @@ public:
     // The back buffer, sized to the client area.
     WindowSurface& GetSurface() { return m_surface; }
     const WindowSurface& GetSurface() const { return m_surface; }
-#if __has_include("platform/gdi/DC.h")
     // A device context on the back buffer, usable outside paint events.
     std::unique_ptr<CDC> GetSurfaceDC();
-#endif
 
     // Timers by id. Setting an id that runs already restarts it with the new
     // period. Safe from any thread.

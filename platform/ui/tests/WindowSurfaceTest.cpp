@@ -90,7 +90,6 @@ TEST(WindowSurface, InvalidateFromWorkerPaintsOnUiThread) {
     EXPECT_EQ(wnd.paints, before + 1);
 }
 
-#ifdef VELORAN_UI_WINDOW_DC
 // A view draws through OnDraw with a device context on its back buffer,
 // in a paint and outside one.
 TEST(WindowSurface, ViewDrawsThroughDeviceContext) {
@@ -142,7 +141,6 @@ TEST(WindowSurface, PaintHandlerWithPaintDC) {
     EXPECT_EQ(wnd.GetSurface().Row(3)[3], 0xFF010203u);
     EXPECT_EQ(wnd.GetSurface().Row(5)[5], 0xFFFFFFFFu);
 }
-#endif
 
 class InputWnd : public CWnd {
 public:
