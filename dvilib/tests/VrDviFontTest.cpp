@@ -701,3 +701,59 @@ TEST(MetricFiles, DamagedFilesAreRefusedWithAReason) {
         EXPECT_NE(errors.Last().find(c.error), std::string::npos) << c.name << ": " << errors.Last();
     }
 }
+
+TEST(FontsOfATeXDocument, KpathseaResolvesEveryFontAndWidthsMatchDviType) {
+    TempDir dir;
+    {
+        std::ofstream tex(dir.File("math.tex"));
+        tex << "\\font\\msam=msam10 \\font\\msbm=msbm10 scaled 1200 \\font\\big=cmr10 scaled 2000\n"
+               "Text $x^2+\\sum_{i=1}^n \\alpha_i \\over \\sqrt{y}$ and {\\msam\\char\"03} {\\msbm R}\n"
+               "$$\\int_0^1 f(x)\\,dx\\left(\\matrix{a&b\\cr c&d}\\right)\\Bigg\\{\\bigotimes$$\n"
+               "{\\bf Bold} {\\it italic} {\\sl slanted} {\\tt mono \\char'200} {\\big Big}\n"
+               "\\bye\n";
+    }
+    std::string out = RunCommand("cd '" + dir.Path().string() + "' && tex -interaction=batchmode math.tex 2>&1");
+    ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+    std::string dvitype = RunCommand("dvitype -output-level=4 '" + dir.File("math.dvi") + "'");
+    ASSERT_EQ(dvitype.rfind("FAILED", 0), std::string::npos) << dvitype;
+
+    KPathSea kpse;
+    kpse.LoadKPathSeaDLLInit(kKPathSeaLibraryName, nullptr);
+    ASSERT_TRUE(kpse.IsKPathSeaDLLLoaded());
+    VrDvi dvi(dir.File("math.dvi").c_str(), NoPaths(), NoPaths());
+    dvi.SetKPathSea(&kpse);
+    ErrorSink errors;
+    dvi.NewPageWritten(0);
+    ASSERT_EQ(dvi.GetMode(), ModeComplete);
+    EXPECT_TRUE(errors.texts.empty()) << errors.Last();
+
+    auto defs = dvi.GetFontDefs();
+    ASSERT_GE(defs.size(), 12u);
+    for (const auto& def : defs) {
+        Font* f = dvi.GetExtFontIndex()[def.number];
+        ASSERT_NE(f, nullptr) << def.name.c_str();
+        EXPECT_EQ(f->GetCheckSum(), def.checksum) << def.name.c_str();
+        EXPECT_EQ(f->GetScaleSize(), def.scaledSize);
+    }
+
+    // Every character TeX set moved h by the width dvitype read from the
+    // same metric file.
+    std::istringstream in(dvitype);
+    std::string line;
+    int current = -1, checked = 0;
+    while (std::getline(in, line)) {
+        long at;
+        int n, h, w, used = 0;
+        if (std::sscanf(line.c_str(), "%ld: fntnum%d current font is%n", &at, &n, &used) == 2 && used) current = n;
+        else if (std::sscanf(line.c_str(), "%ld: fnt1 %d current font is%n", &at, &n, &used) == 2 && used) current = n;
+        else if (std::sscanf(line.c_str(), "%ld: setchar%d h:=%d%d=", &at, &n, &h, &w) == 4 ||
+                 std::sscanf(line.c_str(), "%ld: set1 %d h:=%d%d=", &at, &n, &h, &w) == 4) {
+            ASSERT_GE(current, 0) << line;
+            Font* f = dvi.GetExtFontIndex()[current];
+            ASSERT_NE(f, nullptr) << line;
+            EXPECT_EQ(f->GetCharWidthA(unsigned(n)), w) << f->GetName().c_str() << ": " << line;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 40);
+}
