@@ -121,7 +121,7 @@ int VrDviDrawerBase::ProcessInstruction(const unsigned char* p) {
 }
 
 int VrDviDrawerBase::ProcessInstruction(const unsigned char* p, size_t avail) {
-    if (!p || avail < 1) return -1;
+    if (!working_ || !p || avail < 1) return -1;
     const uint8_t op = p[0];
     if (op <= dviop::SetChar127) {
         DviSet(op);

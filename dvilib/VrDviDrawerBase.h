@@ -76,7 +76,7 @@ public:
     virtual int Draw(int count);
 
     // Executes the one instruction at p, of which at most avail bytes may be
-    // read; its length, or -1 when it cannot be executed.
+    // read; its length, or -1 when it cannot be executed (or no page is open).
     int ProcessInstruction(const unsigned char* p, size_t avail);
     // The same for an instruction inside the open page's bytes; -1 for a p
     // outside them.
@@ -113,15 +113,18 @@ protected:
     // without fonts draw with the faces the "#" specials name).
     void SetWinFont(int on) { winFont_ = on ? 1 : 0; }
 
-private:
-    // Reports of what the page holds; code is already converted by the
-    // font's encoding. Empty here.
+    // Reports of what the page holds, at DVI positions; code is already
+    // converted by the font's encoding (Unicode, U+F000-U+F0FF for symbol
+    // positions, or the raw code). Empty here.
     virtual void PutChar(int h, int v, unsigned short code, int width, int height, int depth);
+    // A rule with its lower left corner at (h, v); height and width > 0.
     virtual void PutRule(int h, int v, int height, int width);
     // A special of length bytes at text (all of them inside the page or
     // packet). Here: the binary font special "#" that sets the reader's
-    // drawing state.
+    // drawing state; a subclass that takes specials calls it for those.
     virtual void DoSpecial(unsigned int length, InstPtr text);
+
+private:
 
     void InitAll();
     void CancelMultiByte() { mbState_ = 0; }
