@@ -107,7 +107,9 @@ TEST(KoreanSubfonts, HanjaAndSymbolRows) {
     };
     for (const auto& c : hanja) {
         ASSERT_EQ(XHanjaToEucKr(c.series, (unsigned char)c.code, lead, trail), c.ok ? 1 : 0) << c.series << " " << c.code;
-        if (c.ok) EXPECT_EQ(lead << 8 | trail, c.lead << 8 | c.trail) << c.series << " " << c.code;
+        if (c.ok) {
+            EXPECT_EQ(lead << 8 | trail, c.lead << 8 | c.trail) << c.series << " " << c.code;
+        }
     }
     Case symbols[] = {
         {1, 0, false, 0, 0}, {1, 1, true, 0xA1, 0xA1}, {1, 94, true, 0xA1, 0xFE}, {1, 95, false, 0, 0},
@@ -115,7 +117,9 @@ TEST(KoreanSubfonts, HanjaAndSymbolRows) {
     };
     for (const auto& c : symbols) {
         ASSERT_EQ(XSymbToEucKr(c.series, (unsigned char)c.code, lead, trail), c.ok ? 1 : 0) << c.series << " " << c.code;
-        if (c.ok) EXPECT_EQ(lead << 8 | trail, c.lead << 8 | c.trail) << c.series << " " << c.code;
+        if (c.ok) {
+            EXPECT_EQ(lead << 8 | trail, c.lead << 8 | c.trail) << c.series << " " << c.code;
+        }
     }
     // Every Hanja position that KS X 1001 fills is a CJK ideograph in CP949.
     int ideographs = 0;
@@ -171,7 +175,9 @@ TEST(KoreanSubfonts, HLatexNamesAndCodes) {
     for (const auto& c : cases) {
         int r = HLatexToEucKr(c.name, (unsigned char)c.code, lead, trail);
         ASSERT_EQ(r, c.lead ? 0 : 1) << c.name << " " << c.code;
-        if (c.lead) EXPECT_EQ(lead << 8 | trail, c.lead << 8 | c.trail) << c.name << " " << c.code;
+        if (c.lead) {
+            EXPECT_EQ(lead << 8 | trail, c.lead << 8 | c.trail) << c.name << " " << c.code;
+        }
     }
     EXPECT_EQ(HLatexToEucKr(nullptr, 0, lead, trail), 1);
     // Every code of subfonts 0-9 that converts is a Hangul syllable, and all
@@ -236,7 +242,9 @@ TEST_F(TablesFromFiles, HLatexSymbolTable) {
     for (const auto& c : cases) {
         int r = HLatexToEucKr(c.name, (unsigned char)c.code, lead, trail);
         ASSERT_EQ(r, c.lead ? 0 : 1) << c.name << " " << c.code;
-        if (c.lead) EXPECT_EQ(lead << 8 | trail, c.lead << 8 | c.trail) << c.name << " " << c.code;
+        if (c.lead) {
+            EXPECT_EQ(lead << 8 | trail, c.lead << 8 | c.trail) << c.name << " " << c.code;
+        }
     }
     WriteText(dir.File("hlatexa.tab"), "10 0 0xA1 0xA1\n");  // subfonts of table A are 1-9
     EXPECT_EQ(LoadHLatexTableA(dir.File("hlatexa.tab").c_str()), 0);
