@@ -312,6 +312,7 @@ UINT CDC::RealizePalette() {
     auto pal = std::static_pointer_cast<PaletteData>(st_.palette);
     if (!px_ || !px_->IsIndexed() || px_->IsMono() || !pal || kind_ != Kind::Memory || pal->stock) return 0;
     size_t n = std::min(pal->entries.size(), size_t(1) << px_->Bpp());
+    px_->palette.resize(n);
     for (size_t i = 0; i < n; ++i) {
         const auto& e = pal->entries[i];
         px_->palette[i] = {e.peBlue, e.peGreen, e.peRed, 0};
