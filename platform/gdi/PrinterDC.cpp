@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "platform/gdi/DC.h"
+#include "platform/gdi/DCInternal.h"
 #include "platform/gdi/PixelBuffer.h"
 #include "platform/gdi/PrintSink.h"
 
@@ -75,7 +75,7 @@ int CDC::EndPage() {
         b.stride = px->Stride() / 4;
         b.top = top;
         b.pageHeight = px->Height();
-        ok = print_->sink->PrintBand(b);
+        ok = print_->sink->OutputBand(b);
     }
     ok = print_->sink->EndPage() && ok;
     print_->inPage = false;
