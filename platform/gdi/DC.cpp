@@ -58,7 +58,9 @@ CDC::CDC() {
     st_.palette = GdiHandles::Stock(DEFAULT_PALETTE);
 }
 
-CDC::~CDC() = default;
+CDC::~CDC() {
+    if (print_ && print_->inDoc) print_->sink->AbortDocument();
+}
 
 void CDC::SetDevicePixels(std::unique_ptr<PixelBuffer> px) {
     devicePx_ = std::move(px);
@@ -641,19 +643,21 @@ const std::vector<int>& DashPattern(int style) {
 
 // The stroke of a figure with the current pen: pixels in on and, for styled
 // pens over an opaque background, off.
-void CDC::StrokeDev(const PointList& pts, bool closed, bool skipLast) {
+void CDC::StrokeDev(const PointList& pts, bool closed, bool skipLast, Region* covered) {
     auto* pen = static_cast<PenData*>(st_.pen.get());
     if (!px_ || !pen || pts.empty()) return;
     int style = int(pen->pen.lopnStyle) & PS_STYLE_MASK;
     if (style == PS_NULL) return;
-    double width = pen->pen.lopnWidth.x > 1 ? pen->pen.lopnWidth.x * std::fabs(ScaleX()) : 1;
-    if (pen->pen.lopnStyle & PS_GEOMETRIC) width = std::max(1.0, pen->pen.lopnWidth.x * std::fabs(ScaleX()));
+    // Width 0 is one pixel whatever the mapping; other widths are logical.
+    double width = pen->pen.lopnWidth.x > 0 ? std::max(1.0, pen->pen.lopnWidth.x * std::fabs(ScaleX())) : 1;
     Brush ink;
     ink.kind = Brush::Solid;
     ink.value = DevValue(pen->pen.lopnColor);
     if (width > 1.5) {
         CRect clip = VisibleRegion().Bounds();
-        PaintShape(Raster::WideStroke(pts, closed, width, &clip), ink, true);
+        Region r = Raster::WideStroke(pts, closed, width, &clip);
+        PaintShape(r, ink, true);
+        if (covered) *covered = std::move(r);
         return;
     }
     Region::Builder on, off;
@@ -684,18 +688,17 @@ void CDC::StrokeDev(const PointList& pts, bool closed, bool skipLast) {
         Raster::Line(RoundClamp(a.x), RoundClamp(a.y), RoundClamp(b.x), RoundClamp(b.y),
                      endCut || (last && !skipLast && !closed), plot);
     }
-    PaintShape(on.Finish(), ink, true);
+    Region onRgn = on.Finish();
+    PaintShape(onRgn, ink, true);
+    if (covered) *covered = onRgn;
     if (!dash.empty() && st_.bkMode == OPAQUE) {
         Brush gap;
         gap.kind = Brush::Solid;
         gap.value = DevValue(st_.bkColor);
-        PaintShape(off.Finish(), gap, true);
+        Region offRgn = off.Finish();
+        PaintShape(offRgn, gap, true);
+        if (covered) *covered = Region::Combine(*covered, offRgn, RGN_OR);
     }
-}
-
-void CDC::FillDev(const std::vector<PointList>& polys, int fillMode) {
-    CRect clip = VisibleRegion().Bounds();
-    PaintShape(Raster::FillPolygons(polys, fillMode, &clip), MakeBrush(st_.brush), true);
 }
 
 // A closed shape (device points): interior with the brush, outline with the pen.
@@ -704,8 +707,14 @@ void CDC::Shape(const PointList& pts, bool closed, bool fill) {
         AddToPath(pts, closed, false);
         return;
     }
-    if (fill) FillDev({pts}, st_.polyFillMode);
-    StrokeDev(pts, closed, false);
+    // The outline and the inside never overlap, so a raster operation
+    // touches each pixel once.
+    Region outline;
+    StrokeDev(pts, closed, false, &outline);
+    if (!fill) return;
+    CRect clip = VisibleRegion().Bounds();
+    Region inside = Raster::FillPolygons({pts}, st_.polyFillMode, &clip);
+    PaintShape(Region::Combine(inside, outline, RGN_DIFF), MakeBrush(st_.brush), true);
 }
 
 PointList CDC::BoxDev(int l, int t, int r, int b, double* L, double* T, double* R, double* B) const {
@@ -795,8 +804,15 @@ BOOL CDC::PolyPolygon(const POINT* pts, const int* counts, int polys) {
         for (auto& p : list) AddToPath(p, true, false);
         return TRUE;
     }
-    FillDev(list, st_.polyFillMode);
-    for (auto& p : list) StrokeDev(p, true, false);
+    Region outline;
+    for (auto& p : list) {
+        Region one;
+        StrokeDev(p, true, false, &one);
+        outline = Region::Combine(outline, one, RGN_OR);
+    }
+    CRect clip = VisibleRegion().Bounds();
+    Region inside = Raster::FillPolygons(list, st_.polyFillMode, &clip);
+    PaintShape(Region::Combine(inside, outline, RGN_DIFF), MakeBrush(st_.brush), true);
     return TRUE;
 }
 
@@ -984,7 +1000,7 @@ void CDC::FillSolidRect(LPCRECT rc, COLORREF c) {
 }
 
 void CDC::FillSolidRect(int x, int y, int w, int h, COLORREF c) {
-    CRect r(x, y, x + w, y + h);
+    CRect r(x, y, RoundClamp(double(x) + w), RoundClamp(double(y) + h));
     FillSolidRect(&r, c);
 }
 
@@ -1148,9 +1164,14 @@ BOOL CDC::StrokeAndFillPath() {
     }
     st_.path.clear();
     st_.pathDone = false;
-    PaintShape(r, MakeBrush(st_.brush), true);
+    Region outline;
     for (auto& f : figs)
-        if (f.pts.size() > 1) StrokeDev(f.pts, true, false);
+        if (f.pts.size() > 1) {
+            Region one;
+            StrokeDev(f.pts, true, false, &one);
+            outline = Region::Combine(outline, one, RGN_OR);
+        }
+    PaintShape(Region::Combine(r, outline, RGN_DIFF), MakeBrush(st_.brush), true);
     return TRUE;
 }
 

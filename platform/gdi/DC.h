@@ -299,8 +299,7 @@ private:
     uint32_t DevValueFor(const PixelBuffer& px, COLORREF c) const;
     Brush MakeBrush(const std::shared_ptr<GdiObject>& brush) const;
     void PaintShape(const Region& shape, const Brush& brush, bool rop2);
-    void StrokeDev(const PointList& pts, bool closed, bool skipLast);
-    void FillDev(const std::vector<PointList>& polys, int fillMode);
+    void StrokeDev(const PointList& pts, bool closed, bool skipLast, Region* covered = nullptr);
     void Shape(const PointList& pts, bool closed, bool fill);
     void AddToPath(const PointList& pts, bool closed, bool continueFigure);
     PointList BoxDev(int l, int t, int r, int b, double* L, double* T, double* R, double* B) const;

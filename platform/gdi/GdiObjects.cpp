@@ -169,6 +169,8 @@ UINT CGdiObject::GetObjectType() const { return ::GetObjectType(m_hObject); }
 CGdiObject* CGdiObject::FromHandle(HGDIOBJ h) {
     auto o = GdiHandles::Get(h);
     if (!o) return nullptr;
+    static std::mutex m;
+    std::lock_guard<std::mutex> lock(m);
     if (o->owner) return o->owner;
     if (!o->wrapper) {
         CGdiObject* w = nullptr;

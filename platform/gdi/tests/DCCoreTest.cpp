@@ -79,6 +79,24 @@ TEST(DCCore, RectangleWithPenFramesTheWholeBox) {
     EXPECT_EQ(Count(*dc, 7, 6, kRed), 6);
 }
 
+TEST(DCCore, OutlineAndInsideAreEachPaintedOnce) {
+    // XOR of white over black: a pixel painted twice would be black again.
+    auto dc = CreateMemoryDC(8, 8, 32);
+    dc->PatBlt(0, 0, 8, 8, BLACKNESS);
+    CPen pen(PS_SOLID, 1, kWhite);
+    CBrush brush(kWhite);
+    dc->SelectObject(&pen);
+    dc->SelectObject(&brush);
+    dc->SetROP2(R2_XORPEN);
+    dc->Rectangle(0, 0, 5, 5);
+    EXPECT_EQ(Count(*dc, 8, 8, kWhite), 25);
+    dc->PatBlt(0, 0, 8, 8, BLACKNESS);
+    dc->Ellipse(0, 0, 8, 8);
+    EXPECT_EQ(dc->GetPixel(4, 4), kWhite);
+    EXPECT_EQ(dc->GetPixel(4, 0), kWhite);
+    EXPECT_EQ(dc->GetPixel(4, 1), kWhite);
+}
+
 TEST(DCCore, LineToLeavesOutItsLastPoint) {
     auto dc = CreateMemoryDC(8, 3, 32);
     dc->MoveTo(1, 1);
