@@ -1203,7 +1203,44 @@ std::unique_ptr<CDC> CreateMemoryDC(int width, int height, int bpp, int dpi) {
     return dc;  // the DC keeps the bitmap alive
 }
 
+HDC CreateCompatibleDC(HDC ref) {
+    auto* dc = new CDC;
+    dc->CreateCompatibleDC(ref);
+    return dc;
+}
+BOOL DeleteDC(HDC dc) {
+    delete dc;
+    return dc ? TRUE : FALSE;
+}
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
+    CBitmap bm;
+    return bm.CreateCompatibleBitmap(dc, width, height) ? bm.Detach() : nullptr;
+}
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ h) { return dc ? dc->SelectObject(h) : nullptr; }
+BOOL PatBlt(HDC dc, int x, int y, int w, int h, DWORD rop) { return dc ? dc->PatBlt(x, y, w, h, rop) : FALSE; }
+BOOL BitBlt(HDC dc, int x, int y, int w, int h, HDC src, int xSrc, int ySrc, DWORD rop) {
+    return dc ? dc->BitBlt(x, y, w, h, src, xSrc, ySrc, rop) : FALSE;
+}
+BOOL StretchBlt(HDC dc, int x, int y, int w, int h, HDC src, int xSrc, int ySrc, int wSrc, int hSrc, DWORD rop) {
+    return dc ? dc->StretchBlt(x, y, w, h, src, xSrc, ySrc, wSrc, hSrc, rop) : FALSE;
+}
+int FillRect(HDC dc, const RECT* rc, HBRUSH brush) {
+    if (!dc || !rc || !GdiHandles::GetAs<BrushData>(brush, OBJ_BRUSH)) return 0;
+    dc->FillRect(rc, brush);
+    return 1;
+}
+COLORREF SetBkColor(HDC dc, COLORREF c) { return dc ? dc->SetBkColor(c) : CLR_INVALID; }
+int SetROP2(HDC dc, int rop2) { return dc ? dc->SetROP2(rop2) : 0; }
+int SetMapMode(HDC dc, int mode) { return dc ? dc->SetMapMode(mode) : 0; }
+BOOL GetTextMetrics(HDC dc, TEXTMETRIC* tm) { return dc ? dc->GetTextMetrics(tm) : FALSE; }
+HPALETTE SelectPalette(HDC dc, HPALETTE pal, BOOL forceBackground) {
+    return dc ? dc->SelectPalette(pal, forceBackground) : nullptr;
+}
+UINT RealizePalette(HDC dc) { return dc ? dc->RealizePalette() : 0; }
+int SelectClipRgn(HDC dc, HRGN rgn) {
+    if (!dc) return ERROR;
+    return dc->SelectClipRgn(rgn ? CRgn::FromHandle(rgn) : nullptr);
+}
 int GetDeviceCaps(HDC dc, int index) { return dc ? dc->GetDeviceCaps(index) : 0; }
 int SaveDC(HDC dc) { return dc ? dc->SaveDC() : 0; }
 BOOL RestoreDC(HDC dc, int saved) { return dc ? dc->RestoreDC(saved) : FALSE; }

@@ -316,8 +316,22 @@ private:
 // bpp bits, filled white.
 std::unique_ptr<CDC> CreateMemoryDC(int width, int height, int bpp, int dpi = 96);
 
-// Flat functions on a DC.
+// Flat functions on a DC. CreateCompatibleDC makes a DC that DeleteDC frees.
+HDC CreateCompatibleDC(HDC ref);
+BOOL DeleteDC(HDC dc);
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ h);
+BOOL PatBlt(HDC dc, int x, int y, int w, int h, DWORD rop);
+BOOL BitBlt(HDC dc, int x, int y, int w, int h, HDC src, int xSrc, int ySrc, DWORD rop);
+BOOL StretchBlt(HDC dc, int x, int y, int w, int h, HDC src, int xSrc, int ySrc, int wSrc, int hSrc, DWORD rop);
+int FillRect(HDC dc, const RECT* rc, HBRUSH brush);
+COLORREF SetBkColor(HDC dc, COLORREF c);
+int SetROP2(HDC dc, int rop2);
+int SetMapMode(HDC dc, int mode);
+BOOL GetTextMetrics(HDC dc, TEXTMETRIC* tm);
+HPALETTE SelectPalette(HDC dc, HPALETTE pal, BOOL forceBackground);
+UINT RealizePalette(HDC dc);
+int SelectClipRgn(HDC dc, HRGN rgn);
 int GetDeviceCaps(HDC dc, int index);
 BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, LPCRECT rc, const WCHAR* text, UINT count, const int* dx);
 BOOL TextOutA(HDC dc, int x, int y, const char* text, int count);

@@ -103,6 +103,7 @@ bool Remove(HGDIOBJ h) {
         dying = std::move(it->second);
         Table().erase(it);
     }
+    dying->owner = nullptr;  // the handle is gone for its CGdiObject too
     return true;  // freed here unless a DC still holds it
 }
 
