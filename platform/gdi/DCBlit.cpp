@@ -103,6 +103,47 @@ bool CDC::BlitCore(int xd, int yd, int wd, int hd, const PixelBuffer* src, const
         return dst.FromRgb(src->ToRgb(v));
     };
 
+    // Unstretched blits onto 32-bit pixels from 32-bit or mono sources: the
+    // page, glass and mask copies. Row loops with the operation hoisted.
+    if (src && !transparent && ws == wd && hs == hd && !mirrorX && !mirrorY && dst.Bpp() == 32 &&
+        (src->IsMono() || (src->Bpp() == 32 && rop != SRCCOPY)) && !GdiRop::UsesPattern(rop)) {
+        uint32_t fgRgb = dst.ToRgb(fg), bgRgb = dst.ToRgb(bg);
+        auto run = [&](auto op) {
+            for (auto& band : vis.Bands())
+                for (int y = band.y0; y < band.y1; ++y) {
+                    int64_t sy = int64_t(ys) + (y - yd);
+                    if (sy < 0 || sy >= sh) continue;
+                    uint32_t* drow = reinterpret_cast<uint32_t*>(dst.Row(y));
+                    const uint8_t* srow = src->Row(int(sy));
+                    for (auto& sp : band.spans) {
+                        int x0 = int(std::max<int64_t>(sp.x0, int64_t(xd) - xs));
+                        int x1 = int(std::min<int64_t>(sp.x1, int64_t(xd) + sw - xs));
+                        int off = xs - xd;
+                        if (src->Bpp() == 32) {
+                            const uint32_t* s32 = reinterpret_cast<const uint32_t*>(srow);
+                            for (int x = x0; x < x1; ++x) drow[x] = op(s32[x + off], drow[x]) | 0xFF000000u;
+                        } else {
+                            for (int x = x0; x < x1; ++x) {
+                                int sx = x + off;
+                                uint32_t sv = ((srow[sx >> 3] >> (7 - (sx & 7))) & 1) ? bgRgb : fgRgb;
+                                drow[x] = op(sv, drow[x]) | 0xFF000000u;
+                            }
+                        }
+                    }
+                }
+        };
+        switch (rop) {
+        case SRCCOPY: run([](uint32_t sv, uint32_t) { return sv; }); break;
+        case SRCAND: run([](uint32_t sv, uint32_t d) { return sv & d; }); break;
+        case SRCPAINT: run([](uint32_t sv, uint32_t d) { return sv | d; }); break;
+        case SRCINVERT: run([](uint32_t sv, uint32_t d) { return sv ^ d; }); break;
+        case MERGEPAINT: run([](uint32_t sv, uint32_t d) { return ~sv | d; }); break;
+        case NOTSRCCOPY: run([](uint32_t sv, uint32_t) { return ~sv; }); break;
+        default: run([rop](uint32_t sv, uint32_t d) { return GdiRop::Rop3(rop, 0, sv, d); }); break;
+        }
+        return true;
+    }
+
     bool shrinkX = ws > wd, shrinkY = hs > hd;
     int mode = st_.stretchMode;
     bool combine = (shrinkX || shrinkY) && mode != COLORONCOLOR;
