@@ -234,6 +234,8 @@ public:
     int EndPage();
     int EndDoc();
     int AbortDoc();
+    // The procedure the printer DC calls between bands (PrintSink.h).
+    int SetAbortProc(BOOL (*proc)(HDC, int));
 
     // The calls made on this DC, one line each ("Name(arg,arg)"), when
     // recording (see RecordingDC.h).

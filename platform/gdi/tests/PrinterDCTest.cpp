@@ -120,3 +120,23 @@ TEST(PrinterDC, OutOfOrderCallsFail) {
     bad.dpiX = 0;
     EXPECT_FALSE(CreatePrinterDC(bad, sink));
 }
+
+namespace {
+int g_bandsBeforeCancel = 0;
+BOOL CancelAfterBands(HDC, int) { return g_bandsBeforeCancel-- > 0; }
+}  // namespace
+
+TEST(PrinterDC, AbortProcedureStopsTheJob) {
+    ImageSink sink;
+    PrinterInfo info = A4At300();
+    info.bandHeight = 500;
+    auto dc = CreatePrinterDC(info, sink);
+    ASSERT_GT(dc->SetAbortProc(CancelAfterBands), 0);
+    g_bandsBeforeCancel = 3;  // yes at StartPage and after two bands, no after the third
+    ASSERT_GT(dc->StartDoc("x"), 0);
+    ASSERT_GT(dc->StartPage(), 0);
+    EXPECT_EQ(dc->EndPage(), SP_ERROR);
+    EXPECT_TRUE(sink.aborted);
+    EXPECT_EQ(sink.pages[0].bands, 3);
+    EXPECT_EQ(dc->EndDoc(), SP_ERROR);  // the document is gone
+}
