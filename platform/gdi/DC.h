@@ -249,6 +249,7 @@ protected:
     void StartLog() { log_ = std::make_unique<std::vector<std::string>>(); }
     std::unique_ptr<PrintJob> print_;
     friend std::unique_ptr<CDC> CreateSurfaceDC(struct WindowSurface&);
+    friend std::unique_ptr<CDC> CreateScreenDC(int);
     friend class PrinterDC;
 
 private:
@@ -313,6 +314,11 @@ private:
     void DrawMask(int ox, int oy, const FontInstance::Mask& m, uint32_t value, const Region& vis);
     std::shared_ptr<GdiObject> SelectAny(const std::shared_ptr<GdiObject>& obj);
 };
+
+// The screen as a reference DC (a desktop DC): 32-bit caps at dpi, no pixels
+// of its own. Compatible DCs made from it hold a mono bitmap until one is
+// selected; bitmaps compatible with it are 32-bit.
+std::unique_ptr<CDC> CreateScreenDC(int dpi = 96);
 
 // A memory DC with a bitmap of its own (tests, off-screen pages): w x h at
 // bpp bits, filled white.

@@ -341,6 +341,33 @@ TEST(DCCore, CompatibleDCAndBitmapFollowTheReference) {
     EXPECT_EQ(info.bmBitsPixel, 1);
 }
 
+TEST(DCCore, ScreenDCIsAReferenceForColourBitmaps) {
+    auto screen = CreateScreenDC();
+    CBitmap bm;
+    ASSERT_TRUE(bm.CreateCompatibleBitmap(screen.get(), 4, 4));
+    BITMAP info;
+    bm.GetBitmap(&info);
+    EXPECT_EQ(info.bmBitsPixel, 32);
+    CRect r(0, 0, 4, 4);
+    CBrush red(kRed);
+    screen->FillRect(&r, &red);  // nothing to draw on, and no harm
+    EXPECT_EQ(screen->GetPixel(0, 0), CLR_INVALID);
+}
+
+TEST(DCCore, TransparentBltSkipsTheKeyColour) {
+    auto icon = CreateMemoryDC(3, 1, 32);
+    icon->SetPixel(0, 0, kRed);
+    icon->SetPixel(1, 0, RGB(0, 0, 255));
+    icon->SetPixel(2, 0, kBlack);
+    auto dst = CreateMemoryDC(6, 2, 32);
+    dst->PatBlt(0, 0, 6, 2, BLACKNESS);
+    EXPECT_TRUE(dst->TransparentBlt(0, 0, 6, 2, icon.get(), 0, 0, 3, 1, RGB(255, 0, 0)));
+    EXPECT_EQ(dst->GetPixel(0, 1), kBlack);  // the key colour left the target alone
+    EXPECT_EQ(dst->GetPixel(1, 0), kBlack);
+    EXPECT_EQ(dst->GetPixel(2, 1), RGB(0, 0, 255));
+    EXPECT_EQ(dst->GetPixel(3, 0), RGB(0, 0, 255));
+}
+
 TEST(DCCore, RefusesOversizedBitmaps) {
     CBitmap bm;
     EXPECT_FALSE(bm.CreateBitmap(1 << 17, 4, 1, 32, nullptr));
