@@ -1,0 +1,126 @@
+// Helpers of the DVI library tests: a temporary folder, a builder of DVI
+// files on VrDviWriter, and a reader that records what reaches its virtuals.
+#pragma once
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "dvilib/DviOpcodes.h"
+#include "dvilib/VrDvi.h"
+#include "dvilib/VrDviWriter.h"
+
+namespace dvitest {
+
+class TempDir {
+public:
+    TempDir() {
+        static int serial = 0;
+        path_ = std::filesystem::temp_directory_path() /
+                ("vrdvi-" + std::to_string(getpid()) + "-" + std::to_string(serial++));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline std::vector<unsigned char> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteFile(const std::string& path, const std::vector<unsigned char>& bytes, size_t n = size_t(-1)) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(std::min(n, bytes.size())));
+}
+
+// Writes a DVI file: preamble on construction, then pages and raw bytes.
+class DviBuilder {
+public:
+    explicit DviBuilder(const std::string& path, const char* comment = "built by a test",
+                        unsigned mag = 1000) {
+        w.open(path.c_str());
+        w.WritePreamble(473628672, 25400000, mag, reinterpret_cast<const unsigned char*>(comment));
+    }
+    void Bop(int c0) {
+        int c[10] = {c0};
+        w.WriteBop(c);
+    }
+    void Eop() { w.WriteEop(); }
+    void Byte(int b) { w.WriteUInt8(b); }
+    void Special(const std::string& text, bool long_form = false) {
+        if (text.size() < 256 && !long_form) {
+            w.WriteUInt8(dviop::Xxx1);
+            w.WriteUInt8(int(text.size()));
+        } else {
+            w.WriteUInt8(dviop::Xxx4);
+            w.WriteUInt32(int(text.size()));
+        }
+        for (unsigned char c : text) w.WriteUInt8(c);
+    }
+    void FontDef(int op, unsigned k, const std::string& name, int s = 655360, unsigned d = 655360,
+                 unsigned checksum = 0x12345678) {
+        w.WriteUInt8(op);
+        int n = dviop::SizeByte(uint8_t(op));
+        for (int i = n - 1; i >= 0; --i) w.WriteUInt8(int((k >> (8 * i)) & 0xff));
+        w.WriteUInt32(int(checksum));
+        w.WriteInt32(s);
+        w.WriteUInt32(int(d));
+        w.WriteUInt8(0);
+        w.WriteUInt8(int(name.size()));
+        for (unsigned char c : name) w.WriteUInt8(c);
+    }
+    // A page with a character and a rule.
+    void Page(int c0) {
+        Bop(c0);
+        Byte(dviop::Push);
+        Byte('A');
+        Byte(dviop::SetRule);
+        w.WriteInt32(1000);
+        w.WriteInt32(2000);
+        Byte(dviop::Pop);
+        Eop();
+    }
+    void Finish(int l = 43000000, int u = 30000000) {
+        w.WritePostamble(3, l, u);
+        w.WritePostPostamble();
+        w.close();
+    }
+    void Close() { w.close(); }
+
+    VrDviWriter w;
+};
+
+// A reader that records the specials and picture names it meets, then lets
+// the base class handle them.
+class RecordingDvi : public VrDvi {
+public:
+    using VrDvi::DoSpecial;
+    using VrDvi::VrDvi;
+    std::vector<std::string> specials;
+    std::vector<int> specialPages;
+    std::vector<std::string> pictures;
+
+protected:
+    void DoSpecial(unsigned char* text, int length) override {
+        specials.emplace_back(reinterpret_cast<char*>(text), size_t(length));
+        specialPages.push_back(GetNPage());
+        VrDvi::DoSpecial(text, length);
+    }
+    void AppendPictFile(const String8& file) override { pictures.emplace_back(file.c_str()); }
+};
+
+inline DList<String8> NoPaths() { return {}; }
+
+} // namespace dvitest
