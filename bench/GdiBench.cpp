@@ -44,11 +44,12 @@ void BM_Glyphs(benchmark::State& state) {
     dc->SelectObject(&font);
     dc->SetBkMode(TRANSPARENT);
     dc->SetTextAlign(TA_BASELINE);
-    int i = 0;
+    // Lines of text down the page, one character per call as a page is drawn.
+    int i = 0, x = 10, y = 30;
     for (auto _ : state) {
-        WCHAR c = WCHAR('A' + i % 26);
-        dc->ExtTextOutW((i * 13) % (kW - 20), 20 + (i * 7) % (kH - 40), 0, nullptr, &c, 1, nullptr);
-        ++i;
+        WCHAR c = WCHAR('a' + i++ % 26);
+        dc->ExtTextOutW(x, y, 0, nullptr, &c, 1, nullptr);
+        if ((x += 11) > kW - 20) x = 10, y = y + 24 > kH - 10 ? 30 : y + 24;
     }
     state.SetItemsProcessed(state.iterations());
 }

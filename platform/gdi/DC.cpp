@@ -68,6 +68,7 @@ void CDC::SetDevicePixels(std::unique_ptr<PixelBuffer> px) {
 }
 
 void CDC::UpdateTarget() {
+    ClipChanged();
     if (kind_ == Kind::Memory) {
         px_ = st_.bitmap ? &static_cast<BitmapData*>(st_.bitmap.get())->pixels : nullptr;
     } else {
@@ -100,6 +101,7 @@ BOOL CDC::DeleteDC() {
     saved_.clear();
     devicePx_.reset();
     px_ = nullptr;
+    ClipChanged();
     return TRUE;
 }
 
@@ -478,10 +480,16 @@ void CDC::DPtoLP(SIZE* s) const {
 
 // ---- Clipping ---------------------------------------------------------------
 
-Region CDC::VisibleRegion() const {
-    if (!px_ || px_->Empty()) return Region();
+const Region& CDC::VisibleRegion() const {
+    if (visGen_ == clipGen_ && visPx_ == px_) return vis_;
+    visGen_ = clipGen_, visPx_ = px_;
+    if (!px_ || px_->Empty()) {
+        vis_.Clear();
+        return vis_;
+    }
     Region all(CRect(0, 0, px_->Width(), px_->Height()));
-    return st_.hasClip ? Region::Combine(all, st_.clip, RGN_AND) : all;
+    vis_ = st_.hasClip ? Region::Combine(all, st_.clip, RGN_AND) : all;
+    return vis_;
 }
 
 int CDC::SelectClipRgn(CRgn* rgn) { return SelectClipRgn(rgn, RGN_COPY); }
@@ -492,6 +500,7 @@ int CDC::SelectClipRgn(CRgn* rgn, int mode) {
     if (!r) {
         if (mode != RGN_COPY) return ERROR;
         st_.hasClip = false;
+        ClipChanged();
         st_.clip.Clear();
         return SIMPLEREGION;
     }
@@ -503,6 +512,7 @@ int CDC::SelectClipRgn(CRgn* rgn, int mode) {
         st_.clip = Region::Combine(st_.clip, *r, mode);
     }
     st_.hasClip = true;
+    ClipChanged();
     return VisibleRegion().Kind();
 }
 
@@ -520,6 +530,7 @@ int CDC::ExcludeClipRect(int l, int t, int r, int b) {
     Region base = st_.hasClip ? st_.clip : VisibleRegion();
     st_.clip = Region::Combine(base, Region(DevRect(*this, l, t, r, b)), RGN_DIFF);
     st_.hasClip = true;
+    ClipChanged();
     return VisibleRegion().Kind();
 }
 
@@ -528,6 +539,7 @@ int CDC::IntersectClipRect(int l, int t, int r, int b) {
     Region base = st_.hasClip ? st_.clip : VisibleRegion();
     st_.clip = Region::Combine(base, Region(DevRect(*this, l, t, r, b)), RGN_AND);
     st_.hasClip = true;
+    ClipChanged();
     return VisibleRegion().Kind();
 }
 
@@ -535,6 +547,7 @@ int CDC::OffsetClipRgn(int dx, int dy) {
     auto g = Log("OffsetClipRgn", dx, dy);
     if (!st_.hasClip) return SIMPLEREGION;
     st_.clip.Offset(RoundClamp(dx * ScaleX()), RoundClamp(dy * ScaleY()));
+    ClipChanged();
     return VisibleRegion().Kind();
 }
 
@@ -1184,6 +1197,7 @@ BOOL CDC::SelectClipPath(int mode) {
     if (mode == RGN_COPY) st_.clip = r;
     else st_.clip = Region::Combine(st_.hasClip ? st_.clip : VisibleRegion(), r, mode);
     st_.hasClip = true;
+    ClipChanged();
     return TRUE;
 }
 

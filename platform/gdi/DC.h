@@ -279,6 +279,10 @@ private:
     std::unique_ptr<PixelBuffer> devicePx_;  // surfaces and printer pages
     std::unique_ptr<std::vector<std::string>> log_;
     mutable int logDepth_ = 0;
+    uint64_t clipGen_ = 1;
+    mutable uint64_t visGen_ = 0;
+    mutable const PixelBuffer* visPx_ = nullptr;
+    mutable Region vis_;
     mutable std::shared_ptr<const FontInstance> fontCache_;
     mutable std::shared_ptr<GdiObject> fontCacheKey_;
     mutable LOGFONT fontCacheLf_{};
@@ -297,7 +301,9 @@ private:
     double ScaleX() const;
     double ScaleY() const;
     void FixIsotropic();
-    Region VisibleRegion() const;
+    // The surface's pixels inside the clip, cached until either changes.
+    const Region& VisibleRegion() const;
+    void ClipChanged() { ++clipGen_; }
     uint32_t DevValue(COLORREF c) const;
     uint32_t DevValueFor(const PixelBuffer& px, COLORREF c) const;
     Brush MakeBrush(const std::shared_ptr<GdiObject>& brush) const;
