@@ -36,7 +36,7 @@ public:
     // False fails StartDoc.
     virtual bool BeginDocument(const std::string& name, const PrinterInfo& printer) = 0;
     virtual bool BeginPage(int pageNumber) { (void)pageNumber; return true; }
-    virtual bool OutputBand(const PrintBand& band) = 0;
+    virtual bool PrintBand(const ::PrintBand& band) = 0;
     virtual bool EndPage() { return true; }
     virtual bool EndDocument() = 0;
     virtual void AbortDocument() {}

@@ -92,7 +92,7 @@ int CDC::EndPage() {
         b.stride = px->Stride() / 4;
         b.top = top;
         b.pageHeight = px->Height();
-        ok = print_->sink->OutputBand(b) && KeepGoing(this, *print_);
+        ok = print_->sink->PrintBand(b) && KeepGoing(this, *print_);
     }
     if (!ok) {
         AbortDoc();

@@ -25,7 +25,7 @@ public:
         pages.emplace_back();
         return true;
     }
-    bool OutputBand(const PrintBand& b) override {
+    bool PrintBand(const ::PrintBand& b) override {
         Page& p = pages.back();
         if (p.pixels.empty()) {
             p.width = b.width, p.height = b.pageHeight;
