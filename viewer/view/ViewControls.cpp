@@ -114,6 +114,10 @@ ViewControls::ViewControls(QWidget* parent, int inPlace, std::function<void(bool
     m_rebarParent = new QWidget(parent);
     m_mainToolbar = MakeBar(m_rebarParent, kMain, int(std::size(kMain)), onCommand, inPlace != 0);
     m_mainToolbar->setIconSize(QSize(20, 18));
+    for (QWidget* w : {m_toolBarParent.data(), m_spinParent.data(), m_rebarParent.data()}) {
+        w->setAutoFillBackground(true);
+        w->setStyleSheet("QToolButton { padding: 0px 1px; margin: 0px; }");
+    }
     for (QWidget* w : {m_toolBarParent.data(), static_cast<QWidget*>(m_pageBox.data()),
                        static_cast<QWidget*>(m_zoomBox.data()), m_spinParent.data(), m_rebarParent.data()})
         w->hide();
