@@ -135,7 +135,6 @@ protected:
     virtual void DoSpecial(unsigned int length, InstPtr text);
 
 private:
-
     void InitAll();
     void CancelMultiByte() { mbState_ = 0; }
 
