@@ -8,6 +8,7 @@
 #include "dvilib/PrintDIB.h"
 #include "dvilib/tests/DviTestSupport.h"
 #include "dvilib/tests/PrintTestSupport.h"
+#include "platform/gdi/RecordingDC.h"
 
 using namespace printtest;
 
@@ -310,4 +311,51 @@ TEST(GSFile, OpenReadWriteSeek) {
     f.Close();
     EXPECT_EQ(f.GetHandle(), -1);
     EXPECT_EQ(f.Seek(0, 0), -1);
+}
+
+TEST(PrintDIB, DeviceCapabilities) {
+    // A colour 8-bit band on devices with and without palettes and DIB support.
+    BmpPage bmp(20, 10, 8, {0xFFFFFF, 0x00FF00, 0x0000FF}, 0);
+    bmp.Fill(4, 2, 8, 6, 1);
+    bmp.Set(5, 3, 2);
+    struct Case {
+        int caps;
+        std::vector<std::string> calls;
+        bool drawn;
+    };
+    const Case cases[] = {
+        {RC_STRETCHDIB | RC_DIBTODEV, {"SetStretchBltMode(3)", "StretchDIBits(4,2,4,4,0,0,4,4,0x0,0xcc0020)"}, true},
+        {RC_STRETCHDIB | RC_DIBTODEV | RC_PALETTE,
+         {"SelectPalette", "RealizePalette()", "SetStretchBltMode(3)", "StretchDIBits(4,2,4,4,0,0,4,4,0x1,0xcc0020)",
+          "SelectPalette"},
+         true},
+        {RC_STRETCHDIB,
+         {R"(ExtTextOutW(10,10,0x0,{0,0,0,0},"Device doesn't support SetDIBitsToDevice"))", "SetStretchBltMode(3)",
+          "StretchDIBits(4,2,4,4,0,0,4,4,0x0,0xcc0020)"},
+         true},
+        {RC_DIBTODEV, {R"(ExtTextOutW(10,10,0x0,{0,0,0,0},"Device doesn't support StretchDIBits"))"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.caps);
+        RecordingDC dc(20, 10);
+        DeviceCaps caps = dc.Caps();
+        caps.physicalHeight = 10;
+        caps.rasterCaps = c.caps;
+        dc.SetDeviceCaps(caps);
+        dc.ClearCalls();
+        FedPipe pipe(bmp.Bytes());
+        CGSFile file(pipe.Take());
+        CPrintDIB dib;
+        ASSERT_EQ(dib.ReadHeader(&file), 1);
+        EXPECT_EQ(dib.ReadPageRows(&file, &dc, 1), 1);
+        file.Close();
+        std::vector<std::string> calls;
+        for (const std::string& line : dc.Calls()) {
+            if (line.rfind("GetDeviceCaps", 0) == 0) continue;
+            calls.push_back(line.rfind("SelectPalette", 0) == 0 ? "SelectPalette" : line);
+        }
+        EXPECT_EQ(calls, c.calls);
+        EXPECT_EQ(dc.GetPixel(5, 3) & 0xFFFFFF, c.drawn ? 0xFF0000u : 0xFFFFFFu);
+        EXPECT_EQ(dc.GetPixel(4, 2) & 0xFFFFFF, c.drawn ? 0x00FF00u : 0xFFFFFFu);
+    }
 }
