@@ -162,6 +162,8 @@ int CPrintDIB::ReadHeader(CGSFile* file) {
     m_pageStride = 0;
     m_saved = Saved();
     m_error = GSPageError::None;
+    m_black = m_white = m_white2 = -1;
+    m_whiteByte = m_white2Byte = 0;
     ResetPrintLine();
     if (!file) return 0;
 
