@@ -1,0 +1,7 @@
+# Tests of the progressive input: the TIFF test writes and opens its documents
+# with libtiff; the DVI test runs TeX.
+if(VELORAN_TESTS)
+  find_package(TIFF REQUIRED)
+  cmake_language(DEFER CALL target_link_libraries viewer_app_ProgressiveTiffTest PRIVATE TIFF::TIFF)
+  cmake_language(DEFER CALL set_tests_properties viewer_app_ProgressiveDviTest PROPERTIES LABELS tex)
+endif()
