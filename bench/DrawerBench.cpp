@@ -78,7 +78,7 @@ void DviPng(benchmark::State& state) {
     const int dpi = int(state.range(0));
     const fs::path out = fs::temp_directory_path() / ("drawerbench-" + std::to_string(getpid()));
     fs::create_directories(out);
-    const std::string cmd = "dvipng -q -D " + std::to_string(dpi) + " -T 8.5in,11in -bg 'rgb 1 1 1' -o '" +
+    const std::string cmd = "dvipng -q -D " + std::to_string(dpi) + " -T 8.5in,11in -O 1in,1in -bg 'rgb 1 1 1' -o '" +
                             (out / "p%d.png").string() + "' '" + kDocument + "' > /dev/null 2>&1";
     double seconds = 0;
     for (auto _ : state) {

@@ -16,22 +16,23 @@
 
 namespace dvitest {
 
-// Ink: pixels darker than half way to black.
+// Ink: pixels with a channel below half (half covered or more, in any
+// colour).
 struct InkMask {
     int width = 0, height = 0;
     std::vector<uint8_t> ink;  // 1 ink, 0 paper
     bool At(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height && ink[size_t(y) * width + x]; }
 };
 
-inline int Luma(uint32_t rgb) {
-    return (int((rgb >> 16) & 0xFF) * 299 + int((rgb >> 8) & 0xFF) * 587 + int(rgb & 0xFF) * 114) / 1000;
+inline int Darkest(uint32_t rgb) {
+    return std::min({int((rgb >> 16) & 0xFF), int((rgb >> 8) & 0xFF), int(rgb & 0xFF)});
 }
 
 inline InkMask InkOf(const CDC& dc) {
     const PixelBuffer& px = *dc.Surface();
     InkMask m{px.Width(), px.Height(), std::vector<uint8_t>(size_t(px.Width()) * px.Height())};
     for (int y = 0; y < m.height; ++y)
-        for (int x = 0; x < m.width; ++x) m.ink[size_t(y) * m.width + x] = Luma(px.Get(x, y)) < 128;
+        for (int x = 0; x < m.width; ++x) m.ink[size_t(y) * m.width + x] = Darkest(px.Get(x, y)) < 128;
     return m;
 }
 
@@ -64,6 +65,28 @@ inline bool WritePng(const CDC& dc, const std::string& file) {
     image.version = PNG_IMAGE_VERSION;
     image.width = png_uint_32(px.Width());
     image.height = png_uint_32(px.Height());
+    image.format = PNG_FORMAT_RGB;
+    return png_image_write_to_file(&image, file.c_str(), 0, rgb.data(), 0, nullptr) != 0;
+}
+
+// The two masks over each other, a window of w x h from (x0, y0): black ink
+// of both, red ink of a only, blue ink of b only; each pixel zoom x zoom.
+inline bool WriteOverlayPng(const InkMask& a, const InkMask& b, int x0, int y0, int w, int h,
+                            const std::string& file, int zoom = 1) {
+    w *= zoom, h *= zoom;
+    std::vector<uint8_t> rgb(size_t(w) * h * 3, 255);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const bool p = a.At(x0 + x / zoom, y0 + y / zoom), q = b.At(x0 + x / zoom, y0 + y / zoom);
+            uint8_t* o = &rgb[(size_t(y) * w + x) * 3];
+            if (p && q) o[0] = o[1] = o[2] = 0;
+            else if (p) o[1] = o[2] = 0;
+            else if (q) o[0] = o[1] = 0;
+        }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = png_uint_32(w);
+    image.height = png_uint_32(h);
     image.format = PNG_FORMAT_RGB;
     return png_image_write_to_file(&image, file.c_str(), 0, rgb.data(), 0, nullptr) != 0;
 }
@@ -117,6 +140,50 @@ inline std::vector<InkPiece> InkPieces(const InkMask& m) {
             out.push_back(p);
         }
     return out;
+}
+
+// Intersection over union with a tolerance: a pixel of either mask counts
+// as shared when the other mask has ink within tolerance pixels of it (0: the
+// plain measure).
+inline double InkIoUWithin(const InkMask& a, const InkMask& b, int tolerance) {
+    auto near = [&](const InkMask& m, int x, int y) {
+        for (int dy = -tolerance; dy <= tolerance; ++dy)
+            for (int dx = -tolerance; dx <= tolerance; ++dx)
+                if (m.At(x + dx, y + dy)) return true;
+        return false;
+    };
+    long shared = 0, either = 0;
+    for (int y = 0; y < std::max(a.height, b.height); ++y)
+        for (int x = 0; x < std::max(a.width, b.width); ++x) {
+            const bool p = a.At(x, y), q = b.At(x, y);
+            if (!p && !q) continue;
+            ++either;
+            shared += (!p || near(b, x, y)) && (!q || near(a, x, y));
+        }
+    return either ? double(shared) / double(either) : 1.0;
+}
+
+// The shift (dx, dy), each within range, that lays `of`'s ink inside the
+// piece's box best over `on`'s ink (highest intersection over union in the
+// box; the smallest shift among equals).
+inline std::pair<int, int> BestShift(const InkMask& of, const InkPiece& piece, const InkMask& on, int range) {
+    std::pair<int, int> best{0, 0};
+    double bestScore = -1;
+    for (int d = 0; d <= 2 * range; ++d)  // by growing distance
+        for (int dy = -range; dy <= range; ++dy)
+            for (int dx = -range; dx <= range; ++dx) {
+                if (std::max(std::abs(dx), std::abs(dy)) != d) continue;
+                long both = 0, either = 0;
+                for (int y = piece.top; y < piece.bottom; ++y)
+                    for (int x = piece.left; x < piece.right; ++x) {
+                        const bool p = of.At(x, y), q = on.At(x + dx, y + dy);
+                        both += p && q;
+                        either += p || q;
+                    }
+                const double score = either ? double(both) / double(either) : 0;
+                if (score > bestScore + 1e-9) bestScore = score, best = {dx, dy};
+            }
+    return best;
 }
 
 } // namespace dvitest
