@@ -138,6 +138,8 @@ int CVrViewerApp::ExitInstance() {
 CDocument* CVrViewerApp::OpenDocumentFile(const char* lpszFileName) {
     if (lpszFileName && m_pDocTemplate && IsWebAddress(lpszFileName)) {
         CDocument* doc = m_pDocTemplate->OpenDocumentInPlace();
+        if (!doc) return nullptr;
+        doc->SetPathName(lpszFileName, FALSE);
         if (auto* viewerDoc = dynamic_cast<CVrViewerDoc*>(doc)) viewerDoc->LoadFromAddress(lpszFileName);
         return doc;
     }
