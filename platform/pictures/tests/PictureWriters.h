@@ -81,6 +81,9 @@ inline std::vector<uint8_t> WriteGif(int screenWidth, int screenHeight, std::vec
             for (int r = f.interlace ? kStart[pass] : 0; r < f.height; r += f.interlace ? kStep[pass] : 1)
                 EGifPutLine(g, const_cast<GifPixelType*>(f.pixels.data() + size_t(r) * size_t(f.width)), f.width);
         GifFreeMapObject(local);
+        // The encoder keeps its copy of a local map past the close.
+        GifFreeMapObject(g->Image.ColorMap);
+        g->Image.ColorMap = nullptr;
     }
     EGifCloseFile(g, &error);
     GifFreeMapObject(global);
