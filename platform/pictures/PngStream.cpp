@@ -104,7 +104,12 @@ bool PngToDib(std::istream& in, std::vector<uint8_t>& dib) {
         return false;
     }
     Decoded d;
-    bool ok = Decode(png, info, in, d);
+    bool ok = false;
+    try {
+        ok = Decode(png, info, in, d);
+    } catch (...) { // out of memory for the rows
+        ok = false;
+    }
     png_destroy_read_struct(&png, &info, nullptr);
     if (!ok) return false;
 

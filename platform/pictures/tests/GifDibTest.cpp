@@ -43,6 +43,7 @@ bool Decode(const std::vector<uint8_t>& file, Decoded& out) {
     int written = Gif2Dib(file.data(), int(file.size()), out.bytes.data(), n);
     if (written < 1) return false;
     EXPECT_EQ(written, n);
+    for (size_t i = size_t(n); i < out.bytes.size(); ++i) EXPECT_EQ(out.bytes[i], 0xCD) << "written past " << n;
     EXPECT_TRUE(out.view.ParsePacked(out.bytes.data(), size_t(n)));
     EXPECT_EQ(out.view.BitCount(), 8);
     EXPECT_FALSE(out.view.TopDown());

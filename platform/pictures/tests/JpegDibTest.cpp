@@ -26,6 +26,7 @@ bool Decode(const std::vector<uint8_t>& file, Decoded& out) {
     int written = Jpg2Dib(file.data(), int(file.size()), out.bytes.data(), n);
     if (written < 1) return false;
     EXPECT_EQ(written, n);
+    for (size_t i = size_t(n); i < out.bytes.size(); ++i) EXPECT_EQ(out.bytes[i], 0xCD) << "written past " << n;
     EXPECT_TRUE(out.view.ParsePacked(out.bytes.data(), size_t(n)));
     return true;
 }
