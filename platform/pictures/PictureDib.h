@@ -14,8 +14,9 @@
 
 #include <cstdint>
 
-// Largest packed bitmap the decoders produce.
+// Largest packed bitmap the decoders produce, and its longest side.
 constexpr int64_t kMaxPictureDibBytes = int64_t(512) << 20;
+constexpr int64_t kMaxPictureSide = 65535;
 
 // JPEG: grey pictures become 8-bit with a grey ramp, all others 24-bit.
 int check_dib_size(const void* data, int size);
