@@ -18,6 +18,7 @@
 
 #include "platform/inet/tests/LoopbackServer.h"
 #include "platform/sys/Registry.h"
+#include "platform/sys/TempFiles.h"
 #include "platform/ui/DocTemplate.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/StringTable.h"
@@ -91,6 +92,8 @@ protected:
         fs::remove_all(root);
         fs::create_directories(root / "config");
         fs::create_directories(root / "tex");
+        fs::create_directories(root / "tmp");
+        setenv("TMPDIR", (root / "tmp").c_str(), 1);
         setenv("VELORAN_CONFIG_HOME", (root / "config").c_str(), 1);
         sys::Registry::SetDefault(sys::Registry::OpenDirectory((root / "config").string()));
         TestApp();
@@ -144,6 +147,17 @@ protected:
         for (CDocument* d : std::vector<CDocument*>(tmpl->GetDocuments())) d->OnCloseDocument();
         PumpPending();
         AfxSetMessageBoxAnswerer(nullptr);
+        // Closed documents leave no temporary copy behind.
+        EXPECT_EQ(TempFiles("htp"), std::vector<std::string>());
+    }
+
+    // Names of the private temporary folder's files starting with prefix.
+    static std::vector<std::string> TempFiles(const std::string& prefix) {
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (auto& e : fs::directory_iterator(sys::GetTempPath(), ec))
+            if (e.path().filename().string().rfind(prefix, 0) == 0) names.push_back(e.path().string());
+        return names;
     }
 
     CVrViewerDoc* NewDoc() {
@@ -359,6 +373,7 @@ TEST_F(DocTest, UnknownAnswersAreRefusedWithTheirFirstBytes) {
         {"/page.dvi", "(참고 : <htm)"},
         {"/tiny.dvi", "(참고 : 6162 0 0)"},
     };
+    for (const std::string& f : TempFiles("err")) fs::remove(f);
     for (auto& c : cases) {
         SCOPED_TRACE(c.path);
         boxes.clear();
@@ -370,6 +385,11 @@ TEST_F(DocTest, UnknownAnswersAreRefusedWithTheirFirstBytes) {
         EXPECT_FALSE(Called("OnInitialUpdate"));
         doc->OnCloseDocument();
     }
+    // The HTML answer is kept for whoever looks into it.
+    auto dumps = TempFiles("err");
+    ASSERT_EQ(dumps.size(), 1u);
+    EXPECT_EQ(ReadFile(dumps[0]), "<html>login first</html>");
+
     // An empty answer.
     CVrViewerDoc* doc = NewDoc();
     doc->LoadFromAddress(server.Url("/empty.dvi").c_str());
