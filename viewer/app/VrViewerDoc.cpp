@@ -243,7 +243,14 @@ BOOL CVrViewerDoc::OnOpenDocument(const char* lpszPathName) {
     BeginLoad(false);
     std::string path = lpszPathName ? lpszPathName : "";
     m_fileTitle = AfterLast(path, "/\\");
-    ParseParameters(String8(path.c_str()));
+    // A file whose name holds '?' or '#' is taken as it stands.
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) {
+        m_address = path.c_str();
+        m_paramsParsed = 1;
+    } else {
+        ParseParameters(String8(path.c_str()));
+    }
     m_localPath = m_address;
     if (!StatFile(m_localPath.c_str(), m_fileTimeNs, m_fileSize)) {
         m_fileTimeNs = 0;

@@ -478,6 +478,21 @@ TEST_F(DocTest, LocalCompressedDviIsUnpacked) {
     EXPECT_EQ(ReadFile(doc->GetTempFileName().c_str()), dviFew);
 }
 
+TEST_F(DocTest, LocalNamesWithParameterCharacters) {
+    // A file named with '#' opens as it stands; parameters after a name that
+    // exists only without them are cut off.
+    WriteFile(dir / "paper#2.dvi", dviFew);
+    WriteFile(dir / "plain.dvi", dviFew);
+    for (const std::string& name : {std::string("paper#2.dvi"), std::string("plain.dvi?page=2#top")}) {
+        SCOPED_TRACE(name);
+        CVrViewerDoc* doc = NewDoc();
+        doc->OnOpenDocument((dir / name).c_str());
+        ASSERT_TRUE(Finish(doc));
+        EXPECT_EQ(doc->GetReader().GetNPage(), 3);
+        doc->OnCloseDocument();
+    }
+}
+
 TEST_F(DocTest, UnloadClosesTheDocumentAndItsTemporaryFile) {
     WriteFile(dir / "paper.dvi", dviFew);
     CVrViewerDoc* doc = NewDoc();
