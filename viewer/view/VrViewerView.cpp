@@ -50,11 +50,11 @@ CVrViewerDoc* CVrViewerView::GetDocument() const { return dynamic_cast<CVrViewer
 
 VrDvi* CVrViewerView::Reader() const {
     CVrViewerDoc* doc = GetDocument();
-    return doc ? &doc->m_dvi : nullptr;
+    return doc ? &doc->GetReader() : nullptr;
 }
 
 void CVrViewerView::AppendErrorLog(const CString& text) {
-    if (CVrViewerDoc* doc = GetDocument()) doc->m_errorText += text;
+    if (CVrViewerDoc* doc = GetDocument()) doc->AppendErrorText(text);
 }
 
 void CVrViewerView::ReportToUserAndLog(const CString& text, const char* caption, UINT type) {
@@ -373,7 +373,7 @@ void CVrViewerView::SetStatusTiff(ViewStatus& vs) {
     m_tiffWidth = m_tiffHeight = 0;
     const bool pageValid = m_initialViewEstablished && m_page < m_pageCount;
     CVrViewerDoc* doc = GetDocument();
-    const String8 file = doc ? doc->GetViewFileName() : String8();
+    const String8 file = doc ? doc->GetTempFileName() : String8();
     if (pageValid && !file.IsNull()) {
         if (TIFF* tif = TIFFOpen(file.c_str(), "r")) {
             uint32_t w = 0, h = 0;
@@ -703,6 +703,12 @@ void CVrViewerView::SetPageCount(int count) {
         if (!m_initialViewEstablished) FindInitialViewTarget();
     } else if (!m_initialViewEstablished) {
         FindInitialViewTarget();
+    } else if (m_docType == kDocDvi) {
+        // The paper may follow from the document's end, now known: the same
+        // record redraws nothing unless the page size changed.
+        ViewStatus vs;
+        GetViewStatus(vs);
+        SetStatus(vs);
     }
     UpdateToolbarStatus();
     UpdateWindow();
@@ -829,7 +835,7 @@ int CVrViewerView::SetWindow() {
     SetStatus(vs);
     if (QWidget* w = GetWidget()) {
         m_controls = std::make_unique<ViewControls>(
-            w, m_inPlace,
+            w, m_isBrowser,
             [this](bool vertical, int code, int pos) {
                 if (vertical) OnVScroll(UINT(code), UINT(pos));
                 else OnHScroll(UINT(code), UINT(pos));
@@ -851,7 +857,7 @@ void CVrViewerView::GetPageAreaRect(RECT* rect) {
 }
 
 void CVrViewerView::ShowScrollBar() {
-    if (!GetDocument() || (m_inPlace && m_setupPending) || !m_initialStatusApplied || !m_controls) return;
+    if (!GetDocument() || (m_isBrowser && m_setupPending) || !m_initialStatusApplied || !m_controls) return;
     RECT area;
     GetPageAreaRect(&area);
     if (area.bottom - area.top <= 0) return;
@@ -896,7 +902,24 @@ void CVrViewerView::OnSize(UINT nType, int cx, int cy) {
     UpdateToolbarStatus();
 }
 
-void CVrViewerView::OnSetFocus(CWnd* pOldWnd) { CView::OnSetFocus(pOldWnd); }
+void CVrViewerView::OnSetFocus(CWnd* pOldWnd) {
+    CView::OnSetFocus(pOldWnd);
+    if (CVrViewerDoc* doc = GetDocument(); doc && doc->IsReloadable()) doc->CheckReloadFile();
+}
+
+int CVrViewerView::SetRetrievingStatus() {
+    // The reader is about to be closed: nothing may draw from it.
+    KillTimer(ID_PAGE_PARTS_TIMER);
+    m_pageDrawer.Close();
+    m_glassDrawer.Close();
+    std::fill(m_partFlags, m_partFlags + kPartFlagCount, 1);
+    m_initialStatusApplied = 0;
+    m_initialViewEstablished = 0;
+    m_tagShown = 0;
+    m_page = -1;
+    SetStatusText("Retrieving...");
+    return 1;
+}
 
 int CVrViewerView::DrawerSetting() {
     m_drawerReleased = 0;

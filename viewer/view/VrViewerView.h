@@ -19,6 +19,7 @@
 #include "dvilib/VrDviDrawer.h"
 #include "platform/gdi/DC.h"
 #include "platform/ui/View.h"
+#include "viewer/app/VrViewerDoc.h"
 #include "viewer/view/ViewStatus.h"
 
 class CVrViewerDoc;
@@ -26,8 +27,8 @@ class CCmdUI;
 class VrDvi;
 class ViewControls;
 
-// The timer that draws the parts of a page not yet drawn.
-constexpr UINT_PTR ID_PAGE_PARTS_TIMER = 126;
+// ID_PAGE_PARTS_TIMER (126), the timer that draws the parts of a page not
+// yet drawn, comes with the document.
 
 // Command and control ids of the view.
 constexpr UINT ID_VIEW_TOOLBAR_BAND = 59392;
@@ -70,13 +71,13 @@ public:
     int GetDocType() const { return m_docType; }
     // Once per document.
     void OnInitialUpdate() override;
-    // In-place flag (the document's browser flag) and the band's height.
-    void SetInPlace(int inPlace) { m_inPlace = inPlace; }
+    // The band's height (the document sets 28 before a load).
     void SetTopOffset(int topOffset) { m_topOffset = topOffset; }
 
     // ---- status and progressive drawing ----
     // Fills vs with the view's state; returns topOffset.
     int GetViewStatus(ViewStatus& vs);
+    int GetViewStatus(ViewStatus* vs) { return GetViewStatus(*vs); }
     // Applies a record (UI thread only).
     void SetStatus(ViewStatus& vs);
     // Draws the next undrawn part of the current DVI page: 1 when it did
@@ -112,6 +113,7 @@ public:
     void OnHScroll(UINT nSBCode, UINT nPos);
     void OnVScroll(UINT nSBCode, UINT nPos);
     void OnSize(UINT nType, int cx, int cy) override;
+    // Checks whether the document's file changed on disk (and reloads it).
     void OnSetFocus(CWnd* pOldWnd) override;
     int DrawerSetting();
     int DrawerClear();
@@ -125,11 +127,22 @@ public:
     CDC& GetPageDC() { return m_pageDC; }
     VrDviDrawer& GetPageDrawer() { return m_pageDrawer; }
     const CString& GetStatusText() const { return m_statusText; }
-    void SetStatusText(const char* text) { m_statusText = text; }
+    void SetStatusText(const CString& text) {
+        m_statusText = text;
+        Invalidate(FALSE);
+    }
+    // Before a load from a web address or a reload: drawing stops, the
+    // initial view is to be found again, and "Retrieving..." shows. 1.
+    int SetRetrievingStatus();
     // Page-part flags, in the order pageTextDone, pagePicturesTried,
     // glassTextDone, glassPicturesTried, pagePicturesDone, glassPicturesDone.
     const int* GetPagePartFlags() const { return m_partFlags; }
     void SetGlassEnabled(int enabled) { m_glassEnabled = enabled; }
+
+    // Set by the document.
+    int m_isBrowser = 0;         // the document came from a web address
+    int m_topOffset = 28;        // height of the view's toolbar band
+    CWnd* m_pNoteWnd = nullptr;  // the open note window, if any
 
 protected:
     // Draws one picture of a page: 1 drawn, 0 not yet (its file may still
@@ -168,7 +181,6 @@ private:
     // Interaction.
     int m_viewMode = 0;
     int m_windowCreated = 0;
-    int m_inPlace = 0;
     int m_pageCount = 0;
 
     // Displayed state (mirrored by ViewStatus).
@@ -188,7 +200,6 @@ private:
     int m_showMainToolbar = 1;
     int m_progressShown = 1;
     COLORREF m_workspaceColor = 0x808080;
-    int m_topOffset = 28;
     int m_rotation = 0;
 
     int m_GSScreenBitsPerPixel = 8;

@@ -21,7 +21,9 @@
 #include "platform/gdi/PixelBuffer.h"
 #include "platform/kpathsea/KPathSea.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/sys/Registry.h"
 #include "platform/ui/UiDispatcher.h"
+#include "viewer/app/VrViewerApp.h"
 #include "viewer/app/VrViewerDoc.h"
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/ViewGeometry.h"
@@ -90,8 +92,21 @@ protected:
         const std::string out =
             RunCommand("cd '" + dir_->string() + "' && tex -interaction=batchmode -halt-on-error doc.tex 2>&1");
         ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+        fs::create_directories(*dir_ / "config");
+        fs::create_directories(*dir_ / "tmp");
+        setenv("TMPDIR", (*dir_ / "tmp").c_str(), 1);
+        setenv("VELORAN_CONFIG_HOME", (*dir_ / "config").c_str(), 1);
+        sys::Registry::SetDefault(sys::Registry::OpenDirectory((*dir_ / "config").string()));
+        TestApp();
+        // The application's kpathsea and TrueType map, which documents use.
+        app_ = new CVrViewerApp;
+        app_->m_kpathsea.LoadKPathSeaDLLInit(kKPathSeaLibraryName, nullptr);
+        ASSERT_TRUE(app_->m_kpathsea.IsKPathSeaDLLLoaded());
+        for (const auto& e : fs::directory_iterator(VELORAN_BINARY_DIR "/share/veloran/ttfcfg"))
+            if (e.path().extension() == ".map") app_->m_ttfMap.AppendTTFMapFile(e.path().c_str());
     }
     static void TearDownTestSuite() {
+        delete app_;
         fs::remove_all(*dir_);
         delete dir_;
     }
@@ -102,14 +117,8 @@ protected:
             messages.push_back(r.text);
             return IDOK;
         });
-        kpse.LoadKPathSeaDLLInit(kKPathSeaLibraryName, nullptr);
-        ASSERT_TRUE(kpse.IsKPathSeaDLLLoaded());
-        for (const auto& e : fs::directory_iterator(VELORAN_BINARY_DIR "/share/veloran/ttfcfg"))
-            if (e.path().extension() == ".map") ttfMap.AppendTTFMapFile(e.path().c_str());
         doc = new CVrViewerDoc;
         doc->m_bAutoDelete = FALSE;
-        doc->m_dvi.SetKPathSea(&kpse);
-        doc->m_dvi.SetDviTTFMap(&ttfMap);
         view = new CVrViewerView;
         ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, kWidth, kHeight}, nullptr, 1));
         view->GetWidget()->resize(kWidth, kHeight);
@@ -122,16 +131,29 @@ protected:
         AfxSetMessageBoxAnswerer(nullptr);
     }
 
-    // What the document does when it opens a file, on its worker thread.
-    void Open(const fs::path& file, int pagesKnown = 0) {
+    // The document opens a file; its worker reads it.
+    void Open(const fs::path& file) {
+        ASSERT_TRUE(doc->OnOpenDocument(file.c_str()));
+        ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
+        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents);
+        ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
+        WaitDrawn();
+    }
+
+    // A document arriving: a worker that knows pagesKnown complete pages so
+    // far tells the reader and the view, as a fetch over the network does.
+    void OpenArriving(const fs::path& file, int pagesKnown) {
         view->SetTopOffset(28);
         view->SetWindow();
+        view->SetInitialViewStatus(InitialViewRequest());
         std::thread worker([&] {
-            doc->m_dvi.Open(file.c_str(), DList<String8>(), DList<String8>());
-            doc->m_dvi.NewPageWritten(pagesKnown);
+            VrDvi& reader = doc->GetReader();
+            reader.SetKPathSea(&app_->m_kpathsea);
+            reader.SetDviTTFMap(&app_->m_ttfMap);
+            reader.Open(file.c_str(), DList<String8>(), DList<String8>());
+            reader.NewPageWritten(pagesKnown);
             view->SetDocType(0);
-            view->SetPageCount(doc->m_dvi.GetNPage());
-            view->SetInitialViewStatus(InitialViewRequest());
+            view->SetPageCount(reader.GetNPage());
         });
         worker.join();
         ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
@@ -160,7 +182,7 @@ protected:
         auto dc = CreateMemoryDC(vs.pageWidth, vs.pageHeight, 32, 96);
         dc->FillSolidRect(0, 0, vs.pageWidth, vs.pageHeight, RGB(255, 255, 255));
         VrDviDrawer d;
-        EXPECT_EQ(d.Open(*dc, doc->m_dvi, page, fpreal4(vs.DispMag),
+        EXPECT_EQ(d.Open(*dc, doc->GetReader(), page, fpreal4(vs.DispMag),
                          viewgeo::MarginPixels(vs.hMargin, vs.resolutionX, vs.DispMag),
                          viewgeo::MarginPixels(vs.vMargin, vs.resolutionY, vs.DispMag), 0xFF0000, String8()),
                   1);
@@ -200,8 +222,7 @@ protected:
 
     static constexpr int kWidth = 1000, kHeight = 700;
     static fs::path* dir_;
-    KPathSea kpse;
-    VrDviTTFMap ttfMap;
+    static inline CVrViewerApp* app_ = nullptr;
     CVrViewerDoc* doc = nullptr;
     CVrViewerView* view = nullptr;
     std::vector<std::string> messages;
@@ -299,7 +320,7 @@ TEST_F(PageView, ScrollingByLinePageAndThumbReachesEachPage) {
     EXPECT_TRUE(view->GetControls()->Bar(true)->isVisible() || !view->GetWidget()->isVisible());
 }
 
-TEST_F(PageView, ADocumentGrowingOnDiskHasItsNewPagesCountedAndShown) {
+TEST_F(PageView, ADocumentArrivingInPiecesHasItsNewPagesCountedAndShown) {
     const fs::path whole = *dir_ / "doc.dvi";
     const std::string dvitype = RunCommand("dvitype -output-level=1 '" + whole.string() + "' 2>&1");
     std::vector<long> eops;
@@ -316,7 +337,7 @@ TEST_F(PageView, ADocumentGrowingOnDiskHasItsNewPagesCountedAndShown) {
     const fs::path growing = *dir_ / "growing.dvi";
     std::ofstream(growing, std::ios::binary).write(bytes.data(), eops[1] + 1);
 
-    Open(growing, 2);
+    OpenArriving(growing, 2);
     EXPECT_EQ(view->GetPageCount(), 2);
     EXPECT_EQ(Status().page, 0);
     QScrollBar* bar = view->GetControls()->Bar(true);
@@ -326,8 +347,8 @@ TEST_F(PageView, ADocumentGrowingOnDiskHasItsNewPagesCountedAndShown) {
     std::thread worker([&] {
         std::ofstream(growing, std::ios::binary | std::ios::app).write(bytes.data() + eops[1] + 1,
                                                                        long(bytes.size()) - eops[1] - 1);
-        doc->m_dvi.NewPageWritten(0);
-        view->SetPageCount(doc->m_dvi.GetNPage());
+        doc->GetReader().NewPageWritten(0);
+        view->SetPageCount(doc->GetReader().GetNPage());
     });
     worker.join();
     ASSERT_TRUE(PumpUntil([&] { return view->GetPageCount() == 5; }));
@@ -335,6 +356,31 @@ TEST_F(PageView, ADocumentGrowingOnDiskHasItsNewPagesCountedAndShown) {
 
     const int pageHeight = Status().pageHeight;
     Thumb(4 * pageHeight);
+    EXPECT_EQ(Status().page, 4);
+    int differing = 0, ink = 0;
+    CompareShown(4, &differing, &ink);
+    EXPECT_GT(ink, 1000);
+    EXPECT_EQ(differing, 0);
+}
+
+TEST_F(PageView, ADocumentGrowingOnDiskIsReloadedWithItsNewPagesCounted) {
+    const fs::path file = *dir_ / "grows.dvi";
+    std::ofstream(*dir_ / "two.tex") << "Page one.\\vfill\\eject Page two.\\bye\n";
+    const std::string out =
+        RunCommand("cd '" + dir_->string() + "' && tex -interaction=batchmode -halt-on-error two.tex 2>&1");
+    ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+    fs::copy_file(*dir_ / "two.dvi", file, fs::copy_options::overwrite_existing);
+    Open(file);
+    EXPECT_EQ(view->GetPageCount(), 2);
+
+    // TeX writes the longer document over it; the view's next focus finds it.
+    fs::copy_file(*dir_ / "doc.dvi", file, fs::copy_options::overwrite_existing);
+    fs::last_write_time(file, fs::last_write_time(file) + std::chrono::seconds(10));
+    view->OnSetFocus(nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0) && view->GetPageCount() == 5; }));
+    ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
+    WaitDrawn();
+    Thumb(4 * Status().pageHeight);
     EXPECT_EQ(Status().page, 4);
     int differing = 0, ink = 0;
     CompareShown(4, &differing, &ink);
@@ -361,19 +407,19 @@ TEST_F(PageView, APageThatCannotBeDrawnIsReportedOnceAndLogged) {
     ASSERT_GT(firstSet, 0) << dvitype;
     const fs::path broken = *dir_ / "broken.dvi";
     std::ofstream(broken, std::ios::binary).write(bytes.data(), long(bytes.size()));
-    Open(broken);
+    OpenArriving(broken, 0);
     // The page goes bad on disk after the reader scanned it.
     bytes[size_t(firstSet)] = char(250);  // undefined opcode
     std::ofstream(broken, std::ios::binary).write(bytes.data(), long(bytes.size()));
     ASSERT_EQ(Status().page, 0);
-    doc->m_errorText = "earlier text";
+    doc->AppendErrorText("earlier text");
     const int pageHeight = Status().pageHeight;
     Thumb(1 * pageHeight);
     EXPECT_EQ(Status().page, 1);
     // Drawing stopped: nothing pending, the error shown once, the log kept.
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_FALSE(view->HasTimer(ID_PAGE_PARTS_TIMER));
-    const std::string log = doc->m_errorText.str();
+    const std::string log = doc->GetErrorText().str();
     EXPECT_EQ(log.rfind("earlier text", 0), 0u) << log;
     // The page and the glass both stopped on it; one report.
     const std::string undefinedFormat = "문서에 정의되지 않은 형식이";
