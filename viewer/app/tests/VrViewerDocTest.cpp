@@ -26,6 +26,7 @@
 #include "viewer/app/AppStrings.h"
 #include "viewer/app/ChildFrame.h"
 #include "viewer/app/InPlaceFrame.h"
+#include "viewer/app/MainFrame.h"
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/app/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
@@ -408,6 +409,37 @@ TEST_F(DocTest, WebAddressOnTheCommandLineOpensInPlace) {
     EXPECT_EQ(doc->GetReader().GetNPage(), 3);
     ASSERT_FALSE(doc->GetViews().empty());
     EXPECT_NE(dynamic_cast<CInPlaceFrame*>(doc->GetViews().front()->GetParentFrame()), nullptr);
+}
+
+TEST_F(DocTest, MainWindowTimersOfWebDocuments) {
+    auto* main = new CMainFrame;
+    ASSERT_TRUE(main->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW));
+    app->m_pMainWnd = main;
+    WriteFile(dir / "paper.dvi", dviFew);
+    LoopbackServer server([&](const LoopbackServer::Request&, LoopbackServer::Reply& r) { r.Respond(200, dviFew); });
+
+    // A file document arms neither timer.
+    CVrViewerDoc* doc = NewDoc();
+    doc->OnOpenDocument((dir / "paper.dvi").c_str());
+    ASSERT_TRUE(Finish(doc));
+    doc->OnCloseDocument();
+    PumpPending();
+    EXPECT_FALSE(main->HasTimer(ID_EMPTY_DOCUMENT_CHECK));
+    EXPECT_FALSE(main->HasTimer(ID_ACTIVE_DOCUMENT_CHECK));
+
+    // A web document: its fetch arms the empty-document check, its end the
+    // active-document check.
+    doc = NewDoc();
+    doc->LoadFromAddress(server.Url("/paper.dvi").c_str());
+    ASSERT_TRUE(Finish(doc));
+    EXPECT_TRUE(main->HasTimer(ID_EMPTY_DOCUMENT_CHECK));
+    EXPECT_FALSE(main->HasTimer(ID_ACTIVE_DOCUMENT_CHECK));
+    doc->OnCloseDocument();
+    EXPECT_TRUE(main->HasTimer(ID_ACTIVE_DOCUMENT_CHECK));
+
+    main->DestroyWindow();
+    app->m_pMainWnd = nullptr;
+    PumpPending();
 }
 
 // ---- local files ----
