@@ -4,6 +4,8 @@
 // are recorded on the UI thread, message boxes are answered by a script.
 #include <gtest/gtest.h>
 
+#include <QFileDialog>
+
 #include <sys/stat.h>
 #include <zlib.h>
 
@@ -269,6 +271,12 @@ TEST_F(DocTest, ErrorStatusEndsTheRunWithAMessage) {
         // The collected errors are shown once the document has gone.
         EXPECT_TRUE(Boxed("DVI Error Information."));
     }
+    // Nobody listening.
+    CVrViewerDoc* doc = NewDoc();
+    doc->LoadFromAddress(("http://127.0.0.1:" + std::to_string(LoopbackServer::ClosedPort()) + "/a.dvi").c_str());
+    ASSERT_TRUE(Finish(doc));
+    EXPECT_NE(doc->GetErrorText().str().find("Can not connect"), std::string::npos);
+    EXPECT_TRUE(Called("SetStatusText File Not Found!!"));
 }
 
 TEST_F(DocTest, ConnectionCutMidFileKeepsThePagesThatArrivedAndSaysSo) {
@@ -358,6 +366,24 @@ TEST_F(DocTest, GzipBytesArriveRawAndAreUnpackedByName) {
         EXPECT_TRUE(Boxed("버튼을 누르십시요."));
         EXPECT_FALSE(Called("OnInitialUpdate"));
         EXPECT_EQ(doc->IsActive(), 0);
+        doc->OnCloseDocument();
+    }
+    {
+        // Agreed and a target chosen: the archive is stored as it came.
+        answers = {{"다운로드 하시겠습니까", IDYES}};
+        fs::path target = dir / "saved.tar.gz";
+        AfxSetDialogAnswerer([&](UINT, QDialog& dialog) {
+            static_cast<QFileDialog&>(dialog).selectFile(QString::fromStdString(target.string()));
+            return IDOK;
+        });
+        CVrViewerDoc* doc = NewDoc();
+        doc->LoadFromAddress(server.Url("/src.tar.gz").c_str());
+        ASSERT_TRUE(Finish(doc));
+        AfxSetDialogAnswerer(nullptr);
+        EXPECT_TRUE(Called("SetStatusText Downloading..."));
+        EXPECT_TRUE(Called("SetStatusText Download Completed!!"));
+        EXPECT_TRUE(Boxed("다운로드가 완료되었습니다."));
+        EXPECT_EQ(ReadFile(target), packed);
     }
 }
 
