@@ -4,6 +4,8 @@
 // are recorded on the UI thread, message boxes are answered by a script.
 #include <gtest/gtest.h>
 
+#include <QFileDialog>
+
 #include <sys/stat.h>
 #include <zlib.h>
 
@@ -26,6 +28,7 @@
 #include "viewer/app/AppStrings.h"
 #include "viewer/app/ChildFrame.h"
 #include "viewer/app/InPlaceFrame.h"
+#include "viewer/app/MainFrame.h"
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/app/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
@@ -268,6 +271,12 @@ TEST_F(DocTest, ErrorStatusEndsTheRunWithAMessage) {
         // The collected errors are shown once the document has gone.
         EXPECT_TRUE(Boxed("DVI Error Information."));
     }
+    // Nobody listening.
+    CVrViewerDoc* doc = NewDoc();
+    doc->LoadFromAddress(("http://127.0.0.1:" + std::to_string(LoopbackServer::ClosedPort()) + "/a.dvi").c_str());
+    ASSERT_TRUE(Finish(doc));
+    EXPECT_NE(doc->GetErrorText().str().find("Can not connect"), std::string::npos);
+    EXPECT_TRUE(Called("SetStatusText File Not Found!!"));
 }
 
 TEST_F(DocTest, ConnectionCutMidFileKeepsThePagesThatArrivedAndSaysSo) {
@@ -357,6 +366,24 @@ TEST_F(DocTest, GzipBytesArriveRawAndAreUnpackedByName) {
         EXPECT_TRUE(Boxed("버튼을 누르십시요."));
         EXPECT_FALSE(Called("OnInitialUpdate"));
         EXPECT_EQ(doc->IsActive(), 0);
+        doc->OnCloseDocument();
+    }
+    {
+        // Agreed and a target chosen: the archive is stored as it came.
+        answers = {{"다운로드 하시겠습니까", IDYES}};
+        fs::path target = dir / "saved.tar.gz";
+        AfxSetDialogAnswerer([&](UINT, QDialog& dialog) {
+            static_cast<QFileDialog&>(dialog).selectFile(QString::fromStdString(target.string()));
+            return IDOK;
+        });
+        CVrViewerDoc* doc = NewDoc();
+        doc->LoadFromAddress(server.Url("/src.tar.gz").c_str());
+        ASSERT_TRUE(Finish(doc));
+        AfxSetDialogAnswerer(nullptr);
+        EXPECT_TRUE(Called("SetStatusText Downloading..."));
+        EXPECT_TRUE(Called("SetStatusText Download Completed!!"));
+        EXPECT_TRUE(Boxed("다운로드가 완료되었습니다."));
+        EXPECT_EQ(ReadFile(target), packed);
     }
 }
 
@@ -408,6 +435,37 @@ TEST_F(DocTest, WebAddressOnTheCommandLineOpensInPlace) {
     EXPECT_EQ(doc->GetReader().GetNPage(), 3);
     ASSERT_FALSE(doc->GetViews().empty());
     EXPECT_NE(dynamic_cast<CInPlaceFrame*>(doc->GetViews().front()->GetParentFrame()), nullptr);
+}
+
+TEST_F(DocTest, MainWindowTimersOfWebDocuments) {
+    auto* main = new CMainFrame;
+    ASSERT_TRUE(main->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW));
+    app->m_pMainWnd = main;
+    WriteFile(dir / "paper.dvi", dviFew);
+    LoopbackServer server([&](const LoopbackServer::Request&, LoopbackServer::Reply& r) { r.Respond(200, dviFew); });
+
+    // A file document arms neither timer.
+    CVrViewerDoc* doc = NewDoc();
+    doc->OnOpenDocument((dir / "paper.dvi").c_str());
+    ASSERT_TRUE(Finish(doc));
+    doc->OnCloseDocument();
+    PumpPending();
+    EXPECT_FALSE(main->HasTimer(ID_EMPTY_DOCUMENT_CHECK));
+    EXPECT_FALSE(main->HasTimer(ID_ACTIVE_DOCUMENT_CHECK));
+
+    // A web document: its fetch arms the empty-document check, its end the
+    // active-document check.
+    doc = NewDoc();
+    doc->LoadFromAddress(server.Url("/paper.dvi").c_str());
+    ASSERT_TRUE(Finish(doc));
+    EXPECT_TRUE(main->HasTimer(ID_EMPTY_DOCUMENT_CHECK));
+    EXPECT_FALSE(main->HasTimer(ID_ACTIVE_DOCUMENT_CHECK));
+    doc->OnCloseDocument();
+    EXPECT_TRUE(main->HasTimer(ID_ACTIVE_DOCUMENT_CHECK));
+
+    main->DestroyWindow();
+    app->m_pMainWnd = nullptr;
+    PumpPending();
 }
 
 // ---- local files ----
