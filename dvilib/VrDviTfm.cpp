@@ -197,9 +197,9 @@ int VrDvi::ItrnFont::LoadOfmLevel1(Tfmifstream& in) {
     uint64_t nl = v[9], nk = v[10], ne = v[11], np = v[12], nco = v[14], ncw = v[15], npc = v[16];
     if (bc > ec + 1 || ec >= 65536) return Refuse("the character range is invalid");
     if (nw >= 65536) return Refuse("the width table is too long");
-    uint64_t extra = 0;
-    for (int k = 17; k < 29; ++k) extra += v[k];
-    if (nco != 29 + lh || lf != nco + ncw + nw + nh + nd + ni + 2 * nl + nk + 2 * ne + np + extra)
+    // The tables of the remaining header counts follow the parameters and
+    // are not read; the length word must cover everything before them.
+    if (nco != 29 + lh || lf < nco + ncw + nw + nh + nd + ni + 2 * nl + nk + 2 * ne + np)
         return Refuse("the file length does not match the table sizes");
     if (size < 0 || lf * 4 > uint64_t(size)) return Refuse("the metric file is cut short");
     if (npc >= 65536) return Refuse("the character table is invalid");

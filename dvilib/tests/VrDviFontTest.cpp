@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -111,19 +112,26 @@ PlFont ParsePl(const std::string& text) {
     std::istringstream in(text);
     std::string line;
     PlChar* cur = nullptr;
+    std::vector<std::pair<unsigned, unsigned>> repeats;  // first character, further ones
     while (std::getline(in, line)) {
         std::istringstream words(line);
-        std::string key, kind, value;
-        words >> key >> kind >> value;
+        std::string key, kind, value, countKind, count;
+        words >> key >> kind >> value >> countKind >> count;
         if (!value.empty() && value.back() == ')') value.pop_back();
+        if (key == "(CHARREPEAT") {
+            repeats.push_back({PlCode(kind, value), PlCode(countKind, count)});
+            key = "(CHARACTER";
+        }
         if (key == "(DESIGNSIZE") pl.designSize = PlReal(value);
-        else if (key == "(CHECKSUM") pl.checksum = uint32_t(std::stoul(value, nullptr, 8));
+        else if (key == "(CHECKSUM") pl.checksum = PlCode(kind, value);
         else if (key == "(CHARACTER") cur = &pl.chars[PlCode(kind, value)];
         else if (cur && key == "(CHARWD") cur->wd = PlReal(value);
         else if (cur && key == "(CHARHT") cur->ht = PlReal(value);
         else if (cur && key == "(CHARDP") cur->dp = PlReal(value);
         else if (cur && key == "(CHARIC") cur->ic = PlReal(value);
     }
+    for (auto [first, more] : repeats)
+        for (unsigned k = 1; k <= more; ++k) pl.chars[first + k] = pl.chars[first];
     return pl;
 }
 
@@ -324,4 +332,428 @@ TEST(FontLoading, TrueTypeSettingsFromTheMapAndFromTheTfmHeader) {
     EXPECT_EQ(mapped.LoadItrnFont("", "xhanja12", 10 * kPt, 0)->GetxSeriesFontIndex(), 12);
     EXPECT_EQ(mapped.LoadItrnFont("", "xhanja", 10 * kPt, 0)->GetxSeriesFontIndex(), 1);
     VrDviTTFMap::SetFaceTest(old);
+}
+
+namespace {
+
+// Bytes of a packet as the loader writes it: opcode and big-endian values.
+struct Bytes {
+    std::vector<unsigned char> b;
+    Bytes& Op(int op) {
+        b.push_back((unsigned char)op);
+        return *this;
+    }
+    Bytes& N(uint32_t v, int k) {
+        for (int i = k - 1; i >= 0; --i) b.push_back((unsigned char)(v >> (8 * i)));
+        return *this;
+    }
+    Bytes& Text(const std::string& s) {
+        b.insert(b.end(), s.begin(), s.end());
+        return *this;
+    }
+};
+
+std::vector<unsigned char> Packet(const Font* f, unsigned c) {
+    const unsigned char* p = f->GetCharPacket(c);
+    if (!p) return {};
+    return {p, p + f->GetCharPacketLength(c)};
+}
+
+} // namespace
+
+TEST(VirtualFonts, PacketsAndLocalFontsAsVpToVfWritesThem) {
+    TempDir dir;
+    Tool(dir, "vptovf vtest.vpl vtest.vf vtest.tfm", "vtest.vpl",
+         "(VTITLE test)\n(DESIGNSIZE R 10.0)\n"
+         "(MAPFONT D 0 (FONTNAME cmr10) (FONTDSIZE R 10.0))\n"
+         "(MAPFONT D 5 (FONTNAME cmbx10) (FONTAT R 2.0) (FONTDSIZE R 10.0))\n"
+         "(MAPFONT D 7 (FONTNAME vlrnosuchfont))\n"
+         "(CHARACTER C A (CHARWD R 0.75) (CHARHT R 0.68) (CHARDP R 0.1) (MAP (SETCHAR C A)))\n"
+         "(CHARACTER C B (CHARWD R 0.9) (MAP (PUSH) (MOVERIGHT R 0.5) (MOVEDOWN R -0.25)"
+         " (SETRULE R 0.1 R 0.2) (POP) (SELECTFONT D 5) (SETCHAR C B) (SPECIAL hello world)))\n"
+         "(CHARACTER C C (CHARWD R 0.1) (MAP (MOVERIGHT R -0.000001) (SETCHAR O 300)))\n"
+         "(CHARACTER C D (CHARWD R 0.2))\n");
+    std::string cm = fs::path(KpseWhich("cmr10.tfm")).parent_path().string();
+    ErrorSink errors;
+    for (int z : {10 * kPt, 15 * kPt}) {
+        FontDvi dvi("", Paths({dir.Path().string(), cm}), Paths({dir.Path().string()}));
+        Font* f = dvi.LoadItrnFont("", "vtest", z, 10 * kPt);
+        ASSERT_NE(f, nullptr);
+        ASSERT_TRUE(f->IsVirtual());
+        EXPECT_EQ(f->GetCharWidthA('A'), TexScale(PlReal("0.75"), z));
+        EXPECT_EQ(f->GetCharDepth('A'), TexScale(PlReal("0.1"), z));
+        EXPECT_EQ(Packet(f, 'A'), std::vector<unsigned char>{'A'});
+        Bytes b;
+        b.Op(dviop::Push)
+            .Op(dviop::W4).N(uint32_t(TexScale(PlReal("0.5"), z)), 4)
+            .Op(dviop::Y4).N(uint32_t(TexScale(PlReal("-0.25"), z)), 4)
+            .Op(dviop::SetRule).N(uint32_t(TexScale(PlReal("0.1"), z)), 4).N(uint32_t(TexScale(PlReal("0.2"), z)), 4)
+            .Op(dviop::Pop)
+            .Op(dviop::FntNum0 + 1)
+            .Op('B')
+            .Op(dviop::Xxx4).N(11, 4).Text("hello world");
+        EXPECT_EQ(Packet(f, 'B'), b.b);
+        // w1 0xFF: one fix_word unit backwards.
+        Bytes c;
+        c.Op(dviop::W4).N(uint32_t(TexScale(-1, z)), 4).Op(dviop::Set1).N(0300, 1);
+        EXPECT_EQ(Packet(f, 'C'), c.b);
+        EXPECT_EQ(TexScale(-1, z), -1);
+        // Without a map the character sets itself.
+        EXPECT_EQ(Packet(f, 'D'), std::vector<unsigned char>{'D'});
+        EXPECT_EQ(f->GetCharPacket('E'), nullptr);
+
+        EXPECT_EQ(f->GetFirstLocalFont(), 0);
+        ASSERT_NE(f->GetLocalFont(0), nullptr);
+        EXPECT_STREQ(f->GetLocalFont(0)->GetName().c_str(), "cmr10");
+        EXPECT_EQ(f->GetLocalFont(0)->GetScaleSize(), z);
+        // vptovf numbers the fonts 0, 1, 2 in their order.
+        ASSERT_NE(f->GetLocalFont(1), nullptr);
+        EXPECT_STREQ(f->GetLocalFont(1)->GetName().c_str(), "cmbx10");
+        EXPECT_EQ(f->GetLocalFont(1)->GetScaleSize(), 2 * z);
+        EXPECT_FALSE(f->GetLocalFont(1)->IsVirtual());
+        EXPECT_EQ(f->GetLocalFont(2), nullptr);  // not found
+        EXPECT_EQ(f->GetLocalFont(3), nullptr);
+        EXPECT_EQ(f->GetLocalFont(70000), nullptr);
+        EXPECT_EQ(dvi.GetNItrnFont(), 3);
+    }
+}
+
+TEST(VirtualFonts, OmegaFontsAtLevelsZeroAndOne) {
+    TempDir dir;
+    const std::string opl =
+        "(DESIGNSIZE R 10.0)\n"
+        "(CHARACTER H 41 (CHARWD R 0.5) (CHARHT R 0.7) (CHARDP R 0.1) (CHARIC R 0.05))\n"
+        "(CHARACTER H 4E00 (CHARWD R 0.9) (CHARHT R 0.8))\n"
+        "(CHARACTER H 4E01 (CHARWD R 0.9) (CHARHT R 0.8))\n"
+        "(CHARACTER H 4E02 (CHARWD R 0.9) (CHARHT R 0.8) (CHARDP R -0.05))\n"
+        "(CHARACTER H FFFF (CHARWD R 1.5))\n";
+    Tool(dir, "opl2ofm lev0.opl lev0.ofm", "lev0.opl", "(OFMLEVEL H 0)\n" + opl);
+    Tool(dir, "opl2ofm lev1.opl lev1.ofm", "lev1.opl", "(OFMLEVEL H 1)\n" + opl);
+    Tool(dir, "ovp2ovf omv.ovp omv.ovf omv.ofm", "omv.ovp",
+         "(OFMLEVEL H 0)\n(DESIGNSIZE R 10.0)\n(MAPFONT D 0 (FONTNAME lev1))\n"
+         "(CHARACTER H 4E00 (CHARWD R 0.9) (MAP (SETCHAR H 41) (SETCHAR H 4E01)))\n");
+    fs::rename(dir.File("omv.ovf"), dir.File("omv.vf"));
+
+    FontDvi dvi("", Paths({dir.Path().string()}), Paths({dir.Path().string()}));
+    const int z = 12 * kPt;
+    for (const char* name : {"lev0", "lev1"}) {
+        PlFont ref = ParsePl(RunCommand("ofm2opl '" + dir.File(std::string(name) + ".ofm") + "'"));
+        ASSERT_EQ(ref.chars.size(), 5u) << name;
+        Font* f = dvi.LoadItrnFont("", name, z, 0);
+        ASSERT_NE(f, nullptr) << name;
+        EXPECT_EQ(int(f->GetDesignSize()), 10 * kPt);
+        for (unsigned c = 0; c < 65536; ++c) {
+            auto it = ref.chars.find(c);
+            ASSERT_EQ(f->IsValidChar(c), it != ref.chars.end()) << name << " " << c;
+            if (it == ref.chars.end()) continue;
+            EXPECT_EQ(f->GetCharWidthA(c), TexScale(it->second.wd, z)) << name << " " << c;
+            EXPECT_EQ(f->GetCharHeight(c), TexScale(it->second.ht, z)) << name << " " << c;
+            EXPECT_EQ(f->GetCharDepth(c), TexScale(it->second.dp, z)) << name << " " << c;
+            EXPECT_EQ(f->GetCharItalic(c), TexScale(it->second.ic, z)) << name << " " << c;
+        }
+        EXPECT_EQ(f->GetCharWidthA(0xFFFF), TexScale(PlReal("1.5"), z));
+        EXPECT_FALSE(f->IsValidChar(0x10000));
+    }
+    Font* v = dvi.LoadItrnFont("", "omv", z, 0);
+    ASSERT_NE(v, nullptr);
+    ASSERT_TRUE(v->IsVirtual());
+    EXPECT_EQ(Packet(v, 0x4E00), (std::vector<unsigned char>{'A', dviop::Set2, 0x4E, 0x01}));
+    EXPECT_EQ(v->GetLocalFont(0), dvi.LoadItrnFont("", "lev1", z, 0));
+}
+
+namespace {
+
+// A VF file for a font whose metric file is TinyTfm (characters A and B):
+// optional font definitions, then one packet per entry.
+std::vector<unsigned char> HandVf(const std::vector<std::pair<unsigned, Bytes>>& packets,
+                                  const std::vector<std::string>& fonts = {}, unsigned checksum = 0) {
+    Bytes v;
+    v.Op(dviop::Pre).Op(202).Op(0).N(checksum, 4).N(10u << 20, 4);
+    unsigned k = 0;
+    for (const auto& name : fonts)
+        v.Op(dviop::FntDef1).N(k++, 1).N(0, 4).N(1 << 20, 4).N(10u << 20, 4).N(0, 1).N(unsigned(name.size()), 1)
+            .Text(name);
+    for (const auto& [code, p] : packets) {
+        v.Op(242).N(unsigned(p.b.size()), 4).N(code, 4).N(0, 4);
+        v.b.insert(v.b.end(), p.b.begin(), p.b.end());
+    }
+    v.Op(dviop::Post).Op(dviop::Post).Op(dviop::Post);
+    return v.b;
+}
+
+} // namespace
+
+TEST(VirtualFonts, PacketRewritingEdgesAndRefusedFiles) {
+    Bytes ok;
+    ok.Op('A');
+    Bytes big;
+    for (int i = 0; i < 250; ++i) big.Op(dviop::Right1).N(1, 1);  // 1250 bytes rewritten
+    Bytes wide;
+    wide.Op(dviop::Set2).N(0x1234, 2).Op(dviop::Fnt3).N(300, 3).Op(dviop::Put1).N(7, 1).Op(dviop::W0);
+    struct Case {
+        const char* name;
+        std::vector<unsigned char> vf;
+        bool virtualFont;
+        std::vector<unsigned char> packetB;  // when virtual
+        const char* error;
+    };
+    Bytes wideOut;
+    wideOut.Op(dviop::Set2).N(0x1234, 2).Op(dviop::Fnt2).N(300, 2).Op(dviop::Put1).N(7, 1).Op(dviop::W0);
+    auto with = [&](const Bytes& b) { return HandVf({{'A', ok}, {'B', b}}); };
+    auto op = [](int o, int n = 0) {
+        Bytes b;
+        b.Op(o);
+        for (int i = 0; i < n; ++i) b.Op(0);
+        return b;
+    };
+    Bytes back, backOut;
+    back.Op(dviop::Right1).N(0xff, 1).Op(dviop::X2).N(0x8000, 2).Op(dviop::Z1).N(1, 1);
+    backOut.Op(dviop::Right4).N(uint32_t(-1), 4).Op(dviop::X4).N(uint32_t(TexScale(-0x8000, 10 * kPt)), 4)
+        .Op(dviop::Z4).N(uint32_t(TexScale(1, 10 * kPt)), 4);
+    std::vector<Case> cases = {
+        {"two-byte set and fnt3", with(wide), true, wideOut.b, nullptr},
+        {"short movements read as signed", with(back), true, backOut.b, nullptr},
+        {"empty packet", with(Bytes()), true, {}, nullptr},
+        {"packet too long", with(big), false, {}, "characters differ"},
+        {"bop in a packet", with(op(dviop::Bop, 44)), false, {}, "characters differ"},
+        {"set3 in a packet", with(op(dviop::Set1 + 2, 3)), false, {}, "characters differ"},
+        {"fnt4 past 65535", with(Bytes().Op(dviop::Fnt4).N(70000, 4)), false, {}, "characters differ"},
+        {"special longer than its packet", with(Bytes().Op(dviop::Xxx1).N(50, 1).Text("ab")), false, {},
+         "characters differ"},
+        {"parameter cut by the packet's end", with(Bytes().Op(dviop::Right3).N(1, 1)), false, {}, "characters differ"},
+        {"missing packet", HandVf({{'A', ok}}), false, {}, "characters differ"},
+        {"checksum differs", HandVf({{'A', ok}, {'B', ok}}, {}, 0x11111111), false, {}, "checksum"},
+        {"undefined command", [&] { auto v = with(ok); v[v.size() - 3] = 250; return v; }(), false, {},
+         "undefined command"},
+        {"cut short", [&] { auto v = with(ok); v.resize(v.size() - 3); return v; }(), false, {}, "cut short"},
+        {"not a VF file", [&] { auto v = with(ok); v[1] = 2; return v; }(), false, {}, "not a virtual font"},
+        {"packet length beyond the file", [&] { auto v = with(ok); v[12] = 0x7f; return v; }(), false, {},
+         "cut short"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        WriteFile(dir.File("hand.tfm"), TinyTfm(0x22222222));
+        WriteFile(dir.File("hand.vf"), c.vf);
+        FontDvi dvi("", Paths({dir.Path().string()}), Paths({dir.Path().string()}));
+        ErrorSink errors;
+        Font* f = dvi.LoadItrnFont("", "hand", 10 * kPt, 0);
+        ASSERT_NE(f, nullptr) << c.name;
+        EXPECT_EQ(bool(f->IsVirtual()), c.virtualFont) << c.name;
+        // A refused VF leaves the font drawn from its metrics.
+        EXPECT_EQ(f->GetCharWidthA('A'), 5 * kPt) << c.name;
+        if (c.virtualFont) {
+            ASSERT_NE(f->GetCharPacket('B'), nullptr) << c.name;
+            EXPECT_EQ(Packet(f, 'B'), c.packetB) << c.name;
+            EXPECT_TRUE(errors.texts.empty()) << c.name << ": " << errors.Last();
+        } else {
+            EXPECT_EQ(f->GetCharPacket('A'), nullptr) << c.name;
+            EXPECT_NE(errors.Last().find(c.error), std::string::npos) << c.name << ": " << errors.Last();
+        }
+    }
+}
+
+TEST(VirtualFonts, SelfReferenceAndDeepNestingStop) {
+    TempDir dir;
+    Bytes ok;
+    ok.Op('A');
+    auto write = [&](const std::string& name, const std::string& refers) {
+        WriteFile(dir.File(name + ".tfm"), TinyTfm(0));
+        WriteFile(dir.File(name + ".vf"), HandVf({{'A', ok}, {'B', ok}}, {refers}));
+    };
+    write("self", "self");
+    write("ping", "pong");
+    write("pong", "ping");
+    for (int i = 0; i < 20; ++i) write("d" + std::to_string(i), "d" + std::to_string(i + 1));
+    FontDvi dvi("", Paths({dir.Path().string()}), Paths({dir.Path().string()}));
+    ErrorSink errors;
+
+    Font* self = dvi.LoadItrnFont("", "self", 10 * kPt, 0);
+    ASSERT_NE(self, nullptr);
+    EXPECT_TRUE(self->IsVirtual());
+    EXPECT_EQ(self->GetLocalFont(0), nullptr);
+    EXPECT_NE(errors.Last().find("refers to itself"), std::string::npos) << errors.Last();
+
+    Font* ping = dvi.LoadItrnFont("", "ping", 10 * kPt, 0);
+    ASSERT_NE(ping, nullptr);
+    ASSERT_NE(ping->GetLocalFont(0), nullptr);
+    EXPECT_EQ(ping->GetLocalFont(0)->GetLocalFont(0), nullptr);
+
+    Font* f = dvi.LoadItrnFont("", "d0", 10 * kPt, 0);
+    int depth = 0;
+    for (; f; f = f->GetLocalFont(0)) ++depth;
+    EXPECT_EQ(depth, Font::kMaxVfDepth);
+    EXPECT_NE(errors.Last().find("nest too deeply"), std::string::npos) << errors.Last();
+}
+
+TEST(MetricFiles, DamagedFilesAreRefusedWithAReason) {
+    auto cmr10 = ReadFile(KpseWhich("cmr10.tfm"));
+    ASSERT_GT(cmr10.size(), 1000u);
+    auto u16 = [](const std::vector<unsigned char>& b, size_t at) { return unsigned(b[at]) << 8 | b[at + 1]; };
+    auto set16 = [](std::vector<unsigned char>& b, size_t at, unsigned v) {
+        b[at] = (unsigned char)(v >> 8);
+        b[at + 1] = (unsigned char)v;
+    };
+    const unsigned lh = u16(cmr10, 2), bc = u16(cmr10, 4), ec = u16(cmr10, 6);
+    const unsigned nw = u16(cmr10, 8), nh = u16(cmr10, 10), nd = u16(cmr10, 12), nl = u16(cmr10, 16), ne = u16(cmr10, 20);
+    const size_t charInfo = 24 + 4 * lh;
+    const size_t widths = charInfo + 4 * (ec - bc + 1);
+    ASSERT_LT(nd, 16u);
+    using Patch = std::function<void(std::vector<unsigned char>&)>;
+    struct Case {
+        const char* name;
+        Patch patch;
+        const char* error;
+    };
+    std::vector<Case> tfm = {
+        {"lf one too many", [&](auto& b) { set16(b, 0, u16(b, 0) + 1); }, "does not match"},
+        {"ec 256", [&](auto& b) { set16(b, 6, 256); }, "character range"},
+        {"bc past ec + 1", [&](auto& b) { set16(b, 4, ec + 2); }, "character range"},
+        {"nw 257", [&](auto& b) { set16(b, 8, 257); }, "width table"},
+        {"cut short", [&](auto& b) { b.resize(b.size() / 2); }, "cut short"},
+        {"too short for counts", [&](auto& b) { b.resize(10); }, "too short"},
+        {"width index", [&](auto& b) { b[charInfo + 4 * ('A' - bc)] = (unsigned char)nw; }, "metric index"},
+        {"depth index", [&](auto& b) { b[charInfo + 4 * ('A' - bc) + 1] = 0x0f; }, "metric index"},
+        {"italic index", [&](auto& b) { b[charInfo + 4 * ('A' - bc) + 2] = 0xfc; }, "metric index"},
+        {"lig/kern index", [&](auto& b) { b[charInfo + 4 * ('A' - bc) + 2] = 1, b[charInfo + 4 * ('A' - bc) + 3] = 0xff; },
+         nl < 255 ? "lig/kern index" : ""},
+        {"extensible index", [&](auto& b) { b[charInfo + 4 * ('A' - bc) + 2] = 3, b[charInfo + 4 * ('A' - bc) + 3] = (unsigned char)ne; },
+         "extensible index"},
+        {"successor missing", [&](auto& b) { b[charInfo + 4 * ('A' - bc) + 2] = 2, b[charInfo + 4 * ('A' - bc) + 3] = 200; },
+         "successor"},
+        {"width of 16 design sizes", [&](auto& b) { b[widths + 4] = 1; }, "value is out of range"},
+        {"first width not 0", [&](auto& b) { b[widths + 3] = 1; }, "does not begin with 0"},
+        {"design size 2048 pt", [&](auto& b) { b[28] = 0x80; }, "design size"},
+        {"kern index", [&](auto& b) {
+             size_t lig = widths + 4 * (nw + nh + u16(b, 12) + u16(b, 14));
+             b[lig + 2] = 0xff, b[lig + 3] = 0xff, b[lig] = 0;
+         }, "kern index"},
+    };
+    for (const Case& c : tfm) {
+        TempDir dir;
+        auto bytes = cmr10;
+        c.patch(bytes);
+        WriteFile(dir.File("bad.tfm"), bytes);
+        FontDvi dvi("", Paths({dir.Path().string()}), NoPaths());
+        ErrorSink errors;
+        EXPECT_EQ(dvi.LoadItrnFont("", "bad", 10 * kPt, 0), nullptr) << c.name;
+        EXPECT_NE(errors.Last().find(c.error), std::string::npos) << c.name << ": " << errors.Last();
+        EXPECT_EQ(dvi.GetNItrnFont(), 0);
+    }
+    {
+        // A header of one word has no design size.
+        auto b = TinyTfm();
+        set16(b, 0, u16(b, 0) - 1);
+        set16(b, 2, 1);
+        b.erase(b.begin() + 28, b.begin() + 32);
+        TempDir dir;
+        WriteFile(dir.File("bad.tfm"), b);
+        FontDvi dvi("", Paths({dir.Path().string()}), NoPaths());
+        ErrorSink errors;
+        EXPECT_EQ(dvi.LoadItrnFont("", "bad", 10 * kPt, 0), nullptr);
+        EXPECT_NE(errors.Last().find("header is too short"), std::string::npos) << errors.Last();
+    }
+
+    // OFM: counts that wrap in 32 bits, repeats past the last character, an
+    // unknown level.
+    TempDir src;
+    const std::string opl = "(DESIGNSIZE R 10.0)\n(CHARACTER H 41 (CHARWD R 0.5))\n"
+                            "(CHARACTER H 42 (CHARWD R 0.5))\n(CHARACTER H 43 (CHARWD R 0.5))\n";
+    Tool(src, "opl2ofm l0.opl l0.ofm", "l0.opl", "(OFMLEVEL H 0)\n" + opl);
+    Tool(src, "opl2ofm l1.opl l1.ofm", "l1.opl", "(OFMLEVEL H 1)\n" + opl);
+    auto l0 = ReadFile(src.File("l0.ofm")), l1 = ReadFile(src.File("l1.ofm"));
+    auto set32 = [](std::vector<unsigned char>& b, size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) b[at + size_t(i)] = (unsigned char)(v >> (24 - 8 * i));
+    };
+    auto get32 = [](const std::vector<unsigned char>& b, size_t at) {
+        return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];
+    };
+    struct OfmCase {
+        const char* name;
+        const std::vector<unsigned char>* base;
+        Patch patch;
+        const char* error;
+    };
+    std::vector<OfmCase> ofm = {
+        {"level 2", &l0, [&](auto& b) { set32(b, 0, 2); }, "unknown OFM level"},
+        {"counts wrap in 32 bits", &l0, [&](auto& b) {
+             // nw + nh = 2^32 + old nw + old nh: the 32-bit sum is unchanged.
+             uint32_t nwOld = get32(b, 20), nhOld = get32(b, 24);
+             set32(b, 20, 0xffff);
+             set32(b, 24, uint32_t(nwOld + nhOld - 0xffff));
+         }, "does not match"},
+        {"ec 65536", &l0, [&](auto& b) { set32(b, 16, 65536); }, "character range"},
+        {"width index", &l0, [&](auto& b) { b[4 * (14 + get32(b, 8))] = 0x7f; }, "metric index"},
+        {"cut short", &l0, [&](auto& b) { b.resize(b.size() - 4); }, "cut short"},
+        {"level 1 repeat past ec", &l1, [&](auto& b) {
+             size_t at = 4 * get32(b, 56);
+             b[at + 8] = 0, b[at + 9] = 9;
+         }, "runs past"},
+        {"level 1 table offset", &l1, [&](auto& b) { set32(b, 56, get32(b, 56) + 1); }, "does not match"},
+    };
+    for (const OfmCase& c : ofm) {
+        TempDir dir;
+        auto bytes = *c.base;
+        c.patch(bytes);
+        WriteFile(dir.File("bad.ofm"), bytes);
+        FontDvi dvi("", Paths({dir.Path().string()}), NoPaths());
+        ErrorSink errors;
+        EXPECT_EQ(dvi.LoadItrnFont("", "bad", 10 * kPt, 0), nullptr) << c.name;
+        EXPECT_NE(errors.Last().find(c.error), std::string::npos) << c.name << ": " << errors.Last();
+    }
+}
+
+TEST(FontsOfATeXDocument, KpathseaResolvesEveryFontAndWidthsMatchDviType) {
+    TempDir dir;
+    {
+        std::ofstream tex(dir.File("math.tex"));
+        tex << "\\font\\msam=msam10 \\font\\msbm=msbm10 scaled 1200 \\font\\big=cmr10 scaled 2000\n"
+               "Text $x^2+\\sum_{i=1}^n \\alpha_i \\over \\sqrt{y}$ and {\\msam\\char\"03} {\\msbm R}\n"
+               "$$\\int_0^1 f(x)\\,dx\\left(\\matrix{a&b\\cr c&d}\\right)\\Bigg\\{\\bigotimes$$\n"
+               "{\\bf Bold} {\\it italic} {\\sl slanted} {\\tt mono \\char'200} {\\big Big}\n"
+               "\\bye\n";
+    }
+    std::string out = RunCommand("cd '" + dir.Path().string() + "' && tex -interaction=batchmode math.tex 2>&1");
+    ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+    std::string dvitype = RunCommand("dvitype -output-level=4 '" + dir.File("math.dvi") + "'");
+    ASSERT_EQ(dvitype.rfind("FAILED", 0), std::string::npos) << dvitype;
+
+    KPathSea kpse;
+    kpse.LoadKPathSeaDLLInit(kKPathSeaLibraryName, nullptr);
+    ASSERT_TRUE(kpse.IsKPathSeaDLLLoaded());
+    VrDvi dvi(dir.File("math.dvi").c_str(), NoPaths(), NoPaths());
+    dvi.SetKPathSea(&kpse);
+    ErrorSink errors;
+    dvi.NewPageWritten(0);
+    ASSERT_EQ(dvi.GetMode(), ModeComplete);
+    EXPECT_TRUE(errors.texts.empty()) << errors.Last();
+
+    auto defs = dvi.GetFontDefs();
+    ASSERT_GE(defs.size(), 12u);
+    for (const auto& def : defs) {
+        Font* f = dvi.GetExtFontIndex()[def.number];
+        ASSERT_NE(f, nullptr) << def.name.c_str();
+        EXPECT_EQ(f->GetCheckSum(), def.checksum) << def.name.c_str();
+        EXPECT_EQ(f->GetScaleSize(), def.scaledSize);
+    }
+
+    // Every character TeX set moved h by the width dvitype read from the
+    // same metric file.
+    std::istringstream in(dvitype);
+    std::string line;
+    int current = -1, checked = 0;
+    while (std::getline(in, line)) {
+        long at;
+        int n, h, w, used = 0;
+        if (std::sscanf(line.c_str(), "%ld: fntnum%d current font is%n", &at, &n, &used) == 2 && used) current = n;
+        else if (std::sscanf(line.c_str(), "%ld: fnt1 %d current font is%n", &at, &n, &used) == 2 && used) current = n;
+        else if (std::sscanf(line.c_str(), "%ld: setchar%d h:=%d%d=", &at, &n, &h, &w) == 4 ||
+                 std::sscanf(line.c_str(), "%ld: set1 %d h:=%d%d=", &at, &n, &h, &w) == 4) {
+            ASSERT_GE(current, 0) << line;
+            Font* f = dvi.GetExtFontIndex()[current];
+            ASSERT_NE(f, nullptr) << line;
+            EXPECT_EQ(f->GetCharWidthA(unsigned(n)), w) << f->GetName().c_str() << ": " << line;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 40);
 }

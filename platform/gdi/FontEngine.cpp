@@ -1,39 +1,185 @@
-// Placeholder font engine: fixed metrics and no glyphs.
+// The font engine: faces from FontCatalog, instances from FreeType, and a
+// cache of instances by LOGFONT so that making the same font again is cheap.
 #include "platform/gdi/FontEngine.h"
 
-#include <cstdlib>
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <list>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/gdi/FontCatalog.h"
+#include "platform/gdi/FontFace.h"
+#include "platform/gdi/FontLibrary.h"
+#include "platform/gdi/FreeTypeFont.h"
 
 namespace {
-class PlaceholderFont final : public FontInstance {
+// Stands in when no face can be opened at all: a plausible cell, no ink.
+class EmptyFont final : public FontInstance {
 public:
-    explicit PlaceholderFont(const LOGFONT& lf) {
-        int h = std::abs(int(lf.lfHeight));
-        if (h == 0) h = 16;
-        tm_.tmHeight = h;
-        tm_.tmAscent = h * 4 / 5;
-        tm_.tmDescent = h - tm_.tmAscent;
-        tm_.tmAveCharWidth = lf.lfWidth > 0 ? lf.lfWidth : h / 2;
-        tm_.tmMaxCharWidth = tm_.tmAveCharWidth * 2;
+    explicit EmptyFont(const LOGFONT& lf) {
+        long long h = lf.lfHeight < 0 ? -(long long)lf.lfHeight : lf.lfHeight;
+        if (h <= 0 || h > 4096) h = 16;
+        tm_.tmHeight = LONG(h);
+        tm_.tmAscent = LONG(h * 4 / 5);
+        tm_.tmDescent = tm_.tmHeight - tm_.tmAscent;
+        tm_.tmAveCharWidth = std::max<LONG>(1, LONG(h / 2));
+        tm_.tmMaxCharWidth = LONG(h);
         tm_.tmWeight = lf.lfWeight ? lf.lfWeight : FW_NORMAL;
-        tm_.tmItalic = lf.lfItalic;
+        tm_.tmItalic = lf.lfItalic ? 1 : 0;
     }
     const TEXTMETRIC& Metrics() const override { return tm_; }
     int Advance(WCHAR) const override { return tm_.tmAveCharWidth; }
     void Render(const WCHAR*, int count, const int* dx, Mask& out, int& endX, int& endY) const override {
         out = Mask{};
-        endX = 0;
-        for (int i = 0; i < count; ++i) endX += dx ? dx[i] : tm_.tmAveCharWidth;
+        long pen = 0;
+        for (int i = 0; i < count; ++i) pen += dx ? dx[i] : tm_.tmAveCharWidth;
+        endX = int(std::clamp<long>(pen, INT_MIN, INT_MAX));
         endY = 0;
     }
 
 private:
     TEXTMETRIC tm_;
 };
+
+std::string FaceName(const char* name) { return std::string(name, strnlen(name, LF_FACESIZE)); }
+
+std::string CacheKey(const LOGFONT& lf) {
+    const LONG numbers[] = {lf.lfHeight, lf.lfWidth, lf.lfEscapement, lf.lfWeight,
+                            LONG(lf.lfItalic != 0), LONG(lf.lfUnderline != 0), LONG(lf.lfStrikeOut != 0),
+                            lf.lfCharSet};
+    std::string key(reinterpret_cast<const char*>(numbers), sizeof numbers);
+    key += FaceName(lf.lfFaceName);
+    return key;
+}
+
+FreeTypeFont::Style StyleOf(const FaceRecord& r) { return {r.weight, r.italic, r.korean}; }
+
+std::shared_ptr<const FontInstance> Make(const FaceRecord& r, const LOGFONT& lf) {
+    auto face = FontFace::Open(r.file, r.index);
+    if (!face) return nullptr;
+    auto font = std::make_shared<FreeTypeFont>(std::move(face), lf, StyleOf(r));
+    if (!font->Valid()) return nullptr;
+    return font;
+}
+
+// Resolved instances, most recently used first.
+class InstanceCache {
+public:
+    std::shared_ptr<const FontInstance> Find(const std::string& key, uint64_t generation) {
+        if (generation != generation_) {
+            order_.clear();
+            index_.clear();
+            generation_ = generation;
+            return nullptr;
+        }
+        auto it = index_.find(key);
+        if (it == index_.end()) return nullptr;
+        order_.splice(order_.begin(), order_, it->second);
+        return it->second->second;
+    }
+    void Insert(const std::string& key, std::shared_ptr<const FontInstance> font) {
+        order_.emplace_front(key, std::move(font));
+        index_[key] = order_.begin();
+        if (order_.size() > kCapacity) {
+            index_.erase(order_.back().first);
+            order_.pop_back();
+        }
+    }
+
+private:
+    static constexpr size_t kCapacity = 64;
+    using Entry = std::pair<std::string, std::shared_ptr<const FontInstance>>;
+    std::list<Entry> order_;
+    std::unordered_map<std::string, std::list<Entry>::iterator> index_;
+    uint64_t generation_ = 0;
+};
+
+InstanceCache& Instances() {
+    static auto* cache = new InstanceCache;
+    return *cache;
+}
+
+struct Enumerated {
+    LOGFONT lf;
+    TEXTMETRIC tm;
+};
+
+// The LOGFONT and metrics an enumeration reports for a face, at a 16-pixel em.
+bool Describe(const FaceRecord& r, const std::string& name, Enumerated& out) {
+    LOGFONT lf;
+    lf.lfHeight = -16;
+    lf.lfWeight = r.weight;
+    lf.lfItalic = r.italic ? 1 : 0;
+    auto font = Make(r, lf);
+    if (!font) return false;
+    out.tm = font->Metrics();
+    out.lf = LOGFONT{};
+    out.lf.lfHeight = out.tm.tmHeight;
+    out.lf.lfWidth = out.tm.tmAveCharWidth;
+    out.lf.lfWeight = r.weight;
+    out.lf.lfItalic = r.italic ? 1 : 0;
+    out.lf.lfCharSet = out.tm.tmCharSet;
+    out.lf.lfOutPrecision = 3;   // stroke precision
+    out.lf.lfClipPrecision = 2;  // stroke precision
+    out.lf.lfQuality = 1;        // draft quality
+    out.lf.lfPitchAndFamily = BYTE((r.fixedPitch ? 1 : 2) | (out.tm.tmPitchAndFamily & 0xF0));
+    std::strncpy(out.lf.lfFaceName, name.c_str(), LF_FACESIZE - 1);
+    return true;
+}
 }  // namespace
 
 namespace FontEngine {
-std::shared_ptr<const FontInstance> Resolve(const LOGFONT& lf) { return std::make_shared<PlaceholderFont>(lf); }
-int EnumFontFamilies(const char*, FONTENUMPROC, LPARAM) { return 0; }
-int AddFontResource(const char*) { return 0; }
-BOOL RemoveFontResource(const char*) { return FALSE; }
+std::shared_ptr<const FontInstance> Resolve(const LOGFONT& lf) {
+    std::lock_guard lock(FontLibrary::Mutex());
+    FontCatalog& catalog = FontCatalog::Instance();
+    const std::string key = CacheKey(lf);
+    if (auto hit = Instances().Find(key, catalog.Generation())) return hit;
+
+    const std::string name = FaceName(lf.lfFaceName);
+    const int weight = lf.lfWeight > 0 ? std::min(int(lf.lfWeight), 1000) : FW_NORMAL;
+    std::shared_ptr<const FontInstance> font;
+    for (const auto& m : catalog.Find(name, weight, lf.lfItalic != 0))
+        if ((font = Make(*m.face, lf))) break;
+    if (!font)
+        if (auto fallback = catalog.Fallback(name, weight, lf.lfItalic != 0, lf.lfCharSet)) font = Make(*fallback, lf);
+    if (!font && !name.empty())
+        if (auto fallback = catalog.Fallback("", weight, lf.lfItalic != 0, lf.lfCharSet)) font = Make(*fallback, lf);
+    if (!font) font = std::make_shared<EmptyFont>(lf);
+    Instances().Insert(key, font);
+    return font;
+}
+
+int EnumFontFamilies(const char* family, FONTENUMPROC proc, LPARAM data) {
+    if (!proc) return 0;
+    std::vector<Enumerated> found;
+    {
+        std::lock_guard lock(FontLibrary::Mutex());
+        FontCatalog& catalog = FontCatalog::Instance();
+        const bool all = !family || !*family;
+        auto matches = all ? catalog.Families() : catalog.Find(family, FW_NORMAL, false);
+        for (const auto& m : matches) {
+            Enumerated e;
+            if (Describe(*m.face, m.name, e)) found.push_back(e);
+        }
+    }
+    // Called without the lock: a callback may make fonts or add files.
+    int result = 0;
+    for (const Enumerated& e : found)
+        if ((result = proc(&e.lf, &e.tm, TRUETYPE_FONTTYPE, data)) == 0) break;
+    return result;
+}
+
+int AddFontResource(const char* path) {
+    std::lock_guard lock(FontLibrary::Mutex());
+    return FontCatalog::Instance().AddFile(path);
+}
+
+BOOL RemoveFontResource(const char* path) {
+    std::lock_guard lock(FontLibrary::Mutex());
+    return FontCatalog::Instance().RemoveFile(path) ? TRUE : FALSE;
+}
 }  // namespace FontEngine

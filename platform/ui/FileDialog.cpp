@@ -1,0 +1,80 @@
+#include "platform/ui/FileDialog.h"
+
+#include <QFileInfo>
+#include <cstring>
+
+#include "platform/ui/MessageBox.h"
+
+CFileDialog::CFileDialog(BOOL bOpenFileDialog, const char* lpszDefExt, const char* lpszFileName, DWORD dwFlags,
+                         const char* lpszFilter, CWnd* pParentWnd, UINT nIDTemplate)
+    : CDialog(nIDTemplate, pParentWnd), m_bOpenFileDialog(bOpenFileDialog), m_strDefExt(lpszDefExt),
+      m_strFileName(lpszFileName), m_strFilter(lpszFilter) {
+    m_ofn.Flags = dwFlags;
+    m_ofn.lpstrDefExt = m_strDefExt.IsEmpty() ? nullptr : m_strDefExt.c_str();
+}
+
+QStringList CFileDialog::ParseFilter(const char* lpszFilter) {
+    QStringList out;
+    if (!lpszFilter) return out;
+    QStringList parts = QString::fromUtf8(lpszFilter).split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty()) break;
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        out << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
+    }
+    return out;
+}
+
+INT_PTR CFileDialog::DoModal() {
+    QWidget* parent = nullptr;
+    if (CWnd* main = AfxGetMainWnd()) parent = main->GetWidget();
+    QFileDialog dialog(parent);
+    m_fileDialog = &dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The descriptions name their patterns already.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setAcceptMode(m_bOpenFileDialog ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    dialog.setFileMode(m_bOpenFileDialog ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (!(m_ofn.Flags & OFN_OVERWRITEPROMPT)) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (m_ofn.lpstrTitle) dialog.setWindowTitle(QString::fromUtf8(m_ofn.lpstrTitle));
+    QStringList filters = ParseFilter(m_strFilter);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        int index = int(m_ofn.nFilterIndex) - 1;
+        if (index >= 0 && index < filters.size()) dialog.selectNameFilter(filters[index]);
+    }
+    if (m_ofn.lpstrInitialDir) dialog.setDirectory(QString::fromUtf8(m_ofn.lpstrInitialDir));
+    CString initial = m_ofn.lpstrFile && *m_ofn.lpstrFile ? CString(m_ofn.lpstrFile) : m_strFileName;
+    if (!initial.IsEmpty()) dialog.selectFile(QString::fromUtf8(initial.c_str()));
+    OnInitDone();
+
+    int answer = AfxRunModalDialog(dialog, GetTemplateID());
+    m_fileDialog = nullptr;
+    QStringList chosen = dialog.selectedFiles();
+    if (answer != IDOK || chosen.isEmpty() || chosen.front().isEmpty()) return IDCANCEL;
+
+    QString path = chosen.front();
+    // A name typed without an extension gets the default one.
+    if (!m_strDefExt.IsEmpty() && QFileInfo(path).suffix().isEmpty())
+        path += QLatin1Char('.') + QString::fromUtf8(m_strDefExt.c_str());
+    m_strPathName = CString(path.toStdString());
+    if (m_ofn.lpstrFile && m_ofn.nMaxFile > 0) {
+        size_t n = std::min<size_t>(m_strPathName.str().size(), m_ofn.nMaxFile - 1);
+        std::memcpy(m_ofn.lpstrFile, m_strPathName.c_str(), n);
+        m_ofn.lpstrFile[n] = '\0';
+    }
+    return IDOK;
+}
+
+CString CFileDialog::GetFileName() const {
+    return CString(QFileInfo(QString::fromUtf8(m_strPathName.c_str())).fileName().toStdString());
+}
+
+CString CFileDialog::GetFileExt() const {
+    return CString(QFileInfo(QString::fromUtf8(m_strPathName.c_str())).suffix().toStdString());
+}
+
+CString CFileDialog::GetFileTitle() const {
+    return CString(QFileInfo(QString::fromUtf8(m_strPathName.c_str())).completeBaseName().toStdString());
+}
