@@ -35,6 +35,7 @@ class VRDVI_API VrDvi {
 public:
     class ItrnFont;     // dvilib/VrDviFont.h
     class ItrnFontItr;  // dvilib/VrDviFont.h
+    class Tfmifstream;  // dvilib/VrDviFont.h
 
     struct TagInfo {
         String8 name;

@@ -123,4 +123,45 @@ protected:
 
 inline DList<String8> NoPaths() { return {}; }
 
+// A small valid TFM file: characters 'A' and 'B' with one width, height and
+// depth each, and the given checksum; design size 10 pt.
+inline std::vector<unsigned char> TinyTfm(unsigned checksum = 0x12345678) {
+    // lf lh bc ec nw nh nd ni nl nk ne np
+    const unsigned counts[12] = {17, 2, 'A', 'B', 2, 2, 2, 1, 0, 0, 0, 0};
+    std::vector<unsigned char> b;
+    auto word = [&](unsigned v) {
+        for (int i = 3; i >= 0; --i) b.push_back((unsigned char)(v >> (8 * i)));
+    };
+    for (unsigned c : counts) {
+        b.push_back((unsigned char)(c >> 8));
+        b.push_back((unsigned char)c);
+    }
+    word(checksum);
+    word(10u << 20);
+    word(0x01110000);  // 'A': width 1, height 1, depth 1
+    word(0x01110000);  // 'B'
+    word(0);
+    word(0x80000);  // width 0.5
+    word(0);
+    word(0x70000);  // height 0.4375
+    word(0);
+    word(0x10000);  // depth 0.0625
+    word(0);        // italic
+    return b;
+}
+
+// A folder of small TFM files with the given names, as a TFM path list.
+class FontDir {
+public:
+    explicit FontDir(std::initializer_list<std::string> names = {}) {
+        for (const auto& n : names) Add(n);
+        paths.AddTail(String8(dir.Path().string().c_str()));
+    }
+    void Add(const std::string& name, unsigned checksum = 0x12345678) {
+        WriteFile(dir.File(name + ".tfm"), TinyTfm(checksum));
+    }
+    TempDir dir;
+    DList<String8> paths;
+};
+
 } // namespace dvitest

@@ -27,6 +27,16 @@ private:
     VrDviErrorHook old_;
 };
 
+// Small metric files for every font name the tests define.
+const DList<String8>& Fonts() {
+    static FontDir* fonts = [] {
+        auto* d = new FontDir({"cmr10", "cmbx10", "cmti10", "cmsl10", "cmss10"});
+        for (int i = 0; i < 50; ++i) d->Add("f" + std::to_string(i));
+        return d;
+    }();
+    return fonts->paths;
+}
+
 void Patch32(std::vector<unsigned char>& b, size_t at, unsigned v) {
     for (int i = 0; i < 4; ++i) b[at + size_t(i)] = (v >> (24 - 8 * i)) & 0xff;
 }
@@ -62,7 +72,7 @@ TEST(VrDviScan, CompleteFileRecordsPagesOffsetsAndPostamble) {
     TempDir dir;
     std::string path = dir.File("three.dvi");
     ThreePages doc(path);
-    RecordingDvi dvi(path.c_str(), NoPaths(), NoPaths());
+    RecordingDvi dvi(path.c_str(), Fonts(), NoPaths());
     dvi.NewPageWritten(0);
 
     ASSERT_EQ(dvi.GetMode(), ModeComplete);
@@ -140,9 +150,9 @@ TEST(VrDviScan, IncrementalScanEqualsOneShotAndSeesEachSpecialOnce) {
         }
         b.Finish();
     }
-    RecordingDvi once(path.c_str(), NoPaths(), NoPaths());
+    RecordingDvi once(path.c_str(), Fonts(), NoPaths());
     once.NewPageWritten(5);
-    RecordingDvi steps(path.c_str(), NoPaths(), NoPaths());
+    RecordingDvi steps(path.c_str(), Fonts(), NoPaths());
     steps.NewPageWritten(2);
     ASSERT_EQ(steps.GetNPage(), 2);
     steps.NewPageWritten(1);  // below the count: nothing
@@ -264,7 +274,7 @@ TEST(VrDviScan, MalformedFilesAreRefusedWithAText) {
         TempDir dir;
         std::string path = dir.File("bad.dvi");
         c.make(path);
-        RecordingDvi dvi(path.c_str(), NoPaths(), NoPaths());
+        RecordingDvi dvi(path.c_str(), Fonts(), NoPaths());
         size_t reports = sink.texts.size();
         dvi.NewPageWritten(0);
         EXPECT_EQ(dvi.GetMode(), ModeInvalid) << c.name;
@@ -288,10 +298,12 @@ TEST(VrDviScan, LongFontNumbersAreSkippedAndFontsShared) {
         b.FontDef(dviop::FntDef3, 4, "cmti10");
         b.FontDef(dviop::FntDef4, 70000, "cmsl10");
         b.FontDef(dviop::FntDef1, 5, "cmss10", 0, 655360);  // size 0: design size, turned
+        b.FontDef(dviop::FntDef1, 6, "cmss10", -1, 655360);  // the same turned font
+        b.FontDef(dviop::FntDef1, 8, "vlrnosuchfont");       // no metric file: no font
         b.Page(1);
         b.Finish();
     }
-    VrDvi dvi(path.c_str(), NoPaths(), NoPaths());
+    VrDvi dvi(path.c_str(), Fonts(), NoPaths());
     dvi.NewPageWritten(0);
     ASSERT_EQ(dvi.GetMode(), ModeComplete);
     auto* index = dvi.GetExtFontIndex();
@@ -302,8 +314,10 @@ TEST(VrDviScan, LongFontNumbersAreSkippedAndFontsShared) {
     EXPECT_EQ(index[5]->GetScaleSize(), 655360);
     EXPECT_EQ(index[5]->GetRotate(), 900u);
     EXPECT_EQ(index[1]->GetRotate(), 0u);
+    EXPECT_EQ(index[6], index[5]);
+    EXPECT_EQ(index[8], nullptr);
     EXPECT_EQ(dvi.GetNItrnFont(), 3);
-    EXPECT_EQ(dvi.GetFontDefs().size(), 6u);
+    EXPECT_EQ(dvi.GetFontDefs().size(), 8u);
     EXPECT_EQ(dvi.GetFontDefs()[4].number, 70000);
 
     std::vector<int> ids;
@@ -332,7 +346,7 @@ TEST(VrDviScan, UnitConversionRoundsAndClamps) {
         w.WritePostamble(0, 0, 0);
         w.WritePostPostamble();
     }
-    VrDvi dvi(path.c_str(), NoPaths(), NoPaths());
+    VrDvi dvi(path.c_str(), Fonts(), NoPaths());
     dvi.NewPageWritten(0);
     ASSERT_EQ(dvi.GetMode(), ModeComplete);
     EXPECT_EQ(dvi.GetAbsMag().Raw(), 20000);
@@ -360,7 +374,7 @@ TEST(VrDviScan, FileTroubleThrowsOrFailsWithoutChangingState) {
         b.Page(2);
         b.Close();
     }
-    VrDvi dvi(path.c_str(), NoPaths(), NoPaths());
+    VrDvi dvi(path.c_str(), Fonts(), NoPaths());
     dvi.NewPageWritten(2);
     ASSERT_EQ(dvi.GetNPage(), 2);
 
@@ -394,7 +408,7 @@ TEST(VrDviScan, PageTableGrowsPastThreeThousand) {
         }
         b.Finish();
     }
-    VrDvi dvi(path.c_str(), NoPaths(), NoPaths());
+    VrDvi dvi(path.c_str(), Fonts(), NoPaths());
     dvi.NewPageWritten(0);
     ASSERT_EQ(dvi.GetMode(), ModeComplete);
     ASSERT_EQ(dvi.GetNPage(), 3500);
@@ -414,11 +428,11 @@ TEST(VrDviScan, OpenAndCloseStartAgain) {
     }
     RecordingDvi dvi;
     dvi.SetWaterMarkWMFFileName("w.wmf");
-    dvi.Open(a.c_str(), NoPaths(), NoPaths());
+    dvi.Open(a.c_str(), Fonts(), NoPaths());
     EXPECT_TRUE(dvi.GetWaterMarkWMFFileName().IsEmpty());
     dvi.NewPageWritten(0);
     ASSERT_EQ(dvi.GetNPage(), 3);
-    dvi.Open(b.c_str(), NoPaths(), NoPaths());
+    dvi.Open(b.c_str(), Fonts(), NoPaths());
     EXPECT_EQ(dvi.GetNPage(), 0);
     EXPECT_EQ(dvi.GetMode(), ModeScanning);
     EXPECT_EQ(dvi.FindTagPage("sec3"), -1);
@@ -445,12 +459,12 @@ TEST(VrDviScan, GrowingFileGivesEachPageWhenItsEopArrives) {
         }
         b.Finish();
     }
-    RecordingDvi once(full.c_str(), NoPaths(), NoPaths());
+    RecordingDvi once(full.c_str(), Fonts(), NoPaths());
     once.NewPageWritten(0);
     ASSERT_EQ(once.GetNPage(), 6);
 
     auto bytes = ReadFile(full);
-    RecordingDvi follow(growing.c_str(), NoPaths(), NoPaths());
+    RecordingDvi follow(growing.c_str(), Fonts(), NoPaths());
     WriteFile(growing, {});
     for (size_t size = 1; size <= bytes.size(); size += 7) {
         WriteFile(growing, bytes, size);
@@ -489,7 +503,7 @@ TEST(VrDviScan, ReadersOnAnotherThreadSeeOnlyCompletePages) {
         }
         b.Finish();
     }
-    VrDvi dvi(path.c_str(), NoPaths(), NoPaths());
+    VrDvi dvi(path.c_str(), Fonts(), NoPaths());
     std::atomic<bool> done{false};
     std::atomic<int> bad{0};
     std::thread ui([&] {

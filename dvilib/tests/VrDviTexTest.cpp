@@ -9,6 +9,7 @@
 #include "DviTestSupport.h"
 #include "dvilib/VrDviError.h"
 #include "dvilib/VrDviFont.h"
+#include "platform/kpathsea/KPathSea.h"
 
 using namespace dvitest;
 
@@ -108,9 +109,18 @@ protected:
         ASSERT_EQ(ref.totalPages, 14);
     }
 
+    // Fonts are found by kpathsea alone, as the application finds them
+    // when no folder is configured.
+    void Attach(VrDvi& dvi) {
+        kpse.LoadKPathSeaDLLInit(kKPathSeaLibraryName, nullptr);
+        ASSERT_TRUE(kpse.IsKPathSeaDLLLoaded());
+        dvi.SetKPathSea(&kpse);
+    }
+
     TempDir dir;
     std::string dviPath;
     DviType ref;
+    KPathSea kpse;
 };
 
 void ExpectSameAsDviType(RecordingDvi& dvi, const DviType& ref) {
@@ -130,6 +140,7 @@ void ExpectSameAsDviType(RecordingDvi& dvi, const DviType& ref) {
         ASSERT_NE(f, nullptr) << number;
         EXPECT_STREQ(f->GetName().c_str(), font.first.c_str());
         EXPECT_EQ(f->GetScaleSize(), font.second);
+        EXPECT_GT(f->GetCharWidthA('A'), 0) << number;
     }
 }
 
@@ -137,6 +148,7 @@ void ExpectSameAsDviType(RecordingDvi& dvi, const DviType& ref) {
 
 TEST_F(TexDocument, OneShotScanAgreesWithDviType) {
     RecordingDvi dvi(dviPath.c_str(), NoPaths(), NoPaths());
+    Attach(dvi);
     dvi.NewPageWritten(0);
     ASSERT_EQ(dvi.GetMode(), ModeComplete) << dvi.GetErrorText().c_str();
     ExpectSameAsDviType(dvi, ref);
@@ -171,6 +183,7 @@ TEST_F(TexDocument, FollowingTheFileAsItGrowsGivesTheSameResult) {
     std::string growing = dir.File("growing.dvi");
     WriteFile(growing, {});
     RecordingDvi dvi(growing.c_str(), NoPaths(), NoPaths());
+    Attach(dvi);
     int reported = 0;
     for (size_t size = 0; size <= bytes.size(); size += 97) {
         WriteFile(growing, bytes, size);
