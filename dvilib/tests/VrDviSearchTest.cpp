@@ -15,12 +15,6 @@ using namespace dvitest;
 
 namespace {
 
-std::vector<unsigned short> Wide(const std::string& s) {
-    std::vector<unsigned short> w(s.begin(), s.end());
-    w.push_back(0);
-    return w;
-}
-
 // ---- documents typeset by TeX
 
 const char* kDocument = R"TEX(
@@ -174,7 +168,9 @@ protected:
             for (int k = 1; k <= 3; ++k) d.FontDef(dviop::FntDef2, unsigned(k), names[k - 1], 655360, 655360, 0);
             for (size_t i = 0; i < pages.size(); ++i) {
                 d.Bop(int(i) + 1);
-                for (unsigned char c : Bytes().Fnt(1).Op(dviop::Down4).S(1000000, 4).b) d.Byte(c);
+                Bytes start;
+                start.Fnt(1).Op(dviop::Down4).S(1000000, 4);
+                for (unsigned char c : start.b) d.Byte(c);
                 for (unsigned char c : pages[i].b) d.Byte(c);
                 d.Eop();
             }
