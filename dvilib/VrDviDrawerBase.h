@@ -80,8 +80,9 @@ public:
     virtual int Open(VrDvi& dvi, int page);
     virtual void Close();
     // Executes up to count instructions (the whole page when count < 0):
-    // 1 when the page has ended, 0 when count instructions were executed
-    // (or count is 0). Throws MalformedDviError on a bad instruction.
+    // 1 when the page has ended (or none is open), 0 when count instructions
+    // were executed (or count is 0). Throws MalformedDviError on a bad
+    // instruction.
     virtual int Draw(int count);
 
     // Executes the one instruction at p, of which at most avail bytes may be
@@ -134,7 +135,6 @@ protected:
     virtual void DoSpecial(unsigned int length, InstPtr text);
 
 private:
-
     void InitAll();
     void CancelMultiByte() { mbState_ = 0; }
 
