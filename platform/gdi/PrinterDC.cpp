@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "platform/gdi/DC.h"
+#include "platform/gdi/DCInternal.h"
 #include "platform/gdi/PixelBuffer.h"
 #include "platform/gdi/PrintSink.h"
 

@@ -88,12 +88,16 @@ TEST(MetaFile, PlaysShapesLinesTextAndDibsThroughTheMapping) {
     auto dib = SmallDib();
     sd.insert(sd.end(), dib.begin(), dib.end());
     w.Record(0x0F43, sd);
+    // A font 40 units (16 pixels) high.
+    w.Record(0x02FB, {uint16_t(-40), 0, 0, 0, 400, 0, 0, 0, 0, 'D' | ('e' << 8), 'j' | ('a' << 8),
+                      'V' | ('u' << 8), ' ' | ('S' << 8), 'a' | ('n' << 8), 's'});
+    w.Record(0x012D, {2});
     w.Record(0x0102, {OPAQUE});
     w.Record(0x0201, {WmfWriter::Lo(kBlue), WmfWriter::Hi(kBlue)});  // background blue
-    w.Record(0x0521, {2, uint16_t('A' | ('B' << 8)), 50, 55});        // TEXTOUT "AB" at (55, 50)
-    auto bytes = w.Bytes(4);
+    w.Record(0x0521, {2, uint16_t('A' | ('B' << 8)), 0, 105});        // TEXTOUT "AB" at (105, 0)
+    auto bytes = w.Bytes(4);  // brush, pen, font; the first pen's slot was reused
 
-    RecordingDC dc(40, 40);
+    RecordingDC dc(80, 40);
     BOOL ok = FALSE;
     Play(dc, bytes, 0, 0, 40, 40, &ok);
     EXPECT_TRUE(ok);
@@ -114,11 +118,20 @@ TEST(MetaFile, PlaysShapesLinesTextAndDibsThroughTheMapping) {
     EXPECT_EQ(dc.GetPixel(2, 36), kRed);
     EXPECT_EQ(dc.GetPixel(0, 38), kRed);
     EXPECT_EQ(dc.GetPixel(3, 39), kBlue);
-    // The text's opaque cell: at (22, 20) device, the stock font's height.
-    EXPECT_EQ(dc.GetPixel(22, 20), kBlue);
-    EXPECT_EQ(dc.GetPixel(21, 20), kWhite);
+    // The text's opaque cell: from (42, 0) device, top-aligned, a 16-pixel
+    // font's cell high.
+    CRect cell(1000, 1000, -1, -1);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 40; x < 80; ++x)
+            if (dc.GetPixel(x, y) == kBlue) {
+                cell.left = std::min(cell.left, x), cell.top = std::min(cell.top, y);
+                cell.right = std::max(cell.right, x + 1), cell.bottom = std::max(cell.bottom, y + 1);
+            }
+    EXPECT_EQ(cell.TopLeft(), CPoint(42, 0));
+    EXPECT_GE(cell.Height(), 17);
+    EXPECT_LE(cell.Height(), 20);
     ASSERT_EQ(dc.CallsNamed("ExtTextOutW").size(), 1u);
-    EXPECT_EQ(dc.CallsNamed("ExtTextOutW")[0], "ExtTextOutW(55,50,0x0,{0,0,0,0},\"AB\")");
+    EXPECT_EQ(dc.CallsNamed("ExtTextOutW")[0], "ExtTextOutW(105,0,0x0,{0,0,0,0},\"AB\")");
     // The DC's state is back where it was.
     EXPECT_EQ(dc.GetMapMode(), MM_TEXT);
     EXPECT_EQ(dc.GetBkMode(), OPAQUE);

@@ -1,0 +1,147 @@
+#include "viewer/app/VrViewerApp.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <cstdio>
+
+#include "dvilib/SharedBlock.h"
+#include "platform/sys/InstanceLock.h"
+#include "platform/sys/NamedBlock.h"
+#include "platform/sys/Registry.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/RegistryProfileStore.h"
+#include "platform/ui/UiDispatcher.h"
+#include "viewer/app/AppStrings.h"
+#include "viewer/app/ChildFrame.h"
+#include "viewer/app/InPlaceFrame.h"
+#include "viewer/app/MainFrame.h"
+#include "viewer/app/VrViewerDoc.h"
+#include "viewer/view/VrViewerView.h"
+
+int g_bLayeredWindowsAllowed = 0;
+
+namespace {
+// Failures met before the framework can show anything; shown once it can.
+CString g_pendingMessage;
+
+std::vector<RECT> ScreenRects() {
+    std::vector<RECT> rects;
+    for (QScreen* s : QGuiApplication::screens()) {
+        QRect g = s->availableGeometry();
+        rects.push_back(RECT{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()});
+    }
+    return rects;
+}
+}  // namespace
+
+CVrViewerApp::CVrViewerApp() : CWinApp(kAppProfile) {
+    SetProfileStore(std::make_shared<RegistryProfileStore>(sys::Registry::Default()));
+    bool existed = false;
+    m_sharedBlock = NamedBlock::Create(SharedBlock::kName, SharedBlock::kSize, &existed);
+    // The message box needs the framework: it is shown when the start begins.
+    if (!m_sharedBlock) g_pendingMessage = "Can't Create Memorymapfile";
+}
+
+CVrViewerApp::~CVrViewerApp() {
+    m_instanceLock.reset();
+}
+
+BOOL CVrViewerApp::InitInstance() {
+    AfxRegisterAppStrings();
+    if (!g_pendingMessage.IsEmpty()) {
+        AfxMessageBox(g_pendingMessage, MB_OK | MB_ICONEXCLAMATION);
+        g_pendingMessage.Empty();
+    }
+
+    // One instance per user: a later start hands its document to the first.
+    m_instanceLock = std::make_unique<sys::InstanceLock>(kInstanceName);
+    switch (m_instanceLock->Acquire()) {
+    case sys::InstanceLock::State::Acquired: {
+        std::weak_ptr<int> alive = m_alive;
+        m_instanceLock->Serve([this, alive](const std::string& target) {
+            UiDispatcher::Post([this, alive, target] {
+                if (alive.lock()) OnHandOver(target);
+            });
+        });
+        break;
+    }
+    case sys::InstanceLock::State::AlreadyRunning: {
+        CCommandLineInfo cmdInfo;
+        ParseCommandLine(cmdInfo);
+        if (cmdInfo.m_bRunEmbedded || cmdInfo.m_bRunAutomated) {
+            m_instanceLock.reset();  // a further instance
+            break;
+        }
+        // Nothing named: nothing to hand over. The running instance is
+        // reached directly, never through another program.
+        if (!cmdInfo.m_strFileName.IsEmpty()) {
+            std::string target = sys::AbsoluteTarget(cmdInfo.m_strFileName.str());
+            if (!m_instanceLock->HandOver(target))
+                std::fprintf(stderr, "VrViewer: the running viewer did not take %s\n", target.c_str());
+        }
+        return FALSE;
+    }
+    default:
+        std::fprintf(stderr, "VrViewer: the instance lock in %s cannot be used\n",
+                     m_instanceLock->LockPath().c_str());
+        return FALSE;
+    }
+
+    // The one document template; the in-place frame serves hosted documents.
+    m_pDocTemplate = new CMultiDocTemplate(IDR_VRVIEWTYPE, AfxFactoryAs<CVrViewerDoc, CDocument>(),
+                                           AfxFactoryAs<CChildFrame, CFrameWnd>(),
+                                           AfxFactoryAs<CVrViewerView, CView>());
+    m_pDocTemplate->SetServerInfo(IDR_VRVIEWTYPE_SRVR_IP, IDR_VRVIEWTYPE_SRVR_IP,
+                                  AfxFactoryAs<CInPlaceFrame, CFrameWnd>());
+    AddDocTemplate(m_pDocTemplate);
+
+    auto* pMainFrame = new CMainFrame;
+    if (!pMainFrame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE)) {
+        delete pMainFrame;
+        return FALSE;
+    }
+    m_pMainWnd = pMainFrame;
+
+    LoadExternalResources(TRUE);
+
+    pMainFrame->DragAcceptFiles(TRUE);
+
+    CCommandLineInfo cmdInfo;
+    ParseCommandLine(cmdInfo);
+    if (cmdInfo.m_nShellCommand == CCommandLineInfo::FileNew) cmdInfo.m_nShellCommand = CCommandLineInfo::FileNothing;
+    if (cmdInfo.m_nShellCommand == CCommandLineInfo::FileOpen)
+        cmdInfo.m_strFileName = sys::AbsoluteTarget(cmdInfo.m_strFileName.str());
+    // Print verbs of the shell registration are not served.
+    if (cmdInfo.m_nShellCommand == CCommandLineInfo::FilePrint ||
+        cmdInfo.m_nShellCommand == CCommandLineInfo::FilePrintTo || cmdInfo.m_nShellCommand == CCommandLineInfo::FileDDE)
+        cmdInfo.m_nShellCommand = cmdInfo.m_strFileName.IsEmpty() ? CCommandLineInfo::FileNothing
+                                                                   : CCommandLineInfo::FileOpen;
+
+    // Without a host the main window shows for embedding starts as well.
+    if (!ProcessShellCommand(cmdInfo)) return FALSE;
+
+    LoadWindowPlacement();
+    if (viewer_app::IsRestorableWindowRect(m_windowRect, ScreenRects()))
+        pMainFrame->SetWindowPos(nullptr, m_windowRect.left, m_windowRect.top, m_windowRect.right - m_windowRect.left,
+                                 m_windowRect.bottom - m_windowRect.top, SWP_NOZORDER | SWP_SHOWWINDOW);
+    pMainFrame->ShowWindow(m_nCmdShow);
+    pMainFrame->UpdateWindow();
+    return TRUE;
+}
+
+int CVrViewerApp::ExitInstance() {
+    if (m_instanceLock) m_instanceLock->StopServing();
+    LoadExternalResources(FALSE);
+    return CWinApp::ExitInstance();
+}
+
+void CVrViewerApp::OnHandOver(const std::string& target) {
+    if (target.empty()) return;
+    OpenDocumentFile(target.c_str());
+    if (m_pMainWnd && m_pMainWnd->GetWidget()) {
+        QWidget* w = m_pMainWnd->GetWidget();
+        if (w->isMinimized()) w->showNormal();
+        w->raise();
+        w->activateWindow();
+    }
+}

@@ -1,0 +1,124 @@
+// CVrViewerApp: the viewer's application object. It keeps one running
+// instance per user (a later start hands its document over and ends), sets
+// up the document template and the main frame, loads the settings and the
+// external resources the documents share (font path lists, kpathsea, the
+// TrueType map, Ghostscript, the installation's fonts and face lists) and
+// releases them at exit.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/DList.h"
+#include "base/String8.h"
+#include "dvilib/VrDviTTFMap.h"
+#include "platform/core/Geometry.h"
+#include "platform/kpathsea/KPathSea.h"
+#include "platform/ui/WinApp.h"
+
+class CMultiDocTemplate;
+class NamedBlock;
+namespace sys {
+class InstanceLock;
+}
+
+// Windows may be made translucent (read by the note window and the main
+// frame's timer).
+extern int g_bLayeredWindowsAllowed;
+
+class CVrViewerApp : public CWinApp {
+public:
+    static constexpr const char* kRegistryKey = "Veloran";
+    static constexpr const char* kAppProfile = "Veloran Viewer 5.0";
+    static constexpr const char* kSharedProfile = "Shared";
+    static constexpr const char* kInstanceName = "VeloranViewerInstanceMutex";
+    // Installation values: HKLM\Software\Veloran\Viewer.
+    static constexpr const char* kInstallKey = "Software\\Veloran\\Viewer";
+    // Ends a numbered path list: the value read back for a missing number.
+    static constexpr const char* kListEnd = "<<End>>";
+
+    CVrViewerApp();
+    ~CVrViewerApp() override;
+
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+
+    // Profiles. The shared settings are read and written with the profile
+    // named in each call, so the current profile stays the viewer's own.
+    void SetProfileSection(const char* profile) { SetProfileName(profile); }
+    void SetAppProfile() { SetProfileSection(kAppProfile); }
+    void SetSharedProfile() { SetProfileSection(kSharedProfile); }
+
+    // Settings shared with the installation's other tools.
+    void LoadSharedSettings();
+    void ReadPathList(const char* section, const char* defaultEntry, DList<String8>& list,
+                      DList<String8>& expanded);
+    void SaveSharedSettings();
+    // Main window placement ("Settings" "Window Left/Top/Right/Bottom").
+    void LoadWindowPlacement();
+    void SaveWindowPlacement();
+
+    // Loads (bLoad) or releases the external resources; returns 1.
+    int LoadExternalResources(BOOL bLoad);
+
+    const String8& GetBaseDir() const { return m_baseDir; }
+    CString GetContentsPath() const { return m_contentsPath; }
+    void SetContentsPath(const char* path) { m_contentsPath = path ? path : ""; }
+
+    // The document (absolute path or web address) another start handed over
+    // is opened here, on the UI thread.
+    void OnHandOver(const std::string& target);
+    // Fonts added for this run (full paths), removed at exit.
+    const std::vector<std::string>& GetAddedFonts() const { return m_addedFonts; }
+    // The "shared_memory" block (null when it could not be made).
+    NamedBlock* GetSharedBlock() const { return m_sharedBlock.get(); }
+
+    int m_resourcesLoaded = 0;
+    String8 m_baseDir;    // ends with '/' once known
+    String8 m_viewerDir;  // m_baseDir + "Viewer/"
+    DList<String8> m_tfmPathList, m_tfmPathListExpanded;
+    DList<String8> m_vfPathList, m_vfPathListExpanded;
+    DList<String8> m_ttfPathList, m_ttfPathListExpanded;
+    KPathSea m_kpathsea;
+    String8 m_kpathseaDir;         // folder of the kpathsea library: empty or ending in '/'
+    VrDviTTFMap m_ttfMap;
+    String8 m_gsDllPath;           // folder of the Ghostscript console program: empty or ending in '/'
+    String8 m_ghostscriptLibPath;  // Ghostscript resource search path (':' list), may be empty
+    int m_fileAssocStates[4] = {};
+    int m_fileAssocCount = 0;
+    RECT m_windowRect = {0, 0, 0, 0};
+    CMultiDocTemplate* m_pDocTemplate = nullptr;
+    int m_firstRun = 0;
+    unsigned m_osVersion = 0;
+    int m_osMajorVersion = 0, m_osMinorVersion = 0;
+    CString m_contentsPath;
+
+private:
+    std::unique_ptr<sys::InstanceLock> m_instanceLock;
+    std::shared_ptr<NamedBlock> m_sharedBlock;
+    std::vector<std::string> m_addedFonts;
+    // Queued hand-overs check it, so none runs after the object is gone.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+};
+
+// Helpers of the start-up and settings, kept apart for their tests.
+namespace viewer_app {
+// Trims blanks on both sides and appends '/' unless the text ends with a
+// separator; empty stays empty.
+std::string FolderWithSeparator(std::string text);
+// ":/x" and ":\x" entries relative to the installation base folder (base ends
+// with a separator, so the result holds two in a row); others as they stand.
+std::string ExpandPathEntry(const std::string& entry, const std::string& baseDir);
+// Every run of separators reduced to one.
+std::string SingleSeparators(std::string path);
+// Whether a saved window rectangle may be restored: positive width and
+// height, and overlapping one of the screens.
+bool IsRestorableWindowRect(const RECT& rect, const std::vector<RECT>& screens);
+// "share/veloran/" beside the folder of the executable's folder ("" when the
+// executable is unknown).
+std::string BaseDirFromExecutable(const std::string& exePath);
+// The folder (ending in '/') on PATH that holds an executable of that name;
+// "" when none does.
+std::string FindProgramFolder(const std::string& program, const char* pathVar);
+}  // namespace viewer_app

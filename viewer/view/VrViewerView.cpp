@@ -1,0 +1,3 @@
+#include "viewer/view/VrViewerView.h"
+
+void CVrViewerView::OnDraw(CDC*) {}
