@@ -10,8 +10,8 @@
 // Coordinates are those the interpreter passes to PutChar (DVI units). In
 // WinFont mode they are device pixels: value x LOGPIXELSX x zoom / the
 // document's drawing resolution, from the first device a drawer registered
-// in the reader (DVI-free documents place their characters in units of that
-// resolution, which stay as they are when no device is registered), and
+// in the reader (documents without fonts place their characters in units of
+// that resolution, which stay as they are when no device is registered), and
 // the positions are renumbered 1, 2, 3, ... in reading order.
 #pragma once
 
