@@ -13,8 +13,11 @@ int Clamp(int64_t v) {
     return int(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
-int Scaled(int value, double scale) {
-    const double v = std::trunc(value * scale);
+// Device pixels of the page drawer: value x LOGPIXELSX x zoom / resolution,
+// evaluated as the drawer does, truncated.
+int Scaled(int value, const int (&scale)[3]) {
+    if (!scale[0]) return value;
+    const double v = std::trunc(double(value) * scale[0] * scale[1] * 0.0001 / scale[2]);
     return int(std::clamp(v, double(INT32_MIN), double(INT32_MAX)));
 }
 
@@ -53,11 +56,11 @@ bool IsNarrow(unsigned code) {
 int VrDviSelect::SelectDrawer::Draw(int count) {
     if (drawn_) return 1;
     if (!IsWorking()) return 0;
-    scale_ = 1.0;
+    scale_[0] = 0;
     if (IsWinFont()) {
         const VrDvi::DeviceSlot slot = GetDvi()->GetDeviceSlot(0);
         if (slot.used && slot.dpiX > 0 && int32_t(slot.zoom) > 0)
-            scale_ = slot.dpiX * slot.zoom.Value() / GetDrawingResolution(*GetDvi());
+            scale_[0] = slot.dpiX, scale_[1] = int32_t(slot.zoom), scale_[2] = GetDrawingResolution(*GetDvi());
     }
     int ended = 0;
     try {

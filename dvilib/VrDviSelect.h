@@ -119,7 +119,9 @@ private:
         void PutChar(int h, int v, unsigned short code, int width, int height, int depth) override;
         void Reorder();
         VrDviSelect* owner_;
-        double scale_ = 1.0;
+        // LOGPIXELSX, zoom (10000 = 100 %) and drawing resolution of WinFont
+        // scaling; none when the first is 0.
+        int scale_[3] = {0, 10000, 1};
         int drawn_ = 0;
     };
 
