@@ -338,6 +338,17 @@ TEST_F(ByteSelect, WinFontRowsGoByX) {
     ASSERT_EQ(sel.GetCharInCommand(1), 'a');
     EXPECT_EQ(sel.GetCharUnderPos(int(70 * 0.32) + 1, int(1000000 * 0.32) - 1), 1);
     EXPECT_EQ(sel.GetCharUnderPos(70 + 1, 1000000 - 1), -1);
+
+    // Keeping the drawing order: a row's index from 1 plus 10000 times its
+    // baseline scaled once more (320000 x 0.32).
+    sel.SetKeepDrawingOrder(1);
+    ASSERT_EQ(sel.Open(dvi, 0), 1);
+    const int row = 10000 * 102400;
+    EXPECT_EQ(sel.GetNextCharPos(0, 0), row + 1);
+    EXPECT_EQ(sel.GetCharInCommand(row + 1), 'c');
+    EXPECT_EQ(sel.GetCharInCommand(row + 3), 'a');
+    EXPECT_EQ(sel.GetCharInCommand(10000 * 102410 + 1), 'd');
+    EXPECT_EQ(All(), "cba\r\ndWxi k");
 }
 
 TEST_F(ByteSelect, MalformedPageThrowsOutOfOpen) {
