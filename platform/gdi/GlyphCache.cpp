@@ -14,11 +14,11 @@ GlyphPool& GlyphPool::Shared() {
 
 void GlyphPool::SetBudget(size_t budgetBytes) {
     budget_ = budgetBytes;
-    Trim();
+    Trim(lru_.end());
 }
 
-GlyphPool::Order::iterator GlyphPool::Add(GlyphCache* owner, WCHAR code, size_t cost) {
-    lru_.push_front({owner, code, cost});
+GlyphPool::Order::iterator GlyphPool::Add(GlyphCache* owner, WCHAR code, size_t cost, bool* used) {
+    lru_.push_front({owner, code, cost, used});
     bytes_ += cost;
     return lru_.begin();
 }
@@ -30,21 +30,17 @@ void GlyphPool::Remove(Order::iterator it) {
     e.owner->Drop(e.code, e.cost);
 }
 
-void GlyphPool::Trim() {
-    while (bytes_ > budget_ && !lru_.empty()) Remove(std::prev(lru_.end()));
-}
-
-GlyphCache::Slot* GlyphCache::SlotOf(WCHAR code) {
-    if (code < kDirect) return direct_[code].glyph ? &direct_[code] : nullptr;
-    auto it = others_.find(code);
-    return it == others_.end() ? nullptr : &it->second;
-}
-
-std::shared_ptr<const CachedGlyph> GlyphCache::Find(WCHAR code) {
-    Slot* s = SlotOf(code);
-    if (!s) return nullptr;
-    pool_->Touch(s->entry);
-    return s->glyph;
+void GlyphPool::Trim(Order::iterator keep) {
+    while (bytes_ > budget_ && !lru_.empty()) {
+        auto last = std::prev(lru_.end());
+        if (last == keep && lru_.size() == 1) break;
+        if (last == keep || *last->used) {
+            *last->used = false;
+            lru_.splice(lru_.begin(), lru_, last);
+        } else {
+            Remove(last);
+        }
+    }
 }
 
 std::shared_ptr<const CachedGlyph> GlyphCache::Insert(WCHAR code, CachedGlyph glyph) {
@@ -56,9 +52,10 @@ std::shared_ptr<const CachedGlyph> GlyphCache::Insert(WCHAR code, CachedGlyph gl
     if (bytes_ + cost > budget_) Clear();
     Slot& s = code < kDirect ? direct_[code] : others_[code];
     s.glyph = g;
-    s.entry = pool_->Add(this, code, cost);
+    s.used = false;
+    s.entry = pool_->Add(this, code, cost, &s.used);
     bytes_ += cost;
-    pool_->Trim();
+    pool_->Trim(s.entry);
     return g;
 }
 

@@ -52,16 +52,17 @@ private:
         GlyphCache* owner;
         WCHAR code;
         size_t cost;
+        bool* used;  // the owner's flag, set by every lookup
     };
     using Order = std::list<Entry>;  // most recently used first
 
-    Order::iterator Add(GlyphCache* owner, WCHAR code, size_t cost);
-    void Touch(Order::iterator it) {
-        if (it != lru_.begin()) lru_.splice(lru_.begin(), lru_, it);
-    }
+    Order::iterator Add(GlyphCache* owner, WCHAR code, size_t cost, bool* used);
     void Remove(Order::iterator it);
-    // Drops least recently used glyphs until the pool fits its budget.
-    void Trim();
+    // Drops least recently used glyphs, never `keep`, until the pool fits its
+    // budget. Order is by insertion; a glyph found since it was last passed
+    // over gets a second chance at the front (clock eviction), which keeps
+    // the lookup itself down to setting a flag.
+    void Trim(Order::iterator keep);
 
     size_t budget_;
     size_t bytes_ = 0;
@@ -79,8 +80,13 @@ public:
 
     void SetBudget(size_t budgetBytes) { budget_ = budgetBytes; }
 
-    // The glyph, now the pool's most recently used; null when not cached.
-    std::shared_ptr<const CachedGlyph> Find(WCHAR code);
+    // The glyph, marked as recently used; null when not cached.
+    std::shared_ptr<const CachedGlyph> Find(WCHAR code) {
+        Slot* s = SlotOf(code);
+        if (!s) return nullptr;
+        s->used = true;
+        return s->glyph;
+    }
     // Caches the glyph unless it alone is larger than either budget.
     std::shared_ptr<const CachedGlyph> Insert(WCHAR code, CachedGlyph glyph);
     // Gives every glyph back to the pool.
@@ -95,8 +101,13 @@ private:
     struct Slot {
         std::shared_ptr<const CachedGlyph> glyph;
         GlyphPool::Order::iterator entry;
+        bool used = false;
     };
-    Slot* SlotOf(WCHAR code);
+    Slot* SlotOf(WCHAR code) {
+        if (code < kDirect) return direct_[code].glyph ? &direct_[code] : nullptr;
+        auto it = others_.find(code);
+        return it == others_.end() ? nullptr : &it->second;
+    }
     void Drop(WCHAR code, size_t cost);  // from the pool, which forgets the entry itself
 
     static constexpr WCHAR kDirect = 256;
