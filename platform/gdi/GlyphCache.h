@@ -27,6 +27,7 @@ struct CachedGlyph {
 
 class GlyphCache;
 
+// Outlives the caches that draw on it.
 class GlyphPool {
 public:
     explicit GlyphPool(size_t budgetBytes) : budget_(budgetBytes) {}
