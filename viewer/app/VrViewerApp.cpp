@@ -135,6 +135,17 @@ int CVrViewerApp::ExitInstance() {
     return CWinApp::ExitInstance();
 }
 
+CDocument* CVrViewerApp::OpenDocumentFile(const char* lpszFileName) {
+    if (lpszFileName && m_pDocTemplate && IsWebAddress(lpszFileName)) {
+        CDocument* doc = m_pDocTemplate->OpenDocumentInPlace();
+        if (!doc) return nullptr;
+        doc->SetPathName(lpszFileName, FALSE);
+        if (auto* viewerDoc = dynamic_cast<CVrViewerDoc*>(doc)) viewerDoc->LoadFromAddress(lpszFileName);
+        return doc;
+    }
+    return CWinApp::OpenDocumentFile(lpszFileName);
+}
+
 void CVrViewerApp::OnHandOver(const std::string& target) {
     if (target.empty()) return;
     OpenDocumentFile(target.c_str());

@@ -69,6 +69,9 @@ public:
     // The document (absolute path or web address) another start handed over
     // is opened here, on the UI thread.
     void OnHandOver(const std::string& target);
+    // A web address opens in place, as a browser hosts a document; a path
+    // opens in a child frame.
+    CDocument* OpenDocumentFile(const char* lpszFileName) override;
     // Fonts added for this run (full paths), removed at exit.
     const std::vector<std::string>& GetAddedFonts() const { return m_addedFonts; }
     // The "shared_memory" block (null when it could not be made).
