@@ -58,7 +58,9 @@ CDC::CDC() {
     st_.palette = GdiHandles::Stock(DEFAULT_PALETTE);
 }
 
-CDC::~CDC() = default;
+CDC::~CDC() {
+    if (print_ && print_->inDoc) print_->sink->AbortDocument();
+}
 
 void CDC::SetDevicePixels(std::unique_ptr<PixelBuffer> px) {
     devicePx_ = std::move(px);
@@ -66,6 +68,7 @@ void CDC::SetDevicePixels(std::unique_ptr<PixelBuffer> px) {
 }
 
 void CDC::UpdateTarget() {
+    ClipChanged();
     if (kind_ == Kind::Memory) {
         px_ = st_.bitmap ? &static_cast<BitmapData*>(st_.bitmap.get())->pixels : nullptr;
     } else {
@@ -98,6 +101,7 @@ BOOL CDC::DeleteDC() {
     saved_.clear();
     devicePx_.reset();
     px_ = nullptr;
+    ClipChanged();
     return TRUE;
 }
 
@@ -312,6 +316,7 @@ UINT CDC::RealizePalette() {
     auto pal = std::static_pointer_cast<PaletteData>(st_.palette);
     if (!px_ || !px_->IsIndexed() || px_->IsMono() || !pal || kind_ != Kind::Memory || pal->stock) return 0;
     size_t n = std::min(pal->entries.size(), size_t(1) << px_->Bpp());
+    px_->palette.resize(n);
     for (size_t i = 0; i < n; ++i) {
         const auto& e = pal->entries[i];
         px_->palette[i] = {e.peBlue, e.peGreen, e.peRed, 0};
@@ -475,10 +480,16 @@ void CDC::DPtoLP(SIZE* s) const {
 
 // ---- Clipping ---------------------------------------------------------------
 
-Region CDC::VisibleRegion() const {
-    if (!px_ || px_->Empty()) return Region();
+const Region& CDC::VisibleRegion() const {
+    if (visGen_ == clipGen_ && visPx_ == px_) return vis_;
+    visGen_ = clipGen_, visPx_ = px_;
+    if (!px_ || px_->Empty()) {
+        vis_.Clear();
+        return vis_;
+    }
     Region all(CRect(0, 0, px_->Width(), px_->Height()));
-    return st_.hasClip ? Region::Combine(all, st_.clip, RGN_AND) : all;
+    vis_ = st_.hasClip ? Region::Combine(all, st_.clip, RGN_AND) : all;
+    return vis_;
 }
 
 int CDC::SelectClipRgn(CRgn* rgn) { return SelectClipRgn(rgn, RGN_COPY); }
@@ -489,6 +500,7 @@ int CDC::SelectClipRgn(CRgn* rgn, int mode) {
     if (!r) {
         if (mode != RGN_COPY) return ERROR;
         st_.hasClip = false;
+        ClipChanged();
         st_.clip.Clear();
         return SIMPLEREGION;
     }
@@ -500,6 +512,7 @@ int CDC::SelectClipRgn(CRgn* rgn, int mode) {
         st_.clip = Region::Combine(st_.clip, *r, mode);
     }
     st_.hasClip = true;
+    ClipChanged();
     return VisibleRegion().Kind();
 }
 
@@ -517,6 +530,7 @@ int CDC::ExcludeClipRect(int l, int t, int r, int b) {
     Region base = st_.hasClip ? st_.clip : VisibleRegion();
     st_.clip = Region::Combine(base, Region(DevRect(*this, l, t, r, b)), RGN_DIFF);
     st_.hasClip = true;
+    ClipChanged();
     return VisibleRegion().Kind();
 }
 
@@ -525,6 +539,7 @@ int CDC::IntersectClipRect(int l, int t, int r, int b) {
     Region base = st_.hasClip ? st_.clip : VisibleRegion();
     st_.clip = Region::Combine(base, Region(DevRect(*this, l, t, r, b)), RGN_AND);
     st_.hasClip = true;
+    ClipChanged();
     return VisibleRegion().Kind();
 }
 
@@ -532,6 +547,7 @@ int CDC::OffsetClipRgn(int dx, int dy) {
     auto g = Log("OffsetClipRgn", dx, dy);
     if (!st_.hasClip) return SIMPLEREGION;
     st_.clip.Offset(RoundClamp(dx * ScaleX()), RoundClamp(dy * ScaleY()));
+    ClipChanged();
     return VisibleRegion().Kind();
 }
 
@@ -640,19 +656,21 @@ const std::vector<int>& DashPattern(int style) {
 
 // The stroke of a figure with the current pen: pixels in on and, for styled
 // pens over an opaque background, off.
-void CDC::StrokeDev(const PointList& pts, bool closed, bool skipLast) {
+void CDC::StrokeDev(const PointList& pts, bool closed, bool skipLast, Region* covered) {
     auto* pen = static_cast<PenData*>(st_.pen.get());
     if (!px_ || !pen || pts.empty()) return;
     int style = int(pen->pen.lopnStyle) & PS_STYLE_MASK;
     if (style == PS_NULL) return;
-    double width = pen->pen.lopnWidth.x > 1 ? pen->pen.lopnWidth.x * std::fabs(ScaleX()) : 1;
-    if (pen->pen.lopnStyle & PS_GEOMETRIC) width = std::max(1.0, pen->pen.lopnWidth.x * std::fabs(ScaleX()));
+    // Width 0 is one pixel whatever the mapping; other widths are logical.
+    double width = pen->pen.lopnWidth.x > 0 ? std::max(1.0, pen->pen.lopnWidth.x * std::fabs(ScaleX())) : 1;
     Brush ink;
     ink.kind = Brush::Solid;
     ink.value = DevValue(pen->pen.lopnColor);
     if (width > 1.5) {
         CRect clip = VisibleRegion().Bounds();
-        PaintShape(Raster::WideStroke(pts, closed, width, &clip), ink, true);
+        Region r = Raster::WideStroke(pts, closed, width, &clip);
+        PaintShape(r, ink, true);
+        if (covered) *covered = std::move(r);
         return;
     }
     Region::Builder on, off;
@@ -683,18 +701,17 @@ void CDC::StrokeDev(const PointList& pts, bool closed, bool skipLast) {
         Raster::Line(RoundClamp(a.x), RoundClamp(a.y), RoundClamp(b.x), RoundClamp(b.y),
                      endCut || (last && !skipLast && !closed), plot);
     }
-    PaintShape(on.Finish(), ink, true);
+    Region onRgn = on.Finish();
+    PaintShape(onRgn, ink, true);
+    if (covered) *covered = onRgn;
     if (!dash.empty() && st_.bkMode == OPAQUE) {
         Brush gap;
         gap.kind = Brush::Solid;
         gap.value = DevValue(st_.bkColor);
-        PaintShape(off.Finish(), gap, true);
+        Region offRgn = off.Finish();
+        PaintShape(offRgn, gap, true);
+        if (covered) *covered = Region::Combine(*covered, offRgn, RGN_OR);
     }
-}
-
-void CDC::FillDev(const std::vector<PointList>& polys, int fillMode) {
-    CRect clip = VisibleRegion().Bounds();
-    PaintShape(Raster::FillPolygons(polys, fillMode, &clip), MakeBrush(st_.brush), true);
 }
 
 // A closed shape (device points): interior with the brush, outline with the pen.
@@ -703,8 +720,14 @@ void CDC::Shape(const PointList& pts, bool closed, bool fill) {
         AddToPath(pts, closed, false);
         return;
     }
-    if (fill) FillDev({pts}, st_.polyFillMode);
-    StrokeDev(pts, closed, false);
+    // The outline and the inside never overlap, so a raster operation
+    // touches each pixel once.
+    Region outline;
+    StrokeDev(pts, closed, false, &outline);
+    if (!fill) return;
+    CRect clip = VisibleRegion().Bounds();
+    Region inside = Raster::FillPolygons({pts}, st_.polyFillMode, &clip);
+    PaintShape(Region::Combine(inside, outline, RGN_DIFF), MakeBrush(st_.brush), true);
 }
 
 PointList CDC::BoxDev(int l, int t, int r, int b, double* L, double* T, double* R, double* B) const {
@@ -794,8 +817,15 @@ BOOL CDC::PolyPolygon(const POINT* pts, const int* counts, int polys) {
         for (auto& p : list) AddToPath(p, true, false);
         return TRUE;
     }
-    FillDev(list, st_.polyFillMode);
-    for (auto& p : list) StrokeDev(p, true, false);
+    Region outline;
+    for (auto& p : list) {
+        Region one;
+        StrokeDev(p, true, false, &one);
+        outline = Region::Combine(outline, one, RGN_OR);
+    }
+    CRect clip = VisibleRegion().Bounds();
+    Region inside = Raster::FillPolygons(list, st_.polyFillMode, &clip);
+    PaintShape(Region::Combine(inside, outline, RGN_DIFF), MakeBrush(st_.brush), true);
     return TRUE;
 }
 
@@ -983,7 +1013,7 @@ void CDC::FillSolidRect(LPCRECT rc, COLORREF c) {
 }
 
 void CDC::FillSolidRect(int x, int y, int w, int h, COLORREF c) {
-    CRect r(x, y, x + w, y + h);
+    CRect r(x, y, RoundClamp(double(x) + w), RoundClamp(double(y) + h));
     FillSolidRect(&r, c);
 }
 
@@ -1147,9 +1177,14 @@ BOOL CDC::StrokeAndFillPath() {
     }
     st_.path.clear();
     st_.pathDone = false;
-    PaintShape(r, MakeBrush(st_.brush), true);
+    Region outline;
     for (auto& f : figs)
-        if (f.pts.size() > 1) StrokeDev(f.pts, true, false);
+        if (f.pts.size() > 1) {
+            Region one;
+            StrokeDev(f.pts, true, false, &one);
+            outline = Region::Combine(outline, one, RGN_OR);
+        }
+    PaintShape(Region::Combine(r, outline, RGN_DIFF), MakeBrush(st_.brush), true);
     return TRUE;
 }
 
@@ -1162,6 +1197,7 @@ BOOL CDC::SelectClipPath(int mode) {
     if (mode == RGN_COPY) st_.clip = r;
     else st_.clip = Region::Combine(st_.hasClip ? st_.clip : VisibleRegion(), r, mode);
     st_.hasClip = true;
+    ClipChanged();
     return TRUE;
 }
 
@@ -1181,7 +1217,44 @@ std::unique_ptr<CDC> CreateMemoryDC(int width, int height, int bpp, int dpi) {
     return dc;  // the DC keeps the bitmap alive
 }
 
+HDC CreateCompatibleDC(HDC ref) {
+    auto* dc = new CDC;
+    dc->CreateCompatibleDC(ref);
+    return dc;
+}
+BOOL DeleteDC(HDC dc) {
+    delete dc;
+    return dc ? TRUE : FALSE;
+}
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
+    CBitmap bm;
+    return bm.CreateCompatibleBitmap(dc, width, height) ? bm.Detach() : nullptr;
+}
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ h) { return dc ? dc->SelectObject(h) : nullptr; }
+BOOL PatBlt(HDC dc, int x, int y, int w, int h, DWORD rop) { return dc ? dc->PatBlt(x, y, w, h, rop) : FALSE; }
+BOOL BitBlt(HDC dc, int x, int y, int w, int h, HDC src, int xSrc, int ySrc, DWORD rop) {
+    return dc ? dc->BitBlt(x, y, w, h, src, xSrc, ySrc, rop) : FALSE;
+}
+BOOL StretchBlt(HDC dc, int x, int y, int w, int h, HDC src, int xSrc, int ySrc, int wSrc, int hSrc, DWORD rop) {
+    return dc ? dc->StretchBlt(x, y, w, h, src, xSrc, ySrc, wSrc, hSrc, rop) : FALSE;
+}
+int FillRect(HDC dc, const RECT* rc, HBRUSH brush) {
+    if (!dc || !rc || !GdiHandles::GetAs<BrushData>(brush, OBJ_BRUSH)) return 0;
+    dc->FillRect(rc, brush);
+    return 1;
+}
+COLORREF SetBkColor(HDC dc, COLORREF c) { return dc ? dc->SetBkColor(c) : CLR_INVALID; }
+int SetROP2(HDC dc, int rop2) { return dc ? dc->SetROP2(rop2) : 0; }
+int SetMapMode(HDC dc, int mode) { return dc ? dc->SetMapMode(mode) : 0; }
+BOOL GetTextMetrics(HDC dc, TEXTMETRIC* tm) { return dc ? dc->GetTextMetrics(tm) : FALSE; }
+HPALETTE SelectPalette(HDC dc, HPALETTE pal, BOOL forceBackground) {
+    return dc ? dc->SelectPalette(pal, forceBackground) : nullptr;
+}
+UINT RealizePalette(HDC dc) { return dc ? dc->RealizePalette() : 0; }
+int SelectClipRgn(HDC dc, HRGN rgn) {
+    if (!dc) return ERROR;
+    return dc->SelectClipRgn(rgn ? CRgn::FromHandle(rgn) : nullptr);
+}
 int GetDeviceCaps(HDC dc, int index) { return dc ? dc->GetDeviceCaps(index) : 0; }
 int SaveDC(HDC dc) { return dc ? dc->SaveDC() : 0; }
 BOOL RestoreDC(HDC dc, int saved) { return dc ? dc->RestoreDC(saved) : FALSE; }

@@ -234,6 +234,8 @@ public:
     int EndPage();
     int EndDoc();
     int AbortDoc();
+    // The procedure the printer DC calls between bands (PrintSink.h).
+    int SetAbortProc(BOOL (*proc)(HDC, int));
 
     // The calls made on this DC, one line each ("Name(arg,arg)"), when
     // recording (see RecordingDC.h).
@@ -247,6 +249,7 @@ protected:
     void StartLog() { log_ = std::make_unique<std::vector<std::string>>(); }
     std::unique_ptr<PrintJob> print_;
     friend std::unique_ptr<CDC> CreateSurfaceDC(struct WindowSurface&);
+    friend std::unique_ptr<CDC> CreateScreenDC(int);
     friend class PrinterDC;
 
 private:
@@ -276,6 +279,10 @@ private:
     std::unique_ptr<PixelBuffer> devicePx_;  // surfaces and printer pages
     std::unique_ptr<std::vector<std::string>> log_;
     mutable int logDepth_ = 0;
+    uint64_t clipGen_ = 1;
+    mutable uint64_t visGen_ = 0;
+    mutable const PixelBuffer* visPx_ = nullptr;
+    mutable Region vis_;
     mutable std::shared_ptr<const FontInstance> fontCache_;
     mutable std::shared_ptr<GdiObject> fontCacheKey_;
     mutable LOGFONT fontCacheLf_{};
@@ -294,13 +301,14 @@ private:
     double ScaleX() const;
     double ScaleY() const;
     void FixIsotropic();
-    Region VisibleRegion() const;
+    // The surface's pixels inside the clip, cached until either changes.
+    const Region& VisibleRegion() const;
+    void ClipChanged() { ++clipGen_; }
     uint32_t DevValue(COLORREF c) const;
     uint32_t DevValueFor(const PixelBuffer& px, COLORREF c) const;
     Brush MakeBrush(const std::shared_ptr<GdiObject>& brush) const;
     void PaintShape(const Region& shape, const Brush& brush, bool rop2);
-    void StrokeDev(const PointList& pts, bool closed, bool skipLast);
-    void FillDev(const std::vector<PointList>& polys, int fillMode);
+    void StrokeDev(const PointList& pts, bool closed, bool skipLast, Region* covered = nullptr);
     void Shape(const PointList& pts, bool closed, bool fill);
     void AddToPath(const PointList& pts, bool closed, bool continueFigure);
     PointList BoxDev(int l, int t, int r, int b, double* L, double* T, double* R, double* B) const;
@@ -313,12 +321,31 @@ private:
     std::shared_ptr<GdiObject> SelectAny(const std::shared_ptr<GdiObject>& obj);
 };
 
+// The screen as a reference DC (a desktop DC): 32-bit caps at dpi, no pixels
+// of its own. Compatible DCs made from it hold a mono bitmap until one is
+// selected; bitmaps compatible with it are 32-bit.
+std::unique_ptr<CDC> CreateScreenDC(int dpi = 96);
+
 // A memory DC with a bitmap of its own (tests, off-screen pages): w x h at
 // bpp bits, filled white.
 std::unique_ptr<CDC> CreateMemoryDC(int width, int height, int bpp, int dpi = 96);
 
-// Flat functions on a DC.
+// Flat functions on a DC. CreateCompatibleDC makes a DC that DeleteDC frees.
+HDC CreateCompatibleDC(HDC ref);
+BOOL DeleteDC(HDC dc);
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ h);
+BOOL PatBlt(HDC dc, int x, int y, int w, int h, DWORD rop);
+BOOL BitBlt(HDC dc, int x, int y, int w, int h, HDC src, int xSrc, int ySrc, DWORD rop);
+BOOL StretchBlt(HDC dc, int x, int y, int w, int h, HDC src, int xSrc, int ySrc, int wSrc, int hSrc, DWORD rop);
+int FillRect(HDC dc, const RECT* rc, HBRUSH brush);
+COLORREF SetBkColor(HDC dc, COLORREF c);
+int SetROP2(HDC dc, int rop2);
+int SetMapMode(HDC dc, int mode);
+BOOL GetTextMetrics(HDC dc, TEXTMETRIC* tm);
+HPALETTE SelectPalette(HDC dc, HPALETTE pal, BOOL forceBackground);
+UINT RealizePalette(HDC dc);
+int SelectClipRgn(HDC dc, HRGN rgn);
 int GetDeviceCaps(HDC dc, int index);
 BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, LPCRECT rc, const WCHAR* text, UINT count, const int* dx);
 BOOL TextOutA(HDC dc, int x, int y, const char* text, int count);

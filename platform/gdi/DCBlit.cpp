@@ -7,11 +7,24 @@
 #include "platform/gdi/DCInternal.h"
 #include "platform/gdi/Dib.h"
 
+namespace {
+int Clamp(int64_t v) { return int(std::max<int64_t>(-1000000000, std::min<int64_t>(1000000000, v))); }
+
+// A logical rectangle given by origin and size, in device pixels; the sizes
+// keep their signs (negative ones mirror).
+void DevBox(const CDC& dc, int x, int y, int w, int h, int& X, int& Y, int& W, int& H) {
+    POINT p[2] = {{Clamp(x), Clamp(y)}, {Clamp(int64_t(x) + w), Clamp(int64_t(y) + h)}};
+    dc.LPtoDP(p, 2);
+    X = p[0].x, Y = p[0].y, W = p[1].x - p[0].x, H = p[1].y - p[0].y;
+}
+}  // namespace
+
 BOOL CDC::PatBlt(int x, int y, int w, int h, DWORD rop) {
     auto g = Log("PatBlt", x, y, w, h, rop);
     if (!px_) return FALSE;
-    CRect r(x, y, x + w, y + h);
-    LPtoDP(&r);
+    int X, Y, W, H;
+    DevBox(*this, x, y, w, h, X, Y, W, H);
+    CRect r(X, Y, X + W, Y + H);
     r.NormalizeRect();
     Region vis = VisibleRegion().Intersect(r);
     Brush brush = GdiRop::UsesPattern(rop) ? MakeBrush(st_.brush) : Brush();
@@ -90,6 +103,47 @@ bool CDC::BlitCore(int xd, int yd, int wd, int hd, const PixelBuffer* src, const
         return dst.FromRgb(src->ToRgb(v));
     };
 
+    // Unstretched blits onto 32-bit pixels from 32-bit or mono sources: the
+    // page, glass and mask copies. Row loops with the operation hoisted.
+    if (src && !transparent && ws == wd && hs == hd && !mirrorX && !mirrorY && dst.Bpp() == 32 &&
+        (src->IsMono() || (src->Bpp() == 32 && rop != SRCCOPY)) && !GdiRop::UsesPattern(rop)) {
+        uint32_t fgRgb = dst.ToRgb(fg), bgRgb = dst.ToRgb(bg);
+        auto run = [&](auto op) {
+            for (auto& band : vis.Bands())
+                for (int y = band.y0; y < band.y1; ++y) {
+                    int64_t sy = int64_t(ys) + (y - yd);
+                    if (sy < 0 || sy >= sh) continue;
+                    uint32_t* drow = reinterpret_cast<uint32_t*>(dst.Row(y));
+                    const uint8_t* srow = src->Row(int(sy));
+                    for (auto& sp : band.spans) {
+                        int x0 = int(std::max<int64_t>(sp.x0, int64_t(xd) - xs));
+                        int x1 = int(std::min<int64_t>(sp.x1, int64_t(xd) + sw - xs));
+                        int off = xs - xd;
+                        if (src->Bpp() == 32) {
+                            const uint32_t* s32 = reinterpret_cast<const uint32_t*>(srow);
+                            for (int x = x0; x < x1; ++x) drow[x] = op(s32[x + off], drow[x]) | 0xFF000000u;
+                        } else {
+                            for (int x = x0; x < x1; ++x) {
+                                int sx = x + off;
+                                uint32_t sv = ((srow[sx >> 3] >> (7 - (sx & 7))) & 1) ? bgRgb : fgRgb;
+                                drow[x] = op(sv, drow[x]) | 0xFF000000u;
+                            }
+                        }
+                    }
+                }
+        };
+        switch (rop) {
+        case SRCCOPY: run([](uint32_t sv, uint32_t) { return sv; }); break;
+        case SRCAND: run([](uint32_t sv, uint32_t d) { return sv & d; }); break;
+        case SRCPAINT: run([](uint32_t sv, uint32_t d) { return sv | d; }); break;
+        case SRCINVERT: run([](uint32_t sv, uint32_t d) { return sv ^ d; }); break;
+        case MERGEPAINT: run([](uint32_t sv, uint32_t d) { return ~sv | d; }); break;
+        case NOTSRCCOPY: run([](uint32_t sv, uint32_t) { return ~sv; }); break;
+        default: run([rop](uint32_t sv, uint32_t d) { return GdiRop::Rop3(rop, 0, sv, d); }); break;
+        }
+        return true;
+    }
+
     bool shrinkX = ws > wd, shrinkY = hs > hd;
     int mode = st_.stretchMode;
     bool combine = (shrinkX || shrinkY) && mode != COLORONCOLOR;
@@ -100,13 +154,14 @@ bool CDC::BlitCore(int xd, int yd, int wd, int hd, const PixelBuffer* src, const
         for (int y = band.y0; y < band.y1; ++y) {
             int dy = y - yd;
             if (mirrorY) dy = hd - 1 - dy;
-            int sy0 = ys + int(int64_t(dy) * hs / hd), sy1 = ys + int(int64_t(dy + 1) * hs / hd);
-            if (sy1 <= sy0 || !combine) sy1 = sy0 + 1;
-            if (useSrc && (sy0 < 0 || sy0 >= sh)) continue;
-            sy1 = std::min(sy1, sh);
+            int64_t sy0l = ys + int64_t(dy) * hs / hd, sy1l = ys + int64_t(dy + 1) * hs / hd;
+            if (sy1l <= sy0l || !combine) sy1l = sy0l + 1;
+            if (useSrc && (sy0l < 0 || sy0l >= sh)) continue;
+            int sy0 = int(sy0l), sy1 = int(std::min<int64_t>(sy1l, sh));
             for (auto& s : band.spans) {
                 if (plain) {
-                    int x0 = std::max(s.x0, xd + std::max(0, -xs)), x1 = std::min(s.x1, xd + (sw - xs));
+                    int x0 = int(std::max<int64_t>(s.x0, int64_t(xd) + std::max(0, -xs)));
+                    int x1 = int(std::min<int64_t>(s.x1, int64_t(xd) + sw - xs));
                     if (x1 <= x0) continue;
                     int bpp = dst.Bpp() / 8;
                     std::memcpy(dst.Row(y) + size_t(x0) * bpp, src->Row(sy0) + size_t(xs + x0 - xd) * bpp,
@@ -118,10 +173,10 @@ bool CDC::BlitCore(int xd, int yd, int wd, int hd, const PixelBuffer* src, const
                     if (useSrc) {
                         int dx = x - xd;
                         if (mirrorX) dx = wd - 1 - dx;
-                        int sx0 = xs + int(int64_t(dx) * ws / wd), sx1 = xs + int(int64_t(dx + 1) * ws / wd);
-                        if (sx1 <= sx0 || !combine) sx1 = sx0 + 1;
-                        if (sx0 < 0 || sx0 >= sw) continue;
-                        sx1 = std::min(sx1, sw);
+                        int64_t sx0l = xs + int64_t(dx) * ws / wd, sx1l = xs + int64_t(dx + 1) * ws / wd;
+                        if (sx1l <= sx0l || !combine) sx1l = sx0l + 1;
+                        if (sx0l < 0 || sx0l >= sw) continue;
+                        int sx0 = int(sx0l), sx1 = int(std::min<int64_t>(sx1l, sw));
                         if (transparent && fetchRgb(sx0, sy0) == transparentRgb) continue;
                         if (!combine || (sx1 - sx0 == 1 && sy1 - sy0 == 1)) {
                             sv = fetch(sx0, sy0);
@@ -156,16 +211,6 @@ bool CDC::BlitCore(int xd, int yd, int wd, int hd, const PixelBuffer* src, const
     }
     return true;
 }
-
-namespace {
-// A logical rectangle given by origin and size, in device pixels; the sizes
-// keep their signs (negative ones mirror).
-void DevBox(const CDC& dc, int x, int y, int w, int h, int& X, int& Y, int& W, int& H) {
-    POINT p[2] = {{x, y}, {x + w, y + h}};
-    dc.LPtoDP(p, 2);
-    X = p[0].x, Y = p[0].y, W = p[1].x - p[0].x, H = p[1].y - p[0].y;
-}
-}  // namespace
 
 BOOL CDC::BitBlt(int x, int y, int w, int h, CDC* src, int xSrc, int ySrc, DWORD rop) {
     auto g = Log("BitBlt", x, y, w, h, xSrc, ySrc, rop);

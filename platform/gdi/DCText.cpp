@@ -84,44 +84,68 @@ std::shared_ptr<const FontInstance> CDC::CurrentFontInstance() const {
 
 void CDC::DrawMask(int ox, int oy, const FontInstance::Mask& m, uint32_t value, const Region& vis) {
     if (m.width <= 0 || m.height <= 0 || m.alpha.size() < size_t(m.width) * size_t(m.height)) return;
-    CRect box(ox + m.left, oy + m.top, ox + m.left + m.width, oy + m.top + m.height);
-    Region area = vis.Intersect(box);
+    const int64_t bl = int64_t(ox) + m.left, bt = int64_t(oy) + m.top;
+    const int64_t br = bl + m.width, bb = bt + m.height;
     PixelBuffer& dst = *px_;
     uint32_t rgb = dst.ToRgb(value);
     int tr = rgb >> 16, tg = (rgb >> 8) & 0xFF, tb = rgb & 0xFF;
-    for (auto& band : area.Bands())
-        for (int y = band.y0; y < band.y1; ++y) {
-            const uint8_t* a = m.alpha.data() + size_t(y - box.top) * m.width;
-            for (auto& s : band.spans)
-                for (int x = s.x0; x < s.x1; ++x) {
-                    int al = a[x - box.left];
-                    if (!al) continue;
-                    if (dst.Bpp() < 24) {
-                        if (al >= 128) dst.Set(x, y, value);
-                        continue;
+    // The visible bands and spans that meet the mask, without building a region.
+    for (auto& band : vis.Bands()) {
+        if (band.y1 <= bt || band.y0 >= bb) continue;
+        int y0 = int(std::max<int64_t>(band.y0, bt)), y1 = int(std::min<int64_t>(band.y1, bb));
+        for (int y = y0; y < y1; ++y) {
+            const uint8_t* a = m.alpha.data() + size_t(y - bt) * size_t(m.width);
+            for (auto& sp : band.spans) {
+                if (sp.x1 <= bl || sp.x0 >= br) continue;
+                int x0 = int(std::max<int64_t>(sp.x0, bl)), x1 = int(std::min<int64_t>(sp.x1, br));
+                if (dst.Bpp() == 32) {
+                    uint32_t* row = reinterpret_cast<uint32_t*>(dst.Row(y));
+                    for (int x = x0; x < x1; ++x) {
+                        int al = a[x - bl];
+                        if (!al) continue;
+                        if (al == 255) {
+                            row[x] = rgb | 0xFF000000u;
+                            continue;
+                        }
+                        uint32_t d = row[x];
+                        int dr = (d >> 16) & 0xFF, dg = (d >> 8) & 0xFF, db = d & 0xFF;
+                        dr += ((tr - dr) * al + 127) / 255, dg += ((tg - dg) * al + 127) / 255;
+                        db += ((tb - db) * al + 127) / 255;
+                        row[x] = 0xFF000000u | (uint32_t(dr) << 16) | (uint32_t(dg) << 8) | uint32_t(db);
                     }
-                    if (al == 255) {
-                        dst.Set(x, y, value);
+                    continue;
+                }
+                for (int x = x0; x < x1; ++x) {
+                    int al = a[x - bl];
+                    if (!al) continue;
+                    if (dst.Bpp() < 24 || al == 255) {
+                        if (al >= 128) dst.Set(x, y, value);
                         continue;
                     }
                     uint32_t d = dst.Get(x, y);
                     int dr = d >> 16, dg = (d >> 8) & 0xFF, db = d & 0xFF;
-                    dr += (tr - dr) * al / 255, dg += (tg - dg) * al / 255, db += (tb - db) * al / 255;
+                    dr += ((tr - dr) * al + 127) / 255, dg += ((tg - dg) * al + 127) / 255;
+                    db += ((tb - db) * al + 127) / 255;
                     dst.Set(x, y, (uint32_t(dr) << 16) | (uint32_t(dg) << 8) | uint32_t(db));
                 }
+            }
         }
+    }
 }
 
 BOOL CDC::ExtTextOutW(int x, int y, UINT options, LPCRECT rc, const WCHAR* text, UINT count, const int* dx) {
     auto g = Log("ExtTextOutW", x, y, options, rc ? *rc : RECT{}, Utf16ToUtf8(text ? text : u"", text ? count : 0));
     if (!px_ || (count && !text) || count > 0x10000) return FALSE;
-    Region vis = VisibleRegion();
+    Region clipped;
+    const Region* visp = &VisibleRegion();
     if ((options & ETO_CLIPPED) && rc) {
         CRect r(*rc);
         LPtoDP(&r);
         r.NormalizeRect();
-        vis = vis.Intersect(r);
+        clipped = visp->Intersect(r);
+        visp = &clipped;
     }
+    const Region& vis = *visp;
     if ((options & ETO_OPAQUE) && rc) {
         CRect r(*rc);
         LPtoDP(&r);

@@ -103,6 +103,7 @@ bool Remove(HGDIOBJ h) {
         dying = std::move(it->second);
         Table().erase(it);
     }
+    dying->owner = nullptr;  // the handle is gone for its CGdiObject too
     return true;  // freed here unless a DC still holds it
 }
 
@@ -169,6 +170,8 @@ UINT CGdiObject::GetObjectType() const { return ::GetObjectType(m_hObject); }
 CGdiObject* CGdiObject::FromHandle(HGDIOBJ h) {
     auto o = GdiHandles::Get(h);
     if (!o) return nullptr;
+    static std::mutex m;
+    std::lock_guard<std::mutex> lock(m);
     if (o->owner) return o->owner;
     if (!o->wrapper) {
         CGdiObject* w = nullptr;

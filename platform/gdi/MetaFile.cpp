@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/gdi/DC.h"
+#include "platform/gdi/DCInternal.h"
 #include "platform/gdi/Dib.h"
 #include "platform/gdi/GdiObjectData.h"
 

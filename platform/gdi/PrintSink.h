@@ -36,16 +36,21 @@ public:
     // False fails StartDoc.
     virtual bool BeginDocument(const std::string& name, const PrinterInfo& printer) = 0;
     virtual bool BeginPage(int pageNumber) { (void)pageNumber; return true; }
-    virtual bool PrintBand(const PrintBand& band) = 0;
+    virtual bool PrintBand(const ::PrintBand& band) = 0;
     virtual bool EndPage() { return true; }
     virtual bool EndDocument() = 0;
     virtual void AbortDocument() {}
 };
 
+// Called by the printer DC at StartPage and after each band it hands on;
+// returning FALSE aborts the document.
+using ABORTPROC = BOOL (*)(HDC dc, int error);
+
 // What a printer DC keeps between StartDoc and EndDoc.
 struct PrintJob {
     PrinterInfo info;
     PrintSink* sink = nullptr;
+    ABORTPROC abortProc = nullptr;
     bool inDoc = false, inPage = false;
     int page = 0;
 };
@@ -54,3 +59,4 @@ struct PrintJob {
 // DT_RASPRINTER, RC_STRETCHDIB | RC_DIBTODEV without RC_PALETTE). Drawing
 // before StartPage has no surface and does nothing.
 std::unique_ptr<CDC> CreatePrinterDC(const PrinterInfo& printer, PrintSink& sink);
+int SetAbortProc(HDC dc, ABORTPROC proc);

@@ -48,9 +48,26 @@ int CDC::StartDoc(const DOCINFO* info) {
     return 1;
 }
 
+int CDC::SetAbortProc(BOOL (*proc)(HDC, int)) {
+    auto g = Log("SetAbortProc");
+    if (!print_) return SP_ERROR;
+    print_->abortProc = proc;
+    return 1;
+}
+
+int SetAbortProc(HDC dc, ABORTPROC proc) { return dc ? dc->SetAbortProc(proc) : SP_ERROR; }
+
+namespace {
+bool KeepGoing(CDC* dc, PrintJob& job) { return !job.abortProc || job.abortProc(dc, 0); }
+}  // namespace
+
 int CDC::StartPage() {
     auto g = Log("StartPage");
     if (!print_ || !print_->inDoc || print_->inPage) return SP_ERROR;
+    if (!KeepGoing(this, *print_)) {
+        AbortDoc();
+        return SP_ERROR;
+    }
     auto px = std::make_unique<PixelBuffer>();
     if (!px->Create(print_->info.printableWidth, print_->info.printableHeight, 32)) return SP_ERROR;
     px->FillValue(0, 0, px->Width(), px->Height(), 0xFFFFFF);
@@ -75,12 +92,15 @@ int CDC::EndPage() {
         b.stride = px->Stride() / 4;
         b.top = top;
         b.pageHeight = px->Height();
-        ok = print_->sink->PrintBand(b);
+        ok = print_->sink->PrintBand(b) && KeepGoing(this, *print_);
     }
-    ok = print_->sink->EndPage() && ok;
+    if (!ok) {
+        AbortDoc();
+        return SP_ERROR;
+    }
     print_->inPage = false;
     PrinterDC::SetPage(*this, nullptr);
-    return ok ? 1 : SP_ERROR;
+    return print_->sink->EndPage() ? 1 : SP_ERROR;
 }
 
 int CDC::EndDoc() {

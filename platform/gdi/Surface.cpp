@@ -14,3 +14,12 @@ std::unique_ptr<CDC> CreateSurfaceDC(WindowSurface& surface) {
     dc->SetDevicePixels(std::move(px));
     return dc;
 }
+
+std::unique_ptr<CDC> CreateScreenDC(int dpi) {
+    auto dc = std::make_unique<CDC>();
+    dc->kind_ = CDC::Kind::Surface;
+    DeviceCaps caps;
+    caps.logPixelsX = caps.logPixelsY = dpi;
+    dc->SetDeviceCaps(caps);
+    return dc;
+}

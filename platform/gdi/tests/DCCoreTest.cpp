@@ -79,6 +79,24 @@ TEST(DCCore, RectangleWithPenFramesTheWholeBox) {
     EXPECT_EQ(Count(*dc, 7, 6, kRed), 6);
 }
 
+TEST(DCCore, OutlineAndInsideAreEachPaintedOnce) {
+    // XOR of white over black: a pixel painted twice would be black again.
+    auto dc = CreateMemoryDC(8, 8, 32);
+    dc->PatBlt(0, 0, 8, 8, BLACKNESS);
+    CPen pen(PS_SOLID, 1, kWhite);
+    CBrush brush(kWhite);
+    dc->SelectObject(&pen);
+    dc->SelectObject(&brush);
+    dc->SetROP2(R2_XORPEN);
+    dc->Rectangle(0, 0, 5, 5);
+    EXPECT_EQ(Count(*dc, 8, 8, kWhite), 25);
+    dc->PatBlt(0, 0, 8, 8, BLACKNESS);
+    dc->Ellipse(0, 0, 8, 8);
+    EXPECT_EQ(dc->GetPixel(4, 4), kWhite);
+    EXPECT_EQ(dc->GetPixel(4, 0), kWhite);
+    EXPECT_EQ(dc->GetPixel(4, 1), kWhite);
+}
+
 TEST(DCCore, LineToLeavesOutItsLastPoint) {
     auto dc = CreateMemoryDC(8, 3, 32);
     dc->MoveTo(1, 1);
@@ -321,6 +339,33 @@ TEST(DCCore, CompatibleDCAndBitmapFollowTheReference) {
     mono.CreateCompatibleBitmap(&fresh, 8, 8);
     mono.GetBitmap(&info);
     EXPECT_EQ(info.bmBitsPixel, 1);
+}
+
+TEST(DCCore, ScreenDCIsAReferenceForColourBitmaps) {
+    auto screen = CreateScreenDC();
+    CBitmap bm;
+    ASSERT_TRUE(bm.CreateCompatibleBitmap(screen.get(), 4, 4));
+    BITMAP info;
+    bm.GetBitmap(&info);
+    EXPECT_EQ(info.bmBitsPixel, 32);
+    CRect r(0, 0, 4, 4);
+    CBrush red(kRed);
+    screen->FillRect(&r, &red);  // nothing to draw on, and no harm
+    EXPECT_EQ(screen->GetPixel(0, 0), CLR_INVALID);
+}
+
+TEST(DCCore, TransparentBltSkipsTheKeyColour) {
+    auto icon = CreateMemoryDC(3, 1, 32);
+    icon->SetPixel(0, 0, kRed);
+    icon->SetPixel(1, 0, RGB(0, 0, 255));
+    icon->SetPixel(2, 0, kBlack);
+    auto dst = CreateMemoryDC(6, 2, 32);
+    dst->PatBlt(0, 0, 6, 2, BLACKNESS);
+    EXPECT_TRUE(dst->TransparentBlt(0, 0, 6, 2, icon.get(), 0, 0, 3, 1, RGB(255, 0, 0)));
+    EXPECT_EQ(dst->GetPixel(0, 1), kBlack);  // the key colour left the target alone
+    EXPECT_EQ(dst->GetPixel(1, 0), kBlack);
+    EXPECT_EQ(dst->GetPixel(2, 1), RGB(0, 0, 255));
+    EXPECT_EQ(dst->GetPixel(3, 0), RGB(0, 0, 255));
 }
 
 TEST(DCCore, RefusesOversizedBitmaps) {
