@@ -63,6 +63,8 @@ VRDVI_API std::vector<HLatexRow> HLatexTableC();
 // read; a file with a bad row is refused whole. A table that was loaded
 // stays until another file of its name is read.
 VRDVI_API int LoadCodeTables(const char* folder);
+// The folder of the installation that holds them.
+inline constexpr const char kCodeTableFolder[] = "codetab";
 VRDVI_API int LoadXHanTable(int series, const char* file);
 VRDVI_API int LoadHLatexTableA(const char* file);
 // Drops the loaded tables (tests).

@@ -1,5 +1,6 @@
 #include "dvilib/VrDviDrawerBase.h"
 
+#include <climits>
 #include <new>
 
 #include "dvilib/CharCodes.h"
@@ -99,7 +100,7 @@ void VrDviDrawerBase::Close() {
 int VrDviDrawerBase::Draw(int count) {
     if (!working_) return 1;
     // Every instruction takes a byte at least, so this reaches the end.
-    if (count < 0) count = pageLength_ + 1;
+    if (count < 0) count = pageLength_ < INT_MAX ? pageLength_ + 1 : INT_MAX;
     if (count < 1) return 0;
     const unsigned char* end = page_.get() + pageLength_;
     for (int i = 0; i < count; ++i) {

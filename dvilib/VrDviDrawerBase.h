@@ -9,7 +9,16 @@
 //
 // Every operand is checked against the bytes that hold it: an instruction
 // cut off by the end of the page or of a character packet cannot be
-// executed. Register arithmetic wraps as two's-complement.
+// executed. Register arithmetic wraps as two's-complement. A character
+// packet runs on the page's stack but cannot pop below the depth it started
+// at (such a pop ends the packet), and the depth is restored after it.
+//
+// WinFont mode (documents without fonts, whose characters come from the
+// faces that "#" specials name): every set and put reaches PutChar with its
+// 16-bit code as a UTF-16 character and the width and height of the reader's
+// font-special state, whatever font is selected; a set moves h only by the
+// width of the character in a valid selected font, so such documents place
+// their characters with explicit movements.
 //
 // A drawer is used by one thread at a time; the reader's fonts must not
 // change while a page is interpreted.
@@ -71,8 +80,9 @@ public:
     virtual int Open(VrDvi& dvi, int page);
     virtual void Close();
     // Executes up to count instructions (the whole page when count < 0):
-    // 1 when the page has ended, 0 when count instructions were executed
-    // (or count is 0). Throws MalformedDviError on a bad instruction.
+    // 1 when the page has ended (or none is open), 0 when count instructions
+    // were executed (or count is 0). Throws MalformedDviError on a bad
+    // instruction.
     virtual int Draw(int count);
 
     // Executes the one instruction at p, of which at most avail bytes may be
@@ -125,7 +135,6 @@ protected:
     virtual void DoSpecial(unsigned int length, InstPtr text);
 
 private:
-
     void InitAll();
     void CancelMultiByte() { mbState_ = 0; }
 

@@ -3,6 +3,8 @@
 // WinFont rule.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "DrawerFixtures.h"
 
 using namespace dvitest;
@@ -234,6 +236,27 @@ TEST_F(PageTest, OpenAndClose) {
     WriteFile(dvi.GetFileName().c_str(), {});
     EXPECT_EQ(drawer.Open(dvi, 0), 0);
     EXPECT_EQ(drawer.IsWorking(), 0);
+    // The file is gone: the reader's error passes through, nothing changes.
+    Load(Bytes().Op(dviop::Nop));
+    std::filesystem::remove(dvi.GetFileName().c_str());
+    EXPECT_THROW(drawer.Open(dvi, 0), FileOpenError);
+    EXPECT_EQ(drawer.IsWorking(), 1);
+}
+
+TEST_F(PageTest, PageRewrittenAfterTheScanRunsPastItsEnd) {
+    using namespace dviop;
+    Load(Bytes().Op(FntNum0 + 5).Op('A').Op(Nop).Op(Nop).Op(Nop));
+    // The last nops become a special whose text would run past the eop.
+    auto bytes = ReadFile(dvi.GetFileName().c_str());
+    const long end = dvi.GetPageEndOffset(0);
+    ASSERT_EQ(bytes[size_t(end)], Eop);
+    bytes[size_t(end - 2)] = Xxx1;
+    bytes[size_t(end - 1)] = 10;
+    WriteFile(dvi.GetFileName().c_str(), bytes);
+    ASSERT_EQ(drawer.Open(dvi, 0), 1);
+    EXPECT_THROW(drawer.Draw(-1), MalformedDviError);
+    EXPECT_EQ(drawer.Chars().size(), 1u);
+    EXPECT_EQ(drawer.GetPageBytes()[drawer.GetInstructionOffset()], Xxx1);
 }
 
 TEST_F(PageTest, BinaryFontSpecial) {

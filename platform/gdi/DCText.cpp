@@ -109,8 +109,8 @@ void CDC::DrawMask(int ox, int oy, const FontInstance::Mask& m, uint32_t value, 
                         }
                         uint32_t d = row[x];
                         int dr = (d >> 16) & 0xFF, dg = (d >> 8) & 0xFF, db = d & 0xFF;
-                        dr += ((tr - dr) * al + 127) / 255, dg += ((tg - dg) * al + 127) / 255;
-                        db += ((tb - db) * al + 127) / 255;
+                        dr += (tr - dr) * al / 255, dg += (tg - dg) * al / 255;
+                        db += (tb - db) * al / 255;
                         row[x] = 0xFF000000u | (uint32_t(dr) << 16) | (uint32_t(dg) << 8) | uint32_t(db);
                     }
                     continue;
@@ -124,8 +124,8 @@ void CDC::DrawMask(int ox, int oy, const FontInstance::Mask& m, uint32_t value, 
                     }
                     uint32_t d = dst.Get(x, y);
                     int dr = d >> 16, dg = (d >> 8) & 0xFF, db = d & 0xFF;
-                    dr += ((tr - dr) * al + 127) / 255, dg += ((tg - dg) * al + 127) / 255;
-                    db += ((tb - db) * al + 127) / 255;
+                    dr += (tr - dr) * al / 255, dg += (tg - dg) * al / 255;
+                    db += (tb - db) * al / 255;
                     dst.Set(x, y, (uint32_t(dr) << 16) | (uint32_t(dg) << 8) | uint32_t(db));
                 }
             }

@@ -1,5 +1,7 @@
 #include "platform/gdi/MetaFile.h"
 
+#include <iconv.h>
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -142,11 +144,50 @@ private:
     }
     HGDIOBJ Object(size_t i) const { return i < objects_.size() ? objects_[i] : nullptr; }
 
-    std::u16string Text(const uint8_t* s, size_t count) const {
+    // Bytes of text in the selected font's character set: symbol fonts use
+    // the private-use codes U+F0xx, Korean and default fonts code page 949
+    // (the system code page the pictures were made under), others Latin-1.
+    // dx, when given, holds one advance per byte; a double-byte character
+    // gets the sum of its two.
+    std::u16string Text(const uint8_t* s, size_t count, const std::vector<int>* dx, std::vector<int>* outDx) const {
         std::u16string out;
-        for (size_t i = 0; i < count; ++i)
-            out.push_back(char16_t(fontCharset_ == SYMBOL_CHARSET ? 0xF000 + s[i] : s[i]));
+        bool dbcs = fontCharset_ == HANGUL_CHARSET || fontCharset_ == DEFAULT_CHARSET;
+        for (size_t i = 0; i < count; ++i) {
+            char16_t c = 0;
+            size_t used = 1;
+            if (fontCharset_ == SYMBOL_CHARSET) {
+                c = char16_t(0xF000 + s[i]);
+            } else if (dbcs && s[i] >= 0x81 && i + 1 < count && Cp949(s[i], s[i + 1], c)) {
+                used = 2;
+            } else {
+                c = s[i];
+            }
+            out.push_back(c);
+            if (dx && outDx) outDx->push_back((*dx)[i] + (used == 2 ? (*dx)[i + 1] : 0));
+            i += used - 1;
+        }
         return out;
+    }
+
+    static bool Cp949(uint8_t lead, uint8_t trail, char16_t& out) {
+        struct Converter {
+            iconv_t cd = iconv_open("UTF-16LE", "CP949");
+            ~Converter() {
+                if (cd != iconv_t(-1)) iconv_close(cd);
+            }
+        };
+        static thread_local Converter conv;
+        iconv_t cd = conv.cd;
+        if (cd == iconv_t(-1)) return false;
+        char in[2] = {char(lead), char(trail)};
+        char buf[8];
+        char* ip = in;
+        char* op = buf;
+        size_t il = 2, ol = sizeof buf;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd, &ip, &il, &op, &ol) == size_t(-1) || il != 0 || ol != sizeof buf - 2) return false;
+        out = char16_t(uint8_t(buf[0]) | (uint8_t(buf[1]) << 8));
+        return true;
     }
 
     // A DIB at word offset off to the end of the record.
@@ -250,7 +291,7 @@ private:
             size_t count = W(0);
             size_t strWords = (count + 1) / 2;
             if (!Has(1 + strWords + 2)) return false;
-            std::u16string t = Text(p_ + 2, count);
+            std::u16string t = Text(p_ + 2, count, nullptr, nullptr);
             dc_.ExtTextOutW(S(1 + strWords + 1), S(1 + strWords), 0, nullptr, t.data(), UINT(t.size()), nullptr);
             return true;
         }
@@ -269,11 +310,10 @@ private:
             }
             size_t strWords = (count + 1) / 2;
             if (!Has(at + strWords)) return false;
-            std::u16string t = Text(p_ + at * 2, count);
-            std::vector<int> dx;
-            if (Has(at + strWords + count)) {
-                for (size_t i = 0; i < count; ++i) dx.push_back(S(at + strWords + i));
-            }
+            std::vector<int> bytesDx, dx;
+            if (Has(at + strWords + count))
+                for (size_t i = 0; i < count; ++i) bytesDx.push_back(S(at + strWords + i));
+            std::u16string t = Text(p_ + at * 2, count, bytesDx.empty() ? nullptr : &bytesDx, &dx);
             dc_.ExtTextOutW(x, y, options, hasRect ? &rc : nullptr, t.data(), UINT(t.size()),
                             dx.empty() ? nullptr : dx.data());
             return true;

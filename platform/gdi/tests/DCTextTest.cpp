@@ -228,3 +228,41 @@ TEST(DCText, MissingFacesFallBackAndNamesPassThrough) {
     EXPECT_EQ(found, 1);
     (void)kWhite;
 }
+
+TEST(DCText, CharacterCellCopiedWithSrcAndMatchesDirectText) {
+    // A glyph drawn into a white cell of a compatible DC, whose origin sits
+    // one cell width in and two ascents down, then ANDed onto the page,
+    // lands exactly where drawing it on the page puts it.
+    const WCHAR g = u'g';
+    Text direct(120, 80, -30);
+    direct.dc->SetTextAlign(TA_BASELINE);
+    direct.dc->ExtTextOutW(40, 50, 0, nullptr, &g, 1, nullptr);
+
+    Text page(120, 80, -30);
+    page.dc->SetTextAlign(TA_BASELINE);
+    TEXTMETRIC tm = page.Metrics();
+    const int mcw = tm.tmMaxCharWidth, asc = tm.tmAscent, desc = tm.tmDescent;
+    CDC cell;
+    ASSERT_TRUE(cell.CreateCompatibleDC(page.dc.get()));
+    cell.SetViewportOrg(mcw, 2 * asc);
+    cell.SetTextAlign(TA_BASELINE);
+    cell.SelectObject(&page.font);
+    cell.SelectStockObject(WHITE_BRUSH);
+    cell.SelectStockObject(NULL_PEN);
+    CBitmap bm;
+    ASSERT_TRUE(bm.CreateCompatibleBitmap(page.dc.get(), 3 * mcw, 2 * (asc + desc)));
+    cell.SelectObject(&bm);
+    cell.Rectangle(-mcw - 1, -2 * asc - 1, 2 * mcw + 2, 2 * desc + 2);
+    cell.SetTextColor(page.dc->GetTextColor());
+    cell.SetBkMode(TRANSPARENT);
+    cell.ExtTextOutW(0, 0, 0, nullptr, &g, 1, nullptr);
+    page.dc->StretchBlt(40, 50 - asc, mcw * 2, asc + desc, &cell, 0, -asc, mcw * 2, asc + desc, SRCAND);
+
+    const PixelBuffer* a = direct.dc->Surface();
+    const PixelBuffer* b = page.dc->Surface();
+    int differ = 0;
+    for (int y = 0; y < a->Height(); ++y)
+        for (int x = 0; x < a->Width(); ++x) differ += a->Get(x, y) != b->Get(x, y);
+    EXPECT_EQ(differ, 0);
+    EXPECT_NE(Ink(*page.dc), kNone);
+}

@@ -191,3 +191,27 @@ TEST(MetaFile, RestoreCannotReachBelowThePlayersState) {
     EXPECT_EQ(dc.GetTextColor(), kBlue);
     EXPECT_EQ(dc.SaveDC(), level + 1);  // the caller's saved state is still there
 }
+
+TEST(MetaFile, TextFollowsTheFontsCharacterSet) {
+    // "A", then CP949 0xC7 0xD1 (U+D55C) with two advances, in a Korean font;
+    // then the same bytes in a symbol font.
+    auto font = [](WmfWriter& w, uint8_t charset) {
+        w.Record(0x02FB, {uint16_t(-20), 0, 0, 0, 400, 0, uint16_t(charset << 8), 0, 0, 'A'});
+    };
+    WmfWriter w;
+    font(w, HANGUL_CHARSET);
+    font(w, SYMBOL_CHARSET);
+    w.Record(0x012D, {0});
+    w.Record(0x0A32, {5, 1, 3, 0, uint16_t('A' | (0xC7 << 8)), 0xD1, 7, 4, 5});  // EXTTEXTOUT with dx
+    w.Record(0x012D, {1});
+    w.Record(0x0521, {2, uint16_t(0xC7 | (0xD1 << 8)), 5, 1});                   // TEXTOUT
+    auto bytes = w.Bytes(2);
+    RecordingDC dc(40, 20);
+    HMETAFILE mf = SetMetaFileBitsEx(UINT(bytes.size()), bytes.data());
+    EXPECT_TRUE(dc.PlayMetaFile(mf));
+    DeleteMetaFile(mf);
+    auto calls = dc.CallsNamed("ExtTextOutW");
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0], "ExtTextOutW(1,5,0x0,{0,0,0,0},\"A\xED\x95\x9C\")");
+    EXPECT_EQ(calls[1], "ExtTextOutW(1,5,0x0,{0,0,0,0},\"\xEF\x83\x87\xEF\x83\x91\")");
+}
