@@ -422,7 +422,8 @@ TEST_F(Drawer, DocumentWithoutFontsDrawsInWinFontMode) {
     ASSERT_EQ(Count(d.GetHyLinkList()), 1);
     const auto r = d.GetHyLinkList().GetHead()->data->GetRectList().GetHead()->data;
     EXPECT_EQ(r.x, 48);
-    EXPECT_EQ(r.y, 96 + 4 - 30);
+    // The height, 30 units at 100 dpi, is 28 pixels at 96 dpi.
+    EXPECT_EQ(r.y, 96 + 4 - 28);
     d.Close();
 }
 
