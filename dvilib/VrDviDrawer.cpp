@@ -233,6 +233,8 @@ void VrDviDrawer::Close() {
     hyperlinks_.RemoveAll();
     inLink_ = 0;
     palette_.reset();
+    // The target may go once the page is closed.
+    dc_ = refDC_ = nullptr;
     VrDviDrawerBase::Close();
 }
 

@@ -311,10 +311,13 @@ TEST_F(Drawer, FacesFromTheMapTheTableOrTheDefault) {
     // the built-in table gives their face, width, weight and italic. cmsl9
     // has a face of its name, which wins over the table; zzfont is in no
     // table and gets the default face.
-    for (const char* name : {"ccr7", "ccslc9", "cmssu30", "cmsl9", "zzfont"}) fonts.Tfm(name, FullTfm());
+    for (const char* name : {"ccr7", "ccslc9", "cmssu30", "cmsl9", "zzfont", "kfont"}) fonts.Tfm(name, FullTfm());
     fonts.MapLine("tfont { fontname = 'DejaVu Sans', encoding = 'raw', averagewidth = '0.5', bold = 'true' }");
-    Load(Bytes().Op(dviop::Nop),
-         {{1, "tfont"}, {2, "ccr7"}, {3, "ccslc9"}, {4, "cmssu30"}, {5, "cmsl9"}, {6, "zzfont"}});
+    // A font with a face for double-byte characters of its own size and weight.
+    fonts.MapLine("kfont { fontname = 'DejaVu Sans', dbcfontname = 'DejaVu Serif', dbcheight = '1.5', "
+                  "dbcbold = 'true' }");
+    Load(Bytes().Op(dviop::Nop), {{1, "tfont"}, {2, "ccr7"}, {3, "ccslc9"}, {4, "cmssu30"}, {5, "cmsl9"},
+                                  {6, "zzfont"}, {7, "kfont"}});
     auto dc = CreateMemoryDC(10, 10, 32, 300);
     VrDviDrawer d;
     ASSERT_EQ(d.Open(*dc, dvi, 0, fpreal4(20000), 0, 0, 0, String8()), 1);
@@ -346,6 +349,15 @@ TEST_F(Drawer, FacesFromTheMapTheTableOrTheDefault) {
         EXPECT_EQ(lf.lfWidth, c.width) << c.tex;
         EXPECT_EQ(lf.lfWeight, c.weight) << c.tex;
         EXPECT_EQ(lf.lfItalic, c.italic) << c.tex;
+    }
+    for (VrDvi::ItrnFontItr it(dvi); !it.IsFinished(); ++it) {
+        LOGFONT lf;
+        const bool dbc = it()->GetName() == String8("kfont");
+        EXPECT_EQ(d.GetpDBFont(*it())->GetLogFont(&lf) > 0, dbc) << it()->GetName().c_str();
+        if (!dbc) continue;
+        EXPECT_STREQ(lf.lfFaceName, "DejaVu Serif");
+        EXPECT_EQ(lf.lfHeight, -d.dvDot(655360 * 3 / 2));
+        EXPECT_EQ(lf.lfWeight, 700);
     }
     ASSERT_NE(VrDviDrawer::FindBuiltinFace("CMSSU30"), nullptr);
     EXPECT_STREQ(VrDviDrawer::FindBuiltinFace("CMSSU30")->face, "Veloran SS ");
@@ -390,6 +402,78 @@ TEST_F(Drawer, SlantedFaceLeansAndLaterFacesDrawUpright) {
     const int lean = firstInk(slanted.top + 1) - firstInk(slanted.bottom - 2);
     EXPECT_GE(lean, slanted.Height() / 4 - 3);
     EXPECT_LE(lean, slanted.Height() / 4 + 3);
+}
+
+TEST_F(Drawer, WidthPercentageNarrowsSlantedGlyphs) {
+    Load(Bytes().Op(dviop::Down4).S(k72pt / 2, 4).Fnt(2).Text("M"));
+    auto width = [&](int percent) {
+        dvi.GetFontSpecialState().percent = percent;
+        auto dc = CreateMemoryDC(300, 300, 32, 300);
+        VrDviDrawer d;
+        EXPECT_EQ(d.Open(*dc, dvi, 0, fpreal4(10000), 20, 0, 0, String8()), 1);
+        EXPECT_EQ(d.Draw(-1), 1);
+        d.Close();
+        return InkBox(*dc).Width();
+    };
+    const int full = width(0);  // 0 stands for 100
+    EXPECT_EQ(dvi.GetFontSpecialState().percent, 100);
+    EXPECT_EQ(width(100), full);
+    const int half = width(50);
+    EXPECT_GT(full, 30);
+    EXPECT_LT(half, full * 3 / 4);
+    EXPECT_GT(half, full / 3);
+}
+
+TEST_F(Drawer, VerticalAdjustmentMovesTheGlyphDown) {
+    fonts.Tfm("afont", FullTfm());
+    fonts.MapLine("afont { fontname = 'DejaVu Sans', encoding = 'raw', vadjustment = '0.5' }");
+    Bytes body;
+    body.Op(dviop::Down4).S(k72pt / 2, 4).Fnt(1).Op(dviop::Push).Text("H").Op(dviop::Pop);
+    body.Op(dviop::Right4).S(k72pt / 2, 4).Fnt(3).Text("H");
+    Load(body, {{1, "tfont"}, {3, "afont"}});
+    auto dc = CreateMemoryDC(400, 300, 32, 300);
+    VrDviDrawer d;
+    ASSERT_EQ(d.Open(*dc, dvi, 0, fpreal4(10000), 0, 0, 0, String8()), 1);
+    ASSERT_EQ(d.Draw(-1), 1);
+    const int split = d.hDot(k72pt / 2);
+    Box plain = InkBox(*dc, RGB(255, 255, 255), 0, split), moved = InkBox(*dc, RGB(255, 255, 255), split);
+    ASSERT_FALSE(plain.Empty());
+    ASSERT_FALSE(moved.Empty());
+    EXPECT_EQ(plain.bottom, d.vDot(k72pt / 2));
+    EXPECT_NEAR(moved.bottom - plain.bottom, d.dvDot(655360 / 2), 1);
+    EXPECT_EQ(moved.Height(), plain.Height());
+    d.Close();
+}
+
+TEST_F(Drawer, OpenAndCloseLeaveTheTargetAsItWas) {
+    Load(Bytes().Op(dviop::Down4).S(k72pt / 2, 4).Fnt(1).Text("H"));
+    auto dc = CreateMemoryDC(100, 100, 32, 96);
+    dc->SetTextAlign(TA_TOP);
+    dc->SetBkMode(OPAQUE);
+    dc->SetTextColor(RGB(1, 2, 3));
+    CFont* font = dc->GetCurrentFont();
+    VrDviDrawer d;
+    // A page the reader does not have opens nothing and touches nothing.
+    EXPECT_EQ(d.Open(*dc, dvi, 5, fpreal4(10000), 0, 0, 0, String8()), 0);
+    EXPECT_EQ(d.IsWorking(), 0);
+    EXPECT_EQ(d.GetpDC(), nullptr);
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(d.Open(*dc, dvi, 0, fpreal4(10000), 0, 0, 0, String8()), 1);
+        EXPECT_EQ(dc->GetTextAlign(), TA_BASELINE);
+        EXPECT_EQ(dc->GetBkMode(), TRANSPARENT);
+        ASSERT_EQ(d.Draw(-1), 1);
+        EXPECT_NE(dc->GetCurrentFont()->GetSafeHandle(), font->GetSafeHandle());
+        d.Close();
+        EXPECT_EQ(d.IsWorking(), 0);
+        EXPECT_EQ(d.GetpDC(), nullptr);
+        d.DrawHyperlinkMark(0);  // nothing to draw on
+        EXPECT_EQ(dc->GetTextAlign(), UINT(TA_TOP));
+        EXPECT_EQ(dc->GetBkMode(), OPAQUE);
+        EXPECT_EQ(dc->GetTextColor(), RGB(1, 2, 3));
+        EXPECT_EQ(dc->GetCurrentFont()->GetSafeHandle(), font->GetSafeHandle());
+    }
+    // Drawing on the target after Close uses none of the drawer's objects.
+    dc->TextOut(10, 50, "x", 1);
 }
 
 TEST_F(Drawer, DocumentWithoutFontsDrawsInWinFontMode) {

@@ -67,6 +67,19 @@ bool CDC::BlitCore(int xd, int yd, int wd, int hd, const PixelBuffer* src, const
     Region vis = VisibleRegion().Intersect(CRect(xd, yd, xd + wd, yd + hd));
     if (vis.IsEmpty()) return true;
 
+    // A blit within one surface reads a copy of its source rows, so
+    // overlapping rectangles move as a whole.
+    PixelBuffer copy;
+    if (src && useSrc && (src == px_ || (src->Row(0) == px_->Row(0)))) {
+        int64_t top = std::max<int64_t>(0, ys), bottom = std::min<int64_t>(src->Height(), int64_t(ys) + hs);
+        if (bottom <= top) return true;
+        if (!copy.Create(src->Width(), int(bottom - top), src->Bpp())) return false;
+        copy.palette = src->palette;
+        for (int64_t y = top; y < bottom; ++y)
+            std::memcpy(copy.Row(int(y - top)), src->Row(int(y)), size_t(std::min(src->Stride(), copy.Stride())));
+        ys -= int(top);
+        src = &copy;
+    }
     int sw = src ? src->Width() : dib ? dib->Width() : 0;
     int sh = src ? src->Height() : dib ? dib->Height() : 0;
     PixelBuffer& dst = *px_;

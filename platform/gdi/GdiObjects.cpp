@@ -260,8 +260,22 @@ BOOL CBitmap::CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel
 }
 
 BOOL CBitmap::CreateBitmapIndirect(const BITMAP* bm) {
-    if (!bm) return FALSE;
-    return CreateBitmap(bm->bmWidth, bm->bmHeight, bm->bmPlanes, bm->bmBitsPixel, bm->bmBits);
+    if (!bm || bm->bmPlanes != 1) return FALSE;
+    int bpp = bm->bmBitsPixel;
+    if (!bm->bmBits || bm->bmWidth <= 0 || bm->bmWidthBytes == DdbWidthBytes(bm->bmWidth, bpp))
+        return CreateBitmap(bm->bmWidth, bm->bmHeight, 1, UINT(bpp), bm->bmBits);
+    // Rows of the given width in bytes, which must hold a row's pixels.
+    if (int64_t(bm->bmWidthBytes) * 8 < int64_t(bm->bmWidth) * bpp) return FALSE;
+    if (!CreateBitmap(bm->bmWidth, bm->bmHeight, 1, UINT(bpp), nullptr)) return FALSE;
+    PixelBuffer* p = Pixels();
+    int rowBytes = (bm->bmWidth * bpp + 7) / 8;
+    const auto* in = static_cast<const uint8_t*>(bm->bmBits);
+    for (int y = 0; y < p->Height(); ++y) {
+        std::memcpy(p->Row(y), in + int64_t(y) * bm->bmWidthBytes, size_t(rowBytes));
+        if (bpp == 32)
+            for (int x = 0; x < p->Width(); ++x) p->Set(x, y, p->Get(x, y));
+    }
+    return TRUE;
 }
 
 BOOL CBitmap::CreateCompatibleBitmap(CDC* dc, int width, int height) {

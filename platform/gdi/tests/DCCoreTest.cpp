@@ -222,6 +222,22 @@ TEST(DCCore, BlitsBetweenEveryDepth) {
         }
 }
 
+TEST(DCCore, OverlappingBlitWithinOneSurface) {
+    // A row of five colours moved right by two and down by one onto itself.
+    auto dc = CreateMemoryDC(8, 3, 32);
+    const COLORREF c[5] = {RGB(1, 0, 0), RGB(2, 0, 0), RGB(3, 0, 0), RGB(4, 0, 0), RGB(5, 0, 0)};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 5; ++x) dc->SetPixel(x, y, c[x]);
+    dc->BitBlt(2, 1, 5, 2, dc.get(), 0, 0, SRCCOPY);
+    for (int x = 0; x < 5; ++x) {
+        EXPECT_EQ(dc->GetPixel(x + 2, 1), c[x]) << x;
+        EXPECT_EQ(dc->GetPixel(x + 2, 2), c[x]) << x;
+    }
+    dc->BitBlt(0, 0, 6, 3, dc.get(), 2, 0, SRCCOPY);  // and back left
+    EXPECT_EQ(dc->GetPixel(0, 1), c[0]);
+    EXPECT_EQ(dc->GetPixel(4, 2), c[4]);
+}
+
 TEST(DCCore, StretchModesWhenShrinking) {
     // A 4x1 source with one black pixel shrunk to 1x1.
     struct Case {

@@ -44,6 +44,23 @@ TEST(GdiObjects, ReadBackWhatWasCreated) {
     EXPECT_EQ(back[0] & 0xF0, 0xF0);
     EXPECT_EQ(back[2] & 0xF0, 0x00);
 
+    // A header with wider rows than needed: its own row width is used.
+    const uint8_t wide[] = {0x80, 0, 0, 0, 0x40, 0, 0, 0};
+    BITMAP hdr;
+    hdr.bmWidth = 2, hdr.bmHeight = 2, hdr.bmWidthBytes = 4, hdr.bmPlanes = 1, hdr.bmBitsPixel = 1;
+    hdr.bmBits = const_cast<uint8_t*>(wide);
+    CBitmap fromHeader;
+    ASSERT_TRUE(fromHeader.CreateBitmapIndirect(&hdr));
+    auto dc = CreateMemoryDC(1, 1, 32);
+    CDC mem;
+    mem.CreateCompatibleDC(dc.get());
+    mem.SelectObject(&fromHeader);
+    EXPECT_EQ(mem.GetPixel(0, 0), RGB(255, 255, 255));
+    EXPECT_EQ(mem.GetPixel(1, 1), RGB(255, 255, 255));
+    EXPECT_EQ(mem.GetPixel(0, 1), RGB(0, 0, 0));
+    hdr.bmWidthBytes = 0;  // too narrow for its pixels
+    EXPECT_FALSE(CBitmap().CreateBitmapIndirect(&hdr));
+
     EXPECT_EQ(GetObjectType(GetStockObject(NULL_PEN)), OBJ_PEN);
     EXPECT_EQ(GetObjectType(GetStockObject(DEFAULT_PALETTE)), OBJ_PAL);
     EXPECT_EQ(GetStockObject(99), nullptr);
