@@ -1,7 +1,7 @@
 // JPEG to packed DIB on libjpeg, with an error manager that returns to the
 // caller instead of ending the process.
 #include <csetjmp>
-#include <cstdio>
+#include <cstdio> // before jpeglib.h, which names FILE
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -11,8 +11,8 @@
 
 namespace {
 
-// Headers up to this size are decoded; the progressive coefficient buffers of
-// the largest bitmap stay inside it.
+// libjpeg's own memory for one picture; the progressive coefficient buffers
+// of the largest bitmap fit in it.
 constexpr long kMaxDecoderMemory = 1536L << 20;
 
 struct ErrorManager {

@@ -14,10 +14,12 @@
 
 #include <cstdint>
 
-// Largest packed bitmap the decoders produce.
+// Largest packed bitmap the decoders produce, and its longest side.
 constexpr int64_t kMaxPictureDibBytes = int64_t(512) << 20;
+constexpr int64_t kMaxPictureSide = 65535;
 
-// JPEG: grey pictures become 8-bit with a grey ramp, all others 24-bit.
+// JPEG: grey pictures become 8-bit with a grey ramp, all others 24-bit (CMYK
+// converted to RGB). Data that ends before the last row fails.
 int check_dib_size(const void* data, int size);
 int Jpg2Dib(const void* data, int size, void* dib, int dibSize);
 

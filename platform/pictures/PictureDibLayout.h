@@ -13,7 +13,7 @@ constexpr LONG kPelsPerMeter = 3780;
 
 // Bytes of header, colour table and rows; 0 when the sizes are out of range.
 inline int64_t PackedDibBytes(int64_t width, int64_t height, int bitCount) {
-    if (width <= 0 || height <= 0 || width > 0xFFFFFF || height > 0xFFFFFF) return 0;
+    if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide) return 0;
     int64_t table = bitCount <= 8 ? int64_t(4) << bitCount : 0;
     int64_t bytes = int64_t(sizeof(BITMAPINFOHEADER)) + table + DibRowBytes(width, bitCount) * height;
     return bytes <= kMaxPictureDibBytes ? bytes : 0;

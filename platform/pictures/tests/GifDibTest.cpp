@@ -147,6 +147,13 @@ TEST(GifDib, BrokenDataFails) {
     big[6] = big[7] = big[8] = big[9] = 0xFF;
     EXPECT_EQ(check_gif_size(big.data(), int(big.size())), 0);
     EXPECT_EQ(check_gif_size(nullptr, 10), 0);
+    // An image at row 65530 of a 6 x 6 screen would need a canvas taller than
+    // any bitmap the drawer takes.
+    auto far = WriteGif(6, 6, kGlobal, {Frame(4, 11, Pattern)});
+    far[28] = 0xFA, far[29] = 0xFF;
+    EXPECT_EQ(check_gif_size(far.data(), int(far.size())), 0);
+    far[28] = 4, far[29] = 0;
+    EXPECT_GT(check_gif_size(far.data(), int(far.size())), 0);
 }
 
 } // namespace
