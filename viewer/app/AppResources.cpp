@@ -5,6 +5,7 @@
 // kpathsea and Ghostscript.
 #include <sys/stat.h>
 
+#include "dvilib/CharCodes.h"
 #include "dvilib/FaceLists.h"
 #include "dvilib/SharedBlock.h"
 #include "platform/gdi/FontEngine.h"
@@ -97,6 +98,7 @@ int CVrViewerApp::LoadExternalResources(BOOL bLoad) {
         FaceLists faces;
         faces.Read((base + "ttfcfg/winfont.alt").c_str());
         for (int c = 0; c < FaceLists::CategoryCount; ++c) published.faceLists[c] = faces.Names(c);
+        vrcodes::LoadCodeTables((base + vrcodes::kCodeTableFolder).c_str());
     }
     if (m_sharedBlock) published.Store(*m_sharedBlock);
 
