@@ -160,7 +160,10 @@ public:
     // size given, the file's size is stored there first. Null on failure.
     virtual std::istream* OpenPictFileStream(PictInfo* p, int* size);
     virtual void ClosePictFileStream(PictInfo* p, std::istream* s);
-    // The "#" font state, copied from the reader at Open.
+    // The "#" font state of this drawer, copied from the reader at Open and
+    // changed by the special player: here width and height are device
+    // pixels, while the reader's copy (set by the base interpreter) holds
+    // them in 1/r inch.
     VrDvi::FontSpecialState& GetFontState() { return fontState_; }
 
 protected:

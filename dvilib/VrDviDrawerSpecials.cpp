@@ -60,10 +60,7 @@ int TypeOfName(const unsigned char* name, size_t n) {
     } kTypes[] = {{"WMF", 0}, {"EPS", 1}, {"JPG", 2}, {"JPEG", 2}, {"GIF", 3}, {"PNG", 4}, {"BMP", 5}};
     for (const auto& t : kTypes) {
         const size_t k = std::strlen(t.ext);
-        if (n >= k && IsKeyword(name + n - k, t.ext)) {
-            // IsKeyword compares a prefix; the ending must be the last k bytes.
-            return t.type;
-        }
+        if (n >= k && IsKeyword(name + n - k, t.ext)) return t.type;
     }
     return -1;
 }

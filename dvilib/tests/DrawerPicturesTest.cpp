@@ -333,6 +333,21 @@ TEST_F(Pictures, EpsThroughGhostscript) {
         EXPECT_EQ(PixelAt(page.Dc(), kOX + 10 + c.width / 2, kOY + 10 + c.height / 2), kBlue) << c.file;
     }
     {
+        // A binary picture special naming an EPS file: the box (A, B, C, D)
+        // is its bounding box and the size in pixels gives its scale; with
+        // no box it is not drawn.
+        Bytes b;
+        Special4(b, PictureSpecial(0x10, {0, 0, 72, 36}, 30, 60, 300, 150, files.File("box.eps")));
+        Special4(b, PictureSpecial(0x10, {0, 0, 0, 0}, 300, 300, 300, 150, files.File("box.eps")));
+        SpecialPage page(b);
+        ASSERT_EQ(page.Draw(), 1);
+        const InkBox ink = InkOf(page.Dc());
+        EXPECT_NEAR(ink.left, 9, 1);
+        EXPECT_NEAR(ink.top, 19, 1);
+        EXPECT_NEAR(ink.Width(), 96, 2);
+        EXPECT_NEAR(ink.Height(), 49, 2);
+    }
+    {
         // psfile: the lower-left corner at the current point; the page around
         // keeps its colour where the picture is white.
         Bytes b;
