@@ -306,7 +306,7 @@ void GdiSpecialPlayer::ProcessGdi(unsigned opcode, const unsigned char* op, unsi
                 CDC memory;
                 if (memory.CreateCompatibleDC(&d)) {
                     CBitmap* old = memory.SelectObject(monoBitmap.get());
-                    int mode = STRETCH_ANDSCANS;
+                    int mode = WHITEONBLACK;
                     if (attributesSet && d.IsPrinting() && Le16(attributes + 36)) mode = Le16(attributes + 36);
                     d.SetStretchBltMode(mode);
                     d.StretchBlt(x, y, w, h, &memory, 0, 0, sw, sh, rop);

@@ -118,7 +118,7 @@ TEST(GdiSpecialPlayer, GdiOpcodesOnARecordingDC) {
         {"blit of the kept bitmap",
          {Gdi(0x8004).Le16(0).Le16(8).Le16(2).Le16(2).U8(1).U8(1).Le32(0).Raw(mono),
           Gdi(0x8005).Be16(300).Be16(300).Be16(300).Be16(150).Be16(8).Be16(2).Be32(0xCC0020)},
-         {"StretchBlt(20,20,96,48,0,0,8,2,0xcc0020)"}, {"PatBlt"}},
+         {"SetStretchBltMode(2)", "StretchBlt(20,20,96,48,0,0,8,2,0xcc0020)"}, {"PatBlt"}},
         {"stored bitmap", {Gdi(0x8008).Raw(dib), Gdi(0x8009).Be16(300).Be16(300).Be16(300).Be16(300).Be16(0).Be16(0).Be16(2).Be16(2).Be32(0xCC0020)},
          {"StretchDIBits(20,20,96,96,0,0,2,2,0x0,0xcc0020)"}, {}},
         {"stored bitmap used once",
