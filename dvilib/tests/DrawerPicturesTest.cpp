@@ -348,19 +348,26 @@ TEST_F(Pictures, EpsThroughGhostscript) {
         EXPECT_NEAR(ink.Height(), 49, 2);
     }
     {
-        // psfile: the lower-left corner at the current point; the page around
-        // keeps its colour where the picture is white.
+        // psfile: the lower-left corner at the current point. On a grey page,
+        // drawn while the text colour is red, the picture keeps its own
+        // colour and the page around keeps the page's.
+        SaveText(files.File("yellow.eps"), "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 72 36\n"
+                                           "1 1 0 setrgbcolor 0 0 72 36 rectfill\n");
         Bytes b;
-        MoveTo(b, 10, 110).Special("psfile=" + files.File("box.eps") + " llx=0 lly=0 urx=72 ury=36 rwi=360");
+        b.Special("backgroundcolor: 0.5 0.5 0.5");
+        b.Special("colorpush: 1 0 0");
+        MoveTo(b, 10, 110).Special("psfile=" + files.File("yellow.eps") + " llx=0 lly=0 urx=72 ury=36 rwi=360");
         SpecialPage page(b);
-        page.Dc().FillSolidRect(0, 0, 240, 240, kWhite);
         ASSERT_EQ(page.Draw(), 1);
+        const COLORREF grey = PixelAt(page.Dc(), 2, 2);
+        EXPECT_NE(grey, kWhite);
         page.drawer.DrawAllPictures();
-        const InkBox ink = InkOf(page.Dc());
+        const InkBox ink = InkOf(page.Dc(), grey);
         EXPECT_NEAR(ink.left, kOX + 10, 1);
         EXPECT_NEAR(ink.bottom, kOY + 110, 1);
         EXPECT_NEAR(ink.Width(), 48, 2);
         EXPECT_NEAR(ink.Height(), 24, 2);
+        EXPECT_EQ(PixelAt(page.Dc(), kOX + 34, kOY + 98), RGB(255, 255, 0));
     }
 }
 
