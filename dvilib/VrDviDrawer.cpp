@@ -6,6 +6,7 @@
 #include <vector>
 #include <algorithm>
 
+#include "dvilib/GdiSpecialPlayer.h"
 #include "dvilib/VrDviFont.h"
 
 // Links
@@ -54,7 +55,7 @@ void VrDviDrawer::InitAll() {
     fonts_.reset();
     fontCount_ = 0;
     mask_ = watermark_ = nullptr;
-    // The player of binary drawing commands is set by SetSpecialPlayer.
+    gdiPlayer_ = std::make_unique<GdiSpecialPlayer>(this);
 }
 
 // Units
@@ -212,6 +213,7 @@ int VrDviDrawer::Open(CDC& dc, VrDvi& dvi, int page, const fpreal4& zoom, int or
     linkColour_ = COLORREF(linkColour);
     tagFound_ = 0;
     tag_ = tag;
+    fontState_ = dvi.GetFontSpecialState();
     if (gdiPlayer_) gdiPlayer_->Reset();
     return 1;
 }
@@ -357,7 +359,7 @@ void VrDviDrawer::PutChar(int h, int v, unsigned short code, int width, int heig
         else DeleteCharDC();
     }
 
-    VrDvi::FontSpecialState& st = dvi_->GetFontSpecialState();
+    VrDvi::FontSpecialState& st = fontState_;
     if ((st.percent & 0xFF) == 0) st.percent = (st.percent & ~0xFF) | 100;
     const int percent = st.percent & 0xFF;
 
@@ -393,7 +395,7 @@ void VrDviDrawer::PutChar(int h, int v, unsigned short code, int width, int heig
 }
 
 void VrDviDrawer::PutCharWinFont(int h, int v, unsigned short code) {
-    const VrDvi::FontSpecialState& st = dvi_->GetFontSpecialState();
+    const VrDvi::FontSpecialState& st = fontState_;
     dc_->SaveDC();
     dc_->SelectClipRgn(nullptr, RGN_COPY);
     CFont font;
@@ -468,8 +470,10 @@ void VrDviDrawer::PutRule(int h, int v, int height, int width) {
 // Specials
 
 void VrDviDrawer::DoSpecial(unsigned int length, InstPtr text) {
-    if (gdiPlayer_ && text.Left() >= length && gdiPlayer_->Process(text.Pointer(), length)) return;
-    VrDviDrawerBase::DoSpecial(length, text);
+    if (text.Left() < length) return;
+    if (gdiPlayer_ && gdiPlayer_->Process(text.Pointer(), length)) return;
+    if (!gdiPlayer_) VrDviDrawerBase::DoSpecial(length, text);
+    DoTextSpecial(length, text.Pointer());
 }
 
 // Links

@@ -9,6 +9,8 @@
 // and its device context are used by one thread at a time.
 #pragma once
 
+#include <functional>
+#include <istream>
 #include <memory>
 
 #include "base/DList.h"
@@ -62,6 +64,11 @@ public:
         String8 fileName;
         HyLinkInfo* link = nullptr;  // not owned
         int box[4] = {0, 0, 0, 0};
+        // 1: x, y and negative scales are in 1/r inch (r the drawing
+        // resolution), else device pixels.
+        int inchUnits = 0;
+        // The binary raster operation of a binary picture special (0: none).
+        int rop2 = 0;
     };
 
     // Line width after Open: 0.4 pt in DVI units.
@@ -139,6 +146,26 @@ public:
     };
     static const BuiltinFace* FindBuiltinFace(const char* texName);
 
+    // Pictures. DrawPicture draws one picture: 1 when drawn, 0 when the
+    // drawer is not working, the picture was drawn already or it cannot be
+    // read or decoded. DrawPictureRop copies bitmaps with rop instead of
+    // SRCCOPY. DrawAllPictures draws the list in order and calls shown
+    // (when given) after each picture.
+    int DrawPicture(PictInfo* p);
+    int DrawPictureRop(PictInfo* p, unsigned long rop);
+    void DrawAllPictures(const std::function<void()>& shown = nullptr);
+    // The first picture of the list not yet drawn, or null.
+    PictInfo* GetPendingPicture() const;
+    // The bytes of a picture: the file it names, opened for reading; with
+    // size given, the file's size is stored there first. Null on failure.
+    virtual std::istream* OpenPictFileStream(PictInfo* p, int* size);
+    virtual void ClosePictFileStream(PictInfo* p, std::istream* s);
+    // The "#" font state of this drawer, copied from the reader at Open and
+    // changed by the special player: here width and height are device
+    // pixels, while the reader's copy (set by the base interpreter) holds
+    // them in 1/r inch.
+    VrDvi::FontSpecialState& GetFontState() { return fontState_; }
+
 protected:
     void PutChar(int h, int v, unsigned short code, int width, int height, int depth) override;
     void PutRule(int h, int v, int height, int width) override;
@@ -167,6 +194,12 @@ protected:
     void SetTagFound(int x, int y) { tagFound_ = 1, tagH_ = x, tagV_ = y; }
 
 private:
+    friend class DrawerSpecials;
+    // The specials the player did not take (VrDviDrawerSpecials.cpp).
+    void DoTextSpecial(unsigned int length, const unsigned char* bytes);
+    int DrawPictureImpl(PictInfo* p, unsigned long rop);
+    // An EPS picture through a Ghostscript job; where it went, in pixels.
+    int DrawEps(PictInfo* p, int& x, int& y, int& w, int& h);
     void InitAll();
     void BuildFonts();
     // 1 and the face's LOGFONT when the target knows an outline face of
@@ -217,4 +250,5 @@ private:
     std::unique_ptr<SpecialPlayer> gdiPlayer_;
     PictInfo* mask_ = nullptr;
     PictInfo* watermark_ = nullptr;
+    VrDvi::FontSpecialState fontState_;
 };

@@ -83,6 +83,13 @@ void VrDvi::DoBinaryFontSpecial(const unsigned char* text, int length) {
         fontList_.AddTail(face);
     } else if (type == 0 && length >= 5) {
         specialValue_ = (unsigned short)(text[3] << 8 | text[4]);
+    } else if (type >= 0x10 && type <= 0x13) {
+        // Picture specials: the file name is a length byte and its bytes.
+        const int at = type <= 0x11 ? 23 : type == 0x12 ? 11 : 3;
+        if (length <= at) return;
+        const int n = text[at];
+        if (n == 0 || length < at + 1 + n || std::memchr(text + at + 1, 0, size_t(n))) return;
+        AppendPictFile(String8(std::string(reinterpret_cast<const char*>(text + at + 1), size_t(n)).c_str()));
     }
 }
 
@@ -137,14 +144,27 @@ void VrDvi::DoSpecial(unsigned char* text, int length) {
         if (NextWordUnquoted(p + 1, &name) && name.GetLength() > 0) AddTag(name);
         return;
     }
-    if (std::strncmp(reinterpret_cast<char*>(text), "graphics:", 9) == 0) {
+    if (IsKeyword(text, "graphics:")) {
         unsigned char* p = text + 9;
         for (int i = 0; i < 6; ++i)
             if (!(p = getdimen(SkipBlanks(p), nullptr))) return;
         p = SkipBlanks(p);
-        if (!IsKeyword(p, "WMF") && !IsKeyword(p, "EPS")) return;
-        p = SkipBlanks(p + 3);
+        // Every picture type the drawer draws.
+        static const char* const kTypes[] = {"WMF", "EPS", "JPEG", "JPG", "GIF", "PNG", "BMP"};
+        size_t n = 0;
+        for (const char* type : kTypes)
+            if (IsKeyword(p, type) && p[std::strlen(type)] <= 32) {
+                n = std::strlen(type);
+                break;
+            }
+        if (n == 0) return;
+        p = SkipBlanks(p + n);
         if (*p) AppendPictFile(String8(p));
+        return;
+    }
+    if (IsKeyword(text, "ps:") && IsKeyword(SkipBlanks(text + 3), "plotfile")) {
+        String8 name;
+        if (NextWord(SkipBlanks(text + 3) + 8, &name) && name.GetLength() > 0) AppendPictFile(name);
         return;
     }
 

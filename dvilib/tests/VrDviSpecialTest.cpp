@@ -88,9 +88,11 @@ TEST(VrDviSpecial, AnchorsAndPictures) {
         {"graphics: 1in 2in 3cm 4cm 5pt 6pt WMF pic one.wmf", nullptr, "pic one.wmf"},
         {"graphics:0sp 0sp 1mm 1mm 1bp 1bp eps  fig.eps", nullptr, "fig.eps"},
         {"graphics: 1in 2in 3cm 4cm 5pt WMF pic.wmf", nullptr, nullptr},
-        {"graphics: 1in 2in 3cm 4cm 5pt 6pt PNG pic.png", nullptr, nullptr},
+        {"graphics: 1in 2in 3cm 4cm 5pt 6pt PNG pic.png", nullptr, "pic.png"},
+        {"graphics: 1in 2in 3cm 4cm 5pt 6pt TIFF pic.tif", nullptr, nullptr},
+        {"ps: plotfile fig.eps", nullptr, "fig.eps"},
         {"graphics: 1in 2in 3cm 4cm 5pt 6pt WMF", nullptr, nullptr},
-        {"Graphics: 1in 2in 3cm 4cm 5pt 6pt WMF pic.wmf", nullptr, nullptr},
+        {"Graphics: 1in 2in 3cm 4cm 5pt 6pt WMF pic.wmf", nullptr, "pic.wmf"},
         {"psfile=\"a b.eps\" hscale=50", nullptr, "a b.eps"},
         {"hoffset=1 PSFILE = c.eps vscale=20 clip", nullptr, "c.eps"},
         {"psfile=d.eps", nullptr, "d.eps"},
@@ -293,4 +295,19 @@ TEST(VrDviSpecial, TextScanners) {
     unsigned char big[] = "99999999999999999999";
     ASSERT_NE(NextInt(big, &v), nullptr);
     EXPECT_EQ(v, INT32_MAX);
+}
+
+TEST(VrDviSpecial, BinaryPictureSpecialsNameTheirFiles) {
+    SpecialDvi dvi;
+    // 0x10: eight 16-bit values, a 32-bit value, the name; 0x12: four values
+    // and the name; 0x13: the name only.
+    dvi.Feed(Binary({'#', 0, 0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5}, "a.bmp"));
+    dvi.Feed(Binary({'#', 0, 0x12, 0, 0, 0, 0, 0, 0, 0, 0, 5}, "w.wmf"));
+    dvi.Feed(Binary({'#', 0, 0x13, 5}, "m.bmp"));
+    dvi.Feed(Binary({'#', 0, 0x13, 9}, "m.bmp"));  // the name runs past the end
+    dvi.Feed(Binary({'#', 0, 0x11, 0, 0}));        // cut short
+    ASSERT_EQ(dvi.pictures.size(), 3u);
+    EXPECT_EQ(dvi.pictures[0], "a.bmp");
+    EXPECT_EQ(dvi.pictures[1], "w.wmf");
+    EXPECT_EQ(dvi.pictures[2], "m.bmp");
 }

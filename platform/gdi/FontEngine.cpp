@@ -1,6 +1,7 @@
 // The font engine: faces from FontCatalog, instances from FreeType, and a
 // cache of instances by LOGFONT so that making the same font again is cheap.
 #include "platform/gdi/FontEngine.h"
+#include "platform/gdi/FontEngineCache.h"
 
 #include <algorithm>
 #include <climits>
@@ -15,6 +16,7 @@
 #include "platform/gdi/FontFace.h"
 #include "platform/gdi/FontLibrary.h"
 #include "platform/gdi/FreeTypeFont.h"
+#include "platform/gdi/GlyphCache.h"
 
 namespace {
 // Stands in when no face can be opened at all: a plausible cell, no ink.
@@ -66,7 +68,8 @@ std::shared_ptr<const FontInstance> Make(const FaceRecord& r, const LOGFONT& lf)
     return font;
 }
 
-// Resolved instances, most recently used first.
+// Resolved instances, most recently used first. Dropping one releases only
+// the engine's reference; its glyphs live in the shared pool.
 class InstanceCache {
 public:
     std::shared_ptr<const FontInstance> Find(const std::string& key, uint64_t generation) {
@@ -82,6 +85,7 @@ public:
         return it->second->second;
     }
     void Insert(const std::string& key, std::shared_ptr<const FontInstance> font) {
+        ++misses_;
         order_.emplace_front(key, std::move(font));
         index_[key] = order_.begin();
         if (order_.size() > kCapacity) {
@@ -90,12 +94,16 @@ public:
         }
     }
 
-private:
+    size_t Size() const { return order_.size(); }
+    uint64_t Misses() const { return misses_; }
     static constexpr size_t kCapacity = 64;
+
+private:
     using Entry = std::pair<std::string, std::shared_ptr<const FontInstance>>;
     std::list<Entry> order_;
     std::unordered_map<std::string, std::list<Entry>::iterator> index_;
     uint64_t generation_ = 0;
+    uint64_t misses_ = 0;
 };
 
 InstanceCache& Instances() {
@@ -151,6 +159,24 @@ std::shared_ptr<const FontInstance> Resolve(const LOGFONT& lf) {
     if (!font) font = std::make_shared<EmptyFont>(lf);
     Instances().Insert(key, font);
     return font;
+}
+
+CacheUsage Usage() {
+    std::lock_guard lock(FontLibrary::Mutex());
+    CacheUsage u;
+    u.instances = Instances().Size();
+    u.instanceCapacity = InstanceCache::kCapacity;
+    u.resolveMisses = Instances().Misses();
+    const GlyphPool& pool = GlyphPool::Shared();
+    u.glyphBytes = pool.Bytes();
+    u.glyphBudget = pool.Budget();
+    u.glyphMisses = pool.Misses();
+    return u;
+}
+
+void SetGlyphBudget(size_t bytes) {
+    std::lock_guard lock(FontLibrary::Mutex());
+    GlyphPool::Shared().SetBudget(bytes);
 }
 
 int EnumFontFamilies(const char* family, FONTENUMPROC proc, LPARAM data) {

@@ -107,6 +107,7 @@ FreeTypeFont::FreeTypeFont(std::shared_ptr<FontFace> face, const LOGFONT& lf, co
 
 FreeTypeFont::~FreeTypeFont() {
     std::lock_guard lock(FontLibrary::Mutex());
+    cache_.Clear();  // the shared glyph pool is guarded by the lock
     if (size_) FT_Done_Size(size_);
 }
 

@@ -263,12 +263,13 @@ int GS::StartGSJob(int xRes, int yRes, int width, int height, int bitsPerPixel, 
     return StartGSJob(args, out);
 }
 
-int GS::ProcessPSCommand(const char* text) {
+int GS::ProcessPSCommand(const char* text) { return ProcessPSCommand(text, text ? std::strlen(text) : 0); }
+
+int GS::ProcessPSCommand(const char* text, size_t length) {
     Job* job = OwnJob();
     if (!job || job->inGhostscript) return gs_error_unknownerror;
     if (job->halted) return job->error;
     if (!text) return 0;
-    size_t length = std::strlen(text);
     int code = 0;
     for (size_t done = 0; done < length && code >= 0;) {
         if (job->CheckDone()) {

@@ -73,6 +73,8 @@ public:
     // PostScript text for the running job. Returns 0, or Ghostscript's
     // (negative) error code; after an error or a stop the job runs nothing more.
     int ProcessPSCommand(const char* text);
+    // The same for length bytes of text, NUL bytes included.
+    int ProcessPSCommand(const char* text, size_t length);
     // Runs the file (PostScript or PDF): grants the job read access to that
     // file alone and runs it by name, the name escaped as a PostScript string.
     int ProcessPSFile(const char* fileName);

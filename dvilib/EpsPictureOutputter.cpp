@@ -1,0 +1,84 @@
+#include "dvilib/EpsPictureOutputter.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+EpsPictureOutputter::EpsPictureOutputter(CDC* target, CDC* ref, int x, int bottom, int bitsPerPixel,
+                                         CPalette* palette)
+    : target(target), ref(ref), palette(palette), x(x), bottom(bottom), bitsPerPixel(bitsPerPixel) {}
+
+namespace {
+
+// Rows of a band of about 32000 bytes of rows of bits bits per pixel.
+int BandRows(int width, int bits, int height) {
+    const long long stride = ((1LL * bits * width + 31) / 8) & ~3LL;
+    const long long n = stride > 0 ? std::max<long long>(1, 32000 / stride) : 1;
+    return int(std::min<long long>(n, height));
+}
+
+} // namespace
+
+void EpsPictureOutputter::OnPage(GS* gs, int width, int height) {
+    if (done || width <= 0 || height <= 0 || !target || !ref) return;
+    done = 1;
+    CDC memory;
+    if (!memory.CreateCompatibleDC(ref)) return;
+    if (bitsPerPixel <= 8 && palette) {
+        // Palette devices: the drawer's palette takes Ghostscript's colours.
+        RGBQUAD colours[256];
+        if (gs->GetBitmapRow(nullptr, colours, nullptr, 0)) {
+            const UINT base = palette->GetEntryCount();
+            const UINT n = 1u << std::min(bitsPerPixel, 8);
+            std::vector<PALETTEENTRY> e(n);
+            for (UINT i = 0; i < n; ++i) e[i] = PALETTEENTRY{colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue, 0};
+            if (palette->ResizePalette(base + n)) palette->SetPaletteEntries(base, n, e.data());
+            memory.SelectPalette(palette, FALSE);
+            target->RealizePalette();
+        }
+    }
+    if (!gs->LockGSDevice()) return;
+    struct {
+        BITMAPINFOHEADER header;
+        RGBQUAD colours[256];
+    } info;
+    std::memset(&info, 0, sizeof info);
+    if (!gs->GetBitmapRow(&info.header, info.colours, nullptr, 0)) {
+        gs->UnlockGSDevice();
+        return;
+    }
+    const int top = bottom - height;
+    auto pass = [&](CBitmap& bitmap, int rows, DWORD rop) {
+        CBitmap* old = memory.SelectObject(&bitmap);
+        for (int done = 0; done < height;) {
+            const int n = std::min(rows, height - done);
+            unsigned char* bits = nullptr;
+            if (!gs->GetBitmapRow(nullptr, nullptr, &bits, unsigned(height - done - n)) || !bits) break;
+            info.header.biHeight = n;
+            memory.SetDIBitsToDevice(0, 0, DWORD(width), DWORD(n), 0, 0, 0, UINT(n), bits,
+                                     reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+            target->BitBlt(x, top + done, width, n, &memory, 0, 0, rop);
+            done += n;
+        }
+        memory.SelectObject(old);
+    };
+    {
+        // The mask: white is 1, ink 0, expanded with black text and white
+        // background colours whatever the target's colours are.
+        const int rows = BandRows(width, 1, height);
+        CBitmap mono;
+        if (mono.CreateBitmap(width, rows, 1, 1, nullptr)) {
+            const COLORREF text = target->SetTextColor(RGB(0, 0, 0));
+            const COLORREF bk = target->SetBkColor(RGB(255, 255, 255));
+            pass(mono, rows, MERGEPAINT);
+            target->SetTextColor(text);
+            target->SetBkColor(bk);
+        }
+    }
+    {
+        const int rows = BandRows(width, bitsPerPixel, height);
+        CBitmap colour;
+        if (colour.CreateCompatibleBitmap(ref, width, rows)) pass(colour, rows, SRCAND);
+    }
+    gs->UnlockGSDevice();
+}

@@ -1,0 +1,364 @@
+#include "dvilib/VrDviSelect.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "dvilib/CharCodes.h"
+
+namespace {
+
+int Clamp(int64_t v) {
+    return int(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+// Device pixels of the page drawer: value x LOGPIXELSX x zoom / resolution,
+// evaluated as the drawer does, truncated.
+int Scaled(int value, const int (&scale)[3]) {
+    if (!scale[0]) return value;
+    const double v = std::trunc(double(value) * scale[0] * scale[1] * 0.0001 / scale[2]);
+    return int(std::clamp(v, double(INT32_MIN), double(INT32_MAX)));
+}
+
+bool IsHangulSyllable(unsigned code) {
+    return code >= 0xAC00 && code <= 0xD7AF;
+}
+
+// UTF-16 to code page 949, the inverse of the interpreter's decoding table:
+// 0 for a character the code page lacks, else the byte (below 0x80) or the
+// pair (lead << 8 | trail).
+unsigned short WideToCp949(unsigned short wc) {
+    if (wc < 0x80) return wc;
+    static const std::vector<unsigned short> table = [] {
+        std::vector<unsigned short> t(0x10000, 0);
+        for (unsigned lead = 0x81; lead <= 0xFE; ++lead)
+            for (unsigned trail = 0x41; trail <= 0xFE; ++trail) {
+                unsigned short u = 0;
+                if (vrcodes::Cp949ToUnicode((unsigned char)lead, (unsigned char)trail, u) && u >= 0x80 && !t[u])
+                    t[u] = (unsigned short)(lead << 8 | trail);
+            }
+        return t;
+    }();
+    return table[wc];
+}
+
+// The characters after which a WinFont gap a little over one width is a
+// space.
+bool IsNarrow(unsigned code) {
+    return code < 128 && std::string("fijlIJ,.!()/tr").find(char(code)) != std::string::npos;
+}
+
+} // namespace
+
+// ---- the inner drawer
+
+int VrDviSelect::SelectDrawer::Draw(int count) {
+    if (drawn_) return 1;
+    if (!IsWorking()) return 0;
+    scale_[0] = 0;
+    if (IsWinFont()) {
+        const VrDvi::DeviceSlot slot = GetDvi()->GetDeviceSlot(0);
+        if (slot.used && slot.dpiX > 0 && int32_t(slot.zoom) > 0)
+            scale_[0] = slot.dpiX, scale_[1] = int32_t(slot.zoom), scale_[2] = GetDrawingResolution(*GetDvi());
+    }
+    int ended = 0;
+    try {
+        ended = VrDviDrawerBase::Draw(count);
+    } catch (...) {
+        owner_->chars_.clear();
+        throw;
+    }
+    if (!ended) {
+        owner_->chars_.clear();
+        return 0;
+    }
+    if (IsWinFont()) Reorder();
+    drawn_ = 1;
+    return 1;
+}
+
+void VrDviSelect::SelectDrawer::PutChar(int h, int v, unsigned short code, int width, int height, int depth) {
+    CharRecord c;
+    c.code = code >= 0xF000 && code <= 0xF0FF ? code - 0xF000 : code;
+    if (IsWinFont()) {
+        if (c.code > 0xD7AF) c.code = 32;
+        h = Scaled(h, scale_), v = Scaled(v, scale_);
+        width = Scaled(width, scale_), height = Scaled(height, scale_), depth = Scaled(depth, scale_);
+    }
+    c.x = h, c.y = v, c.width = width, c.height = height, c.depth = depth;
+    c.position = GetInstructionOffset();
+    owner_->chars_.push_back(c);
+}
+
+// WinFont pages: rows are runs of one baseline; within a row the characters
+// go by x (stably) unless the drawing order is kept, and the positions are
+// renumbered.
+void VrDviSelect::SelectDrawer::Reorder() {
+    auto& chars = owner_->chars_;
+    size_t rowStart = 0;
+    for (size_t i = 1; i <= chars.size(); ++i) {
+        if (i < chars.size() && chars[i].y == chars[rowStart].y) continue;
+        if (!owner_->keepDrawingOrder_)
+            std::stable_sort(chars.begin() + long(rowStart), chars.begin() + long(i),
+                             [](const CharRecord& a, const CharRecord& b) { return a.x < b.x; });
+        rowStart = i;
+    }
+    if (!owner_->keepDrawingOrder_) {
+        int n = 0;
+        for (CharRecord& c : chars) c.position = ++n;
+        return;
+    }
+    int64_t rowKey = 0;
+    int index = 0;
+    for (size_t i = 0; i < chars.size(); ++i) {
+        const int64_t key = Scaled(chars[i].y, scale_);
+        index = i == 0 || key != rowKey ? 1 : index + 1;
+        rowKey = key;
+        chars[i].position = Clamp(index + 10000 * key);
+    }
+}
+
+// ---- the selection
+
+VrDviSelect::VrDviSelect() = default;
+
+VrDviSelect::VrDviSelect(const VrDviSelect& other) {
+    CopyFrom(other);
+}
+
+VrDviSelect& VrDviSelect::operator=(const VrDviSelect& other) {
+    if (this != &other) CopyFrom(other);
+    return *this;
+}
+
+VrDviSelect::~VrDviSelect() = default;
+
+void VrDviSelect::CopyFrom(const VrDviSelect& other) {
+    // The copy holds the page's characters; its own drawer stays closed.
+    drawer_.Close();
+    drawer_.SetDrawn(other.drawer_.IsDrawn());
+    page_ = other.page_;
+    start_ = other.start_, end_ = other.end_;
+    anchorX_ = other.anchorX_, anchorY_ = other.anchorY_;
+    curX_ = other.curX_, curY_ = other.curY_;
+    rects_ = other.rects_;
+    winFont_ = other.winFont_;
+    frozen_ = other.frozen_;
+    keepDrawingOrder_ = other.keepDrawingOrder_;
+    chars_ = other.chars_;
+    lines_ = other.lines_;
+}
+
+int VrDviSelect::Open(VrDvi& dvi, int page) {
+    start_ = end_ = -1;
+    page_ = page;
+    winFont_ = dvi.GetWinFont() ? 1 : 0;
+    chars_.clear();
+    lines_.clear();
+    rects_.RemoveAll();
+    drawer_.Reset();
+    if (!drawer_.Open(dvi, page)) return 0;
+    int ended = 0;
+    try {
+        ended = drawer_.Draw(-1);
+    } catch (...) {
+        drawer_.Close();
+        throw;
+    }
+    drawer_.Close();
+    BuildLines();
+    return ended;
+}
+
+void VrDviSelect::BuildLines() {
+    lines_.clear();
+    for (const CharRecord& c : chars_) {
+        if (!lines_.empty() && lines_.back().baseline == c.y) {
+            Line& l = lines_.back();
+            if (c.position <= l.last) continue;
+            l.last = c.position;
+            l.right = Clamp(int64_t(c.x) + c.width);
+            l.height = std::max(l.height, c.height);
+            l.depth = std::max(l.depth, c.depth);
+            continue;
+        }
+        lines_.push_back({c.x, Clamp(int64_t(c.x) + c.width), c.y, c.height, c.depth, c.position, c.position});
+    }
+}
+
+void VrDviSelect::BeginSelect(int x, int y) {
+    anchorX_ = curX_ = x;
+    anchorY_ = curY_ = y;
+}
+
+int VrDviSelect::UpdateSelect(int x, int y) {
+    curX_ = x, curY_ = y;
+    if (frozen_) return 0;
+    const Near a = NearestLine(anchorX_, anchorY_);
+    const Near c = NearestLine(curX_, curY_);
+    bool forward;
+    if (a.line == c.line) forward = anchorX_ < curX_;
+    else forward = a.line >= 0 && c.line >= 0 && lines_[size_t(a.line)].first < lines_[size_t(c.line)].first;
+    start_ = PositionAt(anchorX_, anchorY_, forward);
+    end_ = PositionAt(curX_, curY_, !forward);
+    return 0;
+}
+
+void VrDviSelect::SetRange(int start, int end) {
+    start_ = start, end_ = end;
+}
+
+void VrDviSelect::Empty() {
+    start_ = end_ = -1;
+    anchorX_ = anchorY_ = curX_ = curY_ = -1;
+}
+
+int VrDviSelect::IsEmpty() const {
+    return start_ == end_ || start_ < 0 || end_ < 0;
+}
+
+VrDviSelect::Near VrDviSelect::NearestLine(int x, int y) const {
+    Near best;
+    int64_t bestDistance = 0;
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        const Line& l = lines_[i];
+        const int64_t top = int64_t(l.baseline) - l.height, bottom = int64_t(l.baseline) + l.depth;
+        const bool inV = top <= y && y <= bottom;
+        if (inV && l.left <= x && x <= l.right) return {int(i), kInside};
+        NearKind kind;
+        int64_t d;
+        if (inV && x < l.left) kind = kPointLeft, d = int64_t(l.left) - x + 1;
+        else if (inV) kind = kPointRight, d = int64_t(x) - l.right + 1;
+        else if (y < top) kind = kLineBelow, d = top - y + 1;
+        else kind = kLineAbove, d = y - bottom + 1;
+
+        const bool horizontal = kind == kPointLeft || kind == kPointRight;
+        const bool bestHorizontal = best.kind == kPointLeft || best.kind == kPointRight;
+        bool take;
+        if (best.kind == kNone) take = true;
+        else if (horizontal) take = !bestHorizontal || d < bestDistance;
+        else if (bestHorizontal) take = false;
+        else if (kind == kLineBelow) take = best.kind == kLineAbove || d < bestDistance;
+        else take = best.kind == kLineAbove && d <= bestDistance;
+        if (take) best = {int(i), kind}, bestDistance = d;
+    }
+    return best;
+}
+
+int VrDviSelect::PositionAt(int x, int y, bool forward) const {
+    const Near n = NearestLine(x, y);
+    if (n.line < 0) return -1;
+    const Line& l = lines_[size_t(n.line)];
+    const Line* next = size_t(n.line) + 1 < lines_.size() ? &lines_[size_t(n.line) + 1] : nullptr;
+    const Line* prev = n.line > 0 ? &lines_[size_t(n.line) - 1] : nullptr;
+    auto afterLine = [&] { return forward ? (next ? next->first : -1) : l.last; };
+    auto beforeLine = [&] { return forward ? l.first : (prev ? prev->last : -1); };
+
+    if (n.kind == kPointRight) return afterLine();
+    if (n.kind == kPointLeft) return beforeLine();
+    const CharRecord* passed = nullptr;
+    for (const CharRecord& c : chars_) {
+        if (c.y != l.baseline || c.position < l.first || c.position > l.last) continue;
+        const int64_t right = int64_t(c.x) + c.width;
+        if (c.x <= x && x <= right && int64_t(c.y) - c.height <= y && y <= int64_t(c.y) + c.depth)
+            return c.position;
+        if (right - 1 > x) {
+            if (forward) return c.position;
+            return passed ? passed->position : beforeLine();
+        }
+        passed = &c;
+    }
+    // Beyond every character of the line.
+    return afterLine();
+}
+
+const VrDviSelect::CharRecord* VrDviSelect::CharAt(int position) const {
+    for (const CharRecord& c : chars_)
+        if (c.position == position) return &c;
+    return nullptr;
+}
+
+int VrDviSelect::GetCharUnderPos(int x, int y) {
+    if (!drawer_.IsDrawn() && drawer_.IsWorking()) {
+        drawer_.Draw(-1);
+        drawer_.Close();
+        BuildLines();
+    }
+    for (const CharRecord& c : chars_)
+        if (c.x <= x && x <= int64_t(c.x) + c.width && int64_t(c.y) - c.height <= y && y <= int64_t(c.y) + c.depth)
+            return c.position;
+    return -1;
+}
+
+unsigned short VrDviSelect::GetCharInCommand(int position) const {
+    const CharRecord* c = CharAt(position);
+    return c ? c->code : 0;
+}
+
+int VrDviSelect::GetNextCharPos(int from, int n) const {
+    if (chars_.empty()) return n < 0 ? n : -1;
+    int count = 0;
+    for (const CharRecord& c : chars_) {
+        if (c.position < from) continue;
+        if (count == n) return c.position;
+        ++count;
+    }
+    return -1;
+}
+
+DList<VrDviSelect::Rectangle>* VrDviSelect::GetSelRect() {
+    rects_.RemoveAll();
+    if (start_ < 0 || end_ < 0) return &rects_;
+    const int lo = std::min(start_, end_), hi = std::max(start_, end_);
+    for (const Line& l : lines_) {
+        if (l.last < lo || l.first > hi) continue;
+        Rectangle r;
+        r.left = l.left;
+        r.right = l.right;
+        if (l.first < lo)
+            if (const CharRecord* c = CharAt(lo)) r.left = c->x;
+        if (l.last > hi)
+            if (const CharRecord* c = CharAt(hi)) r.right = Clamp(int64_t(c->x) + c->width - 1);
+        r.top = Clamp(int64_t(l.baseline) - l.height);
+        r.bottom = Clamp(int64_t(l.baseline) + l.depth);
+        rects_.AddTail(r);
+    }
+    return &rects_;
+}
+
+String8 VrDviSelect::GetSelectedString() const {
+    if (IsEmpty()) return String8("");
+    const int lo = std::min(start_, end_), hi = std::max(start_, end_);
+    std::string out;
+    const CharRecord* prev = nullptr;
+    for (const CharRecord& c : chars_) {
+        if (c.position < lo || c.position > hi) continue;
+        const unsigned short mb = c.code ? WideToCp949(c.code) : 0;
+        if (!mb) continue;
+        if (prev && c.y != prev->y) {
+            if (int64_t(c.y) > int64_t(prev->y) + prev->height) out += "\r\n";
+        } else if (prev && prev->width != 0) {
+            const double x = c.x, px = prev->x, w = prev->width;
+            bool space = false;
+            if (!winFont_) {
+                if (IsHangulSyllable(c.code)) space = x >= px + 1.25 * w;
+                else if (c.code < 128) space = x >= px + w + double(prev->width / 3);
+            } else if (IsHangulSyllable(c.code)) {
+                space = x > px + 2.5 * w;
+            } else if (c.code < 128 && c.code != 32) {
+                if (prev->code == 'W') space = x > px + 3 * w;
+                else space = x > px + 2 * w || (IsNarrow(prev->code) && px + w < x && x <= px + 2 * w);
+            }
+            if (space) out += ' ';
+        }
+        if (mb < 0x100) {
+            out += char(mb);
+        } else {
+            out += char(mb >> 8);
+            out += char(mb & 0xFF);
+        }
+        prev = &c;
+    }
+    return String8(out.c_str());
+}

@@ -1,0 +1,81 @@
+// A document typeset by TeX at test time in a temporary folder (with virtual
+// fonts made there by vptovf), opened by a reader on kpathsea and the
+// installation's map files.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "DviTestSupport.h"
+#include "dvilib/VrDviTTFMap.h"
+#include "platform/kpathsea/KPathSea.h"
+
+namespace dvitest {
+
+inline std::string RunCommand(const std::string& command) {
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) return "FAILED popen";
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    int rc = pclose(p);
+    if (rc != 0) out = "FAILED " + std::to_string(rc) + "\n" + out;
+    return out;
+}
+
+class TexDocument {
+public:
+    // Writes the property list of a virtual font to be made before TeX runs.
+    void VirtualFont(const std::string& name, const char* vpl) { vpls_.emplace_back(name, vpl); }
+
+    // Typesets text with plain TeX and opens the result; call under
+    // ASSERT_NO_FATAL_FAILURE.
+    void Typeset(const char* text) {
+        std::ofstream(dir.File("doc.tex")) << text;
+        const std::string cd = "cd '" + dir.Path().string() + "' && ";
+        std::vector<std::string> commands;
+        for (const auto& [name, vpl] : vpls_) {
+            std::ofstream(dir.File(name + ".vpl")) << vpl;
+            commands.push_back("vptovf " + name + ".vpl " + name + ".vf " + name + ".tfm");
+        }
+        commands.push_back("tex -interaction=batchmode -halt-on-error doc.tex");
+        for (const auto& cmd : commands) {
+            std::string out = RunCommand(cd + cmd + " 2>&1");
+            ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << cmd << ": " << out;
+        }
+        kpse.LoadKPathSeaDLLInit(kKPathSeaLibraryName, nullptr);
+        ASSERT_TRUE(kpse.IsKPathSeaDLLLoaded());
+        for (const auto& e : std::filesystem::directory_iterator(VELORAN_BINARY_DIR "/share/veloran/ttfcfg"))
+            if (e.path().extension() == ".map") ttfMap.AppendTTFMapFile(e.path().c_str());
+        dvi.SetKPathSea(&kpse);
+        dvi.SetDviTTFMap(&ttfMap);
+        DList<String8> paths;
+        paths.AddTail(String8(dir.Path().string().c_str()));
+        dvi.Open(dir.File("doc.dvi").c_str(), paths, paths);
+        dvi.NewPageWritten(0);
+        ASSERT_EQ(dvi.GetMode(), ModeComplete) << dvi.GetErrorText().c_str();
+        dvi.SetWinFont(0);
+    }
+
+    std::vector<unsigned char> PageBytes(int page) {
+        std::vector<unsigned char> b(size_t(std::max(dvi.GetPageContents(page, nullptr), 0)));
+        if (!b.empty()) dvi.GetPageContents(page, b.data());
+        return b;
+    }
+
+    TempDir dir;
+    KPathSea kpse;
+    VrDviTTFMap ttfMap;
+    VrDvi dvi;
+
+private:
+    std::vector<std::pair<std::string, const char*>> vpls_;
+};
+
+} // namespace dvitest
