@@ -531,9 +531,17 @@ void CVrViewerView::DrawPictures(bool glass, int& pictureDrawn, int& reachedEnd)
     if (!undrawnLeft) m_partFlags[glass ? kGlassPicturesDone : kPagePicturesDone] = 1;
 }
 
-int CVrViewerView::DrawPicture(VrDviDrawer&, VrDviDrawer::PictInfo&) {
-    // Picture decoding is not part of this view yet: a picture cannot be drawn.
-    return -1;
+int CVrViewerView::DrawPicture(VrDviDrawer& drawer, VrDviDrawer::PictInfo& picture) {
+    if (drawer.DrawPicture(&picture)) return 1;
+    // A file that is there but cannot be drawn never will be; a missing one
+    // may still come while the document is being fetched.
+    std::istream* in = drawer.OpenPictFileStream(&picture, nullptr);
+    if (in) {
+        drawer.ClosePictFileStream(&picture, in);
+        return -1;
+    }
+    CVrViewerDoc* doc = GetDocument();
+    return doc && doc->IsWorkerRunning() ? 0 : -1;
 }
 
 int CVrViewerView::DrawNonDrawnPartOfPage() {
