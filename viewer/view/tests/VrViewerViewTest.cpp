@@ -8,6 +8,8 @@
 #include <QAbstractSlider>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QColor>
+#include <QImage>
 #include <QScrollBar>
 #include <cstdio>
 #include <filesystem>
@@ -111,7 +113,9 @@ protected:
         delete dir_;
     }
 
-    void SetUp() override {
+    void SetUp() override { SetUpView(); }
+    // A new document with a new view.
+    void SetUpView() {
         TestApp();
         AfxSetMessageBoxAnswerer([this](const MessageBoxRequest& r) {
             messages.push_back(r.text);
@@ -433,6 +437,38 @@ TEST_F(PageView, APageThatCannotBeDrawnIsReportedOnceAndLogged) {
     CompareShown(2, &differing, &ink);
     EXPECT_GT(ink, 1000);
     EXPECT_EQ(differing, 0);
+}
+
+// A page with a picture after its text: drawn in place when its file is
+// there; not retried once the document is read when it is missing.
+TEST_F(PageView, PicturesAreDrawnLastAndMissingOnesStopTheRetriesOnceTheDocumentIsRead) {
+    const fs::path png = *dir_ / "red.png";
+    QImage red(40, 30, QImage::Format_RGB32);
+    red.fill(QColor(255, 0, 0));
+    ASSERT_TRUE(red.save(QString::fromStdString(png.string())));
+    struct Case {
+        const char* name;
+        std::string picture;
+        bool drawn;
+    } cases[] = {{"withpicture", png.string(), true}, {"missingpicture", (*dir_ / "none.png").string(), false}};
+    for (const Case& c : cases) {
+        std::ofstream(*dir_ / (std::string(c.name) + ".tex"))
+            << "Text before. \\special{graphics: 0pt 0pt 0pt 0pt 0pt 0pt PNG " << c.picture << "}\\bye\n";
+        const std::string out = RunCommand("cd '" + dir_->string() + "' && tex -interaction=batchmode " + c.name +
+                                           ".tex 2>&1");
+        ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+        if (c.drawn == false) {
+            TearDown();
+            SetUpView();
+        }
+        Open(*dir_ / (std::string(c.name) + ".dvi"));
+        int reds = 0;
+        const WindowSurface& surface = view->GetSurface();
+        for (int y = 0; y < surface.height; ++y)
+            for (int x = 0; x < surface.width; ++x) reds += (surface.pixels[size_t(y) * surface.width + x] & 0xFFFFFF) == 0xFF0000;
+        EXPECT_EQ(reds >= 40 * 30, c.drawn) << c.name << " " << reds;
+        EXPECT_FALSE(view->HasTimer(ID_PAGE_PARTS_TIMER)) << c.name;
+    }
 }
 
 // A view whose pictures answer as a script says.
