@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QColor>
 #include <QImage>
+#include <QProgressBar>
 #include <QScrollBar>
 #include <cstdio>
 #include <filesystem>
@@ -264,6 +265,39 @@ TEST_F(PageView, OpensOnTheFirstPageAtTheDefaultZoomAndShowsTheDrawnPage) {
     EXPECT_EQ(Window(400, 27), 0x282828u);
     EXPECT_NE(Window(area.right + 5, area.bottom + 5), 0xFFFFFFu);
     EXPECT_TRUE(messages.empty());
+
+    // Without the band the page area starts at the top, and no rule is drawn.
+    view->OnViewToolbar();
+    WaitDrawn();
+    view->GetPageAreaRect(&area);
+    EXPECT_EQ(area.top, 0);
+    EXPECT_EQ(Status().topOffset, 0);
+    EXPECT_EQ(Status().showMainToolbar, 0);
+    EXPECT_FALSE(view->GetControls()->BandVisible());
+    for (int x = 0; x < Status().pageWidth; ++x) ASSERT_NE(Window(x, 27), 0x282828u) << x;
+    view->OnViewToolbar();
+    WaitDrawn();
+    view->GetPageAreaRect(&area);
+    EXPECT_EQ(area.top, 28);
+}
+
+TEST_F(PageView, TheDownloadProgressComesAndGoesFromTheWorker) {
+    Open(*dir_ / "doc.dvi");
+    QProgressBar* bar = view->GetControls()->Progress();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_FALSE(bar->isVisible());
+    std::thread([&] {
+        view->SetDownloadRange(409600);
+        view->SetDownloadPos(20480);
+    }).join();
+    ASSERT_TRUE(PumpUntil([&] { return bar->value() == 20480; }));
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->maximum(), 409600);
+    // The horizontal bar makes room for it.
+    EXPECT_EQ(view->GetControls()->Bar(false)->x(), 460);
+    std::thread([&] { view->SetDownloadPos(0); }).join();
+    ASSERT_TRUE(PumpUntil([&] { return !bar->isVisible(); }));
+    EXPECT_EQ(view->GetControls()->Bar(false)->x(), 360);
 }
 
 TEST_F(PageView, ScrollingByLinePageAndThumbReachesEachPage) {
@@ -510,8 +544,6 @@ TEST_F(PageView, PicturesAreRetriedWhileMissingAndNotWhenTheyCanNeverBeDrawn) {
         Thumb(Status().pageHeight);
         auto* pict = new VrDviDrawer::PictInfo;
         view->GetPageDrawer().GetPictList().AddTail(pict);
-        ViewStatus vs = Status();
-        (void)vs;
         // Re-arm the parts: the picture counts as new.
         view->KillTimer(ID_PAGE_PARTS_TIMER);
         const_cast<int*>(view->GetPagePartFlags())[1] = 0;
