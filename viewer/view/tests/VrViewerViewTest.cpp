@@ -558,4 +558,30 @@ TEST_F(PageView, PicturesAreRetriedWhileMissingAndNotWhenTheyCanNeverBeDrawn) {
     }
 }
 
+TEST(HighlightWords, LaterEntriesTakeTheirStretchOutOfEarlierOnes) {
+    const RECT gone{-1, -1, -1, -1};
+    struct Case {
+        const char* what;
+        RECT a, b;
+        std::vector<RECT> wantA;
+    } cases[] = {
+        {"apart", {0, 10, 50, 20}, {60, 10, 90, 20}, {{0, 10, 50, 20}}},
+        {"another row", {0, 10, 50, 20}, {0, 30, 50, 40}, {{0, 10, 50, 20}}},
+        {"covered on the left", {0, 10, 50, 20}, {-5, 10, 20, 20}, {{20, 10, 50, 20}}},
+        {"covered on the right", {0, 10, 50, 20}, {30, 10, 70, 20}, {{0, 10, 30, 20}}},
+        {"covered whole", {10, 10, 50, 20}, {0, 10, 60, 20}, {gone}},
+        {"split", {0, 10, 100, 20}, {40, 10, 60, 20}, {{0, 10, 40, 20}, {60, 10, 100, 20}}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::vector<RECT>> entries{{c.a}, {c.b}};
+        CVrViewerView::RemoveHighlightOverlaps(entries);
+        ASSERT_EQ(entries[0].size(), c.wantA.size()) << c.what;
+        for (size_t i = 0; i < c.wantA.size(); ++i) {
+            EXPECT_EQ(entries[0][i].left, c.wantA[i].left) << c.what;
+            EXPECT_EQ(entries[0][i].right, c.wantA[i].right) << c.what;
+        }
+        EXPECT_EQ(entries[1][0].left, c.b.left) << c.what;  // the later entry keeps its own
+    }
+}
+
 }  // namespace
