@@ -275,7 +275,8 @@ void CWinApp::ParseCommandLine(CCommandLineInfo& rCmdInfo) {
     QStringList args = QCoreApplication::arguments();
     for (qsizetype i = 1; i < args.size(); ++i) {
         std::string a = args[i].toStdString();
-        bool flag = !a.empty() && (a[0] == '/' || a[0] == '-');
+        // "/x" is a flag; a path with further slashes is a file name.
+        bool flag = !a.empty() && ((a[0] == '/' && a.find('/', 1) == std::string::npos) || a[0] == '-');
         rCmdInfo.ParseParam(flag ? a.c_str() + 1 : a.c_str(), flag, i + 1 == args.size());
     }
 }

@@ -7,4 +7,10 @@ class CChildFrame : public CMDIChildWnd {
 public:
     CChildFrame() = default;
     ~CChildFrame() override = default;
+
+    // Child frames open maximised.
+    BOOL PreCreateWindow(CREATESTRUCT& cs) override {
+        cs.style = WS_CHILD | WS_VISIBLE | WS_MAXIMIZE | WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE;
+        return CMDIChildWnd::PreCreateWindow(cs);
+    }
 };

@@ -235,6 +235,8 @@ void CVrViewerDoc::BeginLoad(bool http) {
         m_pView->m_topOffset = 28;
         m_pView->SetWindow();
         if (http) m_pView->SetRetrievingStatus();
+        // No address parameters are read yet: the view starts with its own.
+        m_pView->SetInitialViewStatus(InitialViewRequest());
     }
 }
 

@@ -1,3 +1,1013 @@
 #include "viewer/view/VrViewerView.h"
 
+#include <tiffio.h>
+
+#include <QLineEdit>
+#include <QWidget>
+#include <algorithm>
+#include <strings.h>
+
+#include <cstring>
+#include <exception>
+
+#include "dvilib/VrDvi.h"
+#include "platform/ui/CmdTarget.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/StringTable.h"
+#include "platform/ui/UiDispatcher.h"
+#include "platform/ui/WindowDC.h"
+#include "viewer/app/VrViewerDoc.h"
+#include "viewer/view/TiffPage.h"
+#include "viewer/view/ViewControls.h"
+#include "viewer/view/ViewGeometry.h"
+#include "viewer/view/ViewStrings.h"
+
+using namespace viewgeo;
+
+namespace {
+constexpr COLORREF kWhite = 0xFFFFFF;
+constexpr COLORREF kLinkColour = 0xFF0000;
+constexpr COLORREF kRuleColour = 0x282828;
+constexpr COLORREF kCornerColour = 0xC8D0D4;
+const char kUndefinedFormat[] = "\n문서에 정의되지 않은 형식이 포함되었습니다.";
+}  // namespace
+
+CVrViewerView::CVrViewerView() {
+    AfxRegisterViewStrings();
+    MapCommand(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnViewToolbar);
+    MapUpdateUI(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnUpdateViewToolbar);
+    if (!DrawerSetting()) AfxShowMessageBox(nullptr, AfxLoadString(IDS_VIEW_MEMORY_LACKING), nullptr, MB_SYSTEMMODAL);
+}
+
+CVrViewerView::~CVrViewerView() {
+    m_alive.reset();
+    DrawerClear();
+    m_statusText.Empty();
+    m_controls.reset();
+}
+
+CVrViewerDoc* CVrViewerView::GetDocument() const { return dynamic_cast<CVrViewerDoc*>(CView::GetDocument()); }
+
+VrDvi* CVrViewerView::Reader() const {
+    CVrViewerDoc* doc = GetDocument();
+    return doc ? &doc->GetReader() : nullptr;
+}
+
+void CVrViewerView::AppendErrorLog(const CString& text) {
+    if (CVrViewerDoc* doc = GetDocument()) doc->AppendErrorText(text);
+}
+
+void CVrViewerView::ReportToUserAndLog(const CString& text, const char* caption, UINT type) {
+    AfxShowMessageBox(this, text, caption, type);
+    CString line("\n");
+    line += text;
+    AppendErrorLog(line);
+}
+
+void CVrViewerView::PostToUi(std::function<void()> fn) {
+    std::weak_ptr<int> alive = m_alive;
+    UiDispatcher::Post([alive, fn = std::move(fn)] {
+        if (alive.lock()) fn();
+    });
+}
+
+// ---------------------------------------------------------------- the object
+
+void CVrViewerView::SetDocType(int type) {
+    if (!UiDispatcher::IsUiThread()) return PostToUi([this, type] { SetDocType(type); });
+    m_docType = type;
+    if (type == kDocTiff || type == kDocPs) {
+        m_imageInfo.clear();
+        m_imageBits.reset();
+    }
+    // The program that opens web links (used by the link commands).
+    m_browserPath = "xdg-open";
+}
+
+void CVrViewerView::OnInitialUpdate() {
+    if (!UiDispatcher::IsUiThread()) return PostToUi([this] { OnInitialUpdate(); });
+    if (m_initialUpdateDone) return;
+    CView::OnInitialUpdate();
+    m_initialUpdateDone = 1;
+}
+
+// ------------------------------------------------------------------- status
+
+int CVrViewerView::GetViewStatus(ViewStatus& vs) {
+    if (!m_showToolbar) m_showMainToolbar = 0;
+    m_topOffset = m_showMainToolbar ? 28 : 0;
+    vs.resolutionX = m_resolutionX;
+    vs.resolutionY = m_resolutionY;
+    vs.DispMag = m_DispMag;
+    vs.DispMagSpec = m_DispMagSpec;
+    vs.pageWidth = m_pageWidth;
+    vs.pageHeight = m_pageHeight;
+    vs.scrollX = m_scrollX;
+    vs.scrollY = m_scrollY;
+    vs.originX = m_originX;
+    vs.originY = m_originY;
+    vs.workspaceColor = m_workspaceColor;
+    vs.page = m_page;
+    vs.scrollBarFlags = m_scrollBarFlags;
+    vs.showToolbar = m_showToolbar;
+    vs.showMainToolbar = m_showMainToolbar;
+    vs.topOffset = m_topOffset;
+    if (m_docType == kDocDvi) {
+        vs.GlassDispMag = m_GlassDispMag;
+        vs.paper = m_paper;
+        vs.glassPageWidth = m_glassPageWidth;
+        vs.glassPageHeight = m_glassPageHeight;
+        vs.EnableColor = m_EnableColor;
+        vs.hMargin = m_hMargin;
+        vs.vMargin = m_vMargin;
+        vs.targetName = String8("");
+        vs.GSScreenBitsPerPixel = m_GSScreenBitsPerPixel;
+        vs.GlassGSBitsPerPixel = m_GlassGSBitsPerPixel;
+    }
+    if (m_docType == kDocPs) vs.GSScreenBitsPerPixel = m_GSScreenBitsPerPixel;
+    if (m_docType == kDocTiff || m_docType == kDocPs) vs.rotation = m_rotation;
+    if (m_docType == kDocTiff) {
+        vs.tiffWidth = m_tiffWidth;
+        vs.tiffHeight = m_tiffHeight;
+    }
+    return m_topOffset;
+}
+
+void CVrViewerView::SetStatus(ViewStatus& vs) {
+    if (!UiDispatcher::IsUiThread()) {
+        ViewStatus copy = vs;
+        return PostToUi([this, copy]() mutable { SetStatus(copy); });
+    }
+    if (!GetDocument()) return;
+    switch (m_docType) {
+    case kDocDvi: SetStatusDvi(vs); break;
+    case kDocTiff: SetStatusTiff(vs); break;
+    case kDocPs: SetStatusPs(vs); break;
+    default: break;
+    }
+}
+
+bool CVrViewerView::RecreateBitmap(CDC& dc, CBitmap& bitmap, int width, int height, int mono) {
+    dc.SelectObject(&m_stockBitmap);
+    bitmap.DeleteObject();
+    if (width < 0 || height < 0) return false;
+    const BOOL made = mono ? bitmap.CreateBitmap(std::max(1, width), std::max(1, height), 1, 1, nullptr)
+                           : bitmap.CreateCompatibleBitmap(nullptr, std::max(1, width), std::max(1, height));
+    if (!made) return false;
+    dc.SelectObject(&bitmap);
+    return true;
+}
+
+void CVrViewerView::WriteWaiting(CDC& dc) {
+    CFont font;
+    font.CreateFont(0, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
+    CFont* old = dc.SelectObject(&font);
+    dc.SetBkMode(TRANSPARENT);
+    dc.SetTextColor(0);
+    dc.TextOut(10, m_topOffset + 10, "Waiting for the desired page...");
+    dc.SelectObject(old);
+}
+
+void CVrViewerView::ApplyScrollPosition(ViewStatus& vs, int W, int H) {
+    if (m_DispMagSpec == kFitNone) m_marginShift = 0;
+    const Scroll s = ScrollPosition(m_DispMagSpec, vs.scrollX, vs.scrollY, m_pageWidth, m_pageHeight, W, H,
+                                    m_fitWidth, m_fitHeight, m_marginAdjust, m_MarginDispMag);
+    m_scrollX = s.x;
+    m_scrollY = s.y;
+}
+
+void CVrViewerView::SetStatusDvi(ViewStatus& vs) {
+    VrDvi* reader = Reader();
+    if (!reader) return;
+    m_pageCount = reader->GetNPage();
+    ViewStatus old;
+    GetViewStatus(old);
+
+    // Paper: without a paper of its own the document's widest and tallest
+    // pages decide it, with an inch all round.
+    if (m_showToolbar) {
+        const double magRaw = int32_t(reader->GetAbsMag());
+        if (magRaw > 0 && reader->GetDviDen() > 0) {
+            const double k = double(reader->GetDviNum()) / reader->GetDviDen() * magRaw * 1e-8;
+            const double w = reader->GetPageWidthDvi() * k, h = reader->GetPageHeightDvi() * k;
+            if (w > 0 && h > 0)
+                vs.paper = PaperSize(Round((w + 508000 / magRaw) * 10000), Round((h + 508000 / magRaw) * 10000), 0);
+        }
+    }
+    m_paper = vs.paper;
+    m_DispMagSpec = vs.DispMagSpec;
+    m_scrollBarFlags = vs.scrollBarFlags;
+    m_showToolbar = vs.showToolbar;
+    m_showMainToolbar = vs.showToolbar ? vs.showMainToolbar : 0;
+    m_topOffset = m_showMainToolbar ? 28 : 0;
+
+    int paperW = 0, paperH = 0;
+    m_paper.GetWidth(&paperW);
+    m_paper.GetHeight(&paperH);
+
+    int W = 0, H = 0;
+    if (!m_windowCreated) {
+        m_DispMag = ClampDispMag(vs.DispMag);
+    } else {
+        if (old.scrollBarFlags != m_scrollBarFlags || old.showToolbar != m_showToolbar ||
+            old.showMainToolbar != m_showMainToolbar)
+            ShowScrollBar();
+        RECT area;
+        GetPageAreaRect(&area);
+        m_areaRight = area.right;
+        m_areaBottom = area.bottom;
+        W = area.right - area.left;
+        H = area.bottom - m_topOffset;
+        m_DispMag = FitDispMagDvi(m_DispMagSpec, vs.DispMag, paperW, paperH, m_resolutionX, m_resolutionY, W, H);
+    }
+    const int newW = BitmapSide(paperW, m_DispMag, m_resolutionX);
+    const int newH = BitmapSide(paperH, m_DispMag, m_resolutionY);
+    const bool tooLarge = newW < 0 || newH < 0;
+    m_pageWidth = std::max(0, newW);
+    m_pageHeight = std::max(0, newH);
+    if (m_windowCreated) ApplyScrollPosition(vs, W, H);
+    else m_scrollX = vs.scrollX, m_scrollY = vs.scrollY;
+
+    m_GlassDispMag = ClampDispMag(vs.GlassDispMag > 0 ? vs.GlassDispMag : m_GlassDispMag);
+    m_glassPageWidth = std::max(0, BitmapSide(paperW, m_GlassDispMag, m_resolutionX));
+    m_glassPageHeight = std::max(0, BitmapSide(paperH, m_GlassDispMag, m_resolutionY));
+    m_EnableColor = vs.EnableColor;
+    m_hMargin = vs.hMargin;
+    m_vMargin = vs.vMargin;
+    m_GSScreenBitsPerPixel = vs.GSScreenBitsPerPixel;
+    m_GlassGSBitsPerPixel = vs.GlassGSBitsPerPixel;
+    m_originX = vs.originX;
+    m_originY = vs.originY;
+    m_workspaceColor = vs.workspaceColor;
+    m_page = Clamp(vs.page, m_pageCount - 1);
+
+    // The page bitmap.
+    if (m_DispMag != old.DispMag || m_pageWidth != old.pageWidth || m_pageHeight != old.pageHeight || tooLarge) {
+        m_pageDrawer.Close();
+        if (m_drawerReleased || tooLarge || !RecreateBitmap(m_pageDC, m_pageBitmap, m_pageWidth, m_pageHeight, 0)) {
+            CString text;
+            AfxFormatString1(text, IDS_VIEW_NO_MEMORY_FOR, "'hPageBitmap'");
+            ReportToUserAndLog(text);
+            m_pageWidth = m_pageHeight = 0;
+            m_partFlags[kPageTextDone] = m_partFlags[kPagePicturesTried] = m_partFlags[kPagePicturesDone] = 1;
+            return;
+        }
+    }
+    // The glass bitmap.
+    const bool glassChanged = m_EnableColor != old.EnableColor || m_GlassDispMag != old.GlassDispMag ||
+                              m_glassPageWidth != old.glassPageWidth || m_glassPageHeight != old.glassPageHeight;
+    if (m_glassEnabled && glassChanged && !m_drawerReleased) {
+        m_glassDrawer.Close();
+        bool made = RecreateBitmap(m_glassDC, m_glassBitmap, m_glassPageWidth, m_glassPageHeight, !m_EnableColor);
+        if (!made && m_EnableColor &&
+            RecreateBitmap(m_glassDC, m_glassBitmap, m_glassPageWidth, m_glassPageHeight, 1)) {
+            made = true;
+            m_EnableColor = 0;
+            AfxShowMessageBox(this, AfxLoadString(IDS_VIEW_GLASS_MONOCHROME), AfxLoadString(IDS_VIEW_APP_TITLE),
+                              MB_SYSTEMMODAL | MB_ICONINFORMATION);
+        }
+        if (!made) {
+            CString text;
+            AfxFormatString1(text, IDS_VIEW_NO_MEMORY_FOR, "'hGlassPageBitmap'");
+            ReportToUserAndLog(text);
+            m_glassEnabled = 0;
+        }
+    }
+
+    const bool pageValid = m_page >= 0 && m_page < m_pageCount;
+    const bool hasTarget = !vs.targetName.IsNull() && vs.targetName.GetLength() > 0;
+    bool timerNeeded = false;
+    bool drewPage = false;
+    if (m_DispMag != old.DispMag || m_pageWidth != old.pageWidth || m_pageHeight != old.pageHeight ||
+        m_hMargin != old.hMargin || m_vMargin != old.vMargin || m_page != old.page ||
+        m_GSScreenBitsPerPixel != old.GSScreenBitsPerPixel || hasTarget) {
+        drewPage = true;
+        m_pageDrawer.Close();
+        m_failedPage = -1;
+        m_pageDC.FillSolidRect(0, 0, m_pageWidth, m_pageHeight, kWhite);
+        m_partFlags[kPageTextDone] = m_partFlags[kPagePicturesTried] = m_partFlags[kPagePicturesDone] = 1;
+        if (!m_initialViewEstablished || !pageValid) {
+            WriteWaiting(m_pageDC);
+        } else if (m_pageDrawer.Open(m_pageDC, *reader, m_page, fpreal4(m_DispMag),
+                                     MarginPixels(m_hMargin, m_resolutionX, m_DispMag),
+                                     MarginPixels(m_vMargin, m_resolutionY, m_DispMag), kLinkColour,
+                                     hasTarget ? vs.targetName : String8())) {
+            m_pageDrawer.SetGSBitsPerPixel(m_GSScreenBitsPerPixel);
+            m_pageTextPassEnded = 0;
+            m_partFlags[kPagePicturesTried] = m_partFlags[kPagePicturesDone] = 0;
+            if (!hasTarget && m_windowCreated) {
+                m_partFlags[kPageTextDone] = 0;
+            } else {
+                try {
+                    m_pageDrawer.Draw(-1);
+                    m_pageTextPassEnded = 1;
+                } catch (const std::exception& e) {
+                    DrawFailed(false, e.what());
+                } catch (...) {
+                    DrawFailed(false, nullptr);
+                }
+            }
+            timerNeeded = true;
+        }
+    }
+    const bool glassRedraw = glassChanged || m_hMargin != old.hMargin || m_vMargin != old.vMargin ||
+                             m_page != old.page || m_GlassGSBitsPerPixel != old.GlassGSBitsPerPixel;
+    if (m_glassEnabled && !m_drawerReleased && glassRedraw) {
+        m_glassDrawer.Close();
+        m_glassDC.FillSolidRect(0, 0, m_glassPageWidth, m_glassPageHeight, kWhite);
+        m_partFlags[kGlassTextDone] = m_partFlags[kGlassPicturesTried] = m_partFlags[kGlassPicturesDone] = 1;
+        if (m_initialViewEstablished && pageValid &&
+            m_glassDrawer.Open(m_glassDC, *reader, m_page, fpreal4(m_GlassDispMag),
+                               MarginPixels(m_hMargin, m_resolutionX, m_GlassDispMag),
+                               MarginPixels(m_vMargin, m_resolutionY, m_GlassDispMag), kLinkColour,
+                               hasTarget ? vs.targetName : String8())) {
+            m_glassDrawer.SetGSBitsPerPixel(m_GlassGSBitsPerPixel);
+            m_glassTextPassEnded = 0;
+            m_partFlags[kGlassTextDone] = m_partFlags[kGlassPicturesTried] = m_partFlags[kGlassPicturesDone] = 0;
+            timerNeeded = true;
+        }
+    }
+    if (timerNeeded && m_windowCreated) {
+        m_slowRetries = 0;
+        SetTimer(ID_PAGE_PARTS_TIMER, 1);
+    }
+
+    // A target: scroll so that it sits 20 pixels inside the page area.
+    if (hasTarget && m_pageDrawer.IsTagFound()) {
+        const int mx = m_pageDrawer.GetTaghPos(), my = m_pageDrawer.GetTagvPos();
+        if (W * 2 / 3 + m_scrollX < mx) m_scrollX = mx - 20;
+        else if (mx < m_scrollX) m_scrollX = m_originX;
+        m_scrollX = Clamp(m_scrollX, m_pageWidth - W);
+        m_scrollY = Clamp(my - 20, m_pageHeight - H);
+        Invalidate(FALSE);
+    }
+
+    if (drewPage || m_scrollX != old.scrollX || m_scrollY != old.scrollY ||
+        m_workspaceColor != old.workspaceColor || m_scrollBarFlags != old.scrollBarFlags ||
+        m_showToolbar != old.showToolbar || m_showMainToolbar != old.showMainToolbar)
+        Invalidate(FALSE);
+    SetScrollBars(old, false);
+}
+
+void CVrViewerView::SetScrollBars(const ViewStatus& old, bool force) {
+    if (!m_windowCreated || !m_controls || !m_scrollBarFlags) return;
+    RECT area;
+    GetPageAreaRect(&area);
+    if (force || m_pageWidth != old.pageWidth || m_scrollX != old.scrollX || m_scrollBarFlags != old.scrollBarFlags) {
+        const BarValues h = HorizontalBar(m_pageWidth, area.right - area.left, m_scrollX);
+        m_controls->SetBar(false, h.max, h.page, h.pos);
+    }
+    if (force || m_pageHeight != old.pageHeight || m_scrollY != old.scrollY ||
+        m_scrollBarFlags != old.scrollBarFlags || m_page != old.page) {
+        const BarValues v = VerticalBar(m_pageHeight, m_pageCount, area.bottom - area.top, m_page, m_scrollY,
+                                        m_scrollSteps);
+        m_controls->SetBar(true, v.max, v.page, v.pos);
+    }
+}
+
+void CVrViewerView::SetStatusTiff(ViewStatus& vs) {
+    ViewStatus old;
+    GetViewStatus(old);
+    m_page = Clamp(vs.page, m_pageCount);
+    m_rotation = vs.rotation;
+    m_tiffWidth = m_tiffHeight = 0;
+    const bool pageValid = m_initialViewEstablished && m_page < m_pageCount;
+    CVrViewerDoc* doc = GetDocument();
+    const String8 file = doc ? doc->GetTempFileName() : String8();
+    if (pageValid && !file.IsNull()) {
+        if (TIFF* tif = TIFFOpen(file.c_str(), "r")) {
+            uint32_t w = 0, h = 0;
+            if (TIFFSetDirectory(tif, tdir_t(m_page)) && TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w) &&
+                TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h)) {
+                m_tiffWidth = int(std::min<uint32_t>(w, kTiffMaxSide));
+                m_tiffHeight = int(std::min<uint32_t>(h, kTiffMaxSide));
+                if (m_rotation == 1 || m_rotation == 3) std::swap(m_tiffWidth, m_tiffHeight);
+            }
+            TIFFClose(tif);
+        }
+    }
+    m_DispMagSpec = vs.DispMagSpec;
+    m_scrollBarFlags = vs.scrollBarFlags;
+    int W = 0, H = 0;
+    if (m_windowCreated) {
+        if (old.scrollBarFlags != m_scrollBarFlags) ShowScrollBar();
+        RECT area;
+        GetPageAreaRect(&area);
+        W = area.right - area.left;
+        H = area.bottom - m_topOffset;
+        m_DispMag = FitDispMagTiff(m_DispMagSpec, vs.DispMag, m_tiffWidth, m_tiffHeight, W, H);
+    } else {
+        m_DispMag = ClampDispMag(vs.DispMag);
+    }
+    m_pageWidth = int(m_DispMag * double(m_tiffWidth) * 0.0001 + 0.5);
+    m_pageHeight = int(m_DispMag * double(m_tiffHeight) * 0.0001 + 0.5);
+    if (m_windowCreated) ApplyScrollPosition(vs, W, H);
+    else m_scrollX = vs.scrollX, m_scrollY = vs.scrollY;
+    m_originX = vs.originX;
+    m_originY = vs.originY;
+    m_workspaceColor = vs.workspaceColor;
+    const bool redraw = m_DispMag != old.DispMag || m_rotation != old.rotation || m_page != old.page;
+    if (redraw && pageValid && !file.IsNull()) {
+        m_imageBits.reset();
+        m_imageInfo.assign(kTiffPageInfoBytes, 0);
+        if (TIFF* tif = TIFFOpen(file.c_str(), "r")) {
+            if (TIFFSetDirectory(tif, tdir_t(m_page)))
+                m_imageBits = DecodeTiffPage(tif, reinterpret_cast<BITMAPINFO*>(m_imageInfo.data()), &m_rotation,
+                                             &m_DispMag);
+            TIFFClose(tif);
+        }
+        if (m_imageBits) {
+            const auto* h = reinterpret_cast<const BITMAPINFOHEADER*>(m_imageInfo.data());
+            m_pageWidth = h->biWidth;
+            m_pageHeight = std::abs(h->biHeight);
+        }
+    }
+    if (redraw || m_workspaceColor != old.workspaceColor || m_scrollBarFlags != old.scrollBarFlags ||
+        (m_windowCreated && (m_scrollX != old.scrollX || m_scrollY != old.scrollY)))
+        Invalidate(FALSE);
+    SetScrollBars(old, false);
+}
+
+void CVrViewerView::SetStatusPs(ViewStatus& vs) {
+    ViewStatus old;
+    GetViewStatus(old);
+    m_DispMagSpec = vs.DispMagSpec;
+    m_scrollBarFlags = vs.scrollBarFlags;
+    int W = 0, H = 0;
+    if (m_windowCreated) {
+        if (old.scrollBarFlags != m_scrollBarFlags) ShowScrollBar();
+        RECT area;
+        GetPageAreaRect(&area);
+        W = area.right - area.left;
+        H = area.bottom - m_topOffset;
+    }
+    m_DispMag = ClampDispMag(vs.DispMag);
+    m_page = Clamp(vs.page, m_pageCount);
+    m_originX = vs.originX;
+    m_originY = vs.originY;
+    m_workspaceColor = vs.workspaceColor;
+    m_GSScreenBitsPerPixel = vs.GSScreenBitsPerPixel;
+    // Pages are rendered by the PostScript renderer, which this view does not
+    // have yet: no image, and painting says so.
+    if (m_windowCreated) ApplyScrollPosition(vs, W, H);
+    if (m_DispMag != old.DispMag || m_page != old.page || m_workspaceColor != old.workspaceColor ||
+        m_scrollX != old.scrollX || m_scrollY != old.scrollY || m_scrollBarFlags != old.scrollBarFlags)
+        Invalidate(FALSE);
+    SetScrollBars(old, false);
+}
+
+// ------------------------------------------------------ progressive drawing
+
+void CVrViewerView::DrawFailed(bool glass, const char* message) {
+    VrDviDrawer& drawer = glass ? m_glassDrawer : m_pageDrawer;
+    drawer.Close();
+    if (glass) {
+        m_partFlags[kGlassTextDone] = m_partFlags[kGlassPicturesTried] = m_partFlags[kGlassPicturesDone] = 1;
+    } else {
+        m_partFlags[kPageTextDone] = m_partFlags[kPagePicturesTried] = m_partFlags[kPagePicturesDone] = 1;
+    }
+    // Once per page: the glass's failure of the same page says nothing new.
+    if (m_failedPage == m_page) return;
+    m_failedPage = m_page;
+    if (message) {
+        CString text("SetStatus에서 발생한 오류\n");
+        text += CString(message).Left(255);
+        ReportToUserAndLog(text);
+    } else {
+        AppendErrorLog(kUndefinedFormat);
+    }
+}
+
+int CVrViewerView::DrawTextSlice(bool glass) {
+    VrDviDrawer& drawer = glass ? m_glassDrawer : m_pageDrawer;
+    int& ended = glass ? m_glassTextPassEnded : m_pageTextPassEnded;
+    int& done = m_partFlags[glass ? kGlassTextDone : kPageTextDone];
+    if (!drawer.IsWorking()) {
+        done = 1;
+        return 1;
+    }
+    try {
+        if (drawer.Draw(glass ? 200 : 500)) {
+            done = 1;
+            ended = 1;
+        }
+    } catch (const std::exception& e) {
+        DrawFailed(glass, e.what());
+    } catch (...) {
+        DrawFailed(glass, nullptr);
+    }
+    if (!glass) {
+        Invalidate(FALSE);
+        UpdateWindow();
+    }
+    return 1;
+}
+
+void CVrViewerView::DrawPictures(bool glass, int& pictureDrawn, int& reachedEnd) {
+    VrDviDrawer& drawer = glass ? m_glassDrawer : m_pageDrawer;
+    pictureDrawn = 0;
+    reachedEnd = 1;
+    bool undrawnLeft = false;
+    for (auto it = drawer.GetPictList().Begin(); it; it.Next()) {
+        VrDviDrawer::PictInfo* p = it.Value();
+        if (!p || p->drawn != 0) continue;
+        const int r = DrawPicture(drawer, *p);
+        if (r > 0) {
+            p->drawn = 1;
+            pictureDrawn = 1;
+            if (!glass) {
+                Invalidate(FALSE);
+                UpdateWindow();
+            }
+            // Stop the walk; what follows waits for the next tick.
+            for (it.Next(); it; it.Next())
+                if (it.Value() && it.Value()->drawn == 0) undrawnLeft = true;
+            reachedEnd = 0;
+            break;
+        }
+        if (r < 0) p->drawn = -1;  // never drawable: no more retries
+        else undrawnLeft = true;
+    }
+    if (!undrawnLeft) m_partFlags[glass ? kGlassPicturesDone : kPagePicturesDone] = 1;
+}
+
+int CVrViewerView::DrawPicture(VrDviDrawer& drawer, VrDviDrawer::PictInfo& picture) {
+    if (drawer.DrawPicture(&picture)) return 1;
+    // A file that is there but cannot be drawn never will be; a missing one
+    // may still come while the document is being fetched.
+    std::istream* in = drawer.OpenPictFileStream(&picture, nullptr);
+    if (in) {
+        drawer.ClosePictFileStream(&picture, in);
+        return -1;
+    }
+    CVrViewerDoc* doc = GetDocument();
+    return doc && doc->IsWorkerRunning() ? 0 : -1;
+}
+
+int CVrViewerView::DrawNonDrawnPartOfPage() {
+    VrDvi* reader = Reader();
+    if (m_docType != kDocDvi || !reader || !reader->IsOpened()) return 0;
+    int* f = m_partFlags;
+    if (!f[kPageTextDone]) return DrawTextSlice(false);
+    if (!f[kPagePicturesTried] || (f[kGlassTextDone] && f[kGlassPicturesDone])) {
+        const int tried = f[kPagePicturesTried];
+        int drawn = 0, end = 1;
+        DrawPictures(false, drawn, end);
+        if (!tried) {
+            if (end) f[kPagePicturesTried] = 1;
+            return 1;
+        }
+    }
+    if (m_glassEnabled && !f[kGlassTextDone]) return DrawTextSlice(true);
+    if (!m_glassEnabled) {
+        f[kGlassTextDone] = f[kGlassPicturesTried] = 1;
+        return 0;
+    }
+    if (f[kGlassPicturesTried] && (!f[kPageTextDone] || !f[kPagePicturesDone] || !f[kGlassTextDone])) return 0;
+    const int tried = f[kGlassPicturesTried];
+    int drawn = 0, end = 1;
+    DrawPictures(true, drawn, end);
+    if (!tried) {
+        if (end) f[kGlassPicturesTried] = 1;
+        return 1;
+    }
+    return 0;
+}
+
+void CVrViewerView::OnTimer(UINT_PTR nIDEvent) {
+    if (nIDEvent != ID_PAGE_PARTS_TIMER) return CView::OnTimer(nIDEvent);
+    const int* f = m_partFlags;
+    if (std::find(f, f + kPartFlagCount, 0) != f + kPartFlagCount) DrawNonDrawnPartOfPage();
+    if (std::find(f, f + kPartFlagCount, 0) == f + kPartFlagCount) {
+        KillTimer(ID_PAGE_PARTS_TIMER);
+    } else if (f[kPageTextDone] && f[kPagePicturesTried] && f[kGlassTextDone] && f[kGlassPicturesTried]) {
+        if (!m_slowRetries) SetTimer(ID_PAGE_PARTS_TIMER, 100);
+        m_slowRetries = 1;
+        return;
+    }
+    m_slowRetries = 0;
+}
+
+// ----------------------------------------------------------------- painting
+
 void CVrViewerView::OnDraw(CDC*) {}
+
+void CVrViewerView::PaintFrame(CDC& dc, const RECT& area, const ViewStatus& vs, bool cornerAlways) {
+    CBrush brush(vs.workspaceColor);
+    CBrush* oldBrush = dc.SelectObject(&brush);
+    CGdiObject* oldPen = dc.SelectStockObject(NULL_PEN);
+    const int pageRight = vs.pageWidth - vs.scrollX;
+    const int pageBottom = vs.topOffset - vs.scrollY + vs.pageHeight;
+    if (pageRight < area.right) dc.Rectangle(pageRight, vs.topOffset, area.right + 1, area.bottom + 1);
+    if (pageBottom < area.bottom) dc.Rectangle(area.left, pageBottom, area.right + 1, area.bottom + 1);
+    dc.SelectObject(oldBrush);
+    dc.SelectObject(oldPen);
+    if ((cornerAlways && vs.scrollBarFlags == 3) || (!cornerAlways && (vs.scrollBarFlags & 1)))
+        dc.FillSolidRect(area.right, area.bottom, 17, 17, kCornerColour);
+    if (vs.showToolbar && vs.topOffset > 0) {
+        CPen pen(PS_SOLID, 2, kRuleColour);
+        CPen* old = dc.SelectObject(&pen);
+        dc.MoveTo(-1, vs.topOffset - 1);
+        dc.LineTo(area.right + 17, vs.topOffset - 1);
+        dc.SelectObject(old);
+    }
+}
+
+void CVrViewerView::OnPaint() {
+    if (!GetDocument()) return;
+    CPaintDC dc(this);
+    RECT area;
+    GetPageAreaRect(&area);
+    ViewStatus vs;
+    GetViewStatus(vs);
+    VrDvi* reader = Reader();
+    if (m_docType == kDocDvi && reader && vs.page >= 0 && vs.page < reader->GetNPage() && m_pageWidth > 0) {
+        PaintFrame(dc, area, vs, false);
+        // The visible part of the page; the workspace below it stays.
+        const int w = std::min<int>(area.right, vs.pageWidth - vs.scrollX);
+        const int h = std::min<int>(area.bottom - vs.topOffset, vs.pageHeight - vs.scrollY);
+        if (w > 0 && h > 0) dc.BitBlt(0, vs.topOffset, w, h, &m_pageDC, vs.scrollX, vs.scrollY, SRCCOPY);
+        // The rule and corner go over the page's edge as well.
+        PaintFrame(dc, area, vs, false);
+        return;
+    }
+    if ((m_docType == kDocTiff || m_docType == kDocPs) && vs.page >= 0 && vs.page < m_pageCount) {
+        PaintFrame(dc, area, vs, true);
+        if (m_imageBits && !m_imageInfo.empty()) {
+            const auto* info = reinterpret_cast<const BITMAPINFO*>(m_imageInfo.data());
+            const int w = std::min<int>(area.right, vs.pageWidth - vs.scrollX);
+            const int h = std::min<int>(area.bottom - vs.topOffset, vs.pageHeight - vs.scrollY);
+            if (w > 0 && h > 0) {
+                // Rows are stored bottom-up: the source rectangle counts from the bottom row.
+                const int ySrc = vs.pageHeight - vs.scrollY - h;
+                dc.StretchDIBits(0, vs.topOffset, w, h, vs.scrollX, ySrc, w, h, m_imageBits.get(), info,
+                                 DIB_RGB_COLORS, SRCCOPY);
+            }
+        } else {
+            CFont font;
+            font.CreateFont(0, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
+            CFont* old = dc.SelectObject(&font);
+            const char* text = m_busy ? (m_renderState == -1 ? "Waiting.." : "Done")
+                                      : (m_docType == kDocPs ? "This file spec. does not support." : "");
+            dc.TextOut(10, vs.topOffset + 10, text);
+            dc.SelectObject(old);
+        }
+        return;
+    }
+    // No page to show.
+    CBrush white(kWhite);
+    CBrush* oldBrush = dc.SelectObject(&white);
+    dc.Rectangle(area.left, vs.topOffset, area.right, area.bottom);
+    dc.SelectObject(oldBrush);
+    CFont font;
+    font.CreateFont(0, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
+    CFont* old = dc.SelectObject(&font);
+    dc.SetBkMode(TRANSPARENT);
+    dc.TextOut(10, vs.topOffset + 10, m_statusText);
+    dc.SelectObject(old);
+}
+
+void CVrViewerView::RemoveHighlightOverlaps(std::vector<std::vector<RECT>>& entries) {
+    for (size_t i = 0; i < entries.size(); ++i)
+        for (size_t j = i + 1; j < entries.size(); ++j)
+            for (const RECT& b : entries[j]) {
+                if (b.left < 0 && b.right < 0) continue;
+                // Index loop: a split appends to entries[i].
+                for (size_t k = 0; k < entries[i].size(); ++k) {
+                    RECT& a = entries[i][k];
+                    if (a.top != b.top || (a.left < 0 && a.right < 0)) continue;
+                    if (b.right <= a.left || b.left >= a.right) continue;  // apart
+                    if (b.left <= a.left && b.right >= a.right) {
+                        a = RECT{-1, -1, -1, -1};  // covered
+                    } else if (b.left <= a.left) {
+                        a.left = b.right;  // covered on the left
+                    } else if (b.right >= a.right) {
+                        a.right = b.left;  // covered on the right
+                    } else {
+                        RECT right{b.right, a.top, a.right, a.bottom};
+                        a.right = b.left;
+                        entries[i].push_back(right);
+                    }
+                }
+            }
+}
+
+// ------------------------------------------------ page count, initial view
+
+void CVrViewerView::SetPageCount(int count) {
+    if (!UiDispatcher::IsUiThread()) return PostToUi([this, count] { SetPageCount(count); });
+    const int previous = m_pageCount;
+    m_pageCount = count;
+    m_scrollSteps = ScrollStepsDivisor(count, m_scrollSteps);
+    if (m_windowCreated && m_scrollBarFlags && m_controls) {
+        RECT area;
+        GetPageAreaRect(&area);
+        const BarValues v = VerticalBar(m_pageHeight, count, area.bottom - area.top, std::max(0, m_page), m_scrollY,
+                                        m_scrollSteps);
+        m_controls->SetBar(true, v.max, v.page, v.pos);
+    }
+    if (m_docType == kDocTiff || m_docType == kDocPs) {
+        if (m_initialViewEstablished && (count < previous || (previous <= m_page && m_page < count))) ForceRedraw();
+        if (!m_initialViewEstablished) FindInitialViewTarget();
+    } else if (!m_initialViewEstablished) {
+        FindInitialViewTarget();
+    } else if (m_docType == kDocDvi) {
+        // The paper may follow from the document's end, now known: the same
+        // record redraws nothing unless the page size changed.
+        ViewStatus vs;
+        GetViewStatus(vs);
+        SetStatus(vs);
+    }
+    UpdateToolbarStatus();
+    UpdateWindow();
+}
+
+void CVrViewerView::ForceRedraw() {
+    ViewStatus vs;
+    GetViewStatus(vs);
+    m_page = -1;
+    SetStatus(vs);
+}
+
+void CVrViewerView::SetInitialViewStatus(const InitialViewRequest& request) {
+    if (!UiDispatcher::IsUiThread()) return PostToUi([this, request] { SetInitialViewStatus(request); });
+    if (!GetDocument() || m_initialStatusApplied) return;
+    m_initialStatusApplied = 1;
+    m_request = request;
+    ViewStatus vs;
+    GetViewStatus(vs);
+    if (request.dispMag > 0) {
+        vs.DispMagSpec = 0;
+        vs.DispMag = request.dispMag;
+    } else if (request.dispMag == -10000) {
+        vs.DispMagSpec = kFitWidth;
+    } else if (request.dispMag == -20000) {
+        vs.DispMagSpec = kFitPage;
+    }
+    if (m_docType == kDocDvi) {
+        if (request.hOffset > InitialViewRequest::kAbsent) vs.hMargin = Round(request.hOffset * 10000.0);
+        if (request.vOffset > InitialViewRequest::kAbsent) vs.vMargin = Round(request.vOffset * 10000.0);
+    }
+    if (request.workspaceColor < 0x1000000) {
+        // The address gives 0xRRGGBB.
+        const COLORREF c = request.workspaceColor;
+        vs.workspaceColor = RGB((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
+    }
+    if (request.scrollBarFlags != 4) vs.scrollBarFlags = request.scrollBarFlags;
+    if (request.showToolbar != 2) vs.showToolbar = request.showToolbar;
+    if (request.showMainToolbar != 2) vs.showMainToolbar = request.showMainToolbar;
+    if (request.glassEnabled >= 0) vs.glassEnabled = m_glassEnabled = request.glassEnabled;
+    SetStatus(vs);
+    ShowScrollBar();
+    FindInitialViewTarget();
+}
+
+void CVrViewerView::TargetPosition(ViewStatus& vs) {
+    const InitialViewRequest& r = m_request;
+    const int absent = -134217726;
+    if (r.targetX >= absent) vs.scrollX = r.targetX;
+    else if (r.targetXsp >= absent) vs.scrollX = int(m_resolutionX * double(r.targetXsp) * vs.DispMag * 2.111358663691712e-15);
+    else vs.scrollX = m_originX;
+    if (r.targetY >= absent) vs.scrollY = r.targetY;
+    else if (r.targetYsp >= absent) vs.scrollY = int(m_resolutionY * double(r.targetYsp) * vs.DispMag * 2.111358663691712e-15);
+    else vs.scrollY = m_originY;
+}
+
+void CVrViewerView::ShowInitialPage(int page, const String8& tag, bool toolbarRefresh) {
+    m_initialViewEstablished = 1;
+    ViewStatus vs;
+    GetViewStatus(vs);
+    m_page = -1;
+    vs.page = page;
+    TargetPosition(vs);
+    vs.targetName = tag;
+    SetStatus(vs);
+    if (toolbarRefresh) UpdateToolbarStatus();
+}
+
+void CVrViewerView::FindInitialViewTarget() {
+    if (!GetDocument() || !m_initialStatusApplied || m_initialViewEstablished) return;
+    const InitialViewRequest& r = m_request;
+    if (m_docType == kDocTiff || m_docType == kDocPs) {
+        if (r.firstPage < 0) {
+            if (m_pageCount > 0) ShowInitialPage(0, String8(), false);
+        } else if (r.firstPage < m_pageCount) {
+            ShowInitialPage(r.firstPage, String8(), true);
+        }
+        return;
+    }
+    if (m_docType != kDocDvi) return;
+    VrDvi* reader = Reader();
+    if (!reader) return;
+    const bool hasTag = r.targetTag.GetLength() > 0;
+    const int pages = reader->GetNPage();
+    const bool complete = m_loadingComplete || reader->GetMode() != ModeScanning;
+    if (!hasTag) {
+        if (r.firstPage < 0 && pages > 0) ShowInitialPage(0, String8(), true);
+    } else if (int p = reader->FindTagPage(r.targetTag); p >= 0 && p < pages) {
+        ShowInitialPage(p, r.targetTag, true);
+    }
+    if (!m_initialViewEstablished && r.firstPage >= 0 && r.firstPage < pages) {
+        // With a tag still to come the page is shown once and kept.
+        if (!hasTag) {
+            ShowInitialPage(r.firstPage, String8(), true);
+        } else if (!m_tagShown) {
+            m_tagShown = 1;
+            ShowInitialPage(r.firstPage, String8(), true);
+            m_initialViewEstablished = 0;
+        }
+        if (hasTag && complete) {
+            m_initialViewEstablished = 1;
+            AfxShowMessageBox(this, "링크가 존재하지 않습니다.", "Warning!", MB_OK);
+        }
+    }
+    if (!m_initialViewEstablished && complete && pages > 0) ShowInitialPage(0, String8(), true);
+}
+
+void CVrViewerView::RedrawIfAwaitedFile(const String8& address) {
+    if (m_docType != kDocDvi || m_awaitedFile.GetLength() == 0) return;
+    if (strcasecmp(address.c_str(), m_awaitedFile.c_str()) == 0) ForceRedraw();
+}
+
+// ------------------------------------------------------ window and controls
+
+int CVrViewerView::SetWindow() {
+    if (!m_setupPending) return 0;
+    m_setupPending = 0;
+    m_glassShown = 0;
+    ViewStatus vs;
+    GetViewStatus(vs);
+    m_page = -1;
+    m_pageWidth = -1;
+    m_scrollX = -1;
+    SetStatus(vs);
+    if (QWidget* w = GetWidget()) {
+        m_controls = std::make_unique<ViewControls>(
+            w, m_isBrowser,
+            [this](bool vertical, int code, int pos) {
+                if (vertical) OnVScroll(UINT(code), UINT(pos));
+                else OnHScroll(UINT(code), UINT(pos));
+            },
+            [this](unsigned id) { OnCmdMsg(id, CN_COMMAND, nullptr, nullptr); });
+        m_windowCreated = 1;
+    }
+    VrDvi* reader = Reader();
+    if (m_docType == kDocDvi && reader && reader->IsOpened()) m_pageCount = reader->GetNPage();
+    else SetDownloadPos(0);
+    if (m_windowCreated) SetFocus();
+    return 1;
+}
+
+void CVrViewerView::GetPageAreaRect(RECT* rect) {
+    RECT client{0, 0, 0, 0};
+    if (IsWindow()) GetClientRect(&client);
+    *rect = PageAreaRect(client, m_scrollBarFlags, m_showMainToolbar, m_topOffset);
+}
+
+void CVrViewerView::ShowScrollBar() {
+    if (!GetDocument() || (m_isBrowser && m_setupPending) || !m_initialStatusApplied || !m_controls) return;
+    RECT area;
+    GetPageAreaRect(&area);
+    if (area.bottom - area.top <= 0) return;
+    m_controls->Layout(area, m_scrollBarFlags, m_showToolbar, m_showMainToolbar, m_topOffset, m_downloading);
+    ViewStatus none;
+    none.pageWidth = none.pageHeight = -1;
+    SetScrollBars(none, true);
+    Invalidate(TRUE);
+}
+
+void CVrViewerView::OnHScroll(UINT nSBCode, UINT nPos) {
+    ViewStatus vs;
+    GetViewStatus(vs);
+    vs.scrollX = HScroll(int(nSBCode), int(nPos), vs.scrollX);
+    SetStatus(vs);
+    SetFocus();
+}
+
+void CVrViewerView::OnVScroll(UINT nSBCode, UINT nPos) {
+    ViewStatus vs;
+    GetViewStatus(vs);
+    RECT area;
+    GetPageAreaRect(&area);
+    const PageScroll s = VScroll(int(nSBCode), int(nPos), vs.page, vs.scrollY, vs.pageHeight, m_pageCount,
+                                 area.bottom - vs.topOffset, vs.originY, m_scrollSteps);
+    if (nSBCode != kThumbTrack && nSBCode != kThumbPosition) m_tipTop = -1;
+    vs.page = s.page;
+    vs.scrollY = s.scrollY;
+    SetStatus(vs);
+    UpdateToolbarStatus();
+    SetFocus();
+}
+
+void CVrViewerView::OnSize(UINT nType, int cx, int cy) {
+    CView::OnSize(nType, cx, cy);
+    if (!m_windowCreated || m_setupPending) return;
+    ViewStatus vs;
+    GetViewStatus(vs);
+    m_page = -1;
+    m_scrollBarFlags = m_scrollBarFlags ? 0 : 3;
+    SetStatus(vs);
+    UpdateToolbarStatus();
+}
+
+void CVrViewerView::OnSetFocus(CWnd* pOldWnd) {
+    CView::OnSetFocus(pOldWnd);
+    if (CVrViewerDoc* doc = GetDocument(); doc && doc->IsReloadable()) doc->CheckReloadFile();
+}
+
+int CVrViewerView::SetRetrievingStatus() {
+    // The reader is about to be closed: nothing may draw from it.
+    KillTimer(ID_PAGE_PARTS_TIMER);
+    m_pageDrawer.Close();
+    m_glassDrawer.Close();
+    std::fill(m_partFlags, m_partFlags + kPartFlagCount, 1);
+    m_initialStatusApplied = 0;
+    m_initialViewEstablished = 0;
+    m_tagShown = 0;
+    m_page = -1;
+    SetStatusText("Retrieving...");
+    return 1;
+}
+
+int CVrViewerView::DrawerSetting() {
+    m_drawerReleased = 0;
+    m_stockBitmap.CreateBitmap(1, 1, 1, 1, nullptr);
+    for (CDC* dc : {&m_pageDC, &m_glassDC, &m_thumbDC}) {
+        if (!dc->CreateCompatibleDC(nullptr)) {
+            m_drawerReleased = 1;
+            return 0;
+        }
+    }
+    const bool made = m_pageBitmap.CreateCompatibleBitmap(nullptr, 1, 1) &&
+                      m_glassBitmap.CreateBitmap(1, 1, 1, 1, nullptr) &&
+                      m_thumbBitmap.CreateCompatibleBitmap(nullptr, 1, 1);
+    if (!made) {
+        CString text;
+        AfxFormatString1(text, IDS_VIEW_NO_MEMORY_FOR, "'hPageBitmap or hGlassPageBitmap or ThumbnailBitmap'");
+        AfxShowMessageBox(nullptr, text, nullptr, MB_SYSTEMMODAL);
+        DrawerClear();
+        return 0;
+    }
+    m_pageDC.SelectObject(&m_pageBitmap);
+    m_glassDC.SelectObject(&m_glassBitmap);
+    m_thumbDC.SelectObject(&m_thumbBitmap);
+    m_resolutionX = m_pageDC.GetDeviceCaps(LOGPIXELSX) * 10000;
+    m_resolutionY = m_pageDC.GetDeviceCaps(LOGPIXELSY) * 10000;
+    return 1;
+}
+
+int CVrViewerView::DrawerClear() {
+    if (m_drawerReleased) return 0;
+    m_drawerReleased = 1;
+    m_pageDrawer.Close();
+    m_glassDrawer.Close();
+    m_thumbDrawer.Close();
+    for (CDC* dc : {&m_pageDC, &m_glassDC, &m_thumbDC}) dc->SelectObject(&m_stockBitmap);
+    m_pageBitmap.DeleteObject();
+    m_glassBitmap.DeleteObject();
+    m_thumbBitmap.DeleteObject();
+    m_imageInfo.clear();
+    m_imageBits.reset();
+    return 1;
+}
+
+void CVrViewerView::OnViewToolbar() {
+    m_showMainToolbar = !m_showMainToolbar;
+    m_topOffset = m_showMainToolbar ? 28 : 0;
+    ShowScrollBar();
+    ViewStatus vs;
+    GetViewStatus(vs);
+    m_page = -1;
+    SetStatus(vs);
+    UpdateToolbarStatus();
+}
+
+void CVrViewerView::OnUpdateViewToolbar(CCmdUI* pCmdUI) {
+    pCmdUI->SetCheck(m_controls && m_controls->BandVisible() ? 2 : 0);
+}
+
+void CVrViewerView::SetDownloadRange(int total) {
+    if (!UiDispatcher::IsUiThread()) return PostToUi([this, total] { SetDownloadRange(total); });
+    if (!m_controls) return;
+    if (total != 0 && !m_downloading) {
+        m_downloading = 1;
+        ShowScrollBar();
+    }
+    m_controls->SetProgressRange(total);
+}
+
+void CVrViewerView::SetDownloadPos(int position) {
+    if (!UiDispatcher::IsUiThread()) return PostToUi([this, position] { SetDownloadPos(position); });
+    if (!m_controls) return;
+    m_controls->SetProgressPos(position);
+    if (position == 0 && m_downloading) {
+        m_downloading = 0;
+        ShowScrollBar();
+    }
+}
+
+void CVrViewerView::UpdateToolbarStatus() {
+    if (!m_controls) return;
+    if (QLineEdit* box = m_controls->PageBox()) box->setText(QString::number(m_page + 1));
+    if (QLineEdit* box = m_controls->ZoomBox()) box->setText(QString::number(m_DispMag / 100));
+}

@@ -1,0 +1,58 @@
+// The page view's own child controls: the two scroll bars, the bottom row
+// with the navigation buttons, page and zoom boxes, zoom spin, the second
+// button group and the download progress bar, and the toolbar band with the
+// main toolbar along the top. Plain child widgets placed in pixels by the
+// view. A scroll bar reports its actions as the view's scroll codes; only
+// the view moves a bar (SetBar).
+#pragma once
+
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QToolBar>
+#include <functional>
+
+#include "platform/core/Geometry.h"
+
+
+class ViewControls {
+public:
+    // onScroll(vertical, code, position); onCommand(id).
+    ViewControls(QWidget* parent, int inPlace, std::function<void(bool, int, int)> onScroll,
+                 std::function<void(unsigned)> onCommand);
+    ~ViewControls();
+    ViewControls(const ViewControls&) = delete;
+    ViewControls& operator=(const ViewControls&) = delete;
+
+    // Range 0..max with page and position, as the system's bars take them
+    // (the highest position is max - page + 1).
+    void SetBar(bool vertical, int max, int page, int pos);
+    QScrollBar* Bar(bool vertical) const { return vertical ? m_vBar : m_hBar; }
+
+    // Places the children (see the view's ShowScrollBar).
+    void Layout(const RECT& area, int scrollBarFlags, int showToolbar, int showMainToolbar, int topOffset,
+                int downloading);
+    void SetProgressRange(int total);
+    void SetProgressPos(int pos);
+    QProgressBar* Progress() const { return m_progress; }
+    QWidget* Band() const { return m_rebarParent; }
+    bool BandVisible() const;
+    QLineEdit* PageBox() const { return m_pageBox; }
+    QLineEdit* ZoomBox() const { return m_zoomBox; }
+
+private:
+    static void Place(QWidget* w, int x, int y, int cx, int cy, bool shown);
+
+    QPointer<QScrollBar> m_hBar, m_vBar;
+    QPointer<QWidget> m_toolBarParent;
+    QPointer<QToolBar> m_navigation;
+    QPointer<QLineEdit> m_pageBox, m_zoomBox;
+    QPointer<QWidget> m_spinParent;
+    QPointer<QWidget> m_spin;
+    QPointer<QToolBar> m_group2;
+    QPointer<QProgressBar> m_progress;
+    QPointer<QWidget> m_rebarParent;
+    QPointer<QToolBar> m_mainToolbar;
+    bool m_showBand = true;
+};

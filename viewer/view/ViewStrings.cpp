@@ -1,0 +1,20 @@
+#include "viewer/view/ViewStrings.h"
+
+#include <mutex>
+
+#include "platform/ui/StringTable.h"
+#include "viewer/view/VrViewerView.h"
+
+void AfxRegisterViewStrings() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        static const StringTableEntry english[] = {
+            {IDS_VIEW_MEMORY_LACKING, "Memory of system is lacking."},
+            {IDS_VIEW_NO_MEMORY_FOR, "System memory did not assign memory to %1 being lacking.\n"},
+            {IDS_VIEW_GLASS_MONOCHROME, "Magnification glass is displayed in monochrome because of memory lack."},
+            {IDS_VIEW_APP_TITLE, "Veloran Viewer"},
+            {IDS_VIEW_PAGE_TIP, "%d/%d"},
+        };
+        AfxAddStrings(UiLanguage::English, english, int(sizeof english / sizeof english[0]));
+    });
+}
