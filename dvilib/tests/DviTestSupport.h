@@ -2,48 +2,23 @@
 // files on VrDviWriter, and a reader that records what reaches its virtuals.
 #pragma once
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "dvilib/DviOpcodes.h"
 #include "dvilib/VrDvi.h"
 #include "dvilib/VrDviWriter.h"
+#include "testsupport/TestTools.h"
 
 namespace dvitest {
 
-class TempDir {
-public:
-    TempDir() {
-        static int serial = 0;
-        path_ = std::filesystem::temp_directory_path() /
-                ("vrdvi-" + std::to_string(getpid()) + "-" + std::to_string(serial++));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-inline std::vector<unsigned char> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void WriteFile(const std::string& path, const std::vector<unsigned char>& bytes, size_t n = size_t(-1)) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(std::min(n, bytes.size())));
-}
+using testsupport::ReadFile;
+using testsupport::RunCommand;
+using testsupport::RunDviType;
+using testsupport::RunIn;
+using testsupport::RunTex;
+using testsupport::TempDir;
+using testsupport::WriteFile;
 
 // Writes a DVI file: preamble on construction, then pages and raw bytes.
 class DviBuilder {
