@@ -315,6 +315,12 @@ int ProgressiveInput::ScanDvi(int64_t start, int64_t count) {
     int result = 0;
     uint32_t& c = m_dviCounter;
     std::vector<unsigned char> block(size_t(std::min<int64_t>(count, 65536)));
+    // The preamble is not a DVI one: stop scanning and say so once.
+    auto notDvi = [&] {
+        m_dviState = 2;
+        m_validDvi = 0;
+        result = 1;
+    };
     while (count > 0 && m_dviState != 2) {
         in.read(reinterpret_cast<char*>(block.data()), std::streamsize(std::min<int64_t>(count, int64_t(block.size()))));
         const size_t n = size_t(in.gcount());
@@ -325,13 +331,10 @@ int ProgressiveInput::ScanDvi(int64_t start, int64_t count) {
             const int b = block[i];
             switch (m_dviState) {
             case 0:
-                if (b == dviop::Pre) {
+                if (b == dviop::Pre)
                     m_dviState = 1;
-                } else {
-                    m_dviState = 2;
-                    m_validDvi = 0;
-                    result = 1;
-                }
+                else
+                    notDvi();
                 ++i;
                 break;
             case 1:
@@ -339,9 +342,7 @@ int ProgressiveInput::ScanDvi(int64_t start, int64_t count) {
                     m_dviState = 7;
                     c = 12;  // num, den, mag
                 } else {
-                    m_dviState = 2;
-                    m_validDvi = 0;
-                    result = 1;
+                    notDvi();
                 }
                 ++i;
                 break;
