@@ -2,6 +2,7 @@
 // files on VrDviWriter, and a reader that records what reaches its virtuals.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,13 +13,7 @@
 
 namespace dvitest {
 
-using testsupport::ReadFile;
-using testsupport::RunCommand;
-using testsupport::RunDviType;
-using testsupport::RunIn;
-using testsupport::RunTex;
-using testsupport::TempDir;
-using testsupport::WriteFile;
+using namespace testsupport;
 
 // Writes a DVI file: preamble on construction, then pages and raw bytes.
 class DviBuilder {
@@ -98,19 +93,29 @@ protected:
 
 inline DList<String8> NoPaths() { return {}; }
 
+// Appends a big-endian 32-bit word.
+inline void PutWord(std::vector<unsigned char>& b, uint32_t v) {
+    for (int i = 3; i >= 0; --i)
+        b.push_back((unsigned char)(v >> (8 * i)));
+}
+
+// The twelve 16-bit table sizes that open a TFM file.
+inline std::vector<unsigned char> TfmCounts(const unsigned (&counts)[12]) {
+    std::vector<unsigned char> b;
+    for (unsigned c : counts) {
+        b.push_back((unsigned char)(c >> 8));
+        b.push_back((unsigned char)c);
+    }
+    return b;
+}
+
 // A small valid TFM file: characters 'A' and 'B' with one width, height and
 // depth each, and the given checksum; design size 10 pt.
 inline std::vector<unsigned char> TinyTfm(unsigned checksum = 0x12345678) {
     // lf lh bc ec nw nh nd ni nl nk ne np
     const unsigned counts[12] = {17, 2, 'A', 'B', 2, 2, 2, 1, 0, 0, 0, 0};
-    std::vector<unsigned char> b;
-    auto word = [&](unsigned v) {
-        for (int i = 3; i >= 0; --i) b.push_back((unsigned char)(v >> (8 * i)));
-    };
-    for (unsigned c : counts) {
-        b.push_back((unsigned char)(c >> 8));
-        b.push_back((unsigned char)c);
-    }
+    std::vector<unsigned char> b = TfmCounts(counts);
+    auto word = [&](unsigned v) { PutWord(b, v); };
     word(checksum);
     word(10u << 20);
     word(0x01110000);  // 'A': width 1, height 1, depth 1

@@ -18,13 +18,7 @@ namespace progtest {
 
 using Bytes = std::vector<unsigned char>;
 
-using testsupport::ReadFile;
-using testsupport::RunCommand;
-using testsupport::RunDviType;
-using testsupport::RunIn;
-using testsupport::RunTex;
-using testsupport::TempDir;
-using testsupport::WriteFile;
+using namespace testsupport;
 
 // Raw deflate data of `data`; with `flushAt` > 0 a full flush after that many
 // input bytes, so that a new block starts on a byte boundary there.
