@@ -29,13 +29,21 @@ void SetCounters(benchmark::State& state, long bytes, int pages) {
                                                    benchmark::Counter::kIsRate);
 }
 
-void BM_ScanWholeDocument(benchmark::State& state) {
+// The document's size, with the reader's error texts silenced; 0, the run
+// skipped, when the document is missing.
+long DocumentForScan(benchmark::State& state) {
     VrDviSetErrorHook([](const char*) {});
     long bytes = FileSize();
     if (bytes <= 0) {
         state.SkipWithError("scan2000.dvi is missing; build target fixture_scan2000");
-        return;
+        return 0;
     }
+    return bytes;
+}
+
+void BM_ScanWholeDocument(benchmark::State& state) {
+    long bytes = DocumentForScan(state);
+    if (!bytes) return;
     DList<String8> none;
     VrDvi dvi;
     int pages = 0;
@@ -52,12 +60,8 @@ BENCHMARK(BM_ScanWholeDocument)->Unit(benchmark::kMillisecond);
 
 // As the worker does while a download arrives: ten pages per call.
 void BM_ScanTenPagesPerCall(benchmark::State& state) {
-    VrDviSetErrorHook([](const char*) {});
-    long bytes = FileSize();
-    if (bytes <= 0) {
-        state.SkipWithError("scan2000.dvi is missing");
-        return;
-    }
+    long bytes = DocumentForScan(state);
+    if (!bytes) return;
     DList<String8> none;
     VrDvi dvi;
     int pages = 0;

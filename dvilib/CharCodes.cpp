@@ -165,6 +165,25 @@ int FindInRows(const std::vector<HLatexRow>& rows, unsigned subfont, unsigned ch
     return 0;
 }
 
+// A font series laid out in rows of `perRow` codes: the row, less
+// `rowOffset`, gives the lead byte and the place in the row plus `firstTrail`
+// the trail byte; the pair must fall in the block [leadMin, leadMax] x
+// [0xA1, 0xFE].
+struct SeriesLayout {
+    unsigned perRow, rowOffset, firstTrail, leadMin, leadMax;
+};
+
+int SeriesToEucKr(int series, unsigned char code, const SeriesLayout& s, unsigned char& lead,
+                  unsigned char& trail) {
+    unsigned n = (unsigned(series - 1) * 256u + code) & 0xFFFFu;
+    unsigned l = (n / s.perRow - s.rowOffset) & 0xFFu;
+    unsigned t = n % s.perRow + s.firstTrail;
+    if (l < s.leadMin || l > s.leadMax || t < 0xA1 || t > 0xFE) return 0;
+    lead = (unsigned char)l;
+    trail = (unsigned char)t;
+    return 1;
+}
+
 } // namespace
 
 int IsCp949LeadByte(unsigned code) {
@@ -216,23 +235,11 @@ int XHanToEucKr(int series, unsigned char b1, unsigned char b2, unsigned char b3
 }
 
 int XHanjaToEucKr(int series, unsigned char code, unsigned char& lead, unsigned char& trail) {
-    unsigned n = (unsigned(series - 1) * 256u + code) & 0xFFFFu;
-    unsigned l = (n / 94 - 54) & 0xFFu;
-    unsigned t = n % 94 + 0xA1;
-    if (l < 0xCA || l > 0xFE || t < 0xA1 || t > 0xFE) return 0;
-    lead = (unsigned char)l;
-    trail = (unsigned char)t;
-    return 1;
+    return SeriesToEucKr(series, code, {94, 54, 0xA1, 0xCA, 0xFE}, lead, trail);
 }
 
 int XSymbToEucKr(int series, unsigned char code, unsigned char& lead, unsigned char& trail) {
-    unsigned n = (unsigned(series - 1) * 256u + code) & 0xFFFFu;
-    unsigned l = (n / 96 - 95) & 0xFFu;
-    unsigned t = n % 96 + 0xA0;
-    if (l < 0xA1 || l > 0xAC || t < 0xA1 || t > 0xFE) return 0;
-    lead = (unsigned char)l;
-    trail = (unsigned char)t;
-    return 1;
+    return SeriesToEucKr(series, code, {96, 95, 0xA0, 0xA1, 0xAC}, lead, trail);
 }
 
 std::vector<HLatexRow> HLatexTableA() {

@@ -24,6 +24,19 @@ bool Skip(CGSFile* file, uint64_t count) {
     return true;
 }
 
+// Rows of `height` pixels `width` wide, `stride` bytes apart, packed into a
+// 1-bit image: 0 where isInk(row, x) holds, else 1.
+template <class IsInk> std::vector<unsigned char> PackMono(int width, int height, IsInk isInk) {
+    const unsigned stride = unsigned(DibRowBytes(width, 1));
+    std::vector<unsigned char> out(size_t(stride) * unsigned(height), 0xFF);
+    for (int r = 0; r < height; ++r) {
+        unsigned char* dst = out.data() + size_t(r) * stride;
+        for (int x = 0; x < width; ++x)
+            if (isInk(r, x)) dst[x >> 3] &= static_cast<unsigned char>(~(0x80 >> (x & 7)));
+    }
+    return out;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- CDibBase
@@ -385,34 +398,23 @@ void CPrintDIB::TrimBitmap() {
 }
 
 void CPrintDIB::ConvertGreyToMono() {
-    unsigned newStride = unsigned(DibRowBytes(m_width, 1));
-    std::vector<unsigned char> out(size_t(newStride) * unsigned(m_bandHeight), 0xFF);
-    for (int r = 0; r < m_bandHeight; ++r) {
-        const unsigned char* src = m_band.data() + size_t(r) * m_stride;
-        unsigned char* dst = out.data() + size_t(r) * newStride;
-        for (int x = 0; x < m_width; ++x)
-            if (src[x] != m_whiteByte && src[x] != m_white2Byte) dst[x >> 3] &= static_cast<unsigned char>(~(0x80 >> (x & 7)));
-    }
-    std::memcpy(m_band.data(), out.data(), out.size());
-    m_stride = newStride;
-    m_bandUsed = unsigned(out.size());
-    MakePaletteMono();
+    StoreMono(PackMono(m_width, m_bandHeight, [&](int r, int x) {
+        const unsigned char v = m_band[size_t(r) * m_stride + unsigned(x)];
+        return v != m_whiteByte && v != m_white2Byte;
+    }));
 }
 
 void CPrintDIB::ConvertColourToMono() {
-    unsigned newStride = unsigned(DibRowBytes(m_width, 1));
-    std::vector<unsigned char> out(size_t(newStride) * unsigned(m_bandHeight), 0xFF);
-    for (int r = 0; r < m_bandHeight; ++r) {
-        const unsigned char* src = m_band.data() + size_t(r) * m_stride;
-        unsigned char* dst = out.data() + size_t(r) * newStride;
-        for (int x = 0; x < m_width; ++x) {
-            const unsigned char* p = src + 3 * x;
-            if (!(p[0] == 255 && p[1] == 255 && p[2] == 255)) dst[x >> 3] &= static_cast<unsigned char>(~(0x80 >> (x & 7)));
-        }
-    }
-    std::memcpy(m_band.data(), out.data(), out.size());
-    m_stride = newStride;
-    m_bandUsed = unsigned(out.size());
+    StoreMono(PackMono(m_width, m_bandHeight, [&](int r, int x) {
+        const unsigned char* p = m_band.data() + size_t(r) * m_stride + 3 * size_t(x);
+        return !(p[0] == 255 && p[1] == 255 && p[2] == 255);
+    }));
+}
+
+void CPrintDIB::StoreMono(const std::vector<unsigned char>& mono) {
+    std::memcpy(m_band.data(), mono.data(), mono.size());
+    m_stride = unsigned(DibRowBytes(m_width, 1));
+    m_bandUsed = unsigned(mono.size());
     MakePaletteMono();
 }
 

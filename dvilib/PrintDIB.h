@@ -111,6 +111,8 @@ private:
     void TrimBitmap();
     void ConvertGreyToMono();
     void ConvertColourToMono();
+    // Takes a 1-bit band of the current width in place of the band.
+    void StoreMono(const std::vector<unsigned char>& mono);
     void MakePaletteMono();
     void DrawBand(HDC dc, int x, int y);
     void Widen(unsigned first, unsigned last);

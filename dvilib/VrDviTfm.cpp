@@ -11,6 +11,10 @@
 
 #include "dvilib/VrDviFont.h"
 
+namespace {
+struct Buf;
+} // namespace
+
 struct VrDvi::ItrnFont::Tables {
     struct Char {
         unsigned width = 0, height = 0, depth = 0, italic = 0, tag = 0, rem = 0;
@@ -27,6 +31,13 @@ struct VrDvi::ItrnFont::Tables {
     std::vector<LigKern> ligKern;
     uint64_t nl = 0, nk = 0;
     std::vector<std::array<unsigned, 4>> ext;
+
+    // OFM: the character entry at byte `at`.
+    static Char OfmChar(const Buf& f, uint64_t at);
+    // OFM: the width, height, depth and italic tables, the lig/kern counts
+    // and the extensible recipes, one after another from word `at`.
+    void ReadOfmRest(const Buf& f, uint64_t at, uint64_t nw, uint64_t nh, uint64_t nd, uint64_t ni,
+                     uint64_t nl, uint64_t nk, uint64_t ne);
 };
 
 namespace {
@@ -61,6 +72,33 @@ bool EndsWithOfm(const String8& path) {
 }
 
 } // namespace
+
+VrDvi::ItrnFont::Tables::Char VrDvi::ItrnFont::Tables::OfmChar(const Buf& f, uint64_t at) {
+    Char c;
+    c.width = f.U16(at);
+    c.height = f.U8(at + 2);
+    c.depth = f.U8(at + 3);
+    c.italic = f.U8(at + 4);
+    c.tag = f.U8(at + 5) & 3;
+    c.rem = f.U16(at + 6);
+    return c;
+}
+
+void VrDvi::ItrnFont::Tables::ReadOfmRest(const Buf& f, uint64_t at, uint64_t nw, uint64_t nh, uint64_t nd,
+                                          uint64_t ni, uint64_t nl, uint64_t nk, uint64_t ne) {
+    w = f.Words(at, nw);
+    h = f.Words(at += nw, nh);
+    d = f.Words(at += nh, nd);
+    i = f.Words(at += nd, ni);
+    at += ni;
+    this->nl = nl;
+    this->nk = nk;
+    at += 2 * nl + nk;
+    for (uint64_t k = 0; k < ne; ++k) {
+        uint64_t p = 4 * (at + 2 * k);
+        ext.push_back({f.U16(p), f.U16(p + 2), f.U16(p + 4), f.U16(p + 6)});
+    }
+}
 
 int VrDvi::ItrnFont::LoadTfm(const String8& path) {
     if (EndsWithOfm(path)) return LoadOfm(path);
@@ -157,29 +195,9 @@ int VrDvi::ItrnFont::LoadOfmLevel0(Tfmifstream& in) {
     for (uint64_t k = 0; k < lh; ++k) t.header.push_back(f.U32(4 * (at + k)));
     at += lh;
     t.chars.resize(nc);
-    for (uint64_t k = 0; k < nc; ++k) {
-        uint64_t p = 4 * (at + 2 * k);
-        Tables::Char& c = t.chars[k];
-        c.width = f.U16(p);
-        c.height = f.U8(p + 2);
-        c.depth = f.U8(p + 3);
-        c.italic = f.U8(p + 4);
-        c.tag = f.U8(p + 5) & 3;
-        c.rem = f.U16(p + 6);
-    }
-    at += 2 * nc;
-    t.w = f.Words(at, nw);
-    t.h = f.Words(at += nw, nh);
-    t.d = f.Words(at += nh, nd);
-    t.i = f.Words(at += nd, ni);
-    at += ni;
-    t.nl = nl;
-    t.nk = nk;
-    at += 2 * nl + nk;
-    for (uint64_t k = 0; k < ne; ++k) {
-        uint64_t p = 4 * (at + 2 * k);
-        t.ext.push_back({f.U16(p), f.U16(p + 2), f.U16(p + 4), f.U16(p + 6)});
-    }
+    for (uint64_t k = 0; k < nc; ++k)
+        t.chars[k] = Tables::OfmChar(f, 4 * (at + 2 * k));
+    t.ReadOfmRest(f, at + 2 * nc, nw, nh, nd, ni, nl, nk, ne);
     return ReadTables(t);
 }
 
@@ -219,32 +237,14 @@ int VrDvi::ItrnFont::LoadOfmLevel1(Tfmifstream& in) {
     uint64_t p = nco, end = nco + ncw, c = 0;
     for (; p + entry <= end; p += entry) {
         uint64_t b = 4 * p;
-        Tables::Char ci;
-        ci.width = f.U16(b);
-        ci.height = f.U8(b + 2);
-        ci.depth = f.U8(b + 3);
-        ci.italic = f.U8(b + 4);
-        ci.tag = f.U8(b + 5) & 3;
-        ci.rem = f.U16(b + 6);
+        Tables::Char ci = Tables::OfmChar(f, b);
         uint64_t repeat = f.U16(b + 8);
         if (c + repeat >= nc) return Refuse("the character table runs past the last character");
         for (uint64_t k = 0; k <= repeat; ++k) t.chars[c + k] = ci;
         c += repeat + 1;
     }
     if (p != end) return Refuse("the character table is invalid");
-    uint64_t at = end;
-    t.w = f.Words(at, nw);
-    t.h = f.Words(at += nw, nh);
-    t.d = f.Words(at += nh, nd);
-    t.i = f.Words(at += nd, ni);
-    at += ni;
-    t.nl = nl;
-    t.nk = nk;
-    at += 2 * nl + nk;
-    for (uint64_t k = 0; k < ne; ++k) {
-        uint64_t q = 4 * (at + 2 * k);
-        t.ext.push_back({f.U16(q), f.U16(q + 2), f.U16(q + 4), f.U16(q + 6)});
-    }
+    t.ReadOfmRest(f, end, nw, nh, nd, ni, nl, nk, ne);
     return ReadTables(t);
 }
 

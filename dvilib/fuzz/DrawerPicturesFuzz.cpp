@@ -2,30 +2,16 @@
 // chooses the type (metafile, JPEG, GIF, PNG or BMP), the rest is the file,
 // drawn at its natural size on a small memory DC.
 #include <cstdint>
-#include <memory>
 #include <vector>
 
-#include "dvilib/VrDviDrawer.h"
-#include "dvilib/VrDviError.h"
-#include "dvilib/tests/DrawerFixtures.h"
+#include "dvilib/fuzz/DrawerFuzzWorld.h"
 
-using namespace dvitest;
+using namespace drawerfuzz;
 
 namespace {
 
-struct World {
-    TempDir dir;
-    FontFolder fonts;
-    VrDvi dvi;
-    std::unique_ptr<CDC> dc = CreateMemoryDC(64, 64, 32, 96);
-    VrDviDrawer drawer;
-
-    World() {
-        VrDviSetErrorHook([](const char*) {});
-        WriteDocument(dir.File("doc.dvi"), {}, Bytes().Op(dviop::Nop).b);
-        fonts.Attach(dvi, dir.File("doc.dvi"));
-        drawer.Open(*dc, dvi, 0, fpreal4(10000), 0, 0, 0, String8());
-    }
+struct World : DrawerWorld {
+    World() { drawer.Open(*dc, dvi, 0, fpreal4(10000), 0, 0, 0, String8()); }
     ~World() { drawer.Close(); }
 };
 

@@ -93,4 +93,14 @@ inline void Exercise(FuzzDvi& dvi, unsigned codes = 300) {
     }
 }
 
+// Writes the input as the metric file `name` ("fz.tfm" or "fz.ofm") and
+// exercises it through a reader that looks in the folder alone.
+inline void LoadAndExercise(const std::string& name, const uint8_t* data, size_t size, unsigned codes = 300) {
+    Write(name, data, size);
+    DList<String8> paths;
+    paths.AddTail(String8(Dir().c_str()));
+    FuzzDvi dvi("", paths, DList<String8>());
+    Exercise(dvi, codes);
+}
+
 } // namespace fontfuzz

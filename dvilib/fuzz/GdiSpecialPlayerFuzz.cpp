@@ -3,31 +3,19 @@
 // the rest, which becomes one xxx instruction of an open page drawn on a
 // small memory DC.
 #include <cstdint>
-#include <memory>
+#include <string>
 #include <vector>
 
-#include "dvilib/VrDviDrawer.h"
-#include "dvilib/VrDviError.h"
-#include "dvilib/tests/DrawerFixtures.h"
+#include "dvilib/fuzz/DrawerFuzzWorld.h"
 
-using namespace dvitest;
+using namespace drawerfuzz;
 
 namespace {
 
-struct World {
-    TempDir dir;
-    FontFolder fonts;
-    VrDvi dvi;
-    std::unique_ptr<CDC> dc = CreateMemoryDC(64, 64, 32, 96);
-    VrDviDrawer drawer;
+struct World : DrawerWorld {
     int uses = 0;
 
-    World() {
-        VrDviSetErrorHook([](const char*) {});
-        WriteDocument(dir.File("doc.dvi"), {}, Bytes().Op(dviop::Nop).b);
-        fonts.Attach(dvi, dir.File("doc.dvi"));
-        Open();
-    }
+    World() { Open(); }
     ~World() { drawer.Close(); }
     void Open() { drawer.Open(*dc, dvi, 0, fpreal4(10000), 10, 10, RGB(0, 0, 255), String8("anchor")); }
 };

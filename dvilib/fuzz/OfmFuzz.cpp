@@ -2,11 +2,6 @@
 #include "FontFuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace fontfuzz;
-    Write("fz.ofm", data, size);
-    DList<String8> paths;
-    paths.AddTail(String8(Dir().c_str()));
-    FuzzDvi dvi("", paths, DList<String8>());
-    Exercise(dvi, 65537);
+    fontfuzz::LoadAndExercise("fz.ofm", data, size, 65537);
     return 0;
 }

@@ -2,11 +2,6 @@
 #include "FontFuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace fontfuzz;
-    Write("fz.tfm", data, size);
-    DList<String8> paths;
-    paths.AddTail(String8(Dir().c_str()));
-    FuzzDvi dvi("", paths, DList<String8>());
-    Exercise(dvi);
+    fontfuzz::LoadAndExercise("fz.tfm", data, size);
     return 0;
 }

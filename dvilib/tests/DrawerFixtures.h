@@ -27,14 +27,8 @@ inline std::vector<unsigned char> MakeTfm(int bc, int ec, const std::function<in
     const int nw = 3, nh = 2, nd = 2, ni = 1, lh = 2;
     const unsigned counts[12] = {unsigned(6 + lh + n + nw + nh + nd + ni), unsigned(lh), unsigned(bc), unsigned(ec),
                                  unsigned(nw), unsigned(nh), unsigned(nd), unsigned(ni), 0, 0, 0, 0};
-    std::vector<unsigned char> b;
-    auto word = [&](uint32_t v) {
-        for (int i = 3; i >= 0; --i) b.push_back((unsigned char)(v >> (8 * i)));
-    };
-    for (unsigned c : counts) {
-        b.push_back((unsigned char)(c >> 8));
-        b.push_back((unsigned char)c);
-    }
+    std::vector<unsigned char> b = TfmCounts(counts);
+    auto word = [&](uint32_t v) { PutWord(b, v); };
     word(checksum);
     word(10u << 20);
     for (int c = bc; c <= ec; ++c) {

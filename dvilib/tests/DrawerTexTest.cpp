@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <sstream>
 #include <tuple>
 
 #include "DrawerFixtures.h"
+#include "TexDocumentSupport.h"
 #include "dvilib/VrDviFont.h"
 #include "platform/kpathsea/KPathSea.h"
 
@@ -56,18 +56,6 @@ const char* kVvpl = R"VPL(
 (MAPFONT D 0 (FONTNAME testvf) (FONTDSIZE R 10.0))
 (CHARACTER C A (CHARWD R 0.9) (MAP (SETCHAR C A)))
 )VPL";
-
-std::string RunCommand(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return "FAILED popen";
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    int rc = pclose(p);
-    if (rc != 0) out = "FAILED " + std::to_string(rc) + "\n" + out;
-    return out;
-}
 
 // What dvitype -output-level=4 says of each page: characters and rules at
 // their file offsets, with h and v in DVI units.
@@ -127,39 +115,17 @@ std::vector<std::vector<Mark>> ParseDviType(const std::string& text) {
     return pages;
 }
 
-class TexPages : public ::testing::Test {
+class TexPages : public ::testing::Test, public TexDocument {
 protected:
     void SetUp() override {
-        auto write = [&](const std::string& name, const char* text) {
-            std::ofstream(dir.File(name)) << text;
-        };
-        write("doc.tex", kDocument);
-        write("testvf.vpl", kVpl);
-        write("testvvf.vpl", kVvpl);
-        const std::string cd = "cd '" + dir.Path().string() + "' && ";
-        for (const char* cmd : {"vptovf testvf.vpl testvf.vf testvf.tfm", "vptovf testvvf.vpl testvvf.vf testvvf.tfm",
-                                "tex -interaction=batchmode -halt-on-error doc.tex"}) {
-            std::string out = RunCommand(cd + cmd + " 2>&1");
-            ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << cmd << ": " << out;
-        }
-        std::string dt = RunCommand(cd + "dvitype -output-level=4 doc.dvi 2>&1");
+        // Fonts: the folder first (the virtual fonts), then kpathsea.
+        VirtualFont("testvf", kVpl);
+        VirtualFont("testvvf", kVvpl);
+        ASSERT_NO_FATAL_FAILURE(Typeset(kDocument));
+        std::string dt = RunIn(dir, "dvitype -output-level=4 doc.dvi");
         ASSERT_EQ(dt.rfind("FAILED", 0), std::string::npos) << dt;
         ref = ParseDviType(dt);
         ASSERT_EQ(ref.size(), 3u);
-
-        // Fonts: the folder first (the virtual fonts), then kpathsea.
-        kpse.LoadKPathSeaDLLInit(kKPathSeaLibraryName, nullptr);
-        ASSERT_TRUE(kpse.IsKPathSeaDLLLoaded());
-        for (const auto& e : std::filesystem::directory_iterator(VELORAN_BINARY_DIR "/share/veloran/ttfcfg"))
-            if (e.path().extension() == ".map") ttfMap.AppendTTFMapFile(e.path().c_str());
-        dvi.SetKPathSea(&kpse);
-        dvi.SetDviTTFMap(&ttfMap);
-        DList<String8> paths;
-        paths.AddTail(String8(dir.Path().string().c_str()));
-        dvi.Open(dir.File("doc.dvi").c_str(), paths, paths);
-        dvi.NewPageWritten(0);
-        ASSERT_EQ(dvi.GetMode(), ModeComplete) << dvi.GetErrorText().c_str();
-        dvi.SetWinFont(0);
     }
 
     std::vector<Mark> Draw(int page) {
@@ -175,11 +141,7 @@ protected:
         return out;
     }
 
-    TempDir dir;
     std::vector<std::vector<Mark>> ref;
-    KPathSea kpse;
-    VrDviTTFMap ttfMap;
-    VrDvi dvi;
     std::vector<DrawEvent> specials;
 };
 

@@ -2,48 +2,18 @@
 // files on VrDviWriter, and a reader that records what reaches its virtuals.
 #pragma once
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "dvilib/DviOpcodes.h"
 #include "dvilib/VrDvi.h"
 #include "dvilib/VrDviWriter.h"
+#include "testsupport/TestTools.h"
 
 namespace dvitest {
 
-class TempDir {
-public:
-    TempDir() {
-        static int serial = 0;
-        path_ = std::filesystem::temp_directory_path() /
-                ("vrdvi-" + std::to_string(getpid()) + "-" + std::to_string(serial++));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-inline std::vector<unsigned char> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void WriteFile(const std::string& path, const std::vector<unsigned char>& bytes, size_t n = size_t(-1)) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(std::min(n, bytes.size())));
-}
+using namespace testsupport;
 
 // Writes a DVI file: preamble on construction, then pages and raw bytes.
 class DviBuilder {
@@ -123,19 +93,29 @@ protected:
 
 inline DList<String8> NoPaths() { return {}; }
 
+// Appends a big-endian 32-bit word.
+inline void PutWord(std::vector<unsigned char>& b, uint32_t v) {
+    for (int i = 3; i >= 0; --i)
+        b.push_back((unsigned char)(v >> (8 * i)));
+}
+
+// The twelve 16-bit table sizes that open a TFM file.
+inline std::vector<unsigned char> TfmCounts(const unsigned (&counts)[12]) {
+    std::vector<unsigned char> b;
+    for (unsigned c : counts) {
+        b.push_back((unsigned char)(c >> 8));
+        b.push_back((unsigned char)c);
+    }
+    return b;
+}
+
 // A small valid TFM file: characters 'A' and 'B' with one width, height and
 // depth each, and the given checksum; design size 10 pt.
 inline std::vector<unsigned char> TinyTfm(unsigned checksum = 0x12345678) {
     // lf lh bc ec nw nh nd ni nl nk ne np
     const unsigned counts[12] = {17, 2, 'A', 'B', 2, 2, 2, 1, 0, 0, 0, 0};
-    std::vector<unsigned char> b;
-    auto word = [&](unsigned v) {
-        for (int i = 3; i >= 0; --i) b.push_back((unsigned char)(v >> (8 * i)));
-    };
-    for (unsigned c : counts) {
-        b.push_back((unsigned char)(c >> 8));
-        b.push_back((unsigned char)c);
-    }
+    std::vector<unsigned char> b = TfmCounts(counts);
+    auto word = [&](unsigned v) { PutWord(b, v); };
     word(checksum);
     word(10u << 20);
     word(0x01110000);  // 'A': width 1, height 1, depth 1

@@ -23,18 +23,6 @@ const COLORREF kBlack = RGB(0, 0, 0), kWhite = RGB(255, 255, 255), kLink = RGB(0
 // Pixels of a length in TeX points at 96 dpi.
 int Pt(double pt) { return int(pt * 96 / 72.27 + 0.5); }
 
-std::string RunCommand(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return "FAILED popen";
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int rc = pclose(p);
-    if (rc != 0) out = "FAILED " + std::to_string(rc) + "\n" + out;
-    return out;
-}
-
 bool Near(COLORREF a, COLORREF b, int tolerance = 40) {
     return std::abs(int(GetRValue(a)) - GetRValue(b)) <= tolerance &&
            std::abs(int(GetGValue(a)) - GetGValue(b)) <= tolerance &&
@@ -106,8 +94,7 @@ protected:
                "\\page{\\at{p}\\special{psfile=" << d << "p.eps llx=0 lly=0 urx=30 ury=15 rwi=600}\\kern100pt"
                "\\special{ps::[begin] 60 30 0 0 30 15}\\special{ps: plotfile " << d << "p.eps}}\n"
                "\\bye\n";
-        const std::string out =
-            RunCommand("cd '" + dir.Path().string() + "' && tex -interaction=batchmode -halt-on-error doc.tex 2>&1");
+        const std::string out = RunIn(dir, "tex -interaction=batchmode -halt-on-error doc.tex");
         ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
         dvi.Open(dir.File("doc.dvi").c_str(), DList<String8>(), DList<String8>());
         dvi.NewPageWritten(0);

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -17,18 +16,6 @@
 
 namespace dvitest {
 
-inline std::string RunCommand(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return "FAILED popen";
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    int rc = pclose(p);
-    if (rc != 0) out = "FAILED " + std::to_string(rc) + "\n" + out;
-    return out;
-}
-
 class TexDocument {
 public:
     // Writes the property list of a virtual font to be made before TeX runs.
@@ -38,7 +25,6 @@ public:
     // ASSERT_NO_FATAL_FAILURE.
     void Typeset(const char* text) {
         std::ofstream(dir.File("doc.tex")) << text;
-        const std::string cd = "cd '" + dir.Path().string() + "' && ";
         std::vector<std::string> commands;
         for (const auto& [name, vpl] : vpls_) {
             std::ofstream(dir.File(name + ".vpl")) << vpl;
@@ -46,7 +32,7 @@ public:
         }
         commands.push_back("tex -interaction=batchmode -halt-on-error doc.tex");
         for (const auto& cmd : commands) {
-            std::string out = RunCommand(cd + cmd + " 2>&1");
+            std::string out = RunIn(dir, cmd);
             ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << cmd << ": " << out;
         }
         kpse.LoadKPathSeaDLLInit(kKPathSeaLibraryName, nullptr);

@@ -58,24 +58,10 @@ This page starts in red, carried over from the page before.
 \bye
 )TEX";
 
-std::string RunCommand(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return "FAILED popen";
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int rc = pclose(p);
-    if (rc != 0) out = "FAILED " + std::to_string(rc) + "\n" + out;
-    return out;
-}
-
 class TexPages : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::ofstream(dir.File("doc.tex")) << kDocument;
-        const std::string cd = "cd '" + dir.Path().string() + "' && ";
-        std::string out = RunCommand(cd + "tex -interaction=batchmode -halt-on-error doc.tex 2>&1");
+        std::string out = RunTex(dir, kDocument);
         ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
 
         kpse.LoadKPathSeaDLLInit(kKPathSeaLibraryName, nullptr);
@@ -95,10 +81,9 @@ protected:
     InkMask DviPng(int dpi, int page) {
         const std::string png = dir.File("png" + std::to_string(dpi) + "-" + std::to_string(page + 1) + ".png");
         if (!fs::exists(png)) {
-            const std::string cmd = "cd '" + dir.Path().string() + "' && dvipng -q -D " + std::to_string(dpi) +
-                                    " -T 8.5in,11in -O 1in,1in -bg 'rgb 1 1 1' -o png" + std::to_string(dpi) +
-                                    "-%d.png doc.dvi 2>&1";
-            std::string out = RunCommand(cmd);
+            std::string out = RunIn(dir, "dvipng -q -D " + std::to_string(dpi) +
+                                             " -T 8.5in,11in -O 1in,1in -bg 'rgb 1 1 1' -o png" +
+                                             std::to_string(dpi) + "-%d.png doc.dvi");
             EXPECT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
         }
         return InkOfPng(png);

@@ -37,18 +37,6 @@ private:
     VrDviErrorHook old_;
 };
 
-std::string RunCommand(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return "FAILED popen";
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    int rc = pclose(p);
-    if (rc != 0) out = "FAILED " + std::to_string(rc) + "\n" + out;
-    return out;
-}
-
 std::string Trim(std::string s) {
     while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
     return s;
@@ -152,11 +140,8 @@ std::string KpseWhich(const std::string& file) { return Trim(RunCommand("kpsewhi
 
 // Writes a property list and runs a TeX tool on it in dir.
 void Tool(const TempDir& dir, const std::string& command, const std::string& file, const std::string& text) {
-    {
-        std::ofstream out(dir.File(file));
-        out << text;
-    }
-    std::string r = RunCommand("cd '" + dir.Path().string() + "' && " + command + " 2>&1");
+    std::ofstream(dir.File(file)) << text;
+    std::string r = RunIn(dir, command);
     ASSERT_EQ(r.rfind("FAILED", 0), std::string::npos) << command << ": " << r;
 }
 
@@ -704,17 +689,16 @@ TEST(MetricFiles, DamagedFilesAreRefusedWithAReason) {
 
 TEST(FontsOfATeXDocument, KpathseaResolvesEveryFontAndWidthsMatchDviType) {
     TempDir dir;
-    {
-        std::ofstream tex(dir.File("math.tex"));
-        tex << "\\font\\msam=msam10 \\font\\msbm=msbm10 scaled 1200 \\font\\big=cmr10 scaled 2000\n"
+    std::string out =
+        RunTex(dir,
+               "\\font\\msam=msam10 \\font\\msbm=msbm10 scaled 1200 \\font\\big=cmr10 scaled 2000\n"
                "Text $x^2+\\sum_{i=1}^n \\alpha_i \\over \\sqrt{y}$ and {\\msam\\char\"03} {\\msbm R}\n"
                "$$\\int_0^1 f(x)\\,dx\\left(\\matrix{a&b\\cr c&d}\\right)\\Bigg\\{\\bigotimes$$\n"
                "{\\bf Bold} {\\it italic} {\\sl slanted} {\\tt mono \\char'200} {\\big Big}\n"
-               "\\bye\n";
-    }
-    std::string out = RunCommand("cd '" + dir.Path().string() + "' && tex -interaction=batchmode math.tex 2>&1");
+               "\\bye\n",
+               "math");
     ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
-    std::string dvitype = RunCommand("dvitype -output-level=4 '" + dir.File("math.dvi") + "'");
+    std::string dvitype = RunDviType(dir.File("math.dvi"), 4);
     ASSERT_EQ(dvitype.rfind("FAILED", 0), std::string::npos) << dvitype;
 
     KPathSea kpse;

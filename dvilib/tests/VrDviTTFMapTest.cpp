@@ -8,27 +8,20 @@
 #include <fstream>
 #include <set>
 #include <string>
-#include <unistd.h>
+
+#include "testsupport/TestTools.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class TempDir {
+class TempDir : public testsupport::TempDir {
 public:
-    TempDir() {
-        std::string t = (fs::temp_directory_path() / "ttfmapXXXXXX").string();
-        path_ = mkdtemp(t.data());
-    }
-    ~TempDir() { fs::remove_all(path_); }
     std::string Write(const std::string& name, const std::string& text) const {
-        std::string p = path_ + "/" + name;
+        std::string p = File(name);
         std::ofstream(p, std::ios::binary) << text;
         return p;
     }
-
-private:
-    std::string path_;
 };
 
 std::string Str(const String8& s) { return std::string(s.c_str(), std::size_t(s.GetLength())); }

@@ -39,18 +39,6 @@ const char* kDocument = R"TEX(
 \bye
 )TEX";
 
-std::string RunCommand(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    int rc = pclose(p);
-    if (rc != 0) out = "FAILED " + std::to_string(rc) + "\n" + out;
-    return out;
-}
-
 struct DviType {
     struct Page {
         long bop = 0, eop = 0;
@@ -94,15 +82,10 @@ DviType ParseDviType(const std::string& text) {
 class TexDocument : public ::testing::Test {
 protected:
     void SetUp() override {
-        {
-            std::ofstream tex(dir.File("doc.tex"));
-            tex << kDocument;
-        }
-        std::string out = RunCommand("cd '" + dir.Path().string() +
-                              "' && tex -interaction=batchmode -halt-on-error doc.tex 2>&1");
+        std::string out = RunTex(dir, kDocument);
         ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << "tex: " << out;
         dviPath = dir.File("doc.dvi");
-        std::string dt = RunCommand("dvitype -output-level=1 '" + dviPath + "' 2>&1");
+        std::string dt = RunDviType(dviPath, 1);
         ASSERT_EQ(dt.rfind("FAILED", 0), std::string::npos) << "dvitype: " << dt;
         ref = ParseDviType(dt);
         ASSERT_EQ(ref.pages.size(), 14u);
@@ -225,7 +208,7 @@ TEST(TexTools, DviTypeAcceptsWhatTheWriterWrites) {
         b.w.WritePostPostamble();
         b.Close();
     }
-    std::string out = RunCommand("dvitype -output-level=1 '" + path + "' 2>&1");
+    std::string out = RunDviType(path, 1);
     ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
     EXPECT_EQ(out.find('!'), std::string::npos) << out;  // dvitype marks faults with '!'
     DviType ref = ParseDviType(out);

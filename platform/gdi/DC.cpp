@@ -363,6 +363,24 @@ void CDC::FixIsotropic() {
     else if (ay < ax) st_.vpExt.cx = int(std::lround((sx < 0 ? -ay : ay) * st_.winExt.cx));
 }
 
+CSize CDC::SetExt(CSize& ext, int cx, int cy) {
+    CSize old = ext;
+    if ((st_.mapMode != MM_ISOTROPIC && st_.mapMode != MM_ANISOTROPIC) || cx == 0 || cy == 0) return old;
+    ext = CSize(cx, cy);
+    FixIsotropic();
+    return old;
+}
+
+CSize CDC::ScaleExt(CSize& ext, int xNum, int xDenom, int yNum, int yDenom) {
+    CSize old = ext;
+    if (st_.mapMode != MM_ISOTROPIC && st_.mapMode != MM_ANISOTROPIC) return old;
+    if (!xDenom || !yDenom) return old;
+    CSize n(MulDiv(old.cx, xNum, xDenom), MulDiv(old.cy, yNum, yDenom));
+    if (n.cx && n.cy) ext = n;
+    FixIsotropic();
+    return old;
+}
+
 CPoint CDC::SetWindowOrg(int x, int y) {
     auto g = Log("SetWindowOrg", x, y);
     CPoint old = st_.winOrg;
@@ -379,22 +397,12 @@ CPoint CDC::OffsetWindowOrg(int dx, int dy) {
 
 CSize CDC::SetWindowExt(int cx, int cy) {
     auto g = Log("SetWindowExt", cx, cy);
-    CSize old = st_.winExt;
-    if ((st_.mapMode != MM_ISOTROPIC && st_.mapMode != MM_ANISOTROPIC) || cx == 0 || cy == 0) return old;
-    st_.winExt = CSize(cx, cy);
-    FixIsotropic();
-    return old;
+    return SetExt(st_.winExt, cx, cy);
 }
 
 CSize CDC::ScaleWindowExt(int xNum, int xDenom, int yNum, int yDenom) {
     auto g = Log("ScaleWindowExt", xNum, xDenom, yNum, yDenom);
-    CSize old = st_.winExt;
-    if (st_.mapMode != MM_ISOTROPIC && st_.mapMode != MM_ANISOTROPIC) return old;
-    if (!xDenom || !yDenom) return old;
-    CSize n(MulDiv(old.cx, xNum, xDenom), MulDiv(old.cy, yNum, yDenom));
-    if (n.cx && n.cy) st_.winExt = n;
-    FixIsotropic();
-    return old;
+    return ScaleExt(st_.winExt, xNum, xDenom, yNum, yDenom);
 }
 
 CPoint CDC::SetViewportOrg(int x, int y) {
@@ -413,22 +421,12 @@ CPoint CDC::OffsetViewportOrg(int dx, int dy) {
 
 CSize CDC::SetViewportExt(int cx, int cy) {
     auto g = Log("SetViewportExt", cx, cy);
-    CSize old = st_.vpExt;
-    if ((st_.mapMode != MM_ISOTROPIC && st_.mapMode != MM_ANISOTROPIC) || cx == 0 || cy == 0) return old;
-    st_.vpExt = CSize(cx, cy);
-    FixIsotropic();
-    return old;
+    return SetExt(st_.vpExt, cx, cy);
 }
 
 CSize CDC::ScaleViewportExt(int xNum, int xDenom, int yNum, int yDenom) {
     auto g = Log("ScaleViewportExt", xNum, xDenom, yNum, yDenom);
-    CSize old = st_.vpExt;
-    if (st_.mapMode != MM_ISOTROPIC && st_.mapMode != MM_ANISOTROPIC) return old;
-    if (!xDenom || !yDenom) return old;
-    CSize n(MulDiv(old.cx, xNum, xDenom), MulDiv(old.cy, yNum, yDenom));
-    if (n.cx && n.cy) st_.vpExt = n;
-    FixIsotropic();
-    return old;
+    return ScaleExt(st_.vpExt, xNum, xDenom, yNum, yDenom);
 }
 
 double CDC::ScaleX() const { return double(st_.vpExt.cx) / st_.winExt.cx; }

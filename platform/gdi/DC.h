@@ -301,6 +301,9 @@ private:
     double ScaleX() const;
     double ScaleY() const;
     void FixIsotropic();
+    // Shared by the window and viewport extent setters: both return the old extent.
+    CSize SetExt(CSize& ext, int cx, int cy);
+    CSize ScaleExt(CSize& ext, int xNum, int xDenom, int yNum, int yDenom);
     // The surface's pixels inside the clip, cached until either changes.
     const Region& VisibleRegion() const;
     void ClipChanged() { ++clipGen_; }

@@ -212,12 +212,9 @@ bool Registry::Modify(RegRoot root, const std::function<bool(RegKey&)>& change) 
 }
 
 bool Registry::KeyExists(RegRoot root, std::string_view key) const {
-    std::vector<std::string> path;
-    if (!SplitKeyPath(key, path)) return false;
-    std::lock_guard<std::mutex> lock(mutex_);
-    Root& r = RootOf(root);
-    Refresh(r);
-    return r.tree.Find(path) != nullptr;
+    bool found = false;
+    Read(root, key, [&](const RegKey* k) { found = k != nullptr; });
+    return found;
 }
 
 bool Registry::CreateKey(RegRoot root, std::string_view key) {
@@ -244,36 +241,39 @@ bool Registry::DeleteKey(RegRoot root, std::string_view key) {
     });
 }
 
-std::vector<std::string> Registry::SubKeys(RegRoot root, std::string_view key) const {
+bool Registry::Read(RegRoot root, std::string_view key,
+                    const std::function<void(const RegKey*)>& look) const {
     std::vector<std::string> path;
-    if (!SplitKeyPath(key, path)) return {};
+    if (!SplitKeyPath(key, path)) return false;
     std::lock_guard<std::mutex> lock(mutex_);
     Root& r = RootOf(root);
     Refresh(r);
-    const RegKey* k = r.tree.Find(path);
-    return k ? k->ChildNames() : std::vector<std::string>();
+    look(r.tree.Find(path));
+    return true;
+}
+
+std::vector<std::string> Registry::SubKeys(RegRoot root, std::string_view key) const {
+    std::vector<std::string> names;
+    Read(root, key, [&](const RegKey* k) {
+        if (k) names = k->ChildNames();
+    });
+    return names;
 }
 
 std::vector<std::string> Registry::ValueNames(RegRoot root, std::string_view key) const {
-    std::vector<std::string> path;
-    if (!SplitKeyPath(key, path)) return {};
-    std::lock_guard<std::mutex> lock(mutex_);
-    Root& r = RootOf(root);
-    Refresh(r);
-    const RegKey* k = r.tree.Find(path);
-    return k ? k->ValueNames() : std::vector<std::string>();
+    std::vector<std::string> names;
+    Read(root, key, [&](const RegKey* k) {
+        if (k) names = k->ValueNames();
+    });
+    return names;
 }
 
 std::optional<RegValue> Registry::GetValue(RegRoot root, std::string_view key, std::string_view name) const {
-    std::vector<std::string> path;
-    if (!SplitKeyPath(key, path)) return std::nullopt;
-    std::lock_guard<std::mutex> lock(mutex_);
-    Root& r = RootOf(root);
-    Refresh(r);
-    const RegKey* k = r.tree.Find(path);
-    const RegValue* v = k ? k->Value(name) : nullptr;
-    if (!v) return std::nullopt;
-    return *v;
+    std::optional<RegValue> value;
+    Read(root, key, [&](const RegKey* k) {
+        if (const RegValue* v = k ? k->Value(name) : nullptr) value = *v;
+    });
+    return value;
 }
 
 std::optional<std::string> Registry::GetString(RegRoot root, std::string_view key, std::string_view name) const {

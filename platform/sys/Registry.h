@@ -85,6 +85,9 @@ private:
     // Runs `change` on the root's tree under the lock file and stores the
     // result; `change` returns false to leave everything as it was.
     bool Modify(RegRoot root, const std::function<bool(RegKey&)>& change);
+    // Runs `look` under the lock on the key at `key` of the fresh tree, or on
+    // null when there is none; false, without calling it, for a bad path.
+    bool Read(RegRoot root, std::string_view key, const std::function<void(const RegKey*)>& look) const;
 
     std::string dir_;
     mutable std::mutex mutex_;

@@ -22,6 +22,17 @@ constexpr int kFlagExtra = 4;
 constexpr int kFlagName = 8;
 constexpr int kFlagComment = 16;
 
+// The header parser's state after the state of an optional field whose flag
+// is clear; -1 when that state has a field to read or is not such a state.
+int SkipAbsentField(int state, int flags) {
+    static constexpr struct {
+        int state, flag, next;
+    } kOptional[] = {{5, kFlagExtra, 8}, {8, kFlagName, 9}, {9, kFlagComment, 10}, {10, kFlagHcrc, 12}};
+    for (const auto& o : kOptional)
+        if (o.state == state) return flags & o.flag ? -1 : o.next;
+    return -1;
+}
+
 // TIFF tags the scanner reads.
 constexpr int kTagStripOffsets = 273;
 constexpr int kTagStripByteCounts = 279;
@@ -53,23 +64,10 @@ const unsigned char* ProgressiveInput::ParseGzipHeader(const unsigned char* data
     const unsigned char* end = data + length;
     for (;;) {
         // Steps that look at the flags only take no byte.
-        switch (h.state) {
-        case 5:
-            if (!(h.flags & kFlagExtra)) { h.state = 8; continue; }
-            break;
-        case 8:
-            if (!(h.flags & kFlagName)) { h.state = 9; continue; }
-            break;
-        case 9:
-            if (!(h.flags & kFlagComment)) { h.state = 10; continue; }
-            break;
-        case 10:
-            if (!(h.flags & kFlagHcrc)) { h.state = 12; continue; }
-            break;
-        case 12:
-            return p;
-        default:
-            break;
+        if (h.state == 12) return p;
+        if (const int next = SkipAbsentField(h.state, h.flags); next >= 0) {
+            h.state = next;
+            continue;
         }
         if (p == end) return end;
         const int b = *p;
@@ -317,6 +315,12 @@ int ProgressiveInput::ScanDvi(int64_t start, int64_t count) {
     int result = 0;
     uint32_t& c = m_dviCounter;
     std::vector<unsigned char> block(size_t(std::min<int64_t>(count, 65536)));
+    // The preamble is not a DVI one: stop scanning and say so once.
+    auto notDvi = [&] {
+        m_dviState = 2;
+        m_validDvi = 0;
+        result = 1;
+    };
     while (count > 0 && m_dviState != 2) {
         in.read(reinterpret_cast<char*>(block.data()), std::streamsize(std::min<int64_t>(count, int64_t(block.size()))));
         const size_t n = size_t(in.gcount());
@@ -327,13 +331,10 @@ int ProgressiveInput::ScanDvi(int64_t start, int64_t count) {
             const int b = block[i];
             switch (m_dviState) {
             case 0:
-                if (b == dviop::Pre) {
+                if (b == dviop::Pre)
                     m_dviState = 1;
-                } else {
-                    m_dviState = 2;
-                    m_validDvi = 0;
-                    result = 1;
-                }
+                else
+                    notDvi();
                 ++i;
                 break;
             case 1:
@@ -341,9 +342,7 @@ int ProgressiveInput::ScanDvi(int64_t start, int64_t count) {
                     m_dviState = 7;
                     c = 12;  // num, den, mag
                 } else {
-                    m_dviState = 2;
-                    m_validDvi = 0;
-                    result = 1;
+                    notDvi();
                 }
                 ++i;
                 break;

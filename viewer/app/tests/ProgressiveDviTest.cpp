@@ -33,22 +33,10 @@ const char* kDocument = R"TEX(
 \bye
 )TEX";
 
-std::string RunCommand(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return "FAILED popen";
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    int rc = pclose(p);
-    if (rc != 0) out = "FAILED " + std::to_string(rc) + "\n" + out;
-    return out;
-}
-
 // Offsets of the eops, from dvitype.
 std::vector<long> EopOffsets(const std::string& dviPath) {
     std::vector<long> eops;
-    std::istringstream in(RunCommand("dvitype -output-level=1 '" + dviPath + "' 2>&1"));
+    std::istringstream in(RunDviType(dviPath, 1));
     std::string line;
     while (std::getline(in, line)) {
         long at = 0;
@@ -65,12 +53,7 @@ protected:
     static void SetUpTestSuite() {
         VrDviSetErrorHook([](const char*) {});
         dir_ = new TempDir;
-        {
-            std::ofstream tex(dir_->File("doc.tex"));
-            tex << kDocument;
-        }
-        std::string out =
-            RunCommand("cd '" + dir_->Path().string() + "' && tex -interaction=batchmode -halt-on-error doc.tex 2>&1");
+        std::string out = RunTex(*dir_, kDocument);
         ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << "tex: " << out;
         dvi_ = new Bytes(ReadFile(dir_->File("doc.dvi")));
         eops_ = new std::vector<long>(EopOffsets(dir_->File("doc.dvi")));

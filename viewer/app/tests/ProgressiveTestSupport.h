@@ -3,51 +3,22 @@
 // chunk by chunk as the document's fetch thread does.
 #pragma once
 
-#include <unistd.h>
 #include <zlib.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "testsupport/TestTools.h"
 #include "viewer/app/ProgressiveInput.h"
 
 namespace progtest {
 
 using Bytes = std::vector<unsigned char>;
 
-class TempDir {
-public:
-    TempDir() {
-        static int serial = 0;
-        path_ = std::filesystem::temp_directory_path() /
-                ("vrprog-" + std::to_string(getpid()) + "-" + std::to_string(serial++));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-inline Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void WriteFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
+using namespace testsupport;
 
 // Raw deflate data of `data`; with `flushAt` > 0 a full flush after that many
 // input bytes, so that a new block starts on a byte boundary there.
