@@ -452,14 +452,23 @@ TEST_F(Navigation, MarginAdjustmentWidensTheFittedPageAndCentresIt) {
     EXPECT_EQ(Status().DispMag, fitted.DispMag + 400);
     EXPECT_EQ(Status().DispMagSpec, 3);
 
-    // While the dialog is open it is not opened again; after it ends it
-    // reopens at the value of the same fit mode.
+    // While the dialog is open it is not opened again.
     view->marginOpenedAt = -1;
     view->OnAdjustMargin();
     EXPECT_EQ(view->marginOpenedAt, -1);
     view->OnMarginDialogClosed();
+    // Reopened, it first takes the margin it remembers out of the zoom and
+    // starts from none; the slider then counts from there.
     view->OnAdjustMargin();
-    EXPECT_EQ(view->marginOpenedAt, 4);
+    EXPECT_EQ(view->marginOpenedAt, 0);
+    EXPECT_EQ(Status().DispMag, fitted.DispMag);
+    view->SetMarginShift(3);
+    EXPECT_EQ(Status().DispMag, fitted.DispMag + 300);
+    view->OnMarginDialogClosed();
+    // Later it reopens at the value of the same fit mode.
+    view->OnAdjustMargin();
+    EXPECT_EQ(view->marginOpenedAt, 3);
+    EXPECT_EQ(Status().DispMag, fitted.DispMag + 300);
     view->OnMarginDialogClosed();
 
     // Another fit mode starts from no margin.
