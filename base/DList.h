@@ -77,6 +77,14 @@ public:
         return node;
     }
 
+    // Unlinks and frees a node of this list; a node of another list is left alone.
+    void RemoveNode(Node* n) {
+        if (!n || n->owner != this) return;
+        (n->prev ? n->prev->next : head_) = n->next;
+        (n->next ? n->next->prev : tail_) = n->prev;
+        delete n;
+    }
+
     void RemoveAll() {
         Node* n = head_;
         head_ = tail_ = nullptr;

@@ -84,3 +84,30 @@ TEST(DList, PointerElementsAreNotDeleted) {
     EXPECT_EQ(p->v, 1);
     delete p;
 }
+
+TEST(DList, RemoveNodeRelinksAndFreesOnlyItsOwnNodes) {
+    {
+        DList<Counted> a, b;
+        auto* n1 = a.AddTail(Counted(1));
+        auto* n2 = a.AddTail(Counted(2));
+        auto* n3 = a.AddTail(Counted(3));
+        a.AddTail(Counted(4));
+        auto* other = b.AddTail(Counted(9));
+        a.RemoveNode(other);  // not a's: left alone
+        EXPECT_EQ(Values(b), std::vector<int>{9});
+        a.RemoveNode(n2);
+        EXPECT_EQ(Values(a), (std::vector<int>{1, 3, 4}));
+        EXPECT_EQ(n3->prev, n1);
+        a.RemoveNode(n1);
+        EXPECT_EQ(a.GetHead(), n3);
+        EXPECT_EQ(n3->prev, nullptr);
+        a.RemoveNode(a.GetTail());
+        EXPECT_EQ(a.GetTail(), n3);
+        EXPECT_EQ(n3->next, nullptr);
+        a.RemoveNode(n3);
+        EXPECT_TRUE(a.IsEmpty());
+        EXPECT_EQ(a.GetTail(), nullptr);
+        EXPECT_EQ(Counted::live, 1);
+    }
+    EXPECT_EQ(Counted::live, 0);
+}

@@ -44,6 +44,7 @@ QToolBar* MakeBar(QWidget* parent, const Button* buttons, int n, const std::func
         QAction* a = bar->addAction(QString::fromUtf8(buttons[i].label));
         a->setToolTip(QString::fromUtf8(buttons[i].tip));
         const unsigned id = buttons[i].id;
+        a->setData(id);
         QObject::connect(a, &QAction::triggered, bar, [onCommand, id] { onCommand(id); });
     }
     return bar;
@@ -105,6 +106,7 @@ ViewControls::ViewControls(QWidget* parent, int inPlace, std::function<void(bool
         b->setText(t);
         b->setAutoRaise(true);
         spinLayout->addWidget(b);
+        (t[0] == '+' ? m_spinUp : m_spinDown) = b;
     }
     m_group2 = MakeBar(m_spinParent, kGroup2, int(std::size(kGroup2)), onCommand);
     m_progress = new QProgressBar(m_spinParent);
@@ -193,6 +195,13 @@ void ViewControls::SetProgressRange(int total) {
 
 void ViewControls::SetProgressPos(int pos) {
     if (m_progress) m_progress->setValue(pos);
+}
+
+QAction* ViewControls::NavigationButton(unsigned id) const {
+    if (!m_navigation) return nullptr;
+    for (QAction* a : m_navigation->actions())
+        if (a->data().toUInt() == id) return a;
+    return nullptr;
 }
 
 bool ViewControls::BandVisible() const { return m_rebarParent && m_rebarParent->isVisible(); }

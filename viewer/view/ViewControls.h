@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QToolBar>
+#include <QToolButton>
 #include <functional>
 
 #include "platform/core/Geometry.h"
@@ -40,6 +41,10 @@ public:
     bool BandVisible() const;
     QLineEdit* PageBox() const { return m_pageBox; }
     QLineEdit* ZoomBox() const { return m_zoomBox; }
+    // A button of the navigation row by command id (null when none).
+    QAction* NavigationButton(unsigned id) const;
+    // The zoom spin's halves.
+    QToolButton* SpinButton(bool up) const { return up ? m_spinUp : m_spinDown; }
 
 private:
     static void Place(QWidget* w, int x, int y, int cx, int cy, bool shown);
@@ -50,6 +55,7 @@ private:
     QPointer<QLineEdit> m_pageBox, m_zoomBox;
     QPointer<QWidget> m_spinParent;
     QPointer<QWidget> m_spin;
+    QPointer<QToolButton> m_spinUp, m_spinDown;
     QPointer<QToolBar> m_group2;
     QPointer<QProgressBar> m_progress;
     QPointer<QWidget> m_rebarParent;

@@ -36,6 +36,7 @@ CVrViewerView::CVrViewerView() {
     AfxRegisterViewStrings();
     MapCommand(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnViewToolbar);
     MapUpdateUI(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnUpdateViewToolbar);
+    MapNavigationCommands();
     if (!DrawerSetting()) AfxShowMessageBox(nullptr, AfxLoadString(IDS_VIEW_MEMORY_LACKING), nullptr, MB_SYSTEMMODAL);
 }
 
@@ -849,6 +850,7 @@ int CVrViewerView::SetWindow() {
                 else OnHScroll(UINT(code), UINT(pos));
             },
             [this](unsigned id) { OnCmdMsg(id, CN_COMMAND, nullptr, nullptr); });
+        ConnectNavigationControls();
         m_windowCreated = 1;
     }
     VrDvi* reader = Reader();
@@ -1004,10 +1006,4 @@ void CVrViewerView::SetDownloadPos(int position) {
         m_downloading = 0;
         ShowScrollBar();
     }
-}
-
-void CVrViewerView::UpdateToolbarStatus() {
-    if (!m_controls) return;
-    if (QLineEdit* box = m_controls->PageBox()) box->setText(QString::number(m_page + 1));
-    if (QLineEdit* box = m_controls->ZoomBox()) box->setText(QString::number(m_DispMag / 100));
 }

@@ -13,13 +13,16 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "base/DList.h"
 #include "base/String8.h"
 #include "dvilib/VrDviDrawer.h"
 #include "platform/gdi/DC.h"
 #include "platform/ui/View.h"
 #include "viewer/app/VrViewerDoc.h"
+#include "viewer/view/ViewCommandIds.h"
 #include "viewer/view/ViewStatus.h"
 
 class CVrViewerDoc;
@@ -57,6 +60,14 @@ struct InitialViewRequest {
     int showToolbar = 2;         // 2: absent
     int showMainToolbar = 2;
     int glassEnabled = -1;       // negative: absent (the view keeps its own)
+};
+
+// A visited place of the page history.
+struct PageHistoryEntry {
+    int page = 0;  // 0-based
+    int DispMag = 0;
+    int scrollX = 0;
+    int scrollY = 0;
 };
 
 class CVrViewerView : public CView {
@@ -123,6 +134,63 @@ public:
     void SetDownloadPos(int position);
     ViewControls* GetControls() const { return m_controls.get(); }
 
+    // ---- navigation and page history ----
+    static constexpr int kHistoryLimit = 50;
+    void OnNextPage();
+    void OnPrevPage();
+    void OnFirstPage();
+    void OnLastPage();
+    void OnHistoryBack();
+    void OnHistoryForward();
+    void OnGotoPageDialog();
+    // Records the place and shows page (0-based; SetStatus clamps it).
+    void GotoPage(int page);
+    void OnUpdateNextPage(CCmdUI* pCmdUI);
+    void OnUpdatePrevPage(CCmdUI* pCmdUI);
+    void OnUpdateFirstPage(CCmdUI* pCmdUI);
+    void OnUpdateLastPage(CCmdUI* pCmdUI);
+    void OnUpdateHistoryBack(CCmdUI* pCmdUI);
+    void OnUpdateHistoryForward(CCmdUI* pCmdUI);
+    const DList<PageHistoryEntry>& GetHistory() const { return m_history; }
+    const DList<PageHistoryEntry>::Node* GetCurrentHistoryEntry() const { return m_historyCurrent; }
+
+    // ---- zoom, fit modes and the page and zoom boxes ----
+    // Preset zooms in percent, largest first.
+    static constexpr int kZoomPresets[8] = {200, 150, 120, 100, 90, 80, 70, 50};
+    void UpdateToolbarStatus();
+    // Applies the texts of the page and zoom boxes.
+    void ApplyToolbarEdits();
+    LRESULT OnToolbarEditEnter(WPARAM wParam = 0, LPARAM lParam = 0);
+    LRESULT OnZoomStepUp(WPARAM wParam = 0, LPARAM lParam = 0);
+    LRESULT OnZoomStepDown(WPARAM wParam = 0, LPARAM lParam = 0);
+    // An entry chosen from the zoom list: 1..300 percent.
+    void OnZoomSelChange(const char* entry);
+    void SetZoomPercent(int percent);
+    void OnZoom200() { SetZoomPercent(200); }
+    void OnZoom150() { SetZoomPercent(150); }
+    void OnZoom120() { SetZoomPercent(120); }
+    void OnZoom100() { SetZoomPercent(100); }
+    void OnZoom90() { SetZoomPercent(90); }
+    void OnZoom80() { SetZoomPercent(80); }
+    void OnZoom70() { SetZoomPercent(70); }
+    void OnZoom50() { SetZoomPercent(50); }
+    void OnFitToWidth();
+    void OnFitToHeight();
+    void OnFitToWidthAdjustMargin();
+    void OnFitToHeightAdjustMargin();
+    void OnAdjustMargin();
+    void OnUpdateAdjustMargin(CCmdUI* pCmdUI);
+    // A margin value (percent) from the margin dialog.
+    void SetMarginShift(int value);
+    // The margin dialog ended.
+    void OnMarginDialogClosed() { m_marginDialogOpen = 0; }
+    int GetMarginValue() const { return m_marginValue; }
+    int GetMarginDispMag() const { return m_MarginDispMag; }
+    void SetMarginDispMag(int value) { m_MarginDispMag = value; }
+    void OnUpdatePageNumber(CCmdUI* pCmdUI);
+    void OnUpdateZoom(CCmdUI* pCmdUI);
+    void OnUpdateDocumentLoaded(CCmdUI* pCmdUI);
+
     // ---- for the document, frames and tests ----
     CDC& GetPageDC() { return m_pageDC; }
     VrDviDrawer& GetPageDrawer() { return m_pageDrawer; }
@@ -145,6 +213,13 @@ public:
     CWnd* m_pNoteWnd = nullptr;  // the open note window, if any
 
 protected:
+    // The go-to-page dialog: shows the page count and the current page
+    // (1-based); the entered page (1-based), or -1 when cancelled.
+    virtual int RunGotoPageDialog(int pageCount, int currentPage);
+    // Opens the modeless margin dialog at value (percent); false when it
+    // cannot be shown. The dialog reports through SetMarginShift and
+    // OnMarginDialogClosed.
+    virtual bool OpenMarginDialog(int value);
     // Draws one picture of a page: 1 drawn, 0 not yet (its file may still
     // come), -1 never (the picture cannot be drawn).
     virtual int DrawPicture(VrDviDrawer& drawer, VrDviDrawer::PictInfo& picture);
@@ -176,7 +251,19 @@ private:
     void ShowInitialPage(int page, const String8& tag, bool toolbarRefresh);
     void TargetPosition(ViewStatus& vs);
     void PaintFrame(CDC& dc, const RECT& area, const ViewStatus& vs, bool cornerAlways);
-    void UpdateToolbarStatus();
+    // History.
+    void UpdateHistoryEntry();
+    void PushHistoryEntry();
+    void RecordAndShow(int page);
+    void ShowHistoryEntry(DList<PageHistoryEntry>::Node* entry);
+    // DVI: a document whose reader has a file open (the page count is
+    // refreshed); other types: true.
+    bool CanShowPages();
+    int EnableForDvi(CCmdUI* pCmdUI);
+    void ApplyZoomRecord(ViewStatus& vs);
+    void ApplyFit(int mode, const char* boxText);
+    void MapNavigationCommands();
+    void ConnectNavigationControls();
 
     // Interaction.
     int m_viewMode = 0;
@@ -210,6 +297,14 @@ private:
     int m_areaRight = 0, m_areaBottom = 0;
     // Remembered fit sizes of the margin modes and the margin-adjust state.
     int m_fitWidth = 0, m_fitHeight = 0, m_marginAdjust = 0, m_marginShift = 0;
+    int m_marginValue = 0, m_lastMarginFitMode = 0, m_marginDialogOpen = 0;
+
+    // Visited places, oldest first.
+    DList<PageHistoryEntry> m_history;
+    int m_historyCount = 0;
+    DList<PageHistoryEntry>::Node* m_historyCurrent = nullptr;
+    // The zoom box's text as the view last wrote it.
+    std::string m_zoomBoxText;
 
     // Page drawing.
     CDC m_pageDC;

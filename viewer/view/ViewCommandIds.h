@@ -1,0 +1,37 @@
+// Command, control and message ids of the page view's navigation and zoom.
+#pragma once
+
+#include "platform/core/WinTypes.h"
+
+constexpr UINT ID_PAGE_NEXT = 40001;
+constexpr UINT ID_PAGE_PREV = 40002;
+constexpr UINT ID_PAGE_FIRST = 40004;
+constexpr UINT ID_PAGE_LAST = 40005;
+constexpr UINT ID_HISTORY_BACK = 40027;
+constexpr UINT ID_HISTORY_FORWARD = 40028;
+
+constexpr UINT ID_ZOOM_200 = 40118;
+constexpr UINT ID_ZOOM_150 = 40119;
+constexpr UINT ID_ZOOM_120 = 40120;
+constexpr UINT ID_ZOOM_100 = 40121;
+constexpr UINT ID_ZOOM_90 = 40122;
+constexpr UINT ID_ZOOM_80 = 40124;
+constexpr UINT ID_ZOOM_70 = 40125;
+constexpr UINT ID_ZOOM_50 = 40126;
+
+constexpr UINT ID_FIT_WIDTH_BUTTON = 112;
+constexpr UINT ID_FIT_PAGE_BUTTON = 113;
+constexpr UINT ID_FIT_WIDTH = 40130;
+constexpr UINT ID_FIT_WIDTH_ADJUST_MARGIN = 40131;
+constexpr UINT ID_FIT_PAGE = 40132;
+constexpr UINT ID_FIT_PAGE_ADJUST_MARGIN = 40133;
+constexpr UINT ID_ADJUST_MARGIN = 40116;
+
+// The bottom row's boxes, and the update item of a loaded document.
+constexpr UINT IDC_ZOOM_BOX = 32782;
+constexpr UINT IDC_PAGE_BOX = 32783;
+constexpr UINT ID_DOCUMENT_LOADED = 1080;
+
+constexpr UINT WM_TOOLBAR_EDIT_ENTER = 0x0400 + 1;  // WM_USER + 1
+constexpr UINT WM_ZOOM_STEP_UP = 0x0400 + 2;  // WM_USER + 2
+constexpr UINT WM_ZOOM_STEP_DOWN = 0x0400 + 3;  // WM_USER + 3
