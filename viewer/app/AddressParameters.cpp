@@ -217,6 +217,7 @@ bool PercentDecode(const std::string& in, std::string& out) {
     out.clear();
     out.reserve(in.size());
     for (size_t i = 0; i < in.size(); ++i) {
+        if (in[i] == '\0') return false;
         if (in[i] != '%') {
             out += in[i];
             continue;
@@ -260,4 +261,13 @@ void ParseAddressParameters(const std::string& address, AddressParameters& p) {
     }
 
     if (!p.magnificationGiven && p.toolbarChoice == 0) p.magnification = 10000;
+}
+
+std::string LocalPathOfAddress(const std::string& address) {
+    if (address.size() < 7 || !EqualsNoCase(address.substr(0, 7), "file://")) return address;
+    std::string rest = address.substr(7);
+    if (rest.size() >= 10 && EqualsNoCase(rest.substr(0, 10), "localhost/")) rest.erase(0, 9);
+    std::string path;
+    if (!PercentDecode(rest, path)) return std::string();
+    return path;
 }

@@ -54,5 +54,10 @@ struct AddressParameters {
 // address without both.
 void ParseAddressParameters(const std::string& address, AddressParameters& p);
 
-// Decodes %XX escapes; false on a malformed escape or a decoded NUL.
+// The file behind a local address: the text after "file://" (any case, and
+// an optional "localhost"), percent-decoded, or the address as it stands.
+// Empty when a "file://" address does not decode.
+std::string LocalPathOfAddress(const std::string& address);
+
+// Decodes %XX escapes; false on a malformed escape or a NUL, raw or decoded.
 bool PercentDecode(const std::string& in, std::string& out);

@@ -106,6 +106,11 @@ TEST(AddressParametersTest, TextsAreDecodedAndCapped) {
     EXPECT_EQ(p.targetTag, "");
     EXPECT_EQ(p.windowName, "Main view");
 
+    // A NUL inside a text would cut it short of its length: refused.
+    ParseAddressParameters(std::string("a.dvi?hltext=ab\0cd&goto=x\0y", 27), p);
+    EXPECT_EQ(p.highlights[0].mode, 0);  // not written
+    EXPECT_EQ(p.targetTag, "");
+
     // Pairs past the count cap are not read.
     std::string many = "a.dvi?";
     for (int i = 0; i < kMaxAddressParameters; ++i) many += "x=1&";
@@ -196,6 +201,21 @@ TEST(AddressParametersTest, LongHighlightTextIsCutOnACharacterBoundary) {
     ParseAddressParameters("a.dvi?hltext=" + text, p);
     EXPECT_EQ(p.highlights[0].length, 254);
     EXPECT_EQ(p.highlights[0].text[254], '\0');
+}
+
+TEST(AddressParametersTest, LocalPaths) {
+    const struct {
+        const char* address;
+        const char* path;
+    } cases[] = {
+        {"/home/me/doc.dvi", "/home/me/doc.dvi"},
+        {"doc.dvi", "doc.dvi"},
+        {"file:///home/me/my%20doc.dvi", "/home/me/my doc.dvi"},
+        {"FILE://localhost/tmp/a.dvi", "/tmp/a.dvi"},
+        {"file:///tmp/bad%zz.dvi", ""},
+        {"file:///tmp/nul%00.dvi", ""},
+    };
+    for (auto& c : cases) EXPECT_EQ(LocalPathOfAddress(c.address), c.path) << c.address;
 }
 
 }  // namespace
