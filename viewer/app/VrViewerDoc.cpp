@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -200,18 +201,31 @@ void CVrViewerDoc::AppendErrorText(const char* text) {
 }
 
 void CVrViewerDoc::ParseParameters(const String8& address) {
-    std::string a = address.c_str();
-    size_t cut = a.find_first_of("?#");
-    if (cut != std::string::npos) {
-        size_t q = a.find('?');
-        if (q != std::string::npos) {
-            size_t end = a.find('#', q);
-            m_paramText = a.substr(q + 1, end == std::string::npos ? std::string::npos : end - q - 1).c_str();
-        }
-        a.resize(cut);
-    }
-    m_address = a.c_str();
+    ParseAddressParameters(address.c_str(), m_params);
+    m_address = m_params.address.c_str();
+    m_windowName = m_params.windowName.c_str();
     m_paramsParsed = 1;
+}
+
+void CVrViewerDoc::ApplyInitialView() {
+    if (!m_pView) return;
+    const AddressParameters& p = m_params;
+    auto coord = [](int v) {
+        return v == kParamNone ? InitialViewRequest::kAbsent : std::max(v, InitialViewRequest::kAbsent + 1);
+    };
+    InitialViewRequest r;
+    r.targetTag = p.targetTag.c_str();
+    r.firstPage = p.page;
+    r.targetX = coord(p.originX);
+    r.targetY = coord(p.originY);
+    r.targetXsp = coord(p.originXsp);
+    r.targetYsp = coord(p.originYsp);
+    r.dispMag = p.magnification;
+    r.workspaceColor = COLORREF(p.workspaceColor);
+    r.scrollBarFlags = p.scrollBarChoice;
+    r.showToolbar = p.toolbarChoice;
+    r.showMainToolbar = p.mainToolbarChoice;
+    m_pView->SetInitialViewStatus(r);
 }
 
 // ---- loading ----
@@ -235,8 +249,6 @@ void CVrViewerDoc::BeginLoad(bool http) {
         m_pView->m_topOffset = 28;
         m_pView->SetWindow();
         if (http) m_pView->SetRetrievingStatus();
-        // No address parameters are read yet: the view starts with its own.
-        m_pView->SetInitialViewStatus(InitialViewRequest());
     }
 }
 
@@ -244,7 +256,6 @@ BOOL CVrViewerDoc::OnOpenDocument(const char* lpszPathName) {
     m_servedInBrowser = 0;
     BeginLoad(false);
     std::string path = lpszPathName ? lpszPathName : "";
-    m_fileTitle = AfterLast(path, "/\\");
     // A file whose name holds '?' or '#' is taken as it stands.
     struct stat st;
     if (::stat(path.c_str(), &st) == 0) {
@@ -253,11 +264,13 @@ BOOL CVrViewerDoc::OnOpenDocument(const char* lpszPathName) {
     } else {
         ParseParameters(String8(path.c_str()));
     }
-    m_localPath = m_address;
+    m_localPath = LocalPathOfAddress(m_address.c_str()).c_str();
+    m_fileTitle = AfterLast(m_localPath.c_str(), "/\\");
     if (!StatFile(m_localPath.c_str(), m_fileTimeNs, m_fileSize)) {
         m_fileTimeNs = 0;
         m_fileSize = -1;
     }
+    ApplyInitialView();
     StartWorker(false);
     return TRUE;
 }
@@ -269,6 +282,7 @@ long CVrViewerDoc::LoadFromAddress(const char* address) {
     ParseParameters(String8(address));
     m_servedInBrowser = 1;
     BeginLoad(true);
+    ApplyInitialView();
     StartWorker(true);
     return kLoadOk;
 }
@@ -393,9 +407,9 @@ int CVrViewerDoc::CheckReloadFile() {
     if (view) {
         ViewStatus status;
         view->GetViewStatus(&status);
-        m_paramPage = status.page;
-        m_paramOriginX = status.scrollX;
-        m_paramOriginY = status.scrollY;
+        m_params.page = status.page;
+        m_params.originX = status.scrollX;
+        m_params.originY = status.scrollY;
         view->SetRetrievingStatus();
     }
     String8 path = m_localPath;

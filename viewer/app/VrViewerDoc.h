@@ -27,6 +27,7 @@
 #include "platform/sys/TempFiles.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Wnd.h"
+#include "viewer/app/AddressParameters.h"
 #include "viewer/app/ProgressiveInput.h"
 
 class CFrameWnd;
@@ -106,7 +107,7 @@ public:
     int ThreadClear();
     int InternetConnectionClear(int result);
 
-    // Cuts "?..." and "#..." off the address; the text after '?' is kept.
+    // Takes the address's parameters into m_params and cuts them off it.
     void ParseParameters(const String8& address);
 
     // State (read by the frames, the view and tests).
@@ -131,17 +132,16 @@ public:
     using ViewCallTrace = std::function<void(const std::string&)>;
     void SetViewCallTrace(ViewCallTrace trace);
 
-    // Parameters of the address that a reload restores.
-    int m_paramPage = -1;
-    int m_paramOriginX = 0x80000001;
-    int m_paramOriginY = 0x80000001;
-    String8 m_paramText;  // the address's parameters, after '?'
+    // The address's parameters; a reload restores page and origin from here.
+    AddressParameters m_params;
 
 private:
     // Stops the worker: flag, a wait of at most 1000 ms, then join.
     void StopWorker();
     void StartWorker(bool http);
     void BeginLoad(bool http);
+    // Hands m_params to the view for its first display.
+    void ApplyInitialView();
     void DeleteTempFiles();
 
     // Worker helpers.

@@ -498,7 +498,7 @@ TEST_F(DocTest, LocalFileOpensAndReloadsWhenItChanged) {
     EXPECT_EQ(doc->GetReader().GetNPage(), 3);
     EXPECT_EQ(LastPageCount(), "SetPageCount 3");
     EXPECT_FALSE(fs::exists(firstTemp));
-    EXPECT_EQ(doc->m_paramPage, 0);  // the view's page
+    EXPECT_EQ(doc->m_params.page, 0);  // the view's page
 }
 
 TEST_F(DocTest, LocalFilesThatAreNotShown) {
