@@ -19,22 +19,13 @@
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/app/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
+#include "testsupport/QtTestTools.h"
 
 namespace fs = std::filesystem;
 
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
 
 namespace {
-
-bool PumpUntil(const std::function<bool()>& done, int limitMs = 60000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > limitMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 TEST(AddressParametersViewTest, LocalDocumentOpensAtTheAddressedPageAndZoom) {
     const fs::path dir = fs::temp_directory_path() / ("vrparams-" + std::to_string(getpid()));

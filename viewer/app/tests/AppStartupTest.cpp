@@ -19,6 +19,7 @@
 #include "platform/ui/UiDispatcher.h"
 #include "viewer/app/MainFrame.h"
 #include "viewer/app/VrViewerApp.h"
+#include "testsupport/QtTestTools.h"
 
 namespace fs = std::filesystem;
 using sys::RegRoot;
@@ -28,33 +29,6 @@ using sys::RegRoot;
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
 
 namespace {
-
-void TestApp() {
-    static int argc = 1;
-    static char arg0[] = "viewer_app_test";
-    static char* argv[] = {arg0, nullptr};
-    static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        auto* a = new QApplication(argc, argv);
-        UiDispatcher::Init();
-        return a;
-    }();
-    (void)app;
-}
-
-bool PumpUntil(const std::function<bool()>& done, int limitMs = 20000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > limitMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
-void PumpPending() {
-    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
 
 const std::string kSharedKey = "Software\\Veloran\\Shared\\";
 const std::string kSettingsKey = "Software\\Veloran\\Veloran Viewer 5.0\\Settings";

@@ -22,6 +22,8 @@
 #include "viewer/app/VrViewerDoc.h"
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/VrViewerView.h"
+#include "testsupport/QtTestTools.h"
+#include "testsupport/TestTools.h"
 
 namespace fs = std::filesystem;
 
@@ -29,39 +31,7 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 
 namespace {
 
-void TestApp() {
-    static int argc = 1;
-    static char arg0[] = "viewer_navigation_test";
-    static char* argv[] = {arg0, nullptr};
-    static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        auto* a = new QApplication(argc, argv);
-        UiDispatcher::Init();
-        return a;
-    }();
-    (void)app;
-}
-
-bool PumpUntil(const std::function<bool()>& done, int limitMs = 60000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > limitMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
-std::string RunCommand(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return "FAILED popen";
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    if (pclose(p) != 0) out = "FAILED\n" + out;
-    return out;
-}
+using testsupport::RunCommand;
 
 const char* kDocument = R"TEX(
 \newcount\n \n=0

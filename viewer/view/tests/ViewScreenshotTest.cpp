@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "testsupport/TestTools.h"
+
 namespace fs = std::filesystem;
 
 extern "C" const char* __lsan_default_suppressions() {
@@ -22,19 +24,9 @@ extern "C" const char* __lsan_default_suppressions() {
 
 namespace {
 
-const std::string kShot = VELORAN_BINARY_DIR "/artefacts/viewer-sample.png";
+using testsupport::RunCommand;
 
-std::string RunCommand(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return "FAILED popen";
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int rc = pclose(p);
-    if (rc != 0) out = "FAILED " + std::to_string(rc) + "\n" + out;
-    return out;
-}
+const std::string kShot = VELORAN_BINARY_DIR "/artefacts/viewer-sample.png";
 
 // A page: the largest run of near-white pixels on the middle row, and the
 // dark pixels inside the page's columns.

@@ -31,6 +31,8 @@
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/ViewGeometry.h"
 #include "viewer/view/VrViewerView.h"
+#include "testsupport/QtTestTools.h"
+#include "testsupport/TestTools.h"
 
 namespace fs = std::filesystem;
 
@@ -38,40 +40,7 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 
 namespace {
 
-void TestApp() {
-    static int argc = 1;
-    static char arg0[] = "viewer_view_test";
-    static char* argv[] = {arg0, nullptr};
-    static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        auto* a = new QApplication(argc, argv);
-        UiDispatcher::Init();
-        return a;
-    }();
-    (void)app;
-}
-
-bool PumpUntil(const std::function<bool()>& done, int limitMs = 60000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > limitMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
-std::string RunCommand(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return "FAILED popen";
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int rc = pclose(p);
-    if (rc != 0) out = "FAILED " + std::to_string(rc) + "\n" + out;
-    return out;
-}
+using testsupport::RunCommand;
 
 // Five pages of text and mathematics, each with its number in large type.
 const char* kDocument = R"TEX(
