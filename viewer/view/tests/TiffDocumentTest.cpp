@@ -1,0 +1,210 @@
+// A two-page TIFF document opened end to end on the offscreen platform: the
+// document's worker scans it, the view counts its pages and shows the first,
+// and the page commands bring up the second.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <filesystem>
+#include <tiffio.h>
+#include <vector>
+
+#include "platform/sys/Registry.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/UiDispatcher.h"
+#include "viewer/app/VrViewerApp.h"
+#include "viewer/app/VrViewerDoc.h"
+#include "viewer/view/ViewCommandIds.h"
+#include "viewer/view/VrViewerView.h"
+
+namespace fs = std::filesystem;
+
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
+namespace {
+
+void TestApp() {
+    static int argc = 1;
+    static char arg0[] = "viewer_tiff_document_test";
+    static char* argv[] = {arg0, nullptr};
+    static QApplication* app = [] {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        auto* a = new QApplication(argc, argv);
+        UiDispatcher::Init();
+        return a;
+    }();
+    (void)app;
+}
+
+bool PumpUntil(const std::function<bool()>& done, int limitMs = 60000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > limitMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+constexpr int kPageW = 200, kPageH = 150;
+struct Square {
+    int x, y, side;
+    uint32_t rgb;  // 0xRRGGBB as the back buffer holds it
+};
+// Each page's square sits elsewhere, so a page left over from before shows.
+constexpr Square kSquares[2] = {{40, 30, 40, 0x000000}, {120, 80, 40, 0xFF0000}};
+
+bool Inside(const Square& s, int x, int y) { return x >= s.x && x < s.x + s.side && y >= s.y && y < s.y + s.side; }
+
+// Page 1: bilevel, min-is-white, the black square. Page 2: 8-bit RGB, the red square.
+// `mode` "wl" or "wb" picks the byte order.
+bool WriteDocument(const fs::path& file, const char* mode) {
+    TIFF* tif = TIFFOpen(file.c_str(), mode);
+    if (!tif) return false;
+    bool ok = true;
+    for (int page = 0; page < 2 && ok; ++page) {
+        const bool rgb = page == 1;
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(kPageW));
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(kPageH));
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(rgb ? 8 : 1));
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(rgb ? 3 : 1));
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, uint16_t(rgb ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISWHITE));
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, uint16_t(COMPRESSION_NONE));
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(16));
+        TIFFSetField(tif, TIFFTAG_SUBFILETYPE, uint32_t(FILETYPE_PAGE));
+        TIFFSetField(tif, TIFFTAG_PAGENUMBER, uint16_t(page), uint16_t(2));
+        std::vector<uint8_t> row(rgb ? kPageW * 3 : (kPageW + 7) / 8);
+        for (int y = 0; y < kPageH && ok; ++y) {
+            std::fill(row.begin(), row.end(), rgb ? 0xFF : 0x00);
+            for (int x = 0; x < kPageW; ++x) {
+                if (!Inside(kSquares[page], x, y)) continue;
+                if (rgb) row[x * 3 + 1] = row[x * 3 + 2] = 0;
+                else row[x / 8] |= uint8_t(0x80 >> (x % 8));
+            }
+            ok = TIFFWriteScanline(tif, row.data(), uint32_t(y), 0) == 1;
+        }
+        ok = ok && TIFFWriteDirectory(tif);
+    }
+    TIFFClose(tif);
+    return ok;
+}
+
+class TiffDocument : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new fs::path(fs::temp_directory_path() / ("vrtiff-" + std::to_string(getpid())));
+        fs::create_directories(*dir_ / "config");
+        fs::create_directories(*dir_ / "tmp");
+        ASSERT_TRUE(WriteDocument(*dir_ / "little.tif", "wl"));
+        ASSERT_TRUE(WriteDocument(*dir_ / "big.tif", "wb"));
+        setenv("TMPDIR", (*dir_ / "tmp").c_str(), 1);
+        setenv("VELORAN_CONFIG_HOME", (*dir_ / "config").c_str(), 1);
+        sys::Registry::SetDefault(sys::Registry::OpenDirectory((*dir_ / "config").string()));
+        TestApp();
+        app_ = new CVrViewerApp;
+    }
+    static void TearDownTestSuite() {
+        delete app_;
+        fs::remove_all(*dir_);
+        delete dir_;
+    }
+
+    void SetUp() override {
+        TestApp();
+        AfxSetMessageBoxAnswerer([this](const MessageBoxRequest& r) {
+            messages.push_back(r.text);
+            return IDOK;
+        });
+        doc = new CVrViewerDoc;
+        doc->m_bAutoDelete = FALSE;
+        view = new CVrViewerView;
+        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, kWidth, kHeight}, nullptr, 1));
+        view->GetWidget()->resize(kWidth, kHeight);
+        view->GetWidget()->show();
+        doc->AddView(view);
+    }
+    void TearDown() override {
+        if (view) view->DestroyWindow();
+        delete doc;
+        AfxSetMessageBoxAnswerer(nullptr);
+    }
+
+    ViewStatus Status() {
+        ViewStatus vs;
+        view->GetViewStatus(vs);
+        return vs;
+    }
+    void Paint() {
+        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents);
+        view->Invalidate(FALSE);
+        view->UpdateWindow();
+    }
+    uint32_t Window(int x, int y) { return view->GetSurface().Row(y)[x] & 0xFFFFFF; }
+
+    // Samples the shown page on a grid of page pixels: inside the square its
+    // colour, elsewhere on the page white. Returns the count of wrong samples.
+    int WrongSamples(int page) {
+        const ViewStatus vs = Status();
+        EXPECT_EQ(vs.page, page);
+        const Square& sq = kSquares[page];
+        int wrong = 0, inside = 0;
+        for (int py = 2; py < kPageH; py += 4)
+            for (int px = 2; px < kPageW; px += 4) {
+                const int x = int(px * vs.DispMag / 10000.0) - vs.scrollX;
+                const int y = vs.topOffset + int(py * vs.DispMag / 10000.0) - vs.scrollY;
+                if (x < 0 || y < vs.topOffset || x >= kWidth - 16 || y >= kHeight - 16) continue;
+                const bool in = Inside(sq, px, py);
+                inside += in;
+                const uint32_t want = in ? sq.rgb : 0xFFFFFF;
+                if (Window(x, y) != want) {
+                    if (wrong < 5)
+                        ADD_FAILURE() << "page " << page + 1 << " at " << px << "," << py << ": " << std::hex
+                                      << Window(x, y) << " want " << want;
+                    ++wrong;
+                }
+            }
+        EXPECT_GT(inside, 50);
+        return wrong;
+    }
+
+    static constexpr int kWidth = 800, kHeight = 600;
+    static fs::path* dir_;
+    static inline CVrViewerApp* app_ = nullptr;
+    CVrViewerDoc* doc = nullptr;
+    CVrViewerView* view = nullptr;
+    std::vector<std::string> messages;
+};
+
+fs::path* TiffDocument::dir_ = nullptr;
+
+class TiffDocumentByteOrder : public TiffDocument, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(TiffDocumentByteOrder, OpensWithBothPagesAndShowsEachPageItsSquare) {
+    ASSERT_TRUE(doc->OnOpenDocument((*dir_ / GetParam()).c_str()));
+    ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
+    ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
+    Paint();
+    EXPECT_EQ(view->GetPageCount(), 2);
+    ViewStatus vs = Status();
+    EXPECT_EQ(vs.page, 0);
+    EXPECT_EQ(vs.tiffWidth, kPageW);
+    EXPECT_EQ(vs.tiffHeight, kPageH);
+    EXPECT_EQ(vs.pageWidth, int(kPageW * vs.DispMag / 10000.0 + 0.5));
+    EXPECT_EQ(WrongSamples(0), 0);
+
+    EXPECT_TRUE(view->SendCommand(ID_PAGE_NEXT));
+    Paint();
+    EXPECT_EQ(Status().page, 1);
+    EXPECT_EQ(WrongSamples(1), 0);
+
+    // And back: the first page again, not the one just shown.
+    EXPECT_TRUE(view->SendCommand(ID_PAGE_PREV));
+    Paint();
+    EXPECT_EQ(WrongSamples(0), 0);
+    EXPECT_TRUE(messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, TiffDocumentByteOrder, ::testing::Values("little.tif", "big.tif"));
+
+}  // namespace
