@@ -290,7 +290,7 @@ TEST_F(Navigation, PresetsFitModesAndTheZoomBoxGiveTheExpectedZoom) {
 
     const struct {
         UINT id;
-        int spec, dispMag;
+        int fitMode, dispMag;
         const char* box;
     } commands[] = {
         {ID_ZOOM_200, 0, 20000, "200%"},  {ID_ZOOM_150, 0, 15000, "150%"},
@@ -302,7 +302,7 @@ TEST_F(Navigation, PresetsFitModesAndTheZoomBoxGiveTheExpectedZoom) {
     };
     for (const auto& c : commands) {
         ASSERT_TRUE(view->SendCommand(c.id)) << c.id;
-        EXPECT_EQ(Status().DispMagSpec, c.spec) << c.id;
+        EXPECT_EQ(Status().DispMagSpec, c.fitMode) << c.id;
         EXPECT_EQ(Status().DispMag, c.dispMag) << c.id;
         const std::string box = c.box ? c.box : std::to_string((c.dispMag + 50) / 100) + "%";
         EXPECT_EQ(ZoomBox()->text().toStdString(), box) << c.id;
@@ -312,7 +312,7 @@ TEST_F(Navigation, PresetsFitModesAndTheZoomBoxGiveTheExpectedZoom) {
     // What the zoom box takes.
     const struct {
         const char* typed;
-        int spec, dispMag;  // -1: as before
+        int fitMode, dispMag;  // -1: as before
     } typed[] = {
         {"w", 1, fitWidth}, {"Width", 1, fitWidth}, {"P", 2, fitPage}, {"75", 0, 7500},
         {"5", -1, -1},      {"250", -1, -1},        {"10", 0, 1000},   {"200%", 0, 20000},
@@ -320,7 +320,7 @@ TEST_F(Navigation, PresetsFitModesAndTheZoomBoxGiveTheExpectedZoom) {
     for (const auto& t : typed) {
         view->SetZoomPercent(120);
         Type(ZoomBox(), t.typed);
-        EXPECT_EQ(Status().DispMagSpec, t.spec < 0 ? 0 : t.spec) << t.typed;
+        EXPECT_EQ(Status().DispMagSpec, t.fitMode < 0 ? 0 : t.fitMode) << t.typed;
         EXPECT_EQ(Status().DispMag, t.dispMag < 0 ? 12000 : t.dispMag) << t.typed;
     }
 
