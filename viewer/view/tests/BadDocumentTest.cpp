@@ -22,35 +22,13 @@
 #include "viewer/app/VrViewerDoc.h"
 #include "viewer/view/ViewStatus.h"
 #include "viewer/view/VrViewerView.h"
+#include "testsupport/QtTestTools.h"
 
 namespace fs = std::filesystem;
 
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
 
 namespace {
-
-void TestApp() {
-    static int argc = 1;
-    static char arg0[] = "bad_document_test";
-    static char* argv[] = {arg0, nullptr};
-    static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        auto* a = new QApplication(argc, argv);
-        UiDispatcher::Init();
-        return a;
-    }();
-    (void)app;
-}
-
-bool PumpUntil(const std::function<bool()>& done, int limitMs = 60000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > limitMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 void Pump(int rounds = 10) {
     for (int i = 0; i < rounds; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);

@@ -16,35 +16,13 @@
 #include "viewer/app/VrViewerDoc.h"
 #include "viewer/view/ViewCommandIds.h"
 #include "viewer/view/VrViewerView.h"
+#include "testsupport/QtTestTools.h"
 
 namespace fs = std::filesystem;
 
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
 namespace {
-
-void TestApp() {
-    static int argc = 1;
-    static char arg0[] = "viewer_tiff_document_test";
-    static char* argv[] = {arg0, nullptr};
-    static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        auto* a = new QApplication(argc, argv);
-        UiDispatcher::Init();
-        return a;
-    }();
-    (void)app;
-}
-
-bool PumpUntil(const std::function<bool()>& done, int limitMs = 60000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > limitMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 constexpr int kPageW = 200, kPageH = 150;
 struct Square {
