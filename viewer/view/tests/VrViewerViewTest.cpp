@@ -33,6 +33,7 @@
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
+#include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -71,11 +72,8 @@ protected:
         sys::Registry::SetDefault(sys::Registry::OpenDirectory((*dir_ / "config").string()));
         TestApp();
         // The application's kpathsea and TrueType map, which documents use.
-        app_ = new CVrViewerApp;
-        app_->m_kpathsea.LoadKPathSeaDLLInit(kKPathSeaLibraryName, nullptr);
+        app_ = NewTestApplication();
         ASSERT_TRUE(app_->m_kpathsea.IsKPathSeaDLLLoaded());
-        for (const auto& e : fs::directory_iterator(VELORAN_BINARY_DIR "/share/veloran/ttfcfg"))
-            if (e.path().extension() == ".map") app_->m_ttfMap.AppendTTFMapFile(e.path().c_str());
     }
     static void TearDownTestSuite() {
         delete app_;
