@@ -191,6 +191,22 @@ public:
     void OnUpdateZoom(CCmdUI* pCmdUI);
     void OnUpdateDocumentLoaded(CCmdUI* pCmdUI);
 
+    // ---- PostScript and PDF pages ----
+    // Renders page (0-based) of the PDF file at bitsPerPixel and the
+    // resolutions (dots per inch); with a box side above 0 the page is
+    // fitted into the box. 1 with the header (1068 bytes) and rows handed
+    // out, and *scale (when given) the scale applied x 10000; 0 otherwise.
+    static int RenderPostScriptPage(const char* file, int page, int bitsPerPixel, int xRes, int yRes,
+                                    int boxWidth, int boxHeight, std::vector<uint8_t>* info,
+                                    std::unique_ptr<uint8_t[]>* bits, int* scale);
+    // A client point into PDF user space of the shown page; the 1-based page.
+    int PageToLogical(POINT* point);
+    // The link cursor over a PDF link; TRUE when it was set.
+    BOOL SetPdfLinkCursor(POINT point);
+    // Follows the PDF link at a client point: its page, or the browser for
+    // an address. 1 when there was a link.
+    int FollowPdfLink(POINT point);
+
     // ---- for the document, frames and tests ----
     CDC& GetPageDC() { return m_pageDC; }
     VrDviDrawer& GetPageDrawer() { return m_pageDrawer; }
@@ -237,6 +253,8 @@ private:
     void SetStatusDvi(ViewStatus& vs);
     void SetStatusTiff(ViewStatus& vs);
     void SetStatusPs(ViewStatus& vs);
+    // The PDF link's target at a client point (FindLinkAtPoint's result).
+    int PdfLinkAt(POINT point, std::string* uri);
     void SetScrollBars(const ViewStatus& old, bool force);
     void ApplyScrollPosition(ViewStatus& vs, int W, int H);
     bool RecreateBitmap(CDC& dc, CBitmap& bitmap, int width, int height, int mono);
@@ -344,6 +362,7 @@ private:
     int m_docType = 0;
     int m_busy = 0;
     int m_renderState = 0;
+    int m_psFitWidth = 0, m_psFitHeight = 0;  // the box a PostScript page was fitted to
     String8 m_browserPath;
     InitialViewRequest m_request;
     int m_tagShown = 0;
