@@ -31,6 +31,9 @@ constexpr UINT ID_ADJUST_MARGIN = 40116;
 constexpr UINT IDC_ZOOM_BOX = 32782;
 constexpr UINT IDC_PAGE_BOX = 32783;
 constexpr UINT ID_DOCUMENT_LOADED = 1080;
+constexpr UINT IDC_ZOOM_SPIN = 1005;
+// The zoom drop-down menu (its first popup holds the items).
+constexpr UINT IDR_ZOOM_MENU = 203;
 
 constexpr UINT WM_TOOLBAR_EDIT_ENTER = 0x0400 + 1;  // WM_USER + 1
 constexpr UINT WM_ZOOM_STEP_UP = 0x0400 + 2;  // WM_USER + 2
