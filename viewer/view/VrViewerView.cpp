@@ -17,6 +17,7 @@
 #include "platform/ui/UiDispatcher.h"
 #include "platform/ui/WindowDC.h"
 #include "viewer/app/VrViewerDoc.h"
+#include "viewer/view/PageIndicatorDlg.h"
 #include "viewer/view/TiffPage.h"
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/ViewGeometry.h"
@@ -37,11 +38,14 @@ CVrViewerView::CVrViewerView() {
     MapCommand(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnViewToolbar);
     MapUpdateUI(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnUpdateViewToolbar);
     MapNavigationCommands();
+    MapToolbarCommands();
     LoadViewSettings();
     if (!DrawerSetting()) AfxShowMessageBox(nullptr, AfxLoadString(IDS_VIEW_MEMORY_LACKING), nullptr, MB_SYSTEMMODAL);
 }
 
 CVrViewerView::~CVrViewerView() {
+    CloseMarginDialog();
+    m_pageTip.reset();
     SaveViewSettingsToRegistry();
     m_alive.reset();
     DrawerClear();
@@ -869,7 +873,8 @@ void CVrViewerView::OnVScroll(UINT nSBCode, UINT nPos) {
     GetPageAreaRect(&area);
     const PageScroll s = VScroll(int(nSBCode), int(nPos), vs.page, vs.scrollY, vs.pageHeight, m_pageCount,
                                  area.bottom - vs.topOffset, vs.originY, m_scrollSteps);
-    if (nSBCode != kThumbTrack && nSBCode != kThumbPosition) m_tipTop = -1;
+    if (nSBCode == kThumbTrack || nSBCode == kThumbPosition) ShowPageTip(s.page);
+    else HidePageTip();
     vs.page = s.page;
     vs.scrollY = s.scrollY;
     SetStatus(vs);
