@@ -223,6 +223,10 @@ public:
     // an address. 1 when there was a link.
     int FollowPdfLink(POINT point);
 
+    // ---- printing ----
+    void OnFilePrint();
+    void OnUpdateFilePrint(CCmdUI* pCmdUI);
+
     // ---- view settings ----
     // The layout bar as the frames and the Layout Bar command keep it.
     struct LayoutBarStatus {
@@ -312,6 +316,9 @@ private:
     void ApplyZoomRecord(ViewStatus& vs);
     void ApplyFit(int mode, const char* boxText);
     void MapNavigationCommands();
+    void MapPrintCommands();
+    void PrintDviDocument();
+    void PrintPostScriptDocument();
     void ConnectNavigationControls();
     void MapToolbarCommands();
     void ConnectToolbarControls();
