@@ -21,7 +21,7 @@ inline constexpr size_t kPsPageMaxBytes = size_t(512) << 20;
 class PageSizeProbe : public GS::PageOutputter {
 public:
     void OnPageSize(GS* gs, int width, int height) override;
-    int IsDone(GS* gs) override { return m_width > 0; }
+    int IsDone(GS*) override { return m_width > 0; }
     int m_width = -1, m_height = -1;
 };
 

@@ -7,6 +7,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <tiffio.h>
+
 #include <cstdio>
 #include <string>
 
@@ -24,6 +26,7 @@
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/app/VrViewerDoc.h"
 #include "viewer/view/PrintProgressDlg.h"
+#include "viewer/view/TiffPage.h"
 #include "viewer/view/VrViewerView.h"
 
 namespace {
@@ -154,6 +157,7 @@ void CVrViewerView::OnFilePrint() {
     if (!guard.Owner() || !GetDocument()) return;
     switch (m_docType) {
     case kDocDvi: PrintDviDocument(); break;
+    case kDocTiff: PrintTiffDocument(); break;
     case kDocPsRaw:
     case kDocPs: PrintPostScriptDocument(); break;
     case kDocGzip:
@@ -223,6 +227,93 @@ void CVrViewerView::PrintDviDocument() {
         return;
     }
     if (dc->EndDoc() <= 0) return frame.Fail();
+}
+
+// The bands of a TIFF page on the sheet, centred at the file's resolution.
+std::vector<CVrViewerView::TiffPrintBand> CVrViewerView::TiffPrintBands(int width, int height, int bitCount,
+                                                                         double scaleX, double scaleY, int offsetX,
+                                                                         int offsetY, int physicalWidth,
+                                                                         int physicalHeight) {
+    std::vector<TiffPrintBand> bands;
+    if (width < 1 || height < 1) return bands;
+    const int64_t rowBytes = (int64_t(bitCount) * width + 31) / 8;
+    const int rowsPerBand = int(std::max<int64_t>(1, 16384 / std::max<int64_t>(1, rowBytes)));
+    const int destWidth = int(width * scaleX + 0.5);
+    const int left = offsetX + (destWidth - physicalWidth) / 2;
+    const int top = offsetY + (int(height * scaleY + 0.5) - physicalHeight) / 2;
+    int done = 0, yPrev = 0;
+    while (done < height) {
+        const int band = std::min(rowsPerBand, height - done);
+        done += band;
+        const int yEnd = int(done * scaleY + 0.5);
+        const int h = yEnd - yPrev;
+        if (h > 0) bands.push_back({-left, yPrev - top, destWidth, h, height - done, band});
+        yPrev += std::max(h, 0);
+    }
+    return bands;
+}
+
+void CVrViewerView::PrintTiffDocument() {
+    CVrViewerDoc* doc = GetDocument();
+    const String8 file = doc->GetTempFileName();
+    if (file.GetLength() == 0 || m_pageCount < 1) return;
+    CPrintDialog dlg(FALSE, PD_USEDEVMODECOPIES, this);
+    dlg.m_pd.nMinPage = dlg.m_pd.nFromPage = 1;
+    dlg.m_pd.nMaxPage = dlg.m_pd.nToPage = WORD(std::min(m_pageCount, 65535));
+    if (dlg.DoModal() != IDOK) return;
+    const std::vector<int> pages = ChosenPages(dlg, m_page, m_pageCount);
+    CDC* dc = dlg.GetPrinterDC();
+    if (!dc || pages.empty()) return;
+    const int dpiX = dc->GetDeviceCaps(LOGPIXELSX), dpiY = dc->GetDeviceCaps(LOGPIXELSY);
+    const int physW = dc->GetDeviceCaps(PHYSICALWIDTH), physH = dc->GetDeviceCaps(PHYSICALHEIGHT);
+    const int offX = dc->GetDeviceCaps(PHYSICALOFFSETX), offY = dc->GetDeviceCaps(PHYSICALOFFSETY);
+
+    PrintJobFrame frame(this, pages.front() + 1, pages.back() + 1);
+    SetAbortProc(dc->GetSafeHdc(), PrintAbortProc);
+    if (dc->StartDoc(doc->GetAddress().c_str()) <= 0) return frame.Fail();
+    TIFF* tif = TIFFOpen(file.c_str(), "r");
+    if (!tif) {
+        dc->AbortDoc();
+        return frame.Fail();
+    }
+    auto fail = [&] {
+        TIFFClose(tif);
+        dc->AbortDoc();
+        if (!g_printAbort) frame.Fail();
+    };
+    for (int page : pages) {
+        if (g_printAbort) break;
+        frame.ShowPage(page + 1);
+        if (g_printAbort) break;
+        if (dc->StartPage() <= 0 || !TIFFSetDirectory(tif, tdir_t(page))) return fail();
+        uint16_t unit = RESUNIT_INCH;
+        float xRes = 0, yRes = 0;
+        TIFFGetField(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+        if (!TIFFGetField(tif, TIFFTAG_XRESOLUTION, &xRes) || !(xRes > 0)) xRes = 72;
+        if (!TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yRes) || !(yRes > 0)) yRes = xRes;
+        const double f = unit == RESUNIT_CENTIMETER ? 2.54 : 1.0;
+        const double scaleX = dpiX / (xRes * f), scaleY = dpiY / (yRes * f);
+        std::vector<uint8_t> info(kTiffPageInfoBytes, 0);
+        const int rotation = 0, zoom = 10000;
+        std::unique_ptr<uint8_t[]> bits =
+            DecodeTiffPage(tif, reinterpret_cast<BITMAPINFO*>(info.data()), &rotation, &zoom);
+        if (!bits) return fail();
+        const auto* h = reinterpret_cast<const BITMAPINFOHEADER*>(info.data());
+        for (const TiffPrintBand& b : TiffPrintBands(h->biWidth, std::abs(h->biHeight), h->biBitCount, scaleX, scaleY,
+                                                     offX, offY, physW, physH)) {
+            dc->StretchDIBits(b.x, b.y, b.width, b.height, 0, b.sourceY, h->biWidth, b.sourceHeight, bits.get(),
+                              reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS, SRCCOPY);
+            if (!PrintAbortProc(nullptr, 0)) break;
+        }
+        if (g_printAbort) break;
+        if (dc->EndPage() <= 0) return fail();
+    }
+    TIFFClose(tif);
+    if (g_printAbort) {
+        dc->AbortDoc();
+        return;
+    }
+    if (dc->EndDoc() <= 0) frame.Fail();
 }
 
 void CVrViewerView::PrintPostScriptDocument() {

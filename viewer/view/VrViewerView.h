@@ -224,6 +224,14 @@ public:
     int FollowPdfLink(POINT point);
 
     // ---- printing ----
+    // One band of a TIFF page printed with StretchDIBits: the destination
+    // rectangle and the source rows (counted from the bottom).
+    struct TiffPrintBand {
+        int x, y, width, height, sourceY, sourceHeight;
+    };
+    static std::vector<TiffPrintBand> TiffPrintBands(int width, int height, int bitCount, double scaleX,
+                                                     double scaleY, int offsetX, int offsetY, int physicalWidth,
+                                                     int physicalHeight);
     void OnFilePrint();
     void OnUpdateFilePrint(CCmdUI* pCmdUI);
 
@@ -318,6 +326,7 @@ private:
     void MapNavigationCommands();
     void MapPrintCommands();
     void PrintDviDocument();
+    void PrintTiffDocument();
     void PrintPostScriptDocument();
     void ConnectNavigationControls();
     void MapToolbarCommands();

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tiffio.h>
 #include <vector>
 
 #include "dvilib/VrDviDrawer.h"
@@ -314,6 +315,103 @@ TEST_F(Printing, ADocumentStillArrivingIsRefusedWithAMessage) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("not arrived"), std::string::npos);
     EXPECT_EQ(dialogs, 0);
+}
+
+TEST(TiffPrintBands, CentreThePageAtItsResolutionInBandsOf16KiB) {
+    // A 2480 x 3508 bilevel page at 300 dpi on a 300 dpi A4 sheet with no margin.
+    auto bands = CVrViewerView::TiffPrintBands(2480, 3508, 1, 1.0, 1.0, 0, 0, 2480, 3508);
+    ASSERT_EQ(bands.size(), size_t((3508 + 51) / 52));  // 313 bytes a row, 52 rows a band
+    EXPECT_EQ(bands[0].x, 0);
+    EXPECT_EQ(bands[0].y, 0);
+    EXPECT_EQ(bands[0].height, 52);
+    EXPECT_EQ(bands[0].sourceY, 3508 - 52);
+    EXPECT_EQ(bands.back().y + bands.back().height, 3508);
+    EXPECT_EQ(bands.back().sourceY, 0);
+    // Half the size at twice the scale, with a printable corner 50 pixels in:
+    // centred, the offset taken off.
+    bands = CVrViewerView::TiffPrintBands(1000, 1000, 24, 2.0, 2.0, 50, 60, 2480, 3508);
+    EXPECT_EQ(bands[0].x, (2480 - 2000) / 2 - 50);
+    EXPECT_EQ(bands[0].y, (3508 - 2000) / 2 - 60);
+    EXPECT_EQ(bands[0].width, 2000);
+    int covered = 0;
+    for (const auto& b : bands) covered += b.height;
+    EXPECT_EQ(covered, 2000);
+    EXPECT_TRUE(CVrViewerView::TiffPrintBands(0, 10, 1, 1.0, 1.0, 0, 0, 10, 10).empty());
+}
+
+// A 300 x 300 pixel bilevel page with a 100 pixel black square at (100, 100).
+bool WriteSquareTiff(const fs::path& file, int unit, float resolution, bool withResolution) {
+    TIFF* tif = TIFFOpen(file.c_str(), "w");
+    if (!tif) return false;
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(300));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(300));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(1));
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(1));
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_MINISWHITE));
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(300));
+    if (withResolution) {
+        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, uint16_t(unit));
+        TIFFSetField(tif, TIFFTAG_XRESOLUTION, resolution);
+        TIFFSetField(tif, TIFFTAG_YRESOLUTION, resolution);
+    }
+    std::vector<uint8_t> row((300 + 7) / 8);
+    bool ok = true;
+    for (int y = 0; y < 300 && ok; ++y) {
+        std::fill(row.begin(), row.end(), 0);
+        if (y >= 100 && y < 200)
+            for (int x = 100; x < 200; ++x) row[x / 8] |= uint8_t(0x80 >> (x % 8));
+        ok = TIFFWriteScanline(tif, row.data(), uint32_t(y), 0) == 1;
+    }
+    TIFFClose(tif);
+    return ok;
+}
+
+TEST_F(Printing, TiffPagesPrintCentredAtTheirOwnResolution) {
+    struct Case {
+        const char* name;
+        int unit;
+        float resolution;
+        bool withResolution;
+        double inches;  // the square's side on paper
+    } cases[] = {
+        {"inch.tif", RESUNIT_INCH, 100, true, 1.0},
+        {"cm.tif", RESUNIT_CENTIMETER, 118, true, 100 / (118 * 2.54)},
+        {"none.tif", RESUNIT_INCH, 0, false, 100 / 72.0},  // no resolution: 72 dpi
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(WriteSquareTiff(*dir_ / c.name, c.unit, c.resolution, c.withResolution));
+        if (view) view->DestroyWindow();
+        delete doc;
+        doc = new CVrViewerDoc;
+        doc->m_bAutoDelete = FALSE;
+        view = new CVrViewerView;
+        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, 800, 600}, nullptr, 1));
+        doc->AddView(view);
+        ASSERT_TRUE(doc->OnOpenDocument((*dir_ / c.name).c_str()));
+        ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
+        ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
+        fs::remove(output);
+        EXPECT_TRUE(view->SendCommand(ID_FILE_PRINT));
+        const std::vector<QImage> printed = PrintedPages();
+        ASSERT_EQ(printed.size(), 1u);
+        const QImage& page = printed[0];
+        int left = page.width(), right = -1, top = page.height(), bottom = -1;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x)
+                if (qGray(page.pixel(x, y)) < 128) {
+                    left = std::min(left, x), right = std::max(right, x);
+                    top = std::min(top, y), bottom = std::max(bottom, y);
+                }
+        ASSERT_GE(right, left);
+        const double side = c.inches * kDpi;
+        EXPECT_NEAR(right - left + 1, side, 3);
+        EXPECT_NEAR(bottom - top + 1, side, 3);
+        // The whole image (three times the square) is centred on the sheet.
+        EXPECT_NEAR((left + right) / 2.0, page.width() / 2.0, 3);
+        EXPECT_NEAR((top + bottom) / 2.0, page.height() / 2.0, 3);
+    }
+    EXPECT_TRUE(messages.empty());
 }
 
 }  // namespace
