@@ -281,16 +281,9 @@ BOOL CVrViewerView::SetPdfLinkCursor(POINT point) {
     return TRUE;
 }
 
-int CVrViewerView::FollowPdfLink(POINT point) {
+void CVrViewerView::FollowPdfLink(CPoint client) {
     std::string uri;
-    const int target = PdfLinkAt(point, &uri);
-    if (target > 0) {
-        GotoPage(target - 1);
-        return 1;
-    }
-    if (target == -2 && !uri.empty()) {
-        sys::LaunchProgram({m_browserPath.c_str(), uri});
-        return 1;
-    }
-    return 0;
+    const int target = PdfLinkAt(client, &uri);
+    if (target > 0) GotoPage(target - 1);
+    else if (target == -2 && !uri.empty()) sys::LaunchProgram({m_browserPath.c_str(), uri});
 }

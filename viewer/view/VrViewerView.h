@@ -220,8 +220,8 @@ public:
     // The link cursor over a PDF link; TRUE when it was set.
     BOOL SetPdfLinkCursor(POINT point);
     // Follows the PDF link at a client point: its page, or the browser for
-    // an address. 1 when there was a link.
-    int FollowPdfLink(POINT point);
+    // an address.
+    void FollowPdfLink(CPoint client);
 
     // ---- printing ----
     // One band of a TIFF page printed with StretchDIBits: the destination

@@ -14,6 +14,7 @@
 #include "platform/ghostscript/GS.h"
 #include "platform/inet/tests/LoopbackServer.h"
 #include "platform/sys/Registry.h"
+#include "platform/sys/ShellOpen.h"
 #include "platform/sys/TempFiles.h"
 #include "platform/ui/MessageBox.h"
 #include "testsupport/QtTestTools.h"
@@ -43,6 +44,7 @@ const char kLinks[] = R"(\pdfoutput=1 \pdfobjcompresslevel=0
 \font\big=cmr10 at 24pt \big
 \noindent\pdfstartlink attr{/Border[0 0 0]} goto page 3 {/Fit}Go to page three\pdfendlink\par
 \noindent\pdfstartlink goto name{second}To the second page\pdfendlink\par
+\noindent\pdfstartlink user{/Subtype /Link /Border [0 0 0] /A << /S /URI /URI (http://example.org/paper.pdf) >>}On the web\pdfendlink\par
 \vfill\eject
 \pdfdest name{second} xyz Page two here, with its own words.\par\vfill\eject
 Page three, the end.\par\bye
@@ -249,12 +251,13 @@ TEST_F(PostScriptDocument, PdfPagesShowAndAClickOnALinkMovesToItsPage) {
     EXPECT_GE(InkIoU(Tex("links.pdf"), 0), 0.98);
 
     auto links = doc->GetPdfLinks();
-    ASSERT_EQ(links->size(), 2u);
+    ASSERT_EQ(links->size(), 3u);
     for (const LinkRecord& l : *links) EXPECT_EQ(l.page, 1);
     // The cursor tells a link from plain page.
     EXPECT_TRUE(view->SetPdfLinkCursor(LinkPoint((*links)[0])));
     EXPECT_FALSE(view->SetPdfLinkCursor(POINT{700, 500}));
-    EXPECT_EQ(view->FollowPdfLink(POINT{700, 500}), 0);
+    view->FollowPdfLink(CPoint(700, 500));
+    EXPECT_EQ(Status().page, 0);
 
     struct Case {
         int link, page;
@@ -266,14 +269,28 @@ TEST_F(PostScriptDocument, PdfPagesShowAndAClickOnALinkMovesToItsPage) {
         POINT logical = at;
         EXPECT_EQ(view->PageToLogical(&logical), 1);
         EXPECT_NEAR(logical.x, ((*links)[size_t(c.link)].x0 + (*links)[size_t(c.link)].x1) / 2, 2);
-        EXPECT_EQ(view->FollowPdfLink(at), 1);
+        view->FollowPdfLink(CPoint(at.x, at.y));
         Paint();
         EXPECT_EQ(Status().page, c.page);
         EXPECT_GE(InkIoU(Tex("links.pdf"), c.page), 0.98);
     }
-    // The move is in the history.
-    EXPECT_TRUE(view->SendCommand(ID_HISTORY_BACK));
+    // An address goes to the browser, as one argument.
+    std::vector<std::vector<std::string>> launched;
+    sys::SetShellLauncher([&](const std::vector<std::string>& argv) {
+        launched.push_back(argv);
+        return true;
+    });
+    view->GotoPage(0);
+    Paint();
+    view->FollowPdfLink(CPoint(LinkPoint((*links)[2]).x, LinkPoint((*links)[2]).y));
+    sys::SetShellLauncher(nullptr);
+    ASSERT_EQ(launched.size(), 1u);
+    EXPECT_EQ(launched[0].back(), "http://example.org/paper.pdf");
     EXPECT_EQ(Status().page, 0);
+
+    // The moves are in the history.
+    EXPECT_TRUE(view->SendCommand(ID_HISTORY_BACK));
+    EXPECT_EQ(Status().page, 1);
 }
 
 TEST_F(PostScriptDocument, FitModesRenderThePageIntoTheArea) {
