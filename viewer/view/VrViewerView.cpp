@@ -37,6 +37,7 @@ CVrViewerView::CVrViewerView() {
     MapCommand(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnViewToolbar);
     MapUpdateUI(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnUpdateViewToolbar);
     MapNavigationCommands();
+    MapFileCommands();
     LoadViewSettings();
     if (!DrawerSetting()) AfxShowMessageBox(nullptr, AfxLoadString(IDS_VIEW_MEMORY_LACKING), nullptr, MB_SYSTEMMODAL);
 }

@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QToolBar>
 #include <QTest>
 
 #include <filesystem>
@@ -43,7 +44,9 @@
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/ViewPendingCommands.h"
 #include "viewer/view/VrViewerView.h"
+#include "viewer/res/ViewerMenus.h"
 #include "viewer/view/tests/ViewTestSupport.h"
+#include "platform/ui/StringTable.h"
 
 namespace fs = std::filesystem;
 
@@ -367,6 +370,33 @@ TEST_F(Frames, LayoutBarDocksLeftSizesAndSwitchesTabs) {
     EXPECT_EQ(vs.page, 1);
 }
 
+void CollectIds(const std::vector<MenuItemTemplate>& items, std::vector<UINT>& ids) {
+    for (const MenuItemTemplate& i : items) {
+        ids.push_back(i.id);
+        CollectIds(i.items, ids);
+    }
+}
+
+TEST(ViewerMenus, KoreanMenusHoldTheSameCommands) {
+    for (UINT resource : {IDR_MAINFRAME, IDR_VRVIEWTYPE, IDR_VRVIEWTYPE_SRVR_IP}) {
+        SCOPED_TRACE(resource);
+        AfxSetLanguage(UiLanguage::English);
+        AfxRegisterViewerMenus();
+        const std::vector<MenuItemTemplate> english = *AfxFindMenu(resource);
+        AfxSetLanguage(UiLanguage::Korean);
+        AfxRegisterViewerMenus();
+        const std::vector<MenuItemTemplate> korean = *AfxFindMenu(resource);
+        std::vector<UINT> a, b;
+        CollectIds(english, a);
+        CollectIds(korean, b);
+        EXPECT_EQ(a, b);
+        EXPECT_EQ(english.front().text, "&File");
+        EXPECT_EQ(korean.front().text, "파일(&F)");
+    }
+    AfxSetLanguage(UiLanguage::English);
+    AfxRegisterViewerMenus();
+}
+
 TEST(SizingControlBar, DraggedSizeGrowsAwayFromTheDocumentAndIsClamped) {
     const struct {
         int old, delta;
@@ -430,6 +460,21 @@ TEST_F(Frames, ARestoredDocumentStaysUsableAndTheLastCloseBringsBackTheMainMenu)
     Command(ID_WINDOW_MAXIMIZE);
     PumpPending();
     EXPECT_TRUE(sub->isMaximized());
+
+    // The Open button of the view's toolbar band opens the dialog.
+    int dialogs = 0;
+    AfxSetDialogAnswerer([&](UINT, QDialog& dialog) {
+        dialogs += qobject_cast<QFileDialog*>(&dialog) != nullptr;
+        return IDCANCEL;
+    });
+    QAction* open = nullptr;
+    for (QToolBar* bar : ViewOf(doc)->GetControls()->Band()->findChildren<QToolBar*>())
+        for (QAction* a : bar->actions())
+            if (a->data().toUInt() == ID_FILE_OPEN) open = a;
+    ASSERT_NE(open, nullptr);
+    open->trigger();
+    AfxSetDialogAnswerer(nullptr);
+    EXPECT_EQ(dialogs, 1);
 
     // The last document closes: File Open and Exit are there and enabled.
     doc->OnCloseDocument();
