@@ -313,6 +313,14 @@ TEST_F(Frames, LayoutBarDocksLeftSizesAndSwitchesTabs) {
     EXPECT_EQ(bar->GetView<CContentsView>()->m_pVrView, view);
     EXPECT_EQ(bar->GetView<CThumbnailView>()->m_pVrView, view);
 
+    // A label longer than 31 bytes is cut before a whole character.
+    const std::string longLabel = "a미리 보기 미리 보기 미리 보기";  // 42 bytes, byte 31 inside a character
+    ASSERT_TRUE(bar->AddView(longLabel.c_str(), AfxFactoryAs<CThumbnailView, CView>()));
+    EXPECT_EQ(bar->GetTabCtrl()->tabText(2).toStdString(), longLabel.substr(0, 29));
+    bar->RemoveView(2);
+    EXPECT_EQ(bar->GetTabCount(), 2);
+    EXPECT_EQ(bar->GetTabCtrl()->count(), 2);
+
     // Bounds and no-op selections.
     EXPECT_EQ(bar->GetTabView(-1), nullptr);
     EXPECT_EQ(bar->GetTabView(2), nullptr);
