@@ -40,6 +40,7 @@ CVrViewerView::CVrViewerView() {
     MapNavigationCommands();
     MapToolbarCommands();
     MapPrintCommands();
+    MapFileCommands();
     LoadViewSettings();
     if (!DrawerSetting()) AfxShowMessageBox(nullptr, AfxLoadString(IDS_VIEW_MEMORY_LACKING), nullptr, MB_SYSTEMMODAL);
 }

@@ -249,6 +249,8 @@ public:
     void SaveViewSettingsToRegistry();
     void LoadLayoutBarStatusFromRegistry();
     void SaveLayoutBarStatusToRegistry();
+    // ID_FILE_OPEN: the application's File Open.
+    void OnFileOpen();
 
     // ---- for the document, frames and tests ----
     CDC& GetPageDC() { return m_pageDC; }
@@ -328,6 +330,7 @@ private:
     void PrintDviDocument();
     void PrintTiffDocument();
     void PrintPostScriptDocument();
+    void MapFileCommands();
     void ConnectNavigationControls();
     void MapToolbarCommands();
     void ConnectToolbarControls();
