@@ -74,10 +74,12 @@ void CVrViewerView::ShowPageTip(int page) {
     m_pageTip->SetText(PageIndicatorDlg::PageText(page + 1, m_pageCount));
     QDialog* tip = m_pageTip->GetDialog();
     if (!tip) return;
-    const QPoint barTopLeft = bar->mapToGlobal(QPoint(0, 0));
-    tip->move(barTopLeft.x() - int(tip->width() * 1.3), barTopLeft.y() + m_tipTop);
     tip->setEnabled(true);
     tip->show();
+    // Its size is known once it is shown with the text.
+    tip->adjustSize();
+    const QPoint barTopLeft = bar->mapToGlobal(QPoint(0, 0));
+    tip->move(barTopLeft.x() - int(tip->width() * 1.3), barTopLeft.y() + m_tipTop);
     tip->raise();
 }
 
