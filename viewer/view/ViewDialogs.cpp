@@ -41,6 +41,7 @@ void CVrViewerView::OnMarginDialogClosed(MarginDlg* dialog) {
     if (dialog && dialog != m_pMarginDlg) return;
     m_pMarginDlg = nullptr;
     m_marginDialogOpen = 0;
+    SaveViewSettingsToRegistry();
 }
 
 void CVrViewerView::CloseMarginDialog() {
