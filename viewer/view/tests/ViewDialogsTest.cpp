@@ -282,9 +282,13 @@ TEST_F(ViewDialogs, TheMarginSliderWidensThePageAndResetAndCloseEndIt) {
     EXPECT_EQ(Item<QSlider>(*view->GetMarginDialog(), MarginDlg::IDC_MARGIN_SLIDER)->value(), 0);
     EXPECT_EQ(Item<QLabel>(*view->GetMarginDialog(), MarginDlg::IDC_MARGIN_VALUE)->text().toStdString(), "  0");
     EXPECT_EQ(Status().DispMag, fitted.DispMag);
-    // Closed by its window's close button (Escape) as well.
+    // Closed by its window's close button (Escape) as well; the margin it
+    // ends with is saved with the view's settings.
+    auto* again = Item<QSlider>(*view->GetMarginDialog(), MarginDlg::IDC_MARGIN_SLIDER);
+    for (int i = 0; i < 7; ++i) QTest::keyClick(again, Qt::Key_Right);
     QTest::keyClick(view->GetMarginDialog()->GetDialog(), Qt::Key_Escape);
     EXPECT_EQ(view->GetMarginDialog(), nullptr);
+    EXPECT_EQ(app_->GetProfileInt(CVrViewerApp::kAppProfile, "Display", "MarginDispMag", -1), 7u);
 }
 
 TEST_F(ViewDialogs, AViewThatGoesFirstTakesItsMarginBoxWithIt) {
