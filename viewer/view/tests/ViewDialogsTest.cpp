@@ -55,6 +55,12 @@ T* Item(CDialog& dlg, UINT id) {
     return qobject_cast<T*>(dlg.GetDlgItemWidget(id));
 }
 
+// A picture of a dialog for a person to look at, kept with the build.
+void KeepPicture(QWidget* w, const char* name) {
+    fs::create_directories(VELORAN_BINARY_DIR "/artefacts");
+    w->grab().save(QString::fromStdString(std::string(VELORAN_BINARY_DIR "/artefacts/") + name + ".png"));
+}
+
 // Runs the deferred deletions of widgets.
 void Settle() {
     for (int i = 0; i < 3; ++i) {
@@ -154,6 +160,7 @@ TEST_F(ViewDialogs, GoToPageRefusesZeroAndThirteenAndTakesTheLastPage) {
         label = Item<QLabel>(*dlg, GotoPageDlg::IDC_GOTOPAGE_LABEL)->text().toStdString();
         auto* edit = Item<QLineEdit>(*dlg, GotoPageDlg::IDC_GOTOPAGE_EDIT);
         shownPage = edit->text().toStdString();
+        KeepPicture(&dialog, "dialog-goto-page");
         auto* ok = Item<QPushButton>(*dlg, IDOK);
         for (const char* typed : {"0", "13", "12"}) {
             edit->selectAll();
@@ -242,6 +249,7 @@ TEST_F(ViewDialogs, TheMarginSliderWidensThePageAndResetAndCloseEndIt) {
     QPointer<QDialog> box = dlg->GetDialog();
     ASSERT_TRUE(box && box->isVisible());
     const ViewStatus fitted = Status();
+    KeepPicture(box, "dialog-margin");
     auto* slider = Item<QSlider>(*dlg, MarginDlg::IDC_MARGIN_SLIDER);
     auto* value = Item<QLabel>(*dlg, MarginDlg::IDC_MARGIN_VALUE);
     EXPECT_EQ(slider->minimum(), 0);
@@ -255,6 +263,9 @@ TEST_F(ViewDialogs, TheMarginSliderWidensThePageAndResetAndCloseEndIt) {
     EXPECT_EQ(view->GetMarginValue(), 25);
     EXPECT_EQ(Status().DispMagSpec, 3);
     EXPECT_EQ(Status().DispMag, fitted.DispMag + 2500);
+    // The zoom boxes follow.
+    EXPECT_EQ(view->GetControls()->ZoomBox()->text().toStdString(),
+              std::to_string((fitted.DispMag + 2500 + 50) / 100) + "%");
     // Back by five: the page shrinks by the difference.
     for (int i = 0; i < 5; ++i) QTest::keyClick(slider, Qt::Key_Left);
     EXPECT_EQ(value->text().toStdString(), " 20");
@@ -327,6 +338,7 @@ TEST(PrintProgressDlgBox, ShowsThePageLineAndCancelEndsItAndRaisesTheFlag) {
         EXPECT_STREQ(PrintProgressDlg::PageText("Page %1!d! is being printed.", 4, 4, 4), "Page 4 is being printed.");
         dlg.ShowPageText(PrintProgressDlg::PageText(range, 2, 5, 3));
         EXPECT_TRUE(dlg.GetDlgItemWidget(PrintProgressDlg::IDC_PRINT_RANGE_TEXT)->isVisible());
+        if (job == 0) KeepPicture(dlg.GetDialog(), "dialog-print-progress");
 
         QPointer<QDialog> box = dlg.GetDialog();
         QTest::mouseClick(qobject_cast<QPushButton*>(dlg.GetDlgItemWidget(IDCANCEL)), Qt::LeftButton);
@@ -360,8 +372,12 @@ TEST(DocumentInfoDlgBox, ShowsTheLastPartOfTheNameThePathAndTheLists) {
         dlg.m_listsFilled = filled;
         std::string name, path;
         std::vector<std::string> fonts, pictures;
-        AfxSetDialogAnswerer([&](UINT id, QDialog&) {
+        AfxSetDialogAnswerer([&](UINT id, QDialog& dialog) {
             EXPECT_EQ(id, UINT(DocumentInfoDlg::IDD));
+            if (filled) {
+                dialog.show();
+                KeepPicture(&dialog, "dialog-document-info");
+            }
             name = dlg.GetDlgItemText(DocumentInfoDlg::IDC_DOCINFO_NAME).str();
             path = dlg.GetDlgItemText(DocumentInfoDlg::IDC_DOCINFO_PATH).str();
             for (UINT list : {DocumentInfoDlg::IDC_DOCINFO_FONTS, DocumentInfoDlg::IDC_DOCINFO_PICTURES}) {
