@@ -369,14 +369,21 @@ TEST(DocumentInfoDlgBox, ShowsTheLastPartOfTheNameThePathAndTheLists) {
         dlg.m_fonts.AddTail("cmr10 (Computer Modern) at 10.0000pt");
         dlg.m_fonts.AddTail("cmbx12 (Computer Modern Bold) at 12.0000pt");
         dlg.m_pictures.AddTail("figure.eps *");
+        dlg.m_pictures.AddTail(String8((std::string(300, 'p') + ".eps").c_str()));
         dlg.m_listsFilled = filled;
+        int sideways = 0;
         std::string name, path;
         std::vector<std::string> fonts, pictures;
         AfxSetDialogAnswerer([&](UINT id, QDialog& dialog) {
             EXPECT_EQ(id, UINT(DocumentInfoDlg::IDD));
             if (filled) {
                 dialog.show();
+                PumpPending();
                 KeepPicture(&dialog, "dialog-document-info");
+                // The long line can be scrolled to.
+                sideways = qobject_cast<QListWidget*>(dlg.GetDlgItemWidget(DocumentInfoDlg::IDC_DOCINFO_PICTURES))
+                               ->horizontalScrollBar()
+                               ->maximum();
             }
             name = dlg.GetDlgItemText(DocumentInfoDlg::IDC_DOCINFO_NAME).str();
             path = dlg.GetDlgItemText(DocumentInfoDlg::IDC_DOCINFO_PATH).str();
@@ -394,7 +401,8 @@ TEST(DocumentInfoDlgBox, ShowsTheLastPartOfTheNameThePathAndTheLists) {
         if (filled) {
             EXPECT_EQ(fonts, (std::vector<std::string>{"cmr10 (Computer Modern) at 10.0000pt",
                                                         "cmbx12 (Computer Modern Bold) at 12.0000pt"}));
-            EXPECT_EQ(pictures, std::vector<std::string>{"figure.eps *"});
+            EXPECT_EQ(pictures, (std::vector<std::string>{"figure.eps *", std::string(300, 'p') + ".eps"}));
+            EXPECT_GT(sideways, 0);
         } else {
             EXPECT_TRUE(fonts.empty());
             EXPECT_TRUE(pictures.empty());
