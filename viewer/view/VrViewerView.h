@@ -221,6 +221,8 @@ public:
     void SaveViewSettingsToRegistry();
     void LoadLayoutBarStatusFromRegistry();
     void SaveLayoutBarStatusToRegistry();
+    // ID_FILE_OPEN: the application's File Open.
+    void OnFileOpen();
 
     // ---- for the document, frames and tests ----
     CDC& GetPageDC() { return m_pageDC; }
@@ -294,6 +296,7 @@ private:
     void ApplyZoomRecord(ViewStatus& vs);
     void ApplyFit(int mode, const char* boxText);
     void MapNavigationCommands();
+    void MapFileCommands();
     void ConnectNavigationControls();
     void MapToolbarCommands();
     void ConnectToolbarControls();
