@@ -22,8 +22,7 @@ QListWidget* MakeList(QWidget* parent) {
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     list->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     list->setMinimumHeight(90);
-    // Long lines scroll sideways (at least over the list's extent).
-    list->setMinimumWidth(std::min(DocumentInfoDlg::kListExtent, 420));
+    // Long lines scroll sideways, as far as the longest one reaches.
     return list;
 }
 

@@ -14,8 +14,6 @@ public:
     static constexpr UINT IDC_DOCINFO_PATH = 1032;
     static constexpr UINT IDC_DOCINFO_FONTS = 1033;
     static constexpr UINT IDC_DOCINFO_PICTURES = 1034;
-    // Horizontal extent of the two lists, in pixels.
-    static constexpr int kListExtent = 1000;
 
     explicit DocumentInfoDlg(CWnd* pParentWnd = nullptr);
     BOOL OnInitDialog() override;

@@ -19,6 +19,7 @@
 GotoPageDlg::GotoPageDlg(CWnd* pParentWnd) : CDialog(IDD, pParentWnd) { AfxRegisterViewDialogStrings(); }
 
 CString GotoPageDlg::LabelText(int pageCount) {
+    AfxRegisterViewDialogStrings();
     const std::string count = std::to_string(pageCount);
     const char* args[] = {count.c_str()};
     return AfxFormatInserts(AfxLoadString(IDS_GOTOPAGE_LABEL), args, 1);

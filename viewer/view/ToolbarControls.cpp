@@ -173,11 +173,11 @@ void ToolbarComboBox::OnEnter() {
     const QString text = currentText();
     // An exact search: a prefix search would pick "100" for a typed "1".
     int index = findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (index < 0) {
+    if (index < 0 && !text.isEmpty()) {
         addItem(text);
         index = count() - 1;
     }
-    setCurrentIndex(index);
+    if (index >= 0) setCurrentIndex(index);
     if (m_onCommand) m_onCommand(m_commandId);
 }
 

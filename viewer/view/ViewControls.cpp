@@ -241,8 +241,9 @@ void ViewControls::Layout(const RECT& R, int flags, int showToolbar, int showMai
     if ((flags & 1) && showToolbar) {
         Place(m_toolBarParent, 0, bottom, 137, 16, true);
         Place(m_navigation, 0, 0, 137, 16, true);
-        Place(m_pageBox, 142, bottom + 1, 48, 16, true);
-        Place(m_zoomBox, 195, bottom + 1, 35, 16, true);
+        // One pixel shorter than the row so that the boxes' lower border shows.
+        Place(m_pageBox, 142, bottom + 1, 48, 15, true);
+        Place(m_zoomBox, 195, bottom + 1, 35, 15, true);
         Place(m_spinParent, 230, bottom, 360 + p - 230, 16, true);
         Place(m_spin, 0, 0, 15, 16, true);
         Place(m_group2, 15, 0, 115, 16, true);

@@ -41,6 +41,7 @@ void CVrViewerView::OnMarginDialogClosed(MarginDlg* dialog) {
     if (dialog && dialog != m_pMarginDlg) return;
     m_pMarginDlg = nullptr;
     m_marginDialogOpen = 0;
+    SaveViewSettingsToRegistry();
 }
 
 void CVrViewerView::CloseMarginDialog() {
@@ -74,10 +75,12 @@ void CVrViewerView::ShowPageTip(int page) {
     m_pageTip->SetText(PageIndicatorDlg::PageText(page + 1, m_pageCount));
     QDialog* tip = m_pageTip->GetDialog();
     if (!tip) return;
-    const QPoint barTopLeft = bar->mapToGlobal(QPoint(0, 0));
-    tip->move(barTopLeft.x() - int(tip->width() * 1.3), barTopLeft.y() + m_tipTop);
     tip->setEnabled(true);
     tip->show();
+    // Its size is known once it is shown with the text.
+    tip->adjustSize();
+    const QPoint barTopLeft = bar->mapToGlobal(QPoint(0, 0));
+    tip->move(barTopLeft.x() - int(tip->width() * 1.3), barTopLeft.y() + m_tipTop);
     tip->raise();
 }
 

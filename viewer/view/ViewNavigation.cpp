@@ -389,6 +389,8 @@ void CVrViewerView::SetMarginShift(int value) {
         if (vs.DispMagSpec != kFitNone) {
             vs.DispMag += d;
             SetStatus(vs);
+            // The boxes show the widened zoom.
+            UpdateToolbarStatus();
         }
     }
     m_lastMarginFitMode = m_DispMagSpec;
