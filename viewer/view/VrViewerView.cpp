@@ -17,6 +17,7 @@
 #include "platform/ui/UiDispatcher.h"
 #include "platform/ui/WindowDC.h"
 #include "viewer/app/VrViewerDoc.h"
+#include "viewer/view/GlassWnd.h"
 #include "viewer/view/TiffPage.h"
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/ViewGeometry.h"
@@ -852,6 +853,10 @@ int CVrViewerView::SetWindow() {
             [this](unsigned id) { OnCmdMsg(id, CN_COMMAND, nullptr, nullptr); });
         ConnectNavigationControls();
         m_windowCreated = 1;
+        if (!m_pGlassWnd) {
+            m_pGlassWnd = std::make_unique<CGlassWnd>(this);
+            m_pGlassWnd->CreateGlass(this);
+        }
     }
     VrDvi* reader = Reader();
     if (m_docType == kDocDvi && reader && reader->IsOpened()) m_pageCount = reader->GetNPage();

@@ -29,6 +29,7 @@ class CVrViewerDoc;
 class CCmdUI;
 class VrDvi;
 class ViewControls;
+class CGlassWnd;
 
 // ID_PAGE_PARTS_TIMER (126), the timer that draws the parts of a page not
 // yet drawn, comes with the document.
@@ -206,6 +207,12 @@ public:
     // glassTextDone, glassPicturesTried, pagePicturesDone, glassPicturesDone.
     const int* GetPagePartFlags() const { return m_partFlags; }
     void SetGlassEnabled(int enabled) { m_glassEnabled = enabled; }
+    // The magnifier: its window (made by SetWindow), the magnified page
+    // bitmap's DC and the glass size.
+    CGlassWnd* GetGlassWnd() const { return m_pGlassWnd.get(); }
+    CDC& GetGlassDC() { return m_glassDC; }
+    int GetGlassWidth() const { return m_glassWidth; }
+    int GetGlassHeight() const { return m_glassHeight; }
 
     // Set by the document.
     int m_isBrowser = 0;         // the document came from a web address
@@ -322,6 +329,7 @@ private:
     CBitmap m_glassBitmap;
     int m_glassPageWidth = 0, m_glassPageHeight = 0;
     int m_GlassGSBitsPerPixel = 1;
+    std::unique_ptr<CGlassWnd> m_pGlassWnd;
 
     // Thumbnails.
     CDC m_thumbDC;
