@@ -23,7 +23,7 @@ BOOL CGlassWnd::CreateGlass(CWnd* owner) {
     // A popup over the owner that takes neither focus nor the mouse: the
     // view keeps the pointer while the glass follows it.
     QWidget* w = GetWidget();
-    w->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint);
+    w->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput);
     w->setAttribute(Qt::WA_ShowWithoutActivating);
     w->setAttribute(Qt::WA_TransparentForMouseEvents);
     w->setFocusPolicy(Qt::NoFocus);
