@@ -18,6 +18,7 @@
 #include "platform/ui/WindowDC.h"
 #include "viewer/app/VrViewerDoc.h"
 #include "viewer/view/GlassWnd.h"
+#include "viewer/view/ThumbnailView.h"
 #include "viewer/view/TiffPage.h"
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/ViewGeometry.h"
@@ -43,6 +44,7 @@ CVrViewerView::CVrViewerView() {
 
 CVrViewerView::~CVrViewerView() {
     m_alive.reset();
+    if (m_pThumbnailView) m_pThumbnailView->DetachVrView();
     DrawerClear();
     m_statusText.Empty();
     m_controls.reset();
@@ -141,12 +143,14 @@ void CVrViewerView::SetStatus(ViewStatus& vs) {
         return PostToUi([this, copy]() mutable { SetStatus(copy); });
     }
     if (!GetDocument()) return;
+    const int oldPage = m_page;
     switch (m_docType) {
     case kDocDvi: SetStatusDvi(vs); break;
     case kDocTiff: SetStatusTiff(vs); break;
     case kDocPs: SetStatusPs(vs); break;
     default: break;
     }
+    if (m_pThumbnailView && m_page != oldPage && m_page >= 0) m_pThumbnailView->AdjustPos(m_page);
 }
 
 bool CVrViewerView::RecreateBitmap(CDC& dc, CBitmap& bitmap, int width, int height, int mono) {
@@ -720,6 +724,7 @@ void CVrViewerView::SetPageCount(int count) {
         GetViewStatus(vs);
         SetStatus(vs);
     }
+    if (m_pThumbnailView) BuildPageSizeTable();
     UpdateToolbarStatus();
     UpdateWindow();
 }
