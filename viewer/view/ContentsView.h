@@ -15,10 +15,6 @@ class QLabel;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-// Texts of the layout bar's tabs.
-constexpr UINT IDS_LAYOUT_CONTENTS = 61897;
-constexpr UINT IDS_LAYOUT_THUMBNAILS = 61898;
-
 class CContentsView : public CView {
 public:
     static constexpr int kHeaderHeight = 50;
@@ -37,6 +33,7 @@ public:
     // Header and tree from parsed contents.
     void Fill(const TocData& toc);
 
+    CVrViewerView* GetVrView() const { return m_pVrView; }
     QTreeWidget* GetTree() const { return m_tree; }
     QLabel* GetTip() const { return m_tip; }
     const CString& GetTitle() const { return m_title; }

@@ -62,6 +62,7 @@ public:
     void SetVrView(CVrViewerView* view);
     // The page view goes: nothing more is asked of it.
     void DetachVrView() { m_pVrView = nullptr; }
+    CVrViewerView* GetVrView() const { return m_pVrView; }
     // The view's page changed: re-centre on it a second later.
     void AdjustPos(int page);
     void SetCacheBudget(size_t bytes) { m_cacheBudget = bytes; }

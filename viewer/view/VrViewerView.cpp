@@ -39,10 +39,12 @@ CVrViewerView::CVrViewerView() {
     MapCommand(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnViewToolbar);
     MapUpdateUI(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnUpdateViewToolbar);
     MapNavigationCommands();
+    LoadViewSettings();
     if (!DrawerSetting()) AfxShowMessageBox(nullptr, AfxLoadString(IDS_VIEW_MEMORY_LACKING), nullptr, MB_SYSTEMMODAL);
 }
 
 CVrViewerView::~CVrViewerView() {
+    SaveViewSettingsToRegistry();
     m_alive.reset();
     if (m_pThumbnailView) m_pThumbnailView->DetachVrView();
     DrawerClear();
@@ -83,6 +85,8 @@ void CVrViewerView::SetDocType(int type) {
     if (type == kDocTiff || type == kDocPs) {
         m_imageInfo.clear();
         m_imageBits.reset();
+        // The settings these types saved (the view was made as DVI).
+        LoadViewSettings();
     }
     // The program that opens web links (used by the link commands).
     m_browserPath = "xdg-open";
