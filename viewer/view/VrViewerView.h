@@ -46,6 +46,9 @@ constexpr UINT IDS_VIEW_NO_MEMORY_FOR = 45251;
 constexpr UINT IDS_VIEW_GLASS_MONOCHROME = 145;
 constexpr UINT IDS_VIEW_APP_TITLE = 133;
 constexpr UINT IDS_VIEW_PAGE_TIP = 61896;
+constexpr UINT IDS_VIEW_POSITION = 59145;
+constexpr UINT IDS_VIEW_SELECTION_RANGE = 59147;
+constexpr UINT IDS_VIEW_GHOSTSCRIPT_MISSING = 45102;
 
 // What the document's address asks of the first view (absent values as
 // their sentinels).
@@ -253,6 +256,28 @@ public:
     const uint8_t* GetThumbnailBits() const { return m_thumbBits.get(); }
     // The thumbnail tab, told of page changes (null: none).
     void SetThumbnailView(CThumbnailView* view) { m_pThumbnailView = view; }
+    // Shows or removes the frame's layout bar; ResetLayoutBar shows it on
+    // its first tab.
+    void OnLayoutBar();
+    void ResetLayoutBar();
+    // The width a layout bar opens with: the stored one, or 200 when it is
+    // below 1 or not narrower than the page area.
+    static int LayoutBarWidth(int stored, int areaRight);
+
+    // ---- position pane, page slider, Ghostscript, first run (ViewLayout.cpp) ----
+    // "(x mm,y mm)" of a page-bitmap point at the resolutions (dpi x 10000).
+    static CString PositionText(int x, int y, int resolutionX, int resolutionY);
+    void OnUpdateIndicatorPosition(CCmdUI* pCmdUI);
+    void OnGotoPageSlider();
+    void OnUpdateGotoPageSlider(CCmdUI* pCmdUI);
+    // For a PostScript or PDF document: offers the Ghostscript download when
+    // the library does not load.
+    void CheckGhostscriptInstalled();
+    // Whether the Ghostscript library loads (tests replace it to inject a
+    // missing library); returns the one installed before.
+    static std::function<bool()> SetGhostscriptProbe(std::function<bool()> probe);
+    // Records in the installation's key that the first run is over.
+    void FinishFirstRun();
 
     // Set by the document.
     int m_isBrowser = 0;         // the document came from a web address
@@ -310,6 +335,7 @@ private:
     void ApplyZoomRecord(ViewStatus& vs);
     void ApplyFit(int mode, const char* boxText);
     void MapNavigationCommands();
+    void MapLayoutCommands();
     void ConnectNavigationControls();
 
     // Interaction.
@@ -381,6 +407,10 @@ private:
     std::unique_ptr<uint8_t[]> m_thumbBits;
     CThumbnailView* m_pThumbnailView = nullptr;
     int m_thumbMemoryReported = 0;
+    // The text selection's start and end indices (-1: none).
+    int m_selectionStart = -1, m_selectionEnd = -1;
+    // The layout bar of an in-place view is set up at its first size.
+    int m_layoutBarPending = 1;
 
     // Page parts still to draw (1 = done) and, per target, whether the last
     // text pass ran to its end.
