@@ -42,6 +42,7 @@ CVrViewerView::CVrViewerView() {
     MapUpdateUI(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnUpdateViewToolbar);
     MapNavigationCommands();
     MapLayoutCommands();
+    MapFileCommands();
     LoadViewSettings();
     if (!DrawerSetting()) AfxShowMessageBox(nullptr, AfxLoadString(IDS_VIEW_MEMORY_LACKING), nullptr, MB_SYSTEMMODAL);
 }

@@ -210,6 +210,8 @@ public:
     void SaveViewSettingsToRegistry();
     void LoadLayoutBarStatusFromRegistry();
     void SaveLayoutBarStatusToRegistry();
+    // ID_FILE_OPEN: the application's File Open.
+    void OnFileOpen();
 
     // ---- for the document, frames and tests ----
     CDC& GetPageDC() { return m_pageDC; }
@@ -336,6 +338,7 @@ private:
     void ApplyFit(int mode, const char* boxText);
     void MapNavigationCommands();
     void MapLayoutCommands();
+    void MapFileCommands();
     void ConnectNavigationControls();
 
     // Interaction.
