@@ -182,6 +182,13 @@ TEST_F(Services, TheLayoutBarCommandOpensTheBarAndTwoTogglesRestoreTheFrame) {
     EXPECT_EQ(bar->GetView<CThumbnailView>()->GetVrView(), view);
     EXPECT_EQ(view->GetPageSizeTable().size(), 6u);
     EXPECT_LT(view->GetWidget()->width(), before.width());
+    // Kept for a look: the frame with the thumbnails tab.
+    bar->SelectTab(1);
+    PumpUntil([&] { return !bar->GetView<CThumbnailView>()->HasTimer(CThumbnailView::ID_THUMBNAIL_DRAW_TIMER); });
+    PumpPending();
+    fs::create_directories(VELORAN_BINARY_DIR "/artefacts");
+    main_->GetWidget()->grab().save(VELORAN_BINARY_DIR "/artefacts/layout-bar.png");
+    bar->SelectTab(0);
 
     // The command again (from the page view's frame) removes the bar.
     main_->OnCommand(ID_LAYOUT_BAR);
