@@ -948,6 +948,9 @@ void CVrViewerView::OnSetFocus(CWnd* pOldWnd) {
 }
 
 int CVrViewerView::SetRetrievingStatus() {
+    // No glass over a page that goes.
+    if (m_pGlassWnd && m_pGlassWnd->IsWindow()) m_pGlassWnd->ShowWindow(SW_HIDE);
+    m_glassShown = 0;
     // The reader is about to be closed: nothing may draw from it.
     KillTimer(ID_PAGE_PARTS_TIMER);
     m_pageDrawer.Close();
