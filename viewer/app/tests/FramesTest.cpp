@@ -232,7 +232,6 @@ TEST_F(Frames, EveryMenuItemAndAcceleratorHasARoute) {
 TEST_F(Frames, CommandsReachThePageViewWhileATabViewIsActive) {
     countOptions_ = true;
     CVrViewerDoc* doc = Open("doc.dvi");
-    countOptions_ = false;
     ASSERT_NE(doc, nullptr);
     auto* view = dynamic_cast<OptionsView*>(ViewOf(doc));
     CChildFrame* frame = FrameOf(doc);
@@ -245,6 +244,17 @@ TEST_F(Frames, CommandsReachThePageViewWhileATabViewIsActive) {
 
     Command(ID_VIEWER_OPTIONS);
     EXPECT_EQ(view->optionsCalls, 1);
+    // Every item keeps its route.
+    countOptions_ = false;
+    main_->UpdateCmdUI();
+    for (QAction* a : MenuActions(main_->GetBody()->menuBar()->actions())) {
+        const UINT id = AfxActionCommandId(a);
+        SCOPED_TRACE(id);
+        if (IsPendingCommand(id)) EXPECT_FALSE(a->isEnabled());
+        else EXPECT_TRUE(HasCommand(main_, id) || HasUpdate(main_, id));
+    }
+    // A command of the page view is enabled through the forwarding.
+    for (QAction* a : main_->FindCommandActions(ID_ZOOM_150)) EXPECT_TRUE(a->isEnabled());
 
     const struct {
         UINT id;
