@@ -345,7 +345,11 @@ void CVrViewerView::PrintPostScriptDocument() {
     options.stderrMode = sys::Process::Stream::Null;
     sys::Process gs;
     std::string why;
-    if (dc->StartDoc("Pdf print") <= 0) return;
+    if (dc->StartDoc("Pdf print") <= 0) {
+        AfxShowMessageBox(this, "Cannot continue print process.", AfxLoadString(IDS_VIEW_APP_TITLE).c_str(),
+                          MB_ICONHAND | MB_SYSTEMMODAL);
+        return;
+    }
     if (!gs.Start(options, &why)) {
         dc->AbortDoc();
         AfxShowMessageBox(this, CString("Cannot continue print process.\n") + why.c_str(),
