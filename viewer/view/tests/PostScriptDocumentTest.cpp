@@ -312,6 +312,20 @@ TEST_F(PostScriptDocument, FitModesRenderThePageIntoTheArea) {
     EXPECT_GE(std::max(vs.pageHeight - (area.bottom - vs.topOffset), vs.pageWidth - (area.right - area.left)), -1);
 }
 
+TEST_F(PostScriptDocument, ThumbnailsAreRenderedIntoTheirEntries) {
+    ASSERT_TRUE(doc->OnOpenDocument(Tex("links.pdf").c_str()));
+    WaitShown(3);
+    view->BuildPageSizeTable();
+    ASSERT_EQ(view->GetPageSizeTable().size(), 3u);
+    const auto e = view->GetPageSizeTable()[2];
+    EXPECT_EQ(e.width, int(Status().pageWidth * 0.1));
+    ASSERT_EQ(view->CreateThumbnail(2), 1);
+    const BITMAPINFO* info = view->GetThumbnailInfo();
+    ASSERT_NE(info, nullptr);
+    EXPECT_LE(std::abs(info->bmiHeader.biWidth - e.width), 1);
+    EXPECT_LE(std::abs(std::abs(info->bmiHeader.biHeight) - e.height), 1);
+}
+
 TEST_F(PostScriptDocument, PostScriptOverHttpIsShownLikeALocalFile) {
     const std::string ps = Slurp(Tex("three.ps"));
     LoopbackServer server([&](const LoopbackServer::Request&, LoopbackServer::Reply& r) {
