@@ -318,7 +318,10 @@ TEST_F(PostScriptDocument, ThumbnailsAreRenderedIntoTheirEntries) {
     view->BuildPageSizeTable();
     ASSERT_EQ(view->GetPageSizeTable().size(), 3u);
     const auto e = view->GetPageSizeTable()[2];
-    EXPECT_EQ(e.width, int(Status().pageWidth * 0.1));
+    int w = 0, h = 0;
+    PsThumbnailSize(Status().pageWidth, Status().pageHeight, Status().DispMag, &w, &h);
+    EXPECT_EQ(e.width, w);
+    EXPECT_EQ(e.height, h);
     ASSERT_EQ(view->CreateThumbnail(2), 1);
     const BITMAPINFO* info = view->GetThumbnailInfo();
     ASSERT_NE(info, nullptr);
