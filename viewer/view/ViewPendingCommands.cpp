@@ -36,9 +36,7 @@ const std::vector<UINT>& PendingCommandIds() {
         // Options and document information.
         ID_VIEWER_OPTIONS,
         ID_DOCUMENT_INFO,
-        // Page slider, layout bar and notes.
-        ID_GOTO_PAGE,
-        ID_LAYOUT_BAR,
+        // Notes.
         ID_NOTE,
         ID_SHOW_NOTE_ICON,
     };
