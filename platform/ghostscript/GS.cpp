@@ -291,7 +291,7 @@ int GS::ProcessPSCommand(const char* text, size_t length) {
     return code;
 }
 
-int GS::ProcessPSFile(const char* fileName) {
+int GS::ProcessPSFile(const char* fileName, const char* operation) {
     Job* job = OwnJob();
     if (!job || job->inGhostscript) return gs_error_unknownerror;
     if (job->halted) return job->error;
@@ -310,7 +310,7 @@ int GS::ProcessPSFile(const char* fileName) {
     }
     int code = gs_error_invalidfileaccess;
     if (gsapi_add_control_path(job->instance, GS_PERMIT_FILE_READING, name.c_str()) >= 0) {
-        String8 command = PSStringLiteral(name.c_str()) + " run\n";
+        String8 command = PSStringLiteral(name.c_str()) + " " + (operation && *operation ? operation : "run") + "\n";
         code = ProcessPSCommand(command);
         gsapi_remove_control_path(job->instance, GS_PERMIT_FILE_READING, name.c_str());
     }

@@ -77,7 +77,8 @@ public:
     int ProcessPSCommand(const char* text, size_t length);
     // Runs the file (PostScript or PDF): grants the job read access to that
     // file alone and runs it by name, the name escaped as a PostScript string.
-    int ProcessPSFile(const char* fileName);
+    // With an operation, "<name> operation" is run instead of "<name> run".
+    int ProcessPSFile(const char* fileName, const char* operation = nullptr);
     // Ends the job and releases the lock; every callback has been made when it
     // returns. Returns 0 or the job's first error code.
     int EndGSJob();

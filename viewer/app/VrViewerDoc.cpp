@@ -319,10 +319,15 @@ void CVrViewerDoc::DeleteTempFiles() {
     if (m_tempStream.is_open()) m_tempStream.close();
     m_tempLock.Release();
     if (!name.empty()) ::unlink(name.c_str());
-    if (!m_psTempFileName.IsNull()) {
-        ::unlink(m_psTempFileName.c_str());
+    String8 psName;
+    {
+        std::lock_guard<std::mutex> lock(m_nameLock);
+        psName = m_psTempFileName;
         m_psTempFileName = String8();
+        m_pdfLinks.reset();
     }
+    m_psTempLock.Release();
+    if (psName.GetLength() > 0) ::unlink(psName.c_str());
 }
 
 // ---- commands ----
@@ -510,8 +515,8 @@ CVrViewerDoc::Detect CVrViewerDoc::DetectType(const unsigned char* chunk, int n,
         return Detect::Ok;
     }
     if (starts("%!PS") || starts("%!\r\n") || starts("%%Te") || starts("%PDF")) {
-        m_docType = kTypePostScript;
         m_psFlag = starts("%PDF") ? 0 : 1;
+        m_docType = m_psFlag ? kTypePostScriptRaw : kTypePostScript;
         m_compressedPs = 0;
         m_psPageCount = 0;
         m_downloadChoice = -1;
@@ -532,7 +537,7 @@ CVrViewerDoc::Detect CVrViewerDoc::DetectType(const unsigned char* chunk, int n,
         PostView("SetStatusText Flushing...", [](CVrViewerView* v) { v->SetStatusText("Flushing..."); });
         std::string name = http ? m_urlFileName : m_fileTitle;
         if (NameHas(name, {".ps", ".PS", ".Ps"})) {
-            m_docType = kTypePostScript;
+            m_docType = kTypePostScriptRaw;
             m_psFlag = 1;
             m_input.InitInflate();
             return Detect::Ok;
@@ -600,7 +605,8 @@ CVrViewerDoc::Detect CVrViewerDoc::DetectType(const unsigned char* chunk, int n,
 bool CVrViewerDoc::TakeChunk(const unsigned char* chunk, int n, bool http) {
     int64_t before = int64_t(m_tempStream.tellp());
     int type = m_docType.load();
-    bool inflate = (type == kTypeDvi && m_dviEncoding == 1) || (type == kTypePostScript && m_compressedPs == 1);
+    bool inflate = (type == kTypeDvi && m_dviEncoding == 1) ||
+                   ((type == kTypePostScript || type == kTypePostScriptRaw) && m_compressedPs == 1);
     if (inflate) {
         if (!m_input.StoreCompressedChunk(chunk, n, m_tempStream)) {
             AppendErrorText("\n");
@@ -761,8 +767,15 @@ int CVrViewerDoc::EndOfData(bool http) {
         PostView("SetDownloadPos 0", [](CVrViewerView* v) { v->SetDownloadPos(0); });
     } else if (type == kTypeTiff) {
         PostView("SetDownloadPos 0", [](CVrViewerView* v) { v->SetDownloadPos(0); });
-    } else if (type == kTypePostScript) {
+    } else if (type == kTypePostScript || type == kTypePostScriptRaw) {
         PostView("SetDownloadPos 0", [](CVrViewerView* v) { v->SetDownloadPos(0); });
+        CloseTempStream();
+        const int ran = RunPostScriptJobs();
+        if (ran < 0 || m_stopRequested.load()) return StopPath();
+        if (ran == 0) {
+            if (http) InternetConnectionClear(1);
+            return 0;
+        }
     }
     if (http && type == kTypeGzip && m_downloadChoice == 2) {
         PostView("SetStatusText Download Completed!!",

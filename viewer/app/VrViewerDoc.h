@@ -19,6 +19,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/String8.h"
 #include "dvilib/VrDvi.h"
@@ -28,6 +29,7 @@
 #include "platform/ui/Document.h"
 #include "platform/ui/Wnd.h"
 #include "viewer/app/AddressParameters.h"
+#include "viewer/app/PdfLinks.h"
 #include "viewer/app/ProgressiveInput.h"
 
 class CFrameWnd;
@@ -59,7 +61,8 @@ constexpr UINT IDS_SAVE_CHANGES = 61899;
 class CVrViewerDoc : public CDocument {
 public:
     // Document types, known from the first bytes.
-    enum { kTypeDvi = 0, kTypeTiff = 1, kTypePostScript = 3, kTypeGzip = 4 };
+    // kTypePostScriptRaw: PostScript not yet converted to PDF.
+    enum { kTypeDvi = 0, kTypeTiff = 1, kTypePostScriptRaw = 2, kTypePostScript = 3, kTypeGzip = 4 };
 
     // The browser's commands and the viewer commands they stand for.
     struct HostCommand {
@@ -126,6 +129,12 @@ public:
     // Waits for the worker's end; true when it ended within the time.
     bool WaitWorker(uint32_t timeoutMs) { return m_hThreadDone.Wait(timeoutMs); }
     int GetReceivedBytes() const { return m_received.load(); }
+    // PostScript and PDF: the page count once known (0 before), the name of
+    // the PostScript file a PDF was made from (empty when none), and the
+    // links of the PDF (never null).
+    int GetPsPageCount() const { return m_psPageCount.load(); }
+    String8 GetPsTempFileName() const;
+    std::shared_ptr<const std::vector<LinkRecord>> GetPdfLinks() const;
 
     // Every view call the worker makes is also told here, on the UI thread,
     // as text ("SetPageCount 3").
@@ -157,6 +166,10 @@ private:
     bool ReaderCall(const std::function<void()>& fn);
     int ReaderPages() const;
     void ShowBox(const CString& text, const char* caption, UINT type);
+    // End of a PostScript or PDF document: conversion, links and page count.
+    // 1 done, 0 failed (reported), -1 stopped.
+    int RunPostScriptJobs();
+    void ReportPostScriptFailure(const std::string& text);
 
     // View calls from the worker: queued to the UI thread, dropped when the
     // view has gone.
@@ -191,10 +204,12 @@ private:
     std::atomic<int> m_reloadable{0};
     int m_psFlag = 0;
     int m_compressedPs = 0;
-    int m_psPageCount = 0;
+    std::atomic<int> m_psPageCount{0};
     int m_downloadChoice = 0;
     String8 m_downloadTarget;
-    String8 m_psTempFileName;
+    String8 m_psTempFileName;       // under m_nameLock
+    sys::FileShareLock m_psTempLock;
+    std::shared_ptr<const std::vector<LinkRecord>> m_pdfLinks;  // under m_nameLock
 
     HINTERNET m_hInternet = nullptr;
     HINTERNET m_hUrl = nullptr;

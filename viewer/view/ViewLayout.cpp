@@ -159,7 +159,20 @@ int CVrViewerView::CreateThumbnail(int page) {
         if (!m_thumbBits) m_thumbInfo.clear();
         return m_thumbBits ? 1 : 0;
     }
-    // PostScript and PDF pages have no renderer here yet.
+    if (m_docType == kDocPs) {
+        // Always fitted to the entry's width and height.
+        m_thumbBits.reset();
+        m_thumbInfo.clear();
+        const String8 file = doc->GetTempFileName();
+        if (file.GetLength() > 0 &&
+            !RenderPostScriptPage(file.c_str(), page, m_GSScreenBitsPerPixel, int(m_resolutionX * 0.0001 + 0.5),
+                                  int(m_resolutionY * 0.0001 + 0.5), e.width, e.height, &m_thumbInfo, &m_thumbBits,
+                                  nullptr)) {
+            m_thumbBits.reset();
+            m_thumbInfo.clear();
+        }
+        return m_thumbBits ? 1 : 0;
+    }
     return 0;
 }
 

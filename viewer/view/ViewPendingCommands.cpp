@@ -23,7 +23,6 @@ const std::vector<UINT>& PendingCommandIds() {
         ID_FILE_SAVE_COPY_AS,
         ID_APP_ABOUT,
         // Printing.
-        ID_FILE_PRINT,
         ID_FILE_PRINT_SETUP,
         // Modes, selection, copying and search.
         ID_VIEW_MODE,

@@ -11,7 +11,8 @@
 enum { kFitNone = 0, kFitWidth = 1, kFitPage = 2, kFitWidthMargin = 3, kFitPageMargin = 4 };
 
 // Document types.
-enum { kDocDvi = 0, kDocTiff = 1, kDocPs = 3, kDocGzip = 4 };
+// kDocPsRaw: PostScript before its conversion to PDF.
+enum { kDocDvi = 0, kDocTiff = 1, kDocPsRaw = 2, kDocPs = 3, kDocGzip = 4 };
 
 struct ViewStatus {
     int resolutionX = 0;      // dots per inch x 10000

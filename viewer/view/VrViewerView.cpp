@@ -43,6 +43,7 @@ CVrViewerView::CVrViewerView() {
     MapUpdateUI(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnUpdateViewToolbar);
     MapNavigationCommands();
     MapToolbarCommands();
+    MapPrintCommands();
     MapLayoutCommands();
     MapFileCommands();
     LoadViewSettings();
@@ -444,34 +445,6 @@ void CVrViewerView::SetStatusTiff(ViewStatus& vs) {
     }
     if (redraw || m_workspaceColor != old.workspaceColor || m_scrollBarFlags != old.scrollBarFlags ||
         (m_windowCreated && (m_scrollX != old.scrollX || m_scrollY != old.scrollY)))
-        Invalidate(FALSE);
-    SetScrollBars(old, false);
-}
-
-void CVrViewerView::SetStatusPs(ViewStatus& vs) {
-    ViewStatus old;
-    GetViewStatus(old);
-    m_DispMagSpec = vs.DispMagSpec;
-    m_scrollBarFlags = vs.scrollBarFlags;
-    int W = 0, H = 0;
-    if (m_windowCreated) {
-        if (old.scrollBarFlags != m_scrollBarFlags) ShowScrollBar();
-        RECT area;
-        GetPageAreaRect(&area);
-        W = area.right - area.left;
-        H = area.bottom - m_topOffset;
-    }
-    m_DispMag = ClampDispMag(vs.DispMag);
-    m_page = Clamp(vs.page, m_pageCount);
-    m_originX = vs.originX;
-    m_originY = vs.originY;
-    m_workspaceColor = vs.workspaceColor;
-    m_GSScreenBitsPerPixel = vs.GSScreenBitsPerPixel;
-    // Pages are rendered by the PostScript renderer, which this view does not
-    // have yet: no image, and painting says so.
-    if (m_windowCreated) ApplyScrollPosition(vs, W, H);
-    if (m_DispMag != old.DispMag || m_page != old.page || m_workspaceColor != old.workspaceColor ||
-        m_scrollX != old.scrollX || m_scrollY != old.scrollY || m_scrollBarFlags != old.scrollBarFlags)
         Invalidate(FALSE);
     SetScrollBars(old, false);
 }

@@ -212,6 +212,34 @@ public:
     void OnUpdateZoom(CCmdUI* pCmdUI);
     void OnUpdateDocumentLoaded(CCmdUI* pCmdUI);
 
+    // ---- PostScript and PDF pages ----
+    // Renders page (0-based) of the PDF file at bitsPerPixel and the
+    // resolutions (dots per inch); with a box side above 0 the page is
+    // fitted into the box. 1 with the header (1068 bytes) and rows handed
+    // out, and *scale (when given) the scale applied x 10000; 0 otherwise.
+    static int RenderPostScriptPage(const char* file, int page, int bitsPerPixel, int xRes, int yRes,
+                                    int boxWidth, int boxHeight, std::vector<uint8_t>* info,
+                                    std::unique_ptr<uint8_t[]>* bits, int* scale);
+    // A client point into PDF user space of the shown page; the 1-based page.
+    int PageToLogical(POINT* point);
+    // The link cursor over a PDF link; TRUE when it was set.
+    BOOL SetPdfLinkCursor(POINT point);
+    // Follows the PDF link at a client point: its page, or the browser for
+    // an address.
+    void FollowPdfLink(CPoint client);
+
+    // ---- printing ----
+    // One band of a TIFF page printed with StretchDIBits: the destination
+    // rectangle and the source rows (counted from the bottom).
+    struct TiffPrintBand {
+        int x, y, width, height, sourceY, sourceHeight;
+    };
+    static std::vector<TiffPrintBand> TiffPrintBands(int width, int height, int bitCount, double scaleX,
+                                                     double scaleY, int offsetX, int offsetY, int physicalWidth,
+                                                     int physicalHeight);
+    void OnFilePrint();
+    void OnUpdateFilePrint(CCmdUI* pCmdUI);
+
     // ---- view settings ----
     // The layout bar as the frames and the Layout Bar command keep it.
     struct LayoutBarStatus {
@@ -327,6 +355,8 @@ private:
     void SetStatusDvi(ViewStatus& vs);
     void SetStatusTiff(ViewStatus& vs);
     void SetStatusPs(ViewStatus& vs);
+    // The PDF link's target at a client point (FindLinkAtPoint's result).
+    int PdfLinkAt(POINT point, std::string* uri);
     void SetScrollBars(const ViewStatus& old, bool force);
     void ApplyScrollPosition(ViewStatus& vs, int W, int H);
     bool RecreateBitmap(CDC& dc, CBitmap& bitmap, int width, int height, int mono);
@@ -353,6 +383,10 @@ private:
     void ApplyZoomRecord(ViewStatus& vs);
     void ApplyFit(int mode, const char* boxText);
     void MapNavigationCommands();
+    void MapPrintCommands();
+    void PrintDviDocument();
+    void PrintTiffDocument();
+    void PrintPostScriptDocument();
     void MapLayoutCommands();
     void MapFileCommands();
     void ConnectNavigationControls();
@@ -459,6 +493,7 @@ private:
     int m_docType = 0;
     int m_busy = 0;
     int m_renderState = 0;
+    int m_psFitWidth = 0, m_psFitHeight = 0;  // the box a PostScript page was fitted to
     String8 m_browserPath;
     InitialViewRequest m_request;
     int m_tagShown = 0;

@@ -1,0 +1,77 @@
+// CPrintDialog: the system's print dialog over Qt's, and the print sink that
+// hands a printer DC's bands to the chosen QPrinter (a CUPS printer or a PDF
+// file). DoModal runs through the modal answerer (the QPrintDialog is handed
+// to the script, which may set the printer's output file and page range).
+#pragma once
+
+#include <QPrinter>
+#include <QPainter>
+#include <memory>
+
+#include "platform/gdi/DC.h"
+#include "platform/gdi/PrintSink.h"
+#include "platform/ui/Dialog.h"
+
+constexpr DWORD PD_ALLPAGES = 0x00000000;
+constexpr DWORD PD_SELECTION = 0x00000001;
+constexpr DWORD PD_PAGENUMS = 0x00000002;
+constexpr DWORD PD_NOSELECTION = 0x00000004;
+constexpr DWORD PD_RETURNDC = 0x00000100;
+constexpr DWORD PD_HIDEPRINTTOFILE = 0x00100000;
+constexpr DWORD PD_USEDEVMODECOPIES = 0x00040000;
+
+// The dialog's resource id as the modal answerer sees it.
+constexpr UINT IDD_PRINT_DIALOG = 1538;
+
+// Pages go to a QPrinter, one after another, band by band.
+class QtPrintSink : public PrintSink {
+public:
+    explicit QtPrintSink(QPrinter& printer) : m_printer(printer) {}
+    // The printer's resolution, sheet and printable area in device pixels.
+    static PrinterInfo Describe(QPrinter& printer);
+
+    bool BeginDocument(const std::string& name, const PrinterInfo& printer) override;
+    bool BeginPage(int pageNumber) override;
+    bool PrintBand(const ::PrintBand& band) override;
+    bool EndDocument() override;
+    // Ends the document; a PDF file being written is removed.
+    void AbortDocument() override;
+
+private:
+    QPrinter& m_printer;
+    QPainter m_painter;
+    int m_pages = 0;
+};
+
+class CPrintDialog : public CDialog {
+public:
+    struct PRINTDLG {
+        DWORD Flags = 0;
+        WORD nFromPage = 0, nToPage = 0, nMinPage = 0, nMaxPage = 0;
+        WORD nCopies = 1;
+    };
+
+    // bPrintSetupOnly is not offered (the dialog always prints).
+    explicit CPrintDialog(BOOL bPrintSetupOnly, DWORD dwFlags = 0, CWnd* pParentWnd = nullptr);
+    ~CPrintDialog() override;
+
+    INT_PTR DoModal() override;
+    // After IDOK: the chosen range (PD_PAGENUMS, PD_SELECTION or all).
+    BOOL PrintRange() const { return (m_pd.Flags & PD_PAGENUMS) != 0; }
+    BOOL PrintSelection() const { return (m_pd.Flags & PD_SELECTION) != 0; }
+    int GetFromPage() const { return m_pd.nFromPage; }
+    int GetToPage() const { return m_pd.nToPage; }
+    int GetCopies() const { return m_pd.nCopies; }
+    // A printer DC on the chosen printer, owned by the dialog (null before
+    // IDOK); copies are left to the printer.
+    CDC* GetPrinterDC();
+    QPrinter& GetPrinter() { return *m_printer; }
+
+    PRINTDLG m_pd;
+
+private:
+    std::unique_ptr<QPrinter> m_printer;
+    std::unique_ptr<QtPrintSink> m_sink;
+    std::unique_ptr<CDC> m_dc;
+    bool m_chosen = false;
+};

@@ -1,0 +1,390 @@
+// PostScript made by dvips and PDF made by pdfTeX, opened end to end on the
+// offscreen platform, from files and over loopback HTTP: the worker converts
+// and counts, the view renders each page through Ghostscript, and the shown
+// pixels are compared with the gs program's own rendering of the same page.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/ghostscript/GS.h"
+#include "platform/inet/tests/LoopbackServer.h"
+#include "platform/sys/Registry.h"
+#include "platform/sys/ShellOpen.h"
+#include "platform/sys/TempFiles.h"
+#include "platform/ui/MessageBox.h"
+#include "testsupport/QtTestTools.h"
+#include "testsupport/TestTools.h"
+#include "viewer/app/PdfLinks.h"
+#include "viewer/app/VrViewerApp.h"
+#include "viewer/app/VrViewerDoc.h"
+#include "viewer/view/PostScriptPage.h"
+#include "viewer/view/ViewCommandIds.h"
+#include "viewer/view/VrViewerView.h"
+
+namespace fs = std::filesystem;
+
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
+namespace {
+
+const char kThreePages[] = R"(\font\big=cmr10 at 20pt \big
+\def\pg#1{Page #1 of three. The quick brown fox jumps over the lazy dog.\par
+\vrule width #1 in height 0.5in\par\vfill\eject}
+\pg1\pg2\pg3\bye
+)";
+
+// Page 1 links to page 3 by number and to page 2 by a named destination.
+const char kLinks[] = R"(\pdfoutput=1 \pdfobjcompresslevel=0
+\pdfpagewidth=8.5in \pdfpageheight=11in
+\font\big=cmr10 at 24pt \big
+\noindent\pdfstartlink attr{/Border[0 0 0]} goto page 3 {/Fit}Go to page three\pdfendlink\par
+\noindent\pdfstartlink goto name{second}To the second page\pdfendlink\par
+\noindent\pdfstartlink user{/Subtype /Link /Border [0 0 0] /A << /S /URI /URI (http://example.org/paper.pdf) >>}On the web\pdfendlink\par
+\vfill\eject
+\pdfdest name{second} xyz Page two here, with its own words.\par\vfill\eject
+Page three, the end.\par\bye
+)";
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class PostScriptDocument : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new fs::path(fs::temp_directory_path() / ("vrps-" + std::to_string(getpid())));
+        fs::remove_all(*dir_);
+        fs::create_directories(*dir_ / "config");
+        fs::create_directories(*dir_ / "tmp");
+        fs::create_directories(*dir_ / "tex");
+        setenv("TMPDIR", (*dir_ / "tmp").c_str(), 1);
+        setenv("VELORAN_CONFIG_HOME", (*dir_ / "config").c_str(), 1);
+        sys::Registry::SetDefault(sys::Registry::OpenDirectory((*dir_ / "config").string()));
+        TestApp();
+        app_ = new CVrViewerApp;
+        ASSERT_EQ(GetGS()->LoadGSDLL(kGSLibraryName, nullptr), 1);
+        const fs::path tex = *dir_ / "tex";
+        std::ofstream(tex / "three.tex") << kThreePages;
+        std::ofstream(tex / "links.tex") << kLinks;
+        const std::string cd = "cd '" + tex.string() + "' && ";
+        ASSERT_EQ(std::system((cd + "tex -interaction=batchmode three.tex >/dev/null 2>&1 && "
+                                    "dvips -q -o three.ps three.dvi >/dev/null 2>&1")
+                                  .c_str()),
+                  0);
+        ASSERT_EQ(std::system((cd + "pdftex -interaction=batchmode links.tex >/dev/null 2>&1").c_str()), 0);
+    }
+    static void TearDownTestSuite() {
+        delete app_;
+        fs::remove_all(*dir_);
+        delete dir_;
+    }
+
+    void SetUp() override {
+        AfxSetMessageBoxAnswerer([this](const MessageBoxRequest& r) {
+            messages.push_back(r.text);
+            return IDOK;
+        });
+        doc = new CVrViewerDoc;
+        doc->m_bAutoDelete = FALSE;
+        doc->SetViewCallTrace([this](const std::string& c) { calls.push_back(c); });
+        view = new CVrViewerView;
+        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, kWidth, kHeight}, nullptr, 1));
+        view->GetWidget()->resize(kWidth, kHeight);
+        view->GetWidget()->show();
+        doc->AddView(view);
+    }
+    void TearDown() override {
+        CloseDocument();
+        AfxSetMessageBoxAnswerer(nullptr);
+        // Closing leaves no temporary file behind.
+        std::vector<std::string> left;
+        for (const auto& e : fs::directory_iterator(sys::GetTempPath())) left.push_back(e.path().string());
+        EXPECT_EQ(left, std::vector<std::string>());
+    }
+    void CloseDocument() {
+        if (view) view->DestroyWindow();
+        view = nullptr;
+        delete doc;
+        doc = nullptr;
+        PumpPending();
+    }
+
+    static fs::path Tex(const char* name) { return *dir_ / "tex" / name; }
+
+    void WaitShown(int pages) {
+        ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
+        ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
+        PumpPending();
+        ASSERT_EQ(view->GetPageCount(), pages);
+        ASSERT_EQ(doc->GetPsPageCount(), pages);
+        Paint();
+    }
+    void Paint() {
+        PumpPending();
+        view->Invalidate(FALSE);
+        view->UpdateWindow();
+    }
+    ViewStatus Status() {
+        ViewStatus vs;
+        view->GetViewStatus(vs);
+        return vs;
+    }
+
+    // Ink (darker than mid grey) agreement of the shown page area with the
+    // gs program's rendering of the same page at the view's resolution: the
+    // intersection over the union, where with a tolerance of 1 ink counts as
+    // matched by ink of the other within one pixel.
+    double InkIoU(const fs::path& file, int page, int tolerance = 0) {
+        const ViewStatus vs = Status();
+        EXPECT_EQ(vs.page, page);
+        const int dpi = int(vs.resolutionX * 0.0001 * vs.DispMag * 0.0001 + 0.5);
+        const fs::path png = *dir_ / "ref.png";
+        const std::string cmd = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pnggray -r" + std::to_string(dpi) + " -g" +
+                                std::to_string(vs.pageWidth) + "x" + std::to_string(vs.pageHeight) +
+                                " -dTextAlphaBits=4 -dGraphicsAlphaBits=4 -dFirstPage=" + std::to_string(page + 1) +
+                                " -dLastPage=" + std::to_string(page + 1) + " -sOutputFile='" + png.string() + "' '" +
+                                file.string() + "' >/dev/null 2>&1";
+        EXPECT_EQ(std::system(cmd.c_str()), 0);
+        QImage ref(QString::fromStdString(png.string()));
+        EXPECT_FALSE(ref.isNull());
+        if (ref.isNull()) return 0;
+        ref = ref.convertToFormat(QImage::Format_Grayscale8);
+        EXPECT_EQ(ref.width(), vs.pageWidth);
+        EXPECT_EQ(ref.height(), vs.pageHeight);
+        const int w = std::min({kWidth - 17, vs.pageWidth - vs.scrollX, ref.width() - vs.scrollX});
+        const int h = std::min({kHeight - 17 - vs.topOffset, vs.pageHeight - vs.scrollY, ref.height() - vs.scrollY});
+        if (w <= 0 || h <= 0) return 0;
+        std::vector<uint8_t> shown(size_t(w) * h), want(size_t(w) * h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const uint32_t c = view->GetSurface().Row(y + vs.topOffset)[x];
+                const int grey = (int((c >> 16) & 0xFF) * 299 + int((c >> 8) & 0xFF) * 587 + int(c & 0xFF) * 114) / 1000;
+                shown[size_t(y) * w + x] = grey < 128;
+                want[size_t(y) * w + x] = ref.constScanLine(y + vs.scrollY)[x + vs.scrollX] < 128;
+            }
+        auto near = [&](const std::vector<uint8_t>& img, int x, int y) {
+            for (int dy = -tolerance; dy <= tolerance; ++dy)
+                for (int dx = -tolerance; dx <= tolerance; ++dx) {
+                    const int u = x + dx, v = y + dy;
+                    if (u >= 0 && v >= 0 && u < w && v < h && img[size_t(v) * w + u]) return true;
+                }
+            return false;
+        };
+        long matched = 0, total = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const bool s = shown[size_t(y) * w + x], r = want[size_t(y) * w + x];
+                total += s + r;
+                matched += (s && near(want, x, y)) + (r && near(shown, x, y));
+            }
+        EXPECT_GT(total, 1000) << "page " << page + 1 << " shows no ink";
+        return total ? double(matched) / double(total) : 0;
+    }
+
+    // The window point over the centre of a PDF link rectangle.
+    POINT LinkPoint(const LinkRecord& l) {
+        const ViewStatus vs = Status();
+        const double ppp = vs.resolutionX * 0.0001 * vs.DispMag * 0.0001 / 72.0;
+        const double cx = (l.x0 + l.x1) / 2.0, cy = (l.y0 + l.y1) / 2.0;
+        return POINT{int(cx * ppp) - vs.scrollX, vs.topOffset + vs.pageHeight - int(cy * ppp) - vs.scrollY};
+    }
+
+    static constexpr int kWidth = 800, kHeight = 600;
+    static inline fs::path* dir_ = nullptr;
+    static inline CVrViewerApp* app_ = nullptr;
+    CVrViewerDoc* doc = nullptr;
+    CVrViewerView* view = nullptr;
+    std::vector<std::string> messages, calls;
+};
+
+bool Has(const std::vector<std::string>& calls, const std::string& c) {
+    return std::find(calls.begin(), calls.end(), c) != calls.end();
+}
+
+TEST_F(PostScriptDocument, DvipsPostScriptIsConvertedCountedAndEachPageShownAsGhostscriptDrawsIt) {
+    ASSERT_TRUE(doc->OnOpenDocument(Tex("three.ps").c_str()));
+    WaitShown(3);
+    EXPECT_TRUE(Has(calls, "SetDocType 2"));
+    EXPECT_TRUE(Has(calls, "SetStatusText PostScript Converting..."));
+    EXPECT_TRUE(Has(calls, "SetDocType 3"));
+    EXPECT_EQ(view->GetDocType(), kDocPs);
+    // The document's file is now a PDF of its own name; the PostScript copy stays beside it.
+    const String8 pdf = doc->GetTempFileName(), ps = doc->GetPsTempFileName();
+    EXPECT_EQ(Slurp(pdf.c_str()).substr(0, 5), "%PDF-");
+    EXPECT_EQ(Slurp(ps.c_str()).substr(0, 4), "%!PS");
+    EXPECT_NE(std::string(pdf.c_str()), std::string(ps.c_str()));
+    for (int page = 0; page < 3; ++page) {
+        if (page > 0) {
+            EXPECT_TRUE(view->SendCommand(ID_PAGE_NEXT));
+            Paint();
+        }
+        EXPECT_GE(InkIoU(pdf.c_str(), page), 0.98) << "page " << page + 1;
+        EXPECT_GE(InkIoU(Tex("three.ps"), page, 1), 0.98) << "page " << page + 1;
+    }
+    // Zoomed, the page is rendered anew at the new resolution.
+    view->SetZoomPercent(150);
+    Paint();
+    EXPECT_GE(InkIoU(pdf.c_str(), 2), 0.98);
+    EXPECT_TRUE(messages.empty());
+
+    // Closing deletes exactly the two names, nothing derived from them.
+    const std::string derived = std::string(pdf.c_str()) + "P";
+    std::ofstream(derived) << "not the document's";
+    CloseDocument();
+    EXPECT_FALSE(fs::exists(pdf.c_str()));
+    EXPECT_FALSE(fs::exists(ps.c_str()));
+    EXPECT_TRUE(fs::exists(derived));
+    fs::remove(derived);
+}
+
+TEST_F(PostScriptDocument, PdfPagesShowAndAClickOnALinkMovesToItsPage) {
+    ASSERT_TRUE(doc->OnOpenDocument(Tex("links.pdf").c_str()));
+    WaitShown(3);
+    EXPECT_FALSE(Has(calls, "SetStatusText PostScript Converting..."));
+    EXPECT_TRUE(doc->GetPsTempFileName().IsNull() || doc->GetPsTempFileName().GetLength() == 0);
+    EXPECT_GE(InkIoU(Tex("links.pdf"), 0), 0.98);
+
+    auto links = doc->GetPdfLinks();
+    ASSERT_EQ(links->size(), 3u);
+    for (const LinkRecord& l : *links) EXPECT_EQ(l.page, 1);
+    // The cursor tells a link from plain page.
+    EXPECT_TRUE(view->SetPdfLinkCursor(LinkPoint((*links)[0])));
+    EXPECT_FALSE(view->SetPdfLinkCursor(POINT{700, 500}));
+    view->FollowPdfLink(CPoint(700, 500));
+    EXPECT_EQ(Status().page, 0);
+
+    struct Case {
+        int link, page;
+    } cases[] = {{0, 2}, {1, 1}};
+    for (const Case& c : cases) {
+        view->GotoPage(0);
+        Paint();
+        const POINT at = LinkPoint((*links)[size_t(c.link)]);
+        POINT logical = at;
+        EXPECT_EQ(view->PageToLogical(&logical), 1);
+        EXPECT_NEAR(logical.x, ((*links)[size_t(c.link)].x0 + (*links)[size_t(c.link)].x1) / 2, 2);
+        view->FollowPdfLink(CPoint(at.x, at.y));
+        Paint();
+        EXPECT_EQ(Status().page, c.page);
+        EXPECT_GE(InkIoU(Tex("links.pdf"), c.page), 0.98);
+    }
+    // An address goes to the browser, as one argument.
+    std::vector<std::vector<std::string>> launched;
+    sys::SetShellLauncher([&](const std::vector<std::string>& argv) {
+        launched.push_back(argv);
+        return true;
+    });
+    view->GotoPage(0);
+    Paint();
+    view->FollowPdfLink(CPoint(LinkPoint((*links)[2]).x, LinkPoint((*links)[2]).y));
+    sys::SetShellLauncher(nullptr);
+    ASSERT_EQ(launched.size(), 1u);
+    EXPECT_EQ(launched[0].back(), "http://example.org/paper.pdf");
+    EXPECT_EQ(Status().page, 0);
+
+    // The moves are in the history.
+    EXPECT_TRUE(view->SendCommand(ID_HISTORY_BACK));
+    EXPECT_EQ(Status().page, 1);
+}
+
+TEST_F(PostScriptDocument, FitModesRenderThePageIntoTheArea) {
+    ASSERT_TRUE(doc->OnOpenDocument(Tex("links.pdf").c_str()));
+    WaitShown(3);
+    RECT area;
+    view->GetPageAreaRect(&area);
+    EXPECT_TRUE(view->SendCommand(ID_FIT_WIDTH));
+    Paint();
+    ViewStatus vs = Status();
+    EXPECT_EQ(vs.pageWidth, area.right - area.left);
+    EXPECT_NE(vs.DispMag, 10000);
+    EXPECT_GE(InkIoU(Tex("links.pdf"), 0), 0.98);
+    EXPECT_TRUE(view->SendCommand(ID_FIT_PAGE));
+    Paint();
+    vs = Status();
+    EXPECT_LE(vs.pageHeight, area.bottom - vs.topOffset);
+    EXPECT_LE(vs.pageWidth, area.right - area.left);
+    EXPECT_GE(std::max(vs.pageHeight - (area.bottom - vs.topOffset), vs.pageWidth - (area.right - area.left)), -1);
+}
+
+TEST_F(PostScriptDocument, ThumbnailsAreRenderedIntoTheirEntries) {
+    ASSERT_TRUE(doc->OnOpenDocument(Tex("links.pdf").c_str()));
+    WaitShown(3);
+    view->BuildPageSizeTable();
+    ASSERT_EQ(view->GetPageSizeTable().size(), 3u);
+    const auto e = view->GetPageSizeTable()[2];
+    int w = 0, h = 0;
+    PsThumbnailSize(Status().pageWidth, Status().pageHeight, Status().DispMag, &w, &h);
+    EXPECT_EQ(e.width, w);
+    EXPECT_EQ(e.height, h);
+    ASSERT_EQ(view->CreateThumbnail(2), 1);
+    const BITMAPINFO* info = view->GetThumbnailInfo();
+    ASSERT_NE(info, nullptr);
+    EXPECT_LE(std::abs(info->bmiHeader.biWidth - e.width), 1);
+    EXPECT_LE(std::abs(std::abs(info->bmiHeader.biHeight) - e.height), 1);
+}
+
+TEST_F(PostScriptDocument, PostScriptOverHttpIsShownLikeALocalFile) {
+    const std::string ps = Slurp(Tex("three.ps"));
+    LoopbackServer server([&](const LoopbackServer::Request&, LoopbackServer::Reply& r) {
+        r.Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(ps.size()) + "\r\nConnection: close\r\n\r\n");
+        // In pieces, as a network delivers it.
+        for (size_t at = 0; at < ps.size(); at += 7000) {
+            if (!r.Send(ps.substr(at, 7000))) return;
+            r.Pause(5);
+        }
+    });
+    EXPECT_EQ(doc->LoadFromAddress(server.Url("/docs/three.ps").c_str()), CVrViewerDoc::kLoadOk);
+    WaitShown(3);
+    const fs::path pdf = doc->GetTempFileName().c_str();
+    EXPECT_GE(InkIoU(pdf, 0), 0.98);
+    EXPECT_TRUE(view->SendCommand(ID_PAGE_LAST));
+    Paint();
+    EXPECT_GE(InkIoU(pdf, 2), 0.98);
+    EXPECT_GE(InkIoU(Tex("three.ps"), 2, 1), 0.98);
+}
+
+TEST_F(PostScriptDocument, StopDuringTheConversionOfALongFileEndsItAndClosingLeavesNoFile) {
+    const fs::path ps = *dir_ / "long.ps";
+    {
+        std::ofstream out(ps);
+        out << "%!PS\n/Times-Roman findfont 10 scalefont setfont\n";
+        for (int p = 1; p <= 40000; ++p) out << "72 700 moveto (Page " << p << " of a long document) show showpage\n";
+    }
+    ASSERT_TRUE(doc->OnOpenDocument(ps.c_str()));
+    ASSERT_TRUE(PumpUntil([&] { return Has(calls, "SetStatusText PostScript Converting..."); }));
+    // Let the conversion get going, then stop it.
+    for (int i = 0; i < 20; ++i) PumpPending();
+    doc->OnStop();
+    EXPECT_TRUE(doc->WaitWorker(0));
+    PumpPending();
+    EXPECT_EQ(view->GetPageCount(), 0);
+    EXPECT_EQ(doc->GetPsPageCount(), 0);
+    // Only the document's own copy is left while it is open; the partial PDF went at once.
+    std::vector<std::string> files;
+    for (const auto& e : fs::directory_iterator(sys::GetTempPath())) files.push_back(e.path().string());
+    EXPECT_EQ(files, std::vector<std::string>{std::string(doc->GetTempFileName().c_str())});
+    EXPECT_TRUE(messages.empty());
+    fs::remove(ps);
+}
+
+TEST_F(PostScriptDocument, AFailedConversionIsReported) {
+    const fs::path ps = *dir_ / "broken.ps";
+    std::ofstream(ps) << "%!PS\n10 10 moveto nosuchoperator showpage\n";
+    ASSERT_TRUE(doc->OnOpenDocument(ps.c_str()));
+    ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
+    PumpPending();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("could not convert"), std::string::npos) << messages[0];
+    EXPECT_NE(std::string(doc->GetErrorText().str()).find("undefined"), std::string::npos);
+    EXPECT_EQ(view->GetPageCount(), 0);
+    EXPECT_EQ(std::string(view->GetStatusText().str()), "Document Error!!");
+    fs::remove(ps);
+}
+
+}  // namespace

@@ -1,0 +1,417 @@
+// File > Print end to end on the offscreen platform: the print dialog is
+// scripted to print into a PDF file, which poppler's pdftoppm turns back into
+// pixels. DVI pages must carry the drawer's own rendering of each page; a
+// PostScript document goes through the gs program's bitmaps; Cancel in the
+// progress box ends a job with no output file and no child left.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QLabel>
+#include <QPrintDialog>
+#include <QPushButton>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <tiffio.h>
+#include <vector>
+
+#include "dvilib/VrDviDrawer.h"
+#include "platform/gdi/PixelBuffer.h"
+#include "platform/ghostscript/GS.h"
+#include "platform/sys/Registry.h"
+#include "platform/ui/AfxIds.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/PrintDialog.h"
+#include "testsupport/QtTestTools.h"
+#include "viewer/app/VrViewerApp.h"
+#include "viewer/app/VrViewerDoc.h"
+#include "viewer/view/VrViewerView.h"
+#include "viewer/view/tests/ViewTestSupport.h"
+
+namespace fs = std::filesystem;
+
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\nleak:libcups\n"; }
+
+namespace {
+
+const char kThreePages[] = R"(\font\big=cmr10 at 20pt \big
+\def\pg#1{Page #1 of three. The quick brown fox jumps over the lazy dog.\par
+\vrule width #1 in height 0.5in\par\vfill\eject}
+\pg1\pg2\pg3\bye
+)";
+
+constexpr int kDpi = 150;
+
+// Child processes of this process that have not been reaped.
+int ChildCount() {
+    int n = 0;
+    for (const auto& t : fs::directory_iterator("/proc/self/task")) {
+        std::ifstream in(t.path() / "children");
+        for (int pid = 0; in >> pid;) ++n;
+    }
+    return n;
+}
+
+// Ink (darker than mid grey) of a grey image.
+std::vector<uint8_t> Ink(const QImage& image) {
+    std::vector<uint8_t> ink(size_t(image.width()) * image.height());
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) ink[size_t(y) * image.width() + x] = qGray(image.pixel(x, y)) < 128;
+    return ink;
+}
+
+// Ink agreement of two images of the same size, ink counting as matched by
+// ink of the other within one pixel.
+double TolerantIoU(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int w, int h) {
+    auto near = [&](const std::vector<uint8_t>& img, int x, int y) {
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                const int u = x + dx, v = y + dy;
+                if (u >= 0 && v >= 0 && u < w && v < h && img[size_t(v) * w + u]) return true;
+            }
+        return false;
+    };
+    long matched = 0, total = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const bool s = a[size_t(y) * w + x], r = b[size_t(y) * w + x];
+            total += s + r;
+            matched += (s && near(b, x, y)) + (r && near(a, x, y));
+        }
+    return total ? double(matched) / double(total) : 0;
+}
+
+class Printing : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new fs::path(fs::temp_directory_path() / ("vrprint-" + std::to_string(getpid())));
+        fs::remove_all(*dir_);
+        fs::create_directories(*dir_ / "config");
+        fs::create_directories(*dir_ / "tmp");
+        fs::create_directories(*dir_ / "tex");
+        setenv("TMPDIR", (*dir_ / "tmp").c_str(), 1);
+        setenv("VELORAN_CONFIG_HOME", (*dir_ / "config").c_str(), 1);
+        sys::Registry::SetDefault(sys::Registry::OpenDirectory((*dir_ / "config").string()));
+        TestApp();
+        app_ = NewTestApplication();
+        ASSERT_EQ(GetGS()->LoadGSDLL(kGSLibraryName, nullptr), 1);
+        const fs::path tex = *dir_ / "tex";
+        std::ofstream(tex / "three.tex") << kThreePages;
+        ASSERT_EQ(std::system(("cd '" + tex.string() +
+                               "' && tex -interaction=batchmode three.tex >/dev/null 2>&1 && "
+                               "dvips -q -o three.ps three.dvi >/dev/null 2>&1")
+                                  .c_str()),
+                  0);
+    }
+    static void TearDownTestSuite() {
+        delete app_;
+        fs::remove_all(*dir_);
+        delete dir_;
+    }
+
+    void SetUp() override {
+        AfxSetMessageBoxAnswerer([this](const MessageBoxRequest& r) {
+            messages.push_back(r.text);
+            return IDOK;
+        });
+        AfxSetDialogAnswerer([this](UINT id, QDialog& d) {
+            if (id != IDD_PRINT_DIALOG) return int(IDCANCEL);
+            ++dialogs;
+            auto* pd = dynamic_cast<QPrintDialog*>(&d);
+            if (!pd || !answer) return int(IDCANCEL);
+            QPrinter* p = pd->printer();
+            p->setOutputFormat(QPrinter::PdfFormat);
+            p->setOutputFileName(QString::fromStdString(output.string()));
+            p->setPageSize(QPageSize(QPageSize::A4));
+            if (noMargins) p->setPageMargins(QMarginsF(0, 0, 0, 0));
+            if (from > 0) {
+                p->setPrintRange(QPrinter::PageRange);
+                p->setFromTo(from, to);
+            }
+            return int(IDOK);
+        });
+        output = *dir_ / "out.pdf";
+        fs::remove(output);
+        doc = new CVrViewerDoc;
+        doc->m_bAutoDelete = FALSE;
+        view = new CVrViewerView;
+        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, 800, 600}, nullptr, 1));
+        view->GetWidget()->resize(800, 600);
+        view->GetWidget()->show();
+        doc->AddView(view);
+    }
+    void TearDown() override {
+        if (view) view->DestroyWindow();
+        delete doc;
+        PumpPending();
+        AfxSetMessageBoxAnswerer(nullptr);
+        AfxSetDialogAnswerer(nullptr);
+    }
+
+    void Open(const fs::path& file) {
+        ASSERT_TRUE(doc->OnOpenDocument(file.c_str()));
+        ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
+        ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
+        PumpPending();
+        ASSERT_EQ(view->GetPageCount(), 3);
+    }
+
+    // The printed pages rasterised by pdftoppm at kDpi.
+    std::vector<QImage> PrintedPages() {
+        std::vector<QImage> pages;
+        if (!fs::exists(output)) return pages;
+        const fs::path prefix = *dir_ / "printed";
+        for (const auto& e : fs::directory_iterator(*dir_))
+            if (e.path().filename().string().rfind("printed", 0) == 0) fs::remove(e.path());
+        const std::string cmd = "pdftoppm -gray -r " + std::to_string(kDpi) + " '" + output.string() + "' '" +
+                                prefix.string() + "' >/dev/null 2>&1";
+        EXPECT_EQ(std::system(cmd.c_str()), 0);
+        std::vector<fs::path> files;
+        for (const auto& e : fs::directory_iterator(*dir_))
+            if (e.path().filename().string().rfind("printed", 0) == 0) files.push_back(e.path());
+        std::sort(files.begin(), files.end());
+        for (const fs::path& f : files) pages.push_back(QImage(QString::fromStdString(f.string())));
+        return pages;
+    }
+
+    // The drawer's rendering of a DVI page on a sheet of that size at kDpi,
+    // one inch from the sheet's left and top edges.
+    std::vector<uint8_t> DrawerInk(int page, int w, int h) {
+        auto dc = CreateMemoryDC(w, h, 32, kDpi);
+        dc->FillSolidRect(0, 0, w, h, RGB(255, 255, 255));
+        VrDviDrawer drawer;
+        EXPECT_EQ(drawer.Open(*dc, doc->GetReader(), page, fpreal4(10000), kDpi, kDpi, 0xFF0000, String8()), 1);
+        drawer.Draw(-1);
+        drawer.Close();
+        QImage image(w, h, QImage::Format_RGB32);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) image.setPixel(x, y, dc->Surface()->Get(x, y));
+        return Ink(image);
+    }
+
+    // gs's own rendering of a page of a file on the same sheet.
+    std::vector<uint8_t> GhostscriptInk(const fs::path& file, int page, int w, int h) {
+        const fs::path png = *dir_ / "gs.png";
+        const std::string cmd = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pnggray -r" + std::to_string(kDpi) + " -g" +
+                                std::to_string(w) + "x" + std::to_string(h) + " -dFirstPage=" +
+                                std::to_string(page + 1) + " -dLastPage=" + std::to_string(page + 1) +
+                                " -sOutputFile='" + png.string() + "' '" + file.string() + "' >/dev/null 2>&1";
+        EXPECT_EQ(std::system(cmd.c_str()), 0);
+        return Ink(QImage(QString::fromStdString(png.string())));
+    }
+
+    static inline fs::path* dir_ = nullptr;
+    static inline CVrViewerApp* app_ = nullptr;
+    CVrViewerDoc* doc = nullptr;
+    CVrViewerView* view = nullptr;
+    std::vector<std::string> messages;
+    fs::path output;
+    bool answer = true, noMargins = false;
+    int from = 0, to = 0, dialogs = 0;
+};
+
+TEST_F(Printing, DviPagesPrintAsTheDrawerDrawsThemAndARangePrintsItsPages) {
+    Open(*dir_ / "tex" / "three.dvi");
+    struct Case {
+        int from, to;
+        std::vector<int> pages;
+    } cases[] = {{0, 0, {0, 1, 2}}, {2, 3, {1, 2}}};
+    for (const Case& c : cases) {
+        from = c.from;
+        to = c.to;
+        fs::remove(output);
+        EXPECT_TRUE(view->SendCommand(ID_FILE_PRINT));
+        const std::vector<QImage> printed = PrintedPages();
+        ASSERT_EQ(printed.size(), c.pages.size()) << "range " << c.from << "-" << c.to;
+        for (size_t i = 0; i < printed.size(); ++i) {
+            const int w = printed[i].width(), h = printed[i].height();
+            EXPECT_GE(TolerantIoU(Ink(printed[i]), DrawerInk(c.pages[i], w, h), w, h), 0.9)
+                << "printed page " << i + 1 << " of range " << c.from << "-" << c.to;
+        }
+    }
+    EXPECT_TRUE(messages.empty());
+    // Cancel in the print dialog prints nothing.
+    answer = false;
+    fs::remove(output);
+    EXPECT_TRUE(view->SendCommand(ID_FILE_PRINT));
+    EXPECT_FALSE(fs::exists(output));
+}
+
+TEST_F(Printing, PostScriptPrintsThroughGhostscriptBitmapsWithTheSamePagesAndInk) {
+    const fs::path ps = *dir_ / "tex" / "three.ps";
+    Open(ps);
+    noMargins = true;
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(view->SendCommand(ID_FILE_PRINT));
+    const std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(log, "Page 1, PRINT\nPage 2, PRINT\nPage 3, PRINT\n");
+    const std::vector<QImage> printed = PrintedPages();
+    ASSERT_EQ(printed.size(), 3u);
+    for (int page = 0; page < 3; ++page) {
+        const int w = printed[size_t(page)].width(), h = printed[size_t(page)].height();
+        EXPECT_GE(TolerantIoU(Ink(printed[size_t(page)]), GhostscriptInk(ps, page, w, h), w, h), 0.9)
+            << "page " << page + 1;
+    }
+    // A range reads the pages before it and ignores them.
+    from = 2;
+    to = 2;
+    fs::remove(output);
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(view->SendCommand(ID_FILE_PRINT));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Page 1, ignore\nPage 2, PRINT\n");
+    EXPECT_EQ(PrintedPages().size(), 1u);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Printing, CancelInTheProgressBoxEndsTheJobWithNoFileAndNoChild) {
+    const fs::path ps = *dir_ / "long.ps";
+    {
+        std::ofstream out(ps);
+        out << "%!PS\n/Times-Roman findfont 30 scalefont setfont\n";
+        for (int p = 1; p <= 60; ++p) out << "72 700 moveto (Page " << p << ") show showpage\n";
+    }
+    ASSERT_TRUE(doc->OnOpenDocument(ps.c_str()));
+    ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
+    ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
+    ASSERT_EQ(view->GetPageCount(), 60);
+    // A person presses Cancel once the third page is being printed.
+    QTimer presser;
+    int pressed = 0;
+    QObject::connect(&presser, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QDialog*>(w);
+            if (!box || !box->isVisible() || pressed) continue;
+            bool third = false;
+            for (QLabel* l : box->findChildren<QLabel*>()) third |= l->text().contains("page 3 is");
+            if (!third) continue;
+            for (QPushButton* b : box->findChildren<QPushButton*>()) {
+                b->click();
+                ++pressed;
+            }
+        }
+    });
+    presser.start(1);
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(view->SendCommand(ID_FILE_PRINT));
+    const std::string log = testing::internal::GetCapturedStdout();
+    presser.stop();
+    EXPECT_EQ(pressed, 1);
+    EXPECT_EQ(log.find("Page 5,"), std::string::npos) << log;
+    EXPECT_FALSE(fs::exists(output));
+    // The gs child has been reaped.
+    EXPECT_EQ(ChildCount(), 0);
+    EXPECT_TRUE(messages.empty());
+    // The window is usable again.
+    EXPECT_TRUE(view->GetWidget()->window()->isEnabled());
+}
+
+TEST_F(Printing, ADocumentStillArrivingIsRefusedWithAMessage) {
+    Open(*dir_ / "tex" / "three.dvi");
+    view->SetDocType(kDocGzip);
+    PumpPending();
+    EXPECT_TRUE(view->SendCommand(ID_FILE_PRINT));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("not arrived"), std::string::npos);
+    EXPECT_EQ(dialogs, 0);
+}
+
+TEST(TiffPrintBands, CentreThePageAtItsResolutionInBandsOf16KiB) {
+    // A 2480 x 3508 bilevel page at 300 dpi on a 300 dpi A4 sheet with no margin.
+    auto bands = CVrViewerView::TiffPrintBands(2480, 3508, 1, 1.0, 1.0, 0, 0, 2480, 3508);
+    ASSERT_EQ(bands.size(), size_t((3508 + 51) / 52));  // 313 bytes a row, 52 rows a band
+    EXPECT_EQ(bands[0].x, 0);
+    EXPECT_EQ(bands[0].y, 0);
+    EXPECT_EQ(bands[0].height, 52);
+    EXPECT_EQ(bands[0].sourceY, 3508 - 52);
+    EXPECT_EQ(bands.back().y + bands.back().height, 3508);
+    EXPECT_EQ(bands.back().sourceY, 0);
+    // Half the size at twice the scale, with a printable corner 50 pixels in:
+    // centred, the offset taken off.
+    bands = CVrViewerView::TiffPrintBands(1000, 1000, 24, 2.0, 2.0, 50, 60, 2480, 3508);
+    EXPECT_EQ(bands[0].x, (2480 - 2000) / 2 - 50);
+    EXPECT_EQ(bands[0].y, (3508 - 2000) / 2 - 60);
+    EXPECT_EQ(bands[0].width, 2000);
+    int covered = 0;
+    for (const auto& b : bands) covered += b.height;
+    EXPECT_EQ(covered, 2000);
+    EXPECT_TRUE(CVrViewerView::TiffPrintBands(0, 10, 1, 1.0, 1.0, 0, 0, 10, 10).empty());
+}
+
+// A 300 x 300 pixel bilevel page with a 100 pixel black square at (100, 100).
+bool WriteSquareTiff(const fs::path& file, int unit, float resolution, bool withResolution) {
+    TIFF* tif = TIFFOpen(file.c_str(), "w");
+    if (!tif) return false;
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(300));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(300));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(1));
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(1));
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_MINISWHITE));
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(300));
+    if (withResolution) {
+        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, uint16_t(unit));
+        TIFFSetField(tif, TIFFTAG_XRESOLUTION, resolution);
+        TIFFSetField(tif, TIFFTAG_YRESOLUTION, resolution);
+    }
+    std::vector<uint8_t> row((300 + 7) / 8);
+    bool ok = true;
+    for (int y = 0; y < 300 && ok; ++y) {
+        std::fill(row.begin(), row.end(), 0);
+        if (y >= 100 && y < 200)
+            for (int x = 100; x < 200; ++x) row[x / 8] |= uint8_t(0x80 >> (x % 8));
+        ok = TIFFWriteScanline(tif, row.data(), uint32_t(y), 0) == 1;
+    }
+    TIFFClose(tif);
+    return ok;
+}
+
+TEST_F(Printing, TiffPagesPrintCentredAtTheirOwnResolution) {
+    struct Case {
+        const char* name;
+        int unit;
+        float resolution;
+        bool withResolution;
+        double inches;  // the square's side on paper
+    } cases[] = {
+        {"inch.tif", RESUNIT_INCH, 100, true, 1.0},
+        {"cm.tif", RESUNIT_CENTIMETER, 118, true, 100 / (118 * 2.54)},
+        {"none.tif", RESUNIT_INCH, 0, false, 100 / 72.0},  // no resolution: 72 dpi
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(WriteSquareTiff(*dir_ / c.name, c.unit, c.resolution, c.withResolution));
+        if (view) view->DestroyWindow();
+        delete doc;
+        doc = new CVrViewerDoc;
+        doc->m_bAutoDelete = FALSE;
+        view = new CVrViewerView;
+        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, 800, 600}, nullptr, 1));
+        doc->AddView(view);
+        ASSERT_TRUE(doc->OnOpenDocument((*dir_ / c.name).c_str()));
+        ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
+        ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
+        fs::remove(output);
+        EXPECT_TRUE(view->SendCommand(ID_FILE_PRINT));
+        const std::vector<QImage> printed = PrintedPages();
+        ASSERT_EQ(printed.size(), 1u);
+        const QImage& page = printed[0];
+        int left = page.width(), right = -1, top = page.height(), bottom = -1;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x)
+                if (qGray(page.pixel(x, y)) < 128) {
+                    left = std::min(left, x), right = std::max(right, x);
+                    top = std::min(top, y), bottom = std::max(bottom, y);
+                }
+        ASSERT_GE(right, left);
+        const double side = c.inches * kDpi;
+        EXPECT_NEAR(right - left + 1, side, 3);
+        EXPECT_NEAR(bottom - top + 1, side, 3);
+        // The whole image (three times the square) is centred on the sheet.
+        EXPECT_NEAR((left + right) / 2.0, page.width() / 2.0, 3);
+        EXPECT_NEAR((top + bottom) / 2.0, page.height() / 2.0, 3);
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
+}  // namespace
