@@ -137,9 +137,20 @@ int CVrViewerApp::ExitInstance() {
 
 CDocument* CVrViewerApp::OpenDocumentFile(const char* lpszFileName) {
     if (lpszFileName && m_pDocTemplate && IsWebAddress(lpszFileName)) {
-        CDocument* doc = m_pDocTemplate->OpenDocumentInPlace();
+        // A web address is a document in its own child frame, as a file is;
+        // the frame shows while the data arrives.
+        CDocument* doc = m_pDocTemplate->CreateNewDocument();
         if (!doc) return nullptr;
+        BOOL autoDelete = doc->m_bAutoDelete;
+        doc->m_bAutoDelete = FALSE;
+        CFrameWnd* frame = m_pDocTemplate->CreateNewFrame(doc, nullptr);
+        doc->m_bAutoDelete = autoDelete;
+        if (!frame) {
+            delete doc;
+            return nullptr;
+        }
         doc->SetPathName(lpszFileName, FALSE);
+        m_pDocTemplate->InitialUpdateFrame(frame, doc, TRUE);
         if (auto* viewerDoc = dynamic_cast<CVrViewerDoc*>(doc)) viewerDoc->LoadFromAddress(lpszFileName);
         return doc;
     }
