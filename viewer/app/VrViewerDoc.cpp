@@ -19,6 +19,7 @@
 #include "platform/ui/StringTable.h"
 #include "platform/ui/UiDispatcher.h"
 #include "platform/ui/WinApp.h"
+#include "viewer/app/FetchedFile.h"
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/view/VrViewerView.h"
 
@@ -156,6 +157,7 @@ BOOL CVrViewerDoc::ExecHostCommand(DWORD hostId) {
 CVrViewerDoc::CVrViewerDoc() {
     AfxRegisterDocStrings();
     m_pApp = dynamic_cast<CVrViewerApp*>(AfxGetApp());
+    m_dvi.SetDocument(this);
     MapCommand(ID_WINDOW_CLOSEALL, [this] { OnCloseAll(); });
     MapCommand(ID_VIEWER_STOP, [this] { OnStop(); });
     MapCommand(ID_VIEWER_REFRESH, [this] { OnRefresh(); });
@@ -278,9 +280,10 @@ void CVrViewerDoc::BeginLoad(bool http) {
     // its temporary file goes.
     StopWorker();
     DeleteTempFiles();
-    m_fetchedFiles.Clear();
-    m_allFilesEmbedded = 0;
     m_dvi.Close();
+    // The new scan brings the papers, watermark, side files and notes anew.
+    m_dvi.ResetForScan();
+    ClearFetchedFiles();
     if (m_pApp) {
         m_dvi.SetKPathSea(&m_pApp->m_kpathsea);
         m_dvi.SetDviTTFMap(&m_pApp->m_ttfMap);
@@ -292,6 +295,7 @@ void CVrViewerDoc::BeginLoad(bool http) {
         m_viewGuard = m_pView->GetGuard();
         m_pView->m_isBrowser = http ? 1 : 0;
         m_pView->m_topOffset = 28;
+        m_pView->GetNotes().Clear();
         m_pView->SetWindow();
         if (http) m_pView->SetRetrievingStatus();
     }
@@ -845,6 +849,11 @@ FetchedFile* CVrViewerDoc::FindFetchedFile(const String8& url, int create) {
     FetchedFileList::Place place = m_place;
     place.allEmbedded = m_allFilesEmbedded.load();
     return m_fetchedFiles.Find(this, place, url, create);
+}
+
+std::string CVrViewerDoc::PictureSourcePath(const String8& name) {
+    FetchedFile* file = FindFetchedFile(name, 0);
+    return file && file->IsComplete() ? std::string(file->GetLocalCopy().c_str()) : std::string();
 }
 
 void CVrViewerDoc::TellFileArrived(const FetchedFile* entry) {

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/String8.h"
 #include "dvilib/VrDvi.h"
@@ -30,6 +31,7 @@
 #include "viewer/app/AddressParameters.h"
 #include "viewer/app/FetchedFile.h"
 #include "viewer/app/ProgressiveInput.h"
+#include "viewer/app/ViewerDvi.h"
 
 class CFrameWnd;
 class CVrViewerApp;
@@ -133,7 +135,7 @@ public:
     const FetchedFileList& GetFetchedFiles() const { return m_fetchedFiles; }
 
     // State (read by the frames, the view and tests).
-    VrDvi& GetReader() { return m_dvi; }
+    ViewerDvi& GetReader() { return m_dvi; }
     int GetDocType() const { return m_docType.load(); }
     int IsActive() const { return m_active.load(); }
     int IsServedInBrowser() const { return m_servedInBrowser; }
@@ -157,7 +159,24 @@ public:
     // The address's parameters; a reload restores page and origin from here.
     AddressParameters m_params;
 
+    // The path a picture's bytes are read from: the complete local copy of
+    // its side file ("" while there is none).
+    std::string PictureSourcePath(const String8& name);
+    // The folder of a local document (with its '/'), "" for a web document.
+    std::string LocalFolder() const { return FetchedFileList::LocalFolder(m_place); }
+
+    // ---- notes (DocNotes.cpp) ----
+    // One "note:" special of page (0-based) becomes a note of the view;
+    // a special that does not parse is ignored.
+    void ReadNoteSpecial(const char* text, int length, int page);
+
 private:
+    friend class ViewerDvi;
+    void ClearFetchedFiles() {
+        m_fetchedFiles.Clear();
+        m_allFilesEmbedded = 0;
+    }
+
     // Stops the worker: flag, a wait of at most 1000 ms, then join.
     void StopWorker();
     void StartWorker(bool http);
@@ -202,7 +221,7 @@ private:
     int m_paramsParsed = 0;
     int m_dviEncoding = 0;
     std::atomic<int> m_active{0};
-    VrDvi m_dvi;
+    ViewerDvi m_dvi;
     CVrViewerView* m_pView = nullptr;
     WndGuard m_viewGuard;
     int64_t m_fileTimeNs = 0;  // modification time of the local file; 0: not known

@@ -37,11 +37,13 @@ CVrViewerView::CVrViewerView() {
     MapCommand(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnViewToolbar);
     MapUpdateUI(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnUpdateViewToolbar);
     MapNavigationCommands();
+    MapNoteCommands();
     if (!DrawerSetting()) AfxShowMessageBox(nullptr, AfxLoadString(IDS_VIEW_MEMORY_LACKING), nullptr, MB_SYSTEMMODAL);
 }
 
 CVrViewerView::~CVrViewerView() {
     m_alive.reset();
+    CloseNoteWindow();
     DrawerClear();
     m_statusText.Empty();
     m_controls.reset();
@@ -49,7 +51,7 @@ CVrViewerView::~CVrViewerView() {
 
 CVrViewerDoc* CVrViewerView::GetDocument() const { return dynamic_cast<CVrViewerDoc*>(CView::GetDocument()); }
 
-VrDvi* CVrViewerView::Reader() const {
+ViewerDvi* CVrViewerView::Reader() const {
     CVrViewerDoc* doc = GetDocument();
     return doc ? &doc->GetReader() : nullptr;
 }
@@ -178,15 +180,22 @@ void CVrViewerView::ApplyScrollPosition(ViewStatus& vs, int W, int H) {
 }
 
 void CVrViewerView::SetStatusDvi(ViewStatus& vs) {
-    VrDvi* reader = Reader();
+    ViewerDvi* reader = Reader();
     if (!reader) return;
+    for (ViewerDviDrawer* d : {&m_pageDrawer, &m_glassDrawer, &m_thumbDrawer}) d->SetDocument(GetDocument());
     m_pageCount = reader->GetNPage();
     ViewStatus old;
     GetViewStatus(old);
 
-    // Paper: without a paper of its own the document's widest and tallest
-    // pages decide it, with an inch all round.
-    if (m_showToolbar) {
+    // Paper: the page's own from its specials; else, without a paper
+    // special, the document's widest and tallest pages with an inch all
+    // round; else the paper the specials left in force.
+    PaperSize pagePaper = vs.paper;
+    if (vs.page >= 0 && reader->GetPagePaper(vs.page, pagePaper)) {
+        vs.paper = pagePaper;
+    } else if (reader->IsPaperBySpecial()) {
+        vs.paper = reader->GetPaper();
+    } else if (m_showToolbar) {
         const double magRaw = int32_t(reader->GetAbsMag());
         if (magRaw > 0 && reader->GetDviDen() > 0) {
             const double k = double(reader->GetDviNum()) / reader->GetDviDen() * magRaw * 1e-8;
@@ -294,6 +303,8 @@ void CVrViewerView::SetStatusDvi(ViewStatus& vs) {
                                      MarginPixels(m_vMargin, m_resolutionY, m_DispMag), kLinkColour,
                                      hasTarget ? vs.targetName : String8())) {
             m_pageDrawer.SetGSBitsPerPixel(m_GSScreenBitsPerPixel);
+            // The watermark lies under the page.
+            m_pageDrawer.DrawWatermark(reader->GetWatermarkInstruction());
             m_pageTextPassEnded = 0;
             m_partFlags[kPagePicturesTried] = m_partFlags[kPagePicturesDone] = 0;
             if (!hasTarget && m_windowCreated) {
@@ -323,6 +334,7 @@ void CVrViewerView::SetStatusDvi(ViewStatus& vs) {
                                MarginPixels(m_vMargin, m_resolutionY, m_GlassDispMag), kLinkColour,
                                hasTarget ? vs.targetName : String8())) {
             m_glassDrawer.SetGSBitsPerPixel(m_GlassGSBitsPerPixel);
+            m_glassDrawer.DrawWatermark(reader->GetWatermarkInstruction());
             m_glassTextPassEnded = 0;
             m_partFlags[kGlassTextDone] = m_partFlags[kGlassPicturesTried] = m_partFlags[kGlassPicturesDone] = 0;
             timerNeeded = true;
@@ -542,11 +554,14 @@ int CVrViewerView::DrawPicture(VrDviDrawer& drawer, VrDviDrawer::PictInfo& pictu
         return -1;
     }
     CVrViewerDoc* doc = GetDocument();
-    return doc && doc->IsWorkerRunning() ? 0 : -1;
+    if (!doc || !doc->IsWorkerRunning()) return -1;
+    // The page waits for this side file; its arrival redraws the page.
+    if (FetchedFile* file = doc->FindFetchedFile(picture.fileName, 0)) m_awaitedFile = file->GetFullAddress();
+    return 0;
 }
 
 int CVrViewerView::DrawNonDrawnPartOfPage() {
-    VrDvi* reader = Reader();
+    ViewerDvi* reader = Reader();
     if (m_docType != kDocDvi || !reader || !reader->IsOpened()) return 0;
     int* f = m_partFlags;
     if (!f[kPageTextDone]) return DrawTextSlice(false);
@@ -621,7 +636,7 @@ void CVrViewerView::OnPaint() {
     GetPageAreaRect(&area);
     ViewStatus vs;
     GetViewStatus(vs);
-    VrDvi* reader = Reader();
+    ViewerDvi* reader = Reader();
     if (m_docType == kDocDvi && reader && vs.page >= 0 && vs.page < reader->GetNPage() && m_pageWidth > 0) {
         PaintFrame(dc, area, vs, false);
         // The visible part of the page; the workspace below it stays.
@@ -630,6 +645,7 @@ void CVrViewerView::OnPaint() {
         if (w > 0 && h > 0) dc.BitBlt(0, vs.topOffset, w, h, &m_pageDC, vs.scrollX, vs.scrollY, SRCCOPY);
         // The rule and corner go over the page's edge as well.
         PaintFrame(dc, area, vs, false);
+        PaintNotes(dc, vs);
         return;
     }
     if ((m_docType == kDocTiff || m_docType == kDocPs) && vs.page >= 0 && vs.page < m_pageCount) {
@@ -798,7 +814,7 @@ void CVrViewerView::FindInitialViewTarget() {
         return;
     }
     if (m_docType != kDocDvi) return;
-    VrDvi* reader = Reader();
+    ViewerDvi* reader = Reader();
     if (!reader) return;
     const bool hasTag = r.targetTag.GetLength() > 0;
     const int pages = reader->GetNPage();
@@ -827,7 +843,9 @@ void CVrViewerView::FindInitialViewTarget() {
 
 void CVrViewerView::RedrawIfAwaitedFile(const String8& address) {
     if (m_docType != kDocDvi || m_awaitedFile.GetLength() == 0) return;
-    if (strcasecmp(address.c_str(), m_awaitedFile.c_str()) == 0) ForceRedraw();
+    if (strcasecmp(address.c_str(), m_awaitedFile.c_str()) != 0) return;
+    m_awaitedFile = String8();
+    ForceRedraw();
 }
 
 // ------------------------------------------------------ window and controls
@@ -853,7 +871,7 @@ int CVrViewerView::SetWindow() {
         ConnectNavigationControls();
         m_windowCreated = 1;
     }
-    VrDvi* reader = Reader();
+    ViewerDvi* reader = Reader();
     if (m_docType == kDocDvi && reader && reader->IsOpened()) m_pageCount = reader->GetNPage();
     else SetDownloadPos(0);
     if (m_windowCreated) SetFocus();
