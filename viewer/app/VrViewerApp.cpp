@@ -16,6 +16,7 @@
 #include "viewer/app/InPlaceFrame.h"
 #include "viewer/app/MainFrame.h"
 #include "viewer/app/VrViewerDoc.h"
+#include "viewer/view/ViewHyperlink.h"
 #include "viewer/view/VrViewerView.h"
 
 int g_bLayeredWindowsAllowed = 0;
@@ -159,7 +160,13 @@ CDocument* CVrViewerApp::OpenDocumentFile(const char* lpszFileName) {
 
 void CVrViewerApp::OnHandOver(const std::string& target) {
     if (target.empty()) return;
-    OpenDocumentFile(target.c_str());
+    // An address with an anchor or parameters for a document a view shows
+    // already is taken by that view.
+    const AddressParts parts = SplitAddress(target);
+    HyperlinkRequest request;
+    request.targetText = target.c_str();
+    request.url = target.c_str();
+    if (!(parts.hasQuery || parts.hasFragment) || !ShowHyperlinkEnumProc(request)) OpenDocumentFile(target.c_str());
     if (m_pMainWnd && m_pMainWnd->GetWidget()) {
         QWidget* w = m_pMainWnd->GetWidget();
         if (w->isMinimized()) w->showNormal();

@@ -252,6 +252,13 @@ void CVrViewerDoc::ParseParameters(const String8& address) {
     m_paramsParsed = 1;
 }
 
+void CVrViewerDoc::TakeHyperlink(const String8& url) {
+    // The file's recorded time stays: a change on disk since the load is
+    // still noticed.
+    ParseParameters(url);
+    ApplyInitialView();
+}
+
 void CVrViewerDoc::ApplyInitialView() {
     if (!m_pView) return;
     const AddressParameters& p = m_params;

@@ -20,6 +20,7 @@
 #include "viewer/view/TiffPage.h"
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/ViewGeometry.h"
+#include "viewer/view/ViewHyperlink.h"
 #include "viewer/view/ViewStrings.h"
 
 using namespace viewgeo;
@@ -37,11 +38,13 @@ CVrViewerView::CVrViewerView() {
     MapCommand(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnViewToolbar);
     MapUpdateUI(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnUpdateViewToolbar);
     MapNavigationCommands();
+    m_pMsgReceiver = std::make_unique<CMsgReceiverWnd>(this);
     MapNoteCommands();
     if (!DrawerSetting()) AfxShowMessageBox(nullptr, AfxLoadString(IDS_VIEW_MEMORY_LACKING), nullptr, MB_SYSTEMMODAL);
 }
 
 CVrViewerView::~CVrViewerView() {
+    m_pMsgReceiver.reset();
     m_alive.reset();
     CloseNoteWindow();
     DrawerClear();
@@ -645,6 +648,7 @@ void CVrViewerView::OnPaint() {
         if (w > 0 && h > 0) dc.BitBlt(0, vs.topOffset, w, h, &m_pageDC, vs.scrollX, vs.scrollY, SRCCOPY);
         // The rule and corner go over the page's edge as well.
         PaintFrame(dc, area, vs, false);
+        DrawTextHighlights(dc, vs);
         PaintNotes(dc, vs);
         return;
     }
@@ -751,6 +755,7 @@ void CVrViewerView::SetInitialViewStatus(const InitialViewRequest& request) {
     if (!GetDocument() || m_initialStatusApplied) return;
     m_initialStatusApplied = 1;
     m_request = request;
+    m_highlightPage = -1;  // the words may be new
     ViewStatus vs;
     GetViewStatus(vs);
     if (request.dispMag > 0) {
@@ -765,11 +770,7 @@ void CVrViewerView::SetInitialViewStatus(const InitialViewRequest& request) {
         if (request.hOffset > InitialViewRequest::kAbsent) vs.hMargin = Round(request.hOffset * 10000.0);
         if (request.vOffset > InitialViewRequest::kAbsent) vs.vMargin = Round(request.vOffset * 10000.0);
     }
-    if (request.workspaceColor < 0x1000000) {
-        // The address gives 0xRRGGBB.
-        const COLORREF c = request.workspaceColor;
-        vs.workspaceColor = RGB((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
-    }
+    if (request.workspaceColor < 0x1000000) vs.workspaceColor = request.workspaceColor;
     if (request.scrollBarFlags != 4) vs.scrollBarFlags = request.scrollBarFlags;
     if (request.showToolbar != 2) vs.showToolbar = request.showToolbar;
     if (request.showMainToolbar != 2) vs.showMainToolbar = request.showMainToolbar;
