@@ -36,7 +36,7 @@ namespace {
 const char kSource[] =
     "\\font\\big=cmr10 at 24pt \\big\n"
     "\\def\\pg#1{Page #1 of the paper with words on it.\\par\\vfill\\eject}\n"
-    "\\pg{one}\\pg{two}\\pg{three}\\pg{four}\n\\bye\n";
+    "\\pg{one}\\pg{two}\\special{html:<a name=\"sec2\">}\\pg{three}\\pg{four}\n\\bye\n";
 constexpr int kPages = 4;
 
 // The world of the tests: one folder, one server, and the QApplication whose
@@ -201,6 +201,31 @@ TEST_F(OpenDocuments, AnAddressHandedOverToTheRunningViewerOpensOneDocumentWindo
     ASSERT_EQ(Documents().size(), 1u);
     EXPECT_EQ(Documents()[0]->GetAddress().c_str(), url);
     ExpectShownLikeTheLocalFile(Documents()[0]);
+}
+
+// A second start naming an anchor of a document that is open already: the
+// open view goes there and nothing else opens.
+TEST_F(OpenDocuments, AnAnchorHandedOverMovesTheOpenViewAndOpensNoOtherView) {
+    const std::string path = TheWorld().dir.File("paper.dvi");
+    auto* doc = dynamic_cast<CVrViewerDoc*>(app->OpenDocumentFile(path.c_str()));
+    ASSERT_TRUE(doc);
+    ASSERT_TRUE(Settled(doc));
+    CVrViewerView* view = ViewOf(doc);
+    ViewStatus vs;
+    view->GetViewStatus(vs);
+    ASSERT_EQ(vs.page, 0);
+
+    ASSERT_EQ(RunSecondStart({QString::fromStdString(path + "#sec2")}), 0);
+    ASSERT_TRUE(PumpUntil([&] {
+        ViewStatus now;
+        view->GetViewStatus(now);
+        return now.page == 2;
+    }));
+    PumpPending();
+    EXPECT_EQ(Documents().size(), 1u);
+    EXPECT_EQ(doc->GetViews().size(), 1u);
+    EXPECT_EQ(std::string(doc->GetAddress().c_str()), path);
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
 }
 
 // Files that cannot be shown whole: each load ends with the view telling how,
