@@ -223,7 +223,6 @@ void CVrViewerDoc::SetEndText(const char* text) {
 
 void CVrViewerDoc::FinishRun(int result) {
     if (m_stopRequested.load()) return;
-    const bool pagesLeft = m_docType.load() == kTypeDvi && ReaderPages() > 0;
     const bool readerFailed = m_docType.load() == kTypeDvi && m_dvi.GetMode() == ModeInvalid;
     PostView("SetLoadingComplete", [](CVrViewerView* v) { v->SetLoadingComplete(1); });
     if (result != 0 && !readerFailed) return;
@@ -242,7 +241,6 @@ void CVrViewerDoc::FinishRun(int result) {
     UiDispatcher::Post([status] {
         if (auto* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd())) frame->SetMessageText(status);
     });
-    (void)pagesLeft;
 }
 
 void CVrViewerDoc::ParseParameters(const String8& address) {
@@ -302,6 +300,7 @@ void CVrViewerDoc::BeginLoad(bool http) {
         m_viewGuard = m_pView->GetGuard();
         m_pView->m_isBrowser = http ? 1 : 0;
         m_pView->m_topOffset = 28;
+        m_pView->SetLoadingComplete(0);
         m_pView->GetNotes().Clear();
         m_pView->SetWindow();
         if (http) m_pView->SetRetrievingStatus();
