@@ -40,11 +40,14 @@ CVrViewerView::CVrViewerView() {
     MapNavigationCommands();
     m_pMsgReceiver = std::make_unique<CMsgReceiverWnd>(this);
     MapNoteCommands();
+    MapFileCommands();
+    LoadViewSettings();
     if (!DrawerSetting()) AfxShowMessageBox(nullptr, AfxLoadString(IDS_VIEW_MEMORY_LACKING), nullptr, MB_SYSTEMMODAL);
 }
 
 CVrViewerView::~CVrViewerView() {
     m_pMsgReceiver.reset();
+    SaveViewSettingsToRegistry();
     m_alive.reset();
     CloseNoteWindow();
     DrawerClear();
@@ -85,6 +88,8 @@ void CVrViewerView::SetDocType(int type) {
     if (type == kDocTiff || type == kDocPs) {
         m_imageInfo.clear();
         m_imageBits.reset();
+        // The settings these types saved (the view was made as DVI).
+        LoadViewSettings();
     }
     // The program that opens web links (used by the link commands).
     m_browserPath = "xdg-open";
