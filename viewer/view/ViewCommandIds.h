@@ -60,9 +60,3 @@ constexpr UINT WM_TOOLBAR_EDIT_ENTER = 0x0400 + 1;  // WM_USER + 1
 constexpr UINT WM_ZOOM_STEP_UP = 0x0400 + 2;  // WM_USER + 2
 constexpr UINT WM_ZOOM_STEP_DOWN = 0x0400 + 3;  // WM_USER + 3
 
-// Notes.
-constexpr UINT ID_NOTE = 40139;
-constexpr UINT ID_NOTE_EDIT = 40140;
-constexpr UINT ID_NOTE_DELETE = 40141;
-constexpr UINT ID_NOTE_PROPERTIES = 40142;
-constexpr UINT ID_SHOW_NOTE_ICON = 40143;
