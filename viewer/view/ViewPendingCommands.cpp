@@ -36,11 +36,9 @@ const std::vector<UINT>& PendingCommandIds() {
         // Options and document information.
         ID_VIEWER_OPTIONS,
         ID_DOCUMENT_INFO,
-        // Page slider, layout bar and notes.
+        // Page slider and layout bar.
         ID_GOTO_PAGE,
         ID_LAYOUT_BAR,
-        ID_NOTE,
-        ID_SHOW_NOTE_ICON,
     };
     return ids;
 }
