@@ -36,9 +36,6 @@ const std::vector<UINT>& PendingCommandIds() {
         // Options and document information.
         ID_VIEWER_OPTIONS,
         ID_DOCUMENT_INFO,
-        // Page slider and layout bar.
-        ID_GOTO_PAGE,
-        ID_LAYOUT_BAR,
     };
     return ids;
 }

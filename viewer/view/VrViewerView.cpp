@@ -16,7 +16,12 @@
 #include "platform/ui/StringTable.h"
 #include "platform/ui/UiDispatcher.h"
 #include "platform/ui/WindowDC.h"
+#include "viewer/app/InPlaceFrame.h"
+#include "viewer/app/VrViewerApp.h"
 #include "viewer/app/VrViewerDoc.h"
+#include "viewer/view/PageIndicatorDlg.h"
+#include "viewer/view/GlassWnd.h"
+#include "viewer/view/ThumbnailView.h"
 #include "viewer/view/TiffPage.h"
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/ViewGeometry.h"
@@ -40,6 +45,8 @@ CVrViewerView::CVrViewerView() {
     MapNavigationCommands();
     m_pMsgReceiver = std::make_unique<CMsgReceiverWnd>(this);
     MapNoteCommands();
+    MapToolbarCommands();
+    MapLayoutCommands();
     MapFileCommands();
     LoadViewSettings();
     if (!DrawerSetting()) AfxShowMessageBox(nullptr, AfxLoadString(IDS_VIEW_MEMORY_LACKING), nullptr, MB_SYSTEMMODAL);
@@ -47,9 +54,12 @@ CVrViewerView::CVrViewerView() {
 
 CVrViewerView::~CVrViewerView() {
     m_pMsgReceiver.reset();
+    CloseMarginDialog();
+    m_pageTip.reset();
     SaveViewSettingsToRegistry();
     m_alive.reset();
     CloseNoteWindow();
+    if (m_pThumbnailView) m_pThumbnailView->DetachVrView();
     DrawerClear();
     m_statusText.Empty();
     m_controls.reset();
@@ -93,6 +103,7 @@ void CVrViewerView::SetDocType(int type) {
     }
     // The program that opens web links (used by the link commands).
     m_browserPath = "xdg-open";
+    if (type == kDocPs) CheckGhostscriptInstalled();
 }
 
 void CVrViewerView::OnInitialUpdate() {
@@ -100,6 +111,7 @@ void CVrViewerView::OnInitialUpdate() {
     if (m_initialUpdateDone) return;
     CView::OnInitialUpdate();
     m_initialUpdateDone = 1;
+    if (auto* app = dynamic_cast<CVrViewerApp*>(AfxGetApp()); app && app->m_firstRun) FinishFirstRun();
 }
 
 // ------------------------------------------------------------------- status
@@ -150,12 +162,14 @@ void CVrViewerView::SetStatus(ViewStatus& vs) {
         return PostToUi([this, copy]() mutable { SetStatus(copy); });
     }
     if (!GetDocument()) return;
+    const int oldPage = m_page;
     switch (m_docType) {
     case kDocDvi: SetStatusDvi(vs); break;
     case kDocTiff: SetStatusTiff(vs); break;
     case kDocPs: SetStatusPs(vs); break;
     default: break;
     }
+    if (m_pThumbnailView && m_page != oldPage && m_page >= 0) m_pThumbnailView->AdjustPos(m_page);
 }
 
 bool CVrViewerView::RecreateBitmap(CDC& dc, CBitmap& bitmap, int width, int height, int mono) {
@@ -744,6 +758,7 @@ void CVrViewerView::SetPageCount(int count) {
         GetViewStatus(vs);
         SetStatus(vs);
     }
+    if ((m_pThumbnailView || m_layoutBar.show) && int(m_pageSizeTable.size()) != count) BuildPageSizeTable();
     UpdateToolbarStatus();
     UpdateWindow();
 }
@@ -783,6 +798,11 @@ void CVrViewerView::SetInitialViewStatus(const InitialViewRequest& request) {
     SetStatus(vs);
     ShowScrollBar();
     FindInitialViewTarget();
+    // Outside a browser the layout bar comes back as it was left.
+    if (!dynamic_cast<CInPlaceFrame*>(GetParentFrame())) {
+        LoadLayoutBarStatusFromRegistry();
+        if (m_layoutBar.show) ResetLayoutBar();
+    }
 }
 
 void CVrViewerView::TargetPosition(ViewStatus& vs) {
@@ -876,6 +896,10 @@ int CVrViewerView::SetWindow() {
             [this](unsigned id) { OnCmdMsg(id, CN_COMMAND, nullptr, nullptr); });
         ConnectNavigationControls();
         m_windowCreated = 1;
+        if (!m_pGlassWnd) {
+            m_pGlassWnd = std::make_unique<CGlassWnd>(this);
+            m_pGlassWnd->CreateGlass(this);
+        }
     }
     ViewerDvi* reader = Reader();
     if (m_docType == kDocDvi && reader && reader->IsOpened()) m_pageCount = reader->GetNPage();
@@ -917,7 +941,8 @@ void CVrViewerView::OnVScroll(UINT nSBCode, UINT nPos) {
     GetPageAreaRect(&area);
     const PageScroll s = VScroll(int(nSBCode), int(nPos), vs.page, vs.scrollY, vs.pageHeight, m_pageCount,
                                  area.bottom - vs.topOffset, vs.originY, m_scrollSteps);
-    if (nSBCode != kThumbTrack && nSBCode != kThumbPosition) m_tipTop = -1;
+    if (nSBCode == kThumbTrack || nSBCode == kThumbPosition) ShowPageTip(s.page);
+    else HidePageTip();
     vs.page = s.page;
     vs.scrollY = s.scrollY;
     SetStatus(vs);
@@ -927,6 +952,11 @@ void CVrViewerView::OnVScroll(UINT nSBCode, UINT nPos) {
 
 void CVrViewerView::OnSize(UINT nType, int cx, int cy) {
     CView::OnSize(nType, cx, cy);
+    if (m_layoutBarPending && dynamic_cast<CInPlaceFrame*>(GetParentFrame())) {
+        m_layoutBarPending = 0;
+        LoadLayoutBarStatusFromRegistry();
+        if (m_layoutBar.show) ResetLayoutBar();
+    }
     if (!m_windowCreated || m_setupPending) return;
     ViewStatus vs;
     GetViewStatus(vs);
@@ -942,6 +972,9 @@ void CVrViewerView::OnSetFocus(CWnd* pOldWnd) {
 }
 
 int CVrViewerView::SetRetrievingStatus() {
+    // No glass over a page that goes.
+    if (m_pGlassWnd && m_pGlassWnd->IsWindow()) m_pGlassWnd->ShowWindow(SW_HIDE);
+    m_glassShown = 0;
     // The reader is about to be closed: nothing may draw from it.
     KillTimer(ID_PAGE_PARTS_TIMER);
     m_pageDrawer.Close();

@@ -11,6 +11,7 @@
 // the UI thread through the dispatcher when called elsewhere.
 #pragma once
 
+#include <QString>
 #include <functional>
 #include <memory>
 #include <string>
@@ -32,6 +33,10 @@ class CCmdUI;
 class CMsgReceiverWnd;
 class VrDvi;
 class ViewControls;
+class MarginDlg;
+class PageIndicatorDlg;
+class CGlassWnd;
+class CThumbnailView;
 
 // ID_PAGE_PARTS_TIMER (126), the timer that draws the parts of a page not
 // yet drawn, comes with the document.
@@ -47,6 +52,9 @@ constexpr UINT IDS_VIEW_NO_MEMORY_FOR = 45251;
 constexpr UINT IDS_VIEW_GLASS_MONOCHROME = 145;
 constexpr UINT IDS_VIEW_APP_TITLE = 133;
 constexpr UINT IDS_VIEW_PAGE_TIP = 61896;
+constexpr UINT IDS_VIEW_POSITION = 59145;
+constexpr UINT IDS_VIEW_SELECTION_RANGE = 59147;
+constexpr UINT IDS_VIEW_GHOSTSCRIPT_MISSING = 45102;
 
 // What the document's address asks of the first view (absent values as
 // their sentinels).
@@ -138,6 +146,8 @@ public:
     void OnSize(UINT nType, int cx, int cy) override;
     // Checks whether the document's file changed on disk (and reloads it).
     void OnSetFocus(CWnd* pOldWnd) override;
+    // Modeless boxes of the view end before it.
+    void OnDestroy() override;
     int DrawerSetting();
     int DrawerClear();
     void OnViewToolbar();
@@ -177,6 +187,15 @@ public:
     LRESULT OnZoomStepDown(WPARAM wParam = 0, LPARAM lParam = 0);
     // An entry chosen from the zoom list: 1..300 percent.
     void OnZoomSelChange(const char* entry);
+    // The band's zoom combo box: its chosen entry, and its list replaced by
+    // the zoom menu (the item of the current zoom or fit mode checked).
+    void OnZoomSelChange();
+    void OnZoomDropDown();
+    // The menu item checked for a fit mode and the zoom box's text (0: none).
+    static UINT DropDownCheckedId(int fitMode, const char* zoomText);
+    // Enter in the band's zoom and page combo boxes.
+    void OnZoomBoxCommand();
+    void OnPageBoxCommand();
     void SetZoomPercent(int percent);
     void OnZoom200() { SetZoomPercent(200); }
     void OnZoom150() { SetZoomPercent(150); }
@@ -194,8 +213,10 @@ public:
     void OnUpdateAdjustMargin(CCmdUI* pCmdUI);
     // A margin value (percent) from the margin dialog.
     void SetMarginShift(int value);
-    // The margin dialog ended.
-    void OnMarginDialogClosed() { m_marginDialogOpen = 0; }
+    // The margin dialog ended: the view settings are saved and the view
+    // forgets the box.
+    void OnMarginDialogClosed(MarginDlg* dialog = nullptr);
+    MarginDlg* GetMarginDialog() const { return m_pMarginDlg; }
     int GetMarginValue() const { return m_marginValue; }
     int GetMarginDispMag() const { return m_MarginDispMag; }
     void SetMarginDispMag(int value) { m_MarginDispMag = value; }
@@ -235,6 +256,58 @@ public:
     // glassTextDone, glassPicturesTried, pagePicturesDone, glassPicturesDone.
     const int* GetPagePartFlags() const { return m_partFlags; }
     void SetGlassEnabled(int enabled) { m_glassEnabled = enabled; }
+    // The magnifier: its window (made by SetWindow), the magnified page
+    // bitmap's DC and the glass size.
+    CGlassWnd* GetGlassWnd() const { return m_pGlassWnd.get(); }
+    CDC& GetGlassDC() { return m_glassDC; }
+    int GetGlassWidth() const { return m_glassWidth; }
+    int GetGlassHeight() const { return m_glassHeight; }
+
+    // ---- layout bar and thumbnails (ViewLayout.cpp) ----
+    // One entry per page, all 32-bit: the thumbnail's zoom (DispMag units),
+    // the page index and its rectangle in the thumbnail strip.
+    struct PageSizeEntry {
+        int32_t zoom, page, width, height, left, top, right, bottom;
+    };
+    static constexpr int kThumbnailGap = 8;
+    static constexpr int kThumbnailDispMag = 1000;
+    static constexpr COLORREF kThumbnailShadow = 0x808080;
+    void BuildPageSizeTable();
+    const std::vector<PageSizeEntry>& GetPageSizeTable() const { return m_pageSizeTable; }
+    // Changes whenever the table is rebuilt.
+    int GetPageSizeTableSerial() const { return m_pageSizeSerial; }
+    // Renders a page's thumbnail at its entry's size: DVI pages into the
+    // thumbnail DC, TIFF pages into the thumbnail DIB. 1 when there is an image.
+    int CreateThumbnail(int page);
+    // The thumbnails can be made now (a table, a window, no page rendering).
+    bool ThumbnailsReady() const;
+    CDC& GetThumbnailDC() { return m_thumbDC; }
+    const BITMAPINFO* GetThumbnailInfo() const;
+    const uint8_t* GetThumbnailBits() const { return m_thumbBits.get(); }
+    // The thumbnail tab, told of page changes (null: none).
+    void SetThumbnailView(CThumbnailView* view) { m_pThumbnailView = view; }
+    // Shows or removes the frame's layout bar; ResetLayoutBar shows it on
+    // its first tab.
+    void OnLayoutBar();
+    void ResetLayoutBar();
+    // The width a layout bar opens with: the stored one, or 200 when it is
+    // below 1 or not narrower than the page area.
+    static int LayoutBarWidth(int stored, int areaRight);
+
+    // ---- position pane, page slider, Ghostscript, first run (ViewLayout.cpp) ----
+    // "(x mm,y mm)" of a page-bitmap point at the resolutions (dpi x 10000).
+    static CString PositionText(int x, int y, int resolutionX, int resolutionY);
+    void OnUpdateIndicatorPosition(CCmdUI* pCmdUI);
+    void OnGotoPageSlider();
+    void OnUpdateGotoPageSlider(CCmdUI* pCmdUI);
+    // For a PostScript or PDF document: offers the Ghostscript download when
+    // the library does not load.
+    void CheckGhostscriptInstalled();
+    // Whether the Ghostscript library loads (tests replace it to inject a
+    // missing library); returns the one installed before.
+    static std::function<bool()> SetGhostscriptProbe(std::function<bool()> probe);
+    // Records in the installation's key that the first run is over.
+    void FinishFirstRun();
 
     // ---- notes ----
     // The index of the note whose icon lies under the client point, or -1.
@@ -320,8 +393,19 @@ private:
     void MapNavigationCommands();
     void MapNoteCommands();
     void PaintNotes(CDC& dc, const ViewStatus& vs);
+    void MapLayoutCommands();
     void MapFileCommands();
     void ConnectNavigationControls();
+    void MapToolbarCommands();
+    void ConnectToolbarControls();
+    // The page and zoom combo boxes of the band (unless they have the focus).
+    void UpdateBandBoxes();
+    // "%d/%d" of the page, or "?/%d" before the initial view.
+    QString PageBoxText() const;
+    void CloseMarginDialog();
+    // The page tip beside the vertical bar while its thumb is dragged.
+    void ShowPageTip(int page);
+    void HidePageTip();
 
     // Notes.
     NoteList m_notes;
@@ -362,6 +446,8 @@ private:
     // Remembered fit sizes of the margin modes and the margin-adjust state.
     int m_fitWidth = 0, m_fitHeight = 0, m_marginAdjust = 0, m_marginShift = 0;
     int m_marginValue = 0, m_lastMarginFitMode = 0, m_marginDialogOpen = 0;
+    MarginDlg* m_pMarginDlg = nullptr;
+    std::unique_ptr<PageIndicatorDlg> m_pageTip;
 
     // Visited places, oldest first.
     DList<PageHistoryEntry> m_history;
@@ -386,11 +472,22 @@ private:
     CBitmap m_glassBitmap;
     int m_glassPageWidth = 0, m_glassPageHeight = 0;
     int m_GlassGSBitsPerPixel = 1;
+    std::unique_ptr<CGlassWnd> m_pGlassWnd;
 
     // Thumbnails.
     CDC m_thumbDC;
     CBitmap m_thumbBitmap;
     ViewerDviDrawer m_thumbDrawer;
+    std::vector<PageSizeEntry> m_pageSizeTable;
+    int m_pageSizeSerial = 0;
+    std::vector<uint8_t> m_thumbInfo;
+    std::unique_ptr<uint8_t[]> m_thumbBits;
+    CThumbnailView* m_pThumbnailView = nullptr;
+    int m_thumbMemoryReported = 0;
+    // The text selection's start and end indices (-1: none).
+    int m_selectionStart = -1, m_selectionEnd = -1;
+    // The layout bar of an in-place view is set up at its first size.
+    int m_layoutBarPending = 1;
 
     // Page parts still to draw (1 = done) and, per target, whether the last
     // text pass ran to its end.

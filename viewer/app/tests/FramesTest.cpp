@@ -320,8 +320,8 @@ TEST_F(Frames, LayoutBarDocksLeftSizesAndSwitchesTabs) {
     EXPECT_EQ(bar->GetTabCtrl()->tabText(0).toStdString(), "Contents");
     EXPECT_EQ(bar->GetTabCtrl()->tabText(1).toStdString(), "Thumbnails");
     EXPECT_NE(dynamic_cast<CContentsView*>(frame->GetActiveView()), nullptr);
-    EXPECT_EQ(bar->GetView<CContentsView>()->m_pVrView, view);
-    EXPECT_EQ(bar->GetView<CThumbnailView>()->m_pVrView, view);
+    EXPECT_EQ(bar->GetView<CContentsView>()->GetVrView(), view);
+    EXPECT_EQ(bar->GetView<CThumbnailView>()->GetVrView(), view);
 
     // A label longer than 31 bytes is cut before a whole character.
     const std::string longLabel = "a미리 보기 미리 보기 미리 보기";  // 42 bytes, byte 31 inside a character
