@@ -62,3 +62,4 @@ constexpr UINT IDR_ZOOM_MENU = 203;
 constexpr UINT WM_TOOLBAR_EDIT_ENTER = 0x0400 + 1;  // WM_USER + 1
 constexpr UINT WM_ZOOM_STEP_UP = 0x0400 + 2;  // WM_USER + 2
 constexpr UINT WM_ZOOM_STEP_DOWN = 0x0400 + 3;  // WM_USER + 3
+

@@ -35,9 +35,6 @@ const std::vector<UINT>& PendingCommandIds() {
         // Options and document information.
         ID_VIEWER_OPTIONS,
         ID_DOCUMENT_INFO,
-        // Notes.
-        ID_NOTE,
-        ID_SHOW_NOTE_ICON,
     };
     return ids;
 }

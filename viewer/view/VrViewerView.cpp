@@ -25,6 +25,7 @@
 #include "viewer/view/TiffPage.h"
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/ViewGeometry.h"
+#include "viewer/view/ViewHyperlink.h"
 #include "viewer/view/ViewStrings.h"
 
 using namespace viewgeo;
@@ -42,6 +43,8 @@ CVrViewerView::CVrViewerView() {
     MapCommand(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnViewToolbar);
     MapUpdateUI(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnUpdateViewToolbar);
     MapNavigationCommands();
+    m_pMsgReceiver = std::make_unique<CMsgReceiverWnd>(this);
+    MapNoteCommands();
     MapToolbarCommands();
     MapPrintCommands();
     MapLayoutCommands();
@@ -51,10 +54,12 @@ CVrViewerView::CVrViewerView() {
 }
 
 CVrViewerView::~CVrViewerView() {
+    m_pMsgReceiver.reset();
     CloseMarginDialog();
     m_pageTip.reset();
     SaveViewSettingsToRegistry();
     m_alive.reset();
+    CloseNoteWindow();
     if (m_pThumbnailView) m_pThumbnailView->DetachVrView();
     DrawerClear();
     m_statusText.Empty();
@@ -63,7 +68,7 @@ CVrViewerView::~CVrViewerView() {
 
 CVrViewerDoc* CVrViewerView::GetDocument() const { return dynamic_cast<CVrViewerDoc*>(CView::GetDocument()); }
 
-VrDvi* CVrViewerView::Reader() const {
+ViewerDvi* CVrViewerView::Reader() const {
     CVrViewerDoc* doc = GetDocument();
     return doc ? &doc->GetReader() : nullptr;
 }
@@ -198,15 +203,22 @@ void CVrViewerView::ApplyScrollPosition(ViewStatus& vs, int W, int H) {
 }
 
 void CVrViewerView::SetStatusDvi(ViewStatus& vs) {
-    VrDvi* reader = Reader();
+    ViewerDvi* reader = Reader();
     if (!reader) return;
+    for (ViewerDviDrawer* d : {&m_pageDrawer, &m_glassDrawer, &m_thumbDrawer}) d->SetDocument(GetDocument());
     m_pageCount = reader->GetNPage();
     ViewStatus old;
     GetViewStatus(old);
 
-    // Paper: without a paper of its own the document's widest and tallest
-    // pages decide it, with an inch all round.
-    if (m_showToolbar) {
+    // Paper: the page's own from its specials; else, without a paper
+    // special, the document's widest and tallest pages with an inch all
+    // round; else the paper the specials left in force.
+    PaperSize pagePaper = vs.paper;
+    if (vs.page >= 0 && reader->GetPagePaper(vs.page, pagePaper)) {
+        vs.paper = pagePaper;
+    } else if (reader->IsPaperBySpecial()) {
+        vs.paper = reader->GetPaper();
+    } else if (m_showToolbar) {
         const double magRaw = int32_t(reader->GetAbsMag());
         if (magRaw > 0 && reader->GetDviDen() > 0) {
             const double k = double(reader->GetDviNum()) / reader->GetDviDen() * magRaw * 1e-8;
@@ -314,6 +326,8 @@ void CVrViewerView::SetStatusDvi(ViewStatus& vs) {
                                      MarginPixels(m_vMargin, m_resolutionY, m_DispMag), kLinkColour,
                                      hasTarget ? vs.targetName : String8())) {
             m_pageDrawer.SetGSBitsPerPixel(m_GSScreenBitsPerPixel);
+            // The watermark lies under the page.
+            m_pageDrawer.DrawWatermark(reader->GetWatermarkInstruction());
             m_pageTextPassEnded = 0;
             m_partFlags[kPagePicturesTried] = m_partFlags[kPagePicturesDone] = 0;
             if (!hasTarget && m_windowCreated) {
@@ -343,6 +357,7 @@ void CVrViewerView::SetStatusDvi(ViewStatus& vs) {
                                MarginPixels(m_vMargin, m_resolutionY, m_GlassDispMag), kLinkColour,
                                hasTarget ? vs.targetName : String8())) {
             m_glassDrawer.SetGSBitsPerPixel(m_GlassGSBitsPerPixel);
+            m_glassDrawer.DrawWatermark(reader->GetWatermarkInstruction());
             m_glassTextPassEnded = 0;
             m_partFlags[kGlassTextDone] = m_partFlags[kGlassPicturesTried] = m_partFlags[kGlassPicturesDone] = 0;
             timerNeeded = true;
@@ -534,11 +549,14 @@ int CVrViewerView::DrawPicture(VrDviDrawer& drawer, VrDviDrawer::PictInfo& pictu
         return -1;
     }
     CVrViewerDoc* doc = GetDocument();
-    return doc && doc->IsWorkerRunning() ? 0 : -1;
+    if (!doc || !doc->IsWorkerRunning()) return -1;
+    // The page waits for this side file; its arrival redraws the page.
+    if (FetchedFile* file = doc->FindFetchedFile(picture.fileName, 0)) m_awaitedFile = file->GetFullAddress();
+    return 0;
 }
 
 int CVrViewerView::DrawNonDrawnPartOfPage() {
-    VrDvi* reader = Reader();
+    ViewerDvi* reader = Reader();
     if (m_docType != kDocDvi || !reader || !reader->IsOpened()) return 0;
     int* f = m_partFlags;
     if (!f[kPageTextDone]) return DrawTextSlice(false);
@@ -613,7 +631,7 @@ void CVrViewerView::OnPaint() {
     GetPageAreaRect(&area);
     ViewStatus vs;
     GetViewStatus(vs);
-    VrDvi* reader = Reader();
+    ViewerDvi* reader = Reader();
     if (m_docType == kDocDvi && reader && vs.page >= 0 && vs.page < reader->GetNPage() && m_pageWidth > 0) {
         PaintFrame(dc, area, vs, false);
         // The visible part of the page; the workspace below it stays.
@@ -622,6 +640,8 @@ void CVrViewerView::OnPaint() {
         if (w > 0 && h > 0) dc.BitBlt(0, vs.topOffset, w, h, &m_pageDC, vs.scrollX, vs.scrollY, SRCCOPY);
         // The rule and corner go over the page's edge as well.
         PaintFrame(dc, area, vs, false);
+        DrawTextHighlights(dc, vs);
+        PaintNotes(dc, vs);
         return;
     }
     if ((m_docType == kDocTiff || m_docType == kDocPs) && vs.page >= 0 && vs.page < m_pageCount) {
@@ -728,6 +748,7 @@ void CVrViewerView::SetInitialViewStatus(const InitialViewRequest& request) {
     if (!GetDocument() || m_initialStatusApplied) return;
     m_initialStatusApplied = 1;
     m_request = request;
+    m_highlightPage = -1;  // the words may be new
     ViewStatus vs;
     GetViewStatus(vs);
     if (request.dispMag > 0) {
@@ -742,11 +763,7 @@ void CVrViewerView::SetInitialViewStatus(const InitialViewRequest& request) {
         if (request.hOffset > InitialViewRequest::kAbsent) vs.hMargin = Round(request.hOffset * 10000.0);
         if (request.vOffset > InitialViewRequest::kAbsent) vs.vMargin = Round(request.vOffset * 10000.0);
     }
-    if (request.workspaceColor < 0x1000000) {
-        // The address gives 0xRRGGBB.
-        const COLORREF c = request.workspaceColor;
-        vs.workspaceColor = RGB((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
-    }
+    if (request.workspaceColor < 0x1000000) vs.workspaceColor = request.workspaceColor;
     if (request.scrollBarFlags != 4) vs.scrollBarFlags = request.scrollBarFlags;
     if (request.showToolbar != 2) vs.showToolbar = request.showToolbar;
     if (request.showMainToolbar != 2) vs.showMainToolbar = request.showMainToolbar;
@@ -796,7 +813,7 @@ void CVrViewerView::FindInitialViewTarget() {
         return;
     }
     if (m_docType != kDocDvi) return;
-    VrDvi* reader = Reader();
+    ViewerDvi* reader = Reader();
     if (!reader) return;
     const bool hasTag = r.targetTag.GetLength() > 0;
     const int pages = reader->GetNPage();
@@ -825,7 +842,9 @@ void CVrViewerView::FindInitialViewTarget() {
 
 void CVrViewerView::RedrawIfAwaitedFile(const String8& address) {
     if (m_docType != kDocDvi || m_awaitedFile.GetLength() == 0) return;
-    if (strcasecmp(address.c_str(), m_awaitedFile.c_str()) == 0) ForceRedraw();
+    if (strcasecmp(address.c_str(), m_awaitedFile.c_str()) != 0) return;
+    m_awaitedFile = String8();
+    ForceRedraw();
 }
 
 // ------------------------------------------------------ window and controls
@@ -855,7 +874,7 @@ int CVrViewerView::SetWindow() {
             m_pGlassWnd->CreateGlass(this);
         }
     }
-    VrDvi* reader = Reader();
+    ViewerDvi* reader = Reader();
     if (m_docType == kDocDvi && reader && reader->IsOpened()) m_pageCount = reader->GetNPage();
     else SetDownloadPos(0);
     if (m_windowCreated) SetFocus();

@@ -22,12 +22,15 @@
 #include "dvilib/VrDviDrawer.h"
 #include "platform/gdi/DC.h"
 #include "platform/ui/View.h"
+#include "viewer/app/NoteList.h"
+#include "viewer/app/ViewerDvi.h"
 #include "viewer/app/VrViewerDoc.h"
 #include "viewer/view/ViewCommandIds.h"
 #include "viewer/view/ViewStatus.h"
 
 class CVrViewerDoc;
 class CCmdUI;
+class CMsgReceiverWnd;
 class VrDvi;
 class ViewControls;
 class MarginDlg;
@@ -110,6 +113,11 @@ public:
     // Removes from each entry what later entries cover on the same row:
     // rectangles shortened, dropped (all -1) or split (right piece appended).
     static void RemoveHighlightOverlaps(std::vector<std::vector<RECT>>& entries);
+    // The document's highlight words on the current page, painted with
+    // R2_MERGEPEN in their slots' colours (ViewHighlights.cpp).
+    void DrawTextHighlights(CDC& dc, const ViewStatus& vs);
+    // The rectangles (page pixels) of each slot, as last computed.
+    const std::vector<std::vector<RECT>>& GetHighlightRects() const { return m_highlightRects; }
 
     // ---- page count and initial view ----
     void SetPageCount(int count);
@@ -117,8 +125,12 @@ public:
     int GetScrollStepsDivisor() const { return m_scrollSteps; }
     void SetInitialViewStatus(const InitialViewRequest& request);
     void FindInitialViewTarget();
-    // The document fetched a side file; redraws when the page waits for it.
+    // The document fetched a side file (its full address); redraws when the
+    // page waits for it.
     void RedrawIfAwaitedFile(const String8& address);
+    // A link to this view's document, handed over (ViewHyperlink.cpp): its
+    // parameters are applied and its target found afresh.
+    void TakeHyperlink(const char* url);
     // The document finished loading (no more pages will come).
     void SetLoadingComplete(int complete) { m_loadingComplete = complete; }
     int IsInitialViewEstablished() const { return m_initialViewEstablished; }
@@ -325,6 +337,30 @@ public:
     // Records in the installation's key that the first run is over.
     void FinishFirstRun();
 
+    // ---- notes ----
+    // The index of the note whose icon lies under the client point, or -1.
+    int NoteAtPoint(CPoint point);
+    NoteList& GetNotes() { return m_notes; }
+    int GetSelectedNote() const { return m_selectedNote; }
+    void SetSelectedNote(int index) { m_selectedNote = index; }
+    // A new note at the client point on the shown page; its index, or -1.
+    int AddNoteAt(CPoint point);
+    // Moves note index so that its icon's top-left lies at the client point.
+    void MoveNoteTo(int index, CPoint point);
+    // Opens the note window on note index (editable unless readOnly).
+    void OpenNoteWindow(int index, bool isNew, bool readOnly = false);
+    void CloseNoteWindow();
+    void OnNote();
+    void OnNoteEdit();
+    void OnNoteDelete();
+    void OnNoteProperties();
+    void OnShowNoteIcon();
+    void OnUpdateNote(CCmdUI* pCmdUI);
+    void OnUpdateNoteCommand(CCmdUI* pCmdUI);
+    void OnUpdateShowNoteIcon(CCmdUI* pCmdUI);
+    int GetViewMode() const { return m_viewMode; }
+    int IsShowingNoteIcons() const { return m_showNoteIcons; }
+
     // Set by the document.
     int m_isBrowser = 0;         // the document came from a web address
     int m_topOffset = 28;        // height of the view's toolbar band
@@ -334,6 +370,8 @@ protected:
     // The go-to-page dialog: shows the page count and the current page
     // (1-based); the entered page (1-based), or -1 when cancelled.
     virtual int RunGotoPageDialog(int pageCount, int currentPage);
+    // The Note Properties dialog on the author name; false when cancelled.
+    virtual bool RunNotePropertiesDialog(const NoteRecord& note, std::string& user);
     // Opens the modeless margin dialog at value (percent); false when it
     // cannot be shown. The dialog reports through SetMarginShift and
     // OnMarginDialogClosed.
@@ -349,7 +387,7 @@ protected:
 private:
     enum { kPageTextDone, kPagePicturesTried, kGlassTextDone, kGlassPicturesTried, kPagePicturesDone,
            kGlassPicturesDone, kPartFlagCount };
-    VrDvi* Reader() const;
+    ViewerDvi* Reader() const;
     // Runs fn on the UI thread later, while the view lives.
     void PostToUi(std::function<void()> fn);
     void SetStatusDvi(ViewStatus& vs);
@@ -387,6 +425,8 @@ private:
     void PrintDviDocument();
     void PrintTiffDocument();
     void PrintPostScriptDocument();
+    void MapNoteCommands();
+    void PaintNotes(CDC& dc, const ViewStatus& vs);
     void MapLayoutCommands();
     void MapFileCommands();
     void ConnectNavigationControls();
@@ -400,6 +440,12 @@ private:
     // The page tip beside the vertical bar while its thumb is dragged.
     void ShowPageTip(int page);
     void HidePageTip();
+
+    // Notes.
+    NoteList m_notes;
+    int m_selectedNote = -1;
+    int m_showNoteIcons = 1;
+    CPoint m_noteWndPos{20, 48};
 
     // Interaction.
     int m_viewMode = 0;
@@ -447,7 +493,7 @@ private:
     // Page drawing.
     CDC m_pageDC;
     CBitmap m_pageBitmap;
-    VrDviDrawer m_pageDrawer;
+    ViewerDviDrawer m_pageDrawer;
 
     // Magnifier glass.
     int m_glassShown = 0;
@@ -455,7 +501,7 @@ private:
     int m_glassEnabled = 1;
     int m_glassWidth = 200, m_glassHeight = 200;
     int m_GlassDispMag = 25000;
-    VrDviDrawer m_glassDrawer;
+    ViewerDviDrawer m_glassDrawer;
     CDC m_glassDC;
     CBitmap m_glassBitmap;
     int m_glassPageWidth = 0, m_glassPageHeight = 0;
@@ -465,7 +511,7 @@ private:
     // Thumbnails.
     CDC m_thumbDC;
     CBitmap m_thumbBitmap;
-    VrDviDrawer m_thumbDrawer;
+    ViewerDviDrawer m_thumbDrawer;
     std::vector<PageSizeEntry> m_pageSizeTable;
     int m_pageSizeSerial = 0;
     std::vector<uint8_t> m_thumbInfo;
@@ -502,6 +548,11 @@ private:
     std::unique_ptr<uint8_t[]> m_imageBits;
     // The side file the page waits for (empty: none).
     String8 m_awaitedFile;
+    // Highlight words: rectangles per slot, for this zoom and page.
+    void FindHighlightWords();
+    std::vector<std::vector<RECT>> m_highlightRects;
+    int m_highlightZoom = 0, m_highlightPage = -1;
+    std::unique_ptr<CMsgReceiverWnd> m_pMsgReceiver;
     int m_initialUpdateDone = 0;
     int m_slowRetries = 0;
     // A bitmap to select while a DC's own bitmap is replaced.
