@@ -37,6 +37,10 @@ CVrViewerView::CVrViewerView() {
     MapCommand(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnViewToolbar);
     MapUpdateUI(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnUpdateViewToolbar);
     MapNavigationCommands();
+    MapInputCommands();
+    MapKeyboardCommands();
+    MapSelectionCommands();
+    MapSearchCommands();
     if (!DrawerSetting()) AfxShowMessageBox(nullptr, AfxLoadString(IDS_VIEW_MEMORY_LACKING), nullptr, MB_SYSTEMMODAL);
 }
 
@@ -576,6 +580,7 @@ int CVrViewerView::DrawNonDrawnPartOfPage() {
 }
 
 void CVrViewerView::OnTimer(UINT_PTR nIDEvent) {
+    if (nIDEvent == ID_SELECTION_SCROLL_TIMER) return OnSelectionScrollTimer();
     if (nIDEvent != ID_PAGE_PARTS_TIMER) return CView::OnTimer(nIDEvent);
     const int* f = m_partFlags;
     if (std::find(f, f + kPartFlagCount, 0) != f + kPartFlagCount) DrawNonDrawnPartOfPage();
@@ -630,6 +635,7 @@ void CVrViewerView::OnPaint() {
         if (w > 0 && h > 0) dc.BitBlt(0, vs.topOffset, w, h, &m_pageDC, vs.scrollX, vs.scrollY, SRCCOPY);
         // The rule and corner go over the page's edge as well.
         PaintFrame(dc, area, vs, false);
+        PaintOverlays(dc, area, vs);
         return;
     }
     if ((m_docType == kDocTiff || m_docType == kDocPs) && vs.page >= 0 && vs.page < m_pageCount) {
@@ -653,6 +659,7 @@ void CVrViewerView::OnPaint() {
             dc.TextOut(10, vs.topOffset + 10, text);
             dc.SelectObject(old);
         }
+        PaintOverlays(dc, area, vs);
         return;
     }
     // No page to show.
