@@ -17,6 +17,8 @@
 #include "platform/ui/UiDispatcher.h"
 #include "platform/ui/WindowDC.h"
 #include "viewer/app/VrViewerDoc.h"
+#include "viewer/view/GlassWnd.h"
+#include "viewer/view/ThumbnailView.h"
 #include "viewer/view/TiffPage.h"
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/ViewGeometry.h"
@@ -48,6 +50,7 @@ CVrViewerView::CVrViewerView() {
 CVrViewerView::~CVrViewerView() {
     SaveViewSettingsToRegistry();
     m_alive.reset();
+    if (m_pThumbnailView) m_pThumbnailView->DetachVrView();
     DrawerClear();
     m_statusText.Empty();
     m_controls.reset();
@@ -148,12 +151,14 @@ void CVrViewerView::SetStatus(ViewStatus& vs) {
         return PostToUi([this, copy]() mutable { SetStatus(copy); });
     }
     if (!GetDocument()) return;
+    const int oldPage = m_page;
     switch (m_docType) {
     case kDocDvi: SetStatusDvi(vs); break;
     case kDocTiff: SetStatusTiff(vs); break;
     case kDocPs: SetStatusPs(vs); break;
     default: break;
     }
+    if (m_pThumbnailView && m_page != oldPage && m_page >= 0) m_pThumbnailView->AdjustPos(m_page);
 }
 
 bool CVrViewerView::RecreateBitmap(CDC& dc, CBitmap& bitmap, int width, int height, int mono) {
@@ -730,6 +735,7 @@ void CVrViewerView::SetPageCount(int count) {
         GetViewStatus(vs);
         SetStatus(vs);
     }
+    if (m_pThumbnailView) BuildPageSizeTable();
     UpdateToolbarStatus();
     UpdateWindow();
 }
@@ -863,6 +869,10 @@ int CVrViewerView::SetWindow() {
             [this](unsigned id) { OnCmdMsg(id, CN_COMMAND, nullptr, nullptr); });
         ConnectNavigationControls();
         m_windowCreated = 1;
+        if (!m_pGlassWnd) {
+            m_pGlassWnd = std::make_unique<CGlassWnd>(this);
+            m_pGlassWnd->CreateGlass(this);
+        }
     }
     VrDvi* reader = Reader();
     if (m_docType == kDocDvi && reader && reader->IsOpened()) m_pageCount = reader->GetNPage();

@@ -31,6 +31,8 @@ class CVrViewerDoc;
 class CCmdUI;
 class VrDvi;
 class ViewControls;
+class CGlassWnd;
+class CThumbnailView;
 
 // ID_PAGE_PARTS_TIMER (126), the timer that draws the parts of a page not
 // yet drawn, comes with the document.
@@ -286,6 +288,36 @@ public:
     // glassTextDone, glassPicturesTried, pagePicturesDone, glassPicturesDone.
     const int* GetPagePartFlags() const { return m_partFlags; }
     void SetGlassEnabled(int enabled) { m_glassEnabled = enabled; }
+    // The magnifier: its window (made by SetWindow), the magnified page
+    // bitmap's DC and the glass size.
+    CGlassWnd* GetGlassWnd() const { return m_pGlassWnd.get(); }
+    CDC& GetGlassDC() { return m_glassDC; }
+    int GetGlassWidth() const { return m_glassWidth; }
+    int GetGlassHeight() const { return m_glassHeight; }
+
+    // ---- layout bar and thumbnails (ViewLayout.cpp) ----
+    // One entry per page, all 32-bit: the thumbnail's zoom (DispMag units),
+    // the page index and its rectangle in the thumbnail strip.
+    struct PageSizeEntry {
+        int32_t zoom, page, width, height, left, top, right, bottom;
+    };
+    static constexpr int kThumbnailGap = 8;
+    static constexpr int kThumbnailDispMag = 1000;
+    static constexpr COLORREF kThumbnailShadow = 0x808080;
+    void BuildPageSizeTable();
+    const std::vector<PageSizeEntry>& GetPageSizeTable() const { return m_pageSizeTable; }
+    // Changes whenever the table is rebuilt.
+    int GetPageSizeTableSerial() const { return m_pageSizeSerial; }
+    // Renders a page's thumbnail at its entry's size: DVI pages into the
+    // thumbnail DC, TIFF pages into the thumbnail DIB. 1 when there is an image.
+    int CreateThumbnail(int page);
+    // The thumbnails can be made now (a table, a window, no page rendering).
+    bool ThumbnailsReady() const;
+    CDC& GetThumbnailDC() { return m_thumbDC; }
+    const BITMAPINFO* GetThumbnailInfo() const;
+    const uint8_t* GetThumbnailBits() const { return m_thumbBits.get(); }
+    // The thumbnail tab, told of page changes (null: none).
+    void SetThumbnailView(CThumbnailView* view) { m_pThumbnailView = view; }
 
     // Set by the document.
     int m_isBrowser = 0;         // the document came from a web address
@@ -431,11 +463,18 @@ private:
     CBitmap m_glassBitmap;
     int m_glassPageWidth = 0, m_glassPageHeight = 0;
     int m_GlassGSBitsPerPixel = 1;
+    std::unique_ptr<CGlassWnd> m_pGlassWnd;
 
     // Thumbnails.
     CDC m_thumbDC;
     CBitmap m_thumbBitmap;
     VrDviDrawer m_thumbDrawer;
+    std::vector<PageSizeEntry> m_pageSizeTable;
+    int m_pageSizeSerial = 0;
+    std::vector<uint8_t> m_thumbInfo;
+    std::unique_ptr<uint8_t[]> m_thumbBits;
+    CThumbnailView* m_pThumbnailView = nullptr;
+    int m_thumbMemoryReported = 0;
 
     // Page parts still to draw (1 = done) and, per target, whether the last
     // text pass ran to its end.

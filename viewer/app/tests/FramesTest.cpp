@@ -307,8 +307,8 @@ TEST_F(Frames, LayoutBarDocksLeftSizesAndSwitchesTabs) {
     EXPECT_EQ(bar->GetTabCtrl()->tabText(0).toStdString(), "Contents");
     EXPECT_EQ(bar->GetTabCtrl()->tabText(1).toStdString(), "Thumbnails");
     EXPECT_NE(dynamic_cast<CContentsView*>(frame->GetActiveView()), nullptr);
-    EXPECT_EQ(bar->GetView<CContentsView>()->m_pVrView, view);
-    EXPECT_EQ(bar->GetView<CThumbnailView>()->m_pVrView, view);
+    EXPECT_EQ(bar->GetView<CContentsView>()->GetVrView(), view);
+    EXPECT_EQ(bar->GetView<CThumbnailView>()->GetVrView(), view);
 
     // Bounds and no-op selections.
     EXPECT_EQ(bar->GetTabView(-1), nullptr);
