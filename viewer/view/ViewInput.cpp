@@ -19,6 +19,7 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/StringTable.h"
 #include "platform/ui/VirtualKeys.h"
+#include "viewer/view/GlassWnd.h"
 #include "viewer/view/ViewInput.h"
 #include "viewer/view/ViewStrings.h"
 #include "viewer/view/VrViewerView.h"
@@ -159,12 +160,23 @@ void CVrViewerView::PlaceGlass(CPoint client) {
     const double r = (m_GlassDispMag * 0.0001) / (m_DispMag * 0.0001);
     m_glassSourceX = int((x + m_scrollX) * r) - m_glassWidth / 2 - 1;
     m_glassSourceY = int((y - m_topOffset + m_scrollY) * r) - m_glassHeight / 2 - 1;
+    CGlassWnd* glass = m_pGlassWnd.get();
+    if (!glass || !glass->IsWindow()) return;
+    glass->SetOffsets(m_glassSourceX, m_glassSourceY);
+    CPoint screen(x, y);
+    ClientToScreen(&screen);
+    glass->SetWindowPos(nullptr, screen.x - m_glassWidth / 2, screen.y - m_glassHeight / 2, m_glassWidth + 2,
+                        m_glassHeight + 2, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!glass->IsWindowVisible()) glass->ShowWindow(SW_SHOWNA);
+    glass->Invalidate(FALSE);
+    glass->UpdateWindow();
 }
 
 void CVrViewerView::HideMagnifierGlass() {
     if (!m_glassShown) return;
     m_glassShown = 0;
     ReleaseCapture();
+    if (m_pGlassWnd && m_pGlassWnd->IsWindow()) m_pGlassWnd->ShowWindow(SW_HIDE);
     if (QWidget* w = GetWidget()) UpdateCursor(CPoint(w->mapFromGlobal(QCursor::pos()).x(),
                                                       w->mapFromGlobal(QCursor::pos()).y()));
 }

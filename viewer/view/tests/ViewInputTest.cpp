@@ -25,6 +25,7 @@
 #include "platform/ui/UiDispatcher.h"
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/app/VrViewerDoc.h"
+#include "viewer/view/GlassWnd.h"
 #include "viewer/view/SearchDlg.h"
 #include "viewer/view/ViewInput.h"
 #include "viewer/view/ViewSearch.h"
@@ -328,8 +329,16 @@ TEST_F(PageInput, ClicksFollowLinksAndTheGlassTakesTheClickElsewhere) {
     // Shift+click on the link opens the glass instead, and the release only hides it.
     QTest::mousePress(W(), Qt::LeftButton, Qt::ShiftModifier, link.center());
     EXPECT_TRUE(view->IsGlassShown());
+    ASSERT_TRUE(view->GetGlassWnd());
+    EXPECT_TRUE(view->GetGlassWnd()->IsWindowVisible());
+    // The glass follows the pointer: its page point sits under it.
+    Move(link.center() + QPoint(40, 0));
+    const QPoint glassAt = view->GetGlassWnd()->GetWidget()->pos();
+    EXPECT_EQ(glassAt, W()->mapToGlobal(link.center() + QPoint(40, 0)) -
+                           QPoint(view->GetGlassWidth() / 2, view->GetGlassHeight() / 2));
     QTest::mouseRelease(W(), Qt::LeftButton, Qt::ShiftModifier, link.center());
     EXPECT_FALSE(view->IsGlassShown());
+    EXPECT_FALSE(view->GetGlassWnd()->IsWindowVisible());
     EXPECT_EQ(Status().page, 0);
 
     // A link out goes to the browser with the page it was clicked on.
