@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QImage>
+#include <QPixmap>
+#include <QWidget>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -91,13 +92,12 @@ protected:
     // A pixel of the view's back buffer, 0xRRGGBB.
     uint32_t Window(int x, int y) { return view->GetSurface().Row(y)[x] & 0xFFFFFF; }
 
-    // The back buffer as a PNG in $VELORAN_SHOT_DIR, when that is set.
+    // The view with its child windows as a PNG in $VELORAN_SHOT_DIR, when
+    // that is set.
     void Shot(const std::string& name) {
         const char* dir = std::getenv("VELORAN_SHOT_DIR");
-        if (!dir) return;
-        WindowSurface& s = view->GetSurface();
-        QImage(reinterpret_cast<const uchar*>(s.pixels.data()), s.width, s.height, QImage::Format_RGB32)
-            .save(QString::fromStdString(std::string(dir) + "/" + name + ".png"));
+        if (!dir || !view->GetWidget()) return;
+        view->GetWidget()->grab().save(QString::fromStdString(std::string(dir) + "/" + name + ".png"));
     }
 
     // Runs TeX on text in the suite's folder; the DVI file's path.
