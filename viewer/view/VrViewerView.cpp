@@ -38,10 +38,12 @@ CVrViewerView::CVrViewerView() {
     MapUpdateUI(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnUpdateViewToolbar);
     MapNavigationCommands();
     MapNoteCommands();
+    LoadViewSettings();
     if (!DrawerSetting()) AfxShowMessageBox(nullptr, AfxLoadString(IDS_VIEW_MEMORY_LACKING), nullptr, MB_SYSTEMMODAL);
 }
 
 CVrViewerView::~CVrViewerView() {
+    SaveViewSettingsToRegistry();
     m_alive.reset();
     CloseNoteWindow();
     DrawerClear();
@@ -82,6 +84,8 @@ void CVrViewerView::SetDocType(int type) {
     if (type == kDocTiff || type == kDocPs) {
         m_imageInfo.clear();
         m_imageBits.reset();
+        // The settings these types saved (the view was made as DVI).
+        LoadViewSettings();
     }
     // The program that opens web links (used by the link commands).
     m_browserPath = "xdg-open";

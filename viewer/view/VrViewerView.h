@@ -193,6 +193,21 @@ public:
     void OnUpdateZoom(CCmdUI* pCmdUI);
     void OnUpdateDocumentLoaded(CCmdUI* pCmdUI);
 
+    // ---- view settings ----
+    // The layout bar as the frames and the Layout Bar command keep it.
+    struct LayoutBarStatus {
+        int show = 0;     // 1 shown
+        int viewNum = 0;  // the tab shown
+        int width = 200;  // pixels
+    };
+    LayoutBarStatus& GetLayoutBarStatus() { return m_layoutBar; }
+    // The display, glass and zoom values of the settings for the DocType
+    // (at construction, and again when the type becomes TIFF or PostScript).
+    void LoadViewSettings();
+    void SaveViewSettingsToRegistry();
+    void LoadLayoutBarStatusFromRegistry();
+    void SaveLayoutBarStatusToRegistry();
+
     // ---- for the document, frames and tests ----
     CDC& GetPageDC() { return m_pageDC; }
     VrDviDrawer& GetPageDrawer() { return m_pageDrawer; }
@@ -396,4 +411,5 @@ private:
 
     CString m_statusText{"Retrieving..."};
     std::unique_ptr<ViewControls> m_controls;
+    LayoutBarStatus m_layoutBar;
 };
