@@ -556,6 +556,12 @@ QWidget* CMDIChildWnd::CreateFrameWidget(QWidget* parent, const CREATESTRUCT& cs
     auto* main = dynamic_cast<CMDIFrameWnd*>(CWnd::FromWidget(parent));
     if (main && main->GetMdiArea()) {
         main->GetMdiArea()->addSubWindow(sub);
+        // A child that opens maximised still needs a size of its own for
+        // when it is restored: three quarters of the client area, cascaded.
+        const QSize area = main->GetMdiArea()->viewport()->size();
+        const int step = 24 * ((int(main->GetMdiArea()->subWindowList().size()) - 1) % 8);
+        sub->setGeometry(std::max(0, step), std::max(0, step), std::max(320, area.width() * 3 / 4),
+                         std::max(240, area.height() * 3 / 4));
         QObject::connect(sub, &QMdiSubWindow::aboutToActivate, [this] { OnUpdateFrameTitle(TRUE); });
     }
     return sub;

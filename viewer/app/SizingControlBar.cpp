@@ -1,6 +1,7 @@
 #include "viewer/app/SizingControlBar.h"
 
 #include <QCursor>
+#include <QKeyEvent>
 #include <QDockWidget>
 #include <QMainWindow>
 #include <QRubberBand>
@@ -19,6 +20,21 @@ constexpr COLORREF kButtonHighlight = 0xFFFFFF;
 constexpr COLORREF kButtonShadow = 0xA0A0A0;
 // The control-bar bits of a bar style, not passed on to the window.
 constexpr DWORD kBarStyleBits = 0xFFFF;
+
+// While the edge is dragged, Esc belongs to the bar, not to an accelerator.
+class EscapeWhileTracking : public QObject {
+public:
+    EscapeWhileTracking(SizingControlBar* bar, QObject* parent) : QObject(parent), bar_(bar) {}
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::ShortcutOverride && bar_->IsTracking() &&
+            static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape)
+            e->accept();
+        return QObject::eventFilter(o, e);
+    }
+
+private:
+    SizingControlBar* bar_;
+};
 }  // namespace
 
 SizingControlBar::SizingControlBar() = default;
@@ -33,6 +49,7 @@ BOOL SizingControlBar::Create(CWnd* pParentWnd, int cx, int cy, UINT nID, DWORD 
     if (!CWnd::Create(nullptr, nullptr, (dwStyle & ~kBarStyleBits) | WS_CHILD, CRect(0, 0, cx, cy), pParentWnd, nID))
         return FALSE;
     GetWidget()->setMinimumSize(m_szMin.cx, m_szMin.cy);
+    GetWidget()->installEventFilter(new EscapeWhileTracking(this, GetWidget()));
     return TRUE;
 }
 
@@ -219,6 +236,9 @@ void SizingControlBar::OnDestroy() {
     if (m_tracker) m_tracker->deleteLater();
     // The dock that held the bar goes with it.
     if (QWidget* w = GetWidget())
-        if (auto* dock = qobject_cast<QDockWidget*>(w->parentWidget())) dock->deleteLater();
+        if (auto* dock = qobject_cast<QDockWidget*>(w->parentWidget())) {
+            if (auto* body = qobject_cast<QMainWindow*>(dock->parentWidget())) body->removeDockWidget(dock);
+            dock->deleteLater();
+        }
     CControlBar::OnDestroy();
 }

@@ -104,6 +104,7 @@ protected:
     static void TearDownTestSuite() {
         AfxSetMessageBoxAnswerer(nullptr);
         delete dir_;
+        unsetenv("TMPDIR");
     }
 
     void SetUp() override {
@@ -116,7 +117,10 @@ protected:
         AfxRegisterAppStrings();
         app_->m_pDocTemplate = new CMultiDocTemplate(IDR_VRVIEWTYPE, AfxFactoryAs<CVrViewerDoc, CDocument>(),
                                                      AfxFactoryAs<CChildFrame, CFrameWnd>(),
-                                                     AfxFactoryAs<OptionsView, CView>());
+                                                     []() -> CView* {
+                                                         if (countOptions_) return new OptionsView;
+                                                         return new CVrViewerView;
+                                                     });
         app_->m_pDocTemplate->SetServerInfo(IDR_VRVIEWTYPE_SRVR_IP, IDR_VRVIEWTYPE_SRVR_IP,
                                             AfxFactoryAs<CInPlaceFrame, CFrameWnd>());
         app_->AddDocTemplate(app_->m_pDocTemplate);
@@ -194,6 +198,8 @@ protected:
     }
 
     static testsupport::TempDir* dir_;
+    // Documents open with an OptionsView.
+    static inline bool countOptions_ = false;
     CVrViewerApp* app_ = nullptr;
     CMainFrame* main_ = nullptr;
     WndGuard life_;
@@ -221,7 +227,9 @@ TEST_F(Frames, EveryMenuItemAndAcceleratorHasARoute) {
 }
 
 TEST_F(Frames, CommandsReachThePageViewWhileATabViewIsActive) {
+    countOptions_ = true;
     CVrViewerDoc* doc = Open("doc.dvi");
+    countOptions_ = false;
     ASSERT_NE(doc, nullptr);
     auto* view = dynamic_cast<OptionsView*>(ViewOf(doc));
     CChildFrame* frame = FrameOf(doc);
@@ -348,6 +356,7 @@ TEST_F(Frames, LayoutBarDocksLeftSizesAndSwitchesTabs) {
     // Removed: the page view is the active view again and takes the room.
     frame->DestroyLayoutBar();
     PumpPending();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(frame->GetLayoutBar(), nullptr);
     EXPECT_EQ(frame->GetActiveView(), view);
     EXPECT_TRUE(body->findChildren<QDockWidget*>().isEmpty());
