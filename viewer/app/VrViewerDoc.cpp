@@ -19,6 +19,7 @@
 #include "platform/ui/StringTable.h"
 #include "platform/ui/UiDispatcher.h"
 #include "platform/ui/WinApp.h"
+#include "viewer/app/FetchedFile.h"
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/view/VrViewerView.h"
 
@@ -156,6 +157,7 @@ BOOL CVrViewerDoc::ExecHostCommand(DWORD hostId) {
 CVrViewerDoc::CVrViewerDoc() {
     AfxRegisterDocStrings();
     m_pApp = dynamic_cast<CVrViewerApp*>(AfxGetApp());
+    m_dvi.SetDocument(this);
     MapCommand(ID_WINDOW_CLOSEALL, [this] { OnCloseAll(); });
     MapCommand(ID_VIEWER_STOP, [this] { OnStop(); });
     MapCommand(ID_VIEWER_REFRESH, [this] { OnRefresh(); });
@@ -236,6 +238,9 @@ void CVrViewerDoc::BeginLoad(bool http) {
     StopWorker();
     DeleteTempFiles();
     m_dvi.Close();
+    // The new scan brings the papers, watermark, side files and notes anew.
+    m_dvi.ResetForScan();
+    ClearFetchedFiles();
     if (m_pApp) {
         m_dvi.SetKPathSea(&m_pApp->m_kpathsea);
         m_dvi.SetDviTTFMap(&m_pApp->m_ttfMap);
@@ -247,6 +252,7 @@ void CVrViewerDoc::BeginLoad(bool http) {
         m_viewGuard = m_pView->GetGuard();
         m_pView->m_isBrowser = http ? 1 : 0;
         m_pView->m_topOffset = 28;
+        m_pView->GetNotes().Clear();
         m_pView->SetWindow();
         if (http) m_pView->SetRetrievingStatus();
     }

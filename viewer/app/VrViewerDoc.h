@@ -19,6 +19,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/String8.h"
 #include "dvilib/VrDvi.h"
@@ -29,6 +30,9 @@
 #include "platform/ui/Wnd.h"
 #include "viewer/app/AddressParameters.h"
 #include "viewer/app/ProgressiveInput.h"
+#include "viewer/app/ViewerDvi.h"
+
+class FetchedFile;
 
 class CFrameWnd;
 class CVrViewerApp;
@@ -111,7 +115,7 @@ public:
     void ParseParameters(const String8& address);
 
     // State (read by the frames, the view and tests).
-    VrDvi& GetReader() { return m_dvi; }
+    ViewerDvi& GetReader() { return m_dvi; }
     int GetDocType() const { return m_docType.load(); }
     int IsActive() const { return m_active.load(); }
     int IsServedInBrowser() const { return m_servedInBrowser; }
@@ -135,7 +139,31 @@ public:
     // The address's parameters; a reload restores page and origin from here.
     AddressParameters m_params;
 
+    // ---- side files (DocSideFiles.cpp) ----
+    // A name without a trailing ".gz" (of either case).
+    static String8 NormalizeUrl(const String8& url);
+    void AddEmbeddedUrl(const String8& url);
+    int IsEmbeddedUrl(const String8& url);
+    void SetAllFilesEmbedded(int all) { m_allFilesEmbedded.store(all); }
+    // The side file of that name, made when missing (for a file carried
+    // inside the document only when create is set); null otherwise.
+    FetchedFile* FindFetchedFile(const String8& url, int create);
+    int AreFetchedFilesComplete();
+    // The path a picture's bytes are read from: the complete local copy of
+    // its side file, else the file beside a local document; "" when neither.
+    std::string PictureSourcePath(const String8& name);
+    // The folder of a local document (with its '/'), "" for a web document.
+    std::string LocalFolder() const;
+
+    // ---- notes (DocNotes.cpp) ----
+    // One "note:" special of page (0-based) becomes a note of the view;
+    // a special that does not parse is ignored.
+    void ReadNoteSpecial(const char* text, int length, int page);
+
 private:
+    friend class ViewerDvi;
+    void ClearFetchedFiles();
+
     // Stops the worker: flag, a wait of at most 1000 ms, then join.
     void StopWorker();
     void StartWorker(bool http);
@@ -169,7 +197,7 @@ private:
     int m_paramsParsed = 0;
     int m_dviEncoding = 0;
     std::atomic<int> m_active{0};
-    VrDvi m_dvi;
+    ViewerDvi m_dvi;
     CVrViewerView* m_pView = nullptr;
     WndGuard m_viewGuard;
     int64_t m_fileTimeNs = 0;  // modification time of the local file; 0: not known
@@ -212,6 +240,13 @@ private:
     int m_stage = 0;
 
     std::shared_ptr<ViewCallTrace> m_trace;
+
+    // Side files.
+    std::mutex m_sideLock;
+    std::vector<std::unique_ptr<FetchedFile>> m_fetchedFiles;
+    int m_fetchedFileCount = 0;
+    std::vector<String8> m_embeddedUrls;
+    std::atomic<int> m_allFilesEmbedded{0};
 };
 
 // "scheme://..." (http, https, file).

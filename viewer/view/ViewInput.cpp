@@ -181,8 +181,6 @@ void CVrViewerView::HideMagnifierGlass() {
                                                       w->mapFromGlobal(QCursor::pos()).y()));
 }
 
-int CVrViewerView::NoteAtPoint(CPoint) { return -1; }
-
 // ------------------------------------------------------------------ buttons
 
 void CVrViewerView::OnLButtonDown(UINT nFlags, CPoint point) {

@@ -31,8 +31,6 @@ const std::vector<UINT>& PendingCommandIds() {
         // Page slider, layout bar and notes.
         ID_GOTO_PAGE,
         ID_LAYOUT_BAR,
-        ID_NOTE,
-        ID_SHOW_NOTE_ICON,
     };
     return ids;
 }

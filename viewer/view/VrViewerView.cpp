@@ -43,6 +43,7 @@ CVrViewerView::CVrViewerView() {
     MapKeyboardCommands();
     MapSelectionCommands();
     MapSearchCommands();
+    MapNoteCommands();
     LoadViewSettings();
     if (!DrawerSetting()) AfxShowMessageBox(nullptr, AfxLoadString(IDS_VIEW_MEMORY_LACKING), nullptr, MB_SYSTEMMODAL);
 }
@@ -51,6 +52,7 @@ CVrViewerView::~CVrViewerView() {
     SaveViewSettingsToRegistry();
     m_alive.reset();
     if (m_pThumbnailView) m_pThumbnailView->DetachVrView();
+    CloseNoteWindow();
     DrawerClear();
     m_statusText.Empty();
     m_controls.reset();
@@ -58,7 +60,7 @@ CVrViewerView::~CVrViewerView() {
 
 CVrViewerDoc* CVrViewerView::GetDocument() const { return dynamic_cast<CVrViewerDoc*>(CView::GetDocument()); }
 
-VrDvi* CVrViewerView::Reader() const {
+ViewerDvi* CVrViewerView::Reader() const {
     CVrViewerDoc* doc = GetDocument();
     return doc ? &doc->GetReader() : nullptr;
 }
@@ -191,15 +193,22 @@ void CVrViewerView::ApplyScrollPosition(ViewStatus& vs, int W, int H) {
 }
 
 void CVrViewerView::SetStatusDvi(ViewStatus& vs) {
-    VrDvi* reader = Reader();
+    ViewerDvi* reader = Reader();
     if (!reader) return;
+    for (ViewerDviDrawer* d : {&m_pageDrawer, &m_glassDrawer, &m_thumbDrawer}) d->SetDocument(GetDocument());
     m_pageCount = reader->GetNPage();
     ViewStatus old;
     GetViewStatus(old);
 
-    // Paper: without a paper of its own the document's widest and tallest
-    // pages decide it, with an inch all round.
-    if (m_showToolbar) {
+    // Paper: the page's own from its specials; else, without a paper
+    // special, the document's widest and tallest pages with an inch all
+    // round; else the paper the specials left in force.
+    PaperSize pagePaper = vs.paper;
+    if (vs.page >= 0 && reader->GetPagePaper(vs.page, pagePaper)) {
+        vs.paper = pagePaper;
+    } else if (reader->IsPaperBySpecial()) {
+        vs.paper = reader->GetPaper();
+    } else if (m_showToolbar) {
         const double magRaw = int32_t(reader->GetAbsMag());
         if (magRaw > 0 && reader->GetDviDen() > 0) {
             const double k = double(reader->GetDviNum()) / reader->GetDviDen() * magRaw * 1e-8;
@@ -307,6 +316,8 @@ void CVrViewerView::SetStatusDvi(ViewStatus& vs) {
                                      MarginPixels(m_vMargin, m_resolutionY, m_DispMag), kLinkColour,
                                      hasTarget ? vs.targetName : String8())) {
             m_pageDrawer.SetGSBitsPerPixel(m_GSScreenBitsPerPixel);
+            // The watermark lies under the page.
+            m_pageDrawer.DrawWatermark(reader->GetWatermarkInstruction());
             m_pageTextPassEnded = 0;
             m_partFlags[kPagePicturesTried] = m_partFlags[kPagePicturesDone] = 0;
             if (!hasTarget && m_windowCreated) {
@@ -336,6 +347,7 @@ void CVrViewerView::SetStatusDvi(ViewStatus& vs) {
                                MarginPixels(m_vMargin, m_resolutionY, m_GlassDispMag), kLinkColour,
                                hasTarget ? vs.targetName : String8())) {
             m_glassDrawer.SetGSBitsPerPixel(m_GlassGSBitsPerPixel);
+            m_glassDrawer.DrawWatermark(reader->GetWatermarkInstruction());
             m_glassTextPassEnded = 0;
             m_partFlags[kGlassTextDone] = m_partFlags[kGlassPicturesTried] = m_partFlags[kGlassPicturesDone] = 0;
             timerNeeded = true;
@@ -559,7 +571,7 @@ int CVrViewerView::DrawPicture(VrDviDrawer& drawer, VrDviDrawer::PictInfo& pictu
 }
 
 int CVrViewerView::DrawNonDrawnPartOfPage() {
-    VrDvi* reader = Reader();
+    ViewerDvi* reader = Reader();
     if (m_docType != kDocDvi || !reader || !reader->IsOpened()) return 0;
     int* f = m_partFlags;
     if (!f[kPageTextDone]) return DrawTextSlice(false);
@@ -635,7 +647,7 @@ void CVrViewerView::OnPaint() {
     GetPageAreaRect(&area);
     ViewStatus vs;
     GetViewStatus(vs);
-    VrDvi* reader = Reader();
+    ViewerDvi* reader = Reader();
     if (m_docType == kDocDvi && reader && vs.page >= 0 && vs.page < reader->GetNPage() && m_pageWidth > 0) {
         PaintFrame(dc, area, vs, false);
         // The visible part of the page; the workspace below it stays.
@@ -645,6 +657,7 @@ void CVrViewerView::OnPaint() {
         // The rule and corner go over the page's edge as well.
         PaintFrame(dc, area, vs, false);
         PaintOverlays(dc, area, vs);
+        PaintNotes(dc, vs);
         return;
     }
     if ((m_docType == kDocTiff || m_docType == kDocPs) && vs.page >= 0 && vs.page < m_pageCount) {
@@ -815,7 +828,7 @@ void CVrViewerView::FindInitialViewTarget() {
         return;
     }
     if (m_docType != kDocDvi) return;
-    VrDvi* reader = Reader();
+    ViewerDvi* reader = Reader();
     if (!reader) return;
     const bool hasTag = r.targetTag.GetLength() > 0;
     const int pages = reader->GetNPage();
@@ -874,7 +887,7 @@ int CVrViewerView::SetWindow() {
             m_pGlassWnd->CreateGlass(this);
         }
     }
-    VrDvi* reader = Reader();
+    ViewerDvi* reader = Reader();
     if (m_docType == kDocDvi && reader && reader->IsOpened()) m_pageCount = reader->GetNPage();
     else SetDownloadPos(0);
     if (m_windowCreated) SetFocus();

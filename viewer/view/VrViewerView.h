@@ -23,6 +23,8 @@
 #include "dvilib/VrDviSelect.h"
 #include "platform/gdi/DC.h"
 #include "platform/ui/View.h"
+#include "viewer/app/NoteList.h"
+#include "viewer/app/ViewerDvi.h"
 #include "viewer/app/VrViewerDoc.h"
 #include "viewer/view/ViewCommandIds.h"
 #include "viewer/view/ViewStatus.h"
@@ -208,11 +210,8 @@ public:
     void OnKillFocus(CWnd* pNewWnd) override;
     BOOL OnSetCursor(CWnd* pWnd, UINT nHitTest, UINT message) override;
     void HideMagnifierGlass();
-    // The note under a client point, -1 when none.
-    int NoteAtPoint(CPoint point);
     // Page-bitmap coordinates of a client point.
     CPoint PagePoint(CPoint client) const;
-    int GetViewMode() const { return m_viewMode; }
     int IsGlassShown() const { return m_glassShown; }
     int GetScrollDirection() const { return m_scrollDirection; }
     // The cursor role OnSetCursor picked last (a resource or IDC_ id).
@@ -319,6 +318,30 @@ public:
     // The thumbnail tab, told of page changes (null: none).
     void SetThumbnailView(CThumbnailView* view) { m_pThumbnailView = view; }
 
+    // ---- notes ----
+    // The index of the note whose icon lies under the client point, or -1.
+    int NoteAtPoint(CPoint point);
+    NoteList& GetNotes() { return m_notes; }
+    int GetSelectedNote() const { return m_selectedNote; }
+    void SetSelectedNote(int index) { m_selectedNote = index; }
+    // A new note at the client point on the shown page; its index, or -1.
+    int AddNoteAt(CPoint point);
+    // Moves note index so that its icon's top-left lies at the client point.
+    void MoveNoteTo(int index, CPoint point);
+    // Opens the note window on note index (editable unless readOnly).
+    void OpenNoteWindow(int index, bool isNew, bool readOnly = false);
+    void CloseNoteWindow();
+    void OnNote();
+    void OnNoteEdit();
+    void OnNoteDelete();
+    void OnNoteProperties();
+    void OnShowNoteIcon();
+    void OnUpdateNote(CCmdUI* pCmdUI);
+    void OnUpdateNoteCommand(CCmdUI* pCmdUI);
+    void OnUpdateShowNoteIcon(CCmdUI* pCmdUI);
+    int GetViewMode() const { return m_viewMode; }
+    int IsShowingNoteIcons() const { return m_showNoteIcons; }
+
     // Set by the document.
     int m_isBrowser = 0;         // the document came from a web address
     int m_topOffset = 28;        // height of the view's toolbar band
@@ -328,6 +351,8 @@ protected:
     // The go-to-page dialog: shows the page count and the current page
     // (1-based); the entered page (1-based), or -1 when cancelled.
     virtual int RunGotoPageDialog(int pageCount, int currentPage);
+    // The Note Properties dialog on the author name; false when cancelled.
+    virtual bool RunNotePropertiesDialog(const NoteRecord& note, std::string& user);
     // Opens the modeless margin dialog at value (percent); false when it
     // cannot be shown. The dialog reports through SetMarginShift and
     // OnMarginDialogClosed.
@@ -349,7 +374,7 @@ protected:
 private:
     enum { kPageTextDone, kPagePicturesTried, kGlassTextDone, kGlassPicturesTried, kPagePicturesDone,
            kGlassPicturesDone, kPartFlagCount };
-    VrDvi* Reader() const;
+    ViewerDvi* Reader() const;
     // Runs fn on the UI thread later, while the view lives.
     void PostToUi(std::function<void()> fn);
     void SetStatusDvi(ViewStatus& vs);
@@ -404,7 +429,15 @@ private:
     void ClearSearchMarks();
     int ShowSearchHit(const VrDviSearch::Result& hit, CPoint& dialogPoint);
     void MapNavigationCommands();
+    void MapNoteCommands();
+    void PaintNotes(CDC& dc, const ViewStatus& vs);
     void ConnectNavigationControls();
+
+    // Notes.
+    NoteList m_notes;
+    int m_selectedNote = -1;
+    int m_showNoteIcons = 1;
+    CPoint m_noteWndPos{20, 48};
 
     // Interaction.
     int m_viewMode = 0;
@@ -450,7 +483,7 @@ private:
     // Page drawing.
     CDC m_pageDC;
     CBitmap m_pageBitmap;
-    VrDviDrawer m_pageDrawer;
+    ViewerDviDrawer m_pageDrawer;
 
     // Magnifier glass.
     int m_glassShown = 0;
@@ -458,7 +491,7 @@ private:
     int m_glassEnabled = 1;
     int m_glassWidth = 200, m_glassHeight = 200;
     int m_GlassDispMag = 25000;
-    VrDviDrawer m_glassDrawer;
+    ViewerDviDrawer m_glassDrawer;
     CDC m_glassDC;
     CBitmap m_glassBitmap;
     int m_glassPageWidth = 0, m_glassPageHeight = 0;
@@ -468,7 +501,7 @@ private:
     // Thumbnails.
     CDC m_thumbDC;
     CBitmap m_thumbBitmap;
-    VrDviDrawer m_thumbDrawer;
+    ViewerDviDrawer m_thumbDrawer;
     std::vector<PageSizeEntry> m_pageSizeTable;
     int m_pageSizeSerial = 0;
     std::vector<uint8_t> m_thumbInfo;
