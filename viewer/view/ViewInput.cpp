@@ -189,6 +189,18 @@ void CVrViewerView::OnLButtonDown(UINT nFlags, CPoint point) {
     if (PsType(m_docType)) {
         UpdateCursor(point);
     } else if (m_docType == kDocDvi) {
+        const int note = NoteAtPoint(point);
+        if (note >= 0 && !m_draggingNote) {
+            // A note's icon is dragged by where it was grabbed.
+            m_draggingNote = 1;
+            m_dragNote = note;
+            const RECT& r = m_notes.hitRect;
+            m_grabOffset = CPoint(point.x - r.left, point.y - r.top);
+            m_dragOutline = RECT{r.left, r.top, r.left + NoteList::kHitWidth, r.top + NoteList::kHitHeight};
+            SetCapture();
+            Invalidate(FALSE);
+            return;
+        }
         if (!m_pageDrawer.IsWorking() && m_viewMode != kModeImage) return;
     }
     const CPoint pp = PagePoint(point);
@@ -261,8 +273,22 @@ void CVrViewerView::OnLButtonUp(UINT, CPoint point) {
         StopDrag();
         return;
     }
-    if (m_docType == kDocDvi && glassWasShown) {
+    if (m_draggingNote) {
+        m_draggingNote = 0;
+        if (point.x != m_pressPoint.x || point.y != m_pressPoint.y)
+            MoveNoteTo(m_dragNote, CPoint(point.x - m_grabOffset.x, point.y - m_grabOffset.y));
+        m_dragNote = -1;
+        Invalidate(FALSE);
+    } else if (m_docType == kDocDvi && glassWasShown) {
         HideMagnifierGlass();
+    } else if (m_docType == kDocDvi && m_viewMode == kModeNote) {
+        if (m_pNoteWnd) {
+            CloseNoteWindow();
+            m_noteOpenedByHover = 0;
+        } else if (NoteAtPoint(point) < 0) {
+            const int index = AddNoteAt(point);
+            if (index >= 0) OpenNoteWindow(index, true);
+        }
     } else if (m_docType == kDocDvi && m_viewMode == kModeView && m_pageDrawer.IsWorking()) {
         if (const VrDviDrawer::HyLinkInfo* link = m_pageDrawer.FindHyLink(m_pressPagePoint.x, m_pressPagePoint.y)) {
             const String8 reference = link->GetReference();  // following it redraws the page and its links
@@ -323,7 +349,14 @@ void CVrViewerView::OnRButtonUp(UINT, CPoint point) {
 void CVrViewerView::ShowContextMenu(CPoint point) {
     UINT id = IDR_VIEW_POPUP;
     const int note = m_docType == kDocDvi ? NoteAtPoint(point) : -1;
-    if (note >= 0) id = IDR_NOTE_POPUP;
+    if (note >= 0) {
+        id = IDR_NOTE_POPUP;
+        m_selectedNote = note;
+        if (m_noteOpenedByHover) {
+            CloseNoteWindow();
+            m_noteOpenedByHover = 0;
+        }
+    }
     else if (m_viewMode == kModeText || m_viewMode == kModeColumn || m_viewMode == kModeImage) id = IDR_SELECT_POPUP;
     CMenu menu;
     if (!menu.LoadMenu(id)) return;
@@ -367,6 +400,24 @@ void CVrViewerView::SetScrollDirection(int direction) {
 
 void CVrViewerView::OnMouseMove(UINT, CPoint point) {
     UpdateCursor(point);
+    if (m_draggingNote) {
+        const int x = point.x - m_grabOffset.x, y = point.y - m_grabOffset.y;
+        m_dragOutline = RECT{x, y, x + NoteList::kHitWidth, y + NoteList::kHitHeight};
+        Invalidate(FALSE);
+        return;
+    }
+    if (m_docType == kDocDvi && !m_buttonDown && !m_glassShown && m_showNoteIcons) {
+        // Hovering over an icon shows its note until the pointer leaves it.
+        const int note = NoteAtPoint(point);
+        if (note >= 0 && !m_pNoteWnd) {
+            m_selectedNote = note;
+            OpenNoteWindow(note, false, true);
+            m_noteOpenedByHover = m_pNoteWnd != nullptr;
+        } else if (note < 0 && m_noteOpenedByHover) {
+            CloseNoteWindow();
+            m_noteOpenedByHover = 0;
+        }
+    }
     if (m_docType == kDocDvi && m_glassShown) {
         PlaceGlass(point);
         Invalidate(FALSE);

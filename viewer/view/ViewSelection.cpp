@@ -315,6 +315,14 @@ void CVrViewerView::PaintOverlays(CDC& dc, const RECT& area, const ViewStatus& v
             dc.RestoreDC(saved);
         }
     }
+    if (m_draggingNote) {
+        const int saved = dc.SaveDC();
+        CPen pen(PS_DOT, 1, 0);
+        dc.SelectObject(&pen);
+        dc.SelectStockObject(NULL_BRUSH);
+        dc.Rectangle(&m_dragOutline);
+        dc.RestoreDC(saved);
+    }
     if (m_viewMode == kModeImage && m_imageSel.active && m_imageSel.page == m_page) {
         const int saved = dc.SaveDC();
         CPen pen(PS_DOT, 1, kImageFrame);

@@ -547,6 +547,10 @@ private:
     int m_scrollDirection = 0;
     int m_noteUnderPointer = 0;
     int m_draggingNote = 0;
+    int m_dragNote = -1;
+    CPoint m_grabOffset{0, 0};
+    RECT m_dragOutline{0, 0, 0, 0};
+    int m_noteOpenedByHover = 0;
     int m_wheelRest = 0;
     UINT m_lastKeyDown = 0;
     UINT m_cursorId = 0;

@@ -575,3 +575,37 @@ TEST(PageInputRules, ScrollDirectionsLinksAndHitOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PageInput, NoteModePlacesANoteThatTheMouseMovesAndItsMenuComesFirst) {
+    view->SendCommand(ID_NOTE);
+    ASSERT_EQ(view->GetViewMode(), int(kModeNote));
+    Settle();
+    // A click places a note and opens its window; the next click closes it.
+    QTest::mouseClick(W(), Qt::LeftButton, Qt::NoModifier, QPoint(400, 300));
+    ASSERT_EQ(view->GetNotes().GetCount(), 1);
+    EXPECT_NE(view->m_pNoteWnd, nullptr);
+    QTest::mouseClick(W(), Qt::LeftButton, Qt::NoModifier, QPoint(600, 400));
+    EXPECT_EQ(view->m_pNoteWnd, nullptr);
+    EXPECT_EQ(view->GetNotes().GetCount(), 1);
+    PumpPending();
+    int note = -1;
+    QPoint on;
+    for (int y = 290; y < 320 && note < 0; ++y)
+        for (int x = 390; x < 420 && note < 0; ++x)
+            if ((note = view->NoteAtPoint(CPoint(x, y))) >= 0) on = QPoint(x, y);
+    ASSERT_EQ(note, 0);
+    // The note's menu wins over the mode's.
+    std::vector<UINT> ids;
+    for (const auto& m : RightClickMenu(on)) ids.push_back(m.id);
+    EXPECT_EQ(ids, (std::vector<UINT>{ID_NOTE_EDIT, ID_NOTE_DELETE, ID_NOTE_PROPERTIES}));
+    // Dragged by its icon, it lands where it was dropped.
+    view->CloseNoteWindow();
+    Drag(on, on + QPoint(100, 50));
+    EXPECT_LT(view->NoteAtPoint(CPoint(on.x(), on.y())), 0);
+    EXPECT_EQ(view->NoteAtPoint(CPoint(on.x() + 100, on.y() + 50)), 0);
+    EXPECT_EQ(view->GetNotes().GetCount(), 1);
+}
+
+}  // namespace
