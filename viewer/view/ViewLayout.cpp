@@ -1,14 +1,31 @@
-// The page view's layout bar services: the page-size table that lays out the
-// thumbnail strip, and the thumbnails themselves.
+// The page view's smaller services: the layout bar with the page-size table
+// that lays out its thumbnail strip and the thumbnails themselves, the
+// position pane, the page slider, the Ghostscript check and the first run.
 #include <tiffio.h>
 
+#include <QCursor>
+#include <QWidget>
 #include <algorithm>
 #include <cmath>
 #include <exception>
 
 #include "dvilib/VrDvi.h"
+#include "platform/ghostscript/GS.h"
+#include "platform/sys/Registry.h"
+#include "platform/sys/ShellOpen.h"
+#include "platform/ui/CmdTarget.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/StringTable.h"
+#include "platform/ui/UiDispatcher.h"
+#include "platform/ui/WinApp.h"
+#include "viewer/app/ChildFrame.h"
+#include "viewer/app/FrameIds.h"
+#include "viewer/app/InPlaceFrame.h"
+#include "viewer/app/SizingTabBar.h"
+#include "viewer/app/VrViewerApp.h"
 #include "viewer/app/VrViewerDoc.h"
+#include "viewer/view/PageSliderDlg.h"
+#include "viewer/view/ViewStrings.h"
 #include "viewer/view/ThumbnailView.h"
 #include "viewer/view/TiffPage.h"
 #include "viewer/view/ViewGeometry.h"
@@ -144,4 +161,150 @@ int CVrViewerView::CreateThumbnail(int page) {
     }
     // PostScript and PDF pages have no renderer here yet.
     return 0;
+}
+
+// --------------------------------------------------------------- layout bar
+
+int CVrViewerView::LayoutBarWidth(int stored, int areaRight) {
+    return stored < 1 || stored >= areaRight ? 200 : stored;
+}
+
+void CVrViewerView::OnLayoutBar() {
+    CFrameWnd* frame = GetParentFrame();
+    auto* child = dynamic_cast<CChildFrame*>(frame);
+    auto* inPlace = child ? nullptr : dynamic_cast<CInPlaceFrame*>(frame);
+    if (!child && !inPlace) return;
+    SizingTabBar* bar = child ? child->GetLayoutBar() : inPlace->GetLayoutBar();
+    if (!m_layoutBar.show || !bar) {
+        RECT area;
+        GetPageAreaRect(&area);
+        const int width = LayoutBarWidth(m_layoutBar.width, area.right);
+        if (m_layoutBar.viewNum > 1) m_layoutBar.viewNum = 0;
+        BuildPageSizeTable();
+        if (child) child->CreateLayoutBar(width, this);
+        else inPlace->CreateLayoutBar(width, this);
+        bar = child ? child->GetLayoutBar() : inPlace->GetLayoutBar();
+        if (bar) bar->SelectTab(m_layoutBar.viewNum);
+        m_layoutBar.show = bar ? 1 : 0;
+    } else {
+        // The frame lays itself out again without the bar.
+        if (child) child->DestroyLayoutBar();
+        else inPlace->DestroyLayoutBar();
+        m_layoutBar.show = 0;
+    }
+    SaveLayoutBarStatusToRegistry();
+}
+
+void CVrViewerView::ResetLayoutBar() {
+    m_layoutBar.show = 0;
+    m_layoutBar.viewNum = 0;
+    OnLayoutBar();
+}
+
+// ------------------------------------------------------------ position pane
+
+CString CVrViewerView::PositionText(int x, int y, int resolutionX, int resolutionY) {
+    AfxRegisterViewStrings();
+    const auto mm = [](int p, int resolution) {
+        const double dpi = resolution * 0.0001;
+        return dpi > 0 ? std::trunc(p / dpi * 254 + 0.5) * 0.1 : 0.0;
+    };
+    CString text;
+    text.Format(AfxLoadString(IDS_VIEW_POSITION), mm(x, resolutionX), mm(y, resolutionY));
+    return text;
+}
+
+void CVrViewerView::OnUpdateIndicatorPosition(CCmdUI* pCmdUI) {
+    VrDvi* reader = Reader();
+    if (!GetDocument() || (m_docType == kDocDvi && (!reader || !reader->IsOpened()))) {
+        pCmdUI->Enable(FALSE);
+        return;
+    }
+    pCmdUI->Enable(TRUE);
+    if (m_viewMode == 0) {
+        QWidget* w = GetWidget();
+        const QPoint cursor = w ? w->mapFromGlobal(QCursor::pos()) : QPoint();
+        RECT area;
+        GetPageAreaRect(&area);
+        pCmdUI->SetText(PositionText(cursor.x() - area.left + m_scrollX, cursor.y() - area.top + m_scrollY,
+                                     m_resolutionX, m_resolutionY));
+    } else if (m_viewMode == 2) {
+        CString text;
+        text.Format(AfxLoadString(IDS_VIEW_SELECTION_RANGE), m_selectionStart, m_selectionEnd);
+        pCmdUI->SetText(text);
+    } else {
+        pCmdUI->SetText("");
+    }
+}
+
+// -------------------------------------------------------------- page slider
+
+void CVrViewerView::OnUpdateGotoPageSlider(CCmdUI* pCmdUI) { pCmdUI->Enable(m_pageCount >= 2); }
+
+void CVrViewerView::OnGotoPageSlider() {
+    if (m_pageCount < 2) return;
+    ViewStatus vs;
+    GetViewStatus(vs);
+    PageSliderDlg dialog(this);
+    dialog.SetRange(1, m_pageCount);
+    dialog.SetPos(vs.page + 1);
+    if (dialog.DoModal() != IDOK) return;
+    GotoPage(dialog.GetPos() - 1);
+    UpdateToolbarStatus();
+}
+
+// -------------------------------------------------------------- Ghostscript
+
+namespace {
+
+const char kGhostscriptDownload[] = "https://packages.debian.org/stable/libgs10";
+
+std::function<bool()>& GhostscriptProbe() {
+    static std::function<bool()> probe;
+    return probe;
+}
+
+bool GhostscriptLoads() {
+    if (const auto& probe = GhostscriptProbe()) return probe();
+    GS* gs = GetGS();
+    if (!gs) return false;
+    if (gs->IsGSDLLLoaded()) return true;
+    auto* app = dynamic_cast<CVrViewerApp*>(AfxGetApp());
+    return gs->LoadGSDLL(kGSLibraryName, app ? app->m_ghostscriptLibPath.c_str() : "") != 0;
+}
+
+}  // namespace
+
+std::function<bool()> CVrViewerView::SetGhostscriptProbe(std::function<bool()> probe) {
+    std::function<bool()> old = std::move(GhostscriptProbe());
+    GhostscriptProbe() = std::move(probe);
+    return old;
+}
+
+void CVrViewerView::CheckGhostscriptInstalled() {
+    if (!UiDispatcher::IsUiThread()) return PostToUi([this] { CheckGhostscriptInstalled(); });
+    if (m_docType != 2 && m_docType != kDocPs) return;
+    if (GhostscriptLoads()) return;
+    // Only the person's Yes opens the download page.
+    if (AfxShowMessageBox(this, AfxLoadString(IDS_VIEW_GHOSTSCRIPT_MISSING), nullptr,
+                          MB_YESNO | MB_ICONQUESTION | MB_SYSTEMMODAL) != IDYES)
+        return;
+    sys::ShellOpen(kGhostscriptDownload);
+}
+
+// ---------------------------------------------------------------- first run
+
+void CVrViewerView::FinishFirstRun() {
+    if (!UiDispatcher::IsUiThread()) return PostToUi([this] { FinishFirstRun(); });
+    // The installation's key lives in the user's own store, so the user can write it.
+    sys::Registry& reg = sys::Registry::Default();
+    if (!reg.KeyExists(sys::RegRoot::LocalMachine, CVrViewerApp::kInstallKey)) return;
+    reg.SetString(sys::RegRoot::LocalMachine, CVrViewerApp::kInstallKey, "FirstRunning", "FALSE");
+}
+
+void CVrViewerView::MapLayoutCommands() {
+    MapCommand(ID_LAYOUT_BAR, &CVrViewerView::OnLayoutBar);
+    MapCommand(ID_GOTO_PAGE, &CVrViewerView::OnGotoPageSlider);
+    MapUpdateUI(ID_GOTO_PAGE, &CVrViewerView::OnUpdateGotoPageSlider);
+    MapUpdateUI(ID_INDICATOR_POSITION, &CVrViewerView::OnUpdateIndicatorPosition);
 }

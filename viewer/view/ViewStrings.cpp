@@ -17,6 +17,11 @@ void AfxRegisterViewStrings() {
             {IDS_VIEW_SEARCH_NOT_SUPPORTED, "This document form does not support search."},
             {IDS_VIEW_STRING_NOT_FOUND, "The string is not found."},
             {IDS_VIEW_COPY_OTHER_PAGE, "Copying is possible only within the selected page (page %d)."},
+            {IDS_VIEW_POSITION, "(%.1lfmm,%.1lfmm)"},
+            {IDS_VIEW_SELECTION_RANGE, "Start (%d), End(%d)"},
+            {IDS_VIEW_GHOSTSCRIPT_MISSING,
+             "Ghostscript library was not installed to system.\nMust Install if see document of PDF/PS type by "
+             "Veloran Viewer.\nWould you like to go to GhostScript library download site?"},
         };
         AfxAddStrings(UiLanguage::English, english, int(sizeof english / sizeof english[0]));
         static const StringTableEntry korean[] = {

@@ -16,6 +16,8 @@
 #include "platform/ui/StringTable.h"
 #include "platform/ui/UiDispatcher.h"
 #include "platform/ui/WindowDC.h"
+#include "viewer/app/InPlaceFrame.h"
+#include "viewer/app/VrViewerApp.h"
 #include "viewer/app/VrViewerDoc.h"
 #include "viewer/view/GlassWnd.h"
 #include "viewer/view/ThumbnailView.h"
@@ -44,6 +46,8 @@ CVrViewerView::CVrViewerView() {
     MapSelectionCommands();
     MapSearchCommands();
     MapNoteCommands();
+    MapLayoutCommands();
+    MapFileCommands();
     LoadViewSettings();
     if (!DrawerSetting()) AfxShowMessageBox(nullptr, AfxLoadString(IDS_VIEW_MEMORY_LACKING), nullptr, MB_SYSTEMMODAL);
 }
@@ -96,6 +100,7 @@ void CVrViewerView::SetDocType(int type) {
     }
     // The program that opens web links (used by the link commands).
     m_browserPath = "xdg-open";
+    if (type == kDocPs) CheckGhostscriptInstalled();
 }
 
 void CVrViewerView::OnInitialUpdate() {
@@ -103,6 +108,7 @@ void CVrViewerView::OnInitialUpdate() {
     if (m_initialUpdateDone) return;
     CView::OnInitialUpdate();
     m_initialUpdateDone = 1;
+    if (auto* app = dynamic_cast<CVrViewerApp*>(AfxGetApp()); app && app->m_firstRun) FinishFirstRun();
 }
 
 // ------------------------------------------------------------------- status
@@ -748,7 +754,7 @@ void CVrViewerView::SetPageCount(int count) {
         GetViewStatus(vs);
         SetStatus(vs);
     }
-    if (m_pThumbnailView) BuildPageSizeTable();
+    if ((m_pThumbnailView || m_layoutBar.show) && int(m_pageSizeTable.size()) != count) BuildPageSizeTable();
     UpdateToolbarStatus();
     UpdateWindow();
 }
@@ -791,6 +797,11 @@ void CVrViewerView::SetInitialViewStatus(const InitialViewRequest& request) {
     SetStatus(vs);
     ShowScrollBar();
     FindInitialViewTarget();
+    // Outside a browser the layout bar comes back as it was left.
+    if (!dynamic_cast<CInPlaceFrame*>(GetParentFrame())) {
+        LoadLayoutBarStatusFromRegistry();
+        if (m_layoutBar.show) ResetLayoutBar();
+    }
 }
 
 void CVrViewerView::TargetPosition(ViewStatus& vs) {
@@ -937,6 +948,11 @@ void CVrViewerView::OnVScroll(UINT nSBCode, UINT nPos) {
 
 void CVrViewerView::OnSize(UINT nType, int cx, int cy) {
     CView::OnSize(nType, cx, cy);
+    if (m_layoutBarPending && dynamic_cast<CInPlaceFrame*>(GetParentFrame())) {
+        m_layoutBarPending = 0;
+        LoadLayoutBarStatusFromRegistry();
+        if (m_layoutBar.show) ResetLayoutBar();
+    }
     if (!m_windowCreated || m_setupPending) return;
     ViewStatus vs;
     GetViewStatus(vs);
@@ -952,6 +968,9 @@ void CVrViewerView::OnSetFocus(CWnd* pOldWnd) {
 }
 
 int CVrViewerView::SetRetrievingStatus() {
+    // No glass over a page that goes.
+    if (m_pGlassWnd && m_pGlassWnd->IsWindow()) m_pGlassWnd->ShowWindow(SW_HIDE);
+    m_glassShown = 0;
     // The reader is about to be closed: nothing may draw from it.
     KillTimer(ID_PAGE_PARTS_TIMER);
     m_pageDrawer.Close();

@@ -53,6 +53,9 @@ constexpr UINT IDS_VIEW_PAGE_TIP = 61896;
 constexpr UINT IDS_VIEW_SEARCH_NOT_SUPPORTED = 45003;
 constexpr UINT IDS_VIEW_STRING_NOT_FOUND = 146;
 constexpr UINT IDS_VIEW_COPY_OTHER_PAGE = 45261;
+constexpr UINT IDS_VIEW_POSITION = 59145;
+constexpr UINT IDS_VIEW_SELECTION_RANGE = 59147;
+constexpr UINT IDS_VIEW_GHOSTSCRIPT_MISSING = 45102;
 
 // What the document's address asks of the first view (absent values as
 // their sentinels).
@@ -271,6 +274,8 @@ public:
     void SaveViewSettingsToRegistry();
     void LoadLayoutBarStatusFromRegistry();
     void SaveLayoutBarStatusToRegistry();
+    // ID_FILE_OPEN: the application's File Open.
+    void OnFileOpen();
 
     // ---- for the document, frames and tests ----
     CDC& GetPageDC() { return m_pageDC; }
@@ -317,6 +322,28 @@ public:
     const uint8_t* GetThumbnailBits() const { return m_thumbBits.get(); }
     // The thumbnail tab, told of page changes (null: none).
     void SetThumbnailView(CThumbnailView* view) { m_pThumbnailView = view; }
+    // Shows or removes the frame's layout bar; ResetLayoutBar shows it on
+    // its first tab.
+    void OnLayoutBar();
+    void ResetLayoutBar();
+    // The width a layout bar opens with: the stored one, or 200 when it is
+    // below 1 or not narrower than the page area.
+    static int LayoutBarWidth(int stored, int areaRight);
+
+    // ---- position pane, page slider, Ghostscript, first run (ViewLayout.cpp) ----
+    // "(x mm,y mm)" of a page-bitmap point at the resolutions (dpi x 10000).
+    static CString PositionText(int x, int y, int resolutionX, int resolutionY);
+    void OnUpdateIndicatorPosition(CCmdUI* pCmdUI);
+    void OnGotoPageSlider();
+    void OnUpdateGotoPageSlider(CCmdUI* pCmdUI);
+    // For a PostScript or PDF document: offers the Ghostscript download when
+    // the library does not load.
+    void CheckGhostscriptInstalled();
+    // Whether the Ghostscript library loads (tests replace it to inject a
+    // missing library); returns the one installed before.
+    static std::function<bool()> SetGhostscriptProbe(std::function<bool()> probe);
+    // Records in the installation's key that the first run is over.
+    void FinishFirstRun();
 
     // ---- notes ----
     // The index of the note whose icon lies under the client point, or -1.
@@ -431,6 +458,8 @@ private:
     void MapNavigationCommands();
     void MapNoteCommands();
     void PaintNotes(CDC& dc, const ViewStatus& vs);
+    void MapLayoutCommands();
+    void MapFileCommands();
     void ConnectNavigationControls();
 
     // Notes.
@@ -508,6 +537,10 @@ private:
     std::unique_ptr<uint8_t[]> m_thumbBits;
     CThumbnailView* m_pThumbnailView = nullptr;
     int m_thumbMemoryReported = 0;
+    // The text selection's start and end indices (-1: none).
+    int m_selectionStart = -1, m_selectionEnd = -1;
+    // The layout bar of an in-place view is set up at its first size.
+    int m_layoutBarPending = 1;
 
     // Page parts still to draw (1 = done) and, per target, whether the last
     // text pass ran to its end.
