@@ -19,6 +19,7 @@
 #include "viewer/app/InPlaceFrame.h"
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/app/VrViewerDoc.h"
+#include "viewer/view/PageIndicatorDlg.h"
 #include "viewer/view/GlassWnd.h"
 #include "viewer/view/ThumbnailView.h"
 #include "viewer/view/TiffPage.h"
@@ -46,6 +47,7 @@ CVrViewerView::CVrViewerView() {
     MapSelectionCommands();
     MapSearchCommands();
     MapNoteCommands();
+    MapToolbarCommands();
     MapLayoutCommands();
     MapFileCommands();
     LoadViewSettings();
@@ -53,6 +55,8 @@ CVrViewerView::CVrViewerView() {
 }
 
 CVrViewerView::~CVrViewerView() {
+    CloseMarginDialog();
+    m_pageTip.reset();
     SaveViewSettingsToRegistry();
     m_alive.reset();
     if (m_pThumbnailView) m_pThumbnailView->DetachVrView();
@@ -938,7 +942,8 @@ void CVrViewerView::OnVScroll(UINT nSBCode, UINT nPos) {
     GetPageAreaRect(&area);
     const PageScroll s = VScroll(int(nSBCode), int(nPos), vs.page, vs.scrollY, vs.pageHeight, m_pageCount,
                                  area.bottom - vs.topOffset, vs.originY, m_scrollSteps);
-    if (nSBCode != kThumbTrack && nSBCode != kThumbPosition) m_tipTop = -1;
+    if (nSBCode == kThumbTrack || nSBCode == kThumbPosition) ShowPageTip(s.page);
+    else HidePageTip();
     vs.page = s.page;
     vs.scrollY = s.scrollY;
     SetStatus(vs);
