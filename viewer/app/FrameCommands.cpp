@@ -16,6 +16,8 @@ const std::vector<UINT>& FrameForwardedCommands() {
         // reach the application or nobody while a tab view is active.
         ID_VIEWER_OPTIONS, ID_ZOOM_200, ID_ZOOM_150, ID_ZOOM_120, ID_ZOOM_100, ID_ZOOM_90, ID_ZOOM_80,
         ID_ZOOM_70, ID_ZOOM_50, ID_FIT_WIDTH, ID_FIT_WIDTH_ADJUST_MARGIN, ID_FIT_PAGE, ID_FIT_PAGE_ADJUST_MARGIN,
+        // Copy and Cancel act on the page view's selection.
+        ID_EDIT_COPY, ID_EDIT_CANCEL,
     };
     return ids;
 }

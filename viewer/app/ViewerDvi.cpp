@@ -207,26 +207,20 @@ void ViewerDvi::DoSpecial(unsigned char* text, int length) {
         return;
     }
     if (Keyword(text, length, "papersize")) {
-        if (!HasView()) return;
-        const unsigned char* p = Blanks(text + 9);
-        if (*p++ != '=') return;
-        p = Blanks(p);
         int w = 0, h = 0;
-        if (!PaperValue(p, w)) return;
-        p = Blanks(p);
-        if (*p++ != ',') return;
-        p = Blanks(p);
-        if (!PaperValue(p, h)) return;
+        if (!HasView() || !ParsePaperSizeArgs(text + 9, w, h)) return;
         const PaperSize size(w, h, 0);
         PaperSpecial(-1, &size);
         return;
     }
     if (Keyword(text, length, "defaultorg:")) {
-        if (GetNPage() < 1 && HasView()) DefaultOrgSpecial(text + 11);
+        double x = 0, y = 0;
+        if (GetNPage() < 1 && HasView() && ParseDefaultOrgArgs(text + 11, x, y)) DefaultOrgSpecial(x, y);
         return;
     }
     if (Keyword(text, length, "workspacecolor:")) {
-        if (GetNPage() < 1 && HasView()) WorkspaceColorSpecial(text + 15);
+        COLORREF colour = 0;
+        if (GetNPage() < 1 && HasView() && ParseWorkspaceColorArgs(text + 15, colour)) WorkspaceColorSpecial(colour);
         return;
     }
     if (Keyword(text, length, "allfilesembedded:")) {
@@ -266,13 +260,38 @@ void ViewerDvi::PaperSpecial(int orientation, const PaperSize* size) {
     m_paperBySpecial = 1;
 }
 
-void ViewerDvi::DefaultOrgSpecial(const unsigned char* args) {
+bool ViewerDvi::ParsePaperSizeArgs(const unsigned char* args, int& w, int& h) {
     const unsigned char* p = Blanks(args);
-    double xi = 0, yi = 0;
-    if (!OriginValue(p, xi)) return;
+    if (*p++ != '=') return false;
     p = Blanks(p);
-    if (!OriginValue(p, yi)) return;
-    if (*Blanks(p)) return;
+    if (!PaperValue(p, w)) return false;
+    p = Blanks(p);
+    if (*p++ != ',') return false;
+    p = Blanks(p);
+    return PaperValue(p, h);
+}
+
+bool ViewerDvi::ParseDefaultOrgArgs(const unsigned char* args, double& x, double& y) {
+    const unsigned char* p = Blanks(args);
+    if (!OriginValue(p, x)) return false;
+    p = Blanks(p);
+    if (!OriginValue(p, y)) return false;
+    return *Blanks(p) == 0;
+}
+
+bool ViewerDvi::ParseWorkspaceColorArgs(const unsigned char* args, COLORREF& colour) {
+    const unsigned char* p = args;
+    long c[3];
+    for (long& v : c) {
+        if (!Integer(p, v) || v < 0 || v > 255) return false;
+        if (*p && !IsBlank(*p)) return false;
+    }
+    if (*Blanks(p)) return false;
+    colour = COLORREF(c[0] | c[1] << 8 | c[2] << 16);
+    return true;
+}
+
+void ViewerDvi::DefaultOrgSpecial(double xi, double yi) {
     m_pDoc->PostView("DefaultOrigin", [xi, yi](CVrViewerView* v) {
         ViewStatus vs;
         v->GetViewStatus(vs);
@@ -290,15 +309,7 @@ void ViewerDvi::DefaultOrgSpecial(const unsigned char* args) {
     });
 }
 
-void ViewerDvi::WorkspaceColorSpecial(const unsigned char* args) {
-    const unsigned char* p = args;
-    long c[3];
-    for (long& v : c) {
-        if (!Integer(p, v) || v < 0 || v > 255) return;
-        if (*p && !IsBlank(*p)) return;
-    }
-    if (*Blanks(p)) return;
-    const COLORREF colour = COLORREF(c[0] | c[1] << 8 | c[2] << 16);
+void ViewerDvi::WorkspaceColorSpecial(COLORREF colour) {
     m_pDoc->PostView("WorkspaceColor", [colour](CVrViewerView* v) {
         ViewStatus vs;
         v->GetViewStatus(vs);
@@ -330,34 +341,42 @@ void ViewerDvi::EmbeddedFileSpecial(unsigned char* text, int length) {
     m_pDoc->PostView("RedrawIfAwaitedFile", [address](CVrViewerView* v) { v->RedrawIfAwaitedFile(address); });
 }
 
-void ViewerDvi::WatermarkSpecial(const unsigned char* text, int length) {
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        if (!m_watermarkInstruction.empty()) return;
-    }
+bool ViewerDvi::BuildWatermarkInstruction(const unsigned char* text, int length, std::vector<unsigned char>& out,
+                                          std::string& file) {
     const int n = int(::strnlen(reinterpret_cast<const char*>(text), size_t(length))) - 18;
-    if (n <= 0) return;
+    if (n <= 0) return false;
     // The arguments of a "graphics:" special: six dimensions, WMF or EPS, a name.
     std::vector<unsigned char> args(text + 18, text + 18 + n);
     args.push_back(0);
     unsigned char* p = args.data();
     for (int i = 0; i < 6; ++i)
-        if (!(p = getdimen(const_cast<unsigned char*>(Blanks(p)), nullptr))) return;
+        if (!(p = getdimen(const_cast<unsigned char*>(Blanks(p)), nullptr))) return false;
     p = const_cast<unsigned char*>(Blanks(p));
-    if (!(vrspecial::IsKeyword(p, "WMF") || vrspecial::IsKeyword(p, "EPS")) || !(p[3] == 0 || IsBlank(p[3]))) return;
+    if (!(vrspecial::IsKeyword(p, "WMF") || vrspecial::IsKeyword(p, "EPS")) || !(p[3] == 0 || IsBlank(p[3])))
+        return false;
     p = const_cast<unsigned char*>(Blanks(p + 3));
-    if (!*p) return;
-    const std::string file(reinterpret_cast<const char*>(p));
-
-    std::vector<unsigned char> instruction(size_t(n) + 20, 0);
+    if (!*p) return false;
+    file = reinterpret_cast<const char*>(p);
+    out.assign(size_t(n) + 20, 0);
     const uint32_t len = uint32_t(n) + 10;
-    instruction[0] = 242;
-    instruction[1] = uint8_t(len >> 24);
-    instruction[2] = uint8_t(len >> 16);
-    instruction[3] = uint8_t(len >> 8);
-    instruction[4] = uint8_t(len);
-    std::memcpy(instruction.data() + 5, "graphics: ", 10);
-    std::memcpy(instruction.data() + 15, text + 18, size_t(n));
+    out[0] = 242;
+    out[1] = uint8_t(len >> 24);
+    out[2] = uint8_t(len >> 16);
+    out[3] = uint8_t(len >> 8);
+    out[4] = uint8_t(len);
+    std::memcpy(out.data() + 5, "graphics: ", 10);
+    std::memcpy(out.data() + 15, text + 18, size_t(n));
+    return true;
+}
+
+void ViewerDvi::WatermarkSpecial(const unsigned char* text, int length) {
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (!m_watermarkInstruction.empty()) return;
+    }
+    std::vector<unsigned char> instruction;
+    std::string file;
+    if (!BuildWatermarkInstruction(text, length, instruction, file)) return;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_watermarkInstruction = std::move(instruction);

@@ -57,7 +57,19 @@ public:
     static bool UnitToMillimetres(const char* unit, double& factor);
     static bool UnitToInches(const char* unit, double& factor);
 
-    // Specials are public for the fuzz target and the tests.
+    // Parsers of the specials' arguments (text behind the keyword, ending
+    // in a NUL); false for arguments that do not parse.
+    // "papersize": width and height in 1/10000 mm.
+    static bool ParsePaperSizeArgs(const unsigned char* args, int& width, int& height);
+    // "defaultorg:": x and y in inches.
+    static bool ParseDefaultOrgArgs(const unsigned char* args, double& x, double& y);
+    // "workspacecolor:": the colour r | g << 8 | b << 16.
+    static bool ParseWorkspaceColorArgs(const unsigned char* args, COLORREF& colour);
+    // "watermarkgraphics:" (the whole special): its xxx4 "graphics:"
+    // instruction and the picture's file name.
+    static bool BuildWatermarkInstruction(const unsigned char* text, int length, std::vector<unsigned char>& out,
+                                          std::string& file);
+
     void DoSpecial(unsigned char* text, int length) override;
 
 protected:
@@ -65,8 +77,8 @@ protected:
 
 private:
     void PaperSpecial(int orientation, const PaperSize* size);
-    void DefaultOrgSpecial(const unsigned char* args);
-    void WorkspaceColorSpecial(const unsigned char* args);
+    void DefaultOrgSpecial(double x, double y);
+    void WorkspaceColorSpecial(COLORREF colour);
     void EmbeddedFileSpecial(unsigned char* text, int length);
     void WatermarkSpecial(const unsigned char* text, int length);
     bool HasView() const;

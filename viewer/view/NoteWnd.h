@@ -30,7 +30,7 @@ public:
     // Layered (translucent) windows; on when the system composes windows.
     static inline bool s_layeredWindowsAllowed = true;
     static constexpr double kOpacity = 204.0 / 255.0;
-    static constexpr int kWidth = 180, kHeight = 140;
+    static constexpr int kWidth = 210, kHeight = 140;
 
     NotePopupDlg(CVrViewerView* view, int noteIndex, bool isNew, bool readOnly);
 

@@ -63,3 +63,22 @@ constexpr UINT WM_TOOLBAR_EDIT_ENTER = 0x0400 + 1;  // WM_USER + 1
 constexpr UINT WM_ZOOM_STEP_UP = 0x0400 + 2;  // WM_USER + 2
 constexpr UINT WM_ZOOM_STEP_DOWN = 0x0400 + 3;  // WM_USER + 3
 
+// Popup menus of the page view.
+constexpr UINT IDR_VIEW_POPUP = 105;
+constexpr UINT IDR_SELECT_POPUP = 129;
+constexpr UINT IDR_TEXT_MODES_POPUP = 206;
+constexpr UINT IDR_NOTE_POPUP = 223;
+
+// Cursors of the page view.
+constexpr UINT IDC_VIEW_GLASS = 104;
+constexpr UINT IDC_VIEW_LINK = 123;
+constexpr UINT IDC_VIEW_PAGE = 205;
+constexpr UINT IDC_VIEW_COLUMN = 208;
+constexpr UINT IDC_VIEW_NOTE_PLACE = 217;
+constexpr UINT IDC_VIEW_NOTE = 222;
+
+// The selection's auto-scroll timer.
+constexpr UINT ID_SELECTION_SCROLL_TIMER = 305;
+
+// View modes.
+enum { kModeView = 0, kModeText = 2, kModeColumn = 3, kModeImage = 4, kModeNote = 6 };

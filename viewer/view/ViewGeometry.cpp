@@ -115,6 +115,9 @@ PageScroll VScroll(int code, int position, int page, int scrollY, int pageHeight
     case kLineDown: s.scrollY += 20; break;
     case kPageUp: s.scrollY -= 100; break;
     case kPageDown: s.scrollY += 100; break;
+    // Home and End: the top and the bottom of the page (SetStatus clamps).
+    case kTop: s.scrollY = 0; return s;
+    case kBottom: s.scrollY = std::max(0, pageHeight); return s;
     case kThumbPosition:
     case kThumbTrack: {
         if (pageHeight <= 0) return s;

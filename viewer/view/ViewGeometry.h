@@ -62,7 +62,8 @@ enum { kLineUp = 0, kLineDown = 1, kPageUp = 2, kPageDown = 3, kThumbPosition = 
 
 // A vertical scroll of the view: the page and scrollY to show. Lines and
 // pages cross into the neighbour page only in the direction of the scroll;
-// the thumb at v shows page v / pageHeight at v mod pageHeight.
+// the thumb at v shows page v / pageHeight at v mod pageHeight; top and
+// bottom go to the ends of the page.
 struct PageScroll {
     int page, scrollY;
 };

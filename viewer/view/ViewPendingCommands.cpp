@@ -24,14 +24,6 @@ const std::vector<UINT>& PendingCommandIds() {
         ID_APP_ABOUT,
         // Printing.
         ID_FILE_PRINT_SETUP,
-        // Modes, selection, copying and search.
-        ID_VIEW_MODE,
-        ID_TEXT_SELECT,
-        ID_COLUMN_SELECT,
-        ID_IMAGE_SELECT,
-        ID_EDIT_COPY,
-        ID_EDIT_CANCEL,
-        ID_SEARCH,
         // Options and document information.
         ID_VIEWER_OPTIONS,
         ID_DOCUMENT_INFO,

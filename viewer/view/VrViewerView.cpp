@@ -44,6 +44,10 @@ CVrViewerView::CVrViewerView() {
     MapUpdateUI(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnUpdateViewToolbar);
     MapNavigationCommands();
     m_pMsgReceiver = std::make_unique<CMsgReceiverWnd>(this);
+    MapInputCommands();
+    MapKeyboardCommands();
+    MapSelectionCommands();
+    MapSearchCommands();
     MapNoteCommands();
     MapToolbarCommands();
     MapPrintCommands();
@@ -586,6 +590,7 @@ int CVrViewerView::DrawNonDrawnPartOfPage() {
 }
 
 void CVrViewerView::OnTimer(UINT_PTR nIDEvent) {
+    if (nIDEvent == ID_SELECTION_SCROLL_TIMER) return OnSelectionScrollTimer();
     if (nIDEvent != ID_PAGE_PARTS_TIMER) return CView::OnTimer(nIDEvent);
     const int* f = m_partFlags;
     if (std::find(f, f + kPartFlagCount, 0) != f + kPartFlagCount) DrawNonDrawnPartOfPage();
@@ -641,6 +646,7 @@ void CVrViewerView::OnPaint() {
         // The rule and corner go over the page's edge as well.
         PaintFrame(dc, area, vs, false);
         DrawTextHighlights(dc, vs);
+        PaintOverlays(dc, area, vs);
         PaintNotes(dc, vs);
         return;
     }
@@ -665,6 +671,7 @@ void CVrViewerView::OnPaint() {
             dc.TextOut(10, vs.topOffset + 10, text);
             dc.SelectObject(old);
         }
+        PaintOverlays(dc, area, vs);
         return;
     }
     // No page to show.

@@ -20,6 +20,8 @@
 #include "base/DList.h"
 #include "base/String8.h"
 #include "dvilib/VrDviDrawer.h"
+#include "dvilib/VrDviSearch.h"
+#include "dvilib/VrDviSelect.h"
 #include "platform/gdi/DC.h"
 #include "platform/ui/View.h"
 #include "viewer/app/NoteList.h"
@@ -52,6 +54,9 @@ constexpr UINT IDS_VIEW_NO_MEMORY_FOR = 45251;
 constexpr UINT IDS_VIEW_GLASS_MONOCHROME = 145;
 constexpr UINT IDS_VIEW_APP_TITLE = 133;
 constexpr UINT IDS_VIEW_PAGE_TIP = 61896;
+constexpr UINT IDS_VIEW_SEARCH_NOT_SUPPORTED = 45003;
+constexpr UINT IDS_VIEW_STRING_NOT_FOUND = 146;
+constexpr UINT IDS_VIEW_COPY_OTHER_PAGE = 45261;
 constexpr UINT IDS_VIEW_POSITION = 59145;
 constexpr UINT IDS_VIEW_SELECTION_RANGE = 59147;
 constexpr UINT IDS_VIEW_GHOSTSCRIPT_MISSING = 45102;
@@ -251,6 +256,62 @@ public:
                                                      int physicalHeight);
     void OnFilePrint();
     void OnUpdateFilePrint(CCmdUI* pCmdUI);
+    // ---- pointer and character input ----
+    void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags) override;
+    void OnLButtonDown(UINT nFlags, CPoint point) override;
+    void OnLButtonUp(UINT nFlags, CPoint point) override;
+    void OnRButtonUp(UINT nFlags, CPoint point) override;
+    void OnMouseMove(UINT nFlags, CPoint point) override;
+    BOOL OnMouseWheel(UINT nFlags, short zDelta, CPoint pt) override;
+    void OnKillFocus(CWnd* pNewWnd) override;
+    BOOL OnSetCursor(CWnd* pWnd, UINT nHitTest, UINT message) override;
+    void HideMagnifierGlass();
+    // Page-bitmap coordinates of a client point.
+    CPoint PagePoint(CPoint client) const;
+    int IsGlassShown() const { return m_glassShown; }
+    int GetScrollDirection() const { return m_scrollDirection; }
+    // The cursor role OnSetCursor picked last (a resource or IDC_ id).
+    UINT GetCursorId() const { return m_cursorId; }
+
+    // ---- keyboard ----
+    void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) override;
+    void OnKeyUp(UINT nChar, UINT nRepCnt, UINT nFlags) override;
+
+    // ---- view modes, selection and copying ----
+    struct ImageSelection {
+        int active = 0;
+        int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+        int scrollX1 = 0, scrollY1 = 0, scrollX2 = 0, scrollY2 = 0;
+        int page = 0;
+    };
+    void OnViewMode();
+    void OnTextSelect();
+    void OnColumnSelect();
+    void OnImageSelect();
+    void OnUpdateViewMode(CCmdUI* pCmdUI);
+    void OnUpdateTextSelect(CCmdUI* pCmdUI);
+    void OnUpdateColumnSelect(CCmdUI* pCmdUI);
+    void OnUpdateImageSelect(CCmdUI* pCmdUI);
+    // The main toolbar's drop-down arrow of a button (screen rectangle).
+    void OnToolbarDropDown(UINT nButtonId, const RECT& buttonScreenRect);
+    void OnEditCancel();
+    void OnEditCopy();
+    void ContinueSelectionNextPage();
+    void ContinueSelectionPrevPage();
+    int StartImageSelection(int x, int y, int page);
+    int ExtendImageSelection(int x, int y);
+    void ClearImageSelection();
+    VrDviSelect& GetSelection() { return m_select; }
+    int GetSelectionSegment() const { return m_segment; }
+    int GetSelectionFirstPage() const { return m_selFirstPage; }
+    int GetSelectionPageCount() const { return m_selPageCount; }
+    const ImageSelection& GetImageSelection() const { return m_imageSel; }
+    // The clipboard text of the selection (UTF-8, "\n" line ends).
+    CString SelectionClipboardText();
+
+    // ---- search ----
+    void OnSearch();
+    const std::vector<RECT>& GetSearchMarks() const { return m_searchRects; }
 
     // ---- view settings ----
     // The layout bar as the frames and the Layout Bar command keep it.
@@ -376,6 +437,12 @@ protected:
     // cannot be shown. The dialog reports through SetMarginShift and
     // OnMarginDialogClosed.
     virtual bool OpenMarginDialog(int value);
+    // Starts the program that opens web addresses on address; false when it
+    // cannot be started.
+    virtual bool LaunchBrowser(const String8& address);
+    // Offers a link's address to the other views of the process; 1 when one
+    // of them took it.
+    virtual int OfferHyperlinkToViews(const String8& address);
     // Draws one picture of a page: 1 drawn, 0 not yet (its file may still
     // come), -1 never (the picture cannot be drawn).
     virtual int DrawPicture(VrDviDrawer& drawer, VrDviDrawer::PictInfo& picture);
@@ -420,6 +487,28 @@ private:
     int EnableForDvi(CCmdUI* pCmdUI);
     void ApplyZoomRecord(ViewStatus& vs);
     void ApplyFit(int mode, const char* boxText);
+    void MapInputCommands();
+    void MapKeyboardCommands();
+    void MapSelectionCommands();
+    void MapSearchCommands();
+    // Input.
+    void SetViewCursor(UINT id);
+    void UpdateCursor(CPoint client);
+    void PlaceGlass(CPoint client);
+    void ShowContextMenu(CPoint client);
+    void FollowDviLink(const String8& reference);
+    int ScrollDirectionAt(CPoint client) const;
+    void SetScrollDirection(int direction);
+    void OnSelectionScrollTimer();
+    void StopDrag();
+    // The selection engine at a client point: page pixels in WinFont mode,
+    // else DVI units.
+    CPoint SelectPoint(int pageX, int pageY) const;
+    bool OpenSelection(int page);
+    void PaintOverlays(CDC& dc, const RECT& area, const ViewStatus& vs);
+    void SwitchMode(int mode);
+    void ClearSearchMarks();
+    int ShowSearchHit(const VrDviSearch::Result& hit, CPoint& dialogPoint);
     void MapNavigationCommands();
     void MapPrintCommands();
     void PrintDviDocument();
@@ -558,6 +647,40 @@ private:
     // A bitmap to select while a DC's own bitmap is replaced.
     CBitmap m_stockBitmap;
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+
+    // Pointer and keyboard state.
+    CPoint m_pressPoint{0, 0};
+    CPoint m_pressPagePoint{0, 0};
+    int m_buttonDown = 0;
+    int m_contextMenuActive = 0;
+    int m_scrollDirection = 0;
+    int m_noteUnderPointer = 0;
+    int m_draggingNote = 0;
+    int m_dragNote = -1;
+    CPoint m_grabOffset{0, 0};
+    RECT m_dragOutline{0, 0, 0, 0};
+    int m_noteOpenedByHover = 0;
+    int m_wheelRest = 0;
+    UINT m_lastKeyDown = 0;
+    UINT m_cursorId = 0;
+    int m_glassSourceX = 0, m_glassSourceY = 0;
+    // Text selection: the engine on the current page, and per page carried
+    // over (segment) its text, rectangles and zoom.
+    VrDviSelect m_select;
+    int m_columnSelect = 0;
+    int m_segment = -1;
+    std::vector<String8> m_segmentText;
+    std::vector<std::vector<VrDviSelect::Rectangle>> m_segmentRects;
+    std::vector<double> m_segmentZoom;
+    int m_selFirstPage = -1, m_selPageCount = 0;
+    int m_anchorX = 0, m_anchorY = 0;
+    ImageSelection m_imageSel;
+    // Search: the last text, direction (0 up, 1 down), case flag and marks.
+    CString m_searchText;
+    int m_searchDirection = 1;
+    int m_searchCase = 0;
+    std::vector<RECT> m_searchRects;
+    std::vector<VrDviSearch::CharRecord> m_searchChars;
 
     CString m_statusText{"Retrieving..."};
     std::unique_ptr<ViewControls> m_controls;
