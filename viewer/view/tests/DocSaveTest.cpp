@@ -1,6 +1,8 @@
 // Save As of a document opened in the view: notes saved and read back at
 // the same places, pictures packed beside the saved copy under their new
 // names, the document's own path, a malformed page, and the dialogs.
+#include <tiffio.h>
+
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -241,6 +243,49 @@ TEST_F(DocSave, AMalformedPageIsRefusedWithAMessage) {
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(out.Path())) left.push_back(e.path().filename().string());
     EXPECT_EQ(left, std::vector<std::string>{"bad.dvi"});
+}
+
+TEST_F(DocSave, ATiffDocumentIsCopiedAndAReadOnlyTargetReportsAnAttributeError) {
+    const std::string tiff = out.File("scan.tif");
+    {
+        TIFF* tif = TIFFOpen(tiff.c_str(), "w");
+        ASSERT_NE(tif, nullptr);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(8));
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(8));
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(1));
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(1));
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_MINISWHITE));
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(8));
+        uint8_t row = 0xF0;
+        for (uint32_t y = 0; y < 8; ++y) TIFFWriteScanline(tif, &row, y, 0);
+        TIFFClose(tif);
+    }
+    Open(tiff);
+    ASSERT_EQ(doc->GetDocType(), CVrViewerDoc::kTypeTiff);
+    auto answer = [](const std::string& path) {
+        AfxSetDialogAnswerer([path](UINT, QDialog& dialog) {
+            auto* files = qobject_cast<QFileDialog*>(&dialog);
+            EXPECT_TRUE(files->nameFilters().join(";").contains("Tiff Files"));
+            files->selectFile(QString::fromStdString(path));
+            return int(IDOK);
+        });
+    };
+    const std::string copy = out.File("copy.tif");
+    answer(copy);
+    view->OnCmdMsg(ID_FILE_SAVE_AS, CN_COMMAND, nullptr, nullptr);
+    EXPECT_EQ(testsupport::ReadFile(copy), testsupport::ReadFile(tiff));
+    EXPECT_TRUE(messages.empty());
+
+    const std::string locked = out.File("locked.tif");
+    testsupport::WriteFile(locked, {'o', 'l', 'd'});
+    fs::permissions(locked, fs::perms::owner_read);
+    answer(locked);
+    view->OnCmdMsg(ID_FILE_SAVE_AS, CN_COMMAND, nullptr, nullptr);
+    AfxSetDialogAnswerer(nullptr);
+    fs::permissions(locked, fs::perms::owner_all);
+    EXPECT_EQ(testsupport::ReadFile(locked), (std::vector<unsigned char>{'o', 'l', 'd'}));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "File save error!\nprevious file attribute error(error no. :" + std::to_string(EACCES) + ")");
 }
 
 TEST_F(DocSave, TheSaveDialogsBoxAndTheAboutBox) {
