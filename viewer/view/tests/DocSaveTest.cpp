@@ -262,6 +262,7 @@ TEST_F(DocSave, ATiffDocumentIsCopiedAndAReadOnlyTargetReportsAnAttributeError) 
     }
     Open(tiff);
     ASSERT_EQ(doc->GetDocType(), CVrViewerDoc::kTypeTiff);
+    messages.clear();  // what an earlier test's document had to say
     auto answer = [](const std::string& path) {
         AfxSetDialogAnswerer([path](UINT, QDialog& dialog) {
             auto* files = qobject_cast<QFileDialog*>(&dialog);
@@ -274,7 +275,7 @@ TEST_F(DocSave, ATiffDocumentIsCopiedAndAReadOnlyTargetReportsAnAttributeError) 
     answer(copy);
     view->OnCmdMsg(ID_FILE_SAVE_AS, CN_COMMAND, nullptr, nullptr);
     EXPECT_EQ(testsupport::ReadFile(copy), testsupport::ReadFile(tiff));
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(messages.empty()) << messages.front();
 
     const std::string locked = out.File("locked.tif");
     testsupport::WriteFile(locked, {'o', 'l', 'd'});
