@@ -131,7 +131,13 @@ int CVrViewerDoc::WritePackedDocument(const String8& path, const String8& pictur
     return 1;
 }
 
-int CVrViewerDoc::RewriteDviWithNotes(const String8& target) { return WritePackedDocument(target, "", 0, 1); }
+int CVrViewerDoc::RewriteDviWithNotes(const String8& target) {
+    // A "file://" address names its file.
+    const std::string path = LocalPathOfAddress(target.c_str());
+    if (!WritePackedDocument(path.c_str(), "", 0, 1)) return 0;
+    if (CVrViewerView* view = HasView() ? m_pView : nullptr) view->GetNotes().changed = 0;
+    return 1;
+}
 
 bool CVrViewerDoc::RunSaveDviDialog(const std::string& proposed, std::string& path, int& copyPictures) {
     const CString title = AfxLoadString(IDS_SAVE_DVI_TITLE);

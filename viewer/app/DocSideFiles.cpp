@@ -33,7 +33,7 @@ int CVrViewerDoc::IsEmbeddedUrl(const String8& url) {
 
 std::string CVrViewerDoc::LocalFolder() const {
     std::string address = m_address.c_str();
-    if (address.rfind("file://", 0) == 0) address = address.substr(7);
+    if (strncasecmp(address.c_str(), "file://", 7) == 0) address = LocalPathOfAddress(address);
     else if (m_servedInBrowser) return "";
     const size_t slash = address.find_last_of("/\\");
     if (slash == std::string::npos) return "./";
