@@ -24,7 +24,7 @@ std::unique_ptr<SizingTabBar> MakeLayoutBar(CFrameWnd* frame, int width, CVrView
     bar->AddView(AfxLoadString(IDS_TAB_CONTENTS), AfxFactoryAs<CContentsView, CView>());
     bar->AddView(AfxLoadString(IDS_TAB_THUMBNAILS), AfxFactoryAs<CThumbnailView, CView>());
     if (auto* contents = dynamic_cast<CContentsView*>(bar->GetTabView(0))) contents->ReadTocFile(view);
-    if (auto* thumbnails = dynamic_cast<CThumbnailView*>(bar->GetTabView(1))) thumbnails->m_pVrView = view;
+    if (auto* thumbnails = dynamic_cast<CThumbnailView*>(bar->GetTabView(1))) thumbnails->SetVrView(view);
     return bar;
 }
 

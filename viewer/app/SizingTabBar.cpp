@@ -87,7 +87,13 @@ BOOL SizingTabBar::AddView(const char* lpszLabel, const ViewFactory& viewClass, 
     if (pContext && pContext->m_pCurrentDoc) pContext->m_pCurrentDoc->AddView(view);
     TabEntry entry;
     entry.pView = view;
-    std::strncpy(entry.szLabel, lpszLabel ? lpszLabel : "", sizeof entry.szLabel - 1);
+    // At most 31 bytes, never half a UTF-8 character.
+    const char* label = lpszLabel ? lpszLabel : "";
+    size_t n = std::min(std::strlen(label), sizeof entry.szLabel - 1);
+    if (n < std::strlen(label))
+        while (n > 0 && (static_cast<unsigned char>(label[n]) & 0xC0) == 0x80) --n;
+    std::memcpy(entry.szLabel, label, n);
+    entry.szLabel[n] = '\0';
     m_views.push_back(entry);
     CFrameWnd* frame = ParentFrameOf(this);
     if (m_views.size() == 1) {

@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QToolBar>
 #include <QTest>
 
 #include <filesystem>
@@ -43,7 +44,9 @@
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/ViewPendingCommands.h"
 #include "viewer/view/VrViewerView.h"
+#include "viewer/res/ViewerMenus.h"
 #include "viewer/view/tests/ViewTestSupport.h"
+#include "platform/ui/StringTable.h"
 
 namespace fs = std::filesystem;
 
@@ -229,7 +232,6 @@ TEST_F(Frames, EveryMenuItemAndAcceleratorHasARoute) {
 TEST_F(Frames, CommandsReachThePageViewWhileATabViewIsActive) {
     countOptions_ = true;
     CVrViewerDoc* doc = Open("doc.dvi");
-    countOptions_ = false;
     ASSERT_NE(doc, nullptr);
     auto* view = dynamic_cast<OptionsView*>(ViewOf(doc));
     CChildFrame* frame = FrameOf(doc);
@@ -242,6 +244,17 @@ TEST_F(Frames, CommandsReachThePageViewWhileATabViewIsActive) {
 
     Command(ID_VIEWER_OPTIONS);
     EXPECT_EQ(view->optionsCalls, 1);
+    // Every item keeps its route.
+    countOptions_ = false;
+    main_->UpdateCmdUI();
+    for (QAction* a : MenuActions(main_->GetBody()->menuBar()->actions())) {
+        const UINT id = AfxActionCommandId(a);
+        SCOPED_TRACE(id);
+        if (IsPendingCommand(id)) EXPECT_FALSE(a->isEnabled());
+        else EXPECT_TRUE(HasCommand(main_, id) || HasUpdate(main_, id));
+    }
+    // A command of the page view is enabled through the forwarding.
+    for (QAction* a : main_->FindCommandActions(ID_ZOOM_150)) EXPECT_TRUE(a->isEnabled());
 
     const struct {
         UINT id;
@@ -307,8 +320,16 @@ TEST_F(Frames, LayoutBarDocksLeftSizesAndSwitchesTabs) {
     EXPECT_EQ(bar->GetTabCtrl()->tabText(0).toStdString(), "Contents");
     EXPECT_EQ(bar->GetTabCtrl()->tabText(1).toStdString(), "Thumbnails");
     EXPECT_NE(dynamic_cast<CContentsView*>(frame->GetActiveView()), nullptr);
-    EXPECT_EQ(bar->GetView<CContentsView>()->m_pVrView, view);
-    EXPECT_EQ(bar->GetView<CThumbnailView>()->m_pVrView, view);
+    EXPECT_EQ(bar->GetView<CContentsView>()->GetVrView(), view);
+    EXPECT_EQ(bar->GetView<CThumbnailView>()->GetVrView(), view);
+
+    // A label longer than 31 bytes is cut before a whole character.
+    const std::string longLabel = "a미리 보기 미리 보기 미리 보기";  // 42 bytes, byte 31 inside a character
+    ASSERT_TRUE(bar->AddView(longLabel.c_str(), AfxFactoryAs<CThumbnailView, CView>()));
+    EXPECT_EQ(bar->GetTabCtrl()->tabText(2).toStdString(), longLabel.substr(0, 29));
+    bar->RemoveView(2);
+    EXPECT_EQ(bar->GetTabCount(), 2);
+    EXPECT_EQ(bar->GetTabCtrl()->count(), 2);
 
     // Bounds and no-op selections.
     EXPECT_EQ(bar->GetTabView(-1), nullptr);
@@ -365,6 +386,33 @@ TEST_F(Frames, LayoutBarDocksLeftSizesAndSwitchesTabs) {
     ViewStatus vs;
     view->GetViewStatus(vs);
     EXPECT_EQ(vs.page, 1);
+}
+
+void CollectIds(const std::vector<MenuItemTemplate>& items, std::vector<UINT>& ids) {
+    for (const MenuItemTemplate& i : items) {
+        ids.push_back(i.id);
+        CollectIds(i.items, ids);
+    }
+}
+
+TEST(ViewerMenus, KoreanMenusHoldTheSameCommands) {
+    for (UINT resource : {IDR_MAINFRAME, IDR_VRVIEWTYPE, IDR_VRVIEWTYPE_SRVR_IP}) {
+        SCOPED_TRACE(resource);
+        AfxSetLanguage(UiLanguage::English);
+        AfxRegisterViewerMenus();
+        const std::vector<MenuItemTemplate> english = *AfxFindMenu(resource);
+        AfxSetLanguage(UiLanguage::Korean);
+        AfxRegisterViewerMenus();
+        const std::vector<MenuItemTemplate> korean = *AfxFindMenu(resource);
+        std::vector<UINT> a, b;
+        CollectIds(english, a);
+        CollectIds(korean, b);
+        EXPECT_EQ(a, b);
+        EXPECT_EQ(english.front().text, "&File");
+        EXPECT_EQ(korean.front().text, "파일(&F)");
+    }
+    AfxSetLanguage(UiLanguage::English);
+    AfxRegisterViewerMenus();
 }
 
 TEST(SizingControlBar, DraggedSizeGrowsAwayFromTheDocumentAndIsClamped) {
@@ -430,6 +478,21 @@ TEST_F(Frames, ARestoredDocumentStaysUsableAndTheLastCloseBringsBackTheMainMenu)
     Command(ID_WINDOW_MAXIMIZE);
     PumpPending();
     EXPECT_TRUE(sub->isMaximized());
+
+    // The Open button of the view's toolbar band opens the dialog.
+    int dialogs = 0;
+    AfxSetDialogAnswerer([&](UINT, QDialog& dialog) {
+        dialogs += qobject_cast<QFileDialog*>(&dialog) != nullptr;
+        return IDCANCEL;
+    });
+    QAction* open = nullptr;
+    for (QToolBar* bar : ViewOf(doc)->GetControls()->Band()->findChildren<QToolBar*>())
+        for (QAction* a : bar->actions())
+            if (a->data().toUInt() == ID_FILE_OPEN) open = a;
+    ASSERT_NE(open, nullptr);
+    open->trigger();
+    AfxSetDialogAnswerer(nullptr);
+    EXPECT_EQ(dialogs, 1);
 
     // The last document closes: File Open and Exit are there and enabled.
     doc->OnCloseDocument();

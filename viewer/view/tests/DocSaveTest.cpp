@@ -11,7 +11,7 @@
 
 #include "viewer/app/AboutDlg.h"
 #include "viewer/app/DocSaveDlg.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/OpenedViewFixture.h"
 #include "viewer/view/tests/PictureFiles.h"
 
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
