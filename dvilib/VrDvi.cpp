@@ -224,7 +224,8 @@ VrDvi::PageRecord* VrDvi::NewPageRecord(int page) {
 void VrDvi::SetInvalid(const char* why) {
     mode_.store(ModeInvalid, std::memory_order_release);
     String8 text = String8(why);
-    if (!fileName_.IsNull()) text = fileName_ + String8(": ") + text;
+    const String8& name = displayName_.IsNull() || displayName_.GetLength() == 0 ? fileName_ : displayName_;
+    if (!name.IsNull()) text = name + String8(": ") + text;
     {
         std::lock_guard<std::mutex> g(lock_);
         errorText_ = text;

@@ -100,6 +100,9 @@ public:
     void Close();
     void RenewDvi();
     int IsOpened() const { return !fileName_.IsNull(); }
+    // The name the reader's messages give its file (a copy may be read in
+    // place of the file the person opened); null: the file's own name.
+    void SetDisplayName(const String8& name) { displayName_ = name; }
 
     void SetKPathSea(KPathSea* kpse) { kpse_ = kpse; }
     KPathSea* GetKPathSea() const { return kpse_; }
@@ -232,6 +235,7 @@ private:
 
     unsigned char id_ = 0;
     String8 fileName_;
+    String8 displayName_;
     std::atomic<int> mode_{ModeScanning};
     fpreal4 mag_;
     unsigned num_ = 0;

@@ -46,6 +46,37 @@ bool SameName(std::string_view a, std::string_view b) {
     return true;
 }
 
+// The Korean faces documents name (in English or Korean, with or without
+// the fixed-pitch "Che" form), and the faces of Debian's Korean font packages
+// that stand in for them, best first.
+struct KoreanFace {
+    const char* prefix;
+    const char* substitutes[3];
+};
+const KoreanFace kKoreanFaces[] = {
+    {"batang", {"UnBatang", "NanumMyeongjo", nullptr}},
+    {"\xEB\xB0\x94\xED\x83\x95", {"UnBatang", "NanumMyeongjo", nullptr}},  // 바탕
+    {"myeongjo", {"UnBatang", "NanumMyeongjo", nullptr}},
+    {"\xEB\xAA\x85\xEC\xA1\xB0", {"UnBatang", "NanumMyeongjo", nullptr}},  // 명조
+    {"dotum", {"UnDotum", "NanumGothic", nullptr}},
+    {"\xEB\x8F\x8B\xEC\x9B\x80", {"UnDotum", "NanumGothic", nullptr}},  // 돋움
+    {"gulim", {"UnDotum", "NanumGothic", nullptr}},
+    {"\xEA\xB5\xB4\xEB\xA6\xBC", {"UnDotum", "NanumGothic", nullptr}},  // 굴림
+    {"gungsuh", {"UnGungseo", "UnBatang", "NanumMyeongjo"}},
+    {"\xEA\xB6\x81\xEC\x84\x9C", {"UnGungseo", "UnBatang", "NanumMyeongjo"}},  // 궁서
+};
+
+const KoreanFace* FindKoreanFace(std::string_view name) {
+    for (const KoreanFace& k : kKoreanFaces) {
+        const size_t n = std::char_traits<char>::length(k.prefix);
+        if (name.size() < n) continue;
+        bool same = true;
+        for (size_t i = 0; i < n && same; ++i) same = Lower(name[i]) == k.prefix[i];
+        if (same) return &k;
+    }
+    return nullptr;
+}
+
 bool LessName(const std::string& a, const std::string& b) {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
                                         [](char x, char y) { return Lower(x) < Lower(y); });
@@ -253,12 +284,21 @@ std::vector<FontCatalog::Match> FontCatalog::Families() {
 std::optional<FaceRecord> FontCatalog::Fallback(std::string_view rawName, int weight, bool italic, BYTE charSet) {
     Load();
     std::string name = FaceNameToUtf8(rawName);
+    // A Korean face that is not installed: an installed Korean face of the
+    // same kind, else any face with Korean letters.
+    const KoreanFace* korean = FindKoreanFace(name);
+    if (korean)
+        for (const char* sub : korean->substitutes) {
+            if (!sub) break;
+            std::vector<Match> found = Find(sub, weight, italic);
+            if (!found.empty()) return *found.front().face;
+        }
     FcPattern* p = FcPatternCreate();
     FcPatternAddString(p, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.empty() ? "sans-serif" : name.c_str()));
     FcPatternAddDouble(p, FC_WEIGHT, FcWeightFromOpenTypeDouble(weight));
     FcPatternAddInteger(p, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(p, FC_SCALABLE, FcTrue);
-    if (charSet == HANGUL_CHARSET) FcPatternAddString(p, FC_LANG, reinterpret_cast<const FcChar8*>("ko"));
+    if (charSet == HANGUL_CHARSET || korean) FcPatternAddString(p, FC_LANG, reinterpret_cast<const FcChar8*>("ko"));
     FcConfigSubstitute(nullptr, p, FcMatchPattern);
     FcDefaultSubstitute(p);
     FcResult result = FcResultNoMatch;

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 #include <list>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -60,11 +61,30 @@ std::string CacheKey(const LOGFONT& lf) {
 
 FreeTypeFont::Style StyleOf(const FaceRecord& r) { return {r.weight, r.italic, r.korean}; }
 
-std::shared_ptr<const FontInstance> Make(const FaceRecord& r, const LOGFONT& lf) {
+std::shared_ptr<FreeTypeFont> MakeFreeType(const FaceRecord& r, const LOGFONT& lf) {
     auto face = FontFace::Open(r.file, r.index);
     if (!face) return nullptr;
     auto font = std::make_shared<FreeTypeFont>(std::move(face), lf, StyleOf(r));
     if (!font->Valid()) return nullptr;
+    return font;
+}
+
+// A text face without Korean letters borrows them from an installed Korean
+// face, as the document's platform links fonts on a Korean system.
+std::shared_ptr<const FontInstance> Make(const FaceRecord& r, const LOGFONT& lf) {
+    auto font = MakeFreeType(r, lf);
+    if (!font || r.korean || r.type1 || font->Metrics().tmCharSet == SYMBOL_CHARSET || font->HasGlyph(0xAC00))
+        return font;
+    static uint64_t generation = ~uint64_t(0);
+    static std::optional<FaceRecord> korean;
+    FontCatalog& catalog = FontCatalog::Instance();
+    if (generation != catalog.Generation()) {
+        generation = catalog.Generation();
+        korean = catalog.Fallback("", FW_NORMAL, false, HANGUL_CHARSET);
+        if (korean && !korean->korean) korean.reset();
+    }
+    if (korean)
+        if (auto link = MakeFreeType(*korean, lf)) font->SetLink(std::move(link));
     return font;
 }
 

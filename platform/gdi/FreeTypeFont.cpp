@@ -112,6 +112,7 @@ FreeTypeFont::~FreeTypeFont() {
 }
 
 CachedGlyph FreeTypeFont::Load(WCHAR c) const {
+    if (link_ && c >= 0x1100 && face_->GlyphIndex(c) == 0 && link_->face_->GlyphIndex(c) != 0) return link_->Load(c);
     CachedGlyph g;
     FT_Face ft = face_->Face();
     FT_Activate_Size(size_);

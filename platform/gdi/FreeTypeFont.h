@@ -23,6 +23,10 @@ public:
     FreeTypeFont& operator=(const FreeTypeFont&) = delete;
 
     bool Valid() const { return size_ != nullptr; }
+    // A face that draws the characters from U+1100 up that this face lacks
+    // (Korean and other East Asian letters in a Latin face).
+    void SetLink(std::shared_ptr<const FreeTypeFont> link) { link_ = std::move(link); }
+    bool HasGlyph(WCHAR c) const { return face_->GlyphIndex(c) != 0; }
 
     const TEXTMETRIC& Metrics() const override { return tm_; }
     int Advance(WCHAR c) const override;
@@ -36,6 +40,7 @@ private:
     CachedGlyph Load(WCHAR c) const;
 
     std::shared_ptr<FontFace> face_;
+    std::shared_ptr<const FreeTypeFont> link_;
     FT_Size size_ = nullptr;
     FT_Pos embolden_ = 0;  // 26.6 pixels, 0 without synthetic bold
     bool transform_ = false;

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
 struct Pair {
@@ -194,7 +196,8 @@ void ReadQuery(const std::string& query, AddressParameters& p) {
                 ok = d >= 0;
                 c = c * 16 + d;
             }
-            if (ok) p.workspaceColor = c;
+            // Web order RRGGBB, kept as the view's 0x00BBGGRR.
+            if (ok) p.workspaceColor = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
         } else if (EqualsNoCase(n, "goto") || EqualsNoCase(n, "targettag")) {
             TextValue(v, p.targetTag);
         } else if (EqualsNoCase(n, "page")) {
@@ -231,35 +234,44 @@ bool PercentDecode(const std::string& in, std::string& out) {
     return true;
 }
 
+AddressParts SplitAddress(const std::string& address) {
+    AddressParts parts;
+    parts.base = address;
+    // A file that exists under the whole name keeps it.
+    struct stat st;
+    if (address.find("://") == std::string::npos && ::stat(address.c_str(), &st) == 0) return parts;
+    // The last '#' or '?' decides; one in the first place does not count.
+    const size_t sep = address.find_last_of("#?");
+    if (sep == std::string::npos || sep == 0) return parts;
+    size_t query = std::string::npos, queryEnd = sep;
+    if (address[sep] == '#') {
+        parts.hasFragment = true;
+        parts.fragment = address.substr(sep + 1);
+        const size_t q = address.rfind('?', sep);
+        if (q != std::string::npos && q > 0) query = q;
+    } else {
+        query = sep;
+        queryEnd = address.size();
+    }
+    if (query != std::string::npos) {
+        parts.hasQuery = true;
+        parts.query = address.substr(query + 1, queryEnd - query - 1);
+    }
+    parts.base = address.substr(0, query != std::string::npos ? query : sep);
+    return parts;
+}
+
 void ParseAddressParameters(const std::string& address, AddressParameters& p) {
     p.magnificationGiven = 0;
     p.highlightDone = 0;
-    p.address = address;
     p.targetTag.clear();
-
-    // The last '#' or '?' decides; one in the first place does not count.
-    const size_t sep = address.find_last_of("#?");
-    if (sep != std::string::npos && sep > 0) {
-        size_t query = std::string::npos, queryEnd = sep;
-        std::string fragment;
-        bool hasFragment = false;
-        if (address[sep] == '#') {
-            hasFragment = true;
-            fragment = address.substr(sep + 1);
-            const size_t q = address.rfind('?', sep);
-            if (q != std::string::npos && q > 0) query = q;
-        } else {
-            query = sep;
-            queryEnd = address.size();
-        }
-        if (query != std::string::npos) ReadQuery(address.substr(query + 1, queryEnd - query - 1), p);
-        if (hasFragment) {
-            std::string tag;
-            if (TextValue(fragment, tag)) p.targetTag = tag;
-        }
-        p.address = address.substr(0, query != std::string::npos ? query : sep);
+    const AddressParts parts = SplitAddress(address);
+    p.address = parts.base;
+    if (parts.hasQuery) ReadQuery(parts.query, p);
+    if (parts.hasFragment) {
+        std::string tag;
+        if (TextValue(parts.fragment, tag)) p.targetTag = tag;
     }
-
     if (!p.magnificationGiven && p.toolbarChoice == 0) p.magnification = 10000;
 }
 

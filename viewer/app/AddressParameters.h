@@ -42,11 +42,22 @@ struct AddressParameters {
     int scrollBarChoice = 4;    // 0..3; 4: none
     int toolbarChoice = 2;      // 0 or 1; 2: none
     int mainToolbarChoice = 2;  // 0 or 1; 2: none
-    int workspaceColor = 0x1000000;  // 0xRRGGBB; 0x1000000: none
+    int workspaceColor = 0x1000000;  // 0x00BBGGRR (given as RRGGBB); 0x1000000: none
     std::string windowName;
     HighlightSlot highlights[kHighlightSlots];
     int highlightDone = 0;
 };
+
+// An address taken apart: the base (the document), the query after '?' and
+// the fragment after '#'. The last '#' or '?' decides: after '#' the text is
+// the fragment, and a '?' before it starts the query. A separator in the
+// first place does not count, and a local file that exists under the whole
+// name is never cut.
+struct AddressParts {
+    std::string base, query, fragment;
+    bool hasQuery = false, hasFragment = false;
+};
+AddressParts SplitAddress(const std::string& address);
 
 // Takes `address` apart into p (see above). The last '#' or '?' of the
 // address decides: after '#' the text is the target tag, and a query before

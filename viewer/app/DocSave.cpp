@@ -78,10 +78,7 @@ int CVrViewerDoc::WritePackedDocument(const String8& path, const String8& pictur
         int embedded, complete;
     };
     std::vector<Side> sides;
-    {
-        std::lock_guard<std::mutex> lock(m_sideLock);
-        for (const auto& f : m_fetchedFiles) sides.push_back({f->GetUrl(), f->IsEmbedded(), f->IsComplete()});
-    }
+    for (const FetchedFile* f : m_fetchedFiles.Entries()) sides.push_back({f->GetUrl(), f->IsEmbedded(), f->IsComplete()});
     std::map<std::string, std::string> renamed;
     if (copyPictures) {
         for (size_t i = 0; i < sides.size(); ++i) {

@@ -337,7 +337,8 @@ void ViewerDvi::EmbeddedFileSpecial(unsigned char* text, int length) {
     file->Write(reinterpret_cast<const char*>(text + at), length - at);
     file->Close();
     if (!file->IsComplete()) return;
-    m_pDoc->PostView("RedrawIfAwaitedFile", [name](CVrViewerView* v) { v->RedrawIfAwaitedFile(name); });
+    const String8 address = file->GetFullAddress();
+    m_pDoc->PostView("RedrawIfAwaitedFile", [address](CVrViewerView* v) { v->RedrawIfAwaitedFile(address); });
 }
 
 bool ViewerDvi::BuildWatermarkInstruction(const unsigned char* text, int length, std::vector<unsigned char>& out,

@@ -16,6 +16,7 @@
 #include "viewer/app/InPlaceFrame.h"
 #include "viewer/app/MainFrame.h"
 #include "viewer/app/VrViewerDoc.h"
+#include "viewer/view/ViewHyperlink.h"
 #include "viewer/view/VrViewerView.h"
 
 int g_bLayeredWindowsAllowed = 0;
@@ -139,9 +140,20 @@ int CVrViewerApp::ExitInstance() {
 
 CDocument* CVrViewerApp::OpenDocumentFile(const char* lpszFileName) {
     if (lpszFileName && m_pDocTemplate && IsWebAddress(lpszFileName)) {
-        CDocument* doc = m_pDocTemplate->OpenDocumentInPlace();
+        // A web address is a document in its own child frame, as a file is;
+        // the frame shows while the data arrives.
+        CDocument* doc = m_pDocTemplate->CreateNewDocument();
         if (!doc) return nullptr;
+        BOOL autoDelete = doc->m_bAutoDelete;
+        doc->m_bAutoDelete = FALSE;
+        CFrameWnd* frame = m_pDocTemplate->CreateNewFrame(doc, nullptr);
+        doc->m_bAutoDelete = autoDelete;
+        if (!frame) {
+            delete doc;
+            return nullptr;
+        }
         doc->SetPathName(lpszFileName, FALSE);
+        m_pDocTemplate->InitialUpdateFrame(frame, doc, TRUE);
         if (auto* viewerDoc = dynamic_cast<CVrViewerDoc*>(doc)) viewerDoc->LoadFromAddress(lpszFileName);
         return doc;
     }
@@ -150,7 +162,13 @@ CDocument* CVrViewerApp::OpenDocumentFile(const char* lpszFileName) {
 
 void CVrViewerApp::OnHandOver(const std::string& target) {
     if (target.empty()) return;
-    OpenDocumentFile(target.c_str());
+    // An address with an anchor or parameters for a document a view shows
+    // already is taken by that view.
+    const AddressParts parts = SplitAddress(target);
+    HyperlinkRequest request;
+    request.targetText = target.c_str();
+    request.url = target.c_str();
+    if (!(parts.hasQuery || parts.hasFragment) || !ShowHyperlinkEnumProc(request)) OpenDocumentFile(target.c_str());
     if (m_pMainWnd && m_pMainWnd->GetWidget()) {
         QWidget* w = m_pMainWnd->GetWidget();
         if (w->isMinimized()) w->showNormal();

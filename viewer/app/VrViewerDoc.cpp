@@ -185,6 +185,7 @@ CVrViewerDoc::~CVrViewerDoc() {
         UiDispatcher::Post([text] { AfxMessageBox(text, MB_SYSTEMMODAL); });
     }
     InternetConnectionClear(1);
+    m_fetchedFiles.Clear();
     m_dvi.Close();
     DeleteTempFiles();
     if (m_servedInBrowser) {
@@ -208,7 +209,47 @@ CString CVrViewerDoc::GetErrorText() const {
 
 void CVrViewerDoc::AppendErrorText(const char* text) {
     std::lock_guard<std::mutex> lock(m_nameLock);
-    m_errorText += text;
+    std::string t = PersonsText(text ? text : "");
+    m_errorText += t.c_str();
+    size_t start = t.find_first_not_of('\n');
+    if (start != std::string::npos) m_endText = t.substr(start);
+}
+
+std::string CVrViewerDoc::PersonsText(const std::string& text) const {
+    // Messages name the person's file, never the temporary copy.
+    std::string out = text;
+    const std::string temp = m_tempFileName.IsNull() ? std::string() : m_tempFileName.c_str();
+    if (temp.empty() || m_displayName.empty()) return out;
+    for (size_t at = out.find(temp); at != std::string::npos; at = out.find(temp, at + m_displayName.size()))
+        out.replace(at, temp.size(), m_displayName);
+    return out;
+}
+
+void CVrViewerDoc::SetEndText(const char* text) {
+    std::lock_guard<std::mutex> lock(m_nameLock);
+    m_endText = PersonsText(text);
+}
+
+void CVrViewerDoc::FinishRun(int result) {
+    if (m_stopRequested.load()) return;
+    const bool readerFailed = m_docType.load() == kTypeDvi && m_dvi.GetMode() == ModeInvalid;
+    PostView("SetLoadingComplete", [](CVrViewerView* v) { v->SetLoadingComplete(1); });
+    if (result != 0 && !readerFailed) return;
+    std::string text;
+    {
+        std::lock_guard<std::mutex> lock(m_nameLock);
+        text = m_endText.empty() ? std::string("File Not Found!!") : m_endText;
+    }
+    if (text.find(m_displayName) == std::string::npos) text = m_displayName + ": " + text;
+    // Pages that arrived stay on show; the status says why the rest did not.
+    CString status(text.c_str());
+    PostView("SetStatusText " + text, [status](CVrViewerView* v) {
+        v->SetStatusText(status);
+        v->Invalidate(FALSE);
+    });
+    UiDispatcher::Post([status] {
+        if (auto* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd())) frame->SetMessageText(status);
+    });
 }
 
 void CVrViewerDoc::ParseParameters(const String8& address) {
@@ -216,6 +257,13 @@ void CVrViewerDoc::ParseParameters(const String8& address) {
     m_address = m_params.address.c_str();
     m_windowName = m_params.windowName.c_str();
     m_paramsParsed = 1;
+}
+
+void CVrViewerDoc::TakeHyperlink(const String8& url) {
+    // The file's recorded time stays: a change on disk since the load is
+    // still noticed.
+    ParseParameters(url);
+    ApplyInitialView();
 }
 
 void CVrViewerDoc::ApplyInitialView() {
@@ -261,6 +309,7 @@ void CVrViewerDoc::BeginLoad(bool http) {
         m_viewGuard = m_pView->GetGuard();
         m_pView->m_isBrowser = http ? 1 : 0;
         m_pView->m_topOffset = 28;
+        m_pView->SetLoadingComplete(0);
         m_pView->GetNotes().Clear();
         m_pView->SetWindow();
         if (http) m_pView->SetRetrievingStatus();
@@ -303,6 +352,12 @@ long CVrViewerDoc::LoadFromAddress(const char* address) {
 }
 
 void CVrViewerDoc::StartWorker(bool http) {
+    m_place.servedInBrowser = m_servedInBrowser;
+    m_place.address = m_address.c_str();
+    m_displayName = !http && !m_localPath.IsNull() && m_localPath.GetLength() > 0 ? m_localPath.c_str()
+                                                                                 : m_address.c_str();
+    m_dvi.SetDisplayName(String8(m_displayName.c_str()));
+    m_endText.clear();
     m_stopRequested.store(0);
     m_hThreadDone.Reset();
     m_worker = std::thread([this, http] {
@@ -311,8 +366,7 @@ void CVrViewerDoc::StartWorker(bool http) {
             sys::Event& e;
             ~Done() { e.Set(); }
         } done{m_hThreadDone};
-        if (http) GetHttpData();
-        else GetFileData();
+        FinishRun(http ? GetHttpData() : GetFileData());
     });
 }
 
@@ -443,6 +497,7 @@ void CVrViewerDoc::PostView(const std::string& what, std::function<void(CVrViewe
 }
 
 void CVrViewerDoc::ShowBox(const CString& text, const char* caption, UINT type) {
+    SetEndText(text);
     // The worker does not wait for the box.
     std::string cap = caption ? caption : "";
     UiDispatcher::Post([text, cap, type] { AfxShowMessageBox(nullptr, text, cap.empty() ? nullptr : cap.c_str(), type); });
@@ -731,6 +786,7 @@ int CVrViewerDoc::EndOfData(bool http) {
     m_tempStream.flush();
     if (m_received.load() == 0) {
         AppendErrorText(kNoDocument);
+        SetEndText("File Not Found!!");
         m_active = 0;
         PostView("SetStatusText File Not Found!!", [](CVrViewerView* v) { v->SetStatusText("File Not Found!!"); });
         PostView("InvalidateRect", [](CVrViewerView* v) { v->InvalidateRect(nullptr, FALSE); });
@@ -796,7 +852,111 @@ int CVrViewerDoc::EndOfData(bool http) {
     if (http) InternetConnectionClear(1);
     if (m_stopRequested.load()) return StopPath();
     CloseTempStream();
+    if (type == kTypeDvi && !FetchSideFiles(http)) return StopPath();
     return 1;
+}
+
+// ---- side files ----
+
+FetchedFile* CVrViewerDoc::FindFetchedFile(const String8& url, int create) {
+    FetchedFileList::Place place = m_place;
+    place.allEmbedded = m_allFilesEmbedded.load();
+    return m_fetchedFiles.Find(this, place, url, create);
+}
+
+std::string CVrViewerDoc::PictureSourcePath(const String8& name) {
+    FetchedFile* file = FindFetchedFile(name, 0);
+    return file && file->IsComplete() ? std::string(file->GetLocalCopy().c_str()) : std::string();
+}
+
+void CVrViewerDoc::TellFileArrived(const FetchedFile* entry) {
+    String8 address = entry->GetFullAddress();
+    PostView("RedrawIfAwaitedFile " + std::string(address.c_str()),
+             [address](CVrViewerView* v) { v->RedrawIfAwaitedFile(address); });
+}
+
+bool CVrViewerDoc::FetchSideFiles(bool http) {
+    for (FetchedFile* entry : m_fetchedFiles.Entries()) {
+        if (m_stopRequested.load()) return false;
+        if (entry->IsEmbedded() && entry->IsComplete()) continue;
+        int complete = http ? ReadLinkedFileHttp(entry) : ReadLinkedFileLocal(entry);
+        entry->SetComplete(complete);
+    }
+    return !m_stopRequested.load();
+}
+
+int CVrViewerDoc::ReadLinkedFileHttp(FetchedFile* entry) {
+    if (!entry || m_stopRequested.load()) return 0;
+    if (entry->IsComplete()) return 1;
+    const std::string address = entry->GetFullAddress().c_str();
+    m_hInternet = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    if (m_hInternet) {
+        InternetSetStopFlag(m_hInternet, &m_stopRequested);
+        m_hUrl = InternetOpenUrlA(m_hInternet, address.c_str(), nullptr, DWORD(-1),
+                                  INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_HYPERLINK |
+                                      INTERNET_FLAG_PRAGMA_NOCACHE,
+                                  0x42);
+    }
+    DWORD status = 200;
+    if (m_hUrl) {
+        DWORD size = sizeof status;
+        if (!HttpQueryInfoA(m_hUrl, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+            status = 200;
+    }
+    // An error answer is never stored as the file.
+    if (!m_hUrl || status >= 400 || m_stopRequested.load()) return InternetConnectionClear(0);
+    std::unique_ptr<char[]> buf(new char[kChunkSize]);
+    bool first = true;
+    for (;;) {
+        DWORD n = 0;
+        if (!InternetReadFile(m_hUrl, buf.get(), kChunkSize, &n) || (first && n > 0 && buf[0] == '<')) {
+            entry->Reopen();
+            return InternetConnectionClear(0);
+        }
+        if (n == 0) break;
+        first = false;
+        entry->Write(buf.get(), int(n));
+        if (m_stopRequested.load()) {
+            entry->Reopen();
+            return InternetConnectionClear(0);
+        }
+    }
+    entry->Close();
+    InternetConnectionClear(1);
+    if (entry->IsComplete()) TellFileArrived(entry);
+    return entry->IsComplete();
+}
+
+int CVrViewerDoc::ReadLinkedFileLocal(FetchedFile* entry) {
+    if (!entry || m_stopRequested.load()) return 0;
+    if (entry->IsComplete()) return 1;
+    const std::string path = LocalPathOfAddress(entry->GetFullAddress().c_str());
+    if (path.empty()) return 0;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) return 0;
+    std::unique_ptr<unsigned char[]> buf(new unsigned char[kChunkSize]);
+    for (;;) {
+        if (m_stopRequested.load()) {
+            entry->Reopen();
+            return 0;
+        }
+        ssize_t n = ReadFull(fd, buf.get(), kChunkSize);
+        if (n < 0) {
+            entry->Reopen();
+            return 0;
+        }
+        if (n == 0) break;
+        entry->Write(reinterpret_cast<const char*>(buf.get()), int(n));
+    }
+    entry->Close();
+    if (entry->IsComplete()) TellFileArrived(entry);
+    return entry->IsComplete();
 }
 
 int CVrViewerDoc::GetFileData() {

@@ -30,10 +30,9 @@
 #include "platform/ui/Document.h"
 #include "platform/ui/Wnd.h"
 #include "viewer/app/AddressParameters.h"
+#include "viewer/app/FetchedFile.h"
 #include "viewer/app/ProgressiveInput.h"
 #include "viewer/app/ViewerDvi.h"
-
-class FetchedFile;
 
 class CFrameWnd;
 class CVrViewerApp;
@@ -137,6 +136,27 @@ public:
 
     // Takes the address's parameters into m_params and cuts them off it.
     void ParseParameters(const String8& address);
+    // A link to this document handed over by a view: its parameters are
+    // taken and the view goes to the place they name.
+    void TakeHyperlink(const String8& url);
+    // 1 once an address was recorded (a load started).
+    int IsAddressRecorded() const { return m_paramsParsed; }
+
+    // ---- side files ----
+    static String8 NormalizeUrl(const String8& url) { return FetchedFileList::NormalizeUrl(url); }
+    void AddEmbeddedUrl(const String8& url) { m_fetchedFiles.AddEmbeddedUrl(url); }
+    int IsEmbeddedUrl(const String8& url) const { return m_fetchedFiles.IsEmbeddedUrl(url); }
+    // The side file of that name, made when missing (names that travel inside
+    // the document only with create set); null for a refused name.
+    FetchedFile* FindFetchedFile(const String8& url, int create);
+    int AreFetchedFilesComplete() const { return m_fetchedFiles.AreComplete(); }
+    // Fill one entry from the web server or the disk; the entry's complete
+    // flag afterwards.
+    int ReadLinkedFileHttp(FetchedFile* entry);
+    int ReadLinkedFileLocal(FetchedFile* entry);
+    void SetAllFilesEmbedded(int all) { m_allFilesEmbedded = all; }
+    int GetAllFilesEmbedded() const { return m_allFilesEmbedded; }
+    const FetchedFileList& GetFetchedFiles() const { return m_fetchedFiles; }
 
     // State (read by the frames, the view and tests).
     ViewerDvi& GetReader() { return m_dvi; }
@@ -163,21 +183,11 @@ public:
     // The address's parameters; a reload restores page and origin from here.
     AddressParameters m_params;
 
-    // ---- side files (DocSideFiles.cpp) ----
-    // A name without a trailing ".gz" (of either case).
-    static String8 NormalizeUrl(const String8& url);
-    void AddEmbeddedUrl(const String8& url);
-    int IsEmbeddedUrl(const String8& url);
-    void SetAllFilesEmbedded(int all) { m_allFilesEmbedded.store(all); }
-    // The side file of that name, made when missing (for a file carried
-    // inside the document only when create is set); null otherwise.
-    FetchedFile* FindFetchedFile(const String8& url, int create);
-    int AreFetchedFilesComplete();
     // The path a picture's bytes are read from: the complete local copy of
-    // its side file, else the file beside a local document; "" when neither.
+    // its side file ("" while there is none).
     std::string PictureSourcePath(const String8& name);
     // The folder of a local document (with its '/'), "" for a web document.
-    std::string LocalFolder() const;
+    std::string LocalFolder() const { return FetchedFileList::LocalFolder(m_place); }
 
     // ---- notes (DocNotes.cpp) ----
     // One "note:" special of page (0-based) becomes a note of the view;
@@ -186,7 +196,10 @@ public:
 
 private:
     friend class ViewerDvi;
-    void ClearFetchedFiles();
+    void ClearFetchedFiles() {
+        m_fetchedFiles.Clear();
+        m_allFilesEmbedded = 0;
+    }
 
     // Stops the worker: flag, a wait of at most 1000 ms, then join.
     void StopWorker();
@@ -208,7 +221,18 @@ private:
     void CloseTempStream();
     bool ReaderCall(const std::function<void()>& fn);
     int ReaderPages() const;
+    // Fetches every side file still to be filled; false when stopped.
+    bool FetchSideFiles(bool http);
+    // Tells the view that a side file arrived.
+    void TellFileArrived(const FetchedFile* entry);
     void ShowBox(const CString& text, const char* caption, UINT type);
+    // text with the temporary copy's name replaced by the person's file
+    // (m_nameLock held).
+    std::string PersonsText(const std::string& text) const;
+    // How the run ended, for the view's status when it shows no page.
+    void SetEndText(const char* text);
+    // After a run: the view tells how a load that failed ended.
+    void FinishRun(int result);
 
     // View calls from the worker: queued to the UI thread, dropped when the
     // view has gone.
@@ -228,10 +252,15 @@ private:
     int64_t m_fileSize = -1;
 
     String8 m_tempFileName;
-    mutable std::mutex m_nameLock;  // m_tempFileName and m_errorText
+    mutable std::mutex m_nameLock;  // m_tempFileName, m_errorText and m_endText
+    std::string m_endText;          // the last failure of the run
+    std::string m_displayName;      // the person's file or address, set before a run
     std::ofstream m_tempStream;
     sys::FileShareLock m_tempLock;
     String8 m_baseDir;
+    FetchedFileList m_fetchedFiles;
+    FetchedFileList::Place m_place;  // set before a worker starts
+    std::atomic<int> m_allFilesEmbedded{0};
 
     String8 m_address;
     std::string m_fileTitle;
@@ -266,13 +295,6 @@ private:
     std::shared_ptr<ViewCallTrace> m_trace;
 
     std::string m_saveError;
-
-    // Side files.
-    std::mutex m_sideLock;
-    std::vector<std::unique_ptr<FetchedFile>> m_fetchedFiles;
-    int m_fetchedFileCount = 0;
-    std::vector<String8> m_embeddedUrls;
-    std::atomic<int> m_allFilesEmbedded{0};
 };
 
 // "scheme://..." (http, https, file).

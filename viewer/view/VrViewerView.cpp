@@ -24,6 +24,7 @@
 #include "viewer/view/TiffPage.h"
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/ViewGeometry.h"
+#include "viewer/view/ViewHyperlink.h"
 #include "viewer/view/ViewStrings.h"
 
 using namespace viewgeo;
@@ -41,6 +42,7 @@ CVrViewerView::CVrViewerView() {
     MapCommand(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnViewToolbar);
     MapUpdateUI(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnUpdateViewToolbar);
     MapNavigationCommands();
+    m_pMsgReceiver = std::make_unique<CMsgReceiverWnd>(this);
     MapNoteCommands();
     MapLayoutCommands();
     MapFileCommands();
@@ -49,6 +51,7 @@ CVrViewerView::CVrViewerView() {
 }
 
 CVrViewerView::~CVrViewerView() {
+    m_pMsgReceiver.reset();
     SaveViewSettingsToRegistry();
     m_alive.reset();
     CloseNoteWindow();
@@ -569,7 +572,10 @@ int CVrViewerView::DrawPicture(VrDviDrawer& drawer, VrDviDrawer::PictInfo& pictu
         return -1;
     }
     CVrViewerDoc* doc = GetDocument();
-    return doc && doc->IsWorkerRunning() ? 0 : -1;
+    if (!doc || !doc->IsWorkerRunning()) return -1;
+    // The page waits for this side file; its arrival redraws the page.
+    if (FetchedFile* file = doc->FindFetchedFile(picture.fileName, 0)) m_awaitedFile = file->GetFullAddress();
+    return 0;
 }
 
 int CVrViewerView::DrawNonDrawnPartOfPage() {
@@ -657,6 +663,7 @@ void CVrViewerView::OnPaint() {
         if (w > 0 && h > 0) dc.BitBlt(0, vs.topOffset, w, h, &m_pageDC, vs.scrollX, vs.scrollY, SRCCOPY);
         // The rule and corner go over the page's edge as well.
         PaintFrame(dc, area, vs, false);
+        DrawTextHighlights(dc, vs);
         PaintNotes(dc, vs);
         return;
     }
@@ -764,6 +771,7 @@ void CVrViewerView::SetInitialViewStatus(const InitialViewRequest& request) {
     if (!GetDocument() || m_initialStatusApplied) return;
     m_initialStatusApplied = 1;
     m_request = request;
+    m_highlightPage = -1;  // the words may be new
     ViewStatus vs;
     GetViewStatus(vs);
     if (request.dispMag > 0) {
@@ -778,11 +786,7 @@ void CVrViewerView::SetInitialViewStatus(const InitialViewRequest& request) {
         if (request.hOffset > InitialViewRequest::kAbsent) vs.hMargin = Round(request.hOffset * 10000.0);
         if (request.vOffset > InitialViewRequest::kAbsent) vs.vMargin = Round(request.vOffset * 10000.0);
     }
-    if (request.workspaceColor < 0x1000000) {
-        // The address gives 0xRRGGBB.
-        const COLORREF c = request.workspaceColor;
-        vs.workspaceColor = RGB((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
-    }
+    if (request.workspaceColor < 0x1000000) vs.workspaceColor = request.workspaceColor;
     if (request.scrollBarFlags != 4) vs.scrollBarFlags = request.scrollBarFlags;
     if (request.showToolbar != 2) vs.showToolbar = request.showToolbar;
     if (request.showMainToolbar != 2) vs.showMainToolbar = request.showMainToolbar;
@@ -861,7 +865,9 @@ void CVrViewerView::FindInitialViewTarget() {
 
 void CVrViewerView::RedrawIfAwaitedFile(const String8& address) {
     if (m_docType != kDocDvi || m_awaitedFile.GetLength() == 0) return;
-    if (strcasecmp(address.c_str(), m_awaitedFile.c_str()) == 0) ForceRedraw();
+    if (strcasecmp(address.c_str(), m_awaitedFile.c_str()) != 0) return;
+    m_awaitedFile = String8();
+    ForceRedraw();
 }
 
 // ------------------------------------------------------ window and controls

@@ -29,6 +29,7 @@
 
 class CVrViewerDoc;
 class CCmdUI;
+class CMsgReceiverWnd;
 class VrDvi;
 class ViewControls;
 class CGlassWnd;
@@ -109,6 +110,11 @@ public:
     // Removes from each entry what later entries cover on the same row:
     // rectangles shortened, dropped (all -1) or split (right piece appended).
     static void RemoveHighlightOverlaps(std::vector<std::vector<RECT>>& entries);
+    // The document's highlight words on the current page, painted with
+    // R2_MERGEPEN in their slots' colours (ViewHighlights.cpp).
+    void DrawTextHighlights(CDC& dc, const ViewStatus& vs);
+    // The rectangles (page pixels) of each slot, as last computed.
+    const std::vector<std::vector<RECT>>& GetHighlightRects() const { return m_highlightRects; }
 
     // ---- page count and initial view ----
     void SetPageCount(int count);
@@ -116,8 +122,12 @@ public:
     int GetScrollStepsDivisor() const { return m_scrollSteps; }
     void SetInitialViewStatus(const InitialViewRequest& request);
     void FindInitialViewTarget();
-    // The document fetched a side file; redraws when the page waits for it.
+    // The document fetched a side file (its full address); redraws when the
+    // page waits for it.
     void RedrawIfAwaitedFile(const String8& address);
+    // A link to this view's document, handed over (ViewHyperlink.cpp): its
+    // parameters are applied and its target found afresh.
+    void TakeHyperlink(const char* url);
     // The document finished loading (no more pages will come).
     void SetLoadingComplete(int complete) { m_loadingComplete = complete; }
     int IsInitialViewEstablished() const { return m_initialViewEstablished; }
@@ -439,7 +449,6 @@ private:
     // Thumbnails.
     CDC m_thumbDC;
     CBitmap m_thumbBitmap;
-    VrDviDrawer m_thumbDrawer;
     std::vector<PageSizeEntry> m_pageSizeTable;
     int m_pageSizeSerial = 0;
     std::vector<uint8_t> m_thumbInfo;
@@ -476,6 +485,11 @@ private:
     std::unique_ptr<uint8_t[]> m_imageBits;
     // The side file the page waits for (empty: none).
     String8 m_awaitedFile;
+    // Highlight words: rectangles per slot, for this zoom and page.
+    void FindHighlightWords();
+    std::vector<std::vector<RECT>> m_highlightRects;
+    int m_highlightZoom = 0, m_highlightPage = -1;
+    std::unique_ptr<CMsgReceiverWnd> m_pMsgReceiver;
     int m_initialUpdateDone = 0;
     int m_slowRetries = 0;
     // A bitmap to select while a DC's own bitmap is replaced.

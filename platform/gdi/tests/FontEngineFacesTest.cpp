@@ -102,12 +102,20 @@ TEST(FontEngineFaces, MissingFaceFallsBackToDefaultFace) {
     ASSERT_GT(fallback.width, 0);
     // fontconfig's default on this system is DejaVu Sans.
     EXPECT_TRUE(SameMask(fallback, Draw(Font("DejaVu Sans", -24), u"Rag").mask));
-    for (const char* name : {"No Such Face Qzx", "\xB9\xD9\xC5\xC1\xC3\xBC" /* a Korean name in code page 949 */,
-                             "CMR10 but longer"}) {
+    for (const char* name : {"No Such Face Qzx", "CMR10 but longer"}) {
         SCOPED_TRACE(name);
         auto font = FontEngine::Resolve(Font(name, -24));
         ASSERT_NE(font, nullptr);
         EXPECT_TRUE(SameMask(Draw(*font, u"Rag").mask, fallback));
+    }
+    // Korean faces that are not installed resolve to an installed Korean
+    // face (the setup script installs one), in either code page.
+    for (const char* name : {"\xB9\xD9\xC5\xC1\xC3\xBC" /* 바탕체 in code page 949 */, "Gulim", "\xEB\x8F\x8B\xEC\x9B\x80"}) {
+        SCOPED_TRACE(name);
+        auto font = FontEngine::Resolve(Font(name, -24));
+        ASSERT_NE(font, nullptr);
+        EXPECT_FALSE(SameMask(Draw(*font, u"Rag").mask, fallback));
+        EXPECT_GT(Draw(*font, u"\uAC00").mask.width, 0);
     }
     // Weight and slant still apply to the fallback.
     EXPECT_TRUE(SameMask(Draw(Font("No Such Face Qzx", -24, FW_BOLD), u"Rag").mask,
@@ -165,9 +173,8 @@ TEST(FontEngineFaces, FaceNamesInCodePage949AndCutNamesFindTheirFamily) {
     enumerated.lfHeight = -22;
     enumerated.lfWidth = 0;
     EXPECT_TRUE(SameMask(Draw(enumerated, u"Rag").mask, serif));
-    // A code page 949 name cut after a lead byte.
-    EXPECT_TRUE(SameMask(Draw(Font((cp949 + cp949).substr(0, LF_FACESIZE - 1).c_str(), -22), u"Rag").mask,
-                         Draw(Font("", -22), u"Rag").mask));
+    // A code page 949 name cut after a lead byte names another face.
+    EXPECT_FALSE(SameMask(Draw(Font((cp949 + cp949).substr(0, LF_FACESIZE - 1).c_str(), -22), u"Rag").mask, serif));
     EXPECT_TRUE(FontEngine::RemoveFontResource(path.c_str()));
     EXPECT_TRUE(Enumerate(cp949.c_str()).empty());
 }

@@ -37,8 +37,10 @@ const Case kCases[] = {
     {"a.dvi?showscrollbar=3&showmaintoolbar=1", "a.dvi", "", kMagNone, -1, kKeep, kKeep, kKeep, kKeep, 3, 2, 1, kKeep},
     {"a.dvi?showscrollbar=7&showtoolbar=x&showmaintoolbar=11", "a.dvi", "", 10000, -1, kKeep, kKeep, kKeep, kKeep, 0, 0, 0,
      kKeep},
-    {"a.dvi?workspacecolor=ff8000", "a.dvi", "", kMagNone, -1, kKeep, kKeep, kKeep, kKeep, 4, 2, 2, 0xff8000},
-    {"a.dvi?workspacecolor=0x0000FF", "a.dvi", "", kMagNone, -1, kKeep, kKeep, kKeep, kKeep, 4, 2, 2, 0xff},
+    // Given in web order RRGGBB, kept as 0x00BBGGRR.
+    {"a.dvi?workspacecolor=ff8000", "a.dvi", "", kMagNone, -1, kKeep, kKeep, kKeep, kKeep, 4, 2, 2, 0x0080ff},
+    {"a.dvi?workspacecolor=ff0000", "a.dvi", "", kMagNone, -1, kKeep, kKeep, kKeep, kKeep, 4, 2, 2, 0x0000ff},
+    {"a.dvi?workspacecolor=0x0000FF", "a.dvi", "", kMagNone, -1, kKeep, kKeep, kKeep, kKeep, 4, 2, 2, 0xff0000},
     {"a.dvi?goto=intro&page=2", "a.dvi", "intro", kMagNone, 1, kKeep, kKeep, kKeep, kKeep, 4, 2, 2, kKeep},
     {"a.dvi?targettag=two%20words", "a.dvi", "two words", kMagNone, -1, kKeep, kKeep, kKeep, kKeep, 4, 2, 2, kKeep},
     // Repeated names: the last counts; unknown names are skipped.
