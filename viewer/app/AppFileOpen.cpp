@@ -1,22 +1,26 @@
 // The application's File Open command: the open dialog with the viewer's
 // document kinds; the chosen file opens (or its open document comes forward).
 #include "platform/ui/FileDialog.h"
+#include "viewer/app/AboutDlg.h"
 #include "viewer/app/VrViewerApp.h"
 
-namespace {
-const char kOpenFilter[] =
-    "Veloran Document (*.vrd,*.dvi,*.tgz)|*.vrd;*.dvi;*.tgz|"
-    "Tag Image File Format(*.tif,*.tiff)|*.tif;*.tiff|"
-    "PostScript Language(*.ai,*.eps,*.ps)|*.ai;*.eps;*.ps|"
-    "Adobe Portable Document Format(*.pdf)|*.pdf|"
-    "All Files (*.*)|*.*||";
-}  // namespace
+// Documents fetched from packed ".tgz" names are refused, so none is offered.
+const char* CVrViewerApp::OpenFilter() {
+    return "Veloran Document (*.vrd,*.dvi)|*.vrd;*.dvi|"
+           "Tag Image File Format(*.tif,*.tiff)|*.tif;*.tiff|"
+           "PostScript Language(*.ai,*.eps,*.ps)|*.ai;*.eps;*.ps|"
+           "Adobe Portable Document Format(*.pdf)|*.pdf|"
+           "All Files (*.*)|*.*||";
+}
 
 void CVrViewerApp::OnFileOpen() {
-    char fileName[300] = {};
-    CFileDialog dialog(TRUE, "vrd", nullptr, OFN_EXPLORER, kOpenFilter);
-    dialog.m_ofn.lpstrFile = fileName;
-    dialog.m_ofn.nMaxFile = sizeof fileName;
+    CFileDialog dialog(TRUE, "vrd", nullptr, OFN_EXPLORER, OpenFilter());
     if (dialog.DoModal() != IDOK) return;
+    // The whole path, however long.
     OpenDocumentFile(dialog.GetPathName());
+}
+
+void CVrViewerApp::OnAppAbout() {
+    CAboutDlg dlg;
+    dlg.DoModal();
 }

@@ -37,6 +37,7 @@ std::vector<RECT> ScreenRects() {
 
 CVrViewerApp::CVrViewerApp() : CWinApp(kAppProfile) {
     MapCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
+    MapCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
     SetProfileStore(std::make_shared<RegistryProfileStore>(sys::Registry::Default()));
     bool existed = false;
     m_sharedBlock = NamedBlock::Create(SharedBlock::kName, SharedBlock::kSize, &existed);

@@ -74,6 +74,10 @@ public:
     CDocument* OpenDocumentFile(const char* lpszFileName) override;
     // ID_FILE_OPEN: the open dialog, then the chosen document.
     void OnFileOpen();
+    // The open dialog's filter (the document's File Open uses it too).
+    static const char* OpenFilter();
+    // ID_APP_ABOUT: the About box.
+    void OnAppAbout();
     // Fonts added for this run (full paths), removed at exit.
     const std::vector<std::string>& GetAddedFonts() const { return m_addedFonts; }
     // The "shared_memory" block (null when it could not be made).

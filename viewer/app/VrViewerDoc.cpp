@@ -117,6 +117,13 @@ void AfxRegisterDocStrings() {
         {IDS_VIEWER_CAPTION, "Veloran Viewer"},
         {IDS_PICTURES_NOT_RETRIEVED,
          "Not all pictures in the DVI document are not retrived.\nSome pictures may be missed if save now."},
+        {IDS_PICTURES_NOT_RETRIEVED_SAVE,
+         "Not all pictures in the DVI document are not retrived.\nSome pictures may be missed if save now."},
+        {IDS_SAVE_DVI_TITLE, "Save DVI Document"},
+        {IDS_SAVE_ATTRIBUTE_ERROR, "File save error!\nprevious file attribute error(error no. :%d)"},
+        {IDS_SAVE_UNKNOWN_ERROR, "File save error!\nUnknown error(error no. :%d)"},
+        {IDS_SAVE_INVALID_DVI, "The document is not a valid DVI file and cannot be saved."},
+        {IDS_SAVE_STILL_ARRIVING, "The document is still arriving; save it when it is complete."},
         {IDS_FILE_NOT_EXIST, "File not exist!"},
         {IDS_FILE_ACCESS_DENIED, "There is no authority to read file."},
         {IDS_FILE_SHARING_VIOLATION, "Is reading file at other program.\nShared Violation."},
@@ -159,6 +166,8 @@ CVrViewerDoc::CVrViewerDoc() {
     m_pApp = dynamic_cast<CVrViewerApp*>(AfxGetApp());
     m_dvi.SetDocument(this);
     MapCommand(ID_WINDOW_CLOSEALL, [this] { OnCloseAll(); });
+    MapCommand(ID_FILE_SAVE_AS, [this] { OnFileSaveAs(); });
+    MapCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
     MapCommand(ID_VIEWER_STOP, [this] { OnStop(); });
     MapCommand(ID_VIEWER_REFRESH, [this] { OnRefresh(); });
     MapCommand(ID_VIEWER_UNLOAD, [this] { OnUnload(); });
@@ -429,8 +438,6 @@ void CVrViewerDoc::OnWindowCloseall() {
     CWinApp* app = AfxGetApp();
     if (app && app->SaveAllModified()) app->CloseAllDocuments(TRUE);
 }
-
-int CVrViewerDoc::RewriteDviWithNotes(const String8&) { return 0; }
 
 BOOL CVrViewerDoc::SaveModified() {
     // Nothing to save without an address.

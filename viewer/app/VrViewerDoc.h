@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -51,7 +52,13 @@ constexpr UINT ID_PAGE_PARTS_TIMER = 126;
 
 // Strings of the document.
 constexpr UINT IDS_VIEWER_CAPTION = 133;
+constexpr UINT IDS_PICTURES_NOT_RETRIEVED_SAVE = 134;
+constexpr UINT IDS_SAVE_DVI_TITLE = 135;
 constexpr UINT IDS_PICTURES_NOT_RETRIEVED = 136;
+constexpr UINT IDS_SAVE_ATTRIBUTE_ERROR = 45213;
+constexpr UINT IDS_SAVE_UNKNOWN_ERROR = 45214;
+constexpr UINT IDS_SAVE_INVALID_DVI = 45215;
+constexpr UINT IDS_SAVE_STILL_ARRIVING = 45216;
 constexpr UINT IDS_FILE_NOT_EXIST = 45201;
 constexpr UINT IDS_FILE_ACCESS_DENIED = 45202;
 constexpr UINT IDS_FILE_SHARING_VIOLATION = 45203;
@@ -103,8 +110,25 @@ public:
     // page and scroll position. 1 when it looked at the file, 0 otherwise.
     int CheckReloadFile();
 
+    // ---- saving (DocSave.cpp) ----
     // Writes the document with its notes over target; 0 on failure.
     virtual int RewriteDviWithNotes(const String8& target);
+    // Writes the DVI document to path: pictures that copyPictures copies
+    // beside it are renamed "<prefix><n><ext>"; with notes set the view's
+    // notes replace the file's. 1 on success; 0 with m_saveError set.
+    int WritePackedDocument(const String8& path, const String8& picturePrefix, int copyPictures, int notes = 0);
+    void OnFileSaveAs();
+    void OnFileOpen();
+    // The save dialog of a DVI document: the chosen path and whether the
+    // pictures are copied; false when cancelled.
+    virtual bool RunSaveDviDialog(const std::string& proposed, std::string& path, int& copyPictures);
+    // The save dialog of a TIFF, PostScript or PDF document.
+    virtual bool RunSaveCopyDialog(const char* defExt, const char* filter, const std::string& proposed,
+                                   std::string& path);
+    // Why the last save failed.
+    const std::string& GetSaveError() const { return m_saveError; }
+    // The time stamped into saved files (tests fix it).
+    std::function<std::time_t()> m_saveClock = [] { return std::time(nullptr); };
 
     // Worker bodies; 1 when they ran to their end, 0 when they stopped early.
     int GetHttpData();
@@ -283,6 +307,8 @@ private:
     int m_stage = 0;
 
     std::shared_ptr<ViewCallTrace> m_trace;
+
+    std::string m_saveError;
 };
 
 // "scheme://..." (http, https, file).

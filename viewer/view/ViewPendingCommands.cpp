@@ -19,9 +19,7 @@
 const std::vector<UINT>& PendingCommandIds() {
     static const std::vector<UINT> ids = {
         // Saving (document) and the About box.
-        ID_FILE_SAVE_AS,
         ID_FILE_SAVE_COPY_AS,
-        ID_APP_ABOUT,
         // Printing.
         ID_FILE_PRINT_SETUP,
         // Options and document information.

@@ -203,16 +203,16 @@ TEST(SideFiles, AFileCarriedInsideTheDocumentIsWrittenOnceAndNamesNormalise) {
     ASSERT_NE(f, nullptr);
     EXPECT_TRUE(f->IsComplete());
     EXPECT_TRUE(f->IsEmbedded());
-    const auto stored = testsupport::ReadFile(f->GetTempFileName());
+    const auto stored = testsupport::ReadFile(f->GetTempFileName().c_str());
     EXPECT_EQ(std::string(stored.begin(), stored.end()), data);
-    EXPECT_EQ(doc.PictureSourcePath("pic.png"), f->GetTempFileName());
+    EXPECT_EQ(doc.PictureSourcePath("pic.png"), std::string(f->GetTempFileName().c_str()));
 
     // A second special of the same name writes nothing.
     bytes = special + "other bytes";
     text.assign(bytes.begin(), bytes.end());
     text.push_back(0);
     reader.DoSpecial(text.data(), int(bytes.size()));
-    const auto again = testsupport::ReadFile(f->GetTempFileName());
+    const auto again = testsupport::ReadFile(f->GetTempFileName().c_str());
     EXPECT_EQ(std::string(again.begin(), again.end()), data);
     EXPECT_EQ(doc.AreFetchedFilesComplete(), 1);
 

@@ -606,6 +606,7 @@ TEST_F(DocTest, SaveModifiedOnClose) {
         {"web document", true, true, true, IDYES, TRUE, ""},
         {"no", true, true, false, IDNO, TRUE, "Do you want to save changes to paper.dvi before closing?"},
         {"cancel", true, true, false, IDCANCEL, FALSE, "Do you want to save changes to paper.dvi before closing?"},
+        {"yes", true, true, false, IDYES, TRUE, "Do you want to save changes to paper.dvi before closing?"},
         {"yes, cannot write", true, true, false, IDYES, FALSE, "Can not save at file."},
     };
     for (auto& c : cases) {
@@ -619,7 +620,11 @@ TEST_F(DocTest, SaveModifiedOnClose) {
         }
         if (c.browser) static_cast<CVrViewerView*>(doc->GetViews().front())->m_isBrowser = 1;
         doc->SetModifiedFlag(c.modified);
+        // A file that may not be written is not saved over.
+        const bool locked = std::string(c.name) == "yes, cannot write";
+        if (locked) fs::permissions(dir / "paper.dvi", fs::perms::owner_read);
         EXPECT_EQ(doc->SaveModified(), c.result);
+        if (locked) fs::permissions(dir / "paper.dvi", fs::perms::owner_read | fs::perms::owner_write);
         if (*c.box) {
             ASSERT_FALSE(boxes.empty());
             EXPECT_EQ(boxes.back(), c.box);

@@ -11,7 +11,7 @@
 
 #include "platform/ui/CmdTarget.h"
 #include "viewer/view/NoteWnd.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/OpenedViewFixture.h"
 
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
 

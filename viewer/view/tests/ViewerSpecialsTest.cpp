@@ -5,7 +5,7 @@
 #include <QImage>
 #include <filesystem>
 
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/OpenedViewFixture.h"
 #include "viewer/view/tests/PictureFiles.h"
 
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }

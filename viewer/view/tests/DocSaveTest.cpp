@@ -1,0 +1,320 @@
+// Save As of a document opened in the view: notes saved and read back at
+// the same places, pictures packed beside the saved copy under their new
+// names, the document's own path, a malformed page, and the dialogs.
+#include <tiffio.h>
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <filesystem>
+#include <fstream>
+
+#include "viewer/app/AboutDlg.h"
+#include "viewer/app/DocSaveDlg.h"
+#include "viewer/view/tests/OpenedViewFixture.h"
+#include "viewer/view/tests/PictureFiles.h"
+
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* kPictures = R"TEX(
+\hsize=5in
+\noindent\special{graphics: 0pt 0pt 0pt 0pt 0pt 0pt WMF pic.wmf}Pictures.
+\special{graphics: 0pt 0pt 0pt 0pt 0pt 0pt PNG shot.png}
+\special{graphics: 0pt 0pt 0pt 0pt 0pt 0pt EPS figure.eps}
+\vfill\eject Page two.\bye
+)TEX";
+
+const char* kEps = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 36 36\nnewpath 0 0 moveto 36 0 lineto 36 36 lineto "
+                   "0 36 lineto closepath 0 setgray fill\nshowpage\n";
+
+class DocSave : public DocumentViewFixture {
+protected:
+    static void SetUpTestSuite() {
+        setenv("TZ", "UTC", 1);
+        tzset();
+        DocumentViewFixture::SetUpTestSuite();
+        plain_ = new std::string(Tex("\\hsize=5in Some text of page one.\\vfill\\eject Page two.\\bye\n", "plain"));
+        picturefiles::SaveWmf(dir_->File("pic.wmf"), 1000, 500, 1000, 0x0000C0);
+        picturefiles::SaveImage(dir_->File("shot.png"), 60, 30, 0x2080F0);
+        std::ofstream(dir_->File("figure.eps")) << kEps;
+        pictures_ = new std::string(Tex(kPictures, "pictures"));
+    }
+    static void TearDownTestSuite() {
+        delete plain_;
+        delete pictures_;
+        DocumentViewFixture::TearDownTestSuite();
+    }
+    void SetUp() override {
+        NewView();
+        doc->m_saveClock = [] { return std::time_t(1709820300); };
+    }
+
+    // Save As, the dialog answered with path (and the picture box set).
+    void SaveAs(const std::string& path, bool copyPictures = false) {
+        AfxSetDialogAnswerer([path, copyPictures](UINT id, QDialog& dialog) {
+            EXPECT_EQ(id, IDD_SAVE_DVI);
+            auto* files = qobject_cast<QFileDialog*>(&dialog);
+            EXPECT_NE(files, nullptr);
+            if (auto* box = dialog.findChild<QCheckBox*>()) box->setChecked(copyPictures);
+            else ADD_FAILURE() << "no picture box";
+            files->selectFile(QString::fromStdString(path));
+            return int(IDOK);
+        });
+        view->OnCmdMsg(ID_FILE_SAVE_AS, CN_COMMAND, nullptr, nullptr);
+        AfxSetDialogAnswerer(nullptr);
+    }
+    void Reopen(const std::string& file) {
+        CloseView();
+        NewView();
+        Open(file);
+    }
+
+    static inline std::string* plain_ = nullptr;
+    static inline std::string* pictures_ = nullptr;
+    testsupport::TempDir out;
+};
+
+TEST_F(DocSave, NotesSurviveSaveAndReopenAtTheirPlaces) {
+    Open(*plain_);
+    NoteList& notes = view->GetNotes();
+    struct {
+        int page, zoom;
+        CPoint at;
+        const char* text;
+    } placed[] = {
+        {0, 100, {150, 100}, "first"},
+        {0, 100, {400, 300}, "second, with words"},
+        {1, 100, {200, 200}, "on page two"},
+        {0, 200, {300, 200}, "placed at 200 %"},
+        {0, 150, {90, 60}, ""},
+    };
+    for (const auto& p : placed) {
+        view->SetZoomPercent(p.zoom);
+        view->GotoPage(p.page);
+        WaitDrawn();
+        const int index = view->AddNoteAt(p.at);
+        ASSERT_GE(index, 0);
+        notes.SetNoteText(index, p.text);
+    }
+    view->SetZoomPercent(100);
+    view->GotoPage(0);
+    WaitDrawn();
+    // Where each note lies on its page at 100 %.
+    struct Place {
+        int page, x, y;
+        std::string text, time;
+    };
+    std::vector<Place> before;
+    for (const NoteRecord& n : notes.GetNotes())
+        before.push_back({n.page, int(n.x * 10000.0 / n.zoom + 0.5), int((n.y - n.topOffset) * 10000.0 / n.zoom + 0.5),
+                          n.text, n.time});
+    notes.ComputeIconRects(0, 10000, 0, 0, 28);
+    const auto iconsBefore = notes.GetIconRects();
+    ASSERT_EQ(iconsBefore.size(), 4u);
+    ASSERT_EQ(notes.changed, 1);
+
+    const std::string saved = out.File("saved.dvi");
+    SaveAs(saved);
+    ASSERT_TRUE(fs::exists(saved)) << (messages.empty() ? "" : messages.back());
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(notes.changed, 0);
+    EXPECT_EQ(std::string(doc->GetAddress().c_str()), *plain_);
+    const std::string listing = testsupport::RunDviType(saved, 1);
+    EXPECT_EQ(listing.rfind("FAILED", 0), std::string::npos) << listing;
+
+    // Read back, at 100 %, each note where it was.
+    const std::string user = notes.GetNotes().front().user;
+    Reopen(saved);
+    NoteList& again = view->GetNotes();
+    ASSERT_EQ(again.GetCount(), int(before.size()));
+    // Notes come back page by page.
+    std::vector<Place> after;
+    for (const NoteRecord& n : again.GetNotes()) {
+        EXPECT_EQ(n.user, user);
+        after.push_back({n.page, n.x, n.y - n.topOffset, n.text, n.time});
+    }
+    auto key = [](const Place& p) { return std::tuple(p.page, p.x, p.y, p.text); };
+    std::sort(before.begin(), before.end(), [&](auto& a, auto& b) { return key(a) < key(b); });
+    std::sort(after.begin(), after.end(), [&](auto& a, auto& b) { return key(a) < key(b); });
+    for (size_t i = 0; i < before.size(); ++i) {
+        SCOPED_TRACE(before[i].text);
+        EXPECT_EQ(after[i].page, before[i].page);
+        EXPECT_EQ(after[i].x, before[i].x);
+        EXPECT_EQ(after[i].y, before[i].y);
+        EXPECT_EQ(after[i].text, before[i].text);
+        EXPECT_EQ(after[i].time, before[i].time);
+    }
+    again.ComputeIconRects(0, 10000, 0, 0, 28);
+    std::vector<std::pair<int, int>> a, b;
+    for (const auto& r : iconsBefore) a.push_back({r.rect.left, r.rect.top});
+    for (const auto& r : again.GetIconRects()) b.push_back({r.rect.left, r.rect.top});
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    EXPECT_EQ(a, b);
+    EXPECT_FALSE(doc->IsModified());
+
+    // Saved once more, the notes are neither lost nor doubled.
+    again.MarkChanged();
+    const std::string twice = out.File("twice.dvi");
+    SaveAs(twice);
+    Reopen(twice);
+    EXPECT_EQ(view->GetNotes().GetCount(), int(before.size()));
+}
+
+TEST_F(DocSave, PackingCopiesThePicturesBesideTheCopyUnderNewNames) {
+    Open(*pictures_);
+    const WindowSurface original = view->GetSurface();
+    EXPECT_EQ(doc->AreFetchedFilesComplete(), 1);
+    fs::create_directories(out.Path() / "packed");
+    const std::string packed = out.File("packed/book.vrd");
+    SaveAs(packed, true);
+    ASSERT_TRUE(fs::exists(packed)) << (messages.empty() ? "" : messages.back());
+    for (const char* name : {"book-pic-1.wmf", "book-pic-2.png", "book-pic-3.eps"})
+        EXPECT_TRUE(fs::exists(out.Path() / "packed" / name)) << name;
+    EXPECT_EQ(testsupport::ReadFile(out.File("packed/book-pic-3.eps")), testsupport::ReadFile(dir_->File("figure.eps")));
+    const std::string dvi = testsupport::RunCommand("gzip -dc '" + packed + "'");
+    EXPECT_NE(dvi.find("WMF book-pic-1.wmf"), std::string::npos);
+    EXPECT_NE(dvi.find("PNG book-pic-2.png"), std::string::npos);
+    EXPECT_EQ(dvi.find(" pic.wmf"), std::string::npos);
+    EXPECT_EQ(dvi.find(" shot.png"), std::string::npos);
+
+    // The packed copy, opened from its folder, looks the same.
+    Reopen(packed);
+    const WindowSurface& copy = view->GetSurface();
+    ASSERT_EQ(copy.width, original.width);
+    ASSERT_EQ(copy.height, original.height);
+    int differing = 0;
+    for (size_t i = 0; i < copy.pixels.size(); ++i) differing += (copy.pixels[i] & 0xFFFFFF) != (original.pixels[i] & 0xFFFFFF);
+    EXPECT_EQ(differing, 0);
+    // The pictures were drawn in both: the WMF's red box below the text line.
+    int red = 0;
+    for (uint32_t p : copy.pixels) red += (p & 0xFFFFFF) == 0xC00000;
+    EXPECT_GT(red, 1000);
+
+    // Without the box nothing is copied and no name changes.
+    Reopen(*pictures_);
+    const std::string bare = out.File("bare.dvi");
+    SaveAs(bare, false);
+    const auto b = testsupport::ReadFile(bare);
+    const std::string text(b.begin(), b.end());
+    EXPECT_NE(text.find("WMF pic.wmf"), std::string::npos);
+    EXPECT_FALSE(fs::exists(out.File("bare-pic-1.wmf")));
+}
+
+TEST_F(DocSave, TheDocumentsOwnPathSavesNothing) {
+    const std::string own = out.File("own.dvi");
+    fs::copy_file(*plain_, own);
+    Open(own);
+    view->AddNoteAt(CPoint(100, 100));
+    const auto bytes = testsupport::ReadFile(own);
+    const auto time = fs::last_write_time(own);
+    SaveAs(own);
+    EXPECT_EQ(testsupport::ReadFile(own), bytes);
+    EXPECT_EQ(fs::last_write_time(own), time);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(view->GetNotes().changed, 1);
+}
+
+TEST_F(DocSave, AMalformedPageIsRefusedWithAMessage) {
+    auto bytes = testsupport::ReadFile(*plain_);
+    // An undefined opcode just after page one's bop.
+    size_t bop = 15 + bytes[14];
+    ASSERT_EQ(bytes[bop], 139);
+    bytes[bop + 45] = 250;
+    const std::string bad = out.File("bad.dvi");
+    testsupport::WriteFile(bad, bytes);
+    doc->OnOpenDocument(bad.c_str());
+    ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
+    PumpPending();
+    messages.clear();
+    const std::string target = out.File("bad-saved.dvi");
+    AfxSetDialogAnswerer([&](UINT, QDialog& dialog) {
+        qobject_cast<QFileDialog*>(&dialog)->selectFile(QString::fromStdString(target));
+        return int(IDOK);
+    });
+    view->OnCmdMsg(ID_FILE_SAVE_AS, CN_COMMAND, nullptr, nullptr);
+    AfxSetDialogAnswerer(nullptr);
+    EXPECT_FALSE(fs::exists(target));
+    ASSERT_FALSE(messages.empty());
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(out.Path())) left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"bad.dvi"});
+}
+
+TEST_F(DocSave, ATiffDocumentIsCopiedAndAReadOnlyTargetReportsAnAttributeError) {
+    const std::string tiff = out.File("scan.tif");
+    {
+        TIFF* tif = TIFFOpen(tiff.c_str(), "w");
+        ASSERT_NE(tif, nullptr);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(8));
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(8));
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(1));
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(1));
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_MINISWHITE));
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(8));
+        uint8_t row = 0xF0;
+        for (uint32_t y = 0; y < 8; ++y) TIFFWriteScanline(tif, &row, y, 0);
+        TIFFClose(tif);
+    }
+    Open(tiff);
+    ASSERT_EQ(doc->GetDocType(), CVrViewerDoc::kTypeTiff);
+    messages.clear();  // what an earlier test's document had to say
+    auto answer = [](const std::string& path) {
+        AfxSetDialogAnswerer([path](UINT, QDialog& dialog) {
+            auto* files = qobject_cast<QFileDialog*>(&dialog);
+            EXPECT_TRUE(files->nameFilters().join(";").contains("Tiff Files"));
+            files->selectFile(QString::fromStdString(path));
+            return int(IDOK);
+        });
+    };
+    const std::string copy = out.File("copy.tif");
+    answer(copy);
+    view->OnCmdMsg(ID_FILE_SAVE_AS, CN_COMMAND, nullptr, nullptr);
+    EXPECT_EQ(testsupport::ReadFile(copy), testsupport::ReadFile(tiff));
+    EXPECT_TRUE(messages.empty()) << messages.front();
+
+    const std::string locked = out.File("locked.tif");
+    testsupport::WriteFile(locked, {'o', 'l', 'd'});
+    fs::permissions(locked, fs::perms::owner_read);
+    answer(locked);
+    view->OnCmdMsg(ID_FILE_SAVE_AS, CN_COMMAND, nullptr, nullptr);
+    AfxSetDialogAnswerer(nullptr);
+    fs::permissions(locked, fs::perms::owner_all);
+    EXPECT_EQ(testsupport::ReadFile(locked), (std::vector<unsigned char>{'o', 'l', 'd'}));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "File save error!\nprevious file attribute error(error no. :" + std::to_string(EACCES) + ")");
+}
+
+TEST_F(DocSave, TheSaveDialogsBoxAndTheAboutBox) {
+    AfxSetDialogAnswerer([](UINT id, QDialog& dialog) {
+        EXPECT_EQ(id, IDD_SAVE_DVI);
+        EXPECT_EQ(dialog.windowTitle().toStdString(), "Save DVI Document");
+        QCheckBox* box = dialog.findChild<QCheckBox*>();
+        EXPECT_TRUE(box && box->isChecked());
+        EXPECT_EQ(box->text().toStdString(), "Save external picture files in the same directory");
+        box->setChecked(false);
+        qobject_cast<QFileDialog*>(&dialog)->selectFile("/tmp/some name");
+        return int(IDOK);
+    });
+    DocSaveDVIDlg dlg("proposed", "Save DVI Document", nullptr, 1);
+    ASSERT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.m_flag, 0);
+    EXPECT_EQ(dlg.GetPathName().str(), "/tmp/some name.dvi");
+
+    std::vector<std::string> texts;
+    AfxSetDialogAnswerer([&](UINT id, QDialog& dialog) {
+        EXPECT_EQ(id, IDD_ABOUTBOX);
+        for (QLabel* l : dialog.findChildren<QLabel*>()) texts.push_back(l->text().toStdString());
+        return int(IDOK);
+    });
+    AfxGetApp()->OnCmdMsg(ID_APP_ABOUT, CN_COMMAND, nullptr, nullptr);
+    AfxSetDialogAnswerer(nullptr);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Veloran Viewer"), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), std::string("Version ") + VELORAN_TEST_VERSION), texts.end());
+}
+
+}  // namespace
