@@ -99,6 +99,7 @@ bool CopyDvi(const std::vector<unsigned char>& bytes, const std::vector<long>& p
     const uint32_t num = src.Be(4), den = src.Be(4), mag = src.Be(4);
     const size_t k = bytes[14];
     if (!src.Has(1 + k)) return error = "the preamble is cut short", false;
+    src.pos = 15 + k;
 
     VrDviWriter w;
     w.open(temp.c_str());

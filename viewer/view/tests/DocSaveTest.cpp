@@ -3,6 +3,7 @@
 // names, the document's own path, a malformed page, and the dialogs.
 #include <tiffio.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -30,6 +31,16 @@ const char* kPictures = R"TEX(
 
 const char* kEps = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 36 36\nnewpath 0 0 moveto 36 0 lineto 36 36 lineto "
                    "0 36 lineto closepath 0 setgray fill\nshowpage\n";
+
+// A picture of a dialog as it shows, kept as build/artefacts/<name>.
+void Keep(QDialog& dialog, const char* name) {
+    dialog.adjustSize();
+    dialog.show();
+    QApplication::processEvents();
+    fs::create_directories(VELORAN_BINARY_DIR "/artefacts");
+    EXPECT_TRUE(dialog.grab().save(QString::fromStdString(std::string(VELORAN_BINARY_DIR "/artefacts/") + name)));
+    dialog.hide();
+}
 
 class DocSave : public DocumentViewFixture {
 protected:
@@ -296,6 +307,7 @@ TEST_F(DocSave, TheSaveDialogsBoxAndTheAboutBox) {
         QCheckBox* box = dialog.findChild<QCheckBox*>();
         EXPECT_TRUE(box && box->isChecked());
         EXPECT_EQ(box->text().toStdString(), "Save external picture files in the same directory");
+        Keep(dialog, "save-dvi-dialog.png");
         box->setChecked(false);
         qobject_cast<QFileDialog*>(&dialog)->selectFile("/tmp/some name");
         return int(IDOK);
@@ -308,6 +320,7 @@ TEST_F(DocSave, TheSaveDialogsBoxAndTheAboutBox) {
     std::vector<std::string> texts;
     AfxSetDialogAnswerer([&](UINT id, QDialog& dialog) {
         EXPECT_EQ(id, IDD_ABOUTBOX);
+        Keep(dialog, "about-box.png");
         for (QLabel* l : dialog.findChildren<QLabel*>()) texts.push_back(l->text().toStdString());
         return int(IDOK);
     });
