@@ -292,6 +292,33 @@ bool Copy(const std::string& source, const std::vector<long>& pageStarts, const 
     return ok;
 }
 
+bool CopyUnpackedReplacing(const std::string& source, const std::string& target, std::string& error) {
+    return WriteReplacing(
+        target,
+        [&](const std::string& temp, std::string& e) {
+            gzFile in = gzopen(source.c_str(), "rb");
+            if (!in) return e = ErrnoText("the picture cannot be read", errno ? errno : EIO), false;
+            FILE* out = std::fopen(temp.c_str(), "wb");
+            if (!out) {
+                const int err = errno;
+                gzclose(in);
+                return e = ErrnoText("the picture cannot be written", err), false;
+            }
+            std::vector<char> buf(65536);
+            bool ok = true;
+            int n = 0;
+            while (ok && (n = gzread(in, buf.data(), unsigned(buf.size()))) > 0)
+                if (std::fwrite(buf.data(), 1, size_t(n), out) != size_t(n)) ok = false;
+            int err = errno;
+            if (n < 0) ok = false, err = EIO;
+            if (std::fclose(out) != 0) ok = false, err = errno;
+            gzclose(in);
+            if (!ok) e = ErrnoText("the picture cannot be copied", err ? err : EIO);
+            return ok;
+        },
+        error);
+}
+
 bool CopyReplacing(const std::string& source, const std::string& target, std::string& error, int* errnoOut) {
     int lastErr = 0;
     const bool ok = WriteReplacing(

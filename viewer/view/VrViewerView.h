@@ -439,7 +439,6 @@ private:
     // Thumbnails.
     CDC m_thumbDC;
     CBitmap m_thumbBitmap;
-    VrDviDrawer m_thumbDrawer;
     std::vector<PageSizeEntry> m_pageSizeTable;
     int m_pageSizeSerial = 0;
     std::vector<uint8_t> m_thumbInfo;
