@@ -31,7 +31,9 @@ CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) : m_nIDTemplate(nIDTemplate
 
 CDialog::~CDialog() {
     if (auto* d = dynamic_cast<DialogWidget*>(m_dialog.data())) d->Detach();
-    delete m_dialog.data();
+    // A modeless dialog may end from one of its own buttons' signals.
+    if (m_modeless && m_dialog) m_dialog->deleteLater();
+    else delete m_dialog.data();
 }
 
 void CDialog::BuildDialog(QDialog& dialog) {
@@ -77,6 +79,26 @@ INT_PTR CDialog::DoModal() {
     dialog->Detach();
     DestroyWindow();
     return result;
+}
+
+BOOL CDialog::Create(CWnd* pParentWnd) {
+    if (IsWindow()) return FALSE;
+    // The widget of an earlier run may still wait for its deferred deletion.
+    if (auto* d = dynamic_cast<DialogWidget*>(m_dialog.data())) d->Detach();
+    m_dialog = nullptr;
+    m_pParentWnd = pParentWnd;
+    m_modeless = true;
+    QWidget* parent = pParentWnd ? pParentWnd->GetWidget() : nullptr;
+    m_items.clear();
+    auto* dialog = new DialogWidget(this, parent);
+    dialog->setModal(false);
+    m_dialog = dialog;
+    AttachWidget(dialog, pParentWnd);
+    m_ended = false;
+    BuildDialog(*dialog);
+    OnInitDialog();
+    if (m_dialog && !m_ended) dialog->show();
+    return m_dialog != nullptr;
 }
 
 void CDialog::EndDialog(int nResult) {

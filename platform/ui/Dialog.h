@@ -1,8 +1,9 @@
-// CDialog: a modal dialog. Its controls are made in code by the subclass
-// (in OnInitDialog, or BuildDialog before it) and registered by control id;
+// CDialog: a dialog. Its controls are made in code by the subclass (in
+// OnInitDialog, or BuildDialog before it) and registered by control id;
 // DoModal runs through the modal answerer of MessageBox.h, so tests and
 // headless runs script it. The OK and Cancel buttons call OnOK / OnCancel,
-// which end the dialog through EndDialog.
+// which end a modal dialog through EndDialog. A modeless dialog (Create)
+// stays until DestroyWindow; its OnOK / OnCancel must end it that way.
 #pragma once
 
 #include <QDialog>
@@ -20,6 +21,12 @@ public:
 
     // IDOK, IDCANCEL or what EndDialog was given; -1 when the dialog could not be made.
     virtual INT_PTR DoModal();
+    // Modeless: builds the dialog, runs OnInitDialog and shows it.
+    virtual BOOL Create(CWnd* pParentWnd = nullptr);
+    BOOL Create(UINT nIDTemplate, CWnd* pParentWnd) {
+        m_nIDTemplate = nIDTemplate;
+        return Create(pParentWnd);
+    }
     virtual BOOL OnInitDialog() { return TRUE; }
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
@@ -48,4 +55,5 @@ private:
     std::map<UINT, QPointer<QWidget>> m_items;
     int m_nModalResult = -1;
     bool m_ended = false;
+    bool m_modeless = false;
 };

@@ -55,6 +55,9 @@ constexpr UINT IDC_PAGE_BOX = 32783;  // ID_PAGE_EDIT
 constexpr UINT ID_ZOOM_EDIT = IDC_ZOOM_BOX;
 constexpr UINT ID_PAGE_EDIT = IDC_PAGE_BOX;
 constexpr UINT ID_DOCUMENT_LOADED = 1080;
+constexpr UINT IDC_ZOOM_SPIN = 1005;
+// The zoom drop-down menu (its first popup holds the items).
+constexpr UINT IDR_ZOOM_MENU = 203;
 
 constexpr UINT WM_TOOLBAR_EDIT_ENTER = 0x0400 + 1;  // WM_USER + 1
 constexpr UINT WM_ZOOM_STEP_UP = 0x0400 + 2;  // WM_USER + 2

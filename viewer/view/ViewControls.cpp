@@ -7,8 +7,14 @@
 #include <QScrollBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QIcon>
+#include <QLayout>
+#include <QPainter>
+#include <QPixmap>
+#include <QPolygon>
 #include <algorithm>
 
+#include "viewer/view/ViewCommandIds.h"
 #include "viewer/view/ViewGeometry.h"
 
 namespace {
@@ -28,14 +34,14 @@ const Button kGroup2[] = {
     {57607, "Pr", "Print"},     {32780, "O", "Viewer Option"},
 };
 const Button kMain[] = {
-    {57601, "Open", "File Open"},         {57604, "Save", "Save As"},           {40017, "View", "View Mode"},
+    {57601, "Open", "File Open"},         {57604, "Save", "Save As"},
+    {IDC_PAGE_BOX, "", "Page Number"},    {IDC_ZOOM_BOX, "", "Magnification"},  {40017, "View", "View Mode"},
     {40075, "Text", "Text Copy Mode"},    {40135, "Image", "Image Copy Mode"}, {40139, "Note", "Create Note"},
     {40138, "Layout", "LayoutBar"},       {40093, "Info", "Document Information"},
 };
 
-QToolBar* MakeBar(QWidget* parent, const Button* buttons, int n, const std::function<void(unsigned)>& onCommand,
-                  bool skipOpen = false) {
-    auto* bar = new QToolBar(parent);
+void FillBar(QToolBar* bar, const Button* buttons, int n, const std::function<void(unsigned)>& onCommand,
+             bool skipOpen) {
     bar->setIconSize(QSize(15, 9));
     bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
     bar->setContentsMargins(0, 0, 0, 0);
@@ -47,7 +53,73 @@ QToolBar* MakeBar(QWidget* parent, const Button* buttons, int n, const std::func
         a->setData(id);
         QObject::connect(a, &QAction::triggered, bar, [onCommand, id] { onCommand(id); });
     }
-    return bar;
+}
+
+// A 15 x 9 picture of a bottom-row command, drawn in black on clear.
+QIcon RowIcon(unsigned id) {
+    QPixmap pixmap(15, 9);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(Qt::black);
+    p.setBrush(Qt::black);
+    auto left = [&](int x) { p.drawPolygon(QPolygon({QPoint(x, 4), QPoint(x + 4, 0), QPoint(x + 4, 8)})); };
+    auto right = [&](int x) { p.drawPolygon(QPolygon({QPoint(x + 4, 4), QPoint(x, 0), QPoint(x, 8)})); };
+    switch (id) {
+    case 40002: left(5); break;
+    case 40001: right(5); break;
+    case 40004: p.drawRect(3, 0, 1, 8); left(6); break;
+    case 40005: right(5); p.drawRect(11, 0, 1, 8); break;
+    case 40027: left(2); left(8); break;
+    case 40028: right(2); right(8); break;
+    case 112:  // fit width: an arrow between two walls
+        p.drawLine(1, 0, 1, 8), p.drawLine(13, 0, 13, 8), p.drawLine(3, 4, 11, 4);
+        p.drawLine(3, 4, 5, 2), p.drawLine(3, 4, 5, 6), p.drawLine(11, 4, 9, 2), p.drawLine(11, 4, 9, 6);
+        break;
+    case 113:  // fit page: a page
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(4, 0, 6, 8), p.drawLine(6, 3, 8, 3), p.drawLine(6, 5, 8, 5);
+        break;
+    case 40006:  // search: a lens
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(3, 0, 5, 5), p.drawLine(8, 5, 11, 8);
+        break;
+    case 57607:  // print: a printer
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(5, 0, 4, 2), p.drawRect(2, 3, 10, 3), p.drawRect(5, 6, 4, 2);
+        break;
+    case 32780:  // options: a list of settings
+        for (int y : {1, 4, 7}) p.drawLine(3, y, 11, y);
+        break;
+    default: break;
+    }
+    return QIcon(pixmap);
+}
+
+// A bottom-row group: flat picture buttons packed side by side, each
+// showing its action (the group's actions, in order).
+QWidget* MakeBar(QWidget* parent, const Button* buttons, int n, const std::function<void(unsigned)>& onCommand) {
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    for (int i = 0; i < n; ++i) {
+        auto* a = new QAction(RowIcon(buttons[i].id), QString::fromUtf8(buttons[i].label), row);
+        a->setToolTip(QString::fromUtf8(buttons[i].tip));
+        const unsigned id = buttons[i].id;
+        a->setData(id);
+        QObject::connect(a, &QAction::triggered, row, [onCommand, id] { onCommand(id); });
+        row->addAction(a);
+        auto* b = new QToolButton(row);
+        b->setDefaultAction(a);
+        b->setAutoRaise(true);
+        b->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        b->setIconSize(QSize(15, 9));
+        b->setFixedSize(21, 16);
+        layout->addWidget(b);
+    }
+    layout->addStretch(1);
+    return row;
 }
 
 int CodeOf(int action) {
@@ -82,40 +154,53 @@ ViewControls::ViewControls(QWidget* parent, int inPlace, std::function<void(bool
             else if (action != QAbstractSlider::SliderMove)
                 bar->setSliderPosition(before);
         });
+        // The end of a drag.
+        QObject::connect(bar, &QAbstractSlider::sliderReleased, bar,
+                         [bar, vertical, onScroll] { onScroll(vertical, viewgeo::kEndScroll, bar->sliderPosition()); });
         (vertical ? m_vBar : m_hBar) = bar;
     }
 
     m_toolBarParent = new QWidget(parent);
     m_navigation = MakeBar(m_toolBarParent, kNavigation, int(std::size(kNavigation)), onCommand);
-    m_pageBox = new QLineEdit(parent);
+    m_pageBox = new ToolbarEdit(IDC_PAGE_BOX, parent);
     m_pageBox->setToolTip("Page Number");
-    m_zoomBox = new QLineEdit(parent);
+    m_zoomBox = new ToolbarEdit(IDC_ZOOM_BOX, parent);
     m_zoomBox->setToolTip("Magnification");
-    QFont boxFont = m_pageBox->font();
+    // "200/200" must fit the 48 pixels of the page box: a narrow face, a thin
+    // frame and no inner margins.
+    QFont boxFont;
+    boxFont.setFamilies({"DejaVu Sans Condensed", "Liberation Sans Narrow", "Sans Serif"});
+    boxFont.setStretch(QFont::SemiCondensed);
     boxFont.setPixelSize(11);
-    m_pageBox->setFont(boxFont);
-    m_zoomBox->setFont(boxFont);
+    for (ToolbarEdit* box : {m_pageBox.data(), m_zoomBox.data()}) {
+        box->setFont(boxFont);
+        box->setFrame(false);
+        box->setTextMargins(1, 0, 0, 0);
+        box->setStyleSheet("QLineEdit { border: 1px solid #808080; background: white; padding: 0px; margin: 0px; }");
+    }
 
     m_spinParent = new QWidget(parent);
-    m_spin = new QWidget(m_spinParent);
-    auto* spinLayout = new QHBoxLayout(m_spin);
-    spinLayout->setContentsMargins(0, 0, 0, 0);
-    spinLayout->setSpacing(0);
-    for (const char* t : {"+", "-"}) {
-        auto* b = new QToolButton(m_spin);
-        b->setText(t);
-        b->setAutoRaise(true);
-        spinLayout->addWidget(b);
-        (t[0] == '+' ? m_spinUp : m_spinDown) = b;
-    }
+    m_spin = new ZoomSpinButton(IDC_ZOOM_SPIN, m_spinParent);
+    m_spin->setToolTip("Magnification");
     m_group2 = MakeBar(m_spinParent, kGroup2, int(std::size(kGroup2)), onCommand);
     m_progress = new QProgressBar(m_spinParent);
     m_progress->setTextVisible(false);
     m_progress->hide();
 
     m_rebarParent = new QWidget(parent);
-    m_mainToolbar = MakeBar(m_rebarParent, kMain, int(std::size(kMain)), onCommand, inPlace != 0);
+    m_mainToolbar = new ViewToolbar(m_rebarParent);
+    FillBar(m_mainToolbar, kMain, int(std::size(kMain)), onCommand, inPlace != 0);
     m_mainToolbar->setIconSize(QSize(20, 18));
+    // The page and zoom combo boxes take the places of their buttons.
+    for (UINT id : {IDC_PAGE_BOX, IDC_ZOOM_BOX}) {
+        const QList<QAction*> buttons = m_mainToolbar->actions();
+        for (int i = 0; i < buttons.size(); ++i)
+            if (buttons[i]->data().toUInt() == id) {
+                const QString tip = buttons[i]->toolTip();
+                m_mainToolbar->AddComboBox(i, id, id == IDC_PAGE_BOX ? 84 : 72, 200)->setToolTip(tip);
+                break;
+            }
+    }
     for (QWidget* w : {m_toolBarParent.data(), m_spinParent.data(), m_rebarParent.data()}) {
         w->setAutoFillBackground(true);
         w->setStyleSheet("QToolButton { padding: 0px 1px; margin: 0px; }");
@@ -155,12 +240,13 @@ void ViewControls::Layout(const RECT& R, int flags, int showToolbar, int showMai
     const int bottom = R.bottom, right = R.right;
     if ((flags & 1) && showToolbar) {
         Place(m_toolBarParent, 0, bottom, 137, 16, true);
-        Place(m_navigation, 0, -2, 137, 20, true);
-        Place(m_pageBox, 142, bottom + 1, 48, 16, true);
-        Place(m_zoomBox, 195, bottom + 1, 35, 16, true);
+        Place(m_navigation, 0, 0, 137, 16, true);
+        // One pixel shorter than the row so that the boxes' lower border shows.
+        Place(m_pageBox, 142, bottom + 1, 48, 15, true);
+        Place(m_zoomBox, 195, bottom + 1, 35, 15, true);
         Place(m_spinParent, 230, bottom, 360 + p - 230, 16, true);
-        Place(m_spin, 0, 0, 15 * 2, 16, true);
-        Place(m_group2, 30, -2, 100, 20, true);
+        Place(m_spin, 0, 0, 15, 16, true);
+        Place(m_group2, 15, 0, 115, 16, true);
         Place(m_progress, 130, 0, 100, 16, downloading != 0);
         Place(m_hBar, 360 + p, bottom, right - p - 360, 16, true);
         Place(m_rebarParent, 0, -1, right + 17, topOffset, showMainToolbar && topOffset > 0);
@@ -195,6 +281,12 @@ void ViewControls::SetProgressRange(int total) {
 
 void ViewControls::SetProgressPos(int pos) {
     if (m_progress) m_progress->setValue(pos);
+}
+
+void ViewControls::SetOwner(const ToolbarNotify& notify) {
+    for (ToolbarEdit* box : {m_pageBox.data(), m_zoomBox.data()})
+        if (box) box->SetOwner(notify);
+    if (m_spin) m_spin->SetOwner(notify);
 }
 
 QAction* ViewControls::NavigationButton(unsigned id) const {

@@ -15,6 +15,7 @@
 #include <functional>
 
 #include "platform/core/Geometry.h"
+#include "viewer/view/ToolbarControls.h"
 
 
 class ViewControls {
@@ -39,26 +40,29 @@ public:
     QProgressBar* Progress() const { return m_progress; }
     QWidget* Band() const { return m_rebarParent; }
     bool BandVisible() const;
-    QLineEdit* PageBox() const { return m_pageBox; }
-    QLineEdit* ZoomBox() const { return m_zoomBox; }
+    ToolbarEdit* PageBox() const { return m_pageBox; }
+    ToolbarEdit* ZoomBox() const { return m_zoomBox; }
     // A button of the navigation row by command id (null when none).
     QAction* NavigationButton(unsigned id) const;
-    // The zoom spin's halves.
-    QToolButton* SpinButton(bool up) const { return up ? m_spinUp : m_spinDown; }
+    ZoomSpinButton* Spin() const { return m_spin; }
+    // The band's toolbar and its page and zoom combo boxes.
+    ViewToolbar* MainToolbar() const { return m_mainToolbar; }
+    ToolbarComboBox* BandComboBox(UINT id) const { return m_mainToolbar ? m_mainToolbar->ComboBox(id) : nullptr; }
+    // Where the boxes and the spin send their messages.
+    void SetOwner(const ToolbarNotify& notify);
 
 private:
     static void Place(QWidget* w, int x, int y, int cx, int cy, bool shown);
 
     QPointer<QScrollBar> m_hBar, m_vBar;
     QPointer<QWidget> m_toolBarParent;
-    QPointer<QToolBar> m_navigation;
-    QPointer<QLineEdit> m_pageBox, m_zoomBox;
+    QPointer<QWidget> m_navigation;
+    QPointer<ToolbarEdit> m_pageBox, m_zoomBox;
     QPointer<QWidget> m_spinParent;
-    QPointer<QWidget> m_spin;
-    QPointer<QToolButton> m_spinUp, m_spinDown;
-    QPointer<QToolBar> m_group2;
+    QPointer<ZoomSpinButton> m_spin;
+    QPointer<QWidget> m_group2;
     QPointer<QProgressBar> m_progress;
     QPointer<QWidget> m_rebarParent;
-    QPointer<QToolBar> m_mainToolbar;
+    QPointer<ViewToolbar> m_mainToolbar;
     bool m_showBand = true;
 };

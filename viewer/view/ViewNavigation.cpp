@@ -3,12 +3,13 @@
 // is a ViewStatus record applied through SetStatus.
 #include <QAction>
 #include <QLineEdit>
-#include <QToolButton>
+#include <QComboBox>
 #include <cctype>
 #include <cstdlib>
 #include <iterator>
 
 #include "dvilib/VrDvi.h"
+#include "viewer/app/LinkScanText.h"
 #include "platform/ui/CmdTarget.h"
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/VrViewerView.h"
@@ -17,6 +18,9 @@ namespace {
 int RoundedPercent(int dispMag) { return (dispMag + 50) / 100; }
 
 QString PercentText(int percent) { return QString::asprintf("%d%%", percent); }
+
+// The number a box's text starts with, as atoi reads it ("250 %" is 250).
+int BoxNumber(const QLineEdit* box) { return linkscan::ParseInt(box->text().toStdString()); }
 }  // namespace
 
 void CVrViewerView::MapNavigationCommands() {
@@ -56,14 +60,15 @@ void CVrViewerView::MapNavigationCommands() {
 
 void CVrViewerView::ConnectNavigationControls() {
     if (!m_controls) return;
-    if (QLineEdit* box = m_controls->PageBox())
-        QObject::connect(box, &QLineEdit::returnPressed, box, [this] { OnToolbarEditEnter(); });
-    if (QLineEdit* box = m_controls->ZoomBox())
-        QObject::connect(box, &QLineEdit::returnPressed, box, [this] { OnToolbarEditEnter(); });
-    if (QToolButton* b = m_controls->SpinButton(true))
-        QObject::connect(b, &QToolButton::clicked, b, [this] { OnZoomStepUp(); });
-    if (QToolButton* b = m_controls->SpinButton(false))
-        QObject::connect(b, &QToolButton::clicked, b, [this] { OnZoomStepDown(); });
+    m_controls->SetOwner([this](UINT message, UINT id) {
+        switch (message) {
+        case WM_TOOLBAR_EDIT_ENTER: OnToolbarEditEnter(id); break;
+        case WM_ZOOM_STEP_UP: OnZoomStepUp(id); break;
+        case WM_ZOOM_STEP_DOWN: OnZoomStepDown(id); break;
+        default: break;
+        }
+    });
+    ConnectToolbarControls();
 }
 
 // ---- history ----
@@ -137,9 +142,9 @@ void CVrViewerView::OnHistoryForward() {
     if (m_historyCurrent && m_historyCurrent->next) ShowHistoryEntry(m_historyCurrent->next);
 }
 
-int CVrViewerView::RunGotoPageDialog(int, int) { return -1; }
-
 void CVrViewerView::OnGotoPageDialog() {
+    // With no page yet no number can be confirmed.
+    if (!CanShowPages() || m_pageCount < 1) return;
     const int entered = RunGotoPageDialog(m_pageCount, m_page + 1);
     if (entered >= 0) RecordAndShow(entered - 1);
 }
@@ -205,14 +210,17 @@ void CVrViewerView::UpdateToolbarStatus() {
     for (const auto& b : buttons)
         if (QAction* a = m_controls->NavigationButton(b.id)) a->setEnabled(b.on);
     QLineEdit* pageBox = m_controls->PageBox();
-    if (pageBox && !pageBox->hasFocus())
-        pageBox->setText(m_initialViewEstablished ? QString::asprintf("%d/%d", m_page + 1, m_pageCount)
-                                                  : QString::asprintf("?/%d", m_pageCount));
+    if (pageBox && !pageBox->hasFocus()) {
+        pageBox->setText(PageBoxText());
+        // The page shown comes first when the text is wider than the box.
+        pageBox->setCursorPosition(0);
+    }
     QLineEdit* zoomBox = m_controls->ZoomBox();
     if (zoomBox && !zoomBox->hasFocus()) {
         m_zoomBoxText = PercentText(RoundedPercent(m_DispMag)).toStdString();
         zoomBox->setText(QString::fromStdString(m_zoomBoxText));
     }
+    UpdateBandBoxes();
 }
 
 void CVrViewerView::ApplyToolbarEdits() {
@@ -221,8 +229,8 @@ void CVrViewerView::ApplyToolbarEdits() {
     ViewStatus vs;
     GetViewStatus(vs);
     if (QLineEdit* box = m_controls->PageBox()) {
-        const int n = std::atoi(box->text().toUtf8().constData()) - 1;
-        if (n >= 0 && n < m_pageCount) vs.page = n;
+        const int n = BoxNumber(box);
+        if (n >= 1 && n <= m_pageCount) vs.page = n - 1;
         box->end(false);
     }
     if (QLineEdit* box = m_controls->ZoomBox()) {
@@ -236,7 +244,7 @@ void CVrViewerView::ApplyToolbarEdits() {
             } else if (first == 'p') {
                 vs.DispMagSpec = kFitPage;
             } else {
-                const int n = std::atoi(text.c_str());
+                const int n = linkscan::ParseInt(text);
                 if (n >= 10 && n <= 200) {
                     vs.DispMagSpec = kFitNone;
                     vs.DispMag = n * 100;
@@ -258,7 +266,7 @@ LRESULT CVrViewerView::OnToolbarEditEnter(WPARAM, LPARAM) {
 LRESULT CVrViewerView::OnZoomStepUp(WPARAM, LPARAM) {
     QLineEdit* box = m_controls ? m_controls->ZoomBox() : nullptr;
     if (!box) return 0;
-    int current = std::atoi(box->text().toUtf8().constData());
+    int current = BoxNumber(box);
     if (current <= 0) current = RoundedPercent(m_DispMag);  // a fit text has no percent
     for (int i = int(std::size(kZoomPresets)) - 1; i >= 0; --i)
         if (kZoomPresets[i] > current) {
@@ -272,7 +280,7 @@ LRESULT CVrViewerView::OnZoomStepUp(WPARAM, LPARAM) {
 LRESULT CVrViewerView::OnZoomStepDown(WPARAM, LPARAM) {
     QLineEdit* box = m_controls ? m_controls->ZoomBox() : nullptr;
     if (!box) return 0;
-    int current = std::atoi(box->text().toUtf8().constData());
+    int current = BoxNumber(box);
     if (current <= 0) current = RoundedPercent(m_DispMag);
     for (int preset : kZoomPresets)
         if (preset < current) {
@@ -286,6 +294,8 @@ LRESULT CVrViewerView::OnZoomStepDown(WPARAM, LPARAM) {
 void CVrViewerView::ApplyZoomRecord(ViewStatus& vs) {
     if (QLineEdit* box = m_controls ? m_controls->ZoomBox() : nullptr)
         box->setText(PercentText(vs.DispMag / 100));
+    if (QComboBox* box = m_controls ? m_controls->BandComboBox(IDC_ZOOM_BOX) : nullptr)
+        box->setEditText(PercentText(vs.DispMag / 100));
     SetStatus(vs);
     SetFocus();
     UpdateToolbarStatus();
@@ -293,7 +303,7 @@ void CVrViewerView::ApplyZoomRecord(ViewStatus& vs) {
 
 void CVrViewerView::OnZoomSelChange(const char* entry) {
     if (!entry || !GetDocument() || !CanShowPages()) return;
-    const int n = std::atoi(entry);
+    const int n = linkscan::ParseInt(entry);
     if (n < 1 || n > 300) return;
     ViewStatus vs;
     GetViewStatus(vs);
@@ -339,8 +349,6 @@ void CVrViewerView::OnFitToHeightAdjustMargin() {
     OnAdjustMargin();
 }
 
-bool CVrViewerView::OpenMarginDialog(int) { return false; }
-
 void CVrViewerView::OnAdjustMargin() {
     if (m_DispMagSpec == kFitNone || m_marginDialogOpen) return;
     int value = m_marginValue;
@@ -381,6 +389,8 @@ void CVrViewerView::SetMarginShift(int value) {
         if (vs.DispMagSpec != kFitNone) {
             vs.DispMag += d;
             SetStatus(vs);
+            // The boxes show the widened zoom.
+            UpdateToolbarStatus();
         }
     }
     m_lastMarginFitMode = m_DispMagSpec;

@@ -19,6 +19,7 @@
 #include "viewer/app/InPlaceFrame.h"
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/app/VrViewerDoc.h"
+#include "viewer/view/PageIndicatorDlg.h"
 #include "viewer/view/GlassWnd.h"
 #include "viewer/view/ThumbnailView.h"
 #include "viewer/view/TiffPage.h"
@@ -42,6 +43,7 @@ CVrViewerView::CVrViewerView() {
     MapUpdateUI(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnUpdateViewToolbar);
     MapNavigationCommands();
     MapNoteCommands();
+    MapToolbarCommands();
     MapLayoutCommands();
     MapFileCommands();
     LoadViewSettings();
@@ -49,6 +51,8 @@ CVrViewerView::CVrViewerView() {
 }
 
 CVrViewerView::~CVrViewerView() {
+    CloseMarginDialog();
+    m_pageTip.reset();
     SaveViewSettingsToRegistry();
     m_alive.reset();
     CloseNoteWindow();
@@ -931,7 +935,8 @@ void CVrViewerView::OnVScroll(UINT nSBCode, UINT nPos) {
     GetPageAreaRect(&area);
     const PageScroll s = VScroll(int(nSBCode), int(nPos), vs.page, vs.scrollY, vs.pageHeight, m_pageCount,
                                  area.bottom - vs.topOffset, vs.originY, m_scrollSteps);
-    if (nSBCode != kThumbTrack && nSBCode != kThumbPosition) m_tipTop = -1;
+    if (nSBCode == kThumbTrack || nSBCode == kThumbPosition) ShowPageTip(s.page);
+    else HidePageTip();
     vs.page = s.page;
     vs.scrollY = s.scrollY;
     SetStatus(vs);

@@ -11,6 +11,7 @@
 // the UI thread through the dispatcher when called elsewhere.
 #pragma once
 
+#include <QString>
 #include <functional>
 #include <memory>
 #include <string>
@@ -31,6 +32,8 @@ class CVrViewerDoc;
 class CCmdUI;
 class VrDvi;
 class ViewControls;
+class MarginDlg;
+class PageIndicatorDlg;
 class CGlassWnd;
 class CThumbnailView;
 
@@ -133,6 +136,8 @@ public:
     void OnSize(UINT nType, int cx, int cy) override;
     // Checks whether the document's file changed on disk (and reloads it).
     void OnSetFocus(CWnd* pOldWnd) override;
+    // Modeless boxes of the view end before it.
+    void OnDestroy() override;
     int DrawerSetting();
     int DrawerClear();
     void OnViewToolbar();
@@ -172,6 +177,15 @@ public:
     LRESULT OnZoomStepDown(WPARAM wParam = 0, LPARAM lParam = 0);
     // An entry chosen from the zoom list: 1..300 percent.
     void OnZoomSelChange(const char* entry);
+    // The band's zoom combo box: its chosen entry, and its list replaced by
+    // the zoom menu (the item of the current zoom or fit mode checked).
+    void OnZoomSelChange();
+    void OnZoomDropDown();
+    // The menu item checked for a fit mode and the zoom box's text (0: none).
+    static UINT DropDownCheckedId(int fitMode, const char* zoomText);
+    // Enter in the band's zoom and page combo boxes.
+    void OnZoomBoxCommand();
+    void OnPageBoxCommand();
     void SetZoomPercent(int percent);
     void OnZoom200() { SetZoomPercent(200); }
     void OnZoom150() { SetZoomPercent(150); }
@@ -189,8 +203,10 @@ public:
     void OnUpdateAdjustMargin(CCmdUI* pCmdUI);
     // A margin value (percent) from the margin dialog.
     void SetMarginShift(int value);
-    // The margin dialog ended.
-    void OnMarginDialogClosed() { m_marginDialogOpen = 0; }
+    // The margin dialog ended: the view settings are saved and the view
+    // forgets the box.
+    void OnMarginDialogClosed(MarginDlg* dialog = nullptr);
+    MarginDlg* GetMarginDialog() const { return m_pMarginDlg; }
     int GetMarginValue() const { return m_marginValue; }
     int GetMarginDispMag() const { return m_MarginDispMag; }
     void SetMarginDispMag(int value) { m_MarginDispMag = value; }
@@ -370,6 +386,16 @@ private:
     void MapNoteCommands();
     void PaintNotes(CDC& dc, const ViewStatus& vs);
     void ConnectNavigationControls();
+    void MapToolbarCommands();
+    void ConnectToolbarControls();
+    // The page and zoom combo boxes of the band (unless they have the focus).
+    void UpdateBandBoxes();
+    // "%d/%d" of the page, or "?/%d" before the initial view.
+    QString PageBoxText() const;
+    void CloseMarginDialog();
+    // The page tip beside the vertical bar while its thumb is dragged.
+    void ShowPageTip(int page);
+    void HidePageTip();
 
     // Notes.
     NoteList m_notes;
@@ -410,6 +436,8 @@ private:
     // Remembered fit sizes of the margin modes and the margin-adjust state.
     int m_fitWidth = 0, m_fitHeight = 0, m_marginAdjust = 0, m_marginShift = 0;
     int m_marginValue = 0, m_lastMarginFitMode = 0, m_marginDialogOpen = 0;
+    MarginDlg* m_pMarginDlg = nullptr;
+    std::unique_ptr<PageIndicatorDlg> m_pageTip;
 
     // Visited places, oldest first.
     DList<PageHistoryEntry> m_history;

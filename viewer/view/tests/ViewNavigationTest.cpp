@@ -7,7 +7,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QToolButton>
+#include <QTest>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -130,9 +130,17 @@ protected:
     int HistoryCount() { return view->GetHistory().Count(); }
     QLineEdit* PageBox() { return view->GetControls()->PageBox(); }
     QLineEdit* ZoomBox() { return view->GetControls()->ZoomBox(); }
+    // As a person does: into the box, the old text replaced, Enter.
     void Type(QLineEdit* box, const char* text) {
-        box->setText(text);
-        Q_EMIT box->returnPressed();
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QTest::keyClicks(box, text);
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+    void Spin(bool up) {
+        ZoomSpinButton* spin = view->GetControls()->Spin();
+        QTest::mouseClick(spin, Qt::LeftButton, {}, QPoint(spin->width() / 2, up ? 2 : spin->height() - 3));
     }
     // Zoom at 100 % of a paper side (1/10000 mm) at 96 dpi, in pixels.
     static double At100(int paper) { return paper / 254000.0 * 96; }
@@ -347,7 +355,7 @@ TEST_F(Navigation, PresetsFitModesAndTheZoomBoxGiveTheExpectedZoom) {
                  {50, false, 50},  {100, false, 90}, {100, true, 120}};
     for (const auto& s : steps) {
         view->SetZoomPercent(s.from);
-        view->GetControls()->SpinButton(s.up)->click();
+        Spin(s.up);
         EXPECT_EQ(Status().DispMag, s.to * 100) << s.from << (s.up ? " up" : " down");
     }
 }

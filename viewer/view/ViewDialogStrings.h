@@ -1,0 +1,38 @@
+// String ids of the page view's dialogs: captions, labels and messages.
+#pragma once
+
+#include "platform/core/WinTypes.h"
+
+constexpr UINT IDS_DOCINFO_CAPTION = 47300;
+constexpr UINT IDS_DOCINFO_COMMENTS = 47301;
+constexpr UINT IDS_DOCINFO_FONTS = 47302;
+constexpr UINT IDS_DOCINFO_PICTURES = 47303;
+constexpr UINT IDS_DOCINFO_PATH = 47304;
+constexpr UINT IDS_DOCINFO_STAR_NOTE = 47305;
+constexpr UINT IDS_DOCINFO_TRUETYPE_NOTE = 47306;
+constexpr UINT IDS_DOCINFO_NAME = 47307;
+
+constexpr UINT IDS_GOTOPAGE_CAPTION = 47310;
+constexpr UINT IDS_GOTOPAGE_LABEL = 47311;
+constexpr UINT IDS_GOTOPAGE_RANGE = 47312;
+
+constexpr UINT IDS_PRINTING_CAPTION = 47320;
+constexpr UINT IDS_PRINTING_NOW = 47321;
+constexpr UINT IDS_PRINTING_ERROR = 47322;
+constexpr UINT IDS_PRINTING_RANGE = 47323;
+constexpr UINT IDS_PRINTING_PAGE = 47324;
+
+constexpr UINT IDS_MARGIN_CAPTION = 47330;
+constexpr UINT IDS_MARGIN_RESET = 47331;
+constexpr UINT IDS_MARGIN_CLOSE = 47332;
+constexpr UINT IDS_MARGIN_LABEL = 47333;
+
+constexpr UINT IDS_PAGE_INDICATOR_CAPTION = 47340;
+
+// The zoom drop-down menu's items.
+constexpr UINT IDS_ZOOMMENU_FIT_WIDTH = 47350;
+constexpr UINT IDS_ZOOMMENU_FIT_HEIGHT = 47351;
+constexpr UINT IDS_ZOOMMENU_BASIC = 47352;
+constexpr UINT IDS_ZOOMMENU_ADJUST_MARGIN = 47353;
+
+void AfxRegisterViewDialogStrings();
