@@ -26,10 +26,42 @@ QStringList CFileDialog::ParseFilter(const char* lpszFilter) {
     return out;
 }
 
+namespace {
+
+// The name as typed when it names a file, else the name with the default
+// extension when it has none.
+QString WithDefaultExtension(const QString& path, const CString& defExt, bool open) {
+    if (defExt.IsEmpty() || path.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
+    if (open && QFileInfo(path).isFile()) return path;
+    return path + QLatin1Char('.') + QString::fromUtf8(defExt.c_str());
+}
+
+// An open dialog that takes a typed name without an extension, naming no
+// file, as the file of that name with the default extension.
+class OpenFileDialog : public QFileDialog {
+public:
+    OpenFileDialog(QWidget* parent, const CString& defExt) : QFileDialog(parent), m_defExt(defExt) {}
+    void accept() override {
+        if (acceptMode() == AcceptOpen) {
+            const QStringList chosen = selectedFiles();
+            if (chosen.size() == 1) {
+                const QString path = WithDefaultExtension(chosen.front(), m_defExt, true);
+                if (path != chosen.front() && QFileInfo(path).isFile()) selectFile(path);
+            }
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    CString m_defExt;
+};
+
+}  // namespace
+
 INT_PTR CFileDialog::DoModal() {
     QWidget* parent = nullptr;
     if (CWnd* main = AfxGetMainWnd()) parent = main->GetWidget();
-    QFileDialog dialog(parent);
+    OpenFileDialog dialog(parent, m_strDefExt);
     m_fileDialog = &dialog;
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     // The descriptions name their patterns already.
@@ -56,8 +88,7 @@ INT_PTR CFileDialog::DoModal() {
 
     QString path = chosen.front();
     // A name typed without an extension gets the default one.
-    if (!m_strDefExt.IsEmpty() && QFileInfo(path).suffix().isEmpty())
-        path += QLatin1Char('.') + QString::fromUtf8(m_strDefExt.c_str());
+    path = WithDefaultExtension(path, m_strDefExt, m_bOpenFileDialog);
     m_strPathName = CString(path.toStdString());
     if (m_ofn.lpstrFile && m_ofn.nMaxFile > 0) {
         size_t n = std::min<size_t>(m_strPathName.str().size(), m_ofn.nMaxFile - 1);

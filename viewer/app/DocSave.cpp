@@ -87,7 +87,11 @@ int CVrViewerDoc::WritePackedDocument(const String8& path, const String8& pictur
             if (source.empty()) continue;
             const std::string name = std::string(picturePrefix.c_str()) + std::to_string(i + 1) + CopyExtension(sides[i].url);
             std::string error;
-            if (!dvicopy::CopyReplacing(source, (fs::path(dir) / name).string(), error)) {
+            // A packed picture is copied unpacked, as its new name says.
+            const bool packed = CVrViewerDoc::NormalizeUrl(sides[i].url).GetLength() < sides[i].url.GetLength();
+            const std::string copy = (fs::path(dir) / name).string();
+            if (!(packed ? dvicopy::CopyUnpackedReplacing(source, copy, error)
+                         : dvicopy::CopyReplacing(source, copy, error))) {
                 m_saveError = error;
                 return 0;
             }

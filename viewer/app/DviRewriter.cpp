@@ -99,6 +99,7 @@ bool CopyDvi(const std::vector<unsigned char>& bytes, const std::vector<long>& p
     const uint32_t num = src.Be(4), den = src.Be(4), mag = src.Be(4);
     const size_t k = bytes[14];
     if (!src.Has(1 + k)) return error = "the preamble is cut short", false;
+    src.pos = 15 + k;
 
     VrDviWriter w;
     w.open(temp.c_str());
@@ -289,6 +290,33 @@ bool Copy(const std::string& source, const std::vector<long>& pageStarts, const 
                             error);
     ::unlink(plain.c_str());
     return ok;
+}
+
+bool CopyUnpackedReplacing(const std::string& source, const std::string& target, std::string& error) {
+    return WriteReplacing(
+        target,
+        [&](const std::string& temp, std::string& e) {
+            gzFile in = gzopen(source.c_str(), "rb");
+            if (!in) return e = ErrnoText("the picture cannot be read", errno ? errno : EIO), false;
+            FILE* out = std::fopen(temp.c_str(), "wb");
+            if (!out) {
+                const int err = errno;
+                gzclose(in);
+                return e = ErrnoText("the picture cannot be written", err), false;
+            }
+            std::vector<char> buf(65536);
+            bool ok = true;
+            int n = 0;
+            while (ok && (n = gzread(in, buf.data(), unsigned(buf.size()))) > 0)
+                if (std::fwrite(buf.data(), 1, size_t(n), out) != size_t(n)) ok = false;
+            int err = errno;
+            if (n < 0) ok = false, err = EIO;
+            if (std::fclose(out) != 0) ok = false, err = errno;
+            gzclose(in);
+            if (!ok) e = ErrnoText("the picture cannot be copied", err ? err : EIO);
+            return ok;
+        },
+        error);
 }
 
 bool CopyReplacing(const std::string& source, const std::string& target, std::string& error, int* errnoOut) {

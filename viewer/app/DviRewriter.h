@@ -41,6 +41,10 @@ bool Copy(const std::string& source, const std::vector<long>& pageStarts, const 
 bool WriteReplacing(const std::string& target, const std::function<bool(const std::string& temp, std::string& error)>& write,
                     std::string& error);
 
+// Copies the unpacked data of a gzip file (plain data passes as it is) over
+// target in the same way.
+bool CopyUnpackedReplacing(const std::string& source, const std::string& target, std::string& error);
+
 // Copies a file over target in the same way.
 bool CopyReplacing(const std::string& source, const std::string& target, std::string& error, int* errnoOut = nullptr);
 

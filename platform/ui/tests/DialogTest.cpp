@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 
@@ -92,8 +95,11 @@ TEST_F(Dialogs, FileDialogAddsDefaultExtensionAndFillsBuffer) {
     } cases[] = {
         {TRUE, "doc", "doc.vrd"},
         {TRUE, "doc.dvi", "doc.dvi"},
+        // A file without an extension opens as it is named.
+        {TRUE, "README", "README"},
         {FALSE, "out", "out.vrd"},
     };
+    QFile(dir.filePath("README")).open(QIODevice::WriteOnly);
     for (const Case& c : cases) {
         AfxSetDialogAnswerer([&](UINT, QDialog& dlg) {
             auto& fd = static_cast<QFileDialog&>(dlg);
@@ -128,6 +134,27 @@ TEST_F(Dialogs, FileDialogAddsDefaultExtensionAndFillsBuffer) {
     CFileDialog cancelled(TRUE, "vrd");
     EXPECT_EQ(cancelled.DoModal(), IDCANCEL);
     EXPECT_TRUE(cancelled.GetPathName().IsEmpty());
+}
+
+TEST_F(Dialogs, OpenDialogTakesATypedNameAsTheFileWithTheDefaultExtension) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile(dir.filePath("book.vrd")).open(QIODevice::WriteOnly);
+    AfxSetDialogAnswerer([&](UINT, QDialog& dlg) {
+        auto& fd = static_cast<QFileDialog&>(dlg);
+        fd.setDirectory(dir.path());
+        fd.show();
+        auto* edit = fd.findChild<QLineEdit*>("fileNameEdit");
+        EXPECT_NE(edit, nullptr);
+        if (!edit) return IDCANCEL;
+        edit->setFocus();
+        QTest::keyClicks(edit, "book");
+        QTest::keyClick(edit, Qt::Key_Return);
+        return dlg.result() == QDialog::Accepted ? IDOK : IDCANCEL;
+    });
+    CFileDialog dlg(TRUE, "vrd", nullptr, OFN_EXPLORER, "Veloran Document (*.vrd,*.dvi)|*.vrd;*.dvi||");
+    ASSERT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.GetPathName().str(), dir.filePath("book.vrd").toStdString());
 }
 
 TEST(FileDialogFilter, SystemFormTurnsIntoNameFilters) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "dvilib/VrDvi.h"
+#include "dvilib/VrDviWriter.h"
 #include "testsupport/TestTools.h"
 #include "viewer/app/DviRewriter.h"
 
@@ -212,6 +213,25 @@ TEST_F(Rewriter, ADiskThatFillsUpLeavesTheTargetAsItWas) {
     EXPECT_NE(error1.find("cannot be written"), std::string::npos) << error1;
     EXPECT_EQ(Bytes(target), "old");
     EXPECT_EQ(Files(out.Path()), (std::vector<std::string>{"keep.dgz"}));
+}
+
+TEST_F(Rewriter, ADocumentWithoutPagesStaysOne) {
+    // Pre with a comment, then the postamble at once.
+    const std::string src = out.File("empty.src");
+    {
+        VrDviWriter w;
+        w.open(src.c_str());
+        ASSERT_EQ(w.WritePreamble(473628672, 25400000, 1000, reinterpret_cast<const unsigned char*>("no pages")), 1);
+        w.WritePostamble(0, 0, 0);
+        w.WritePostPostamble();
+        w.close();
+    }
+    const std::string target = out.File("empty.dvi");
+    std::string error;
+    ASSERT_TRUE(dvicopy::Copy(src, {}, target, "VRD3V 2024.03.07:1405", {}, error)) << error;
+    const std::string listing = RunDviType(target, 1);
+    EXPECT_NE(listing.find("'VRD3V 2024.03.07:1405'"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("maxstackdepth=0, totalpages=0"), std::string::npos) << listing;
 }
 
 }  // namespace

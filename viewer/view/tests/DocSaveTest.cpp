@@ -3,6 +3,7 @@
 // names, the document's own path, a malformed page, and the dialogs.
 #include <tiffio.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -25,11 +26,21 @@ const char* kPictures = R"TEX(
 \noindent\special{graphics: 0pt 0pt 0pt 0pt 0pt 0pt WMF pic.wmf}Pictures.
 \special{graphics: 0pt 0pt 0pt 0pt 0pt 0pt PNG shot.png}
 \special{graphics: 0pt 0pt 0pt 0pt 0pt 0pt EPS figure.eps}
-\vfill\eject Page two.\bye
+\vfill\eject Page two.\special{graphics: 0pt 0pt 0pt 0pt 0pt 0pt EPS packed.eps.gz}\bye
 )TEX";
 
 const char* kEps = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 36 36\nnewpath 0 0 moveto 36 0 lineto 36 36 lineto "
                    "0 36 lineto closepath 0 setgray fill\nshowpage\n";
+
+// A picture of a dialog as it shows, kept as build/artefacts/<name>.
+void Keep(QDialog& dialog, const char* name) {
+    dialog.adjustSize();
+    dialog.show();
+    QApplication::processEvents();
+    fs::create_directories(VELORAN_BINARY_DIR "/artefacts");
+    EXPECT_TRUE(dialog.grab().save(QString::fromStdString(std::string(VELORAN_BINARY_DIR "/artefacts/") + name)));
+    dialog.hide();
+}
 
 class DocSave : public DocumentViewFixture {
 protected:
@@ -41,6 +52,8 @@ protected:
         picturefiles::SaveWmf(dir_->File("pic.wmf"), 1000, 500, 1000, 0x0000C0);
         picturefiles::SaveImage(dir_->File("shot.png"), 60, 30, 0x2080F0);
         std::ofstream(dir_->File("figure.eps")) << kEps;
+        std::ofstream(dir_->File("packed.eps")) << kEps;
+        testsupport::RunCommand("gzip -9 '" + dir_->File("packed.eps") + "'");
         pictures_ = new std::string(Tex(kPictures, "pictures"));
     }
     static void TearDownTestSuite() {
@@ -176,11 +189,15 @@ TEST_F(DocSave, PackingCopiesThePicturesBesideTheCopyUnderNewNames) {
     for (const char* name : {"book-pic-1.wmf", "book-pic-2.png", "book-pic-3.eps"})
         EXPECT_TRUE(fs::exists(out.Path() / "packed" / name)) << name;
     EXPECT_EQ(testsupport::ReadFile(out.File("packed/book-pic-3.eps")), testsupport::ReadFile(dir_->File("figure.eps")));
+    // A gzip picture is copied unpacked under its name without ".gz".
+    const auto unpacked = testsupport::ReadFile(out.File("packed/book-pic-4.eps"));
+    EXPECT_EQ(std::string(unpacked.begin(), unpacked.end()), kEps);
     const std::string dvi = testsupport::RunCommand("gzip -dc '" + packed + "'");
     EXPECT_NE(dvi.find("WMF book-pic-1.wmf"), std::string::npos);
     EXPECT_NE(dvi.find("PNG book-pic-2.png"), std::string::npos);
     EXPECT_EQ(dvi.find(" pic.wmf"), std::string::npos);
     EXPECT_EQ(dvi.find(" shot.png"), std::string::npos);
+    EXPECT_NE(dvi.find("EPS book-pic-4.eps"), std::string::npos);
 
     // The packed copy, opened from its folder, looks the same.
     Reopen(packed);
@@ -296,6 +313,7 @@ TEST_F(DocSave, TheSaveDialogsBoxAndTheAboutBox) {
         QCheckBox* box = dialog.findChild<QCheckBox*>();
         EXPECT_TRUE(box && box->isChecked());
         EXPECT_EQ(box->text().toStdString(), "Save external picture files in the same directory");
+        Keep(dialog, "save-dvi-dialog.png");
         box->setChecked(false);
         qobject_cast<QFileDialog*>(&dialog)->selectFile("/tmp/some name");
         return int(IDOK);
@@ -308,6 +326,7 @@ TEST_F(DocSave, TheSaveDialogsBoxAndTheAboutBox) {
     std::vector<std::string> texts;
     AfxSetDialogAnswerer([&](UINT id, QDialog& dialog) {
         EXPECT_EQ(id, IDD_ABOUTBOX);
+        Keep(dialog, "about-box.png");
         for (QLabel* l : dialog.findChildren<QLabel*>()) texts.push_back(l->text().toStdString());
         return int(IDOK);
     });
