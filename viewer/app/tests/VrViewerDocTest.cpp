@@ -294,6 +294,71 @@ TEST_F(DocTest, ConnectionCutMidFileKeepsThePagesThatArrivedAndSaysSo) {
     EXPECT_EQ(LastPageCount(), "SetPageCount " + std::to_string(pages));
 }
 
+TEST_F(DocTest, BrokenTransfersSayInTheStatusBarAfterHowManyBytes) {
+    // The stall limit, shortened as the tests may.
+    ASSERT_EQ(setenv("VELORAN_STALL_SECONDS", "2", 1), 0);
+    const std::string& dvi = dviMany;
+    LoopbackServer server([&](const LoopbackServer::Request& q, LoopbackServer::Reply& r) {
+        if (q.target == "/reset.dvi") {
+            if (!r.Send(Head(dvi.size()) + dvi.substr(0, 30000)) || !r.Pause(500)) return;
+            r.ResetOnClose();
+        } else if (q.target == "/short.dvi") {
+            r.Send(Head(dvi.size()) + dvi.substr(0, 30000));
+        } else if (q.target == "/empty.dvi") {
+            r.Send(Head(dvi.size()));
+        } else if (q.target == "/stalled.dvi") {
+            if (r.Send(Head(dvi.size()) + dvi.substr(0, 100))) r.Pause(60000);
+        }
+    });
+    struct Case {
+        const char* path;
+        int bytes;
+        bool pages;
+    };
+    for (const Case& c : {Case{"/reset.dvi", 30000, true}, Case{"/short.dvi", 30000, true},
+                          Case{"/empty.dvi", 0, false}, Case{"/stalled.dvi", 100, false}}) {
+        SCOPED_TRACE(c.path);
+        CVrViewerDoc* doc = NewDoc();
+        ASSERT_NE(doc, nullptr);
+        ASSERT_EQ(doc->GetViews().size(), 1u);
+        auto* view = dynamic_cast<CVrViewerView*>(doc->GetViews().front());
+        ASSERT_NE(view, nullptr);
+        doc->LoadFromAddress(server.Url(c.path).c_str());
+        ASSERT_TRUE(Finish(doc));
+        const std::string said = "The transfer of " + server.Url(c.path) + " broke off after " +
+                                 std::to_string(c.bytes) + " bytes.";
+        EXPECT_EQ(view->GetStatusText().str(), said);
+        // The document stays open with what it has; the text for the close is kept.
+        EXPECT_TRUE(IsOpen(doc));
+        EXPECT_NE(doc->GetErrorText().str().find(said), std::string::npos);
+        int pages = doc->GetReader().GetNPage();
+        if (c.pages) {
+            EXPECT_GE(pages, 1);
+            EXPECT_LT(pages, kPages);
+            EXPECT_EQ(LastPageCount(), "SetPageCount " + std::to_string(pages));
+        } else {
+            EXPECT_EQ(pages, 0);
+        }
+        doc->OnCloseDocument();
+        PumpPending();
+    }
+    unsetenv("VELORAN_STALL_SECONDS");
+}
+
+TEST_F(DocTest, RedirectLoopIsReportedAsTooManyRedirects) {
+    LoopbackServer server([&](const LoopbackServer::Request&, LoopbackServer::Reply& r) {
+        r.Respond(302, "", {"Location: /again.dvi"});
+    });
+    CVrViewerDoc* doc = NewDoc();
+    doc->LoadFromAddress(server.Url("/again.dvi").c_str());
+    ASSERT_TRUE(Finish(doc));
+    const std::string said = "The server redirected " + server.Url("/again.dvi") + " too many times.";
+    EXPECT_NE(doc->GetErrorText().str().find(said), std::string::npos);
+    EXPECT_TRUE(Boxed(said));
+    EXPECT_FALSE(Boxed("Can not connect"));
+    EXPECT_GT(server.Requests().size(), 20u);
+}
+
 TEST_F(DocTest, RedirectIsFollowedWithTheCookie) {
     const std::string& dvi = dviFew;
     LoopbackServer server([&](const LoopbackServer::Request& req, LoopbackServer::Reply& r) {
