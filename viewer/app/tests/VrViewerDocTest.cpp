@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -357,6 +358,65 @@ TEST_F(DocTest, RedirectLoopIsReportedAsTooManyRedirects) {
     EXPECT_TRUE(Boxed(said));
     EXPECT_FALSE(Boxed("Can not connect"));
     EXPECT_GT(server.Requests().size(), 20u);
+}
+
+TEST_F(DocTest, UploadPutsTheFileToTheDocumentsAddress) {
+    const std::string& dvi = dviFew;
+    std::vector<LoopbackServer::Request> puts;
+    std::mutex putsLock;
+    LoopbackServer server([&](const LoopbackServer::Request& q, LoopbackServer::Reply& r) {
+        if (q.method == "GET") {
+            r.Respond(200, dvi);
+            return;
+        }
+        {
+            std::lock_guard<std::mutex> lock(putsLock);
+            puts.push_back(q);
+        }
+        r.Respond(q.target.find("locked") != std::string::npos ? 403 : 201, "");
+    });
+    struct Case {
+        const char* path;
+        size_t size;
+        int result;
+    };
+    for (const Case& c : {Case{"/up/paper.dvi", 3000, 1}, Case{"/up/paper.dvi", 3 * 1024, 1},
+                          Case{"/up/paper.dvi", 0, 1}, Case{"/locked/paper.dvi", 1500, 0}}) {
+        SCOPED_TRACE(std::string(c.path) + " " + std::to_string(c.size));
+        boxes.clear();
+        puts.clear();
+        CVrViewerDoc* doc = NewDoc();
+        doc->LoadFromAddress(server.Url(c.path).c_str());
+        ASSERT_TRUE(Finish(doc));
+        std::string bytes(c.size, '\0');
+        for (size_t i = 0; i < c.size; ++i) bytes[i] = char(i * 13 + i / 7);
+        WriteFile(dir / "upload.bin", bytes);
+        EXPECT_EQ(doc->UploadFile((dir / "upload.bin").c_str()), c.result);
+        ASSERT_EQ(puts.size(), 1u);
+        EXPECT_EQ(puts[0].method, "PUT");
+        EXPECT_EQ(puts[0].target, c.path);
+        EXPECT_EQ(puts[0].Header("User-Agent"), "Veloran Viewer Internet Upload Agent");
+        EXPECT_TRUE(puts[0].body == bytes);
+        if (c.result) {
+            EXPECT_TRUE(boxes.empty());
+        } else {
+            EXPECT_TRUE(Boxed("Error on HttpEndRequest.")) << "a refusal is no success";
+        }
+        // A local file that is not there.
+        boxes.clear();
+        EXPECT_EQ(doc->UploadFile((dir / "missing.bin").c_str()), 0);
+        EXPECT_TRUE(Boxed("Failed to open local file."));
+        doc->OnCloseDocument();
+        PumpPending();
+    }
+    // Nobody listens at the document's address.
+    CVrViewerDoc* doc = NewDoc();
+    doc->LoadFromAddress(("http://127.0.0.1:" + std::to_string(LoopbackServer::ClosedPort()) + "/a.dvi").c_str());
+    ASSERT_TRUE(Finish(doc));
+    boxes.clear();
+    WriteFile(dir / "upload.bin", "abc");
+    EXPECT_EQ(doc->UploadFile((dir / "upload.bin").c_str()), 0);
+    EXPECT_TRUE(Boxed("Error on HttpSendRequestEx " + std::to_string(ERROR_INTERNET_CANNOT_CONNECT)));
 }
 
 TEST_F(DocTest, RedirectIsFollowedWithTheCookie) {
