@@ -119,33 +119,61 @@ BOOL CFrameWnd::LoadFrame(UINT nIDResource, DWORD dwDefaultStyle, CWnd* pParentW
     return TRUE;
 }
 
+namespace {
+
+// Update-UI that only records whether the item came out enabled.
+class ProbeCmdUI : public CCmdUI {
+public:
+    explicit ProbeCmdUI(UINT nID) { m_nID = nID; }
+    void Enable(BOOL bOn) override {
+        CCmdUI::Enable(bOn);
+        enabled = bOn != 0;
+    }
+    bool enabled = true;
+};
+
+// Fills a menu bar with popup menus made from resource items.
+std::vector<QPointer<QMenu>> MakeMenus(CFrameWnd* frame, QWidget* owner, const std::vector<MenuItemTemplate>& items) {
+    std::vector<QPointer<QMenu>> menus;
+    for (const MenuItemTemplate& item : items) {
+        if (item.items.empty()) continue;
+        auto* menu = new QMenu(QString::fromUtf8(item.text.c_str()), owner);
+        AfxBuildMenu(menu, item.items, [frame](QAction* a) { frame->AddCommandAction(a, AfxActionCommandId(a)); });
+        QObject::connect(menu, &QMenu::aboutToShow, [frame] {
+            if (CFrameWnd* top = frame->GetTopLevelFrame()) top->UpdateCmdUI();
+        });
+        menus.emplace_back(menu);
+    }
+    return menus;
+}
+
+} // namespace
+
 void CFrameWnd::BuildMenuAndAccelerators(UINT nIDResource) {
     if (!m_body) return;
-    if (!dynamic_cast<CMDIChildWnd*>(this))
-        if (const auto* items = AfxFindMenu(nIDResource)) {
-            QMenuBar* bar = m_body->menuBar();
-            for (const MenuItemTemplate& item : *items) {
-                if (item.items.empty()) continue;
-                QMenu* menu = bar->addMenu(QString::fromUtf8(item.text.c_str()));
-                AfxBuildMenu(menu, item.items, [this](QAction* a) { AddCommandAction(a, AfxActionCommandId(a)); });
-                QObject::connect(menu, &QMenu::aboutToShow, [this] {
-                    if (CFrameWnd* top = GetTopLevelFrame()) top->UpdateCmdUI();
-                });
-            }
-        }
+    if (const auto* items = AfxFindMenu(nIDResource)) {
+        QMenuBar* bar = m_body->menuBar();
+        for (const QPointer<QMenu>& menu : MakeMenus(this, m_body, *items)) bar->addMenu(menu);
+    }
     if (const auto* accels = AfxFindAccelerators(nIDResource))
-        for (const AccelTemplate& a : *accels) {
-            auto* action = new QAction(m_body);
-            action->setShortcut(QKeySequence(QString::fromUtf8(a.keys)));
-            action->setShortcutContext(Qt::WindowShortcut);
-            m_body->addAction(action);
-            AfxSetActionCommandId(action, a.id);
-            QPointer<QAction> guard(action);
-            WndGuard life = GetGuard();
-            QObject::connect(action, &QAction::triggered, [this, life, id = a.id] {
-                if (!life.expired()) OnCommand(id);
-            });
-        }
+        for (const AccelTemplate& a : *accels) AddAccelerator(a);
+}
+
+QAction* CFrameWnd::AddAccelerator(const AccelTemplate& accel) {
+    if (!m_body) return nullptr;
+    auto* action = new QAction(m_body);
+    action->setShortcut(QKeySequence(QString::fromUtf8(accel.keys)));
+    action->setShortcutContext(Qt::WindowShortcut);
+    m_body->addAction(action);
+    AfxSetActionCommandId(action, accel.id);
+    WndGuard life = GetGuard();
+    QObject::connect(action, &QAction::triggered, [this, life, id = accel.id] {
+        if (life.expired()) return;
+        ProbeCmdUI probe(id);
+        probe.DoUpdate(this, m_bAutoMenuEnable);
+        if (!life.expired() && probe.enabled) OnCommand(id);
+    });
+    return action;
 }
 
 void CFrameWnd::AddCommandAction(QAction* action, UINT nID) {
@@ -407,9 +435,44 @@ QWidget* CMDIFrameWnd::CreateFrameWidget(QWidget* parent, const CREATESTRUCT& cs
     m_mdiArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
     GetBody()->setCentralWidget(m_mdiArea);
     QObject::connect(m_mdiArea, &QMdiArea::subWindowActivated, [this](QMdiSubWindow*) {
-        if (IsWindow()) OnUpdateFrameTitle(TRUE);
+        if (!IsWindow()) return;
+        OnUpdateFrameMenu();
+        OnUpdateFrameTitle(TRUE);
     });
     return w;
+}
+
+void CMDIFrameWnd::BuildMenuAndAccelerators(UINT nIDResource) {
+    m_nIDMenuDefault = nIDResource;
+    ShowMenuSet(nIDResource);
+}
+
+void CMDIFrameWnd::ShowMenuSet(UINT nIDResource) {
+    QMainWindow* body = GetBody();
+    if (!body || (nIDResource == m_nIDMenuShown && m_nIDMenuShown != 0)) return;
+    auto it = m_menuSets.find(nIDResource);
+    if (it == m_menuSets.end()) {
+        MenuSet set;
+        if (const auto* items = AfxFindMenu(nIDResource)) set.menus = MakeMenus(this, body, *items);
+        if (const auto* accels = AfxFindAccelerators(nIDResource))
+            for (const AccelTemplate& a : *accels) set.accelerators.emplace_back(AddAccelerator(a));
+        it = m_menuSets.emplace(nIDResource, std::move(set)).first;
+    }
+    QMenuBar* bar = body->menuBar();
+    for (QAction* a : bar->actions()) bar->removeAction(a);
+    for (const QPointer<QMenu>& menu : it->second.menus)
+        if (menu) bar->addAction(menu->menuAction());
+    for (auto& [id, set] : m_menuSets)
+        for (const QPointer<QAction>& a : set.accelerators)
+            if (a) a->setEnabled(id == nIDResource);
+    m_nIDMenuShown = nIDResource;
+}
+
+void CMDIFrameWnd::OnUpdateFrameMenu() {
+    UINT id = m_nIDMenuDefault;
+    if (CMDIChildWnd* child = MDIGetActive())
+        if (AfxFindMenu(child->GetResourceID())) id = child->GetResourceID();
+    ShowMenuSet(id);
 }
 
 BOOL CMDIFrameWnd::OnCreateClient(LPCREATESTRUCT, CCreateContext*) { return m_mdiArea != nullptr; }
@@ -493,6 +556,12 @@ QWidget* CMDIChildWnd::CreateFrameWidget(QWidget* parent, const CREATESTRUCT& cs
     auto* main = dynamic_cast<CMDIFrameWnd*>(CWnd::FromWidget(parent));
     if (main && main->GetMdiArea()) {
         main->GetMdiArea()->addSubWindow(sub);
+        // A child that opens maximised still needs a size of its own for
+        // when it is restored: three quarters of the client area, cascaded.
+        const QSize area = main->GetMdiArea()->viewport()->size();
+        const int step = 24 * ((int(main->GetMdiArea()->subWindowList().size()) - 1) % 8);
+        sub->setGeometry(std::max(0, step), std::max(0, step), std::max(320, area.width() * 3 / 4),
+                         std::max(240, area.height() * 3 / 4));
         QObject::connect(sub, &QMdiSubWindow::aboutToActivate, [this] { OnUpdateFrameTitle(TRUE); });
     }
     return sub;
@@ -514,7 +583,10 @@ BOOL CMDIChildWnd::DestroyWindow() {
     QPointer<QMdiSubWindow> sub = m_subWindow;
     if (main && main->GetMdiArea() && sub) main->GetMdiArea()->removeSubWindow(sub);
     BOOL r = CFrameWnd::DestroyWindow();
-    if (main && main->IsWindow()) main->OnUpdateFrameTitle(TRUE);
+    if (main && main->IsWindow()) {
+        main->OnUpdateFrameMenu();
+        main->OnUpdateFrameTitle(TRUE);
+    }
     return r;
 }
 
@@ -530,6 +602,7 @@ void CMDIChildWnd::OnUpdateFrameTitle(BOOL bAddToTitle) {
 void CMDIChildWnd::InitialUpdateFrame(CDocument* pDoc, BOOL bMakeVisible) {
     CFrameWnd::InitialUpdateFrame(pDoc, bMakeVisible);
     if (bMakeVisible) MDIActivate();
+    if (CMDIFrameWnd* main = GetMDIFrame()) main->OnUpdateFrameMenu();
 }
 
 // In-place frame.

@@ -7,6 +7,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <map>
 #include <vector>
 
 #include "platform/ui/Menu.h"
@@ -30,6 +31,8 @@ public:
                            CWnd* pParentWnd = nullptr, CCreateContext* pContext = nullptr);
     QMainWindow* GetBody() const { return m_body; }
     QWidget* GetClientWidget() const override;
+    // The resource id the frame was loaded from (title, menu, accelerators).
+    UINT GetResourceID() const { return m_nIDHelp; }
 
     CView* GetActiveView() const { return m_pViewActive; }
     void SetActiveView(CView* pViewNew, BOOL bNotify = TRUE);
@@ -79,6 +82,12 @@ public:
 protected:
     virtual QWidget* CreateFrameWidget(QWidget* parent, const CREATESTRUCT& cs);
     virtual BOOL OnCreateClient(LPCREATESTRUCT lpcs, CCreateContext* pContext);
+    // Puts the menu of nIDResource into the frame's menu bar and its
+    // accelerators onto the frame.
+    virtual void BuildMenuAndAccelerators(UINT nIDResource);
+    // An accelerator of this frame: the command is sent only while its
+    // update-UI leaves it enabled, as a greyed menu item takes no key either.
+    QAction* AddAccelerator(const AccelTemplate& accel);
     CView* CreateView(CCreateContext* pContext, UINT nID = 0);
     void PostNcDestroy() override;
     void OnDestroy() override;
@@ -90,7 +99,6 @@ protected:
 private:
     friend class CControlBar;
     friend class CStatusBar;
-    void BuildMenuAndAccelerators(UINT nIDResource);
     void OnBarCheck(UINT nID);
     void OnUpdateControlBarMenu(CCmdUI* pCmdUI);
 
@@ -111,6 +119,12 @@ public:
     QWidget* GetClientWidget() const override;
 
     CMDIChildWnd* MDIGetActive(BOOL* pbMaximized = nullptr) const;
+    // Shows the menu and accelerators of the active child frame's resource,
+    // or the frame's own when no child frame is open (or its resource has no
+    // menu). Called whenever the active child changes.
+    void OnUpdateFrameMenu();
+    // The resource whose menu the menu bar shows.
+    UINT GetMenuResourceShown() const { return m_nIDMenuShown; }
     void MDIActivate(CWnd* pWndActivate);
     void MDIMaximize(CWnd* pWnd);
     std::vector<CMDIChildWnd*> GetChildFrames() const;
@@ -126,9 +140,20 @@ public:
 protected:
     QWidget* CreateFrameWidget(QWidget* parent, const CREATESTRUCT& cs) override;
     BOOL OnCreateClient(LPCREATESTRUCT lpcs, CCreateContext* pContext) override;
+    void BuildMenuAndAccelerators(UINT nIDResource) override;
 
 private:
+    // The menus and accelerators of one resource, made once and swapped in.
+    struct MenuSet {
+        std::vector<QPointer<QMenu>> menus;
+        std::vector<QPointer<QAction>> accelerators;
+    };
+    void ShowMenuSet(UINT nIDResource);
+
     QPointer<QMdiArea> m_mdiArea;
+    std::map<UINT, MenuSet> m_menuSets;
+    UINT m_nIDMenuDefault = 0;
+    UINT m_nIDMenuShown = 0;
 };
 
 class CMDIChildWnd : public CFrameWnd {
@@ -144,6 +169,8 @@ public:
 
 protected:
     QWidget* CreateFrameWidget(QWidget* parent, const CREATESTRUCT& cs) override;
+    // The MDI main frame shows the child's menu and takes its accelerators.
+    void BuildMenuAndAccelerators(UINT) override {}
 
 private:
     QPointer<QMdiSubWindow> m_subWindow;

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "platform/ui/StringTable.h"
+#include "viewer/app/FrameIds.h"
 
 void AfxRegisterAppStrings() {
     static std::once_flag once;
@@ -12,9 +13,16 @@ void AfxRegisterAppStrings() {
             {IDR_MAINFRAME, "Veloran Viewer"},
             {IDS_DEFAULT_FACE, "Tahoma"},
             {IDP_OLE_INIT_FAILED, "OLE Initial Failed. Checked your OLE Lib. Version."},
+            // Status panes: their texts' prototypes set the widths.
+            {ID_INDICATOR_POSITION, "(100.0mm,100.0mm)"},
+            {ID_INDICATOR_PAGE, "0000 [0000] Page (Total 0000 Page)"},
+            {IDS_TAB_CONTENTS, "Contents"},
+            {IDS_TAB_THUMBNAILS, "Thumbnails"},
         };
         static const StringTableEntry korean[] = {
             {IDS_DEFAULT_FACE, "굴림"},
+            {IDS_TAB_CONTENTS, "목차"},
+            {IDS_TAB_THUMBNAILS, "미리 보기"},
         };
         AfxAddStrings(UiLanguage::English, english, int(sizeof english / sizeof english[0]));
         AfxAddStrings(UiLanguage::Korean, korean, int(sizeof korean / sizeof korean[0]));

@@ -1,11 +1,59 @@
-// CInPlaceFrame: the frame of a document shown in place in a host. So far the
-// framework's frame.
+// CInPlaceFrame: the frame of a document shown in place, as a browser hosts
+// it (here a top-level frame of its own). Like the child frame it holds the
+// page view and the layout bar and hands the page view's commands to it;
+// the document window starts where the layout bar ends.
 #pragma once
+
+#include <memory>
 
 #include "platform/ui/FrameWnd.h"
 
+class CVrViewerView;
+class SizingTabBar;
+
 class CInPlaceFrame : public COleDocIPFrameWnd {
 public:
-    CInPlaceFrame() = default;
-    ~CInPlaceFrame() override = default;
+    CInPlaceFrame();
+    ~CInPlaceFrame() override;
+
+    int OnCreate(LPCREATESTRUCT lpcs) override;
+    void RecalcLayout(BOOL bNotify = TRUE) override;
+    // No bars go into the container.
+    BOOL OnCreateControlBars(CFrameWnd* pWndFrame, CFrameWnd* pWndDoc) override;
+    // The document window's left edge is put at the layout-bar width less 5.
+    void RepositionFrame(LPCRECT lpPosRect, LPCRECT lpClipRect) override;
+
+    void CreateLayoutBar(int width, CVrViewerView* view);
+    void SetLayoutBarViewNum(int n);
+    // Stores w (when at least 1) in the view's layout-bar settings; keeps it
+    // as the bar width (0: no bar) and repositions the document window.
+    void SetLayoutBarWidth(int w);
+    int GetLayoutBarWidth() const { return m_layoutBarWidth; }
+    SizingTabBar* GetLayoutBar() const { return m_pLayoutBar.get(); }
+    void DestroyLayoutBar();
+
+    CVrViewerView* GetView() const;
+    CDocument* GetActiveDocument() override;
+    // The active view, the frame's own map, the page view for the forwarded
+    // commands, then the application.
+    BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
+
+    CVrViewerView* m_pView = nullptr;
+
+protected:
+    BOOL OnCreateClient(LPCREATESTRUCT lpcs, CCreateContext* pContext) override;
+
+private:
+    friend class InPlaceClientWatch;
+    // The bar sits over the left side of the client area, as high as it.
+    void PlaceLayoutBar();
+    // RepositionFrame with the client area less the bar width.
+    void Reposition();
+
+    int m_layoutBarWidth = 0;
+    std::unique_ptr<SizingTabBar> m_pLayoutBar;
+    WndGuard m_viewGuard;
 };
+
+// The left edge of the in-place document window for a layout bar of width w.
+inline int InPlaceDocumentLeft(int layoutBarWidth) { return layoutBarWidth - 5; }

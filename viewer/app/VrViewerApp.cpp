@@ -36,6 +36,7 @@ std::vector<RECT> ScreenRects() {
 }  // namespace
 
 CVrViewerApp::CVrViewerApp() : CWinApp(kAppProfile) {
+    MapCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
     SetProfileStore(std::make_shared<RegistryProfileStore>(sys::Registry::Default()));
     bool existed = false;
     m_sharedBlock = NamedBlock::Create(SharedBlock::kName, SharedBlock::kSize, &existed);

@@ -72,6 +72,8 @@ public:
     // A web address opens in place, as a browser hosts a document; a path
     // opens in a child frame.
     CDocument* OpenDocumentFile(const char* lpszFileName) override;
+    // ID_FILE_OPEN: the open dialog, then the chosen document.
+    void OnFileOpen();
     // Fonts added for this run (full paths), removed at exit.
     const std::vector<std::string>& GetAddedFonts() const { return m_addedFonts; }
     // The "shared_memory" block (null when it could not be made).

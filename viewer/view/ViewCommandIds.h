@@ -1,4 +1,4 @@
-// Command, control and message ids of the page view's navigation and zoom.
+// Command, control and message ids of the page view.
 #pragma once
 
 #include "platform/core/WinTypes.h"
@@ -27,9 +27,33 @@ constexpr UINT ID_FIT_PAGE = 40132;
 constexpr UINT ID_FIT_PAGE_ADJUST_MARGIN = 40133;
 constexpr UINT ID_ADJUST_MARGIN = 40116;
 
+// Modes, selection and copying.
+constexpr UINT ID_VIEW_MODE = 40017;
+constexpr UINT ID_TEXT_SELECT = 40075;
+constexpr UINT ID_COLUMN_SELECT = 40076;
+constexpr UINT ID_IMAGE_SELECT = 40135;
+constexpr UINT ID_EDIT_MODE = 40008;
+constexpr UINT ID_EDIT_CANCEL = 40099;
+
+// Search, document information and the viewer options.
+constexpr UINT ID_SEARCH = 40006;
+constexpr UINT ID_DOCUMENT_INFO = 40093;
+constexpr UINT ID_VIEWER_OPTIONS = 32780;
+
+// Page slider, layout bar and notes.
+constexpr UINT ID_GOTO_PAGE = 40134;
+constexpr UINT ID_LAYOUT_BAR = 40138;
+constexpr UINT ID_NOTE = 40139;
+constexpr UINT ID_NOTE_EDIT = 40140;
+constexpr UINT ID_NOTE_DELETE = 40141;
+constexpr UINT ID_NOTE_PROPERTIES = 40142;
+constexpr UINT ID_SHOW_NOTE_ICON = 40143;
+
 // The bottom row's boxes, and the update item of a loaded document.
-constexpr UINT IDC_ZOOM_BOX = 32782;
-constexpr UINT IDC_PAGE_BOX = 32783;
+constexpr UINT IDC_ZOOM_BOX = 32782;  // ID_ZOOM_EDIT
+constexpr UINT IDC_PAGE_BOX = 32783;  // ID_PAGE_EDIT
+constexpr UINT ID_ZOOM_EDIT = IDC_ZOOM_BOX;
+constexpr UINT ID_PAGE_EDIT = IDC_PAGE_BOX;
 constexpr UINT ID_DOCUMENT_LOADED = 1080;
 
 constexpr UINT WM_TOOLBAR_EDIT_ENTER = 0x0400 + 1;  // WM_USER + 1

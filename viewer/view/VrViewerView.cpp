@@ -16,7 +16,11 @@
 #include "platform/ui/StringTable.h"
 #include "platform/ui/UiDispatcher.h"
 #include "platform/ui/WindowDC.h"
+#include "viewer/app/InPlaceFrame.h"
+#include "viewer/app/VrViewerApp.h"
 #include "viewer/app/VrViewerDoc.h"
+#include "viewer/view/GlassWnd.h"
+#include "viewer/view/ThumbnailView.h"
 #include "viewer/view/TiffPage.h"
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/ViewGeometry.h"
@@ -37,11 +41,16 @@ CVrViewerView::CVrViewerView() {
     MapCommand(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnViewToolbar);
     MapUpdateUI(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnUpdateViewToolbar);
     MapNavigationCommands();
+    MapLayoutCommands();
+    MapFileCommands();
+    LoadViewSettings();
     if (!DrawerSetting()) AfxShowMessageBox(nullptr, AfxLoadString(IDS_VIEW_MEMORY_LACKING), nullptr, MB_SYSTEMMODAL);
 }
 
 CVrViewerView::~CVrViewerView() {
+    SaveViewSettingsToRegistry();
     m_alive.reset();
+    if (m_pThumbnailView) m_pThumbnailView->DetachVrView();
     DrawerClear();
     m_statusText.Empty();
     m_controls.reset();
@@ -80,9 +89,12 @@ void CVrViewerView::SetDocType(int type) {
     if (type == kDocTiff || type == kDocPs) {
         m_imageInfo.clear();
         m_imageBits.reset();
+        // The settings these types saved (the view was made as DVI).
+        LoadViewSettings();
     }
     // The program that opens web links (used by the link commands).
     m_browserPath = "xdg-open";
+    if (type == kDocPs) CheckGhostscriptInstalled();
 }
 
 void CVrViewerView::OnInitialUpdate() {
@@ -90,6 +102,7 @@ void CVrViewerView::OnInitialUpdate() {
     if (m_initialUpdateDone) return;
     CView::OnInitialUpdate();
     m_initialUpdateDone = 1;
+    if (auto* app = dynamic_cast<CVrViewerApp*>(AfxGetApp()); app && app->m_firstRun) FinishFirstRun();
 }
 
 // ------------------------------------------------------------------- status
@@ -140,12 +153,14 @@ void CVrViewerView::SetStatus(ViewStatus& vs) {
         return PostToUi([this, copy]() mutable { SetStatus(copy); });
     }
     if (!GetDocument()) return;
+    const int oldPage = m_page;
     switch (m_docType) {
     case kDocDvi: SetStatusDvi(vs); break;
     case kDocTiff: SetStatusTiff(vs); break;
     case kDocPs: SetStatusPs(vs); break;
     default: break;
     }
+    if (m_pThumbnailView && m_page != oldPage && m_page >= 0) m_pThumbnailView->AdjustPos(m_page);
 }
 
 bool CVrViewerView::RecreateBitmap(CDC& dc, CBitmap& bitmap, int width, int height, int mono) {
@@ -719,6 +734,7 @@ void CVrViewerView::SetPageCount(int count) {
         GetViewStatus(vs);
         SetStatus(vs);
     }
+    if ((m_pThumbnailView || m_layoutBar.show) && int(m_pageSizeTable.size()) != count) BuildPageSizeTable();
     UpdateToolbarStatus();
     UpdateWindow();
 }
@@ -761,6 +777,11 @@ void CVrViewerView::SetInitialViewStatus(const InitialViewRequest& request) {
     SetStatus(vs);
     ShowScrollBar();
     FindInitialViewTarget();
+    // Outside a browser the layout bar comes back as it was left.
+    if (!dynamic_cast<CInPlaceFrame*>(GetParentFrame())) {
+        LoadLayoutBarStatusFromRegistry();
+        if (m_layoutBar.show) ResetLayoutBar();
+    }
 }
 
 void CVrViewerView::TargetPosition(ViewStatus& vs) {
@@ -852,6 +873,10 @@ int CVrViewerView::SetWindow() {
             [this](unsigned id) { OnCmdMsg(id, CN_COMMAND, nullptr, nullptr); });
         ConnectNavigationControls();
         m_windowCreated = 1;
+        if (!m_pGlassWnd) {
+            m_pGlassWnd = std::make_unique<CGlassWnd>(this);
+            m_pGlassWnd->CreateGlass(this);
+        }
     }
     VrDvi* reader = Reader();
     if (m_docType == kDocDvi && reader && reader->IsOpened()) m_pageCount = reader->GetNPage();
@@ -903,6 +928,11 @@ void CVrViewerView::OnVScroll(UINT nSBCode, UINT nPos) {
 
 void CVrViewerView::OnSize(UINT nType, int cx, int cy) {
     CView::OnSize(nType, cx, cy);
+    if (m_layoutBarPending && dynamic_cast<CInPlaceFrame*>(GetParentFrame())) {
+        m_layoutBarPending = 0;
+        LoadLayoutBarStatusFromRegistry();
+        if (m_layoutBar.show) ResetLayoutBar();
+    }
     if (!m_windowCreated || m_setupPending) return;
     ViewStatus vs;
     GetViewStatus(vs);
@@ -918,6 +948,9 @@ void CVrViewerView::OnSetFocus(CWnd* pOldWnd) {
 }
 
 int CVrViewerView::SetRetrievingStatus() {
+    // No glass over a page that goes.
+    if (m_pGlassWnd && m_pGlassWnd->IsWindow()) m_pGlassWnd->ShowWindow(SW_HIDE);
+    m_glassShown = 0;
     // The reader is about to be closed: nothing may draw from it.
     KillTimer(ID_PAGE_PARTS_TIMER);
     m_pageDrawer.Close();

@@ -29,6 +29,8 @@ class CVrViewerDoc;
 class CCmdUI;
 class VrDvi;
 class ViewControls;
+class CGlassWnd;
+class CThumbnailView;
 
 // ID_PAGE_PARTS_TIMER (126), the timer that draws the parts of a page not
 // yet drawn, comes with the document.
@@ -44,6 +46,9 @@ constexpr UINT IDS_VIEW_NO_MEMORY_FOR = 45251;
 constexpr UINT IDS_VIEW_GLASS_MONOCHROME = 145;
 constexpr UINT IDS_VIEW_APP_TITLE = 133;
 constexpr UINT IDS_VIEW_PAGE_TIP = 61896;
+constexpr UINT IDS_VIEW_POSITION = 59145;
+constexpr UINT IDS_VIEW_SELECTION_RANGE = 59147;
+constexpr UINT IDS_VIEW_GHOSTSCRIPT_MISSING = 45102;
 
 // What the document's address asks of the first view (absent values as
 // their sentinels).
@@ -191,6 +196,23 @@ public:
     void OnUpdateZoom(CCmdUI* pCmdUI);
     void OnUpdateDocumentLoaded(CCmdUI* pCmdUI);
 
+    // ---- view settings ----
+    // The layout bar as the frames and the Layout Bar command keep it.
+    struct LayoutBarStatus {
+        int show = 0;     // 1 shown
+        int viewNum = 0;  // the tab shown
+        int width = 200;  // pixels
+    };
+    LayoutBarStatus& GetLayoutBarStatus() { return m_layoutBar; }
+    // The display, glass and zoom values of the settings for the DocType
+    // (at construction, and again when the type becomes TIFF or PostScript).
+    void LoadViewSettings();
+    void SaveViewSettingsToRegistry();
+    void LoadLayoutBarStatusFromRegistry();
+    void SaveLayoutBarStatusToRegistry();
+    // ID_FILE_OPEN: the application's File Open.
+    void OnFileOpen();
+
     // ---- for the document, frames and tests ----
     CDC& GetPageDC() { return m_pageDC; }
     VrDviDrawer& GetPageDrawer() { return m_pageDrawer; }
@@ -206,6 +228,58 @@ public:
     // glassTextDone, glassPicturesTried, pagePicturesDone, glassPicturesDone.
     const int* GetPagePartFlags() const { return m_partFlags; }
     void SetGlassEnabled(int enabled) { m_glassEnabled = enabled; }
+    // The magnifier: its window (made by SetWindow), the magnified page
+    // bitmap's DC and the glass size.
+    CGlassWnd* GetGlassWnd() const { return m_pGlassWnd.get(); }
+    CDC& GetGlassDC() { return m_glassDC; }
+    int GetGlassWidth() const { return m_glassWidth; }
+    int GetGlassHeight() const { return m_glassHeight; }
+
+    // ---- layout bar and thumbnails (ViewLayout.cpp) ----
+    // One entry per page, all 32-bit: the thumbnail's zoom (DispMag units),
+    // the page index and its rectangle in the thumbnail strip.
+    struct PageSizeEntry {
+        int32_t zoom, page, width, height, left, top, right, bottom;
+    };
+    static constexpr int kThumbnailGap = 8;
+    static constexpr int kThumbnailDispMag = 1000;
+    static constexpr COLORREF kThumbnailShadow = 0x808080;
+    void BuildPageSizeTable();
+    const std::vector<PageSizeEntry>& GetPageSizeTable() const { return m_pageSizeTable; }
+    // Changes whenever the table is rebuilt.
+    int GetPageSizeTableSerial() const { return m_pageSizeSerial; }
+    // Renders a page's thumbnail at its entry's size: DVI pages into the
+    // thumbnail DC, TIFF pages into the thumbnail DIB. 1 when there is an image.
+    int CreateThumbnail(int page);
+    // The thumbnails can be made now (a table, a window, no page rendering).
+    bool ThumbnailsReady() const;
+    CDC& GetThumbnailDC() { return m_thumbDC; }
+    const BITMAPINFO* GetThumbnailInfo() const;
+    const uint8_t* GetThumbnailBits() const { return m_thumbBits.get(); }
+    // The thumbnail tab, told of page changes (null: none).
+    void SetThumbnailView(CThumbnailView* view) { m_pThumbnailView = view; }
+    // Shows or removes the frame's layout bar; ResetLayoutBar shows it on
+    // its first tab.
+    void OnLayoutBar();
+    void ResetLayoutBar();
+    // The width a layout bar opens with: the stored one, or 200 when it is
+    // below 1 or not narrower than the page area.
+    static int LayoutBarWidth(int stored, int areaRight);
+
+    // ---- position pane, page slider, Ghostscript, first run (ViewLayout.cpp) ----
+    // "(x mm,y mm)" of a page-bitmap point at the resolutions (dpi x 10000).
+    static CString PositionText(int x, int y, int resolutionX, int resolutionY);
+    void OnUpdateIndicatorPosition(CCmdUI* pCmdUI);
+    void OnGotoPageSlider();
+    void OnUpdateGotoPageSlider(CCmdUI* pCmdUI);
+    // For a PostScript or PDF document: offers the Ghostscript download when
+    // the library does not load.
+    void CheckGhostscriptInstalled();
+    // Whether the Ghostscript library loads (tests replace it to inject a
+    // missing library); returns the one installed before.
+    static std::function<bool()> SetGhostscriptProbe(std::function<bool()> probe);
+    // Records in the installation's key that the first run is over.
+    void FinishFirstRun();
 
     // Set by the document.
     int m_isBrowser = 0;         // the document came from a web address
@@ -263,6 +337,8 @@ private:
     void ApplyZoomRecord(ViewStatus& vs);
     void ApplyFit(int mode, const char* boxText);
     void MapNavigationCommands();
+    void MapLayoutCommands();
+    void MapFileCommands();
     void ConnectNavigationControls();
 
     // Interaction.
@@ -322,11 +398,22 @@ private:
     CBitmap m_glassBitmap;
     int m_glassPageWidth = 0, m_glassPageHeight = 0;
     int m_GlassGSBitsPerPixel = 1;
+    std::unique_ptr<CGlassWnd> m_pGlassWnd;
 
     // Thumbnails.
     CDC m_thumbDC;
     CBitmap m_thumbBitmap;
     VrDviDrawer m_thumbDrawer;
+    std::vector<PageSizeEntry> m_pageSizeTable;
+    int m_pageSizeSerial = 0;
+    std::vector<uint8_t> m_thumbInfo;
+    std::unique_ptr<uint8_t[]> m_thumbBits;
+    CThumbnailView* m_pThumbnailView = nullptr;
+    int m_thumbMemoryReported = 0;
+    // The text selection's start and end indices (-1: none).
+    int m_selectionStart = -1, m_selectionEnd = -1;
+    // The layout bar of an in-place view is set up at its first size.
+    int m_layoutBarPending = 1;
 
     // Page parts still to draw (1 = done) and, per target, whether the last
     // text pass ran to its end.
@@ -360,4 +447,5 @@ private:
 
     CString m_statusText{"Retrieving..."};
     std::unique_ptr<ViewControls> m_controls;
+    LayoutBarStatus m_layoutBar;
 };

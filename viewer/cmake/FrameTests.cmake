@@ -1,0 +1,12 @@
+# The frame tests open TeX documents in the frames on the offscreen platform
+# and work the bars with QTest's mouse and key events; the screenshot test
+# shows the frames under Xvfb and keeps the picture in artefacts/.
+if(VELORAN_TESTS)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+  cmake_language(DEFER CALL target_link_libraries viewer_app_FramesTest PRIVATE Qt6::Test)
+  cmake_language(DEFER CALL set_tests_properties viewer_app_FramesTest PROPERTIES LABELS "qt;tex")
+  cmake_language(DEFER CALL add_dependencies viewer_app_FramesTest ttfcfg)
+  cmake_language(DEFER CALL target_link_libraries viewer_app_FrameScreenshotTest PRIVATE Qt6::Test)
+  cmake_language(DEFER CALL set_tests_properties viewer_app_FrameScreenshotTest PROPERTIES LABELS "qt;tex")
+  cmake_language(DEFER CALL add_dependencies viewer_app_FrameScreenshotTest ttfcfg sample_document)
+endif()
