@@ -39,7 +39,7 @@ protected:
         script = dir.Path() / "setup";
         std::ofstream(script) << "#!/bin/sh\n"
                                  "echo \"start $*\" >> '" << log.string() << "'\n"
-                                 "sleep 0.4\n"
+                                 "sleep 1\n"
                                  "echo \"end $*\" >> '" << log.string() << "'\n";
         fs::permissions(script, fs::perms::owner_all);
         reg = sys::Registry::CreateInMemory();
@@ -65,7 +65,8 @@ protected:
                 auto* p = dynamic_cast<ProgressWnd*>(w);
                 if (!p || !p->isVisible()) continue;
                 std::string sofar = ReadText(log);
-                if (sofar == "start /s /uninst\n") {
+                if (sofar.find("start /s /uninst\n") != std::string::npos &&
+                    sofar.find("end /s /uninst\n") == std::string::npos) {
                     shownDuringUninstall = true;
                     onTop = p->windowFlags().testFlag(Qt::WindowStaysOnTopHint) &&
                             p->windowFlags().testFlag(Qt::FramelessWindowHint);
