@@ -79,13 +79,45 @@ function(veloran_tex_fixture)
     set(X_FORMAT tex)
   endif()
   set(outdir ${CMAKE_BINARY_DIR}/fixtures)
-  file(MAKE_DIRECTORY ${outdir})
+  # The command makes its folder itself (see viewer/cmake/Sample.cmake).
   add_custom_command(
     OUTPUT ${outdir}/${X_NAME}.dvi
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${outdir}
     COMMAND ${CMAKE_COMMAND} -E copy ${X_SOURCE} ${outdir}/${X_NAME}.tex
-    COMMAND ${X_FORMAT} -interaction=batchmode -halt-on-error ${X_NAME}.tex > /dev/null
-    WORKING_DIRECTORY ${outdir}
+    COMMAND ${CMAKE_COMMAND} -E chdir ${outdir}
+            ${X_FORMAT} -interaction=batchmode -halt-on-error ${X_NAME}.tex > /dev/null
     DEPENDS ${X_SOURCE}
     COMMENT "TeX fixture ${X_NAME}")
   add_custom_target(fixture_${X_NAME} ALL DEPENDS ${outdir}/${X_NAME}.dvi)
+endfunction()
+
+# veloran_generated_files_target()
+# Target generated_files builds every custom target of the tree (the sample
+# document, the installed maps, TeX fixtures) and the Qt code generators' steps,
+# so that a build folder's generator-order faults show without building all.
+# Called deferred from the top directory, once every folder is in.
+function(veloran_generated_files_target)
+  add_custom_target(generated_files)
+  set(dirs ${CMAKE_SOURCE_DIR})
+  while(dirs)
+    list(POP_FRONT dirs d)
+    get_property(subs DIRECTORY ${d} PROPERTY SUBDIRECTORIES)
+    list(APPEND dirs ${subs})
+    get_property(targets DIRECTORY ${d} PROPERTY BUILDSYSTEM_TARGETS)
+    foreach(t ${targets})
+      get_target_property(type ${t} TYPE)
+      if(type STREQUAL "UTILITY" AND NOT t STREQUAL "generated_files")
+        add_dependencies(generated_files ${t})
+      endif()
+      if(NOT type STREQUAL "INTERFACE_LIBRARY")
+        foreach(gen AUTOMOC AUTORCC AUTOUIC)
+          get_target_property(generates ${t} ${gen})
+          if(generates)
+            add_dependencies(generated_files ${t}_autogen)
+            break()
+          endif()
+        endforeach()
+      endif()
+    endforeach()
+  endwhile()
 endfunction()

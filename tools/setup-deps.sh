@@ -11,7 +11,7 @@ packages=(
   libjpeg-dev libgif-dev libcurl4-openssl-dev
   libgs-dev ghostscript libkpathsea-dev
   texlive-binaries texlive-base texlive-fonts-recommended
-  poppler-utils xvfb xauth python3 fonts-dejavu-core dvipng fonts-unfonts-core
+  poppler-utils xvfb xauth python3 fonts-dejavu-core dvipng fonts-unfonts-core xdg-utils
 )
 
 missing=()

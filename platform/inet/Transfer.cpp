@@ -14,7 +14,8 @@ namespace {
 // How long one wait inside libcurl may last before the cancel test runs again.
 constexpr int kPollMs = 50;
 constexpr long kConnectTimeoutS = 60;
-// A transfer that moves no byte for this long fails.
+// A transfer that moves no byte for this long while a caller waits on it
+// fails; VELORAN_STALL_SECONDS shortens it (tests).
 constexpr long kStallTimeoutS = 120;
 constexpr long kMaxRedirects = 20;
 
@@ -27,6 +28,16 @@ bool StartsWithNoCase(const char* data, size_t size, const char* prefix) {
         if (a != b) return false;
     }
     return true;
+}
+
+std::chrono::milliseconds StallLimit() {
+    long seconds = kStallTimeoutS;
+    if (const char* env = std::getenv("VELORAN_STALL_SECONDS")) {
+        char* end = nullptr;
+        long v = std::strtol(env, &end, 10);
+        if (end != env && *end == '\0' && v > 0 && v < kStallTimeoutS) seconds = v;
+    }
+    return std::chrono::seconds(seconds);
 }
 
 bool IsRedirectStatus(long status) {
@@ -71,8 +82,7 @@ bool Transfer::Start(const Options& o) {
     curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, o.followRedirects ? 1L : 0L);
     curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutS);
-    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, kStallTimeoutS);
+    stallLimit_ = StallLimit();
     // No CURLOPT_ACCEPT_ENCODING: the body arrives exactly as the server sent it.
     runtime.AttachCookies(easy_);
 
@@ -115,6 +125,7 @@ bool Transfer::Start(const Options& o) {
 size_t Transfer::OnHeader(char* data, size_t size, size_t count, void* self) {
     Transfer* t = static_cast<Transfer*>(self);
     size_t n = size * count;
+    t->lastProgress_ = Clock::now();
     if (StartsWithNoCase(data, n, "http/")) {
         // A new answer: "HTTP/1.1 302 Found".
         t->lineStatus_ = 0;
@@ -138,6 +149,7 @@ size_t Transfer::OnHeader(char* data, size_t size, size_t count, void* self) {
 size_t Transfer::OnBody(char* data, size_t size, size_t count, void* self) {
     Transfer* t = static_cast<Transfer*>(self);
     size_t n = size * count;
+    t->lastProgress_ = Clock::now();
     t->body_.append(data, n);
     t->headersDone_ = true;
     return n;
@@ -153,6 +165,7 @@ size_t Transfer::OnUploadRead(char* data, size_t size, size_t count, void* self)
         return CURL_READFUNC_PAUSE;
     }
     size_t n = std::min(left, size * count);
+    t->lastProgress_ = Clock::now();
     std::memcpy(data, t->upload_.data() + t->uploadPos_, n);
     t->uploadPos_ += n;
     if (t->uploadPos_ == t->upload_.size()) {
@@ -170,6 +183,9 @@ void Transfer::Resume() {
 }
 
 Transfer::Wait Transfer::RunUntil(const std::function<bool()>& ready) {
+    // Only time spent waiting here counts towards a stall: between calls the
+    // transfer waits for its caller, not for the network.
+    const Clock::time_point entered = Clock::now();
     for (;;) {
         if (cancelled_()) return Wait::Cancelled;
         if (ready()) return Wait::Ready;
@@ -190,6 +206,12 @@ Transfer::Wait Transfer::RunUntil(const std::function<bool()>& ready) {
         if (ready()) return Wait::Ready;
         if (finished_) return Wait::Finished;
         if (cancelled_()) return Wait::Cancelled;
+        if (Clock::now() - std::max(entered, lastProgress_) >= stallLimit_) {
+            // Headers, body or upload alike: no byte moved for the whole limit.
+            finished_ = true;
+            result_ = CURLE_OPERATION_TIMEDOUT;
+            return Wait::Finished;
+        }
         curl_multi_poll(multi_, nullptr, 0, kPollMs, nullptr);
     }
 }

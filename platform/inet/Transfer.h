@@ -5,6 +5,7 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -79,7 +80,12 @@ private:
     Wait RunUntil(const std::function<bool()>& ready);
     void Resume();
 
+    using Clock = std::chrono::steady_clock;
+
     std::function<bool()> cancelled_;
+    // When a byte last moved, and how long the transfer may go without one.
+    Clock::time_point lastProgress_{};
+    std::chrono::milliseconds stallLimit_{0};
     CURL* easy_ = nullptr;
     CURLM* multi_ = nullptr;
     curl_slist* headers_ = nullptr;

@@ -201,6 +201,8 @@ bool Registry::Modify(RegRoot root, const std::function<bool(RegKey&)>& change) 
     Refresh(r);
     RegKey updated = r.tree;
     if (!change(updated)) return false;
+    // Writing a value as it stands changes nothing: the file stays.
+    if (updated == r.tree) return true;
     if (!WriteFileAtomically(dir_, r.file, FormatRegistry(updated))) return false;
     r.tree = std::move(updated);
     r.stamp = StampOf(r.file);

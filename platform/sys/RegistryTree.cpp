@@ -26,27 +26,24 @@ std::string_view TrimLeft(std::string_view s) {
     return s;
 }
 
-void FormatKey(const RegKey& key, const std::string& path, std::string& out) {
-    if (key.HasValues() || (!key.HasChildren() && !path.empty())) {
-        out += '[';
-        out += path;
-        out += "]\n";
-        for (const std::string& name : key.ValueNames()) {
-            const RegValue* v = key.Value(name);
-            out += name.empty() ? std::string("@") : QuoteRegText(name);
-            out += '=';
-            if (v->type == RegValue::Type::Dword) {
-                char buf[16];
-                std::snprintf(buf, sizeof buf, "dword:%08x", unsigned(v->dword));
-                out += buf;
-            } else {
-                out += QuoteRegText(v->text);
-            }
-            out += '\n';
+void FormatKeyEntries(const RegKey& key, const std::string& path, std::string& out) {
+    if (!key.HasValues() && (key.HasChildren() || path.empty())) return;
+    out += '[';
+    out += path;
+    out += "]\n";
+    for (const std::string& name : key.ValueNames()) {
+        const RegValue* v = key.Value(name);
+        out += name.empty() ? std::string("@") : QuoteRegText(name);
+        out += '=';
+        if (v->type == RegValue::Type::Dword) {
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "dword:%08x", unsigned(v->dword));
+            out += buf;
+        } else {
+            out += QuoteRegText(v->text);
         }
+        out += '\n';
     }
-    for (const std::string& child : key.ChildNames())
-        FormatKey(*key.Child(child), path.empty() ? child : path + '\\' + child, out);
 }
 
 bool ParseValueLine(std::string_view line, std::string& name, RegValue& value) {
@@ -114,7 +111,10 @@ bool SplitKeyPath(std::string_view path, std::vector<std::string>& names) {
     for (;;) {
         size_t end = path.find('\\', start);
         std::string_view part = path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        if (!IsValidKeyName(part)) return false;
+        if (!IsValidKeyName(part) || names.size() == kMaxKeyDepth) {
+            names.clear();
+            return false;
+        }
         names.emplace_back(part);
         if (end == std::string_view::npos) return true;
         start = end + 1;
@@ -122,7 +122,31 @@ bool SplitKeyPath(std::string_view path, std::vector<std::string>& names) {
 }
 
 RegKey::RegKey(const RegKey& other) : name_(other.name_), values_(other.values_) {
-    for (const auto& [k, child] : other.children_) children_.emplace(k, std::make_unique<RegKey>(*child));
+    std::vector<std::pair<const RegKey*, RegKey*>> todo{{&other, this}};
+    while (!todo.empty()) {
+        auto [from, to] = todo.back();
+        todo.pop_back();
+        for (const auto& [k, child] : from->children_) {
+            auto copy = std::make_unique<RegKey>(child->name_);
+            copy->values_ = child->values_;
+            todo.emplace_back(child.get(), copy.get());
+            to->children_.emplace(k, std::move(copy));
+        }
+    }
+}
+
+RegKey::~RegKey() {
+    // Detach the subtrees one level at a time, so no destructor below this
+    // one has children left to destroy.
+    std::vector<std::unique_ptr<RegKey>> todo;
+    for (auto& [k, child] : children_) todo.push_back(std::move(child));
+    children_.clear();
+    while (!todo.empty()) {
+        std::unique_ptr<RegKey> key = std::move(todo.back());
+        todo.pop_back();
+        for (auto& [k, child] : key->children_) todo.push_back(std::move(child));
+        key->children_.clear();
+    }
 }
 
 RegKey& RegKey::operator=(const RegKey& other) {
@@ -193,15 +217,22 @@ RegKey* RegKey::Find(const std::vector<std::string>& path) {
 }
 
 bool RegKey::operator==(const RegKey& other) const {
-    if (name_ != other.name_ || values_.size() != other.values_.size() || children_.size() != other.children_.size())
-        return false;
-    for (const auto& [k, v] : values_) {
-        auto it = other.values_.find(k);
-        if (it == other.values_.end() || it->second.name != v.name || !(it->second.value == v.value)) return false;
-    }
-    for (const auto& [k, c] : children_) {
-        auto it = other.children_.find(k);
-        if (it == other.children_.end() || !(*it->second == *c)) return false;
+    std::vector<std::pair<const RegKey*, const RegKey*>> todo{{this, &other}};
+    while (!todo.empty()) {
+        auto [a, b] = todo.back();
+        todo.pop_back();
+        if (a->name_ != b->name_ || a->values_.size() != b->values_.size() ||
+            a->children_.size() != b->children_.size())
+            return false;
+        for (const auto& [k, v] : a->values_) {
+            auto it = b->values_.find(k);
+            if (it == b->values_.end() || it->second.name != v.name || !(it->second.value == v.value)) return false;
+        }
+        for (const auto& [k, c] : a->children_) {
+            auto it = b->children_.find(k);
+            if (it == b->children_.end()) return false;
+            todo.emplace_back(c.get(), it->second.get());
+        }
     }
     return true;
 }
@@ -267,7 +298,24 @@ bool UnquoteRegText(std::string_view in, size_t& pos, std::string& out) {
 
 std::string FormatRegistry(const RegKey& root) {
     std::string out = "; veloran registry 1\n";
-    FormatKey(root, std::string(), out);
+    // Depth first, children in name order. The stack holds the keys still to
+    // write, next one on top, each with the length of its parent's path: all
+    // keys written between its push and its pop lie below that parent, so
+    // `path` then starts with the parent's path.
+    std::vector<std::pair<const RegKey*, size_t>> todo{{&root, 0}};
+    std::string path;
+    while (!todo.empty()) {
+        auto [key, parentLength] = todo.back();
+        todo.pop_back();
+        path.resize(parentLength);
+        if (key != &root) {
+            if (!path.empty()) path += '\\';
+            path += key->name_;
+        }
+        FormatKeyEntries(*key, path, out);
+        for (auto it = key->children_.rbegin(); it != key->children_.rend(); ++it)
+            todo.emplace_back(it->second.get(), path.size());
+    }
     return out;
 }
 

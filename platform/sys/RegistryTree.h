@@ -32,15 +32,23 @@ std::string FoldCase(std::string_view s);
 bool IsValidKeyName(std::string_view name);
 bool IsValidValueName(std::string_view name);
 
-// Splits "A\B\C" into its key names; false when a name is invalid. An empty
-// path is the root itself.
+// The deepest key the store holds: a path of at most this many key names.
+inline constexpr size_t kMaxKeyDepth = 512;
+
+// Splits "A\B\C" into its key names; false when a name is invalid or the path
+// is deeper than kMaxKeyDepth. An empty path is the root itself.
 bool SplitKeyPath(std::string_view path, std::vector<std::string>& names);
 
 class RegKey {
 public:
     explicit RegKey(std::string name = {}) : name_(std::move(name)) {}
+    // Copying, comparing, formatting and destroying walk the tree without
+    // recursion, so their stack use does not grow with the depth.
     RegKey(const RegKey& other);
     RegKey& operator=(const RegKey& other);
+    RegKey(RegKey&&) noexcept = default;
+    RegKey& operator=(RegKey&&) noexcept = default;
+    ~RegKey();
 
     const std::string& Name() const { return name_; }
 
@@ -65,6 +73,7 @@ public:
     bool operator==(const RegKey& other) const;
 
 private:
+    friend std::string FormatRegistry(const RegKey& root);
     struct NamedValue {
         std::string name;
         RegValue value;

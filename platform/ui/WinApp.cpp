@@ -4,11 +4,13 @@
 #include <QApplication>
 #include <QMenu>
 #include <QTimer>
+#include <QWidget>
 #include <cstdio>
 
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/StringTable.h"
+#include "platform/ui/TerminationSignals.h"
 #include "platform/ui/UiDispatcher.h"
 
 namespace {
@@ -165,7 +167,9 @@ int CWinApp::Run() {
         });
         m_idleTimer->start(250);
     }
+    m_bRunning = true;
     QApplication::exec();
+    m_bRunning = false;
     // Qt objects go before the QApplication does.
     delete m_idleTimer;
     m_idleTimer = nullptr;
@@ -301,6 +305,37 @@ void CWinApp::OnAppExit() {
     if (m_pMainWnd) m_pMainWnd->OnClose();
 }
 
+void CWinApp::OnTerminationSignal() {
+    auto again = [](int ms) {
+        QTimer::singleShot(ms, [] {
+            if (CWinApp* app = AfxGetApp()) app->OnTerminationSignal();
+        });
+    };
+    // A modal window runs an event loop of its own, and the code that opened
+    // it goes on once it closes: cancel it first and close the main window
+    // from the outer loop. One that will not close is passed over after a
+    // while.
+    static int modalTries = 0;
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modalTries < 20) {
+        ++modalTries;
+        modal->close();
+        again(50);
+        return;
+    }
+    modalTries = 0;
+    // During the start the main window is not there, or not finished: close
+    // it once the start is through.
+    if (!m_bRunning) {
+        again(100);
+        return;
+    }
+    if (!m_pMainWnd) {
+        QCoreApplication::exit(0);
+        return;
+    }
+    OnAppExit();
+}
+
 void CWinApp::OnOpenRecentFile(UINT nID) {
     if (!m_pRecentFileList) return;
     int index = int(nID - ID_FILE_MRU_FILE1);
@@ -326,6 +361,14 @@ int AfxWinMain(int argc, char** argv) {
         std::fprintf(stderr, "no application object\n");
         return 1;
     }
+    // Termination signals end the run from the event loop, as closing the
+    // main window does; they wait in their pipe while InitInstance runs.
+    TerminationSignals::Install([](int) {
+        if (CWinApp* a = AfxGetApp()) a->OnTerminationSignal();
+    });
+    struct Uninstall {
+        ~Uninstall() { TerminationSignals::Uninstall(); }
+    } uninstall;
     if (!app->InitInstance()) {
         // A failed start ends through ExitInstance as well.
         return app->ExitInstance();

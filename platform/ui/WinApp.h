@@ -64,6 +64,10 @@ public:
     virtual int ExitInstance();
     // The event loop; returns ExitInstance's result.
     virtual int Run();
+    // A termination signal (SIGTERM, SIGINT, SIGHUP), on the UI thread: open
+    // modal windows are cancelled, then the main window closes as when the
+    // person closes it.
+    virtual void OnTerminationSignal();
 
     // Settings.
     void SetRegistryKey(const char* lpszRegistryKey);
@@ -129,6 +133,7 @@ private:
     std::unique_ptr<CRecentFileList> m_pRecentFileList;
     std::unique_ptr<CDocManager> m_pDocManager;
     QTimer* m_idleTimer = nullptr;
+    bool m_bRunning = false;  // the event loop of Run is on
 };
 
 CWinApp* AfxGetApp();

@@ -8,6 +8,7 @@
 #include "platform/sys/InstanceLock.h"
 #include "platform/sys/NamedBlock.h"
 #include "platform/sys/Registry.h"
+#include "platform/sys/TempFiles.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/RegistryProfileStore.h"
 #include "platform/ui/UiDispatcher.h"
@@ -66,6 +67,9 @@ BOOL CVrViewerApp::InitInstance() {
                 if (alive.lock()) OnHandOver(target);
             });
         });
+        // Temporary files of documents whose viewer died: their locks went
+        // with their process, while a running viewer's files stay locked.
+        sys::DeleteUnusedFiles(sys::GetTempPath(), "htp*.tmp");
         break;
     }
     case sys::InstanceLock::State::AlreadyRunning: {

@@ -1058,11 +1058,14 @@ int CVrViewerDoc::GetHttpData() {
     m_hInternet = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     if (m_hInternet) InternetSetStopFlag(m_hInternet, &m_stopRequested);
     InternetSetCookieA(address.c_str(), nullptr, kCookie);
-    if (m_hInternet)
+    DWORD openError = 0;
+    if (m_hInternet) {
         m_hUrl = InternetOpenUrlA(m_hInternet, address.c_str(), nullptr, DWORD(-1),
                                   INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_HYPERLINK |
                                       INTERNET_FLAG_PRAGMA_NOCACHE,
                                   0x42);
+        if (!m_hUrl) openError = GetLastError();
+    }
     if (m_stopRequested.load()) return StopPath();
     // An address that cannot be reached, or an answer that is an error, ends
     // the run with a message.
@@ -1074,7 +1077,9 @@ int CVrViewerDoc::GetHttpData() {
     }
     if (!m_hUrl || status >= 400) {
         CString text;
-        if (!m_hUrl) text.Format("Can not connect to %s.", address.c_str());
+        if (!m_hUrl && openError == ERROR_HTTP_REDIRECT_FAILED)
+            text.Format("The server redirected %s too many times.", address.c_str());
+        else if (!m_hUrl) text.Format("Can not connect to %s.", address.c_str());
         else text.Format("The server answered with error %u for %s.", unsigned(status), address.c_str());
         AppendErrorText("\n");
         AppendErrorText(text);
@@ -1103,6 +1108,9 @@ int CVrViewerDoc::GetHttpData() {
             text.Format("The transfer of %s broke off after %lld bytes.", address.c_str(), (long long)received);
             AppendErrorText("\n");
             AppendErrorText(text);
+            // The pages that arrived stay; the status bar tells at once that
+            // there are no more.
+            PostView("SetStatusText broke off", [text](CVrViewerView* v) { v->SetStatusText(text); });
             ThreadClear();
             CloseTempStream();
             return 0;

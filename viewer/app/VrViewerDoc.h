@@ -100,6 +100,10 @@ public:
     // Stops the worker before the in-place frame goes.
     void DestroyInPlaceFrame(CFrameWnd* pFrame);
 
+    // Sends a local file to the document's address with HTTP PUT; 1 when the
+    // server took it (a 2xx answer), 0 after a message box saying why not.
+    int UploadFile(const char* localPath);
+
     void OnStop();
     void OnRefresh();
     BOOL OnUnload();

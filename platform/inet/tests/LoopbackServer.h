@@ -70,6 +70,12 @@ public:
         // Waits; false when the server is shutting down first.
         bool Pause(int ms) { return server_.Sleep(ms); }
 
+        // The connection ends with a reset instead of an orderly close.
+        void ResetOnClose() {
+            linger l{1, 0};
+            ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+        }
+
     private:
         LoopbackServer& server_;
         int fd_;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <future>
 #include <string>
 #include <thread>
@@ -321,6 +322,51 @@ TEST(UrlRead, BrokenTransfersAreFailuresNotEndsOfData) {
     Fetched tls = Fetch("https://127.0.0.1:" + std::to_string(server.Port()) + "/silent");
     EXPECT_FALSE(tls.opened);
     EXPECT_EQ(tls.openError, ERROR_INTERNET_SECURE_FAILURE);
+}
+
+TEST(UrlRead, ASilentServerEndsTheTransferAfterTheStallLimit) {
+    ASSERT_EQ(setenv("VELORAN_STALL_SECONDS", "2", 1), 0);
+    const std::string body = Pattern(100);
+    LoopbackServer server([&](const LoopbackServer::Request& q, LoopbackServer::Reply& r) {
+        if (q.target == "/first-bytes") {
+            r.Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + body);
+        } else if (q.target == "/trickle") {
+            // A byte every 600 ms moves the transfer on: slow is not stalled.
+            r.Send("HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\n");
+            for (int i = 0; i < 6; ++i) {
+                if (!r.Pause(600) || !r.Send(body.substr(i, 1))) return;
+            }
+            return;
+        }
+        // "/never": not even the headers.
+        r.Pause(60000);
+    });
+    using Clock = std::chrono::steady_clock;
+    struct Case {
+        const char* path;
+        bool opens;
+        size_t bodyBytes;
+    };
+    for (const Case& c : {Case{"/first-bytes", true, 100}, Case{"/never", false, 0}}) {
+        SCOPED_TRACE(c.path);
+        auto t0 = Clock::now();
+        Fetched f = Fetch(server.Url(c.path));
+        auto took = Clock::now() - t0;
+        EXPECT_GE(took, std::chrono::milliseconds(1900));
+        EXPECT_LT(took, std::chrono::seconds(5));
+        EXPECT_EQ(f.opened, c.opens);
+        if (c.opens) {
+            EXPECT_TRUE(f.failed);
+            EXPECT_EQ(f.readError, ERROR_INTERNET_TIMEOUT);
+            EXPECT_EQ(f.body, body.substr(0, c.bodyBytes)) << "the bytes that came are delivered first";
+        } else {
+            EXPECT_EQ(f.openError, ERROR_INTERNET_TIMEOUT);
+        }
+    }
+    Fetched slow = Fetch(server.Url("/trickle"));
+    EXPECT_FALSE(slow.failed);
+    EXPECT_EQ(slow.body, body.substr(0, 6));
+    unsetenv("VELORAN_STALL_SECONDS");
 }
 
 TEST(UrlRead, TheStopFlagCancelsABlockedCallPromptly) {

@@ -2,7 +2,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <pthread.h>
+
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +29,33 @@ int RunInChild(Fn fn) {
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// "K0\K1\...": a key path `depth` names deep.
+std::string DeepPath(size_t depth) {
+    std::string path;
+    for (size_t i = 0; i < depth; ++i) {
+        if (i) path += '\\';
+        path += 'K';
+        path += std::to_string(i % 10);
+    }
+    return path;
+}
+
+// Runs `fn` on a thread with a small stack, to show its stack use does not
+// grow with the size of the data.
+void RunOnSmallStack(const std::function<void()>& fn) {
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, 256 * 1024);
+    pthread_t thread;
+    auto trampoline = [](void* arg) -> void* {
+        (*static_cast<const std::function<void()>*>(arg))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attr, trampoline, const_cast<std::function<void()>*>(&fn)), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
 }
 
 }  // namespace
@@ -193,6 +223,68 @@ TEST(Registry, DamagedFileIsReadAsFarAsItParses) {
     ParseRegistry(ScratchDir::ReadFile(dir / "hklm.reg"), &bad);
     EXPECT_EQ(bad, 0);
     EXPECT_EQ(Registry::OpenDirectory(dir.Path())->GetString(HKLM, "Software\\Veloran\\Viewer", "VeloranBaseDir"), "/opt/v");
+}
+
+TEST(Registry, KeysDeeperThanTheLimitAreBadLinesAndRefused) {
+    struct Case {
+        size_t depth;
+        bool loads;
+    };
+    for (const Case& c : {Case{511, true}, Case{512, true}, Case{513, false}, Case{100000, false}}) {
+        SCOPED_TRACE(c.depth);
+        ScratchDir dir;
+        const std::string deep = DeepPath(c.depth);
+        ScratchDir::WriteFile(dir / "hkcu.reg", "[Software\\Veloran\\Good]\n\"A\"=\"1\"\n[" + deep +
+                                                    "]\n\"Deep\"=\"x\"\n[Software\\Veloran\\After]\n"
+                                                    "\"B\"=dword:00000002\n");
+        int bad = -1;
+        ParseRegistry(ScratchDir::ReadFile(dir / "hkcu.reg"), &bad);
+        EXPECT_EQ(bad, c.loads ? 0 : 2);  // the key line and the value below it
+
+        auto reg = Registry::OpenDirectory(dir.Path());
+        EXPECT_EQ(reg->GetString(HKCU, "Software\\Veloran\\Good", "A"), "1");
+        EXPECT_EQ(reg->GetDword(HKCU, "Software\\Veloran\\After", "B"), 2u);
+        EXPECT_EQ(reg->GetString(HKCU, deep, "Deep").has_value(), c.loads);
+        EXPECT_EQ(reg->KeyExists(HKCU, "K0"), c.loads);
+
+        // A write keeps the good keys; a deep key beyond the limit is gone.
+        ASSERT_TRUE(reg->SetString(HKCU, "Software\\Veloran\\Good", "A", "2"));
+        auto again = Registry::OpenDirectory(dir.Path());
+        EXPECT_EQ(again->GetString(HKCU, "Software\\Veloran\\Good", "A"), "2");
+        EXPECT_EQ(again->GetDword(HKCU, "Software\\Veloran\\After", "B"), 2u);
+        EXPECT_EQ(again->GetString(HKCU, deep, "Deep").has_value(), c.loads);
+        ParseRegistry(ScratchDir::ReadFile(dir / "hkcu.reg"), &bad);
+        EXPECT_EQ(bad, 0);
+
+        // Through the API a key beyond the limit is refused and nothing is written.
+        const std::string before = ScratchDir::ReadFile(dir / "hkcu.reg");
+        EXPECT_EQ(again->CreateKey(HKCU, DeepPath(c.depth) + "\\New"), c.depth < 512);
+        if (c.depth >= 512) {
+            EXPECT_EQ(ScratchDir::ReadFile(dir / "hkcu.reg"), before);
+        }
+    }
+}
+
+TEST(Registry, TreeOperationsDoNotRecurseOverTheDepth) {
+    // The tree class itself has no limit; walking it must not use the stack
+    // in proportion to its depth.
+    RunOnSmallStack([] {
+        auto deep = std::make_unique<RegKey>();
+        RegKey* k = deep.get();
+        for (int i = 0; i < 100000; ++i) k = &k->CreateChild(i % 2 ? "a" : "B");
+        k->SetValue("v", RegValue::Dword(1));
+        auto copy = std::make_unique<RegKey>(*deep);
+        EXPECT_TRUE(*copy == *deep);
+        k->SetValue("v", RegValue::Dword(2));
+        EXPECT_FALSE(*copy == *deep);
+        copy.reset();
+        deep.reset();
+
+        RegKey tree = ParseRegistry("[" + DeepPath(512) + "]\n\"v\"=\"x\"\n");
+        std::string text = FormatRegistry(tree);
+        EXPECT_NE(text.find("[" + DeepPath(512) + "]\n\"v\"=\"x\"\n"), std::string::npos);
+        EXPECT_TRUE(ParseRegistry(text) == tree);
+    });
 }
 
 TEST(Registry, CrashWhileWritingLeavesTheOldFile) {

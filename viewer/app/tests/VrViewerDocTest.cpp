@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -295,6 +296,130 @@ TEST_F(DocTest, ConnectionCutMidFileKeepsThePagesThatArrivedAndSaysSo) {
     EXPECT_LT(pages, kPages);
     EXPECT_NE(doc->GetErrorText().str().find("broke off"), std::string::npos);
     EXPECT_EQ(LastPageCount(), "SetPageCount " + std::to_string(pages));
+}
+
+TEST_F(DocTest, BrokenTransfersSayInTheStatusBarAfterHowManyBytes) {
+    // The stall limit, shortened as the tests may.
+    ASSERT_EQ(setenv("VELORAN_STALL_SECONDS", "2", 1), 0);
+    const std::string& dvi = dviMany;
+    LoopbackServer server([&](const LoopbackServer::Request& q, LoopbackServer::Reply& r) {
+        if (q.target == "/reset.dvi") {
+            if (!r.Send(Head(dvi.size()) + dvi.substr(0, 30000)) || !r.Pause(500)) return;
+            r.ResetOnClose();
+        } else if (q.target == "/short.dvi") {
+            r.Send(Head(dvi.size()) + dvi.substr(0, 30000));
+        } else if (q.target == "/empty.dvi") {
+            r.Send(Head(dvi.size()));
+        } else if (q.target == "/stalled.dvi") {
+            if (r.Send(Head(dvi.size()) + dvi.substr(0, 100))) r.Pause(60000);
+        }
+    });
+    struct Case {
+        const char* path;
+        int bytes;
+        bool pages;
+    };
+    for (const Case& c : {Case{"/reset.dvi", 30000, true}, Case{"/short.dvi", 30000, true},
+                          Case{"/empty.dvi", 0, false}, Case{"/stalled.dvi", 100, false}}) {
+        SCOPED_TRACE(c.path);
+        CVrViewerDoc* doc = NewDoc();
+        ASSERT_NE(doc, nullptr);
+        ASSERT_EQ(doc->GetViews().size(), 1u);
+        auto* view = dynamic_cast<CVrViewerView*>(doc->GetViews().front());
+        ASSERT_NE(view, nullptr);
+        doc->LoadFromAddress(server.Url(c.path).c_str());
+        ASSERT_TRUE(Finish(doc));
+        const std::string said = "The transfer of " + server.Url(c.path) + " broke off after " +
+                                 std::to_string(c.bytes) + " bytes.";
+        EXPECT_EQ(view->GetStatusText().str(), said);
+        // The document stays open with what it has; the text for the close is kept.
+        EXPECT_TRUE(IsOpen(doc));
+        EXPECT_NE(doc->GetErrorText().str().find(said), std::string::npos);
+        int pages = doc->GetReader().GetNPage();
+        if (c.pages) {
+            EXPECT_GE(pages, 1);
+            EXPECT_LT(pages, kPages);
+            EXPECT_EQ(LastPageCount(), "SetPageCount " + std::to_string(pages));
+        } else {
+            EXPECT_EQ(pages, 0);
+        }
+        doc->OnCloseDocument();
+        PumpPending();
+    }
+    unsetenv("VELORAN_STALL_SECONDS");
+}
+
+TEST_F(DocTest, RedirectLoopIsReportedAsTooManyRedirects) {
+    LoopbackServer server([&](const LoopbackServer::Request&, LoopbackServer::Reply& r) {
+        r.Respond(302, "", {"Location: /again.dvi"});
+    });
+    CVrViewerDoc* doc = NewDoc();
+    doc->LoadFromAddress(server.Url("/again.dvi").c_str());
+    ASSERT_TRUE(Finish(doc));
+    const std::string said = "The server redirected " + server.Url("/again.dvi") + " too many times.";
+    EXPECT_NE(doc->GetErrorText().str().find(said), std::string::npos);
+    EXPECT_TRUE(Boxed(said));
+    EXPECT_FALSE(Boxed("Can not connect"));
+    EXPECT_GT(server.Requests().size(), 20u);
+}
+
+TEST_F(DocTest, UploadPutsTheFileToTheDocumentsAddress) {
+    const std::string& dvi = dviFew;
+    std::vector<LoopbackServer::Request> puts;
+    std::mutex putsLock;
+    LoopbackServer server([&](const LoopbackServer::Request& q, LoopbackServer::Reply& r) {
+        if (q.method == "GET") {
+            r.Respond(200, dvi);
+            return;
+        }
+        {
+            std::lock_guard<std::mutex> lock(putsLock);
+            puts.push_back(q);
+        }
+        r.Respond(q.target.find("locked") != std::string::npos ? 403 : 201, "");
+    });
+    struct Case {
+        const char* path;
+        size_t size;
+        int result;
+    };
+    for (const Case& c : {Case{"/up/paper.dvi", 3000, 1}, Case{"/up/paper.dvi", 3 * 1024, 1},
+                          Case{"/up/paper.dvi", 0, 1}, Case{"/locked/paper.dvi", 1500, 0}}) {
+        SCOPED_TRACE(std::string(c.path) + " " + std::to_string(c.size));
+        boxes.clear();
+        puts.clear();
+        CVrViewerDoc* doc = NewDoc();
+        doc->LoadFromAddress(server.Url(c.path).c_str());
+        ASSERT_TRUE(Finish(doc));
+        std::string bytes(c.size, '\0');
+        for (size_t i = 0; i < c.size; ++i) bytes[i] = char(i * 13 + i / 7);
+        WriteFile(dir / "upload.bin", bytes);
+        EXPECT_EQ(doc->UploadFile((dir / "upload.bin").c_str()), c.result);
+        ASSERT_EQ(puts.size(), 1u);
+        EXPECT_EQ(puts[0].method, "PUT");
+        EXPECT_EQ(puts[0].target, c.path);
+        EXPECT_EQ(puts[0].Header("User-Agent"), "Veloran Viewer Internet Upload Agent");
+        EXPECT_TRUE(puts[0].body == bytes);
+        if (c.result) {
+            EXPECT_TRUE(boxes.empty());
+        } else {
+            EXPECT_TRUE(Boxed("Error on HttpEndRequest.")) << "a refusal is no success";
+        }
+        // A local file that is not there.
+        boxes.clear();
+        EXPECT_EQ(doc->UploadFile((dir / "missing.bin").c_str()), 0);
+        EXPECT_TRUE(Boxed("Failed to open local file."));
+        doc->OnCloseDocument();
+        PumpPending();
+    }
+    // Nobody listens at the document's address.
+    CVrViewerDoc* doc = NewDoc();
+    doc->LoadFromAddress(("http://127.0.0.1:" + std::to_string(LoopbackServer::ClosedPort()) + "/a.dvi").c_str());
+    ASSERT_TRUE(Finish(doc));
+    boxes.clear();
+    WriteFile(dir / "upload.bin", "abc");
+    EXPECT_EQ(doc->UploadFile((dir / "upload.bin").c_str()), 0);
+    EXPECT_TRUE(Boxed("Error on HttpSendRequestEx " + std::to_string(ERROR_INTERNET_CANNOT_CONNECT)));
 }
 
 TEST_F(DocTest, RedirectIsFollowedWithTheCookie) {
