@@ -27,6 +27,8 @@ void CVrViewerDoc::ReportPostScriptFailure(const std::string& text) {
     PostView("SetStatusText Document Error!!", [](CVrViewerView* v) { v->SetStatusText("Document Error!!"); });
     PostView("InvalidateRect", [](CVrViewerView* v) { v->InvalidateRect(nullptr, FALSE); });
     ShowBox(CString(text.c_str()), "Veloran Viewer", MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+    // The status keeps the short text; the box and the error log have the details.
+    SetEndText("Document Error!!");
 }
 
 int CVrViewerDoc::RunPostScriptJobs() {

@@ -383,7 +383,7 @@ TEST_F(PostScriptDocument, AFailedConversionIsReported) {
     EXPECT_NE(messages[0].find("could not convert"), std::string::npos) << messages[0];
     EXPECT_NE(std::string(doc->GetErrorText().str()).find("undefined"), std::string::npos);
     EXPECT_EQ(view->GetPageCount(), 0);
-    EXPECT_EQ(std::string(view->GetStatusText().str()), "Document Error!!");
+    EXPECT_EQ(std::string(view->GetStatusText().str()), ps.string() + ": Document Error!!");
     fs::remove(ps);
 }
 
