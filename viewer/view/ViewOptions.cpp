@@ -9,6 +9,7 @@
 #include "viewer/app/FileAssoc.h"
 #include "viewer/app/PrefSheet.h"
 #include "viewer/app/VrViewerApp.h"
+#include "viewer/app/ViewerDvi.h"
 #include "viewer/app/VrViewerDoc.h"
 #include "viewer/view/ViewCommandIds.h"
 #include "viewer/view/VrViewerView.h"
@@ -83,6 +84,7 @@ void CVrViewerView::OnViewerOptions() {
             ApplyZoom(vs, disp.m_zoom);
             if (disp.m_page > 0 && disp.m_page <= m_pageCount) vs.page = disp.m_page - 1;
             vs.paper = disp.m_paper;
+            if (ViewerDvi* reader = Reader()) reader->SetAllPapers(disp.m_paper);
             // The page gives millimetres; the view keeps 1/10000 mm.
             vs.hMargin = PrefMmToUnits(disp.m_leftMargin);
             vs.vMargin = PrefMmToUnits(disp.m_topMargin);

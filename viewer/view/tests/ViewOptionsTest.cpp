@@ -86,13 +86,14 @@ TEST_F(ViewOptions, PagesShowTheViewAndOkAppliesAndStores) {
     AfxSetDialogAnswerer([&](UINT, QDialog& dialog) {
         ++sheets;
         auto* tabs = dialog.findChild<QTabWidget*>();
-        EXPECT_EQ(tabs->count(), 3);
-        EXPECT_EQ(dialog.findChildren<QPushButton*>().size(), 4);  // OK, Cancel and two Reset buttons
+        EXPECT_EQ(tabs->count(), 9);
+        for (QPushButton* b : dialog.findChildren<QPushButton*>()) EXPECT_NE(b->text().remove('&'), "Apply");
         // Filled from the view.
         EXPECT_EQ(Control<QComboBox>(dialog, "Display", 1002)->currentText(), "100%");
         EXPECT_EQ(Control<QLineEdit>(dialog, "Display", 1007)->text(), "1");
         EXPECT_EQ(Control<QLineEdit>(dialog, "Display", 1006)->text(), "25.4");
-        EXPECT_EQ(Control<QComboBox>(dialog, "Display", 1003)->currentText(), "A4");
+        // Without a paper special the paper is the pages' extent: a custom size.
+        EXPECT_EQ(Control<QComboBox>(dialog, "Display", 1003)->currentText(), "User Def.");
         EXPECT_EQ(Control<QLineEdit>(dialog, "Magnification Glass", 1001)->text(), "200");
         EXPECT_EQ(Control<QComboBox>(dialog, "Magnification Glass", 1000)->currentText(), "250");
         EXPECT_EQ(Control<QComboBox>(dialog, "GhostScript", 1014)->currentIndex(), 1);
@@ -172,6 +173,8 @@ TEST_F(ViewOptions, WidthItemFitsTheWidthAndResetGivesTheSettingsDefaults) {
         EXPECT_EQ(Control<QComboBox>(dialog, "Magnification Glass", 1000)->currentText(), "250");
         EXPECT_TRUE(Control<QCheckBox>(dialog, "Magnification Glass", 1039)->isChecked());
         // Display reset: A4 portrait, 25.4 mm margins; the zoom choice stays.
+        dialog.show();
+        dialog.findChild<QTabWidget*>()->setCurrentWidget(Page(dialog, "Display"));
         Control<QComboBox>(dialog, "Display", 1003)->setCurrentIndex(3);
         Type(Control<QLineEdit>(dialog, "Display", 1009), "3");
         QTest::mouseClick(Control<QPushButton>(dialog, "Display", 1018), Qt::LeftButton);
