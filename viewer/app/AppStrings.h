@@ -9,6 +9,12 @@ constexpr UINT IDR_MAINFRAME = 128;           // main frame title, menu, acceler
 constexpr UINT IDR_VRVIEWTYPE_SRVR_IP = 130;  // in-place frame menu and accelerators
 constexpr UINT IDS_DEFAULT_FACE = 1209;       // default face of the shared block
 constexpr UINT IDP_OLE_INIT_FAILED = 61891;
+// Preferences: the sheet's title, the big-paper note and the field checks.
+constexpr UINT IDS_PREFERENCES = 59500;
+constexpr UINT IDS_PREF_BIG_PAPER = 45000;
+constexpr UINT IDS_PREF_GLASS_MONOCHROME = 45103;
+constexpr UINT AFX_IDP_PARSE_INT = 0xF110;
+constexpr UINT AFX_IDP_PARSE_REAL = 0xF113;
 
 // Adds the texts above to the English and Korean string tables (once).
 void AfxRegisterAppStrings();

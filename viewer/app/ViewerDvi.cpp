@@ -170,6 +170,9 @@ int ViewerDvi::IsPaperBySpecial() const {
 
 void ViewerDvi::SetAllPapers(const PaperSize& paper) {
     std::lock_guard<std::mutex> lock(m_lock);
+    // Without entries the view derives the paper from the pages' extent; the
+    // chosen paper becomes the single entry so that it holds for every page.
+    if (m_pagePapers.empty()) m_pagePapers.push_back(paper);
     for (PaperSize& p : m_pagePapers) p = paper;
     m_paper = paper;
 }

@@ -45,7 +45,8 @@ public:
     bool GetPagePaper(int page, PaperSize& paper) const;
     PaperSize GetPaper() const;
     int IsPaperBySpecial() const;
-    // Replaces every entry and the paper in force (the options' paper).
+    // Replaces every entry (a single one when there are none) and the paper
+    // in force (the options' paper).
     void SetAllPapers(const PaperSize& paper);
 
     // The watermark's xxx4 instruction (empty: none) and its file name.

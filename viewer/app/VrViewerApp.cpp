@@ -1,5 +1,8 @@
 #include "viewer/app/VrViewerApp.h"
 
+#include "viewer/app/AppPreferences.h"
+#include "viewer/view/ViewCommandIds.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <cstdio>
@@ -39,6 +42,7 @@ std::vector<RECT> ScreenRects() {
 CVrViewerApp::CVrViewerApp() : CWinApp(kAppProfile) {
     MapCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
     MapCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
+    MapCommand(ID_VIEWER_OPTIONS, [this] { RunAppPreferences(*this); });
     SetProfileStore(std::make_shared<RegistryProfileStore>(sys::Registry::Default()));
     bool existed = false;
     m_sharedBlock = NamedBlock::Create(SharedBlock::kName, SharedBlock::kSize, &existed);

@@ -19,6 +19,7 @@
 #include "platform/ui/UiDispatcher.h"
 #include "platform/ui/WinApp.h"
 #include "viewer/app/ChildFrame.h"
+#include "viewer/app/FileAssocPPage.h"
 #include "viewer/app/FrameIds.h"
 #include "viewer/app/InPlaceFrame.h"
 #include "viewer/app/SizingTabBar.h"
@@ -270,8 +271,6 @@ void CVrViewerView::OnGotoPageSlider() {
 
 namespace {
 
-const char kGhostscriptDownload[] = "https://packages.debian.org/stable/libgs10";
-
 std::function<bool()>& GhostscriptProbe() {
     static std::function<bool()> probe;
     return probe;
@@ -288,6 +287,8 @@ bool GhostscriptLoads() {
 
 }  // namespace
 
+bool CVrViewerView::IsGhostscriptInstalled() { return GhostscriptLoads(); }
+
 std::function<bool()> CVrViewerView::SetGhostscriptProbe(std::function<bool()> probe) {
     std::function<bool()> old = std::move(GhostscriptProbe());
     GhostscriptProbe() = std::move(probe);
@@ -302,7 +303,7 @@ void CVrViewerView::CheckGhostscriptInstalled() {
     if (AfxShowMessageBox(this, AfxLoadString(IDS_VIEW_GHOSTSCRIPT_MISSING), nullptr,
                           MB_YESNO | MB_ICONQUESTION | MB_SYSTEMMODAL) != IDYES)
         return;
-    sys::ShellOpen(kGhostscriptDownload);
+    sys::ShellOpen(kGhostscriptDownloadPage);
 }
 
 // ---------------------------------------------------------------- first run

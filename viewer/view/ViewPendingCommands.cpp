@@ -22,9 +22,6 @@ const std::vector<UINT>& PendingCommandIds() {
         ID_FILE_SAVE_COPY_AS,
         // Printing.
         ID_FILE_PRINT_SETUP,
-        // Options and document information.
-        ID_VIEWER_OPTIONS,
-        ID_DOCUMENT_INFO,
     };
     return ids;
 }

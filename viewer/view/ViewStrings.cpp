@@ -22,6 +22,8 @@ void AfxRegisterViewStrings() {
             {IDS_VIEW_GHOSTSCRIPT_MISSING,
              "Ghostscript library was not installed to system.\nMust Install if see document of PDF/PS type by "
              "Veloran Viewer.\nWould you like to go to GhostScript library download site?"},
+            {IDS_VIEW_DOCINFO_INCOMPLETE,
+             "Not all parts of the document are retrieved.\nDocument information may not be complete."},
         };
         AfxAddStrings(UiLanguage::English, english, int(sizeof english / sizeof english[0]));
         static const StringTableEntry korean[] = {

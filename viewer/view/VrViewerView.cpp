@@ -52,6 +52,8 @@ CVrViewerView::CVrViewerView() {
     MapToolbarCommands();
     MapPrintCommands();
     MapLayoutCommands();
+    MapOptionsCommands();
+    MapDocInfoCommands();
     MapFileCommands();
     LoadViewSettings();
     if (!DrawerSetting()) AfxShowMessageBox(nullptr, AfxLoadString(IDS_VIEW_MEMORY_LACKING), nullptr, MB_SYSTEMMODAL);

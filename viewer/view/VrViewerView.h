@@ -60,6 +60,7 @@ constexpr UINT IDS_VIEW_COPY_OTHER_PAGE = 45261;
 constexpr UINT IDS_VIEW_POSITION = 59145;
 constexpr UINT IDS_VIEW_SELECTION_RANGE = 59147;
 constexpr UINT IDS_VIEW_GHOSTSCRIPT_MISSING = 45102;
+constexpr UINT IDS_VIEW_DOCINFO_INCOMPLETE = 127;
 
 // What the document's address asks of the first view (absent values as
 // their sentinels).
@@ -327,6 +328,11 @@ public:
     void SaveViewSettingsToRegistry();
     void LoadLayoutBarStatusFromRegistry();
     void SaveLayoutBarStatusToRegistry();
+    // ID_VIEWER_OPTIONS: the preference sheet for this view's document type.
+    void OnViewerOptions();
+    void OnUpdateViewerOptions(CCmdUI* pCmdUI);
+    // ID_DOCUMENT_INFO: the document's address, fonts and pictures.
+    void OnDocumentInformation();
     // ID_FILE_OPEN: the application's File Open.
     void OnFileOpen();
 
@@ -395,6 +401,8 @@ public:
     // Whether the Ghostscript library loads (tests replace it to inject a
     // missing library); returns the one installed before.
     static std::function<bool()> SetGhostscriptProbe(std::function<bool()> probe);
+    // The Ghostscript library loads.
+    static bool IsGhostscriptInstalled();
     // Records in the installation's key that the first run is over.
     void FinishFirstRun();
 
@@ -517,6 +525,8 @@ private:
     void MapNoteCommands();
     void PaintNotes(CDC& dc, const ViewStatus& vs);
     void MapLayoutCommands();
+    void MapOptionsCommands();
+    void MapDocInfoCommands();
     void MapFileCommands();
     void ConnectNavigationControls();
     void MapToolbarCommands();

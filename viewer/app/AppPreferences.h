@@ -1,0 +1,29 @@
+// The preference pages that edit the application's shared settings (the
+// path lists, the kpathsea and Ghostscript folders, the file associations
+// and the contents folder), preset from the application and applied to it.
+#pragma once
+
+#include "viewer/app/FileAssocPPage.h"
+#include "viewer/app/PrefPathPages.h"
+
+class CVrViewerApp;
+class PrefSheet;
+
+// Whether the Ghostscript library loads.
+bool GhostscriptLibraryLoads(CVrViewerApp& app);
+
+struct AppPrefPages {
+    PrefPathPPage tfm{108}, vf{126}, ttf{123};
+    PrefKPSEPPage kpathsea;
+    PrefGSPPage ghostscript;
+    FileAssocPPage fileAssoc;
+    PrefContents contents;
+
+    void Preset(CVrViewerApp& app, bool ghostscriptInstalled);
+    // After OK: associations when changed, then the lists and folders, then
+    // the shared settings are written.
+    void Apply(CVrViewerApp& app);
+};
+
+// CVrViewerApp::OnViewerOptions: the sheet of the shared settings, when no view takes the command.
+void RunAppPreferences(CVrViewerApp& app);

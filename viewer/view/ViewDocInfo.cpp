@@ -1,0 +1,75 @@
+// Document Information: the document's address and, for a DVI document, its
+// fonts with the TrueType faces that draw them.
+#include <cstdio>
+
+#include "dvilib/VrDvi.h"
+#include "dvilib/VrDviDrawer.h"
+#include "dvilib/VrDviFont.h"
+#include "platform/gdi/DC.h"
+#include "platform/gdi/GdiObjects.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/StringTable.h"
+#include "viewer/app/VrViewerDoc.h"
+#include "viewer/view/DocumentInfoDlg.h"
+#include "viewer/view/ViewCommandIds.h"
+#include "viewer/view/VrViewerView.h"
+
+namespace {
+
+String8 FaceOf(CFont* font, bool withStyle) {
+    LOGFONT lf{};
+    if (!font || !font->GetLogFont(&lf)) return String8("");
+    std::string s = lf.lfFaceName;
+    if (withStyle) {
+        if (lf.lfWeight > 600) s += " Bold";
+        if (lf.lfItalic) s += " Italic";
+    }
+    return String8(s.c_str());
+}
+
+}  // namespace
+
+// One line of the fonts list.
+String8 DocumentFontLine(const String8& name, const String8& sbFace, const String8& dbFace, int scaledSize) {
+    std::string line = std::string(name.c_str()) + " (" + sbFace.c_str();
+    if (dbFace.GetLength() > 0) line += std::string(", ") + dbFace.c_str();
+    char size[48];
+    std::snprintf(size, sizeof size, ") at %.4fpt", scaledSize / 65536.0);
+    return String8((line + size).c_str());
+}
+
+void CVrViewerView::OnDocumentInformation() {
+    CVrViewerDoc* doc = GetDocument();
+    if (!doc) return;
+    DocumentInfoDlg dlg(this);
+    dlg.m_path = doc->GetAddress();
+    dlg.m_name = doc->GetAddress();
+    if (m_docType == kDocDvi) {
+        VrDvi& reader = doc->GetReader();
+        if (doc->IsActive() || reader.GetNPage() == 0) {
+            AfxShowMessageBox(this, AfxLoadString(IDS_VIEW_DOCINFO_INCOMPLETE), AfxLoadString(IDS_VIEW_APP_TITLE),
+                              MB_OK | MB_ICONINFORMATION);
+        }
+        CDC dc;
+        if (!dc.CreateCompatibleDC(nullptr)) return;
+        if (!reader.GetWinFont()) {
+            VrDviDrawer drawer;
+            if (reader.GetNPage() > 0 && drawer.Open(dc, reader, 0, fpreal4(10000), 0, 0, 0, String8()) == 1) {
+                for (VrDvi::ItrnFontItr it(reader); !it.IsFinished(); ++it) {
+                    const VrDvi::ItrnFont& font = *it();
+                    dlg.m_fonts.AddTail(DocumentFontLine(font.GetName(), FaceOf(drawer.GetpSBFont(font), true),
+                                                         FaceOf(drawer.GetpDBFont(font), false),
+                                                         font.GetScaleSize()));
+                }
+                drawer.Close();
+            }
+        } else {
+            dlg.m_fonts = reader.GetFontList();
+        }
+        dlg.m_listsFilled = 1;
+    }
+    dlg.DoModal();
+    SetFocus();
+}
+
+void CVrViewerView::MapDocInfoCommands() { MapCommand(ID_DOCUMENT_INFO, &CVrViewerView::OnDocumentInformation); }
