@@ -148,7 +148,9 @@ void PrefDispPPage::Build(QWidget& page) {
     m_total = new QLabel(&page);
     pageRow->addWidget(m_pageEdit);
     pageRow->addWidget(m_total);
-    form->addRow(Q("&Page:"), pageRow);
+    auto* pageLabel = new QLabel(Q("&Page:"), &page);
+    pageLabel->setBuddy(m_pageEdit);  // the mnemonic reaches the edit; no literal '&'
+    form->addRow(pageLabel, pageRow);
     m_leftEdit = Named(new QLineEdit(&page), 1006);
     m_topEdit = Named(new QLineEdit(&page), 1009);
     form->addRow(Q("&Left margin (mm):"), m_leftEdit);
@@ -344,7 +346,9 @@ void PrefDispPPageOther::Build(QWidget& page) {
     m_total = new QLabel(&page);
     pageRow->addWidget(m_pageEdit);
     pageRow->addWidget(m_total);
-    form->addRow(Q("&Page:"), pageRow);
+    auto* pageLabel = new QLabel(Q("&Page:"), &page);
+    pageLabel->setBuddy(m_pageEdit);  // the mnemonic reaches the edit; no literal '&'
+    form->addRow(pageLabel, pageRow);
     m_scrollBox = Named(BitsCombo(&page, {"None", "Horizontal", "Vertical", "Both"}), 1029);
     form->addRow(Q("&Scroll bars:"), m_scrollBox);
     if (IsTiff()) {
