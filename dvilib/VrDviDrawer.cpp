@@ -6,7 +6,7 @@
 #include <vector>
 #include <algorithm>
 
-#include "dvilib/GdiSpecialPlayer.h"
+#include "dvilib/GdiCommandPlayer.h"
 #include "dvilib/VrDviFont.h"
 
 // Links

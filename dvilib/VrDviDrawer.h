@@ -16,7 +16,7 @@
 #include "base/DList.h"
 #include "base/String8.h"
 #include "base/fpreal4.h"
-#include "dvilib/SpecialPlayer.h"
+#include "dvilib/CommandPlayer.h"
 #include "dvilib/VrDvi.h"
 #include "dvilib/VrDviApi.h"
 #include "dvilib/VrDviDrawerBase.h"
@@ -195,7 +195,7 @@ protected:
 
 private:
     friend class DrawerSpecials;
-    // The specials the player did not take (VrDviDrawerSpecials.cpp).
+    // The specials the player did not take (VrDviDrawerXxx.cpp).
     void DoTextSpecial(unsigned int length, const unsigned char* bytes);
     int DrawPictureImpl(PictInfo* p, unsigned long rop);
     // An EPS picture through a Ghostscript job; where it went, in pixels.

@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "SpecialTestSupport.h"
-#include "dvilib/GdiSpecialPlayer.h"
+#include "dvilib/GdiCommandPlayer.h"
 #include "platform/gdi/RecordingDC.h"
 
 using namespace dvitest;

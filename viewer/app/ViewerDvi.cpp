@@ -9,7 +9,7 @@
 #include <fstream>
 #include <strings.h>
 
-#include "dvilib/SpecialScan.h"
+#include "dvilib/XxxScan.h"
 #include "viewer/app/FetchedFile.h"
 #include "viewer/app/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"

@@ -1,4 +1,4 @@
-#include "dvilib/SpecialScan.h"
+#include "dvilib/XxxScan.h"
 
 #include <cerrno>
 #include <climits>

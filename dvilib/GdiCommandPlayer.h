@@ -14,7 +14,7 @@
 #include <memory>
 #include <vector>
 
-#include "dvilib/SpecialPlayer.h"
+#include "dvilib/CommandPlayer.h"
 #include "dvilib/VrDviApi.h"
 #include "platform/gdi/DC.h"
 

@@ -1,4 +1,4 @@
-#include "dvilib/GdiSpecialPlayer.h"
+#include "dvilib/GdiCommandPlayer.h"
 
 #include <algorithm>
 #include <climits>
