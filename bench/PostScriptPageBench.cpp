@@ -12,7 +12,7 @@
 #include <string>
 
 #include "platform/ghostscript/GS.h"
-#include "viewer/app/PsConversion.h"
+#include "viewer/document/PsConversion.h"
 #include "viewer/view/VrViewerView.h"
 
 namespace fs = std::filesystem;

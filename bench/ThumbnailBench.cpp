@@ -16,7 +16,7 @@
 
 #include "platform/sys/Registry.h"
 #include "platform/ui/MessageBox.h"
-#include "viewer/app/VrViewerDoc.h"
+#include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/ThumbnailView.h"
 #include "viewer/view/ViewGeometry.h"
 #include "viewer/view/VrViewerView.h"

@@ -5,8 +5,8 @@
 #include "platform/ghostscript/GS.h"
 #include "platform/sys/Registry.h"
 #include "platform/sys/UserDirs.h"
-#include "viewer/app/FileAssoc.h"
-#include "viewer/app/PrefSheet.h"
+#include "viewer/prefs/FileAssoc.h"
+#include "viewer/prefs/PrefSheet.h"
 #include "viewer/app/VrViewerApp.h"
 
 namespace {

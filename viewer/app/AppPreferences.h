@@ -3,8 +3,8 @@
 // and the contents folder), preset from the application and applied to it.
 #pragma once
 
-#include "viewer/app/FileAssocPPage.h"
-#include "viewer/app/PrefPathPages.h"
+#include "viewer/prefs/FileAssocPPage.h"
+#include "viewer/prefs/PrefPathPages.h"
 
 class CVrViewerApp;
 class PrefSheet;

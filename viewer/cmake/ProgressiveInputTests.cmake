@@ -2,6 +2,6 @@
 # with libtiff; the DVI test runs TeX.
 if(VELORAN_TESTS)
   find_package(TIFF REQUIRED)
-  cmake_language(DEFER CALL target_link_libraries viewer_app_ProgressiveTiffTest PRIVATE TIFF::TIFF)
-  cmake_language(DEFER CALL set_tests_properties viewer_app_ProgressiveDviTest PROPERTIES LABELS tex)
+  cmake_language(DEFER CALL target_link_libraries viewer_document_ProgressiveTiffTest PRIVATE TIFF::TIFF)
+  cmake_language(DEFER CALL set_tests_properties viewer_document_ProgressiveDviTest PROPERTIES LABELS tex)
 endif()

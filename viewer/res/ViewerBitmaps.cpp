@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "viewer/app/FrameIds.h"
+#include "viewer/frames/FrameIds.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/StringTable.h"
 #include "viewer/app/AppStrings.h"
-#include "viewer/app/FrameIds.h"
-#include "viewer/app/VrViewerDoc.h"
+#include "viewer/frames/FrameIds.h"
+#include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/ViewCommandIds.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/WinApp.h"
 #include "viewer/app/VrViewerApp.h"
-#include "viewer/app/VrViewerDoc.h"
+#include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/ViewStrings.h"
 #include "viewer/view/VrViewerView.h"
 

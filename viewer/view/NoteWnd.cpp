@@ -18,7 +18,7 @@
 
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/StringTable.h"
-#include "viewer/app/NoteList.h"
+#include "viewer/document/NoteList.h"
 #include "viewer/view/VrViewerView.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "platform/sys/ShellOpen.h"
 #include "platform/ui/AfxIds.h"
 #include "platform/ui/Cursor.h"
-#include "viewer/app/VrViewerDoc.h"
+#include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/ViewGeometry.h"
 #include "viewer/view/VrViewerView.h"
 

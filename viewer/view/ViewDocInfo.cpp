@@ -9,7 +9,7 @@
 #include "platform/gdi/GdiObjects.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/StringTable.h"
-#include "viewer/app/VrViewerDoc.h"
+#include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/DocumentInfoDlg.h"
 #include "viewer/view/ViewCommandIds.h"
 #include "viewer/view/VrViewerView.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "dvilib/VrDviSearch.h"
-#include "viewer/app/VrViewerDoc.h"
+#include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "viewer/app/AddressParameters.h"
-#include "viewer/app/VrViewerDoc.h"
+#include "viewer/document/AddressParameters.h"
+#include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <iterator>
 
 #include "dvilib/VrDvi.h"
-#include "viewer/app/LinkScanText.h"
+#include "viewer/document/LinkScanText.h"
 #include "platform/ui/CmdTarget.h"
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/VrViewerView.h"

@@ -1,7 +1,7 @@
 // The page view's notes: hit testing, placing and moving notes, the note
 // window, the note commands and the icons painted with the page.
 #include "platform/ui/CmdTarget.h"
-#include "viewer/app/VrViewerDoc.h"
+#include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/NoteWnd.h"
 #include "viewer/view/VrViewerView.h"
 

@@ -5,7 +5,7 @@
 
 #include "base/String8.h"
 #include "platform/core/WinTypes.h"
-#include "viewer/app/PaperSize.h"
+#include "viewer/document/PaperSize.h"
 
 // Fit modes (DispMagSpec).
 enum { kFitNone = 0, kFitWidth = 1, kFitPage = 2, kFitWidthMargin = 3, kFitPageMargin = 4 };

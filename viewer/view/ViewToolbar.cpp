@@ -8,7 +8,7 @@
 #include "dvilib/VrDvi.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/StringTable.h"
-#include "viewer/app/LinkScanText.h"
+#include "viewer/document/LinkScanText.h"
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/ViewDialogStrings.h"
 #include "viewer/view/VrViewerView.h"

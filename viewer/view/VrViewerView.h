@@ -24,9 +24,9 @@
 #include "dvilib/VrDviSelect.h"
 #include "platform/gdi/DC.h"
 #include "platform/ui/View.h"
-#include "viewer/app/NoteList.h"
-#include "viewer/app/ViewerDvi.h"
-#include "viewer/app/VrViewerDoc.h"
+#include "viewer/document/NoteList.h"
+#include "viewer/document/ViewerDvi.h"
+#include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/ViewCommandIds.h"
 #include "viewer/view/ViewStatus.h"
 

@@ -17,7 +17,7 @@
 #include "platform/sys/Registry.h"
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/UiDispatcher.h"
-#include "viewer/app/MainFrame.h"
+#include "viewer/frames/MainFrame.h"
 #include "viewer/app/VrViewerApp.h"
 #include "testsupport/QtTestTools.h"
 

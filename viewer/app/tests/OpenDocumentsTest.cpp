@@ -21,9 +21,9 @@
 #include "platform/ui/UiDispatcher.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
-#include "viewer/app/ChildFrame.h"
+#include "viewer/frames/ChildFrame.h"
 #include "viewer/app/VrViewerApp.h"
-#include "viewer/app/VrViewerDoc.h"
+#include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
 
 namespace fs = std::filesystem;

@@ -19,7 +19,7 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/UiDispatcher.h"
 #include "viewer/app/VrViewerApp.h"
-#include "viewer/app/VrViewerDoc.h"
+#include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/ViewStatus.h"
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"

@@ -11,7 +11,7 @@
 #include <fstream>
 
 #include "viewer/app/AboutDlg.h"
-#include "viewer/app/DocSaveDlg.h"
+#include "viewer/document/DocSaveDlg.h"
 #include "viewer/view/tests/OpenedViewFixture.h"
 #include "viewer/view/tests/PictureFiles.h"
 

@@ -16,7 +16,7 @@
 #include "platform/sys/Registry.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/UiDispatcher.h"
-#include "viewer/app/VrViewerDoc.h"
+#include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"

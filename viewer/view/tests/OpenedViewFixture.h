@@ -17,7 +17,7 @@
 #include "platform/ui/MessageBox.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
-#include "viewer/app/VrViewerDoc.h"
+#include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 

@@ -26,7 +26,7 @@
 #include "platform/ui/PrintDialog.h"
 #include "testsupport/QtTestTools.h"
 #include "viewer/app/VrViewerApp.h"
-#include "viewer/app/VrViewerDoc.h"
+#include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 

@@ -20,7 +20,7 @@
 #include "platform/ui/CmdTarget.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/MessageBox.h"
-#include "viewer/app/VrViewerDoc.h"
+#include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/ToolbarControls.h"
 #include "viewer/view/ViewCommandIds.h"
 #include "viewer/view/ViewControls.h"

@@ -22,7 +22,7 @@
 #include "platform/sys/Registry.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/StringTable.h"
-#include "viewer/app/VrViewerDoc.h"
+#include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/DocumentInfoDlg.h"
 #include "viewer/view/GotoPageDlg.h"
 #include "viewer/view/MarginDlg.h"

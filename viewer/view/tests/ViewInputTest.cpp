@@ -24,7 +24,7 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/UiDispatcher.h"
 #include "viewer/app/VrViewerApp.h"
-#include "viewer/app/VrViewerDoc.h"
+#include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/GlassWnd.h"
 #include "viewer/view/SearchDlg.h"
 #include "viewer/view/ViewInput.h"

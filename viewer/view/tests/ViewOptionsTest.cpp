@@ -12,7 +12,7 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "viewer/app/PrefPages.h"
+#include "viewer/prefs/PrefPages.h"
 #include "viewer/view/ViewCommandIds.h"
 #include "viewer/view/tests/DocumentViewFixture.h"
 

@@ -27,7 +27,7 @@
 #include "platform/sys/Registry.h"
 #include "platform/ui/UiDispatcher.h"
 #include "viewer/app/VrViewerApp.h"
-#include "viewer/app/VrViewerDoc.h"
+#include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/ViewGeometry.h"
 #include "viewer/view/VrViewerView.h"

@@ -1,0 +1,342 @@
+#include "viewer/document/DviRewriter.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <strings.h>
+
+#include "dvilib/DviOpcodes.h"
+#include "dvilib/VrDviWriter.h"
+#include "platform/sys/TempFiles.h"
+
+namespace dvicopy {
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+    const std::filesystem::path p(path);
+    const std::string dir = p.parent_path().string();
+    return dir.empty() ? "." : dir;
+}
+
+std::string ErrnoText(const std::string& what, int err) { return what + ": " + std::strerror(err); }
+
+// Flushes a written file to the disk; false when that fails.
+bool SyncFile(const std::string& path, int& err) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return err = errno, false;
+    const bool ok = ::fsync(fd) == 0;
+    if (!ok) err = errno;
+    ::close(fd);
+    return ok;
+}
+
+// Reads the source's bytes in order, within bounds.
+struct Source {
+    const std::vector<unsigned char>& b;
+    size_t pos = 0;
+    bool Has(size_t n) const { return pos <= b.size() && b.size() - pos >= n; }
+    uint32_t Be(int n) {
+        uint32_t v = 0;
+        for (int i = 0; i < n; ++i) v = v << 8 | b[pos++];
+        return v;
+    }
+};
+
+void WriteSpecial(VrDviWriter& w, const std::string& s) {
+    const uint32_t n = uint32_t(s.size());
+    const int bytes = n <= 0xFF ? 1 : n <= 0xFFFF ? 2 : n <= 0xFFFFFF ? 3 : 4;
+    w.WriteUInt8(dviop::Xxx1 + bytes - 1);
+    for (int i = bytes - 1; i >= 0; --i) w.WriteUInt8(int(n >> (8 * i) & 0xFF));
+    for (unsigned char c : s) w.WriteUInt8(c);
+}
+
+// A font definition at src.pos copied whole; false when it is cut short.
+bool CopyFontDef(Source& src, VrDviWriter& w) {
+    const uint8_t op = src.b[src.pos];
+    const size_t fixed = 1 + size_t(dviop::ParamLength(op));
+    if (!src.Has(fixed)) return false;
+    const size_t a = src.b[src.pos + fixed - 2], l = src.b[src.pos + fixed - 1];
+    if (!src.Has(fixed + a + l)) return false;
+    for (size_t i = 0; i < fixed + a + l; ++i) w.WriteUInt8(src.b[src.pos + i]);
+    src.pos += fixed + a + l;
+    return true;
+}
+
+// A special at src.pos; false when its length passes the file's end.
+bool ReadSpecial(Source& src, std::string& text) {
+    const int bytes = dviop::SizeByte(src.b[src.pos]);
+    if (!src.Has(1 + size_t(bytes))) return false;
+    ++src.pos;
+    const uint32_t n = src.Be(bytes);
+    if (!src.Has(n)) return false;
+    text.assign(reinterpret_cast<const char*>(src.b.data() + src.pos), n);
+    src.pos += n;
+    return true;
+}
+
+bool Special(Source& src, VrDviWriter& w, const Hooks& hooks, int page, std::string& error) {
+    std::string text;
+    if (!ReadSpecial(src, text)) return error = "a special runs past the end of the file", false;
+    if (!hooks.special || hooks.special(page, text)) WriteSpecial(w, text);
+    return true;
+}
+
+bool CopyDvi(const std::vector<unsigned char>& bytes, const std::vector<long>& pageStarts, const std::string& temp,
+             const std::string& comment, const Hooks& hooks, std::string& error) {
+    Source src{bytes};
+    if (!src.Has(15) || bytes[0] != dviop::Pre || bytes[1] != dviop::kDviId)
+        return error = "the file is not a DVI file of format 2", false;
+    src.pos = 2;
+    const uint32_t num = src.Be(4), den = src.Be(4), mag = src.Be(4);
+    const size_t k = bytes[14];
+    if (!src.Has(1 + k)) return error = "the preamble is cut short", false;
+    src.pos = 15 + k;
+
+    VrDviWriter w;
+    w.open(temp.c_str());
+    if (!w.WritePreamble(den, num, mag, reinterpret_cast<const unsigned char*>(comment.c_str())))
+        return error = "the preamble comment is too long", false;
+
+    for (size_t page = 0; page < pageStarts.size(); ++page) {
+        const int p = int(page);
+        if (pageStarts[page] < 0 || size_t(pageStarts[page]) >= bytes.size())
+            return error = "page " + std::to_string(p + 1) + " lies outside the file", false;
+        src.pos = size_t(pageStarts[page]);
+        // Between the pages: nops go, font definitions and specials stay.
+        for (;;) {
+            if (!src.Has(1)) return error = "page " + std::to_string(p + 1) + " has no beginning", false;
+            const uint8_t op = bytes[src.pos];
+            if (op == dviop::Bop) break;
+            if (op == dviop::Nop) {
+                ++src.pos;
+            } else if (op >= dviop::FntDef1 && op <= dviop::FntDef4) {
+                if (!CopyFontDef(src, w)) return error = "a font definition is cut short", false;
+            } else if (op >= dviop::Xxx1 && op <= dviop::Xxx4) {
+                if (!Special(src, w, hooks, p, error)) return false;
+            } else {
+                return error = "page " + std::to_string(p + 1) + " does not begin with bop", false;
+            }
+        }
+        if (!src.Has(45)) return error = "page " + std::to_string(p + 1) + " is cut short", false;
+        ++src.pos;
+        int counts[10];
+        for (int& c : counts) c = int32_t(src.Be(4));
+        src.pos += 4;  // the old back pointer
+        w.WriteBop(counts);
+        for (;;) {
+            if (!src.Has(1)) return error = "page " + std::to_string(p + 1) + " is cut short", false;
+            const uint8_t op = bytes[src.pos];
+            if (op == dviop::Eop) {
+                ++src.pos;
+                if (hooks.beforeEop)
+                    for (const std::string& s : hooks.beforeEop(p)) WriteSpecial(w, s);
+                w.WriteEop();
+                break;
+            }
+            if (op == dviop::Bop || op >= dviop::Pre)
+                return error = "page " + std::to_string(p + 1) + " holds an instruction that does not belong there",
+                       false;
+            if (op >= dviop::Xxx1 && op <= dviop::Xxx4) {
+                if (!Special(src, w, hooks, p, error)) return false;
+            } else if (op >= dviop::FntDef1 && op <= dviop::FntDef4) {
+                if (!CopyFontDef(src, w)) return error = "a font definition is cut short", false;
+            } else {
+                const size_t n = 1 + size_t(dviop::ParamLength(op));
+                if (!src.Has(n)) return error = "page " + std::to_string(p + 1) + " is cut short", false;
+                for (size_t i = 0; i < n; ++i) w.WriteUInt8(bytes[src.pos + i]);
+                src.pos += n;
+            }
+        }
+    }
+    // The postamble, after the last page's eop.
+    while (src.Has(1) && bytes[src.pos] == dviop::Nop) ++src.pos;
+    if (!src.Has(29) || bytes[src.pos] != dviop::Post) return error = "the postamble is missing", false;
+    src.pos += 1 + 16;  // p, num, den, mag
+    const int l = int32_t(src.Be(4)), u = int32_t(src.Be(4));
+    const int s = int(src.Be(2));
+    src.pos += 2;  // the page count, which the writer counts itself
+    w.WritePostamble(s, l, u);
+    for (;;) {
+        if (!src.Has(1)) return error = "the postamble is cut short", false;
+        const uint8_t op = bytes[src.pos];
+        if (op == dviop::PostPost) break;
+        if (op == dviop::Nop) {
+            ++src.pos;
+        } else if (op >= dviop::FntDef1 && op <= dviop::FntDef4) {
+            if (!CopyFontDef(src, w)) return error = "a font definition is cut short", false;
+        } else {
+            return error = "the postamble holds an instruction that does not belong there", false;
+        }
+    }
+    w.WritePostPostamble();
+    w.flush();
+    if (!w.WriteGood()) return error = ErrnoText("the file cannot be written", errno ? errno : EIO), false;
+    w.close();
+    if (w.fail()) return error = ErrnoText("the file cannot be written", errno ? errno : EIO), false;
+    return true;
+}
+
+bool Gzip(const std::string& from, const std::string& to, std::string& error) {
+    std::ifstream in(from, std::ios::binary);
+    if (!in) return error = ErrnoText("the data cannot be read again", errno), false;
+    gzFile out = gzopen(to.c_str(), "wb9");
+    if (!out) return error = ErrnoText("the compressed file cannot be opened", errno), false;
+    std::vector<char> buf(65536);
+    bool ok = true;
+    while (ok && in) {
+        in.read(buf.data(), std::streamsize(buf.size()));
+        const std::streamsize n = in.gcount();
+        if (n > 0 && gzwrite(out, buf.data(), unsigned(n)) != int(n)) ok = false;
+    }
+    if (in.bad()) ok = false;
+    const int err = errno;
+    if (gzclose(out) != Z_OK) ok = false;
+    if (!ok) error = ErrnoText("the compressed file cannot be written", err ? err : EIO);
+    return ok;
+}
+
+}  // namespace
+
+std::string Stamp(std::time_t t) {
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "VRD3V %02d.%02d.%02d:%02d%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                  tm.tm_hour, tm.tm_min);
+    return buf;
+}
+
+bool IsCompressedName(const std::string& path) {
+    if (path.size() < 5) return false;
+    const char* ext = path.c_str() + path.size() - 4;
+    return strcasecmp(ext, ".vrd") == 0 || strcasecmp(ext, ".dgz") == 0;
+}
+
+bool WriteReplacing(const std::string& target,
+                    const std::function<bool(const std::string& temp, std::string& error)>& write, std::string& error) {
+    const std::string dir = FolderOf(target);
+    // A file that may not be written is not replaced either.
+    struct stat old;
+    if (::stat(target.c_str(), &old) == 0) {
+        if (S_ISDIR(old.st_mode)) return error = ErrnoText(target, EISDIR), errno = EISDIR, false;
+        if (!(old.st_mode & 0222)) return error = ErrnoText(target, EACCES), errno = EACCES, false;
+    }
+    const std::string temp = sys::GetTempFileName(dir, "vrd");
+    if (temp.empty()) return error = ErrnoText("no temporary file can be made in " + dir, errno ? errno : EIO), false;
+    bool ok = false;
+    try {
+        ok = write(temp, error);
+    } catch (const std::exception& e) {
+        error = e.what();
+        ok = false;
+    } catch (...) {
+        error = "the file cannot be written";
+        ok = false;
+    }
+    int err = 0;
+    // The new file keeps the mode of the one it replaces, else the usual one.
+    if (ok) {
+        struct stat st;
+        mode_t mode = 0666;
+        if (::stat(target.c_str(), &st) == 0) {
+            mode = st.st_mode & 07777;
+        } else {
+            const mode_t mask = ::umask(022);
+            ::umask(mask);
+            mode &= ~mask;
+        }
+        ::chmod(temp.c_str(), mode);
+    }
+    if (ok && !SyncFile(temp, err)) ok = false, error = ErrnoText("the file cannot be written", err);
+    if (ok && std::rename(temp.c_str(), target.c_str()) != 0)
+        ok = false, error = ErrnoText("the file cannot take the name " + target, errno);
+    if (!ok) ::unlink(temp.c_str());
+    return ok;
+}
+
+bool Copy(const std::string& source, const std::vector<long>& pageStarts, const std::string& target,
+          const std::string& comment, const Hooks& hooks, std::string& error) {
+    std::vector<unsigned char> bytes;
+    {
+        std::ifstream in(source, std::ios::binary);
+        if (!in) return error = ErrnoText("the document's data cannot be read", errno), false;
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (in.bad()) return error = "the document's data cannot be read", false;
+    }
+    if (!IsCompressedName(target))
+        return WriteReplacing(
+            target, [&](const std::string& temp, std::string& e) { return CopyDvi(bytes, pageStarts, temp, comment, hooks, e); },
+            error);
+    // The DVI bytes first, then their gzip copy.
+    const std::string plain = sys::GetTempFileName(FolderOf(target), "vrd");
+    if (plain.empty()) return error = ErrnoText("no temporary file can be made", errno ? errno : EIO), false;
+    bool ok = false;
+    try {
+        ok = CopyDvi(bytes, pageStarts, plain, comment, hooks, error);
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    if (ok)
+        ok = WriteReplacing(target, [&](const std::string& temp, std::string& e) { return Gzip(plain, temp, e); },
+                            error);
+    ::unlink(plain.c_str());
+    return ok;
+}
+
+bool CopyUnpackedReplacing(const std::string& source, const std::string& target, std::string& error) {
+    return WriteReplacing(
+        target,
+        [&](const std::string& temp, std::string& e) {
+            gzFile in = gzopen(source.c_str(), "rb");
+            if (!in) return e = ErrnoText("the picture cannot be read", errno ? errno : EIO), false;
+            FILE* out = std::fopen(temp.c_str(), "wb");
+            if (!out) {
+                const int err = errno;
+                gzclose(in);
+                return e = ErrnoText("the picture cannot be written", err), false;
+            }
+            std::vector<char> buf(65536);
+            bool ok = true;
+            int n = 0;
+            while (ok && (n = gzread(in, buf.data(), unsigned(buf.size()))) > 0)
+                if (std::fwrite(buf.data(), 1, size_t(n), out) != size_t(n)) ok = false;
+            int err = errno;
+            if (n < 0) ok = false, err = EIO;
+            if (std::fclose(out) != 0) ok = false, err = errno;
+            gzclose(in);
+            if (!ok) e = ErrnoText("the picture cannot be copied", err ? err : EIO);
+            return ok;
+        },
+        error);
+}
+
+bool CopyReplacing(const std::string& source, const std::string& target, std::string& error, int* errnoOut) {
+    int lastErr = 0;
+    const bool ok = WriteReplacing(
+        target,
+        [&](const std::string& temp, std::string& e) {
+            std::error_code ec;
+            std::filesystem::copy_file(source, temp, std::filesystem::copy_options::overwrite_existing, ec);
+            if (ec) {
+                lastErr = ec.value();
+                e = ec.message();
+                return false;
+            }
+            return true;
+        },
+        error);
+    if (!ok && !lastErr) lastErr = errno ? errno : EIO;
+    if (errnoOut) *errnoOut = ok ? 0 : lastErr;
+    return ok;
+}
+
+}  // namespace dvicopy

@@ -1,0 +1,1141 @@
+#include "viewer/document/VrViewerDoc.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "base/Errors.h"
+#include "platform/ui/AfxIds.h"
+#include "platform/ui/FileDialog.h"
+#include "platform/ui/FrameWnd.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/StringTable.h"
+#include "platform/ui/UiDispatcher.h"
+#include "platform/ui/WinApp.h"
+#include "viewer/document/FetchedFile.h"
+#include "viewer/app/VrViewerApp.h"
+#include "viewer/view/VrViewerView.h"
+
+namespace {
+
+constexpr int kChunkSize = 20480;
+constexpr int kRangeStep = 409600;
+constexpr const char* kCaption = "Veloran Viewer";
+constexpr const char* kAgent = "Veloran Viewer Internet Agent";
+constexpr const char* kCookie = "USRAGENT=VeloranViewer";
+constexpr const char* kNoDocument = "\n해당 문서가 없습니다.";
+constexpr const char* kKindNotSupported = "지원하지 않는 형태의 파일입니다.";
+constexpr const char* kAskDownload = "이 파일을 다운로드 하시겠습니까?";
+constexpr const char* kPressBack = "웹브라우저의 \"뒤로\" 버튼을 누르십시요.";
+constexpr const char* kDownloadDone = "다운로드가 완료되었습니다. \n\n웹브라우저의 \"뒤로\"버튼을 누르세요.";
+constexpr const char* kMaybeHtml =
+    "문서 파일이 HTML일 확률이 있습니다.\n파일이 없거나 보안상의 문제로 오류정보 전송등\n(참고 : %c%c%c%c)";
+constexpr const char* kUnsupportedHex = "지원하지 않는 문서 파일입니다.\n(참고 : %2X%2X%2X%2X)";
+constexpr const char* kUnsupportedLocal = "지원하지 않는 문서 파일입니다..";
+constexpr const char* kAllFilesFilter = "모든 파일(*.*)|*.*||";
+
+const DList<String8>& EmptyList() {
+    static const DList<String8> empty;
+    return empty;
+}
+
+// A text inside name found after its first character.
+bool NameHas(const std::string& name, std::initializer_list<const char*> texts) {
+    for (const char* t : texts) {
+        size_t at = name.find(t);
+        if (at != std::string::npos && at > 0) return true;
+    }
+    return false;
+}
+
+std::string AfterLast(const std::string& s, const char* separators) {
+    size_t at = s.find_last_of(separators);
+    return at == std::string::npos ? s : s.substr(at + 1);
+}
+
+// The string of a file error, by errno.
+UINT FileErrorString(int err) {
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR: return IDS_FILE_NOT_EXIST;
+    case EACCES:
+    case EPERM: return IDS_FILE_ACCESS_DENIED;
+    case ETXTBSY: return IDS_FILE_SHARING_VIOLATION;
+    default: return IDS_FILE_UNKNOWN_ERROR;
+    }
+}
+
+bool StatFile(const char* path, int64_t& timeNs, int64_t& size) {
+    struct stat st;
+    if (::stat(path, &st) != 0) return false;
+    timeNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    if (timeNs == 0) timeNs = 1;
+    size = int64_t(st.st_size);
+    return true;
+}
+
+// Reads until n bytes or the end of the file; -1 on an error.
+ssize_t ReadFull(int fd, unsigned char* buf, size_t n) {
+    size_t done = 0;
+    while (done < n) {
+        ssize_t r = ::read(fd, buf + done, n - done);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (r == 0) break;
+        done += size_t(r);
+    }
+    return ssize_t(done);
+}
+
+}  // namespace
+
+bool IsWebAddress(const std::string& s) {
+    size_t colon = s.find("://");
+    if (colon == std::string::npos || colon == 0) return false;
+    for (size_t i = 0; i < colon; ++i) {
+        unsigned char c = (unsigned char)s[i];
+        bool ok = std::isalpha(c) || (i > 0 && (std::isdigit(c) || c == '+' || c == '-' || c == '.'));
+        if (!ok) return false;
+    }
+    return true;
+}
+
+void AfxRegisterDocStrings() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    static const StringTableEntry english[] = {
+        {IDS_VIEWER_CAPTION, "Veloran Viewer"},
+        {IDS_PICTURES_NOT_RETRIEVED,
+         "Not all pictures in the DVI document are not retrived.\nSome pictures may be missed if save now."},
+        {IDS_PICTURES_NOT_RETRIEVED_SAVE,
+         "Not all pictures in the DVI document are not retrived.\nSome pictures may be missed if save now."},
+        {IDS_SAVE_DVI_TITLE, "Save DVI Document"},
+        {IDS_SAVE_ATTRIBUTE_ERROR, "File save error!\nprevious file attribute error(error no. :%d)"},
+        {IDS_SAVE_UNKNOWN_ERROR, "File save error!\nUnknown error(error no. :%d)"},
+        {IDS_SAVE_INVALID_DVI, "The document is not a valid DVI file and cannot be saved."},
+        {IDS_SAVE_STILL_ARRIVING, "The document is still arriving; save it when it is complete."},
+        {IDS_FILE_NOT_EXIST, "File not exist!"},
+        {IDS_FILE_ACCESS_DENIED, "There is no authority to read file."},
+        {IDS_FILE_SHARING_VIOLATION, "Is reading file at other program.\nShared Violation."},
+        {IDS_FILE_UNKNOWN_ERROR, "File unknown error."},
+        {IDS_NOT_VELORAN_TYPE, "Is not Veloran Type"},
+        {IDS_DVI_ERROR_INFORMATION, "DVI Error Information."},
+        {IDS_SAVE_CHANGES, "Do you want to save changes to %1!s! before closing?"},
+    };
+    int n = int(sizeof english / sizeof english[0]);
+    AfxAddStrings(UiLanguage::English, english, n);
+    // The same texts serve the Korean table.
+    AfxAddStrings(UiLanguage::Korean, english, n);
+}
+
+const CVrViewerDoc::HostCommand CVrViewerDoc::kHostCommands[7] = {
+    {8, ID_FILE_PAGE_SETUP},     // page setup
+    {6, ID_FILE_PRINT},          // print
+    {4, ID_FILE_SAVE_AS},        // save as
+    {5, ID_FILE_SAVE_COPY_AS},   // save copy as
+    {23, ID_VIEWER_STOP},        // stop
+    {22, ID_VIEWER_REFRESH},     // refresh
+    {37, ID_VIEWER_UNLOAD},      // on unload
+};
+
+UINT CVrViewerDoc::MapHostCommand(DWORD hostId) {
+    for (const HostCommand& c : kHostCommands)
+        if (c.hostId == hostId) return c.command;
+    return 0;
+}
+
+BOOL CVrViewerDoc::ExecHostCommand(DWORD hostId) {
+    UINT id = MapHostCommand(hostId);
+    if (!id) return FALSE;
+    if (!m_viewList.empty()) return m_viewList.front()->OnCmdMsg(id, CN_COMMAND, nullptr, nullptr);
+    return OnCmdMsg(id, CN_COMMAND, nullptr, nullptr);
+}
+
+CVrViewerDoc::CVrViewerDoc() {
+    AfxRegisterDocStrings();
+    m_pApp = dynamic_cast<CVrViewerApp*>(AfxGetApp());
+    m_dvi.SetDocument(this);
+    MapCommand(ID_WINDOW_CLOSEALL, [this] { OnCloseAll(); });
+    MapCommand(ID_FILE_SAVE_AS, [this] { OnFileSaveAs(); });
+    MapCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
+    MapCommand(ID_VIEWER_STOP, [this] { OnStop(); });
+    MapCommand(ID_VIEWER_REFRESH, [this] { OnRefresh(); });
+    MapCommand(ID_VIEWER_UNLOAD, [this] { OnUnload(); });
+}
+
+CVrViewerDoc::~CVrViewerDoc() {
+    StopWorker();
+    // The collected errors are shown once the close has finished.
+    CString errors = GetErrorText();
+    if (!errors.IsEmpty()) {
+        CString text = AfxLoadString(IDS_DVI_ERROR_INFORMATION);
+        text += "\n";
+        text += m_address.c_str();
+        text += errors;
+        UiDispatcher::Post([text] { AfxMessageBox(text, MB_SYSTEMMODAL); });
+    }
+    InternetConnectionClear(1);
+    m_fetchedFiles.Clear();
+    m_dvi.Close();
+    DeleteTempFiles();
+    if (m_servedInBrowser) {
+        if (CWnd* main = AfxGetMainWnd()) main->SetTimer(ID_ACTIVE_DOCUMENT_CHECK, 15000);
+    }
+}
+
+void CVrViewerDoc::SetViewCallTrace(ViewCallTrace trace) {
+    m_trace = trace ? std::make_shared<ViewCallTrace>(std::move(trace)) : nullptr;
+}
+
+String8 CVrViewerDoc::GetTempFileName() const {
+    std::lock_guard<std::mutex> lock(m_nameLock);
+    return m_tempFileName;
+}
+
+CString CVrViewerDoc::GetErrorText() const {
+    std::lock_guard<std::mutex> lock(m_nameLock);
+    return m_errorText;
+}
+
+void CVrViewerDoc::AppendErrorText(const char* text) {
+    std::lock_guard<std::mutex> lock(m_nameLock);
+    std::string t = PersonsText(text ? text : "");
+    m_errorText += t.c_str();
+    size_t start = t.find_first_not_of('\n');
+    if (start != std::string::npos) m_endText = t.substr(start);
+}
+
+std::string CVrViewerDoc::PersonsText(const std::string& text) const {
+    // Messages name the person's file, never the temporary copy.
+    std::string out = text;
+    const std::string temp = m_tempFileName.IsNull() ? std::string() : m_tempFileName.c_str();
+    if (temp.empty() || m_displayName.empty()) return out;
+    for (size_t at = out.find(temp); at != std::string::npos; at = out.find(temp, at + m_displayName.size()))
+        out.replace(at, temp.size(), m_displayName);
+    return out;
+}
+
+void CVrViewerDoc::SetEndText(const char* text) {
+    std::lock_guard<std::mutex> lock(m_nameLock);
+    m_endText = PersonsText(text);
+}
+
+void CVrViewerDoc::FinishRun(int result) {
+    if (m_stopRequested.load()) return;
+    const bool readerFailed = m_docType.load() == kTypeDvi && m_dvi.GetMode() == ModeInvalid;
+    PostView("SetLoadingComplete", [](CVrViewerView* v) { v->SetLoadingComplete(1); });
+    if (result != 0 && !readerFailed) return;
+    std::string text;
+    {
+        std::lock_guard<std::mutex> lock(m_nameLock);
+        text = m_endText.empty() ? std::string("File Not Found!!") : m_endText;
+    }
+    if (text.find(m_displayName) == std::string::npos) text = m_displayName + ": " + text;
+    // Pages that arrived stay on show; the status says why the rest did not.
+    CString status(text.c_str());
+    PostView("SetStatusText " + text, [status](CVrViewerView* v) {
+        v->SetStatusText(status);
+        v->Invalidate(FALSE);
+    });
+    UiDispatcher::Post([status] {
+        if (auto* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd())) frame->SetMessageText(status);
+    });
+}
+
+void CVrViewerDoc::ParseParameters(const String8& address) {
+    ParseAddressParameters(address.c_str(), m_params);
+    m_address = m_params.address.c_str();
+    m_windowName = m_params.windowName.c_str();
+    m_paramsParsed = 1;
+}
+
+void CVrViewerDoc::TakeHyperlink(const String8& url) {
+    // The file's recorded time stays: a change on disk since the load is
+    // still noticed.
+    ParseParameters(url);
+    ApplyInitialView();
+}
+
+void CVrViewerDoc::ApplyInitialView() {
+    if (!m_pView) return;
+    const AddressParameters& p = m_params;
+    auto coord = [](int v) {
+        return v == kParamNone ? InitialViewRequest::kAbsent : std::max(v, InitialViewRequest::kAbsent + 1);
+    };
+    InitialViewRequest r;
+    r.targetTag = p.targetTag.c_str();
+    r.firstPage = p.page;
+    r.targetX = coord(p.originX);
+    r.targetY = coord(p.originY);
+    r.targetXsp = coord(p.originXsp);
+    r.targetYsp = coord(p.originYsp);
+    r.dispMag = p.magnification;
+    r.workspaceColor = COLORREF(p.workspaceColor);
+    r.scrollBarFlags = p.scrollBarChoice;
+    r.showToolbar = p.toolbarChoice;
+    r.showMainToolbar = p.mainToolbarChoice;
+    m_pView->SetInitialViewStatus(r);
+}
+
+// ---- loading ----
+
+void CVrViewerDoc::BeginLoad(bool http) {
+    // A document loads one run at a time: the old worker ends first, then
+    // its temporary file goes.
+    StopWorker();
+    DeleteTempFiles();
+    m_dvi.Close();
+    // The new scan brings the papers, watermark, side files and notes anew.
+    m_dvi.ResetForScan();
+    ClearFetchedFiles();
+    if (m_pApp) {
+        m_dvi.SetKPathSea(&m_pApp->m_kpathsea);
+        m_dvi.SetDviTTFMap(&m_pApp->m_ttfMap);
+    }
+    m_pView = nullptr;
+    m_viewGuard.reset();
+    if (!m_viewList.empty()) m_pView = dynamic_cast<CVrViewerView*>(m_viewList.front());
+    if (m_pView) {
+        m_viewGuard = m_pView->GetGuard();
+        m_pView->m_isBrowser = http ? 1 : 0;
+        m_pView->m_topOffset = 28;
+        m_pView->SetLoadingComplete(0);
+        m_pView->GetNotes().Clear();
+        m_pView->SetWindow();
+        if (http) m_pView->SetRetrievingStatus();
+    }
+}
+
+BOOL CVrViewerDoc::OnOpenDocument(const char* lpszPathName) {
+    m_servedInBrowser = 0;
+    BeginLoad(false);
+    std::string path = lpszPathName ? lpszPathName : "";
+    // A file whose name holds '?' or '#' is taken as it stands.
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) {
+        m_address = path.c_str();
+        m_paramsParsed = 1;
+    } else {
+        ParseParameters(String8(path.c_str()));
+    }
+    m_localPath = LocalPathOfAddress(m_address.c_str()).c_str();
+    m_fileTitle = AfterLast(m_localPath.c_str(), "/\\");
+    if (!StatFile(m_localPath.c_str(), m_fileTimeNs, m_fileSize)) {
+        m_fileTimeNs = 0;
+        m_fileSize = -1;
+    }
+    ApplyInitialView();
+    StartWorker(false);
+    return TRUE;
+}
+
+long CVrViewerDoc::LoadFromAddress(const char* address) {
+    if (!address) return kLoadFailed;
+    m_requestAddress = address;
+    m_urlFileName = AfterLast(m_requestAddress, "/");
+    ParseParameters(String8(address));
+    m_servedInBrowser = 1;
+    BeginLoad(true);
+    ApplyInitialView();
+    StartWorker(true);
+    return kLoadOk;
+}
+
+void CVrViewerDoc::StartWorker(bool http) {
+    m_place.servedInBrowser = m_servedInBrowser;
+    m_place.address = m_address.c_str();
+    m_displayName = !http && !m_localPath.IsNull() && m_localPath.GetLength() > 0 ? m_localPath.c_str()
+                                                                                 : m_address.c_str();
+    m_dvi.SetDisplayName(String8(m_displayName.c_str()));
+    m_endText.clear();
+    m_stopRequested.store(0);
+    m_hThreadDone.Reset();
+    m_worker = std::thread([this, http] {
+        // The done event tells that the run has ended, on every way out.
+        struct Done {
+            sys::Event& e;
+            ~Done() { e.Set(); }
+        } done{m_hThreadDone};
+        FinishRun(http ? GetHttpData() : GetFileData());
+    });
+}
+
+void CVrViewerDoc::StopWorker() {
+    if (!m_worker.joinable()) return;
+    m_stopRequested.store(1);
+    m_hThreadDone.Wait(1000);
+    // Every wait of the worker gives up on the flag, so this is short.
+    m_worker.join();
+}
+
+void CVrViewerDoc::DeleteTempFiles() {
+    std::string name;
+    {
+        std::lock_guard<std::mutex> lock(m_nameLock);
+        name = m_tempFileName.c_str();
+        m_tempFileName = String8();
+    }
+    if (m_tempStream.is_open()) m_tempStream.close();
+    m_tempLock.Release();
+    if (!name.empty()) ::unlink(name.c_str());
+    String8 psName;
+    {
+        std::lock_guard<std::mutex> lock(m_nameLock);
+        psName = m_psTempFileName;
+        m_psTempFileName = String8();
+        m_pdfLinks.reset();
+    }
+    m_psTempLock.Release();
+    if (psName.GetLength() > 0) ::unlink(psName.c_str());
+}
+
+// ---- commands ----
+
+void CVrViewerDoc::OnCloseDocument() {
+    StopWorker();
+    m_active.store(0);
+    CDocument::OnCloseDocument();
+}
+
+void CVrViewerDoc::DestroyInPlaceFrame(CFrameWnd* pFrame) {
+    StopWorker();
+    if (pFrame) pFrame->DestroyWindow();
+}
+
+void CVrViewerDoc::OnStop() {
+    StopWorker();
+    InternetConnectionClear(1);
+    std::lock_guard<std::mutex> lock(m_nameLock);
+    m_errorText.Empty();
+}
+
+void CVrViewerDoc::OnRefresh() { OnStop(); }
+
+BOOL CVrViewerDoc::OnUnload() {
+    OnStop();
+    if (m_pView && !m_viewGuard.expired() && m_pView->m_pNoteWnd) {
+        m_pView->m_pNoteWnd->DestroyWindow();
+        m_pView->m_pNoteWnd = nullptr;
+    }
+    // The document may be gone after this.
+    OnCloseDocument();
+    return TRUE;
+}
+
+void CVrViewerDoc::OnCloseAll() { OnWindowCloseall(); }
+
+void CVrViewerDoc::OnWindowCloseall() {
+    CWinApp* app = AfxGetApp();
+    if (app && app->SaveAllModified()) app->CloseAllDocuments(TRUE);
+}
+
+BOOL CVrViewerDoc::SaveModified() {
+    // Nothing to save without an address.
+    if (m_address.IsNull()) return TRUE;
+    if (!IsModified()) return TRUE;
+    CVrViewerView* view = m_viewGuard.expired() ? nullptr : m_pView;
+    if (view && view->m_pNoteWnd) {
+        view->m_pNoteWnd->DestroyWindow();
+        view->m_pNoteWnd = nullptr;
+    }
+    if (view && view->m_isBrowser) return TRUE;
+    CString name = AfterLast(m_address.c_str(), "/\\").c_str();
+    CString prompt;
+    AfxFormatString1(prompt, IDS_SAVE_CHANGES, name);
+    int answer = AfxMessageBox(prompt, MB_YESNOCANCEL);
+    if (answer == IDNO) return TRUE;
+    if (answer != IDYES) return FALSE;
+    if (m_dvi.GetMode() == ModeScanning || m_dvi.GetNPage() == 0) {
+        MessageBox(AfxGetMainWnd(), AfxLoadString(IDS_PICTURES_NOT_RETRIEVED), AfxLoadString(IDS_VIEWER_CAPTION),
+                   MB_ICONEXCLAMATION);
+        return FALSE;
+    }
+    if (!RewriteDviWithNotes(m_address)) {
+        AfxMessageBox("Can not save at file.", MB_ICONERROR);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+int CVrViewerDoc::CheckReloadFile() {
+    if (m_address.IsNull() || !m_reloadable.load()) return 0;
+    int64_t timeNs = 0, size = -1;
+    if (!StatFile(m_localPath.c_str(), timeNs, size)) return 0;
+    if (m_fileTimeNs == 0 || (timeNs == m_fileTimeNs && size == m_fileSize)) return 1;
+    // The old run ends before its temporary file goes.
+    StopWorker();
+    DeleteTempFiles();
+    CVrViewerView* view = m_viewGuard.expired() ? nullptr : m_pView;
+    if (view) {
+        ViewStatus status;
+        view->GetViewStatus(&status);
+        m_params.page = status.page;
+        m_params.originX = status.scrollX;
+        m_params.originY = status.scrollY;
+        view->SetRetrievingStatus();
+    }
+    String8 path = m_localPath;
+    OnOpenDocument(path.c_str());
+    return 1;
+}
+
+// ---- worker ----
+
+void CVrViewerDoc::PostView(const std::string& what, std::function<void(CVrViewerView*)> fn) {
+    if (!HasView()) return;
+    CVrViewerView* view = m_pView;
+    std::shared_ptr<ViewCallTrace> trace = m_trace;
+    UiDispatcher::Post(m_viewGuard, [view, fn = std::move(fn), trace, what] {
+        fn(view);
+        if (trace) (*trace)(what);
+    });
+}
+
+void CVrViewerDoc::ShowBox(const CString& text, const char* caption, UINT type) {
+    SetEndText(text);
+    // The worker does not wait for the box.
+    std::string cap = caption ? caption : "";
+    UiDispatcher::Post([text, cap, type] { AfxShowMessageBox(nullptr, text, cap.empty() ? nullptr : cap.c_str(), type); });
+}
+
+bool CVrViewerDoc::MakeTempFile() {
+    sys::TempFile temp = sys::CreateTempFile(sys::GetTempPath(), "htp");
+    if (temp.path.empty()) return false;
+    m_tempStream.open(temp.path, std::ios::binary | std::ios::trunc);
+    if (!m_tempStream) {
+        ::unlink(temp.path.c_str());
+        return false;
+    }
+    m_tempLock = std::move(temp.lock);
+    std::lock_guard<std::mutex> lock(m_nameLock);
+    m_tempFileName = temp.path.c_str();
+    m_input.SetTempFileName(m_tempFileName);
+    return true;
+}
+
+void CVrViewerDoc::CloseTempStream() {
+    if (m_tempStream.is_open()) m_tempStream.close();
+}
+
+bool CVrViewerDoc::ReaderCall(const std::function<void()>& fn) {
+    try {
+        fn();
+        return true;
+    } catch (const FileIOError& e) {
+        AppendErrorText("\n");
+        AppendErrorText(AfxLoadString(IDS_FILE_UNKNOWN_ERROR));
+        AppendErrorText(" ");
+        AppendErrorText(e.Path());
+    } catch (const std::bad_alloc&) {
+        AppendErrorText("\nMemory of system is lacking.");
+    } catch (const uError&) {
+        AppendErrorText("\n");
+        AppendErrorText(AfxLoadString(IDS_FILE_UNKNOWN_ERROR));
+    }
+    return false;
+}
+
+int CVrViewerDoc::ReaderPages() const { return m_dvi.GetMode() == ModeInvalid ? 0 : m_dvi.GetNPage(); }
+
+int CVrViewerDoc::InternetConnectionClear(int result) {
+    if (m_hUrl) {
+        InternetCloseHandle(m_hUrl);
+        m_hUrl = nullptr;
+    }
+    if (m_hInternet) {
+        InternetCloseHandle(m_hInternet);
+        m_hInternet = nullptr;
+    }
+    return result;
+}
+
+int CVrViewerDoc::ThreadClear() {
+    PostView("KillTimer 126", [](CVrViewerView* v) { v->KillTimer(ID_PAGE_PARTS_TIMER); });
+    if (m_servedInBrowser) InternetConnectionClear(1);
+    if (m_input.GetInflateState() == ProgressiveInput::kInflateOpen) m_input.EndInflate();
+    return 1;
+}
+
+int CVrViewerDoc::StopPath() {
+    ThreadClear();
+    CloseTempStream();
+    return 0;
+}
+
+CVrViewerDoc::Detect CVrViewerDoc::DetectType(const unsigned char* chunk, int n, bool http) {
+    // Bytes past the data read as 0, which starts no known type.
+    unsigned char b[4] = {0, 0, 0, 0};
+    std::memcpy(b, chunk, size_t(std::min(n, 4)));
+    auto starts = [&](const char* t) { return std::memcmp(b, t, std::strlen(t)) == 0; };
+    if (starts("II") || starts("MM")) {
+        m_docType = kTypeTiff;
+        m_input.ResetTiffScan();
+        return Detect::Ok;
+    }
+    if (starts("%!PS") || starts("%!\r\n") || starts("%%Te") || starts("%PDF")) {
+        m_psFlag = starts("%PDF") ? 0 : 1;
+        m_docType = m_psFlag ? kTypePostScriptRaw : kTypePostScript;
+        m_compressedPs = 0;
+        m_psPageCount = 0;
+        m_downloadChoice = -1;
+        return Detect::Ok;
+    }
+    if (b[0] == 0xF7 && (b[1] == 2 || b[1] == 3)) {
+        m_docType = kTypeDvi;
+        m_dviEncoding = 0;
+        m_reloadable = http ? 0 : 1;
+        m_input.ResetDviScan();
+        return Detect::Ok;
+    }
+    if (b[0] == 0x1F && b[1] == 0x8B && b[2] == 0x08) {
+        m_docType = kTypeGzip;
+        m_compressedPs = 1;
+        m_psPageCount = 0;
+        m_downloadChoice = 0;
+        PostView("SetStatusText Flushing...", [](CVrViewerView* v) { v->SetStatusText("Flushing..."); });
+        std::string name = http ? m_urlFileName : m_fileTitle;
+        if (NameHas(name, {".ps", ".PS", ".Ps"})) {
+            m_docType = kTypePostScriptRaw;
+            m_psFlag = 1;
+            m_input.InitInflate();
+            return Detect::Ok;
+        }
+        bool dviName = http && NameHas(name, {".dvi", ".DVI", ".Dvi"});
+        if (!dviName && NameHas(name, {".gz", ".GZ", ".Gz", ".tgz", ".TGZ", ".Tgz", ".tar", ".TAR", ".Tar"})) {
+            if (!http) {
+                ShowBox(kKindNotSupported, nullptr, MB_SYSTEMMODAL);
+                m_active = 0;
+                return Detect::Rejected;
+            }
+            m_active = 0;
+            int answer = AfxShowMessageBox(nullptr, kAskDownload, kCaption,
+                                           MB_YESNO | MB_ICONQUESTION | MB_SYSTEMMODAL, &m_stopRequested);
+            if (answer == IDYES) {
+                m_downloadChoice = 1;
+                PostView("SetStatusText Flushing...", [](CVrViewerView* v) { v->SetStatusText("Flushing..."); });
+                auto target = UiDispatcher::CallFor<std::string>(
+                    [] {
+                        CFileDialog dlg(FALSE, "*.*", nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER,
+                                        kAllFilesFilter);
+                        return dlg.DoModal() == IDOK ? dlg.GetPathName().str() : std::string();
+                    },
+                    &m_stopRequested);
+                if (target && !target->empty()) {
+                    m_downloadTarget = target->c_str();
+                    m_downloadChoice = 2;
+                    PostView("SetStatusText Downloading...",
+                             [](CVrViewerView* v) { v->SetStatusText("Downloading..."); });
+                    return Detect::Ok;
+                }
+            }
+            if (m_stopRequested.load()) return Detect::Ended;
+            ShowBox(kPressBack, kCaption, MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+            return Detect::Rejected;
+        }
+        m_docType = kTypeDvi;
+        m_dviEncoding = 1;
+        m_reloadable = http ? 0 : 1;
+        m_input.ResetDviScan();
+        m_input.InitInflate();
+        return Detect::Ok;
+    }
+    // Not a known type.
+    m_active = 0;
+    CString text;
+    if (!http) {
+        text = kUnsupportedLocal;
+    } else if (b[0] == '<') {
+        text.Format(kMaybeHtml, b[0], b[1], b[2], b[3]);
+        // The answer goes into a file of its own for whoever looks into it.
+        std::string dump = sys::GetTempFileName(sys::GetTempPath(), "error");
+        if (dump.empty()) return Detect::Rejected;
+        if (FILE* f = std::fopen(dump.c_str(), "w")) {
+            std::fwrite(chunk, 1, size_t(n), f);
+            std::fclose(f);
+        }
+    } else {
+        text.Format(kUnsupportedHex, b[0], b[1], b[2], b[3]);
+    }
+    ShowBox(text, kCaption, MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+    return Detect::Rejected;
+}
+
+bool CVrViewerDoc::TakeChunk(const unsigned char* chunk, int n, bool http) {
+    int64_t before = int64_t(m_tempStream.tellp());
+    int type = m_docType.load();
+    bool inflate = (type == kTypeDvi && m_dviEncoding == 1) ||
+                   ((type == kTypePostScript || type == kTypePostScriptRaw) && m_compressedPs == 1);
+    if (inflate) {
+        if (!m_input.StoreCompressedChunk(chunk, n, m_tempStream)) {
+            AppendErrorText("\n");
+            AppendErrorText(m_input.GetInflateError().c_str());
+            m_active = 0;
+            CloseTempStream();
+            return false;
+        }
+    } else {
+        m_tempStream.write(reinterpret_cast<const char*>(chunk), n);
+    }
+    m_tempStream.flush();
+    if (!m_tempStream) {
+        AppendErrorText("\nFile error!!!!");
+        m_active = 0;
+        CloseTempStream();
+        return false;
+    }
+    if (m_stopRequested.load()) return false;
+    int64_t after = int64_t(m_tempStream.tellp());
+    int received = m_received.load();
+    auto progress = [&] {
+        if (m_stage != 2) return;
+        if (http && m_beyondTotal) {
+            int range = received + kRangeStep;
+            PostView("SetDownloadRange " + std::to_string(range),
+                     [range](CVrViewerView* v) { v->SetDownloadRange(range); });
+        }
+        PostView("SetDownloadPos " + std::to_string(received),
+                 [received](CVrViewerView* v) { v->SetDownloadPos(received); });
+    };
+    int total = int(m_total);
+    if (type == kTypeDvi) {
+        int reported = m_input.ScanDviStream(before, after - before, ProgressiveInput::kScanDvi);
+        if (reported && !m_input.IsValidDvi()) {
+            AppendErrorText("\n");
+            AppendErrorText(AfxLoadString(IDS_NOT_VELORAN_TYPE));
+            ShowBox(AfxLoadString(IDS_NOT_VELORAN_TYPE), nullptr, MB_SYSTEMMODAL);
+            m_active = 0;
+            CloseTempStream();
+            return false;
+        }
+        if (reported) {
+            if (m_stage == 1) {
+                std::string a = m_address.c_str();
+                size_t slash = a.find_last_of("/\\");
+                m_baseDir = slash == std::string::npos ? String8() : String8(a.substr(0, slash + 1).c_str());
+                if (!ReaderCall([&] {
+                        if (!m_dvi.IsOpened())
+                            m_dvi.Open(GetTempFileName(), m_pApp ? m_pApp->m_tfmPathListExpanded : EmptyList(),
+                                   m_pApp ? m_pApp->m_vfPathListExpanded : EmptyList());
+                        m_input.AnnounceDviPages(m_dvi, 0);
+                    }))
+                    return true;
+                if (m_stopRequested.load()) return false;
+                int pages = ReaderPages();
+                if (pages > 0) {
+                    PostView("OnInitialUpdate", [](CVrViewerView* v) { v->OnInitialUpdate(); });
+                    PostView("SetPageCount " + std::to_string(pages),
+                             [pages](CVrViewerView* v) { v->SetPageCount(pages); });
+                    PostView("SetDownloadRange " + std::to_string(total),
+                             [total](CVrViewerView* v) { v->SetDownloadRange(total); });
+                    PostView("SetDownloadPos " + std::to_string(received),
+                             [received](CVrViewerView* v) { v->SetDownloadPos(received); });
+                    PostView("UpdateWindow", [](CVrViewerView* v) { v->UpdateWindow(); });
+                    m_stage = 2;
+                    return true;
+                }
+            } else if (m_stage == 2) {
+                int old = ReaderPages();
+                ReaderCall([&] { m_input.AnnounceDviPages(m_dvi, 0); });
+                if (m_stopRequested.load()) return false;
+                int pages = ReaderPages();
+                if (pages != old)
+                    PostView("SetPageCount " + std::to_string(pages),
+                             [pages](CVrViewerView* v) { v->SetPageCount(pages); });
+            }
+        }
+        progress();
+    } else if (type == kTypeTiff) {
+        if (m_input.ScanDviStream(before, after - before, ProgressiveInput::kScanTiff)) {
+            int pages = m_input.GetTiffPages();
+            if (m_stage == 1) {
+                PostView("OnInitialUpdate", [](CVrViewerView* v) { v->OnInitialUpdate(); });
+                PostView("SetDownloadRange " + std::to_string(total),
+                         [total](CVrViewerView* v) { v->SetDownloadRange(total); });
+                m_stage = 2;
+            }
+            PostView("SetPageCount " + std::to_string(pages), [pages](CVrViewerView* v) { v->SetPageCount(pages); });
+        }
+        progress();
+    } else {
+        if (m_stage == 1) {
+            PostView("OnInitialUpdate", [](CVrViewerView* v) { v->OnInitialUpdate(); });
+            PostView("SetDownloadRange " + std::to_string(total),
+                     [total](CVrViewerView* v) { v->SetDownloadRange(total); });
+            m_stage = 2;
+        }
+        progress();
+    }
+    return true;
+}
+
+int CVrViewerDoc::EndOfData(bool http) {
+    if (m_stopRequested.load()) return StopPath();
+    if (m_input.GetInflateState() == ProgressiveInput::kInflateOpen) {
+        if (!m_input.FinishInflate(m_tempStream)) {
+            AppendErrorText("\n");
+            AppendErrorText(m_input.GetInflateError().c_str());
+            m_active = 0;
+            CloseTempStream();
+            return 0;
+        }
+    }
+    m_tempStream.flush();
+    if (m_received.load() == 0) {
+        AppendErrorText(kNoDocument);
+        SetEndText("File Not Found!!");
+        m_active = 0;
+        PostView("SetStatusText File Not Found!!", [](CVrViewerView* v) { v->SetStatusText("File Not Found!!"); });
+        PostView("InvalidateRect", [](CVrViewerView* v) { v->InvalidateRect(nullptr, FALSE); });
+        CloseTempStream();
+        return 0;
+    }
+    if (m_stopRequested.load()) return StopPath();
+    int type = m_docType.load();
+    if (type == kTypeTiff) m_input.FinishTiffStream();
+    bool notDvi = type == kTypeDvi && !m_input.IsValidDvi();
+    if (notDvi) {
+        // Whether or not the view is still there.
+        AppendErrorText("\n");
+        AppendErrorText(AfxLoadString(IDS_NOT_VELORAN_TYPE));
+        ShowBox(AfxLoadString(IDS_NOT_VELORAN_TYPE), nullptr, MB_SYSTEMMODAL);
+        m_active = 0;
+        CloseTempStream();
+        return 0;
+    }
+    if (!HasView()) {
+        m_active = 0;
+        ShowBox(http ? "Data Error!" : "Data Error!!!", nullptr, MB_SYSTEMMODAL);
+    } else if (type == kTypeDvi) {
+        ReaderCall([&] {
+            if (!m_dvi.IsOpened())
+                m_dvi.Open(GetTempFileName(), m_pApp ? m_pApp->m_tfmPathListExpanded : EmptyList(),
+                           m_pApp ? m_pApp->m_vfPathListExpanded : EmptyList());
+            m_input.AnnounceDviPages(m_dvi, 1);
+        });
+        if (m_dvi.GetMode() == ModeInvalid) {
+            String8 why = m_dvi.GetErrorText();
+            AppendErrorText("\n");
+            AppendErrorText(why.IsNull() ? AfxLoadString(IDS_NOT_VELORAN_TYPE).str().c_str() : why.c_str());
+        }
+        int pages = ReaderPages();
+        if (m_stage < 2 && pages > 0) {
+            PostView("OnInitialUpdate", [](CVrViewerView* v) { v->OnInitialUpdate(); });
+            m_stage = 2;
+        }
+        PostView("SetPageCount " + std::to_string(pages), [pages](CVrViewerView* v) { v->SetPageCount(pages); });
+        PostView("SetDownloadPos 0", [](CVrViewerView* v) { v->SetDownloadPos(0); });
+    } else if (type == kTypeTiff) {
+        PostView("SetDownloadPos 0", [](CVrViewerView* v) { v->SetDownloadPos(0); });
+    } else if (type == kTypePostScript || type == kTypePostScriptRaw) {
+        PostView("SetDownloadPos 0", [](CVrViewerView* v) { v->SetDownloadPos(0); });
+        CloseTempStream();
+        const int ran = RunPostScriptJobs();
+        if (ran < 0 || m_stopRequested.load()) return StopPath();
+        if (ran == 0) {
+            if (http) InternetConnectionClear(1);
+            return 0;
+        }
+    }
+    if (http && type == kTypeGzip && m_downloadChoice == 2) {
+        PostView("SetStatusText Download Completed!!",
+                 [](CVrViewerView* v) { v->SetStatusText("Download Completed!!"); });
+        PostView("SetDownloadPos 0", [](CVrViewerView* v) { v->SetDownloadPos(0); });
+        m_tempStream.flush();
+        int err = m_input.WriteArrivedCopy(m_downloadTarget);
+        if (err != 0) {
+            CString text;
+            text.Format("%s\n%s", m_downloadTarget.c_str(), std::strerror(err));
+            AppendErrorText("\n");
+            AppendErrorText(text);
+            ShowBox(text, kCaption, MB_ICONERROR | MB_SYSTEMMODAL);
+        } else {
+            ShowBox(kDownloadDone, kCaption, MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+        }
+    }
+    if (http) InternetConnectionClear(1);
+    if (m_stopRequested.load()) return StopPath();
+    CloseTempStream();
+    if (type == kTypeDvi && !FetchSideFiles(http)) return StopPath();
+    return 1;
+}
+
+// ---- side files ----
+
+FetchedFile* CVrViewerDoc::FindFetchedFile(const String8& url, int create) {
+    FetchedFileList::Place place = m_place;
+    place.allEmbedded = m_allFilesEmbedded.load();
+    return m_fetchedFiles.Find(this, place, url, create);
+}
+
+std::string CVrViewerDoc::PictureSourcePath(const String8& name) {
+    FetchedFile* file = FindFetchedFile(name, 0);
+    return file && file->IsComplete() ? std::string(file->GetLocalCopy().c_str()) : std::string();
+}
+
+void CVrViewerDoc::TellFileArrived(const FetchedFile* entry) {
+    String8 address = entry->GetFullAddress();
+    PostView("RedrawIfAwaitedFile " + std::string(address.c_str()),
+             [address](CVrViewerView* v) { v->RedrawIfAwaitedFile(address); });
+}
+
+bool CVrViewerDoc::FetchSideFiles(bool http) {
+    for (FetchedFile* entry : m_fetchedFiles.Entries()) {
+        if (m_stopRequested.load()) return false;
+        if (entry->IsEmbedded() && entry->IsComplete()) continue;
+        int complete = http ? ReadLinkedFileHttp(entry) : ReadLinkedFileLocal(entry);
+        entry->SetComplete(complete);
+    }
+    return !m_stopRequested.load();
+}
+
+int CVrViewerDoc::ReadLinkedFileHttp(FetchedFile* entry) {
+    if (!entry || m_stopRequested.load()) return 0;
+    if (entry->IsComplete()) return 1;
+    const std::string address = entry->GetFullAddress().c_str();
+    m_hInternet = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    if (m_hInternet) {
+        InternetSetStopFlag(m_hInternet, &m_stopRequested);
+        m_hUrl = InternetOpenUrlA(m_hInternet, address.c_str(), nullptr, DWORD(-1),
+                                  INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_HYPERLINK |
+                                      INTERNET_FLAG_PRAGMA_NOCACHE,
+                                  0x42);
+    }
+    DWORD status = 200;
+    if (m_hUrl) {
+        DWORD size = sizeof status;
+        if (!HttpQueryInfoA(m_hUrl, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+            status = 200;
+    }
+    // An error answer is never stored as the file.
+    if (!m_hUrl || status >= 400 || m_stopRequested.load()) return InternetConnectionClear(0);
+    std::unique_ptr<char[]> buf(new char[kChunkSize]);
+    bool first = true;
+    for (;;) {
+        DWORD n = 0;
+        if (!InternetReadFile(m_hUrl, buf.get(), kChunkSize, &n) || (first && n > 0 && buf[0] == '<')) {
+            entry->Reopen();
+            return InternetConnectionClear(0);
+        }
+        if (n == 0) break;
+        first = false;
+        entry->Write(buf.get(), int(n));
+        if (m_stopRequested.load()) {
+            entry->Reopen();
+            return InternetConnectionClear(0);
+        }
+    }
+    entry->Close();
+    InternetConnectionClear(1);
+    if (entry->IsComplete()) TellFileArrived(entry);
+    return entry->IsComplete();
+}
+
+int CVrViewerDoc::ReadLinkedFileLocal(FetchedFile* entry) {
+    if (!entry || m_stopRequested.load()) return 0;
+    if (entry->IsComplete()) return 1;
+    const std::string path = LocalPathOfAddress(entry->GetFullAddress().c_str());
+    if (path.empty()) return 0;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) return 0;
+    std::unique_ptr<unsigned char[]> buf(new unsigned char[kChunkSize]);
+    for (;;) {
+        if (m_stopRequested.load()) {
+            entry->Reopen();
+            return 0;
+        }
+        ssize_t n = ReadFull(fd, buf.get(), kChunkSize);
+        if (n < 0) {
+            entry->Reopen();
+            return 0;
+        }
+        if (n == 0) break;
+        entry->Write(reinterpret_cast<const char*>(buf.get()), int(n));
+    }
+    entry->Close();
+    if (entry->IsComplete()) TellFileArrived(entry);
+    return entry->IsComplete();
+}
+
+int CVrViewerDoc::GetFileData() {
+    m_active = 1;
+    m_received = 0;
+    m_total = 0;
+    m_beyondTotal = 0;
+    m_stage = 0;
+    int fd = ::open(m_localPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        UINT id = FileErrorString(errno);
+        AppendErrorText("\n");
+        AppendErrorText(AfxLoadString(id));
+        m_active = 0;
+        ShowBox(AfxLoadString(id), nullptr, MB_SYSTEMMODAL);
+        return 0;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    if (m_stopRequested.load()) return StopPath();
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        AppendErrorText("\n");
+        AppendErrorText(AfxLoadString(IDS_FILE_UNKNOWN_ERROR));
+        m_active = 0;
+        ShowBox(AfxLoadString(IDS_FILE_UNKNOWN_ERROR), nullptr, MB_SYSTEMMODAL);
+        return 0;
+    }
+    m_total = int64_t(st.st_size);
+    if (m_total == 0) {
+        m_active = 0;
+        ShowBox("File error!!!!", nullptr, MB_SYSTEMMODAL);
+        return 0;
+    }
+    if (!MakeTempFile()) {
+        m_active = 0;
+        return 0;
+    }
+    std::unique_ptr<unsigned char[]> buf(new unsigned char[kChunkSize]);
+    int64_t received = 0;
+    while (received < m_total) {
+        if (m_stopRequested.load()) return StopPath();
+        ssize_t n = ReadFull(fd, buf.get(), kChunkSize);
+        if (n < 0) {
+            UINT id = FileErrorString(errno);
+            AppendErrorText("\n");
+            AppendErrorText(AfxLoadString(id));
+            m_active = 0;
+            ShowBox(AfxLoadString(id), nullptr, MB_SYSTEMMODAL);
+            CloseTempStream();
+            return 0;
+        }
+        // The file became shorter while it was read: its end is here.
+        if (n == 0) break;
+        received += n;
+        m_received = int(received);
+        if (m_stage == 0) {
+            Detect d = DetectType(buf.get(), int(n), false);
+            if (d == Detect::Ended) return StopPath();
+            if (d == Detect::Rejected) {
+                CloseTempStream();
+                return 0;
+            }
+            int type = m_docType.load();
+            PostView("SetDocType " + std::to_string(type), [type](CVrViewerView* v) { v->SetDocType(type); });
+            m_stage = 1;
+        }
+        if (!TakeChunk(buf.get(), int(n), false)) return m_stopRequested.load() ? StopPath() : 0;
+    }
+    return EndOfData(false);
+}
+
+int CVrViewerDoc::GetHttpData() {
+    m_active = 1;
+    m_received = 0;
+    m_total = 0;
+    m_beyondTotal = 0;
+    m_stage = 0;
+    if (!MakeTempFile()) return 0;
+    UiDispatcher::Post([] {
+        if (CWnd* main = AfxGetMainWnd()) main->SetTimer(ID_EMPTY_DOCUMENT_CHECK, 5000);
+    });
+    const std::string& address = m_requestAddress;
+    m_hInternet = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    if (m_hInternet) InternetSetStopFlag(m_hInternet, &m_stopRequested);
+    InternetSetCookieA(address.c_str(), nullptr, kCookie);
+    DWORD openError = 0;
+    if (m_hInternet) {
+        m_hUrl = InternetOpenUrlA(m_hInternet, address.c_str(), nullptr, DWORD(-1),
+                                  INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_HYPERLINK |
+                                      INTERNET_FLAG_PRAGMA_NOCACHE,
+                                  0x42);
+        if (!m_hUrl) openError = GetLastError();
+    }
+    if (m_stopRequested.load()) return StopPath();
+    // An address that cannot be reached, or an answer that is an error, ends
+    // the run with a message.
+    DWORD status = 200;
+    if (m_hUrl) {
+        DWORD size = sizeof status;
+        if (!HttpQueryInfoA(m_hUrl, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+            status = 200;
+    }
+    if (!m_hUrl || status >= 400) {
+        CString text;
+        if (!m_hUrl && openError == ERROR_HTTP_REDIRECT_FAILED)
+            text.Format("The server redirected %s too many times.", address.c_str());
+        else if (!m_hUrl) text.Format("Can not connect to %s.", address.c_str());
+        else text.Format("The server answered with error %u for %s.", unsigned(status), address.c_str());
+        AppendErrorText("\n");
+        AppendErrorText(text);
+        m_active = 0;
+        PostView("SetStatusText File Not Found!!", [](CVrViewerView* v) { v->SetStatusText("File Not Found!!"); });
+        PostView("InvalidateRect", [](CVrViewerView* v) { v->InvalidateRect(nullptr, FALSE); });
+        ShowBox(text, kCaption, MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+        InternetConnectionClear(0);
+        CloseTempStream();
+        return 0;
+    }
+    DWORD length = 0, size = sizeof length;
+    if (!HttpQueryInfoA(m_hUrl, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr))
+        length = 0;
+    m_total = int64_t(length);
+
+    std::unique_ptr<unsigned char[]> buf(new unsigned char[kChunkSize]);
+    int64_t received = 0;
+    for (;;) {
+        if (m_stopRequested.load()) return StopPath();
+        DWORD n = 0;
+        if (!InternetReadFile(m_hUrl, buf.get(), kChunkSize, &n)) {
+            if (m_stopRequested.load()) return StopPath();
+            // A transfer cut short keeps what arrived, and says so.
+            CString text;
+            text.Format("The transfer of %s broke off after %lld bytes.", address.c_str(), (long long)received);
+            AppendErrorText("\n");
+            AppendErrorText(text);
+            // The pages that arrived stay; the status bar tells at once that
+            // there are no more.
+            PostView("SetStatusText broke off", [text](CVrViewerView* v) { v->SetStatusText(text); });
+            ThreadClear();
+            CloseTempStream();
+            return 0;
+        }
+        if (n == 0) break;
+        received += n;
+        m_received = int(received);
+        if (received >= m_total) m_beyondTotal = 1;
+        if (m_stage == 0) {
+            Detect d = DetectType(buf.get(), int(n), true);
+            if (d == Detect::Ended) return StopPath();
+            if (d == Detect::Rejected) {
+                InternetConnectionClear(0);
+                CloseTempStream();
+                return 0;
+            }
+            int type = m_docType.load();
+            PostView("SetDocType " + std::to_string(type), [type](CVrViewerView* v) { v->SetDocType(type); });
+            m_stage = 1;
+        }
+        if (!TakeChunk(buf.get(), int(n), true)) {
+            if (m_stopRequested.load()) return StopPath();
+            InternetConnectionClear(0);
+            return 0;
+        }
+    }
+    return EndOfData(true);
+}

@@ -1,0 +1,355 @@
+#include "viewer/document/PdfLinks.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A PDF body from numbered object texts; the scanner reads no xref table.
+std::string Pdf(const std::vector<std::pair<int, std::string>>& objects) {
+    std::string s = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+    for (const auto& [num, text] : objects) s += std::to_string(num) + " 0 obj\n" + text + "\nendobj\n";
+    s += "trailer\n<< /Root 1 0 R >>\n%%EOF\n";
+    return s;
+}
+
+// Catalog, page tree and three pages (objects 3, 4, 5).
+std::vector<std::pair<int, std::string>> ThreePages(const std::string& firstPageAnnots) {
+    return {
+        {1, "<< /Type /Catalog /Pages 2 0 R >>"},
+        {2, "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 3 >>"},
+        {3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792]" + firstPageAnnots + " >>"},
+        {4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>"},
+        {5, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>"},
+    };
+}
+
+struct Tables {
+    int result = -1;
+    std::vector<LinkRecord> links;
+    std::vector<PdfObjectRecord> objects;
+    std::vector<PdfNameRecord> names;
+    std::vector<PdfDestRecord> dests;
+};
+
+Tables Scan(const std::string& text) {
+    Tables t;
+    t.result = ScanPdfLinkText(text, &t.links, &t.objects, &t.names, &t.dests);
+    return t;
+}
+
+struct Expected {
+    int page, x0, y0, x1, y1, objNum, destNum, target;
+    std::string text;
+};
+
+void ExpectLinks(const std::vector<LinkRecord>& links, const std::vector<Expected>& want) {
+    ASSERT_EQ(links.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        SCOPED_TRACE(i);
+        const LinkRecord& l = links[i];
+        const Expected& w = want[i];
+        EXPECT_EQ(l.page, w.page);
+        EXPECT_EQ(l.x0, w.x0);
+        EXPECT_EQ(l.y0, w.y0);
+        EXPECT_EQ(l.x1, w.x1);
+        EXPECT_EQ(l.y1, w.y1);
+        EXPECT_EQ(l.objNum, w.objNum);
+        EXPECT_EQ(l.objGen, 0);
+        EXPECT_EQ(l.destNum, w.destNum);
+        EXPECT_EQ(l.target, w.target);
+        EXPECT_EQ(l.text, w.text);
+    }
+}
+
+TEST(PdfLinks, FirstPageLinksToOtherPages) {
+    auto objs = ThreePages(" /Annots [12 0 R 14 0 R]");
+    objs.push_back({12, "<< /Type /Annot /Subtype /Link /Rect [10 20 110.9 40] /Dest [5 0 R /Fit] >>"});
+    objs.push_back({14, "<< /Type /Annot /Subtype/Link /Rect [-5.5 0 30 8] /Border [0 0 0] /Dest [4 0 R /XYZ 0 792 0] >>"});
+    Tables t = Scan(Pdf(objs));
+    ASSERT_EQ(t.result, 1);
+    // The /Pages object is not a page: object 5 is the third page.
+    ExpectLinks(t.links, {{1, 10, 20, 110, 40, 12, 5, 3, ""}, {1, -5, 0, 30, 8, 14, 4, 2, ""}});
+    ASSERT_EQ(t.objects.size(), 7u);
+    const int pageCounts[] = {0, 0, 1, 2, 3, 3, 3};
+    for (size_t i = 0; i < t.objects.size(); ++i) EXPECT_EQ(t.objects[i].pageCount, pageCounts[i]) << i;
+    EXPECT_EQ(t.objects[2].objNum, 3);
+    EXPECT_TRUE(t.names.empty());
+    EXPECT_TRUE(t.dests.empty());
+}
+
+TEST(PdfLinks, NamedDestinationThroughNameTreeLeaf) {
+    auto objs = ThreePages(" /Annots [12 0 R 13 0 R 15 0 R]");
+    objs.push_back({6, "<< /Kids [7 0 R] >>"});
+    objs.push_back({7, "<< /Limits [(chap.1)(sec.2)] /Names [(chap.1) 8 0 R (direct) 4 0 R (sec.2) << /D [3 0 R] >>] >>"});
+    objs.push_back({8, "<< /D [5 0 R /XYZ 72 720 null] >>"});
+    objs.push_back({12, "<< /Subtype /Link /Rect [0 0 10 10] /Dest (chap.1) >>"});
+    objs.push_back({13, "<< /Subtype /Link /Rect [0 20 10 30] /A << /S /GoTo /D (direct) >> >>"});
+    objs.push_back({15, "<< /Subtype /Link /Rect [0 40 10 50] /Dest (missing) >>"});
+    Tables t = Scan(Pdf(objs));
+    ASSERT_EQ(t.result, 1);
+    ExpectLinks(t.links, {{1, 0, 0, 10, 10, 12, 5, 3, "chap.1"},
+                          {1, 0, 20, 10, 30, 13, 4, 2, "direct"},
+                          {1, 0, 40, 10, 50, 15, -1, -1, "missing"}});
+    // Only "n g R" values make name records.
+    ASSERT_EQ(t.names.size(), 2u);
+    EXPECT_EQ(t.names[0].name, "chap.1");
+    EXPECT_EQ(t.names[0].refNum, 8);
+    EXPECT_EQ(t.names[1].name, "direct");
+    ASSERT_EQ(t.dests.size(), 1u);
+    EXPECT_EQ(t.dests[0].objNum, 8);
+    EXPECT_EQ(t.dests[0].refNum, 5);
+}
+
+TEST(PdfLinks, NamedDestinationThroughDestinationString) {
+    // A destination object naming another name: the name tree gives its reference.
+    auto objs = ThreePages(" /Annots [12 0 R]");
+    objs.push_back({7, "<< /Limits [(a)(a)] /Names [(a) 5 0 R] >>"});
+    objs.push_back({9, "<< /S /GoTo /D (a) >>"});
+    objs.push_back({12, "<< /Subtype /Link /Rect [0 0 10 10] /Dest [9 0 R] >>"});
+    Tables t = Scan(Pdf(objs));
+    ExpectLinks(t.links, {{1, 0, 0, 10, 10, 12, 5, 3, ""}});
+    ASSERT_EQ(t.dests.size(), 1u);
+    EXPECT_EQ(t.dests[0].name, "a");
+    EXPECT_EQ(t.dests[0].refNum, 5);
+}
+
+TEST(PdfLinks, UriLinks) {
+    auto objs = ThreePages("");
+    objs[3].second = "<< /Type /Page /Annots [12 0 R 13 0 R] >>";
+    objs.push_back({7, "<< /Limits [(x)(x)] /Names [(http://a.example/) 5 0 R] >>"});
+    objs.push_back({12, "<< /Subtype /Link /Rect [100 100 200 120] /A << /S /URI /URI (http://a.example/) >> >>"});
+    objs.push_back({13, "<< /Subtype /Link /Rect [0 0 5 5] /A<</S/URI\n/URI(mailto:x@y.example)>> >>"});
+    Tables t = Scan(Pdf(objs));
+    // A URI that happens to equal a destination name stays a URI.
+    ExpectLinks(t.links, {{2, 100, 100, 200, 120, 12, -1, -2, "http://a.example/"},
+                          {2, 0, 0, 5, 5, 13, -1, -2, "mailto:x@y.example"}});
+
+    std::string uri = "untouched";
+    EXPECT_EQ(FindLinkAtPoint(2, 150, 110, int(t.links.size()), t.links.data(), nullptr), -2);
+    EXPECT_EQ(FindLinkAtPoint(2, 150, 110, int(t.links.size()), t.links.data(), &uri), -2);
+    EXPECT_EQ(uri, "http://a.example/");
+    uri = "untouched";
+    EXPECT_EQ(FindLinkAtPoint(2, 150, 130, int(t.links.size()), t.links.data(), &uri), 0);
+    EXPECT_EQ(uri, "untouched");
+}
+
+TEST(PdfLinks, IndirectAnnotsThroughArrayObject) {
+    auto objs = ThreePages("");
+    objs[3].second = "<< /Type /Page /Annots 20 0 R >>";
+    objs.push_back({20, "[12 0 R\n13 0 R]"});
+    objs.push_back({12, "<< /Subtype /Link /Rect [1 2 3 4] /Dest [3 0 R /Fit] >>"});
+    objs.push_back({13, "<< /Subtype /Link /Rect [5 6 7 8] /Dest [5 0 R /Fit] >>"});
+    Tables t = Scan(Pdf(objs));
+    ExpectLinks(t.links, {{2, 1, 2, 3, 4, 12, 3, 1, ""}, {2, 5, 6, 7, 8, 13, 5, 3, ""}});
+    // Array objects are not in the object table.
+    for (const PdfObjectRecord& o : t.objects) EXPECT_NE(o.objNum, 20);
+}
+
+TEST(PdfLinks, SharedAnnotsArrayGoesToTheLastPageNamingIt) {
+    auto objs = ThreePages(" /Annots 20 0 R");
+    objs[3].second = "<< /Type /Page /Annots 20 0 R >>";
+    objs.push_back({20, "[12 0 R]"});
+    objs.push_back({12, "<< /Subtype /Link /Rect [1 2 3 4] /Dest [5 0 R] >>"});
+    ExpectLinks(Scan(Pdf(objs)).links, {{2, 1, 2, 3, 4, 12, 5, 3, ""}});
+
+    // Many pages sharing one long array: each link still gets the last page.
+    std::string many = "%PDF-1.4\n9 0 obj\n[";
+    const int n = 4000;
+    for (int i = 0; i < n; ++i) many += std::to_string(1000 + i) + " 0 R ";
+    many += "]\nendobj\n";
+    for (int i = 0; i < n; ++i) many += std::to_string(100000 + i) + " 0 obj << /Type /Page /Annots 9 0 R >> endobj\n";
+    for (int i = 0; i < n; ++i)
+        many += std::to_string(1000 + i) + " 0 obj << /Subtype /Link /Rect [0 0 1 1] /Dest [100000 0 R] >> endobj\n";
+    Tables t = Scan(many);
+    ASSERT_EQ(t.links.size(), size_t(n));
+    for (const LinkRecord& l : t.links) {
+        ASSERT_EQ(l.page, n);
+        ASSERT_EQ(l.target, 1);
+    }
+}
+
+TEST(PdfLinks, FilesWithoutAnnotationsGiveEmptyTables) {
+    auto objs = ThreePages("");
+    objs.push_back({7, "<< /Limits [(a)(a)] /Names [(a) 5 0 R] >>"});
+    objs.push_back({8, "<< /D [4 0 R] >>"});
+    objs.push_back({12, "<< /Subtype /Link /Rect [0 0 10 10] /Dest [5 0 R] >>"}); // listed by no page
+    Tables t;
+    t.links.resize(3);
+    t.result = ScanPdfLinkText(Pdf(objs), &t.links, &t.objects, &t.names, &t.dests);
+    EXPECT_EQ(t.result, 1);
+    EXPECT_TRUE(t.links.empty());
+    EXPECT_TRUE(t.objects.empty());
+    EXPECT_TRUE(t.names.empty());
+    EXPECT_TRUE(t.dests.empty());
+}
+
+TEST(PdfLinks, PointLookup) {
+    std::vector<LinkRecord> links(4);
+    auto set = [](LinkRecord& l, int page, int x0, int y0, int x1, int y1, int target) {
+        l.page = page, l.x0 = x0, l.y0 = y0, l.x1 = x1, l.y1 = y1, l.target = target;
+    };
+    set(links[0], 1, 10, 10, 20, 20, 3);
+    set(links[1], 1, 15, 15, 30, 30, -1); // unresolved, overlaps the first
+    set(links[2], 1, 50, 0, 40, 10, 2);   // x0 > x1: never hit
+    set(links[3], 2, 10, 10, 20, 20, 5);
+    struct Case {
+        int page, x, y, result;
+    } cases[] = {
+        {1, 10, 10, 3}, {1, 20, 20, 3}, {1, 15, 18, 3}, {1, 9, 15, 0},   {1, 21, 15, 0},
+        {1, 25, 25, 0}, {1, 45, 5, 0},  {2, 10, 20, 5}, {3, 15, 15, 0}, {0, 15, 15, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FindLinkAtPoint(c.page, c.x, c.y, 4, links.data(), nullptr), c.result) << c.page << " " << c.x << "," << c.y;
+    EXPECT_EQ(FindLinkAtPoint(1, 15, 15, 0, links.data(), nullptr), 0);
+    EXPECT_EQ(FindLinkAtPoint(1, 15, 15, -1, links.data(), nullptr), 0);
+    EXPECT_EQ(FindLinkAtPoint(1, 15, 15, 1, nullptr, nullptr), 0);
+}
+
+TEST(PdfLinks, KeywordRules) {
+    const std::string delimiters = "`-=~!@#$%^&*()_+[]\\;',./{}|:\"<>?";
+    ASSERT_EQ(delimiters.size(), 32u);
+    for (char d : delimiters) EXPECT_EQ(MatchKeyword(std::string("/Page") + d, "/Page"), 5u) << d;
+    for (char c : std::string("sAz09\x01\x7f")) EXPECT_EQ(MatchKeyword(std::string("/Page") + c, "/Page"), 0u) << int(c);
+    EXPECT_EQ(MatchKeyword("/Page \t\r\n/X", "/Page"), 9u);
+    EXPECT_EQ(MatchKeyword("/Page", "/Page"), 0u); // nothing behind it
+    EXPECT_EQ(MatchKeyword("/Pag", "/Page"), 0u);
+
+    size_t found = 99;
+    EXPECT_EQ(FindKeyword("obj <<", 0, "obj", &found), 4u);
+    EXPECT_EQ(found, 0u);
+    EXPECT_EQ(FindKeyword("1 0 obj\n<<", 0, "obj", &found), 4u);
+    EXPECT_EQ(found, 4u);
+    EXPECT_EQ(FindKeyword("endobj 2 0 obj x", 0, "obj", &found), 0u); // rejected, no retry
+    EXPECT_EQ(found, 3u);
+    EXPECT_EQ(FindKeyword("endobj 2 0 obj x", 4, "obj", &found), 4u);
+    EXPECT_EQ(found, 11u);
+    EXPECT_EQ(FindKeyword("a obj", 0, "obj", &found), 0u); // at the end of the buffer
+    EXPECT_EQ(found, 2u);
+    EXPECT_EQ(FindKeyword("<</DA (x) /D [1 0 R]>>", 0, "/D", &found), 0u);
+    EXPECT_EQ(found, 2u);
+    EXPECT_EQ(FindKeyword("/S/URI (a)", 0, "/URI", &found), 0u); // a letter before the slash
+    EXPECT_EQ(found, 2u);
+    EXPECT_EQ(FindKeyword("abc", 0, "x", &found), 0u);
+    EXPECT_EQ(found, std::string_view::npos);
+    EXPECT_EQ(FindKeyword("abc", 7, "a", &found), 0u);
+    EXPECT_EQ(found, std::string_view::npos);
+}
+
+TEST(PdfLinks, NumberTokens) {
+    struct Case {
+        const char* text;
+        double value;
+        size_t consumed;
+    } cases[] = {
+        {"12 0 R", 12, 3},    {"  12  ", 12, 5},    {"12", 12, 2},        {"720]", 720, 4},
+        {"-5.5 x", -5.5, 5},  {"+3", 3, 2},         {".5", 0.5, 2},       {"1e3", 1000, 3},
+        {"abc 4", 0, 4},      {"", 0, 0},           {"   ", 0, 3},        {"--1", 0, 3},
+        {"7\n8", 7, 2},       {"3.9(", 3.9, 4},     {"1e999", HUGE_VAL, 5}, {"-1e999", -HUGE_VAL, 6}, {"1e-999", 0, 6},
+    };
+    for (const Case& c : cases) {
+        size_t consumed = 99;
+        EXPECT_DOUBLE_EQ(ReadNumberToken(c.text, &consumed), c.value) << '"' << c.text << '"';
+        EXPECT_EQ(consumed, c.consumed) << '"' << c.text << '"';
+    }
+    // Long tokens are cut at 1023 characters.
+    std::string longToken(1100, '1');
+    size_t consumed = 0;
+    EXPECT_GT(ReadNumberToken(longToken, &consumed), 1e300);
+    EXPECT_EQ(consumed, 1024u);
+}
+
+TEST(PdfLinks, MalformedAndTruncatedInputReturnCleanly) {
+    auto objs = ThreePages(" /Annots [12 0 R 13 0 R 14 0 R]");
+    objs.push_back({6, "<< /Limits [(a)(b)] /Names [(a) 8 0 R (b) 9 0 R] >>"});
+    objs.push_back({8, "<< /D [5 0 R /Fit] >>"});
+    objs.push_back({9, "<< /D (a) >>"});
+    objs.push_back({12, "<< /Subtype /Link /Rect [1 2 3 4] /Dest (a) >>"});
+    objs.push_back({13, "<< /Subtype /Link /Rect [1 2 3 4] /A << /S /URI /URI (http://x.example/) >> >>"});
+    objs.push_back({14, "<< /Subtype /Link /Rect [1 2 3 4] /Dest [9 0 R] >>"});
+    const std::string good = Pdf(objs);
+    Tables whole = Scan(good);
+    ASSERT_EQ(whole.links.size(), 3u);
+    EXPECT_EQ(whole.links[0].target, 3);
+    EXPECT_EQ(whole.links[2].target, 3);
+    for (size_t n = 0; n <= good.size(); ++n) {
+        Tables t = Scan(good.substr(0, n));
+        ASSERT_EQ(t.result, 1) << n;
+        ASSERT_LE(t.links.size(), 3u) << n;
+    }
+
+    const std::string hostile[] = {
+        "",
+        "obj",
+        "obj endobj",
+        " obj endobj",
+        "0 obj endobj",
+        "1 0 obj",
+        "1 0 obj [",
+        "1 0 obj [1 0 R endobj",
+        "1 0 obj [1 0 R 2",
+        "99999999999999999999 -99999999999999 obj << /Type /Page /Annots [2 0 R] >> endobj",
+        "1 0 obj << /Type /Page /Annots [2 0 R] >> endobj 2 0 obj << /Subtype /Link /Rect [1 2 >> endobj",
+        "1 0 obj << /Type /Page /Annots [2 0 R] >> endobj 2 0 obj << /Subtype /Link /Rect [1e999 nan -inf 4] /Dest [",
+        "1 0 obj << /Type /Page /Annots [2 0 R] >> endobj 2 0 obj << /Subtype /Link /Rect [1 2 3 4] /Dest (x endobj",
+        "1 0 obj << /Type /Page /Annots [2 0 R] >> endobj 2 0 obj << /Subtype /Link /Rect [1 2 3 4] /URI /URI (",
+        "1 0 obj << /Type /Page /Annots [2 0 R] >> endobj 2 0 obj << /Subtype /Link /Rect [ endobj",
+        "1 0 obj << /Type /Page /Annots 2 endobj",
+        "1 0 obj << /Type /Page /Annots",
+        "1 0 obj << /Type /Page /Annots endobj",
+        "1 0 obj << /Limits [] /Names [(a) 1 0 R (b endobj",
+        "1 0 obj << /Limits [] /Names [(a) 1 0 endobj",
+        "1 0 obj << /Limits [] /Names [(a endobj",
+        "1 0 obj << /Limits [] /Names endobj",
+        "1 0 obj << /D endobj",
+        "1 0 obj << /D",
+        "1 0 obj << /Type /Page /Annots [2 0 R] >> endobj" + std::string(3, '\0') + " 2 0 obj" + std::string(1, '\0') +
+            "<< /Subtype /Link /Rect [1 2 3 4] >>",
+    };
+    for (const std::string& text : hostile) {
+        Tables t = Scan(text);
+        EXPECT_EQ(t.result, 1) << text;
+    }
+}
+
+TEST(PdfLinks, NulBytesDoNotEndTheScan) {
+    auto objs = ThreePages(" /Annots [12 0 R]");
+    const std::string nul(1, '\0');
+    objs.insert(objs.begin(), {30, "<< /Length 4 >>\nstream\n" + nul + nul + "\x01" + nul + "\nendstream"});
+    objs.push_back({12, "<< /Subtype /Link /Rect [1 2 3 4] /Dest [4 0 R] >>"});
+    Tables t = Scan(Pdf(objs));
+    ExpectLinks(t.links, {{1, 1, 2, 3, 4, 12, 4, 2, ""}});
+}
+
+TEST(PdfLinks, ReadsFilesWhole) {
+    std::string tmpl = (fs::temp_directory_path() / "pdflinks.XXXXXX").string();
+    const std::string dir = mkdtemp(tmpl.data());
+    auto objs = ThreePages(" /Annots [12 0 R]");
+    objs.push_back({12, "<< /Subtype /Link /Rect [1 2 3 4] /Dest [4 0 R] >>"});
+    const std::string path = dir + "/a.pdf";
+    std::ofstream(path, std::ios::binary) << Pdf(objs);
+
+    std::vector<LinkRecord> links;
+    std::vector<PdfObjectRecord> objects;
+    std::vector<PdfNameRecord> names;
+    std::vector<PdfDestRecord> dests;
+    EXPECT_EQ(ScanPdfLinks(path.c_str(), &links, &objects, &names, &dests), 1);
+    ExpectLinks(links, {{1, 1, 2, 3, 4, 12, 4, 2, ""}});
+    EXPECT_EQ(ScanPdfLinks((dir + "/missing.pdf").c_str(), &links, &objects, &names, &dests), 0);
+    EXPECT_TRUE(links.empty());
+    EXPECT_TRUE(objects.empty());
+    EXPECT_EQ(ScanPdfLinks(dir.c_str(), &links, &objects, &names, &dests), 0);
+    EXPECT_EQ(ScanPdfLinks(nullptr, &links, &objects, &names, &dests), 0);
+    fs::remove_all(dir);
+}
+
+} // namespace

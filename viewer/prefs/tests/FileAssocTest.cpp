@@ -1,0 +1,103 @@
+// File associations in temporary XDG folders, read back through xdg-mime as
+// the desktop reads them.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/sys/Registry.h"
+#include "testsupport/TestTools.h"
+#include "viewer/prefs/FileAssoc.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class FileAssocTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("XDG_DATA_HOME", (dir.Path() / "data").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (dir.Path() / "config").c_str(), 1);
+        unsetenv("XDG_CURRENT_DESKTOP");
+        unsetenv("DESKTOP_SESSION");
+        fs::create_directories(dir.Path() / "data" / "applications");
+        fs::create_directories(dir.Path() / "config");
+        for (const char* other : {"other.desktop", "third.desktop"})
+            std::ofstream(dir.Path() / "data" / "applications" / other)
+                << "[Desktop Entry]\nType=Application\nName=Other\nExec=true %f\n";
+        std::ofstream(dir.Path() / "config" / "mimeapps.list")
+            << "[Added Associations]\napplication/x-dvi=other.desktop;\n\n[Default Applications]\n"
+               "image/tiff=other.desktop\n";
+        reg = sys::Registry::CreateInMemory();
+    }
+    void TearDown() override {
+        unsetenv("XDG_DATA_HOME");
+        unsetenv("XDG_CONFIG_HOME");
+    }
+    std::string Default(const char* mime) {
+        std::string out = testsupport::RunCommand(std::string("xdg-mime query default ") + mime + " 2>/dev/null");
+        while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+        return out;
+    }
+    bool Apply(std::vector<int> states) {
+        return file_assoc::ApplyFileAssociations(int(states.size()), states.data(), "/opt/veloran/bin/VrViewer", *reg);
+    }
+    std::vector<int> Read() {
+        int s[file_assoc::kKinds];
+        file_assoc::ReadFileAssociations(s);
+        return std::vector<int>(s, s + file_assoc::kKinds);
+    }
+    std::string MimeApps() {
+        std::ifstream in(dir.Path() / "config" / "mimeapps.list");
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    testsupport::TempDir dir;
+    std::unique_ptr<sys::Registry> reg;
+};
+
+TEST_F(FileAssocTest, TurningAKindOnAndOffChangesOnlyWhatTheViewerWrote) {
+    EXPECT_EQ(Read(), (std::vector<int>{0, 0, 0, 0}));
+    ASSERT_TRUE(Apply({1, 0, 0, 0}));
+    EXPECT_EQ(Default("application/x-dvi"), "veloran-viewer.desktop");
+    EXPECT_EQ(Default("image/tiff"), "other.desktop");
+    EXPECT_EQ(Read(), (std::vector<int>{1, 0, 0, 0}));
+    std::ifstream desktop(dir.Path() / "data" / "applications" / "veloran-viewer.desktop");
+    std::stringstream d;
+    d << desktop.rdbuf();
+    EXPECT_NE(d.str().find("Exec=\"/opt/veloran/bin/VrViewer\" %f"), std::string::npos);
+    EXPECT_NE(d.str().find("MimeType=application/x-dvi;\n"), std::string::npos);
+
+    // TIFF taken over, twice: the replaced default is kept once, not the viewer's own.
+    ASSERT_TRUE(Apply({1, 1, 0, 0}));
+    ASSERT_TRUE(Apply({1, 1, 0, 0}));
+    EXPECT_EQ(Default("image/tiff"), "veloran-viewer.desktop");
+    // Off again: TIFF goes back to the program before, DVI has no default of the viewer.
+    ASSERT_TRUE(Apply({0, 0, 0, 0}));
+    EXPECT_EQ(Default("image/tiff"), "other.desktop");
+    EXPECT_NE(Default("application/x-dvi"), "veloran-viewer.desktop");
+    EXPECT_EQ(Read(), (std::vector<int>{0, 0, 0, 0}));
+    // Lines of other sections stay as they were.
+    EXPECT_NE(MimeApps().find("[Added Associations]\napplication/x-dvi=other.desktop;\n"), std::string::npos);
+}
+
+TEST_F(FileAssocTest, ALaterChoiceOfAnotherProgramStays) {
+    ASSERT_TRUE(Apply({0, 1, 0, 0}));
+    // Another program becomes the default afterwards.
+    std::string text = MimeApps();
+    size_t at = text.find("image/tiff=veloran-viewer.desktop");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, std::string("image/tiff=veloran-viewer.desktop").size(), "image/tiff=third.desktop");
+    std::ofstream(dir.Path() / "config" / "mimeapps.list") << text;
+    ASSERT_TRUE(Apply({0, 0, 0, 0}));
+    EXPECT_EQ(Default("image/tiff"), "third.desktop");
+    // More states than kinds are not read past the four.
+    std::vector<int> many{1, 1, 1, 1, 1, 1};
+    ASSERT_TRUE(file_assoc::ApplyFileAssociations(6, many.data(), "/x/VrViewer", *reg));
+    EXPECT_EQ(Default("application/pdf"), "veloran-viewer.desktop");
+}
+
+}  // namespace
