@@ -16,6 +16,7 @@ public:
 
         Node() = default;
         explicit Node(const T& d) : data(d) {}
+        explicit Node(T&& d) : data(std::move(d)) {}
         // A copied node is not linked anywhere.
         Node(const Node& o) : data(o.data) {}
         Node& operator=(const Node& o) {
@@ -65,6 +66,11 @@ public:
 
     Node* AddTail(const T& value) {
         Node* n = new Node(value);
+        Link(n);
+        return n;
+    }
+    Node* AddTail(T&& value) {
+        Node* n = new Node(std::move(value));
         Link(n);
         return n;
     }

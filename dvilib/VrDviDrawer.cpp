@@ -35,12 +35,10 @@ VrDviDrawer::VrDviDrawer(CDC& dc, VrDvi& dvi, int page, const fpreal4& zoom, int
 
 VrDviDrawer::~VrDviDrawer() {
     if (IsWorking()) Close();
-    delete watermark_;
-    delete mask_;
-    watermark_ = mask_ = nullptr;
+    watermark_.reset();
+    mask_.reset();
     gdiPlayer_.reset();
     ClearPictList();
-    for (auto it = hyperlinks_.Begin(); it; it.Next()) delete it.Value();
     hyperlinks_.RemoveAll();
 }
 
@@ -54,7 +52,8 @@ void VrDviDrawer::InitAll() {
     pen_.reset();
     fonts_.reset();
     fontCount_ = 0;
-    mask_ = watermark_ = nullptr;
+    mask_.reset();
+    watermark_.reset();
     gdiPlayer_ = std::make_unique<GdiSpecialPlayer>(this);
 }
 
@@ -229,7 +228,6 @@ void VrDviDrawer::Close() {
     fonts_.reset();
     fontCount_ = 0;
     ClearPictList();
-    for (auto it = hyperlinks_.Begin(); it; it.Next()) delete it.Value();
     hyperlinks_.RemoveAll();
     inLink_ = 0;
     palette_.reset();
@@ -239,7 +237,6 @@ void VrDviDrawer::Close() {
 }
 
 void VrDviDrawer::ClearPictList() {
-    for (auto it = pictures_.Begin(); it; it.Next()) delete it.Value();
     pictures_.RemoveAll();
 }
 
@@ -480,7 +477,7 @@ void VrDviDrawer::DoSpecial(unsigned int length, InstPtr text) {
 
 VrDviDrawer::HyLinkInfo* VrDviDrawer::CurrentLink() const {
     auto* tail = hyperlinks_.GetTail();
-    return tail ? tail->data : nullptr;
+    return tail ? tail->data.get() : nullptr;
 }
 
 void VrDviDrawer::AddLinkRect(int x, int y, int w, int h) {
@@ -488,7 +485,7 @@ void VrDviDrawer::AddLinkRect(int x, int y, int w, int h) {
 }
 
 void VrDviDrawer::BeginLink(const String8& reference, const String8& target, int kind) {
-    hyperlinks_.AddTail(new HyLinkInfo(reference, target, kind));
+    hyperlinks_.AddTail(std::make_unique<HyLinkInfo>(reference, target, kind));
     inLink_ = 1;
     if (!dc_) return;
     savedColour_ = dc_->GetTextColor();
@@ -509,7 +506,7 @@ VrDviDrawer::HyLinkInfo* VrDviDrawer::FindHyLink(int x, int y) const {
         for (auto r = it.Value()->GetRectList().Begin(); r; r.Next()) {
             const HyLinkInfo::Rect& q = r.Value();
             if (x >= q.x && 1LL * x < 1LL * q.x + q.width && y >= q.y && 1LL * y < 1LL * q.y + q.height)
-                return it.Value();
+                return it.Value().get();
         }
     }
     return nullptr;
@@ -523,7 +520,7 @@ void VrDviDrawer::DrawHyperlinkMark(int which) {
     dc_->SelectObject(&brush);
     dc_->SetROP2(R2_MERGEPEN);
     for (auto it = hyperlinks_.Begin(); it; it.Next()) {
-        const HyLinkInfo* link = it.Value();
+        const HyLinkInfo* link = it.Value().get();
         if (!(which == 0 || (which == 1 && link->GetKind() == 0) || (which == 2 && link->GetKind() == 1)))
             continue;
         for (auto r = link->GetRectList().Begin(); r; r.Next()) {

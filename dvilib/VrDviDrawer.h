@@ -128,10 +128,10 @@ public:
     int IsTagFound() const { return tagFound_; }
     int GetTaghPos() const { return tagH_; }
     int GetTagvPos() const { return tagV_; }
-    PictInfo* GetMask() const { return mask_; }
-    PictInfo* GetWaterMark() const { return watermark_; }
-    DList<PictInfo*>& GetPictList() { return pictures_; }
-    DList<HyLinkInfo*>& GetHyLinkList() { return hyperlinks_; }
+    PictInfo* GetMask() const { return mask_.get(); }
+    PictInfo* GetWaterMark() const { return watermark_.get(); }
+    DList<std::unique_ptr<PictInfo>>& GetPictList() { return pictures_; }
+    DList<std::unique_ptr<HyLinkInfo>>& GetHyLinkList() { return hyperlinks_; }
 
     // The built-in face for a TeX font name (case-insensitive): face name,
     // height and width factors of the font size, weight and italic. 0 when
@@ -158,8 +158,9 @@ public:
     PictInfo* GetPendingPicture() const;
     // The bytes of a picture: the file it names, opened for reading; with
     // size given, the file's size is stored there first. Null on failure.
-    virtual std::istream* OpenPictFileStream(PictInfo* p, int* size);
-    virtual void ClosePictFileStream(PictInfo* p, std::istream* s);
+    virtual std::unique_ptr<std::istream> OpenPictFileStream(PictInfo* p, int* size);
+    // Ends the use of a stream OpenPictFileStream gave.
+    virtual void ClosePictFileStream(PictInfo* p, std::unique_ptr<std::istream> s);
     // The "#" font state of this drawer, copied from the reader at Open and
     // changed by the special player: here width and height are device
     // pixels, while the reader's copy (set by the base interpreter) holds
@@ -238,9 +239,9 @@ private:
     int fontCount_ = 0;
     std::unique_ptr<OSFontInfo[]> fonts_;
     int gsBitsPerPixel_ = 24;
-    DList<PictInfo*> pictures_;
+    DList<std::unique_ptr<PictInfo>> pictures_;
     int psBox_[6] = {};
-    DList<HyLinkInfo*> hyperlinks_;
+    DList<std::unique_ptr<HyLinkInfo>> hyperlinks_;
     int inLink_ = 0;
     COLORREF linkColour_ = 0;
     COLORREF savedColour_ = 0;
@@ -248,7 +249,7 @@ private:
     int tagFound_ = 0;
     int tagH_ = 0, tagV_ = 0;
     std::unique_ptr<SpecialPlayer> gdiPlayer_;
-    PictInfo* mask_ = nullptr;
-    PictInfo* watermark_ = nullptr;
+    std::unique_ptr<PictInfo> mask_;
+    std::unique_ptr<PictInfo> watermark_;
     VrDvi::FontSpecialState fontState_;
 };

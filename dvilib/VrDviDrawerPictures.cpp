@@ -70,22 +70,19 @@ bool ParseBoundingBox(const char* p, int box[4]) {
 
 } // namespace
 
-std::istream* VrDviDrawer::OpenPictFileStream(PictInfo* p, int* size) {
+std::unique_ptr<std::istream> VrDviDrawer::OpenPictFileStream(PictInfo* p, int* size) {
     if (!p || p->fileName.GetLength() == 0) return nullptr;
     if (size) {
         struct stat st;
         if (::stat(p->fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > INT_MAX) return nullptr;
         *size = int(st.st_size);
     }
-    auto* s = new std::ifstream(p->fileName.c_str(), std::ios::binary | std::ios::in);
-    if (!s->is_open()) {
-        delete s;
-        return nullptr;
-    }
+    auto s = std::make_unique<std::ifstream>(p->fileName.c_str(), std::ios::binary | std::ios::in);
+    if (!s->is_open()) return nullptr;
     return s;
 }
 
-void VrDviDrawer::ClosePictFileStream(PictInfo*, std::istream* s) { delete s; }
+void VrDviDrawer::ClosePictFileStream(PictInfo*, std::unique_ptr<std::istream>) {}
 
 int VrDviDrawer::DrawPicture(PictInfo* p) { return DrawPictureImpl(p, SRCCOPY); }
 
@@ -94,14 +91,14 @@ int VrDviDrawer::DrawPictureRop(PictInfo* p, unsigned long rop) { return DrawPic
 void VrDviDrawer::DrawAllPictures(const std::function<void()>& shown) {
     if (!IsWorking()) return;
     for (auto it = pictures_.Begin(); it; it.Next()) {
-        DrawPicture(it.Value());
+        DrawPicture(it.Value().get());
         if (shown) shown();
     }
 }
 
 VrDviDrawer::PictInfo* VrDviDrawer::GetPendingPicture() const {
     for (auto it = pictures_.Begin(); it; it.Next())
-        if (!it.Value()->drawn) return it.Value();
+        if (!it.Value()->drawn) return it.Value().get();
     return nullptr;
 }
 
@@ -173,7 +170,7 @@ int VrDviDrawer::DrawPictureImpl(PictInfo* p, unsigned long rop) {
 
     switch (p->type) {
     case 0: {  // placeable metafile
-        std::istream* s = OpenPictFileStream(p, nullptr);
+        auto s = OpenPictFileStream(p, nullptr);
         if (!s) return 0;
         WinMetafile mf;
         int ok = 0;
@@ -182,7 +179,7 @@ int VrDviDrawer::DrawPictureImpl(PictInfo* p, unsigned long rop) {
         } catch (const WinMetafile::ReOpenError&) {
             ok = 0;
         }
-        ClosePictFileStream(p, s);
+        ClosePictFileStream(p, std::move(s));
         if (!ok) return 0;
         const double w0 = double(mf.GetRight() - mf.GetLeft()) / mf.GetUnitsPerInch() * kDviPerInch;
         const double h0 = double(mf.GetBottom() - mf.GetTop()) / mf.GetUnitsPerInch() * kDviPerInch;
@@ -202,11 +199,11 @@ int VrDviDrawer::DrawPictureImpl(PictInfo* p, unsigned long rop) {
     case 3:
     case 5: {
         int size = 0;
-        std::istream* s = OpenPictFileStream(p, &size);
+        auto s = OpenPictFileStream(p, &size);
         if (!s) return 0;
         std::vector<unsigned char> bytes;
         const bool read = s->good() && ReadAll(*s, bytes, size);
-        ClosePictFileStream(p, s);
+        ClosePictFileStream(p, std::move(s));
         if (!read) return 0;
         if (p->type == 5) {
             // BMP: a 14-byte file header, then the DIB header; the bits at
@@ -232,11 +229,11 @@ int VrDviDrawer::DrawPictureImpl(PictInfo* p, unsigned long rop) {
         return finish(drawPacked(dib));
     }
     case 4: {
-        std::istream* s = OpenPictFileStream(p, nullptr);
+        auto s = OpenPictFileStream(p, nullptr);
         if (!s) return 0;
         std::vector<uint8_t> dib;
         const bool ok = s->good() && PngToDib(*s, dib);
-        ClosePictFileStream(p, s);
+        ClosePictFileStream(p, std::move(s));
         if (!ok) return 0;
         return finish(drawPacked(dib));
     }
@@ -246,14 +243,14 @@ int VrDviDrawer::DrawPictureImpl(PictInfo* p, unsigned long rop) {
 }
 
 int VrDviDrawer::DrawEps(PictInfo* p, int& X, int& Y, int& W, int& H) {
-    std::istream* s = OpenPictFileStream(p, nullptr);
+    auto s = OpenPictFileStream(p, nullptr);
     if (!s) return 0;
     if (!s->good()) {
-        ClosePictFileStream(p, s);
+        ClosePictFileStream(p, std::move(s));
         return 0;
     }
     std::vector<unsigned char> file{std::istreambuf_iterator<char>(*s), std::istreambuf_iterator<char>()};
-    ClosePictFileStream(p, s);
+    ClosePictFileStream(p, std::move(s));
 
     // A DOS-binary EPS: the PostScript section is given by the header.
     size_t begin = 0, end = file.size();

@@ -160,8 +160,7 @@ private:
             if (*q != '=') return;
             if (!NextWordUnquoted(q + 1, &target)) return;
         }
-        auto* link = new VrDviDrawer::HyLinkInfo(reference, target, 1);
-        d_.hyperlinks_.AddTail(link);
+        auto* link = d_.hyperlinks_.AddTail(std::make_unique<VrDviDrawer::HyLinkInfo>(reference, target, 1))->data.get();
         link->AddRect(d_.hDot(box[0]), d_.vDot(box[1]), d_.dhDot(box[2]), d_.dvDot(box[3]));
     }
 
@@ -254,8 +253,8 @@ private:
         Dc()->RestoreDC(-1);
     }
 
-    VrDviDrawer::PictInfo* NewPicture(int type, const String8& name) {
-        auto* pi = new VrDviDrawer::PictInfo;
+    std::unique_ptr<VrDviDrawer::PictInfo> NewPicture(int type, const String8& name) {
+        auto pi = std::make_unique<VrDviDrawer::PictInfo>();
         pi->type = type;
         pi->fileName = name;
         pi->link = Link();
@@ -285,7 +284,7 @@ private:
         const String8 name(reinterpret_cast<char*>(p));
         if (a[2] == 0 || a[4] == 0) a[2] = a[4] = 1;
         if (a[3] == 0 || a[5] == 0) a[3] = a[5] = 1;
-        auto* pi = NewPicture(type, name);
+        auto pi = NewPicture(type, name);
         pi->anchor = 1;
         pi->x = AddClamped(d_.hDot(d_.GetH()), d_.dhDot(a[0]));
         pi->y = AddClamped(d_.vDot(d_.GetV()), d_.dvDot(a[1]));
@@ -297,7 +296,7 @@ private:
             pi->x = AddClamped(pi->x, -int(d_.hDotsPerInch_));
             pi->y = AddClamped(pi->y, -int(d_.vDotsPerInch_));
         }
-        d_.pictures_.AddTail(pi);
+        d_.pictures_.AddTail(std::move(pi));
     }
 
     void PsBegin(unsigned char* p) {
@@ -313,14 +312,14 @@ private:
         const int* b = d_.psBox_;
         // A box of no width or height gives no scale: the special is ignored.
         if (b[4] == b[2] || b[5] == b[3]) return;
-        auto* pi = NewPicture(1, name);
+        auto pi = NewPicture(1, name);
         pi->anchor = 1;
         pi->x = d_.hDot(d_.GetH());
         pi->y = d_.vDot(d_.GetV());
         pi->hScale = double(b[0]) / (double(b[4]) - b[2]);
         pi->vScale = double(b[1]) / (double(b[5]) - b[3]);
         for (int& x : pi->box) x = kNoBox;
-        d_.pictures_.AddTail(pi);
+        d_.pictures_.AddTail(std::move(pi));
     }
 
     // key=value pairs with a psfile key.
@@ -399,14 +398,14 @@ private:
                 hset = vset = true;
             }
         }
-        auto* pi = NewPicture(1, file);
+        auto pi = NewPicture(1, file);
         pi->anchor = 0;
         pi->x = AddClamped(d_.hDot(d_.GetH()), d_.Round(hoffset * d_.hDotsPerInch_ / 72));
         pi->y = AddClamped(d_.vDot(d_.GetV()), d_.Round(voffset * d_.vDotsPerInch_ / 72));
         pi->hScale = hset ? hscale : 1.0;
         pi->vScale = vset ? vscale : 1.0;
         for (int i = 0; i < 4; ++i) pi->box[i] = boxSet ? bb[i] : kNoBox;
-        d_.pictures_.AddTail(pi);
+        d_.pictures_.AddTail(std::move(pi));
     }
 
     // Binary picture specials: 0x10 and 0x11 a picture drawn at once
@@ -433,7 +432,7 @@ private:
         case 0x11: {
             if (!name_at(20, &name, &type) || !Dc()) return;
             if (code == 0x11) Dc()->SelectClipRgn(nullptr);
-            auto pi = std::unique_ptr<VrDviDrawer::PictInfo>(NewPicture(type, name));
+            auto pi = NewPicture(type, name);
             for (int i = 0; i < 4; ++i) pi->box[i] = S16(op + 2 * i);
             pi->anchor = 1;
             pi->x = d_.grw(S16(op + 8));
@@ -442,14 +441,13 @@ private:
             pi->vScale = -1.0 - d_.grw(S16(op + 14));
             pi->rop2 = int(U32(op + 16));
             if (d_.mask_) {
-                VrDviDrawer::PictInfo* m = d_.mask_;
+                VrDviDrawer::PictInfo* m = d_.mask_.get();
                 m->x = pi->x, m->y = pi->y, m->hScale = pi->hScale, m->vScale = pi->vScale;
                 m->anchor = pi->anchor, m->link = pi->link;
                 std::memcpy(m->box, pi->box, sizeof m->box);
                 d_.DrawPictureRop(m, SRCAND);
                 d_.DrawPictureRop(pi.get(), SRCPAINT);
-                delete d_.mask_;
-                d_.mask_ = nullptr;
+                d_.mask_.reset();
             } else {
                 d_.DrawPicture(pi.get());
             }
@@ -457,7 +455,7 @@ private:
         }
         case 0x12: {
             if (!name_at(8, &name, &type) || !Dc()) return;
-            auto* pi = NewPicture(type, name);
+            auto pi = NewPicture(type, name);
             pi->link = nullptr;
             pi->anchor = 1;
             pi->x = S16(op);
@@ -465,16 +463,14 @@ private:
             pi->hScale = -double(S16(op + 4));
             pi->vScale = -double(S16(op + 6));
             pi->inchUnits = 1;
-            delete d_.watermark_;
-            d_.watermark_ = pi;
+            d_.watermark_ = std::move(pi);
             Dc()->SelectClipRgn(nullptr);
-            d_.DrawPicture(pi);
+            d_.DrawPicture(d_.watermark_.get());
             return;
         }
         case 0x13: {
             if (left < 1 || left < 1u + op[0] || op[0] == 0 || std::memchr(op + 1, 0, op[0])) return;
             name = String8(std::string(reinterpret_cast<const char*>(op + 1), op[0]).c_str());
-            delete d_.mask_;
             d_.mask_ = NewPicture(5, name);
             d_.mask_->link = nullptr;
             return;

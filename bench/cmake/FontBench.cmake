@@ -1,5 +1,3 @@
 # The font benchmark draws through the GDI layer's font engine; its target is
 # made after this file is read, so the link is deferred to the folder's end.
-if(TARGET platform_gdi)
-  cmake_language(DEFER CALL target_link_libraries bench_FontBench PRIVATE platform_gdi)
-endif()
+cmake_language(DEFER CALL target_link_libraries bench_FontBench PRIVATE platform_gdi)

@@ -1,4 +1,2 @@
 # The GDI benchmark needs the GDI layer; its target is made after this file runs.
-if(TARGET platform_gdi)
-  cmake_language(DEFER CALL target_link_libraries bench_GdiBench PRIVATE platform_gdi)
-endif()
+cmake_language(DEFER CALL target_link_libraries bench_GdiBench PRIVATE platform_gdi)

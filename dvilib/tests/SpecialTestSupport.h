@@ -60,6 +60,13 @@ T Nth(const DList<T>& list, int i) {
     return T();
 }
 
+template <class T>
+T* Nth(const DList<std::unique_ptr<T>>& list, int i) {
+    for (auto it = list.Begin(); it; it.Next())
+        if (i-- == 0) return it.Value().get();
+    return nullptr;
+}
+
 // A one-page document without fonts, drawn by a page drawer on a memory DC
 // (or on the DC given) with the DVI origin at (kOriginX, kOriginY).
 class SpecialPage {

@@ -241,8 +241,8 @@ TEST_F(Drawer, LinksCollectOneRectangleAndAreFoundInsideOnly) {
     ASSERT_EQ(d.Open(*dc, dvi, 0, fpreal4(10000), 20, 20, linkColour, String8()), 1);
     ASSERT_EQ(d.Draw(-1), 1);
     ASSERT_EQ(Count(d.GetHyLinkList()), 2);
-    VrDviDrawer::HyLinkInfo* html = d.GetHyLinkList().GetHead()->data;
-    VrDviDrawer::HyLinkInfo* hyper = d.GetHyLinkList().GetTail()->data;
+    VrDviDrawer::HyLinkInfo* html = d.GetHyLinkList().GetHead()->data.get();
+    VrDviDrawer::HyLinkInfo* hyper = d.GetHyLinkList().GetTail()->data.get();
     ASSERT_EQ(Count(html->GetRectList()), 1);
     const auto r = html->GetRectList().GetHead()->data;
     // The box spans both lines: from above A's top to below B's depth.

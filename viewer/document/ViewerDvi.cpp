@@ -391,22 +391,19 @@ void ViewerDvi::WatermarkSpecial(const unsigned char* text, int length) {
 
 // ----------------------------------------------------------------- drawer
 
-std::istream* ViewerDviDrawer::OpenPictFileStream(PictInfo* p, int* size) {
+std::unique_ptr<std::istream> ViewerDviDrawer::OpenPictFileStream(PictInfo* p, int* size) {
     if (!m_pDoc || !p || p->fileName.GetLength() == 0) return nullptr;
     const std::string path = m_pDoc->PictureSourcePath(p->fileName);
     if (path.empty()) return nullptr;
     struct stat st;
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > INT32_MAX) return nullptr;
     if (size) *size = int(st.st_size);
-    auto* s = new std::ifstream(path, std::ios::binary | std::ios::in);
-    if (!s->is_open()) {
-        delete s;
-        return nullptr;
-    }
+    auto s = std::make_unique<std::ifstream>(path, std::ios::binary | std::ios::in);
+    if (!s->is_open()) return nullptr;
     return s;
 }
 
-void ViewerDviDrawer::ClosePictFileStream(PictInfo*, std::istream* s) { delete s; }
+void ViewerDviDrawer::ClosePictFileStream(PictInfo*, std::unique_ptr<std::istream>) {}
 
 void ViewerDviDrawer::DrawWatermark(const std::vector<unsigned char>& instruction) {
     if (instruction.empty() || !IsWorking()) return;

@@ -104,8 +104,8 @@ public:
 
     // The picture's bytes: the complete local copy of its side file, else
     // the file of that name beside a local document; null when neither.
-    std::istream* OpenPictFileStream(PictInfo* p, int* size) override;
-    void ClosePictFileStream(PictInfo* p, std::istream* s) override;
+    std::unique_ptr<std::istream> OpenPictFileStream(PictInfo* p, int* size) override;
+    void ClosePictFileStream(PictInfo* p, std::unique_ptr<std::istream> s) override;
 
     // Runs the watermark instruction on the open page and draws its
     // pictures at once, so that the page's contents lie over them.

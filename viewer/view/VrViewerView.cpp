@@ -523,7 +523,7 @@ void CVrViewerView::DrawPictures(bool glass, int& pictureDrawn, int& reachedEnd)
     reachedEnd = 1;
     bool undrawnLeft = false;
     for (auto it = drawer.GetPictList().Begin(); it; it.Next()) {
-        VrDviDrawer::PictInfo* p = it.Value();
+        VrDviDrawer::PictInfo* p = it.Value().get();
         if (!p || p->drawn != 0) continue;
         const int r = DrawPicture(drawer, *p);
         if (r > 0) {
@@ -549,9 +549,8 @@ int CVrViewerView::DrawPicture(VrDviDrawer& drawer, VrDviDrawer::PictInfo& pictu
     if (drawer.DrawPicture(&picture)) return 1;
     // A file that is there but cannot be drawn never will be; a missing one
     // may still come while the document is being fetched.
-    std::istream* in = drawer.OpenPictFileStream(&picture, nullptr);
-    if (in) {
-        drawer.ClosePictFileStream(&picture, in);
+    if (auto in = drawer.OpenPictFileStream(&picture, nullptr)) {
+        drawer.ClosePictFileStream(&picture, std::move(in));
         return -1;
     }
     CVrViewerDoc* doc = GetDocument();

@@ -509,8 +509,7 @@ TEST_F(PageView, PicturesAreRetriedWhileMissingAndNotWhenTheyCanNeverBeDrawn) {
         scripted->answers = c.answers;
         // A new page with one picture waiting.
         Thumb(Status().pageHeight);
-        auto* pict = new VrDviDrawer::PictInfo;
-        view->GetPageDrawer().GetPictList().AddTail(pict);
+        auto* pict = view->GetPageDrawer().GetPictList().AddTail(std::make_unique<VrDviDrawer::PictInfo>())->data.get();
         // Re-arm the parts: the picture counts as new.
         view->KillTimer(ID_PAGE_PARTS_TIMER);
         const_cast<int*>(view->GetPagePartFlags())[1] = 0;
