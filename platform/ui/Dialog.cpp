@@ -38,16 +38,25 @@ CDialog::~CDialog() {
 
 void CDialog::BuildDialog(QDialog& dialog) {
     auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(AddButtonBox(dialog, kOkCancel, false));
+}
+
+QDialogButtonBox* CDialog::AddButtonBox(QDialog& dialog, int which, bool okDefault) {
     auto* buttons = new QDialogButtonBox(&dialog);
-    QPushButton* ok = buttons->addButton(QString::fromUtf8(AfxLoadString(AFX_IDS_BUTTON_OK).c_str()),
-                                         QDialogButtonBox::AcceptRole);
-    QPushButton* cancel = buttons->addButton(QString::fromUtf8(AfxLoadString(AFX_IDS_BUTTON_CANCEL).c_str()),
-                                             QDialogButtonBox::RejectRole);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(buttons);
-    AddDlgItem(IDOK, ok);
-    AddDlgItem(IDCANCEL, cancel);
+    if (which & kOkButton) {
+        QPushButton* ok = buttons->addButton(QString::fromUtf8(AfxLoadString(AFX_IDS_BUTTON_OK).c_str()),
+                                             QDialogButtonBox::AcceptRole);
+        if (okDefault) ok->setDefault(true);
+        QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+        AddDlgItem(IDOK, ok);
+    }
+    if (which & kCancelButton) {
+        QPushButton* cancel = buttons->addButton(QString::fromUtf8(AfxLoadString(AFX_IDS_BUTTON_CANCEL).c_str()),
+                                                 QDialogButtonBox::RejectRole);
+        QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+        AddDlgItem(IDCANCEL, cancel);
+    }
+    return buttons;
 }
 
 INT_PTR CDialog::DoModal() {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QPointer>
 #include <map>
 
@@ -46,6 +47,11 @@ public:
 protected:
     // Makes the dialog's widgets; the default gives an OK and a Cancel button.
     virtual void BuildDialog(QDialog& dialog);
+    // A button box with OK and/or Cancel in the string table's words, wired
+    // to accept and reject and registered as IDOK and IDCANCEL; the caller
+    // places it in its layout.
+    enum { kOkButton = 1, kCancelButton = 2, kOkCancel = 3 };
+    QDialogButtonBox* AddButtonBox(QDialog& dialog, int buttons = kOkCancel, bool okDefault = true);
 
 private:
     friend class DialogWidget;

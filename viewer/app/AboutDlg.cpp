@@ -37,11 +37,7 @@ void CAboutDlg::BuildDialog(QDialog& dialog) {
     row->addWidget(icon, 0, Qt::AlignTop);
     row->addLayout(texts, 1);
     layout->addLayout(row);
-    auto* buttons = new QDialogButtonBox(&dialog);
-    QPushButton* ok = buttons->addButton(QString::fromUtf8(AfxLoadString(AFX_IDS_BUTTON_OK).c_str()),
-                                         QDialogButtonBox::AcceptRole);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QDialogButtonBox* buttons = AddButtonBox(dialog, kOkButton, false);
     layout->addWidget(buttons);
-    AddDlgItem(IDOK, ok);
     AddDlgItem(IDC_ABOUT_VERSION, version);
 }

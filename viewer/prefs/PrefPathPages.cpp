@@ -46,17 +46,9 @@ void EditPathDlg::BuildDialog(QDialog& dialog) {
     auto* edit = new QLineEdit(&dialog);
     edit->setMinimumWidth(320);
     layout->addWidget(edit);
-    auto* buttons = new QDialogButtonBox(&dialog);
-    QPushButton* ok = buttons->addButton(Q(AfxLoadString(AFX_IDS_BUTTON_OK).c_str()), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel =
-        buttons->addButton(Q(AfxLoadString(AFX_IDS_BUTTON_CANCEL).c_str()), QDialogButtonBox::RejectRole);
-    ok->setDefault(true);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QDialogButtonBox* buttons = AddButtonBox(dialog);
     layout->addWidget(buttons);
     AddDlgItem(IDC_PATH_EDIT, edit);
-    AddDlgItem(IDOK, ok);
-    AddDlgItem(IDCANCEL, cancel);
 }
 
 BOOL EditPathDlg::OnInitDialog() {

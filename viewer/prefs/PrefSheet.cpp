@@ -16,17 +16,8 @@ void PrefSheet::BuildDialog(QDialog& dialog) {
     for (CPrefPage* page : m_pages) m_tabs->addTab(page->Create(m_tabs), QString::fromUtf8(page->GetTitle()));
     if (m_active >= 0 && m_active < m_tabs->count()) m_tabs->setCurrentIndex(m_active);
     layout->addWidget(m_tabs);
-    auto* buttons = new QDialogButtonBox(&dialog);
-    QPushButton* ok = buttons->addButton(QString::fromUtf8(AfxLoadString(AFX_IDS_BUTTON_OK).c_str()),
-                                         QDialogButtonBox::AcceptRole);
-    QPushButton* cancel = buttons->addButton(QString::fromUtf8(AfxLoadString(AFX_IDS_BUTTON_CANCEL).c_str()),
-                                             QDialogButtonBox::RejectRole);
-    ok->setDefault(true);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QDialogButtonBox* buttons = AddButtonBox(dialog);
     layout->addWidget(buttons);
-    AddDlgItem(IDOK, ok);
-    AddDlgItem(IDCANCEL, cancel);
 }
 
 void PrefSheet::OnOK() {

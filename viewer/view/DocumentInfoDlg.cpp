@@ -63,15 +63,12 @@ void DocumentInfoDlg::BuildDialog(QDialog& dialog) {
         note->setWordWrap(true);
         layout->addWidget(note);
     }
-    auto* buttons = new QDialogButtonBox(&dialog);
-    QPushButton* ok = buttons->addButton(Text(AFX_IDS_BUTTON_OK), QDialogButtonBox::AcceptRole);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QDialogButtonBox* buttons = AddButtonBox(dialog, kOkButton, false);
     layout->addWidget(buttons);
     AddDlgItem(IDC_DOCINFO_NAME, name);
     AddDlgItem(IDC_DOCINFO_PATH, path);
     AddDlgItem(IDC_DOCINFO_FONTS, fonts);
     AddDlgItem(IDC_DOCINFO_PICTURES, pictures);
-    AddDlgItem(IDOK, ok);
 }
 
 BOOL DocumentInfoDlg::OnInitDialog() {

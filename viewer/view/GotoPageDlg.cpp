@@ -47,19 +47,10 @@ void GotoPageDlg::BuildDialog(QDialog& dialog) {
     label->setBuddy(edit);
     layout->addWidget(label);
     layout->addWidget(edit);
-    auto* buttons = new QDialogButtonBox(&dialog);
-    QPushButton* ok = buttons->addButton(QString::fromUtf8(AfxLoadString(AFX_IDS_BUTTON_OK).c_str()),
-                                         QDialogButtonBox::AcceptRole);
-    QPushButton* cancel = buttons->addButton(QString::fromUtf8(AfxLoadString(AFX_IDS_BUTTON_CANCEL).c_str()),
-                                             QDialogButtonBox::RejectRole);
-    ok->setDefault(true);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QDialogButtonBox* buttons = AddButtonBox(dialog);
     layout->addWidget(buttons);
     AddDlgItem(IDC_GOTOPAGE_LABEL, label);
     AddDlgItem(IDC_GOTOPAGE_EDIT, edit);
-    AddDlgItem(IDOK, ok);
-    AddDlgItem(IDCANCEL, cancel);
 }
 
 BOOL GotoPageDlg::OnInitDialog() {

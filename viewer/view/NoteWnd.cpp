@@ -179,18 +179,10 @@ void NotePropDlg::BuildDialog(QDialog& dialog) {
     form->addRow("Author : ", author);
     form->addRow("Modified : ", time);
     layout->addLayout(form);
-    auto* buttons = new QDialogButtonBox(&dialog);
-    QPushButton* ok = buttons->addButton(QString::fromUtf8(AfxLoadString(AFX_IDS_BUTTON_OK).c_str()),
-                                         QDialogButtonBox::AcceptRole);
-    QPushButton* cancel = buttons->addButton(QString::fromUtf8(AfxLoadString(AFX_IDS_BUTTON_CANCEL).c_str()),
-                                             QDialogButtonBox::RejectRole);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QDialogButtonBox* buttons = AddButtonBox(dialog, kOkCancel, false);
     layout->addWidget(buttons);
     AddDlgItem(IDC_NOTE_EDIT, author);
     AddDlgItem(IDC_NOTE_TIME, time);
-    AddDlgItem(IDOK, ok);
-    AddDlgItem(IDCANCEL, cancel);
 }
 
 BOOL NotePropDlg::OnInitDialog() {

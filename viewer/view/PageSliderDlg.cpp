@@ -41,14 +41,7 @@ void PageSliderDlg::BuildDialog(QDialog& dialog) {
     grid->addWidget(slider, 0, 1);
     grid->addWidget(maximum, 0, 2);
     grid->addWidget(position, 1, 1, Qt::AlignHCenter);
-    auto* buttons = new QDialogButtonBox(&dialog);
-    QPushButton* ok = buttons->addButton(QString::fromUtf8(AfxLoadString(AFX_IDS_BUTTON_OK).c_str()),
-                                         QDialogButtonBox::AcceptRole);
-    QPushButton* cancel = buttons->addButton(QString::fromUtf8(AfxLoadString(AFX_IDS_BUTTON_CANCEL).c_str()),
-                                             QDialogButtonBox::RejectRole);
-    ok->setDefault(true);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QDialogButtonBox* buttons = AddButtonBox(dialog);
     grid->addWidget(buttons, 2, 0, 1, 3);
     QObject::connect(slider, &QSlider::valueChanged, &dialog, [this] { OnHScroll(); });
     QObject::connect(slider, &QSlider::sliderPressed, &dialog, [this] {
@@ -65,8 +58,6 @@ void PageSliderDlg::BuildDialog(QDialog& dialog) {
     AddDlgItem(IDC_SLIDER_MIN, minimum);
     AddDlgItem(IDC_SLIDER_MAX, maximum);
     AddDlgItem(IDC_SLIDER_POS, position);
-    AddDlgItem(IDOK, ok);
-    AddDlgItem(IDCANCEL, cancel);
 }
 
 BOOL PageSliderDlg::OnInitDialog() {

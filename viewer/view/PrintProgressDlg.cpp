@@ -49,12 +49,8 @@ void PrintProgressDlg::BuildDialog(QDialog& dialog) {
         layout->addWidget(label);
         AddDlgItem(t.id, label);
     }
-    auto* buttons = new QDialogButtonBox(&dialog);
-    QPushButton* cancel = buttons->addButton(QString::fromUtf8(AfxLoadString(AFX_IDS_BUTTON_CANCEL).c_str()),
-                                             QDialogButtonBox::RejectRole);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QDialogButtonBox* buttons = AddButtonBox(dialog, kCancelButton, false);
     layout->addWidget(buttons);
-    AddDlgItem(IDCANCEL, cancel);
 }
 
 void PrintProgressDlg::OnCancel() {
