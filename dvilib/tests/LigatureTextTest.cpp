@@ -1,8 +1,9 @@
 // Ligatures in search and copying: the letters behind the characters that a
 // font's lig/kern program makes (the inversion on its own, then real TeX
 // fonts: Computer Modern in four faces, EC fonts in T1 encoding, a virtual
-// font), found by the search and copied by the selection as letters, while
-// dashes and quotes made by ligature keep their text.
+// font; and a made-up font under every kind of encoding), found by the
+// search and copied by the selection as letters, while dashes and quotes
+// made by ligature keep their text.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "DrawerFixtures.h"
 #include "TexDocumentSupport.h"
 #include "dvilib/LigatureLetters.h"
 #include "dvilib/VrDviFont.h"
@@ -95,13 +97,6 @@ TEST(LigatureInversion, LigaturesOfLigaturesStopAtTheLetterLimit) {
     EXPECT_EQ(l.count(ligature::kMaxLetters), 0u);
 }
 
-// ---- fonts of real documents
-
-std::string Upper(std::string s) {
-    for (char& c : s) c = char(std::toupper((unsigned char)c));
-    return s;
-}
-
 const VrDvi::ItrnFont* FontNamed(VrDvi& dvi, const char* name) {
     for (VrDvi::ItrnFontItr it(dvi); !it.IsFinished(); ++it)
         if (it()->GetName() == String8(name)) return it();
@@ -113,6 +108,56 @@ Letters LigaturesOf(const VrDvi::ItrnFont* font) {
     for (unsigned c = 0; c < 256; ++c)
         if (const char* l = font->GetLigatureLetters(c)) out[c] = l;
     return out;
+}
+
+// ---- the encodings whose fonts are expanded
+
+TEST(LigatureEncodings, OnlyFontsOfLatinTextAreExpanded) {
+    // fi v e, a gap, the dash ligature and a: "five" and "{a" in a Latin
+    // font; the same codes mean other characters in Korean and symbol fonts.
+    const struct {
+        const char* map;
+        bool expanded;
+    } cases[] = {
+        {"encoding = 'ot1'", true},
+        {"encoding = 'raw'", true},
+        {"encoding = '8r-unicode'", true},
+        {"encoding = 'mswinsymbol-unicode'", false},
+        {"encoding = 'xhanja-unicode'", false},
+        {"encoding = 'raw', dbcfontname = 'Batang'", false},
+    };
+    for (const auto& c : cases) {
+        FontFolder fonts;
+        fonts.Tfm("lig", LigatureTfm());
+        fonts.MapLine(std::string("lig { ") + c.map + " }");
+        const std::string path = fonts.dir.File("page.dvi");
+        Bytes body;
+        body.Fnt(1).Op(dviop::Down4).S(1000000, 4).Op(12).Op('v').Op('e').Op(dviop::Right4).S(3 * 65536 * 10, 4);
+        body.Op(123).Op('a');
+        WriteDocument(path, {{1, "lig"}}, body.b);
+        VrDvi dvi;
+        fonts.Attach(dvi, path);
+        ASSERT_EQ(dvi.GetMode(), ModeComplete) << c.map;
+        dvi.SetWinFont(0);
+        const VrDvi::ItrnFont* f = FontNamed(dvi, "lig");
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(LigaturesOf(f), (Letters{{11, "ff"}, {12, "fi"}, {13, "fl"}, {14, "ffi"}, {15, "ffl"}}));
+
+        VrDviSearch search;
+        EXPECT_EQ(search.FindString("FIVE", &dvi, 0, 0, 0), c.expanded ? 1 : 0) << c.map;
+        if (!c.expanded) continue;
+        VrDviSelect sel;
+        ASSERT_EQ(sel.Open(dvi, 0), 1);
+        sel.SetRange(0, sel.GetNextCharPos(0, 4));
+        EXPECT_EQ(std::string(sel.GetSelectedString().c_str()), "five {a") << c.map;
+    }
+}
+
+// ---- fonts of real documents
+
+std::string Upper(std::string s) {
+    for (char& c : s) c = char(std::toupper((unsigned char)c));
+    return s;
 }
 
 // The same words in four faces, a page each; then a line break between two
