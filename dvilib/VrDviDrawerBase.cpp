@@ -1,6 +1,8 @@
 #include "dvilib/VrDviDrawerBase.h"
 
+#include <algorithm>
 #include <climits>
+#include <iterator>
 #include <new>
 
 #include "dvilib/CharCodes.h"
@@ -220,6 +222,53 @@ void VrDviDrawerBase::DviSet(unsigned short c) {
     h_ = Add(h_, font->GetCharWidthA(c));
 }
 
+class VrDviDrawerBase::LigatureScope {
+public:
+    LigatureScope(VrDviDrawerBase& d, const VrDvi::ItrnFont* font, unsigned code) : d_(d), owner_(!d.ligLetters_) {
+        if (!owner_) return;
+        d.ligTaken_ = 0;
+        d.ligLetters_ = HasLatinLigatures(*font) ? font->GetLigatureLetters(code) : nullptr;
+        if (d.ligLetters_) {
+            const int32_t box[5] = {d.h_, d.v_, font->GetCharWidthA(code), font->GetCharHeight(code),
+                                    font->GetCharDepth(code)};
+            std::copy(std::begin(box), std::end(box), d.ligBox_);
+        }
+    }
+    ~LigatureScope() {
+        if (owner_) d_.ligLetters_ = nullptr;
+    }
+    LigatureScope(const LigatureScope&) = delete;
+    LigatureScope& operator=(const LigatureScope&) = delete;
+
+private:
+    // Korean and symbol fonts place other characters at the codes of
+    // letters.
+    static bool HasLatinLigatures(const VrDvi::ItrnFont& font) {
+        if (font.IsDBCEnabled()) return false;
+        switch (font.GetEncoding()) {
+        case VrDviTTFMap::EncXHanUnicode:
+        case VrDviTTFMap::EncXHanjaUnicode:
+        case VrDviTTFMap::EncXSymbUnicode:
+        case VrDviTTFMap::EncMSWinSymbolUnicode:
+        case VrDviTTFMap::EncHLatex:
+            return false;
+        default:
+            return true;
+        }
+    }
+
+    VrDviDrawerBase& d_;
+    bool owner_;
+};
+
+VrDviDrawerBase::Ligature VrDviDrawerBase::TakeLigature() {
+    if (!ligLetters_) return {};
+    const Ligature l{ligTaken_ ? nullptr : ligLetters_, ligTaken_, ligBox_[0], ligBox_[1], ligBox_[2], ligBox_[3],
+                     ligBox_[4]};
+    ligTaken_ = 1;
+    return l;
+}
+
 void VrDviDrawerBase::DviPut(unsigned short code) {
     if (winFont_) {
         const VrDvi::FontSpecialState& st = dvi_->GetFontSpecialState();
@@ -231,6 +280,7 @@ void VrDviDrawerBase::DviPut(unsigned short code) {
         CancelMultiByte();
         return;
     }
+    const LigatureScope ligature(*this, font, code);
     auto W = [font](unsigned c) { return font->GetCharWidthA(c); };
     auto H = [font](unsigned c) { return font->GetCharHeight(c); };
     auto D = [font](unsigned c) { return font->GetCharDepth(c); };

@@ -119,6 +119,18 @@ protected:
     // double-byte character is being drawn (PutChar then draws with the
     // font's double-byte face); 2, 3 during a three-byte xHan character.
     int GetMultiByteState() const { return mbState_; }
+    // The Latin letters the character being reported stands for when its
+    // font's ligature program joined them into it ("fi"), else null; for
+    // search and copying. The first call in a report gives them; further
+    // characters drawn by the same virtual-font packet get continued = 1.
+    // The box is that of the ligature as its font sets it, which a virtual
+    // font's packet may draw in pieces.
+    struct Ligature {
+        const char* letters = nullptr;
+        int continued = 0;
+        int h = 0, v = 0, width = 0, height = 0, depth = 0;
+    };
+    Ligature TakeLigature();
     // The page drawer switches WinFont mode when it opens a page (documents
     // without fonts draw with the faces the "#" specials name).
     void SetWinFont(int on) { winFont_ = on ? 1 : 0; }
@@ -137,6 +149,10 @@ protected:
 private:
     void InitAll();
     void CancelMultiByte() { mbState_ = 0; }
+
+    // Holds the ligature letters of the character DviPut reports while it
+    // reports it, unless an outer virtual-font character holds some.
+    class LigatureScope;
 
     void DviSet(unsigned short c);
     void DviPut(unsigned short c);
@@ -190,4 +206,7 @@ private:
     unsigned char pending_[3] = {0, 0, 0};
     int32_t pendingH_ = 0, pendingV_ = 0;
     int winFont_ = 0;
+    const char* ligLetters_ = nullptr;
+    int ligTaken_ = 0;
+    int32_t ligBox_[5] = {0, 0, 0, 0, 0};
 };

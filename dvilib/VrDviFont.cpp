@@ -156,6 +156,12 @@ int VrDvi::ItrnFont::GetCharItalic(unsigned c) const {
     return s < 0 ? 0 : italics[italicIndex[size_t(s)]];
 }
 
+const char* VrDvi::ItrnFont::GetLigatureLetters(unsigned c) const {
+    auto it = std::lower_bound(ligatureLetters.begin(), ligatureLetters.end(), c,
+                               [](const auto& entry, unsigned code) { return entry.first < code; });
+    return it != ligatureLetters.end() && it->first == c ? it->second.c_str() : nullptr;
+}
+
 const unsigned char* VrDvi::ItrnFont::GetCharPacket(unsigned c) const {
     int s = Slot(c);
     if (s < 0 || packetOffset.empty() || packetOffset[size_t(s)] < 0) return nullptr;

@@ -13,6 +13,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "base/BinStream.h"
@@ -63,6 +65,10 @@ public:
     int GetCharHeight(unsigned c) const;
     int GetCharDepth(unsigned c) const;
     int GetCharItalic(unsigned c) const;
+    // The Latin letters a character stands for when the font's ligature
+    // program joins them into it ("fi" for cmr10's code 12, "ffi" for 14);
+    // null for every other character.
+    const char* GetLigatureLetters(unsigned c) const;
 
     // The rewritten DVI instructions that draw a character of a virtual font:
     // set_char, set1, set2, put1, put2, set_rule, put_rule, nop, push, pop,
@@ -145,6 +151,8 @@ private:
     std::vector<uint8_t> depthIndex;
     std::vector<uint8_t> italicIndex;
     std::vector<int> widths, heights, depths, italics;
+    // Characters made of letters by the lig/kern program, sorted by code.
+    std::vector<std::pair<unsigned, std::string>> ligatureLetters;
     // Packets: offset into packetData per character, -1 for none.
     std::vector<int> packetOffset;
     std::vector<int> packetLength;

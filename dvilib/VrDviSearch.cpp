@@ -61,7 +61,17 @@ int VrDviSearch::SearchDrawer::Open(VrDviSearch* owner, VrDvi* dvi, int page) {
 void VrDviSearch::SearchDrawer::PutChar(int h, int v, unsigned short code, int width, int height, int depth) {
     if (!owner_) return;
     owner_->style_ = GetDvi()->GetFontSpecialState();
-    owner_->PutChar(code, h, WrapSub(v, height), width, WrapAdd(height, depth));
+    // A ligature is matched letter by letter, each with the whole glyph's
+    // box, so a hit that begins or ends inside it covers the glyph.
+    const Ligature l = TakeLigature();
+    if (l.continued) return;
+    if (!l.letters) {
+        owner_->PutChar(code, h, WrapSub(v, height), width, WrapAdd(height, depth));
+        return;
+    }
+    for (const char* c = l.letters; *c; ++c)
+        owner_->PutChar((unsigned short)(unsigned char)*c, l.h, WrapSub(l.v, l.height), l.width,
+                        WrapAdd(l.height, l.depth));
 }
 
 VrDviSearch::VrDviSearch(int recordCharacters) : recordCharacters_(recordCharacters) {}

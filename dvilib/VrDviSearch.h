@@ -4,6 +4,8 @@
 // controls of the pattern are dropped, so a phrase matches across the gaps
 // and line breaks that typeset text has no characters for. A hit never spans
 // two pages, hits do not overlap, and at most kMaxResults are collected.
+// A ligature of Latin letters (fi, ffl) is matched as its letters, each with
+// the glyph's box.
 //
 // The multibyte text form is code page 949; case folding uses a built-in
 // table, so neither depends on the process locale.

@@ -88,7 +88,10 @@ void VrDviSelect::SelectDrawer::PutChar(int h, int v, unsigned short code, int w
     }
     c.x = h, c.y = v, c.width = width, c.height = height, c.depth = depth;
     c.position = GetInstructionOffset();
-    owner_->chars_.push_back(c);
+    const Ligature ligature = TakeLigature();
+    if (ligature.letters) c.letters = ligature.letters;
+    c.continued = ligature.continued;
+    owner_->chars_.push_back(std::move(c));
 }
 
 // WinFont pages: rows are runs of one baseline; within a row the characters
@@ -333,8 +336,10 @@ String8 VrDviSelect::GetSelectedString() const {
     std::string out;
     const CharRecord* prev = nullptr;
     for (const CharRecord& c : chars_) {
-        if (c.position < lo || c.position > hi) continue;
-        const unsigned short mb = c.code ? WideToCp949(c.code) : 0;
+        if (c.position < lo || c.position > hi || c.continued) continue;
+        // A ligature is spaced as its first letter.
+        const unsigned short code = c.letters.empty() ? c.code : (unsigned char)c.letters[0];
+        const unsigned short mb = code ? WideToCp949(code) : 0;
         if (!mb) continue;
         if (prev && c.y != prev->y) {
             if (int64_t(c.y) > int64_t(prev->y) + prev->height) out += "\r\n";
@@ -342,17 +347,19 @@ String8 VrDviSelect::GetSelectedString() const {
             const double x = c.x, px = prev->x, w = prev->width;
             bool space = false;
             if (!winFont_) {
-                if (IsHangulSyllable(c.code)) space = x >= px + 1.25 * w;
-                else if (c.code < 128) space = x >= px + w + double(prev->width / 3);
-            } else if (IsHangulSyllable(c.code)) {
+                if (IsHangulSyllable(code)) space = x >= px + 1.25 * w;
+                else if (code < 128) space = x >= px + w + double(prev->width / 3);
+            } else if (IsHangulSyllable(code)) {
                 space = x > px + 2.5 * w;
-            } else if (c.code < 128 && c.code != 32) {
+            } else if (code < 128 && code != 32) {
                 if (prev->code == 'W') space = x > px + 3 * w;
                 else space = x > px + 2 * w || (IsNarrow(prev->code) && px + w < x && x <= px + 2 * w);
             }
             if (space) out += ' ';
         }
-        if (mb < 0x100) {
+        if (!c.letters.empty()) {
+            out += c.letters;
+        } else if (mb < 0x100) {
             out += char(mb);
         } else {
             out += char(mb >> 8);

@@ -5,7 +5,8 @@
 // it). Characters on exactly one baseline form a line. Mouse points become
 // character positions through the line nearest to them; the selection gives
 // one highlight rectangle per line and its text, with spaces and line breaks
-// inferred from the gaps, in code page 949.
+// inferred from the gaps, in code page 949. A ligature of Latin letters
+// (fi, ffl) is one character whose text is its letters.
 //
 // Coordinates are those the interpreter passes to PutChar (DVI units). In
 // WinFont mode they are device pixels: value x LOGPIXELSX x zoom / the
@@ -15,6 +16,7 @@
 // the positions are renumbered 1, 2, 3, ... in reading order.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "base/DList.h"
@@ -91,6 +93,10 @@ private:
         int depth = 0;
         unsigned short code = 0;
         int position = 0;
+        // A ligature's letters, which its text is; a further character that
+        // the same virtual-font ligature draws has no text (continued).
+        std::string letters;
+        bool continued = false;
     };
     struct Line {
         int left = 0;

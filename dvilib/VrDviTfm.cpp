@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "dvilib/LigatureLetters.h"
 #include "dvilib/VrDviFont.h"
 
 namespace {
@@ -19,9 +20,7 @@ struct VrDvi::ItrnFont::Tables {
     struct Char {
         unsigned width = 0, height = 0, depth = 0, italic = 0, tag = 0, rem = 0;
     };
-    struct LigKern {
-        unsigned skip, next, op, rem;
-    };
+    using LigKern = ligature::Step;
     std::vector<uint32_t> header;
     unsigned bc = 1, ec = 0;
     std::vector<Char> chars;
@@ -316,6 +315,10 @@ int VrDvi::ItrnFont::ReadTables(Tables& t) {
     scaled(t.h, heights);
     scaled(t.d, depths);
     scaled(t.i, italics);
+    std::vector<int> ligEntry(nc, -1);
+    for (uint64_t k = 0; k < nc; ++k)
+        if (t.chars[k].tag == LigTag) ligEntry[k] = int(t.chars[k].rem);
+    ligatureLetters = ligature::InvertProgram(t.bc, ligEntry, t.ligKern);
     return 1;
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "dvilib/DviOpcodes.h"
+#include "dvilib/LigatureLetters.h"
 #include "dvilib/VrDviError.h"
 #include "dvilib/VrDviFont.h"
 
@@ -86,6 +87,11 @@ inline void Exercise(FuzzDvi& dvi, unsigned codes = 300) {
             const unsigned char* p = f->GetCharPacket(c);
             Check((p != nullptr) == (f->IsVirtual() && f->IsValidChar(c)));
             if (p) CheckPacket(p, f->GetCharPacketLength(c));
+            if (const char* l = f->GetLigatureLetters(c)) {
+                const std::string letters = l;
+                Check(letters.size() >= 2 && letters.size() <= ligature::kMaxLetters);
+                for (char ch : letters) Check((ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z'));
+            }
         }
         for (unsigned k = 0; k < 4; ++k)
             if (VrDvi::ItrnFont* l = f->GetLocalFont(k)) sum += l->GetScaleSize();

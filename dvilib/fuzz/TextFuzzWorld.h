@@ -1,6 +1,7 @@
 // Documents of the search and selection fuzz targets: one page whose body is
-// the input, over fonts of every single- and double-byte encoding. The first
-// byte picks WinFont mode (high bit) and a registered device (bit 6).
+// the input, over fonts of every single- and double-byte encoding (two of
+// them with ligatures). The first byte picks WinFont mode (high bit) and a
+// registered device (bit 6).
 #pragma once
 
 #include <cstdint>
@@ -24,12 +25,12 @@ struct World {
         VrDviSetErrorHook([](const char*) {});
         const char* const entries[][2] = {
             {"otone", "ot1"}, {"eightr", "8r-unicode"}, {"rawfont", "raw"}, {"mssym", "mswinsymbol-unicode"},
-            {"xhanja1", "xhanja-unicode"}, {"kdbc", "raw"},
+            {"xhanja1", "xhanja-unicode"}, {"kdbc", "raw"}, {"ligot1", "ot1"}, {"ligsym", "mswinsymbol-unicode"},
         };
         int k = 0;
         for (const auto& e : entries) {
             const std::string name = e[0];
-            fonts.Tfm(name, FullTfm());
+            fonts.Tfm(name, name.rfind("lig", 0) == 0 ? LigatureTfm() : FullTfm());
             fonts.MapLine(name + " { encoding = '" + e[1] + "'" +
                           (name == "kdbc" ? ", dbcfontname = 'Batang'" : "") + " }");
             defs.push_back({k++, name});

@@ -46,6 +46,29 @@ inline std::vector<unsigned char> FullTfm() {
     return MakeTfm(0, 255, [](int) { return 2; });
 }
 
+// FullTfm with the ligatures of Computer Modern's f (f i -> 12, f f -> 11,
+// f l -> 13, then 11 i -> 14, 11 l -> 15) and its dash (- - -> 123).
+inline std::vector<unsigned char> LigatureTfm() {
+    const uint32_t program[][4] = {{0, 'i', 0, 12}, {0, 'f', 0, 11}, {128, 'l', 0, 13},
+                                   {0, 'i', 0, 14}, {128, 'l', 0, 15}, {128, '-', 0, 123}};
+    const unsigned nl = 6, lh = 2, n = 256;
+    const unsigned counts[12] = {6 + lh + n + 3 + 2 + 2 + 1 + nl, lh, 0, 255, 3, 2, 2, 1, nl, 0, 0, 0};
+    std::vector<unsigned char> b = TfmCounts(counts);
+    auto word = [&](uint32_t v) { PutWord(b, v); };
+    word(0x12345678);
+    word(10u << 20);
+    for (unsigned c = 0; c < n; ++c) {
+        const uint32_t start = c == 'f' ? 0 : c == 11 ? 3 : c == '-' ? 5 : 256;
+        word(2u << 24 | 0x110000 | (start < 256 ? 0x100 | start : 0));
+    }
+    word(0), word(0), word(uint32_t(kWideFix));
+    word(0), word(uint32_t(kHeightFix));
+    word(0), word(uint32_t(kDepthFix));
+    word(0);
+    for (const auto& s : program) word(s[0] << 24 | s[1] << 16 | s[2] << 8 | s[3]);
+    return b;
+}
+
 // A folder of fonts (TFM and VF files) and a map file, the reader's TFM and
 // VF path, and the map loaded from it.
 class FontFolder {

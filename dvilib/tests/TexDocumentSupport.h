@@ -21,16 +21,16 @@ public:
     // Writes the property list of a virtual font to be made before TeX runs.
     void VirtualFont(const std::string& name, const char* vpl) { vpls_.emplace_back(name, vpl); }
 
-    // Typesets text with plain TeX and opens the result; call under
-    // ASSERT_NO_FATAL_FAILURE.
-    void Typeset(const char* text) {
+    // Typesets text with plain TeX (or the format program names, such as
+    // "latex") and opens the result; call under ASSERT_NO_FATAL_FAILURE.
+    void Typeset(const char* text, const std::string& program = "tex") {
         std::ofstream(dir.File("doc.tex")) << text;
         std::vector<std::string> commands;
         for (const auto& [name, vpl] : vpls_) {
             std::ofstream(dir.File(name + ".vpl")) << vpl;
             commands.push_back("vptovf " + name + ".vpl " + name + ".vf " + name + ".tfm");
         }
-        commands.push_back("tex -interaction=batchmode -halt-on-error doc.tex");
+        commands.push_back(program + " -interaction=batchmode -halt-on-error doc.tex");
         for (const auto& cmd : commands) {
             std::string out = RunIn(dir, cmd);
             ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << cmd << ": " << out;

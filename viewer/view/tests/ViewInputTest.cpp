@@ -1,9 +1,11 @@
 // The page view worked by hand on a five-page TeX document on the offscreen
 // platform: keys, the wheel, links, drags that select text and images, the
-// popup menus, copying, and the search command with its dialog.
+// popup menus, copying, and the search command with its dialog (words with
+// ligatures too).
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -532,6 +534,65 @@ TEST_F(PageInput, SearchShowsEachHitInTurnThenSaysNotFound) {
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[1].page, 2);
     EXPECT_EQ(messages, std::vector<std::string>{"The string is not found."});
+}
+
+TEST_F(PageInput, AWordWithALigatureIsFoundPaintedWholeAndCopiedAsLetters) {
+    // "five" is set with the fi ligature of cmr10.
+    std::vector<std::vector<RECT>> marks;
+    QImage shown;
+    QRect page, ve;
+    int scrollX = 0, scrollY = 0, topOffset = 0;
+    AfxSetDialogAnswerer([&](UINT, QDialog& d) {
+        marks.push_back(view->GetSearchMarks());
+        if (marks.size() > 1) {
+            PumpPending();
+            shown = W()->grab().toImage();
+            Shot("view-search-ligature.png");
+            page = WordRect("page");
+            ve = WordRect("ve");
+            scrollX = Status().scrollX, scrollY = Status().scrollY, topOffset = Status().topOffset;
+            return int(IDCANCEL);
+        }
+        d.findChild<QLineEdit*>("text")->setText("FIVE");
+        d.findChild<QCheckBox*>("case")->setChecked(false);
+        d.findChild<QRadioButton*>("down")->setChecked(true);
+        return int(IDOK);
+    });
+    view->OnSearch();
+    EXPECT_TRUE(messages.empty());
+    ASSERT_EQ(marks.size(), 2u);
+    EXPECT_EQ(Status().page, 4);
+    ASSERT_EQ(marks[1].size(), 1u);
+    ASSERT_FALSE(page.isEmpty());
+    ASSERT_FALSE(ve.isEmpty());
+    const RECT& r = marks[1][0];
+    const QRect mark(QPoint(r.left - scrollX, r.top - scrollY + topOffset),
+                     QPoint(r.right - 1 - scrollX, r.bottom - 1 - scrollY + topOffset));
+    // From after "page" to the end of the word, and no ink of the word is
+    // left of it: the fi is inside.
+    EXPECT_GT(mark.left(), page.right());
+    EXPECT_GE(mark.right(), ve.right());
+    EXPECT_LT(mark.left(), ve.left() - ve.width() / 3);
+    EXPECT_EQ(shown.pixel(mark.left() + 1, mark.top() + 1) & 0xFFFFFF, 0u);  // paper turned black
+    for (int y = ve.top(); y <= ve.bottom(); ++y)
+        for (int x = page.right() + 2; x < mark.left(); ++x)
+            ASSERT_EQ(shown.pixel(x, y) & 0xFFFFFF, 0xFFFFFFu) << x << "," << y;
+
+    // Copying the line gives the letters, in text and column mode.
+    view->SendCommand(ID_TEXT_SELECT);
+    Settle();
+    const QRect another = WordRect("Another"), five = WordRect("five.");
+    ASSERT_FALSE(another.isEmpty());
+    ASSERT_FALSE(five.isEmpty());
+    const QPoint from(another.left() + 1, another.center().y()), to(five.right() - 1, five.center().y());
+    Drag(from, to);
+    view->SendCommand(ID_EDIT_COPY);
+    EXPECT_EQ(std::string(AfxGetClipboardText()), "Another zebra here on page five.\n");
+    Key(Qt::Key_H, Qt::ControlModifier);
+    ASSERT_EQ(view->GetViewMode(), int(kModeColumn));
+    Drag(from, to);
+    view->SendCommand(ID_EDIT_COPY);
+    EXPECT_EQ(std::string(AfxGetClipboardText()), "Another zebra here on page five.");
 }
 
 TEST(PageInputRules, ScrollDirectionsLinksAndHitOrder) {
