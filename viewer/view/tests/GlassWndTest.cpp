@@ -16,8 +16,6 @@
 #include "viewer/view/ViewGeometry.h"
 #include "viewer/view/tests/DocumentViewFixture.h"
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
-
 namespace {
 
 // Text from the paper's top-left corner on, so the glass meets ink there.

@@ -18,8 +18,6 @@
 #include "viewer/view/ViewGeometry.h"
 #include "viewer/view/tests/DocumentViewFixture.h"
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
-
 namespace {
 
 namespace fs = std::filesystem;

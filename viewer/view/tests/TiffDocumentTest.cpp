@@ -20,8 +20,6 @@
 
 namespace fs = std::filesystem;
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-
 namespace {
 
 constexpr int kPageW = 200, kPageH = 150;

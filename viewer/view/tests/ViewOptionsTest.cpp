@@ -16,8 +16,6 @@
 #include "viewer/view/ViewCommandIds.h"
 #include "viewer/view/tests/DocumentViewFixture.h"
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
-
 namespace {
 
 const char* kDocument = "Page one.\\vfill\\eject Page two.\\vfill\\eject Page three.\\bye\n";
