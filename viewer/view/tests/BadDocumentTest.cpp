@@ -23,11 +23,10 @@
 #include "viewer/view/ViewStatus.h"
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
+#include "testsupport/TestTools.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
-
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
 
 namespace {
 
@@ -121,12 +120,8 @@ protected:
 
 TEST_F(BadDocument, EachEndsWithTheWorkerDoneAnErrorToldAndTheViewResponding) {
     const fs::path& d = *dir_;
-    std::ofstream(d / "doc.tex") << "Page one.\\vfill\\eject Page two.\\bye\n";
-    FILE* p = popen(("cd '" + d.string() + "' && tex -interaction=batchmode -halt-on-error doc.tex >/dev/null 2>&1")
-                        .c_str(),
-                    "r");
-    ASSERT_NE(p, nullptr);
-    ASSERT_EQ(pclose(p), 0);
+    const std::string tex = testsupport::RunTex(d, "Page one.\\vfill\\eject Page two.\\bye\n");
+    ASSERT_EQ(tex.rfind("FAILED", 0), std::string::npos) << tex;
     const std::string dvi = ReadAll(d / "doc.dvi");
     ASSERT_GT(dvi.size(), 100u);
 

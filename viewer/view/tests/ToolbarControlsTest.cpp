@@ -31,8 +31,6 @@
 
 namespace fs = std::filesystem;
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
-
 namespace {
 
 using testsupport::RunCommand;
@@ -169,9 +167,7 @@ protected:
     static void SetUpTestSuite() {
         dir_ = new fs::path(fs::temp_directory_path() / (kDocDir + std::to_string(getpid())));
         fs::create_directories(*dir_ / "config");
-        std::ofstream(*dir_ / "doc.tex") << kDocument;
-        const std::string out =
-            RunCommand("cd '" + dir_->string() + "' && tex -interaction=batchmode -halt-on-error doc.tex 2>&1");
+        const std::string out = testsupport::RunTex(*dir_, kDocument);
         ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
         setenv("VELORAN_CONFIG_HOME", (*dir_ / "config").c_str(), 1);
         sys::Registry::SetDefault(sys::Registry::OpenDirectory((*dir_ / "config").string()));

@@ -37,8 +37,6 @@
 
 namespace fs = std::filesystem;
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
-
 namespace {
 
 using testsupport::RunCommand;
@@ -61,9 +59,7 @@ protected:
     static void SetUpTestSuite() {
         dir_ = new fs::path(fs::temp_directory_path() / ("vrview-" + std::to_string(getpid())));
         fs::create_directories(*dir_);
-        std::ofstream(*dir_ / "doc.tex") << kDocument;
-        const std::string out =
-            RunCommand("cd '" + dir_->string() + "' && tex -interaction=batchmode -halt-on-error doc.tex 2>&1");
+        const std::string out = testsupport::RunTex(*dir_, kDocument);
         ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
         fs::create_directories(*dir_ / "config");
         fs::create_directories(*dir_ / "tmp");
@@ -370,9 +366,7 @@ TEST_F(PageView, ADocumentArrivingInPiecesHasItsNewPagesCountedAndShown) {
 
 TEST_F(PageView, ADocumentGrowingOnDiskIsReloadedWithItsNewPagesCounted) {
     const fs::path file = *dir_ / "grows.dvi";
-    std::ofstream(*dir_ / "two.tex") << "Page one.\\vfill\\eject Page two.\\bye\n";
-    const std::string out =
-        RunCommand("cd '" + dir_->string() + "' && tex -interaction=batchmode -halt-on-error two.tex 2>&1");
+    const std::string out = testsupport::RunTex(*dir_, "Page one.\\vfill\\eject Page two.\\bye\n", "two");
     ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
     fs::copy_file(*dir_ / "two.dvi", file, fs::copy_options::overwrite_existing);
     Open(file);
