@@ -101,7 +101,9 @@ TEST(ViewerSpecials, DefaultOriginAndWorkspaceColourArguments) {
     for (const auto& c : colours) {
         COLORREF colour = 0;
         EXPECT_EQ(ViewerDvi::ParseWorkspaceColorArgs(U(c.args), colour), c.ok) << c.args;
-        if (c.ok) EXPECT_EQ(colour, c.colour) << c.args;
+        if (c.ok) {
+            EXPECT_EQ(colour, c.colour) << c.args;
+        }
     }
 }
 

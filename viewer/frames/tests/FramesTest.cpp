@@ -268,7 +268,9 @@ TEST_F(Frames, CommandsReachThePageViewWhileATabViewIsActive) {
         ViewStatus vs;
         view->GetViewStatus(vs);
         EXPECT_EQ(vs.DispMagSpec, z.fitMode);
-        if (z.dispMag > 0) EXPECT_EQ(vs.DispMag, z.dispMag);
+        if (z.dispMag > 0) {
+            EXPECT_EQ(vs.DispMag, z.dispMag);
+        }
     }
     // The page commands too, and their items follow the page view.
     Command(ID_PAGE_LAST);

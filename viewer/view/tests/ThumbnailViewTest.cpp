@@ -316,8 +316,11 @@ TEST_F(Thumbnails, TiffPagesShowTheirReducedImage) {
         for (int y = 0; y < e.height; ++y) {
             const bool bar = y >= 4 + e.page * 6 && y < 8 + e.page * 6;
             const uint32_t p = Pixel(e.left + 20, e.top - thumbs->GetOffset() + y);
-            if (bar) EXPECT_LT(p & 0xFF, 0x80) << e.page << " " << y;
-            else if (y < 3 + e.page * 6 || y > 8 + e.page * 6) EXPECT_EQ(p, 0xFFFFFFu) << e.page << " " << y;
+            if (bar) {
+                EXPECT_LT(p & 0xFF, 0x80) << e.page << " " << y;
+            } else if (y < 3 + e.page * 6 || y > 8 + e.page * 6) {
+                EXPECT_EQ(p, 0xFFFFFFu) << e.page << " " << y;
+            }
         }
     }
 }
