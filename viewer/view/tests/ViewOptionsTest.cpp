@@ -99,7 +99,7 @@ TEST_F(ViewOptions, PagesShowTheViewAndOkAppliesAndStores) {
 
         dialog.resize(460, 420);
         dialog.show();
-        QTest::qWaitForWindowExposed(&dialog);
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&dialog));
         EXPECT_TRUE(dialog.grab().save("ViewOptionsSheet.png"));
 
         QComboBox* zoom = Control<QComboBox>(dialog, "Display", 1002);
