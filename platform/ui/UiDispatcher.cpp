@@ -53,6 +53,9 @@ void RunOldest() {
     fn();
 }
 
+class Waker;
+std::atomic<Waker*> g_waker{nullptr};
+
 // Lives on the UI thread; each wake-up event runs the oldest call. Its only
 // custom events are the wake-ups; the event itself carries nothing and is
 // not read here (Qt hands it over and frees it).
@@ -67,15 +70,15 @@ protected:
     void customEvent(QEvent*) override { RunOldest(); }
 
 public:
-    // With the application the wake-ups go: the calls still waiting never run.
+    // With the application the wake-ups go: no call is queued any more, and
+    // the calls still waiting never run.
     ~Waker() override {
+        g_waker.store(nullptr);
         std::deque<std::function<void()>> dropped;
         std::lock_guard<std::mutex> lock(Queue().mutex);
         dropped.swap(Queue().calls);
     }
 };
-
-std::atomic<Waker*> g_waker{nullptr};
 
 void Enqueue(std::function<void()> fn) {
     QCoreApplication* app = QCoreApplication::instance();
@@ -107,7 +110,7 @@ bool CallImpl(bool guarded, WndGuard target, std::function<void()> fn, const std
         fn();
         return true;
     }
-    if (!QCoreApplication::instance() || !g_uiThread.load()) return false;
+    if (!QCoreApplication::instance() || !g_waker.load()) return false;
     auto w = std::make_shared<Waiter>();
     Enqueue([w, guarded, target, fn = std::move(fn)] {
         {
@@ -131,11 +134,9 @@ void UiDispatcher::Init() {
     g_uiThread.store(QThread::currentThread());
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || g_waker.load()) return;
-    // A child of the application: it goes with it, and no call is posted
-    // once it has gone.
+    // A child of the application: it goes with it.
     auto* waker = new Waker;
     waker->setParent(app);
-    QObject::connect(waker, &QObject::destroyed, [] { g_waker.store(nullptr); });
     g_waker.store(waker);
 }
 
