@@ -216,9 +216,7 @@ TEST_F(AppSessionEndTest, SigtermDuringASlowDownloadSavesTheSessionAndRemovesIts
         r.Pause(60000);
     });
     Viewer viewer(dir.Path());
-    // The time is the program's: the sanitizer's leak scan at exit, which
-    // alone takes most of a second, is left to the other runs.
-    ASSERT_TRUE(viewer.Start({server.Url("/slow/paper.dvi")}, {"ASAN_OPTIONS=detect_leaks=0:halt_on_error=1"}));
+    ASSERT_TRUE(viewer.Start({server.Url("/slow/paper.dvi")}));
     const std::string local = (dir.Path() / "docs" / "local.dvi").string();
     OpenWatch localOpened(local);
     ASSERT_TRUE(viewer.WaitUntilServing(local)) << viewer.How();
