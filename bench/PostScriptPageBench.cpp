@@ -19,7 +19,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::map<std::pair<std::string, int>, double> perPage;
+struct Measured {
+    double sum = 0;
+    int runs = 0;
+    double Mean() const { return runs ? sum / runs : 0; }
+};
+std::map<std::pair<std::string, int>, Measured> perPage;
 
 const std::string& Pdf() {
     static const std::string pdf = [] {
@@ -68,15 +73,19 @@ void GsProcess(benchmark::State& state) {
 BENCHMARK(ViewRenderer)->Arg(96)->Arg(300)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(GsProcess)->Arg(96)->Arg(300)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Keeps the mean time of each run for the closing lines.
+// Keeps the time per page of every measured run (repetitions, not the
+// aggregate rows mean/median/stddev that follow them) for the closing lines,
+// which give their mean.
 class Reporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs) {
-            const std::string name = r.benchmark_name();
-            const int dpi = std::atoi(name.substr(name.find('/') + 1).c_str());
-            if (r.iterations > 0)
-                perPage[{name.substr(0, name.find('/')), dpi}] = r.GetAdjustedRealTime();
+            if (r.run_type != Run::RT_Iteration || r.error_occurred || r.iterations <= 0) continue;
+            const std::string name = r.run_name.function_name;
+            const int dpi = std::atoi(r.run_name.args.c_str());
+            Measured& m = perPage[{name, dpi}];
+            m.sum += r.GetAdjustedRealTime();
+            ++m.runs;
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -89,7 +98,7 @@ int main(int argc, char** argv) {
     Reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     for (int dpi : {96, 300}) {
-        const double v = perPage[{"ViewRenderer", dpi}], g = perPage[{"GsProcess", dpi}];
+        const double v = perPage[{"ViewRenderer", dpi}].Mean(), g = perPage[{"GsProcess", dpi}].Mean();
         if (v > 0 && g > 0)
             std::printf("%d dpi: view %.1f ms/page, gs process %.1f ms/page, ratio view/gs %.2f\n", dpi, v, g, v / g);
     }

@@ -1,3 +1,29 @@
+# The tests that cross threads (document fetch and progressive input, HTTP,
+# the UI dispatcher, the instance lock and hand-over, Ghostscript, printing).
+# A ThreadSanitizer build (VELORAN_TSAN) builds and runs only these; the others
+# stay registered (module files set their properties) but disabled.
+set(VELORAN_THREAD_TESTS
+  base_tests
+  platform_sys_EventTest platform_sys_InstanceLockTest platform_sys_ProcessTest
+  platform_sys_GhostscriptPipeTest
+  platform_inet_UrlReadTest platform_inet_HttpUploadTest
+  platform_ui_UiDispatcherTest platform_ui_MessageBoxTest
+  platform_ghostscript_GSTest
+  platform_gdi_FontEngineCacheTest
+  dvilib_VrDviScanTest dvilib_GSPrintTest
+  viewer_document_ProgressiveDviTest viewer_document_ProgressiveGzipTest
+  viewer_document_ProgressiveTiffTest viewer_document_VrViewerDocTest viewer_document_PsConversionTest
+  viewer_view_AddressViewTest viewer_view_BadDocumentTest viewer_view_PostScriptDocumentTest
+  viewer_view_PrintTest viewer_view_TiffDocumentTest
+  viewer_app_AppStartupTest viewer_app_OpenDocumentsTest viewer_app_AppSessionEndTest)
+
+# The sanitizers' suppression files, for every test and what it starts.
+# die_after_fork=0: QProcess's child, which only execs the program it starts,
+# is made after threads exist and would otherwise be ended by the checker.
+set(VELORAN_SANITIZER_ENV
+  "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/testsupport/lsan.supp:print_suppressions=0"
+  "TSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/testsupport/tsan.supp:second_deadlock_stack=1:die_after_fork=0")
+
 # veloran_add_test(NAME name SOURCES ... LIBS ... [LABELS ...] [ENV ...])
 # One GoogleTest executable registered as one CTest test per executable; the
 # working directory is the build folder's test data area.
@@ -6,7 +32,15 @@ function(veloran_add_test)
   if(NOT VELORAN_TESTS)
     return()
   endif()
-  add_executable(${T_NAME} ${T_SOURCES})
+  set(skip OFF)
+  if(VELORAN_TSAN AND NOT T_NAME IN_LIST VELORAN_THREAD_TESTS)
+    set(skip ON)
+  endif()
+  if(skip)
+    add_executable(${T_NAME} EXCLUDE_FROM_ALL ${T_SOURCES})
+  else()
+    add_executable(${T_NAME} ${T_SOURCES})
+  endif()
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main veloran_root_includes)
   target_compile_definitions(${T_NAME} PRIVATE
     VELORAN_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VELORAN_BINARY_DIR="${CMAKE_BINARY_DIR}")
@@ -14,13 +48,18 @@ function(veloran_add_test)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
+  # The thread checker slows a program down several times.
+  if(VELORAN_TSAN)
+    math(EXPR T_TIMEOUT "${T_TIMEOUT} * 3")
+  endif()
   set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(skip)
+    set_tests_properties(${T_NAME} PROPERTIES DISABLED ON)
+  endif()
   if(T_LABELS)
     set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
   endif()
-  if(T_ENV)
-    set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${T_ENV}")
-  endif()
+  set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${VELORAN_SANITIZER_ENV};${T_ENV}")
 endfunction()
 
 # veloran_add_fuzzer(NAME name SOURCES ... LIBS ... [CORPUS dir])
@@ -29,6 +68,9 @@ endfunction()
 # deterministic mutations of it; that run is a CTest test.
 function(veloran_add_fuzzer)
   cmake_parse_arguments(F "" "NAME;CORPUS;RUNS" "SOURCES;LIBS" ${ARGN})
+  if(VELORAN_TSAN)
+    return()
+  endif()
   if(NOT F_RUNS)
     set(F_RUNS 3000)
   endif()
@@ -41,7 +83,7 @@ function(veloran_add_fuzzer)
     target_sources(${F_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/fuzz/FuzzDriver.cpp)
     if(VELORAN_TESTS)
       add_test(NAME ${F_NAME} COMMAND ${F_NAME} ${F_CORPUS} --runs=${F_RUNS})
-      set_tests_properties(${F_NAME} PROPERTIES LABELS fuzz TIMEOUT 600)
+      set_tests_properties(${F_NAME} PROPERTIES LABELS fuzz TIMEOUT 600 ENVIRONMENT "${VELORAN_SANITIZER_ENV}")
     endif()
   endif()
 endfunction()

@@ -165,7 +165,7 @@ void VrDvi::InitAll(int freeOld) {
         FreePages();
     }
     id_ = 0;
-    mag_ = fpreal4(10000);
+    mag_ = fpreal4(10000).Raw();
     num_ = 25400000;
     den_ = 473628672;
     nFont_.store(0, std::memory_order_release);
@@ -263,7 +263,7 @@ void VrDvi::NewPageWritten(int nPages) {
         den_ = den;
         // Checked before scaling so that a huge value cannot wrap into range.
         if (mag < 100 || mag > 10000) return SetInvalid("the magnification is out of range");
-        mag_ = fpreal4(int32_t(mag * 10));
+        mag_ = int32_t(mag * 10);
         in.Seek(15 + k);
     } else {
         in.Seek(Page(count - 1)->end + 1);
@@ -377,11 +377,11 @@ void VrDvi::NewPageWritten(int nPages) {
 }
 
 double VrDvi::GetPageHeight() const {
-    return double(pageHeight_) * num_ / den_ * mag_.Raw() * 1e-8;
+    return double(pageHeight_) * num_ / den_ * mag_ * 1e-8;
 }
 
 double VrDvi::GetPageWidth() const {
-    return double(pageWidth_) * num_ / den_ * mag_.Raw() * 1e-8;
+    return double(pageWidth_) * num_ / den_ * mag_ * 1e-8;
 }
 
 int VrDvi::GetTeXPageNo(int page) const {

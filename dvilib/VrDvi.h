@@ -118,7 +118,7 @@ public:
     unsigned char GetDviVersion() const { return id_; }
     const String8& GetFileName() const { return fileName_; }
     VrDviMode GetMode() const { return VrDviMode(mode_.load(std::memory_order_acquire)); }
-    const fpreal4& GetAbsMag() const { return mag_; }
+    fpreal4 GetAbsMag() const { return fpreal4(mag_.load()); }
     unsigned GetDviNum() const { return num_; }
     unsigned GetDviDen() const { return den_; }
     // Millimetres at the document's magnification; 0 until the postamble.
@@ -233,13 +233,15 @@ private:
     static int Round(double v);
     static int Ceil(double v);
 
-    unsigned char id_ = 0;
+    // The preamble's and postamble's values: the scanning thread writes them
+    // while the UI thread may read them.
+    std::atomic<unsigned char> id_{0};
     String8 fileName_;
     String8 displayName_;
     std::atomic<int> mode_{ModeScanning};
-    fpreal4 mag_;
-    unsigned num_ = 0;
-    unsigned den_ = 0;
+    std::atomic<int32_t> mag_{0};  // fpreal4's raw value
+    std::atomic<unsigned> num_{0};
+    std::atomic<unsigned> den_{0};
     DList<String8> tfmPaths_;
     DList<String8> vfPaths_;
     KPathSea* kpse_ = nullptr;
@@ -261,8 +263,8 @@ private:
     CString waterMark_;
     FontSpecialState fontState_;
     DList<String8> fontList_;
-    int pageHeight_ = 0;
-    int pageWidth_ = 0;
+    std::atomic<int> pageHeight_{0};
+    std::atomic<int> pageWidth_{0};
     std::shared_ptr<NamedBlock> sharedBlock_;
     std::vector<FontDef> fontDefs_;
     String8 errorText_;

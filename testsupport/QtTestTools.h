@@ -1,11 +1,12 @@
 // One QApplication on the offscreen platform for a test program, and event
-// pumping for tests that wait on the UI thread. Each test program states its
-// own leak suppressions.
+// pumping for tests that wait on the UI thread. Leak suppressions for the
+// system's libraries are in testsupport/lsan.supp.
 #pragma once
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <cstdlib>
 #include <functional>
 
@@ -26,12 +27,16 @@ inline QApplication& TestApp() {
 
 // Runs the UI thread's events until done() holds; false when it never does
 // (a generous bound that only a hang reaches).
+// Between looks the thread sleeps in the event dispatcher; a short timer
+// wakes it for conditions that other threads change without an event.
 inline bool PumpUntil(const std::function<bool()>& done, int limitMs = 60000) {
     QElapsedTimer t;
     t.start();
+    QTimer tick;
+    tick.start(5);
     while (!done()) {
         if (t.elapsed() > limitMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

@@ -2,15 +2,20 @@
 // reads and writes, and the TeX tools (tex, dvitype, ...) run as commands.
 #pragma once
 
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 namespace testsupport {
@@ -66,20 +71,62 @@ inline std::string RunCommand(const std::string& command) {
 }
 
 // Runs a command in `dir`, its error output joined to its output.
-inline std::string RunIn(const TempDir& dir, const std::string& command) {
-    return RunCommand("cd '" + dir.Path().string() + "' && " + command + " 2>&1");
+inline std::string RunIn(const std::filesystem::path& dir, const std::string& command) {
+    return RunCommand("cd '" + dir.string() + "' && " + command + " 2>&1");
 }
+inline std::string RunIn(const TempDir& dir, const std::string& command) { return RunIn(dir.Path(), command); }
 
 // Writes `text` to <name>.tex in `dir` and runs plain TeX on it there,
 // stopping at the first error; the result is RunCommand's.
-inline std::string RunTex(const TempDir& dir, const std::string& text, const std::string& name = "doc") {
-    std::ofstream(dir.File(name + ".tex")) << text;
+inline std::string RunTex(const std::filesystem::path& dir, const std::string& text,
+                          const std::string& name = "doc") {
+    std::ofstream(dir / (name + ".tex")) << text;
     return RunIn(dir, "tex -interaction=batchmode -halt-on-error " + name + ".tex");
+}
+inline std::string RunTex(const TempDir& dir, const std::string& text, const std::string& name = "doc") {
+    return RunTex(dir.Path(), text, name);
 }
 
 // dvitype's listing of a DVI file at the given output level.
 inline std::string RunDviType(const std::string& dviPath, int level) {
     return RunCommand("dvitype -output-level=" + std::to_string(level) + " '" + dviPath + "' 2>&1");
+}
+
+// Waits until done() holds, looking again every millisecond; false when it
+// still does not after limitMs (a generous bound that only a hang reaches).
+inline bool WaitUntil(const std::function<bool()>& done, int limitMs = 60000) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// The calling thread's kernel id.
+inline pid_t ThreadId() { return pid_t(::syscall(SYS_gettid)); }
+
+// True while thread `tid` of this process sleeps in poll, select or
+// epoll_wait: a network call that blocks on its socket.
+inline bool ThreadWaitsInPoll(pid_t tid) {
+    std::ifstream in("/proc/self/task/" + std::to_string(tid) + "/syscall");
+    std::string first;
+    if (!(in >> first) || first == "running") return false;
+    long nr = -1;
+    std::istringstream(first) >> nr;
+    for (long waiting : {
+#if defined(SYS_poll)
+             long(SYS_poll),
+#endif
+#if defined(SYS_select)
+             long(SYS_select),
+#endif
+#if defined(SYS_epoll_wait)
+             long(SYS_epoll_wait),
+#endif
+             long(SYS_ppoll), long(SYS_pselect6), long(SYS_epoll_pwait)})
+        if (nr == waiting) return true;
+    return false;
 }
 
 } // namespace testsupport

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Builds the viewer (without sanitizers) and starts it on the given document,
-# or on the bundled sample document.
+# Installs what the project needs (the same setup script as tools/test.sh,
+# quick when everything is there), builds the viewer (without sanitizers) and
+# starts it on the given document, or on the bundled sample document.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${VELORAN_RUN_BUILD:-$here/build}
+
+bash "$here/tools/setup-deps.sh" >&2
 
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELORAN_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)"

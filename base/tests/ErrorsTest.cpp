@@ -43,8 +43,8 @@ TEST(Errors, NewHandlerTurnsAllocationFailureIntoMemoryAllocError) {
     }
     // Still a std::bad_alloc for code that expects the standard type.
     EXPECT_THROW(std::get_new_handler()(), std::bad_alloc);
-#ifndef __SANITIZE_ADDRESS__
-    // The sanitizer's allocator reports instead of calling the handler.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    // The sanitizers' allocators report instead of calling the handler.
     volatile std::size_t huge = SIZE_MAX / 4;
     EXPECT_THROW(::operator delete(::operator new(huge)), MemoryAllocError);
     EXPECT_EQ(::operator new(huge, std::nothrow), nullptr);

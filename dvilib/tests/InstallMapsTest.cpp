@@ -24,6 +24,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "testsupport/TestTools.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -192,8 +194,8 @@ TEST_F(InstallMapsTest, EveryFontOfAPlainTeXDocumentHasAFaceWithItsGlyphs) {
     char tmpl[] = "/tmp/installmapsXXXXXX";
     ASSERT_NE(nullptr, mkdtemp(tmpl));
     std::string dir = tmpl;
-    std::ofstream(dir + "/doc.tex") << PlainDocument;
-    RunCommand("cd " + dir + " && tex -interaction=batchmode -halt-on-error doc.tex > /dev/null");
+    const std::string tex = testsupport::RunTex(fs::path(dir), PlainDocument);
+    ASSERT_EQ(tex.rfind("FAILED", 0), std::string::npos) << tex;
     std::string listing = RunCommand("dvitype " + dir + "/doc.dvi");
     fs::remove_all(dir);
 

@@ -99,10 +99,3 @@ const char* KPathSea::KPSEFindTfm(const char* fileName) {
     free(found);
     return result.c_str();
 }
-
-// kpathsea drops some of its own allocations (search results it caches); the
-// leak checker of sanitizer builds is told to ignore them. Weak, so that a
-// program's own list wins.
-extern "C" __attribute__((weak, visibility("default"))) const char* __lsan_default_suppressions() {
-    return "leak:libkpathsea.so\n";
-}

@@ -5,10 +5,10 @@ namespace sys {
 Event::Event(Mode mode, bool initiallySet) : mode_(mode), set_(initiallySet) {}
 
 void Event::Set() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        set_ = true;
-    }
+    // Notified under the lock: a waiter that returns may destroy the event
+    // at once, which it can only do once this call has let the lock go.
+    std::lock_guard<std::mutex> lock(mutex_);
+    set_ = true;
     if (mode_ == Mode::ManualReset)
         cond_.notify_all();
     else

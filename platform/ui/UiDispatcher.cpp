@@ -1,10 +1,12 @@
 #include "platform/ui/UiDispatcher.h"
 
 #include <QCoreApplication>
-#include <QMetaObject>
+#include <QEvent>
+#include <QObject>
 #include <QThread>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 
 #include "platform/ui/Wnd.h"
@@ -22,10 +24,72 @@ struct Waiter {
     bool cancelled = false;
 };
 
+// The calls themselves wait here, under the dispatcher's own mutex; Qt only
+// carries one wake-up event per call to the UI thread, which takes the oldest
+// call. So the hand-over from the posting thread to the UI thread is ordered
+// by a lock that every checker sees (Qt's own event queue is not), and the
+// calls run in the order posted even when one of them runs a nested event
+// loop.
+struct CallQueue {
+    std::mutex mutex;
+    std::deque<std::function<void()>> calls;
+};
+
+CallQueue& Queue() {
+    // Never destroyed: workers may still post while the process ends.
+    static CallQueue* q = new CallQueue;
+    return *q;
+}
+
+void RunOldest() {
+    CallQueue& q = Queue();
+    std::function<void()> fn;
+    {
+        std::lock_guard<std::mutex> lock(q.mutex);
+        if (q.calls.empty()) return;
+        fn = std::move(q.calls.front());
+        q.calls.pop_front();
+    }
+    fn();
+}
+
+class Waker;
+std::atomic<Waker*> g_waker{nullptr};
+
+// Lives on the UI thread; each wake-up event runs the oldest call. Its only
+// custom events are the wake-ups; the event itself carries nothing and is
+// not read here (Qt hands it over and frees it).
+class Waker : public QObject {
+public:
+    static QEvent::Type WakeType() {
+        static const QEvent::Type type = QEvent::Type(QEvent::registerEventType());
+        return type;
+    }
+
+protected:
+    void customEvent(QEvent*) override { RunOldest(); }
+
+public:
+    // With the application the wake-ups go: no call is queued any more, and
+    // the calls still waiting never run.
+    ~Waker() override {
+        g_waker.store(nullptr);
+        std::deque<std::function<void()>> dropped;
+        std::lock_guard<std::mutex> lock(Queue().mutex);
+        dropped.swap(Queue().calls);
+    }
+};
+
 void Enqueue(std::function<void()> fn) {
     QCoreApplication* app = QCoreApplication::instance();
-    if (!app) return;
-    QMetaObject::invokeMethod(app, std::move(fn), Qt::QueuedConnection);
+    Waker* waker = g_waker.load();
+    if (!app || !waker) return;
+    CallQueue& q = Queue();
+    {
+        std::lock_guard<std::mutex> lock(q.mutex);
+        q.calls.push_back(std::move(fn));
+    }
+    QCoreApplication::postEvent(waker, new QEvent(Waker::WakeType()));
 }
 
 bool WaitFor(const std::shared_ptr<Waiter>& w, const std::atomic<int>* stop) {
@@ -46,7 +110,7 @@ bool CallImpl(bool guarded, WndGuard target, std::function<void()> fn, const std
         fn();
         return true;
     }
-    if (!QCoreApplication::instance() || !g_uiThread.load()) return false;
+    if (!QCoreApplication::instance() || !g_waker.load()) return false;
     auto w = std::make_shared<Waiter>();
     Enqueue([w, guarded, target, fn = std::move(fn)] {
         {
@@ -66,7 +130,15 @@ bool CallImpl(bool guarded, WndGuard target, std::function<void()> fn, const std
 
 } // namespace
 
-void UiDispatcher::Init() { g_uiThread.store(QThread::currentThread()); }
+void UiDispatcher::Init() {
+    g_uiThread.store(QThread::currentThread());
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || g_waker.load()) return;
+    // A child of the application: it goes with it.
+    auto* waker = new Waker;
+    waker->setParent(app);
+    g_waker.store(waker);
+}
 
 bool UiDispatcher::IsUiThread() {
     QThread* ui = g_uiThread.load();

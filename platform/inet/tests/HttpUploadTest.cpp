@@ -10,6 +10,7 @@
 
 #include "platform/inet/WinInet.h"
 #include "platform/inet/tests/LoopbackServer.h"
+#include "testsupport/TestTools.h"
 
 namespace {
 
@@ -159,12 +160,15 @@ TEST(HttpUpload, TheStopFlagCancelsTheWaitForTheAnswer) {
     std::string body = Pattern(4000);
     ASSERT_TRUE(u.Begin(DWORD(body.size())));
     ASSERT_TRUE(u.WriteAll(body));
+    std::atomic<pid_t> tid{0};
     auto ender = std::async(std::launch::async, [&] {
+        tid = testsupport::ThreadId();
         BOOL ok = HttpEndRequestA(u.request, nullptr, 0, 0);
         return std::make_pair(ok, GetLastError());
     });
     bodyIn.get_future().wait();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return tid != 0 && testsupport::ThreadWaitsInPoll(tid); }))
+        << "the wait for the answer blocks";
     stop = 1;
     ASSERT_EQ(ender.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     auto [ok, error] = ender.get();

@@ -12,6 +12,7 @@
 
 #include "platform/inet/WinInet.h"
 #include "platform/inet/tests/LoopbackServer.h"
+#include "testsupport/TestTools.h"
 
 namespace {
 
@@ -39,7 +40,9 @@ struct Fetched {
     DWORD readError = 0;
 };
 
-Fetched Fetch(const std::string& url, const std::atomic<int>* stop = nullptr) {
+// `opened`, when given, is set once the URL is open and the reads begin.
+Fetched Fetch(const std::string& url, const std::atomic<int>* stop = nullptr,
+              std::atomic<bool>* opened = nullptr) {
     Fetched f;
     HINTERNET session = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     EXPECT_NE(session, nullptr);
@@ -51,6 +54,7 @@ Fetched Fetch(const std::string& url, const std::atomic<int>* stop = nullptr) {
         return f;
     }
     f.opened = true;
+    if (opened) *opened = true;
     DWORD size = sizeof f.status;
     EXPECT_TRUE(HttpQueryInfoA(file, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &f.status, &size, nullptr));
     size = sizeof f.length;
@@ -383,10 +387,18 @@ TEST(UrlRead, TheStopFlagCancelsABlockedCallPromptly) {
         SCOPED_TRACE(path);
         int before = stalls;
         std::atomic<int> stop{0};
-        auto worker = std::async(std::launch::async, [&] { return Fetch(server.Url(path), &stop); });
-        for (int i = 0; i < 500 && stalls == before; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_GT(stalls, before);
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));  // let the call block
+        std::atomic<pid_t> tid{0};
+        std::atomic<bool> opened{false};
+        auto worker = std::async(std::launch::async, [&] {
+            tid = testsupport::ThreadId();
+            return Fetch(server.Url(path), &stop, &opened);
+        });
+        // The call blocks: the server stalls, the body's read (or the open)
+        // has begun and the worker sleeps on its socket.
+        const bool body = std::string(path) == "/body";
+        ASSERT_TRUE(testsupport::WaitUntil([&] {
+            return stalls > before && opened == body && tid != 0 && testsupport::ThreadWaitsInPoll(tid);
+        }));
         auto t0 = std::chrono::steady_clock::now();
         stop = 1;
         ASSERT_EQ(worker.wait_for(std::chrono::seconds(5)), std::future_status::ready);
@@ -422,14 +434,17 @@ TEST(UrlRead, ClosingAHandleFromAnotherThreadCancelsItsRead) {
     HINTERNET session = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     HINTERNET file = InternetOpenUrlA(session, server.Url("/x").c_str(), nullptr, DWORD(-1), kDocFlags, 0);
     ASSERT_NE(file, nullptr);
+    std::atomic<pid_t> tid{0};
     auto reader = std::async(std::launch::async, [&] {
+        tid = testsupport::ThreadId();
         char buf[kChunk];
         DWORD n = 0;
         BOOL ok = InternetReadFile(file, buf, kChunk, &n);
         return std::make_pair(ok, GetLastError());
     });
     stalled.get_future().wait();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return tid != 0 && testsupport::ThreadWaitsInPoll(tid); }))
+        << "the read blocks";
     // Closing the session closes the URL handle made under it.
     EXPECT_TRUE(InternetCloseHandle(session));
     ASSERT_EQ(reader.wait_for(std::chrono::seconds(5)), std::future_status::ready);

@@ -70,3 +70,17 @@ TEST(Event, TimedWaitSeesASetFromAnotherThread) {
     worker.join();
     EXPECT_TRUE(done.WaitFor(std::chrono::milliseconds(0)));
 }
+
+TEST(Event, AWaiterMayDestroyTheEventAsSoonAsItReturns) {
+    // The waiter owns the event and frees it once its wait returns, while the
+    // setting thread may still be inside Set.
+    for (Event::Mode mode : {Event::Mode::ManualReset, Event::Mode::AutoReset}) {
+        for (int round = 0; round < 200; ++round) {
+            auto* ev = new Event(mode);
+            std::thread setter([ev] { ev->Set(); });
+            EXPECT_TRUE(ev->Wait(60000));
+            delete ev;
+            setter.join();
+        }
+    }
+}

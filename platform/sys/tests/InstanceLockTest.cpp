@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -21,16 +23,43 @@ namespace {
 
 const char* const kName = "VeloranViewerInstanceMutex";
 
-// A second start in a process of its own: finds the lock held and hands the
-// target over. Exit code 0 when the hand-over was taken.
-pid_t SecondStart(const std::string& dir, const std::string& target) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        InstanceLock lock(kName, dir);
+extern "C" char** environ;
+
+// Other starts run as programs of their own: this test program started again
+// with VR_START_DIR set does the start below before any test and ends, so no
+// child of this threaded process does more than exec.
+//   VR_START_TARGET set: a second start that finds the lock held and hands the
+//   target over; exit code 0 when the hand-over was taken.
+//   VR_START_READY_FD set: a start that takes the lock, writes 'y' (or 'n'
+//   when it could not) there and waits to be killed.
+[[maybe_unused]] const bool kIsOtherStart = [] {
+    const char* dir = std::getenv("VR_START_DIR");
+    if (!dir) return false;
+    InstanceLock lock(kName, dir);
+    if (const char* target = std::getenv("VR_START_TARGET")) {
         if (lock.Acquire() != InstanceLock::State::AlreadyRunning) _exit(2);
         _exit(lock.HandOver(target, 60000) ? 0 : 1);
     }
+    const char* fd = std::getenv("VR_START_READY_FD");
+    char c = fd && lock.Acquire() == InstanceLock::State::Acquired ? 'y' : 'n';
+    if (fd) (void)!write(std::atoi(fd), &c, 1);
+    for (;;) pause();
+}();
+
+pid_t StartAgain(std::vector<std::string> vars) {
+    std::vector<char*> env;
+    for (char** e = environ; *e; ++e) env.push_back(*e);
+    for (std::string& v : vars) env.push_back(v.data());
+    env.push_back(nullptr);
+    char self[] = "/proc/self/exe";
+    char* argv[] = {self, nullptr};
+    pid_t pid = -1;
+    if (posix_spawn(&pid, self, nullptr, nullptr, argv, env.data()) != 0) return -1;
     return pid;
+}
+
+pid_t SecondStart(const std::string& dir, const std::string& target) {
+    return StartAgain({"VR_START_DIR=" + dir, "VR_START_TARGET=" + target});
 }
 
 int ExitCodeOf(pid_t pid) {
@@ -84,13 +113,13 @@ std::string Message(const std::string& text, const char* magic = "VRV1") {
 
 TEST(InstanceLock, SecondStartHandsItsDocumentToTheFirst) {
     ScratchDir dir;
+    Received got;  // outlives the serving thread that calls it
     InstanceLock first(kName, dir.Path());
     ASSERT_EQ(first.Acquire(), InstanceLock::State::Acquired);
     EXPECT_EQ(first.LockPath(), dir / "VeloranViewerInstanceMutex.lock");
 
     // A hand-over made before the first instance serves waits for it.
     pid_t early = SecondStart(dir.Path(), "/home/u/papers/early.dvi");
-    Received got;
     ASSERT_TRUE(first.Serve(got.Handler()));
     EXPECT_FALSE(first.Serve(got.Handler()));  // once only
     EXPECT_EQ(ExitCodeOf(early), 0);
@@ -105,14 +134,8 @@ TEST(InstanceLock, ACrashedInstanceLeavesNothingBehindThatBlocks) {
     ScratchDir dir;
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
-    pid_t crashed = fork();
-    if (crashed == 0) {
-        InstanceLock lock(kName, dir.Path());
-        char c = lock.Acquire() == InstanceLock::State::Acquired ? 'y' : 'n';
-        (void)!write(ready[1], &c, 1);
-        pause();
-        _exit(0);
-    }
+    pid_t crashed = StartAgain({"VR_START_DIR=" + dir.Path(), "VR_START_READY_FD=" + std::to_string(ready[1])});
+    ASSERT_GT(crashed, 0);
     char c = 0;
     ASSERT_EQ(read(ready[0], &c, 1), 1);
     ASSERT_EQ(c, 'y');
@@ -127,9 +150,9 @@ TEST(InstanceLock, ACrashedInstanceLeavesNothingBehindThatBlocks) {
     close(ready[1]);
     EXPECT_TRUE(std::filesystem::exists(dir / "VeloranViewerInstanceMutex.sock"));  // left by the crash
 
+    Received got;  // outlives the serving thread that calls it
     InstanceLock next(kName, dir.Path());
     ASSERT_EQ(next.Acquire(), InstanceLock::State::Acquired);
-    Received got;
     ASSERT_TRUE(next.Serve(got.Handler()));
     EXPECT_EQ(ExitCodeOf(SecondStart(dir.Path(), "/tmp/after-crash.ps")), 0);
     EXPECT_EQ(got.Get(), std::vector<std::string>{"/tmp/after-crash.ps"});
@@ -137,9 +160,9 @@ TEST(InstanceLock, ACrashedInstanceLeavesNothingBehindThatBlocks) {
 
 TEST(InstanceLock, MalformedRequestsAreRefusedAndServingGoesOn) {
     ScratchDir dir;
+    Received got;  // outlives the serving thread that calls it
     InstanceLock first(kName, dir.Path());
     ASSERT_EQ(first.Acquire(), InstanceLock::State::Acquired);
-    Received got;
     ASSERT_TRUE(first.Serve(got.Handler()));
     const std::string sock = first.SocketPath();
 

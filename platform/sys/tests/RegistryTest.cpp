@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <pthread.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -22,12 +24,46 @@ constexpr RegRoot HKCU = RegRoot::CurrentUser;
 constexpr RegRoot HKLM = RegRoot::LocalMachine;
 constexpr RegRoot HKCR = RegRoot::ClassesRoot;
 
-template <class Fn>
-int RunInChild(Fn fn) {
-    pid_t pid = fork();
-    if (pid == 0) _exit(fn());
+const char* const kGhostscriptKey = "Software\\Veloran\\Shared\\GhostScript";
+constexpr int kChildWrites = 25;
+
+// What another process sharing the folder does; its exit code.
+int RunChildJob(const std::string& job, const std::string& dir) {
+    auto reg = Registry::OpenDirectory(dir);
+    if (job == "dies-writing") {
+        // Dies half-way through writing its new file.
+        Registry::SetWriteFaultHook([](size_t written) {
+            if (written > 0) _exit(42);
+        });
+        reg->SetString(HKCU, kGhostscriptKey, "DLLPath", std::string(100000, 'n'));
+        return 0;
+    }
+    if (job == "writes") {
+        int ok = 0;
+        for (int i = 0; i < kChildWrites; ++i) ok += reg->SetDword(HKCU, "K", "child" + std::to_string(i), uint32_t(i));
+        return ok == kChildWrites ? 0 : 1;
+    }
+    return 99;
+}
+
+// The other process is this test program started again to run only the job
+// (RegistryChild.Job), so that no child of this process runs more than exec.
+pid_t StartChild(const std::string& job, const std::string& dir) {
+    std::vector<std::string> vars{"VR_CHILD_JOB=" + job, "VR_CHILD_DIR=" + dir};
+    std::vector<char*> env;
+    for (char** e = environ; *e; ++e) env.push_back(*e);
+    for (std::string& v : vars) env.push_back(v.data());
+    env.push_back(nullptr);
+    char self[] = "/proc/self/exe";
+    char filter[] = "--gtest_filter=RegistryChild.Job";
+    char* argv[] = {self, filter, nullptr};
+    pid_t pid = -1;
+    return posix_spawn(&pid, self, nullptr, nullptr, argv, env.data()) == 0 ? pid : -1;
+}
+
+int ExitCodeOf(pid_t pid) {
     int status = 0;
-    waitpid(pid, &status, 0);
+    if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
@@ -287,9 +323,16 @@ TEST(Registry, TreeOperationsDoNotRecurseOverTheDepth) {
     });
 }
 
+TEST(RegistryChild, Job) {
+    const char* job = std::getenv("VR_CHILD_JOB");
+    const char* dir = std::getenv("VR_CHILD_DIR");
+    if (!job || !dir) GTEST_SKIP() << "the other process of the tests below";
+    _exit(RunChildJob(job, dir));
+}
+
 TEST(Registry, CrashWhileWritingLeavesTheOldFile) {
     ScratchDir dir;
-    const std::string key = "Software\\Veloran\\Shared\\GhostScript";
+    const std::string key = kGhostscriptKey;
     {
         auto reg = Registry::OpenDirectory(dir.Path());
         ASSERT_TRUE(reg->CreateKey(HKCU, key));
@@ -298,14 +341,7 @@ TEST(Registry, CrashWhileWritingLeavesTheOldFile) {
     const std::string before = ScratchDir::ReadFile(dir / "hkcu.reg");
 
     // A second process dies half-way through writing its new file.
-    int code = RunInChild([&] {
-        auto reg = Registry::OpenDirectory(dir.Path());
-        Registry::SetWriteFaultHook([](size_t written) {
-            if (written > 0) _exit(42);
-        });
-        reg->SetString(HKCU, key, "DLLPath", std::string(100000, 'n'));
-        return 0;
-    });
+    int code = ExitCodeOf(StartChild("dies-writing", dir.Path()));
     ASSERT_EQ(code, 42);
     EXPECT_EQ(ScratchDir::ReadFile(dir / "hkcu.reg"), before);
 
@@ -339,14 +375,9 @@ TEST(Registry, ProcessesSharingTheFolderLoseNoWrites) {
     auto reg = Registry::OpenDirectory(dir.Path());
     ASSERT_TRUE(reg->CreateKey(HKCU, "K"));
     ASSERT_TRUE(reg->SetString(HKCU, "K", "seen", "first"));
-    constexpr int kWrites = 25;
-    pid_t child = fork();
-    if (child == 0) {
-        auto mine = Registry::OpenDirectory(dir.Path());
-        int ok = 0;
-        for (int i = 0; i < kWrites; ++i) ok += mine->SetDword(HKCU, "K", "child" + std::to_string(i), uint32_t(i));
-        _exit(ok == kWrites ? 0 : 1);
-    }
+    constexpr int kWrites = kChildWrites;
+    pid_t child = StartChild("writes", dir.Path());
+    ASSERT_GT(child, 0);
     int ok = 0;
     for (int i = 0; i < kWrites; ++i) ok += reg->SetDword(HKCU, "K", "parent" + std::to_string(i), uint32_t(i));
     int status = 0;

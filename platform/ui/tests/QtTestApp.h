@@ -2,6 +2,3 @@
 #pragma once
 
 #include "testsupport/QtTestTools.h"
-
-// Qt's font database keeps fontconfig's caches to the end of the process.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }

@@ -24,10 +24,6 @@
 namespace fs = std::filesystem;
 using sys::RegRoot;
 
-// Qt's font database keeps fontconfig's caches, and kpathsea its search
-// results, to the end of the process.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
-
 namespace {
 
 const std::string kSharedKey = "Software\\Veloran\\Shared\\";

@@ -19,8 +19,6 @@
 #include "platform/ui/StringTable.h"
 #include "viewer/app/AppStrings.h"
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-
 namespace {
 
 // Korean texts the viewer shows, the unsupported-file message first.

@@ -131,8 +131,8 @@ TEST_F(PsJobs, AStopDuringALongConversionEndsItBetweenPages) {
     std::atomic<int> stop{0};
     std::thread stopper([&] {
         // Once the output has grown, the conversion is under way.
-        for (int i = 0; i < 2000 && (!fs::exists(pdf) || fs::file_size(pdf) < 20000); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::error_code ec;
+        testsupport::WaitUntil([&] { return fs::file_size(pdf, ec) >= 20000 && !ec; }, 10000);
         stop = 1;
     });
     std::string why;

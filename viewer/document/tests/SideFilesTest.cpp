@@ -31,8 +31,6 @@
 namespace fs = std::filesystem;
 using testsupport::TempDir;
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
-
 namespace {
 
 std::string Slurp(const fs::path& p) {

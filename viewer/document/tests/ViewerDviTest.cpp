@@ -101,7 +101,9 @@ TEST(ViewerSpecials, DefaultOriginAndWorkspaceColourArguments) {
     for (const auto& c : colours) {
         COLORREF colour = 0;
         EXPECT_EQ(ViewerDvi::ParseWorkspaceColorArgs(U(c.args), colour), c.ok) << c.args;
-        if (c.ok) EXPECT_EQ(colour, c.colour) << c.args;
+        if (c.ok) {
+            EXPECT_EQ(colour, c.colour) << c.args;
+        }
     }
 }
 
@@ -173,7 +175,7 @@ TEST(NoteSpecialCodec, EncodeAndDecode) {
     EXPECT_EQ(d.time, "12:00");
     EXPECT_EQ(d.text, "");
 
-    for (const std::string bad : {std::string("note:12"), std::string("note:0064003"),
+    for (const std::string& bad : {std::string("note:12"), std::string("note:0064003"),
                                   std::string("note:zz640032" "0") + std::string(19, ' '),
                                   std::string("note:00640032" "f") + "short" + std::string(19, ' '),
                                   std::string("note:00640032" "6reader2024/03/07")}) {

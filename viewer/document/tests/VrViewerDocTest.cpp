@@ -26,11 +26,13 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/StringTable.h"
 #include "platform/ui/tests/QtTestApp.h"
+#include "testsupport/TestTools.h"
 #include "viewer/app/AppStrings.h"
 #include "viewer/frames/ChildFrame.h"
 #include "viewer/frames/InPlaceFrame.h"
 #include "viewer/frames/MainFrame.h"
 #include "viewer/app/VrViewerApp.h"
+#include "viewer/document/DocSaveDlg.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
 
@@ -54,10 +56,7 @@ void WriteFile(const fs::path& p, const std::string& bytes) {
 
 // Runs plain TeX on source in dir; the DVI's bytes.
 std::string MakeDvi(const fs::path& dir, const std::string& name, const std::string& source) {
-    WriteFile(dir / (name + ".tex"), source);
-    std::string cmd = "cd '" + dir.string() + "' && tex -interaction=batchmode -halt-on-error " + name +
-                      ".tex > /dev/null 2>&1";
-    if (std::system(cmd.c_str()) != 0) return std::string();
+    if (testsupport::RunTex(dir, source, name).rfind("FAILED", 0) == 0) return std::string();
     return ReadFile(dir / (name + ".dvi"));
 }
 
@@ -461,11 +460,40 @@ TEST_F(DocTest, BrowserStopEndsASlowDownload) {
 }
 
 TEST_F(DocTest, HostCommandTable) {
+    // The host's command numbers and the viewer's commands they stand for.
     const struct {
         DWORD host;
         UINT command;
-    } cases[] = {{8, 57605}, {6, 57607}, {4, 57604}, {5, 57611}, {23, 117}, {22, 118}, {37, 116}, {1, 0}, {24, 0}};
+    } cases[] = {{8, ID_FILE_PAGE_SETUP}, {6, ID_FILE_PRINT},      {4, ID_FILE_SAVE_AS},
+                 {5, ID_FILE_SAVE_COPY_AS}, {23, ID_VIEWER_STOP}, {22, ID_VIEWER_REFRESH},
+                 {37, ID_VIEWER_UNLOAD},   {1, 0},               {24, 0}};
     for (auto& c : cases) EXPECT_EQ(CVrViewerDoc::MapHostCommand(c.host), c.command) << c.host;
+
+    // Run on a document: the host's Save As asks where and saves the
+    // document there; a number without a command runs nothing. (Stop and
+    // refresh: BrowserStopEndsASlowDownload; unload:
+    // UnloadClosesTheDocumentAndItsTemporaryFile.)
+    WriteFile(dir / "paper.dvi", dviFew);
+    CVrViewerDoc* doc = NewDoc();
+    doc->OnOpenDocument((dir / "paper.dvi").c_str());
+    ASSERT_TRUE(Finish(doc));
+    const fs::path target = dir / "saved.dvi";
+    std::vector<UINT> dialogs;
+    AfxSetDialogAnswerer([&](UINT id, QDialog& dialog) {
+        dialogs.push_back(id);
+        if (auto* files = qobject_cast<QFileDialog*>(&dialog))
+            files->selectFile(QString::fromStdString(target.string()));
+        return int(IDOK);
+    });
+    EXPECT_FALSE(doc->ExecHostCommand(1));
+    EXPECT_FALSE(doc->ExecHostCommand(24));
+    EXPECT_TRUE(dialogs.empty());
+    EXPECT_TRUE(doc->ExecHostCommand(4));
+    AfxSetDialogAnswerer(nullptr);
+    EXPECT_EQ(dialogs, std::vector<UINT>{IDD_SAVE_DVI});
+    EXPECT_NE(testsupport::RunDviType(target.string(), 1).find("totalpages=3"), std::string::npos)
+        << "the document's three pages are saved";
+    EXPECT_TRUE(IsOpen(doc));
 }
 
 TEST_F(DocTest, GzipBytesArriveRawAndAreUnpackedByName) {

@@ -34,10 +34,6 @@
 
 namespace fs = std::filesystem;
 
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\nleak:libxcb\nleak:libX11\nleak:libQt6XcbQpa\nleak:libdbus\nleak:libkpathsea.so\n";
-}
-
 namespace {
 
 const std::string kShot = VELORAN_BINARY_DIR "/artefacts/frame-menus.png";

@@ -20,10 +20,9 @@
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
+#include "testsupport/TestTools.h"
 
 namespace fs = std::filesystem;
-
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
 
 namespace {
 
@@ -35,11 +34,10 @@ TEST(AddressParametersViewTest, LocalDocumentOpensAtTheAddressedPageAndZoom) {
     setenv("TMPDIR", (dir / "tmp").c_str(), 1);
     setenv("VELORAN_CONFIG_HOME", (dir / "config").c_str(), 1);
     sys::Registry::SetDefault(sys::Registry::OpenDirectory((dir / "config").string()));
-    std::ofstream(dir / "doc.tex") << "\\newcount\\n \\n=0\n"
-                                      "\\loop \\advance\\n by 1 \\centerline{Page \\the\\n}\n"
-                                      "\\ifnum\\n<5 \\vfill\\eject \\repeat\n\\bye\n";
-    const std::string cmd = "cd '" + dir.string() + "' && tex -interaction=batchmode -halt-on-error doc.tex >/dev/null 2>&1";
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << "TeX must make the test document";
+    const std::string tex = testsupport::RunTex(dir, "\\newcount\\n \\n=0\n"
+                                                     "\\loop \\advance\\n by 1 \\centerline{Page \\the\\n}\n"
+                                                     "\\ifnum\\n<5 \\vfill\\eject \\repeat\n\\bye\n");
+    ASSERT_EQ(tex.rfind("FAILED", 0), std::string::npos) << "TeX must make the test document: " << tex;
 
     static int argc = 1;
     static char arg0[] = "address_parameters_view_test";

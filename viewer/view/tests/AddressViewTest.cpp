@@ -26,8 +26,6 @@
 namespace fs = std::filesystem;
 using testsupport::TempDir;
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
-
 namespace {
 
 // Four pages; the anchor sec2 is on the third.
@@ -203,7 +201,9 @@ TEST_F(AddressView, LinksGoToTheFirstViewThatShowsTheirDocument) {
         request.url = c.url.c_str();
         EXPECT_EQ(ShowHyperlinkEnumProc(request), c.handled);
         EXPECT_EQ(request.handled, c.handled);
-        if (c.mover) ASSERT_TRUE(Drawn(*c.mover));
+        if (c.mover) {
+            ASSERT_TRUE(Drawn(*c.mover));
+        }
         Shown* views[] = {&other, &first, &second, &web};
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(Page(*views[i]), views[i] == c.mover ? c.page : before[i]) << i;

@@ -23,11 +23,11 @@
 #include "viewer/view/ViewStatus.h"
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
+#include "testsupport/TestTools.h"
+#include "viewer/view/tests/DocumentViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
-
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
 
 namespace {
 
@@ -65,24 +65,10 @@ void WriteDvi(const fs::path& p, const std::function<void(VrDviWriter&)>& fontDe
     ASSERT_TRUE(w.WriteGood());
 }
 
-class BadDocument : public ::testing::Test {
+class BadDocument : public DocumentViewTest {
 protected:
-    static void SetUpTestSuite() {
-        dir_ = new fs::path(fs::temp_directory_path() / ("vrbad-" + std::to_string(getpid())));
-        fs::create_directories(*dir_ / "config");
-        fs::create_directories(*dir_ / "tmp");
-        setenv("TMPDIR", (*dir_ / "tmp").c_str(), 1);
-        setenv("VELORAN_CONFIG_HOME", (*dir_ / "config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((*dir_ / "config").string()));
-        TestApp();
-        app_ = NewTestApplication();
-        ASSERT_TRUE(app_->m_kpathsea.IsKPathSeaDLLLoaded());
-    }
-    static void TearDownTestSuite() {
-        delete app_;
-        fs::remove_all(*dir_);
-        delete dir_;
-    }
+    static void SetUpTestSuite() { SetUpDocuments(nullptr); }
+    static void TearDownTestSuite() { TearDownDocuments(); }
 
     void SetUp() override {
         AfxSetMessageBoxAnswerer([this](const MessageBoxRequest& r) {
@@ -92,18 +78,10 @@ protected:
     }
     void TearDown() override {
         CloseView();
-        AfxSetMessageBoxAnswerer(nullptr);
+        DocumentViewTest::TearDown();
     }
 
-    void OpenView() {
-        doc = new CVrViewerDoc;
-        doc->m_bAutoDelete = FALSE;
-        view = new CVrViewerView;
-        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, 800, 600}, nullptr, 1));
-        view->GetWidget()->resize(800, 600);
-        view->GetWidget()->show();
-        doc->AddView(view);
-    }
+    void OpenView() { MakeView(800, 600); }
     void CloseView() {
         if (view) view->DestroyWindow();  // deletes the view
         view = nullptr;
@@ -111,22 +89,12 @@ protected:
         doc = nullptr;
         Pump();  // the closing document's report, still answered by the script
     }
-
-    static inline fs::path* dir_ = nullptr;
-    static inline CVrViewerApp* app_ = nullptr;
-    CVrViewerDoc* doc = nullptr;
-    CVrViewerView* view = nullptr;
-    std::vector<std::string> messages;
 };
 
 TEST_F(BadDocument, EachEndsWithTheWorkerDoneAnErrorToldAndTheViewResponding) {
     const fs::path& d = *dir_;
-    std::ofstream(d / "doc.tex") << "Page one.\\vfill\\eject Page two.\\bye\n";
-    FILE* p = popen(("cd '" + d.string() + "' && tex -interaction=batchmode -halt-on-error doc.tex >/dev/null 2>&1")
-                        .c_str(),
-                    "r");
-    ASSERT_NE(p, nullptr);
-    ASSERT_EQ(pclose(p), 0);
+    const std::string tex = testsupport::RunTex(d, "Page one.\\vfill\\eject Page two.\\bye\n");
+    ASSERT_EQ(tex.rfind("FAILED", 0), std::string::npos) << tex;
     const std::string dvi = ReadAll(d / "doc.dvi");
     ASSERT_GT(dvi.size(), 100u);
 

@@ -16,8 +16,6 @@
 #include "viewer/view/ContentsView.h"
 #include "viewer/view/tests/DocumentViewFixture.h"
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
-
 namespace {
 
 namespace fs = std::filesystem;

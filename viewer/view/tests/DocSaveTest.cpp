@@ -15,8 +15,6 @@
 #include "viewer/view/tests/OpenedViewFixture.h"
 #include "viewer/view/tests/PictureFiles.h"
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
-
 namespace fs = std::filesystem;
 
 namespace {

@@ -32,9 +32,7 @@ protected:
         fs::create_directories(*dir_ / "config");
         fs::create_directories(*dir_ / "tmp");
         if (texSource) {
-            std::ofstream(*dir_ / "doc.tex") << texSource;
-            const std::string out = testsupport::RunCommand("cd '" + dir_->string() +
-                                                            "' && tex -interaction=batchmode -halt-on-error doc.tex 2>&1");
+            const std::string out = testsupport::RunTex(*dir_, texSource);
             ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
         }
         setenv("TMPDIR", (*dir_ / "tmp").c_str(), 1);

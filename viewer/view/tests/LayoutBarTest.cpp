@@ -36,8 +36,6 @@
 
 namespace fs = std::filesystem;
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
-
 namespace {
 
 class RecordingCmdUI : public CCmdUI {
@@ -266,7 +264,7 @@ TEST_F(Services, ThePageSliderMovesThePageOnceItRestsAndNotWhileHeld) {
         QTest::mousePress(slider, Qt::LeftButton, {}, handle.center());
         EXPECT_TRUE(slider->isSliderDown());
         slider->setSliderPosition(5);
-        QTest::qWait(900);
+        QTest::qWait(900);  // past the settle timer (500 ms): a held handle must not move the page
         pageWhileHeld = Page(view);
         QTest::mouseRelease(slider, Qt::LeftButton, {}, handle.center());
         slider->setSliderDown(false);
@@ -274,7 +272,7 @@ TEST_F(Services, ThePageSliderMovesThePageOnceItRestsAndNotWhileHeld) {
         pageAfterRest = Page(view);
         historyAfterRest = int(view->GetHistory().Count());
         // No further moves while the slider rests.
-        QTest::qWait(1200);
+        QTest::qWait(1200);  // two settle times more: a resting slider must not move it again
         historyLater = int(view->GetHistory().Count());
         // The keyboard: End, then OK.
         QTest::keyClick(slider, Qt::Key_End);

@@ -16,8 +16,6 @@
 
 namespace fs = std::filesystem;
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-
 namespace {
 
 std::string Joined(const std::vector<String8>& args) {

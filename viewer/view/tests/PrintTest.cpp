@@ -25,14 +25,13 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/PrintDialog.h"
 #include "testsupport/QtTestTools.h"
+#include "testsupport/TestTools.h"
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
-
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\nleak:libcups\n"; }
 
 namespace {
 
@@ -98,12 +97,9 @@ protected:
         app_ = NewTestApplication();
         ASSERT_EQ(GetGS()->LoadGSDLL(kGSLibraryName, nullptr), 1);
         const fs::path tex = *dir_ / "tex";
-        std::ofstream(tex / "three.tex") << kThreePages;
-        ASSERT_EQ(std::system(("cd '" + tex.string() +
-                               "' && tex -interaction=batchmode three.tex >/dev/null 2>&1 && "
-                               "dvips -q -o three.ps three.dvi >/dev/null 2>&1")
-                                  .c_str()),
-                  0);
+        for (const std::string& out :
+             {testsupport::RunTex(tex, kThreePages, "three"), testsupport::RunIn(tex, "dvips -q -o three.ps three.dvi")})
+            ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
     }
     static void TearDownTestSuite() {
         delete app_;

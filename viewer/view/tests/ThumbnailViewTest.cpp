@@ -18,8 +18,6 @@
 #include "viewer/view/ViewGeometry.h"
 #include "viewer/view/tests/DocumentViewFixture.h"
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -318,8 +316,11 @@ TEST_F(Thumbnails, TiffPagesShowTheirReducedImage) {
         for (int y = 0; y < e.height; ++y) {
             const bool bar = y >= 4 + e.page * 6 && y < 8 + e.page * 6;
             const uint32_t p = Pixel(e.left + 20, e.top - thumbs->GetOffset() + y);
-            if (bar) EXPECT_LT(p & 0xFF, 0x80) << e.page << " " << y;
-            else if (y < 3 + e.page * 6 || y > 8 + e.page * 6) EXPECT_EQ(p, 0xFFFFFFu) << e.page << " " << y;
+            if (bar) {
+                EXPECT_LT(p & 0xFF, 0x80) << e.page << " " << y;
+            } else if (y < 3 + e.page * 6 || y > 8 + e.page * 6) {
+                EXPECT_EQ(p, 0xFFFFFFu) << e.page << " " << y;
+            }
         }
     }
 }

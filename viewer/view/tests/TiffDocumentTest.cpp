@@ -17,10 +17,9 @@
 #include "viewer/view/ViewCommandIds.h"
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
+#include "viewer/view/tests/DocumentViewFixture.h"
 
 namespace fs = std::filesystem;
-
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
 namespace {
 
@@ -68,45 +67,16 @@ bool WriteDocument(const fs::path& file, const char* mode) {
     return ok;
 }
 
-class TiffDocument : public ::testing::Test {
+class TiffDocument : public DocumentViewTest {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new fs::path(fs::temp_directory_path() / ("vrtiff-" + std::to_string(getpid())));
-        fs::create_directories(*dir_ / "config");
-        fs::create_directories(*dir_ / "tmp");
+        SetUpDocuments(nullptr);
         ASSERT_TRUE(WriteDocument(*dir_ / "little.tif", "wl"));
         ASSERT_TRUE(WriteDocument(*dir_ / "big.tif", "wb"));
-        setenv("TMPDIR", (*dir_ / "tmp").c_str(), 1);
-        setenv("VELORAN_CONFIG_HOME", (*dir_ / "config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((*dir_ / "config").string()));
-        TestApp();
-        app_ = new CVrViewerApp;
     }
-    static void TearDownTestSuite() {
-        delete app_;
-        fs::remove_all(*dir_);
-        delete dir_;
-    }
+    static void TearDownTestSuite() { TearDownDocuments(); }
 
-    void SetUp() override {
-        TestApp();
-        AfxSetMessageBoxAnswerer([this](const MessageBoxRequest& r) {
-            messages.push_back(r.text);
-            return IDOK;
-        });
-        doc = new CVrViewerDoc;
-        doc->m_bAutoDelete = FALSE;
-        view = new CVrViewerView;
-        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, kWidth, kHeight}, nullptr, 1));
-        view->GetWidget()->resize(kWidth, kHeight);
-        view->GetWidget()->show();
-        doc->AddView(view);
-    }
-    void TearDown() override {
-        if (view) view->DestroyWindow();
-        delete doc;
-        AfxSetMessageBoxAnswerer(nullptr);
-    }
+    void SetUp() override { MakeView(kWidth, kHeight); }
 
     ViewStatus Status() {
         ViewStatus vs;
@@ -147,14 +117,7 @@ protected:
     }
 
     static constexpr int kWidth = 800, kHeight = 600;
-    static fs::path* dir_;
-    static inline CVrViewerApp* app_ = nullptr;
-    CVrViewerDoc* doc = nullptr;
-    CVrViewerView* view = nullptr;
-    std::vector<std::string> messages;
 };
-
-fs::path* TiffDocument::dir_ = nullptr;
 
 class TiffDocumentByteOrder : public TiffDocument, public ::testing::WithParamInterface<const char*> {};
 

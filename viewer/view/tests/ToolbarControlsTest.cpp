@@ -27,11 +27,10 @@
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
+#include "viewer/view/tests/DocumentViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
-
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
 
 namespace {
 
@@ -162,43 +161,16 @@ TEST(ToolbarCombo, EnterFindsTheExactEntryAndAddsNoDuplicates) {
     EXPECT_EQ(dropped, 1);
 }
 
-const char* kDocDir = "vrtoolbar-";
-
-class ToolbarInView : public ::testing::Test {
+class ToolbarInView : public DocumentViewTest {
 protected:
-    static void SetUpTestSuite() {
-        dir_ = new fs::path(fs::temp_directory_path() / (kDocDir + std::to_string(getpid())));
-        fs::create_directories(*dir_ / "config");
-        std::ofstream(*dir_ / "doc.tex") << kDocument;
-        const std::string out =
-            RunCommand("cd '" + dir_->string() + "' && tex -interaction=batchmode -halt-on-error doc.tex 2>&1");
-        ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
-        setenv("VELORAN_CONFIG_HOME", (*dir_ / "config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((*dir_ / "config").string()));
-        TestApp();
-        app_ = NewTestApplication();
-    }
-    static void TearDownTestSuite() {
-        delete app_;
-        fs::remove_all(*dir_);
-        delete dir_;
-    }
+    static void SetUpTestSuite() { SetUpDocuments(kDocument); }
+    static void TearDownTestSuite() { TearDownDocuments(); }
 
     void SetUp() override {
-        TestApp();
-        AfxSetMessageBoxAnswerer([](const MessageBoxRequest&) { return IDOK; });
-        doc = new CVrViewerDoc;
-        doc->m_bAutoDelete = FALSE;
-        view = new CVrViewerView;
-        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, 900, 700}, nullptr, 1));
-        view->GetWidget()->resize(900, 700);
-        view->GetWidget()->show();
+        MakeView(900, 700);
         view->GetWidget()->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(view->GetWidget()));
-        doc->AddView(view);
-        ASSERT_TRUE(doc->OnOpenDocument((*dir_ / "doc.dvi").c_str()));
-        ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
-        ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
+        Open(*dir_ / "doc.dvi");
         ASSERT_EQ(view->GetPageCount(), 5);
         view->SetZoomPercent(100);
         // A first move starts the history (with the place it left).
@@ -206,9 +178,7 @@ protected:
     }
     void TearDown() override {
         AfxSetPopupMenuAnswerer(nullptr);
-        if (view) view->DestroyWindow();
-        delete doc;
-        AfxSetMessageBoxAnswerer(nullptr);
+        DocumentViewTest::TearDown();
     }
 
     ViewStatus Status() {
@@ -225,13 +195,7 @@ protected:
         QTest::keyClick(box, Qt::Key_Return);
     }
 
-    static fs::path* dir_;
-    static inline CVrViewerApp* app_ = nullptr;
-    CVrViewerDoc* doc = nullptr;
-    CVrViewerView* view = nullptr;
 };
-
-fs::path* ToolbarInView::dir_ = nullptr;
 
 TEST_F(ToolbarInView, TypingIntoTheBoxesWorksAndTheViewDoesNotWriteOverAFocusedBox) {
     ToolbarEdit* page = Controls().PageBox();

@@ -32,11 +32,10 @@
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
+#include "viewer/view/tests/DocumentViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
-
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
 
 namespace {
 
@@ -69,50 +68,20 @@ void Settle() {
     }
 }
 
-class ViewDialogs : public ::testing::Test {
+class ViewDialogs : public DocumentViewTest {
 protected:
-    static void SetUpTestSuite() {
-        dir_ = new fs::path(fs::temp_directory_path() / ("vrdlg-" + std::to_string(getpid())));
-        fs::create_directories(*dir_ / "config");
-        std::ofstream(*dir_ / "doc.tex") << kDocument;
-        const std::string out =
-            RunCommand("cd '" + dir_->string() + "' && tex -interaction=batchmode -halt-on-error doc.tex 2>&1");
-        ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
-        setenv("VELORAN_CONFIG_HOME", (*dir_ / "config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((*dir_ / "config").string()));
-        TestApp();
-        app_ = NewTestApplication();
-    }
-    static void TearDownTestSuite() {
-        delete app_;
-        fs::remove_all(*dir_);
-        delete dir_;
-    }
+    static void SetUpTestSuite() { SetUpDocuments(kDocument); }
+    static void TearDownTestSuite() { TearDownDocuments(); }
 
     void SetUp() override {
-        TestApp();
         AfxSetLanguage(UiLanguage::English);
-        AfxSetMessageBoxAnswerer([this](const MessageBoxRequest& r) {
-            messages.push_back(r.text);
-            return IDOK;
-        });
-        doc = new CVrViewerDoc;
-        doc->m_bAutoDelete = FALSE;
-        view = new CVrViewerView;
-        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, 900, 700}, nullptr, 1));
-        view->GetWidget()->resize(900, 700);
-        view->GetWidget()->show();
-        doc->AddView(view);
-        ASSERT_TRUE(doc->OnOpenDocument((*dir_ / "doc.dvi").c_str()));
-        ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
-        ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
+        MakeView(900, 700);
+        Open(*dir_ / "doc.dvi");
         ASSERT_EQ(view->GetPageCount(), 12);
     }
     void TearDown() override {
-        if (view) view->DestroyWindow();
-        delete doc;
+        DocumentViewTest::TearDown();
         Settle();
-        AfxSetMessageBoxAnswerer(nullptr);
         AfxSetDialogAnswerer(nullptr);
         AfxSetLanguage(UiLanguage::English);
     }
@@ -123,14 +92,7 @@ protected:
         return vs;
     }
 
-    static fs::path* dir_;
-    static inline CVrViewerApp* app_ = nullptr;
-    CVrViewerDoc* doc = nullptr;
-    CVrViewerView* view = nullptr;
-    std::vector<std::string> messages;
 };
-
-fs::path* ViewDialogs::dir_ = nullptr;
 
 TEST(GotoPageDlgRules, TheLabelAndTheAcceptedNumbers) {
     TestApp();

@@ -34,11 +34,10 @@
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
+#include "viewer/view/tests/DocumentViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
-
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
 
 namespace {
 
@@ -80,52 +79,22 @@ struct MenuSeen {
     bool enabled;
 };
 
-class PageInput : public ::testing::Test {
+class PageInput : public DocumentViewTest {
 protected:
-    static void SetUpTestSuite() {
-        dir_ = new fs::path(fs::temp_directory_path() / ("vrinput-" + std::to_string(getpid())));
-        fs::create_directories(*dir_ / "config");
-        std::ofstream(*dir_ / "doc.tex") << kDocument;
-        const std::string out =
-            RunCommand("cd '" + dir_->string() + "' && tex -interaction=batchmode -halt-on-error doc.tex 2>&1");
-        ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
-        setenv("VELORAN_CONFIG_HOME", (*dir_ / "config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((*dir_ / "config").string()));
-        TestApp();
-        app_ = NewTestApplication();
-    }
-    static void TearDownTestSuite() {
-        delete app_;
-        fs::remove_all(*dir_);
-        delete dir_;
-    }
+    static void SetUpTestSuite() { SetUpDocuments(kDocument); }
+    static void TearDownTestSuite() { TearDownDocuments(); }
 
     void SetUp() override {
-        TestApp();
-        messages.clear();
-        AfxSetMessageBoxAnswerer([this](const MessageBoxRequest& r) {
-            messages.push_back(r.text);
-            return IDOK;
-        });
-        doc = new CVrViewerDoc;
-        doc->m_bAutoDelete = FALSE;
-        view = new ScriptedView;
-        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, kWidth, kHeight}, nullptr, 1));
-        view->GetWidget()->resize(kWidth, kHeight);
-        view->GetWidget()->show();
-        doc->AddView(view);
-        ASSERT_TRUE(doc->OnOpenDocument((*dir_ / "doc.dvi").c_str()));
-        ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
-        ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
+        view = MakeView<ScriptedView>(kWidth, kHeight);
+        Open(*dir_ / "doc.dvi");
         ASSERT_EQ(view->GetPageCount(), 5);
         Settle();
     }
     void TearDown() override {
         AfxSetPopupMenuAnswerer(nullptr);
         AfxSetDialogAnswerer(nullptr);
-        if (view) view->DestroyWindow();
-        delete doc;
-        AfxSetMessageBoxAnswerer(nullptr);
+        DocumentViewTest::TearDown();
+        view = nullptr;
     }
 
     // Until the page is drawn whole (links and all).
@@ -206,14 +175,8 @@ protected:
     int HistoryCount() { return view->GetHistory().Count(); }
 
     static constexpr int kWidth = 900, kHeight = 600;
-    static fs::path* dir_;
-    static inline CVrViewerApp* app_ = nullptr;
-    CVrViewerDoc* doc = nullptr;
-    ScriptedView* view = nullptr;
-    std::vector<std::string> messages;
+    ScriptedView* view = nullptr;  // the fixture's view, as made here
 };
-
-fs::path* PageInput::dir_ = nullptr;
 
 TEST_F(PageInput, PagingKeysReachEveryPageAndBackReturns) {
     const ViewStatus start = Status();

@@ -24,11 +24,10 @@
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
+#include "viewer/view/tests/DocumentViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
-
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
 
 namespace {
 
@@ -68,46 +67,19 @@ struct RecordingCmdUI : CCmdUI {
     void SetText(const char* t) override { text = t; }
 };
 
-class Navigation : public ::testing::Test {
+class Navigation : public DocumentViewTest {
 protected:
-    static void SetUpTestSuite() {
-        dir_ = new fs::path(fs::temp_directory_path() / ("vrnav-" + std::to_string(getpid())));
-        fs::create_directories(*dir_ / "config");
-        std::ofstream(*dir_ / "doc.tex") << kDocument;
-        const std::string out =
-            RunCommand("cd '" + dir_->string() + "' && tex -interaction=batchmode -halt-on-error doc.tex 2>&1");
-        ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
-        setenv("VELORAN_CONFIG_HOME", (*dir_ / "config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((*dir_ / "config").string()));
-        TestApp();
-        app_ = NewTestApplication();
-        ASSERT_TRUE(app_->m_kpathsea.IsKPathSeaDLLLoaded());
-    }
-    static void TearDownTestSuite() {
-        delete app_;
-        fs::remove_all(*dir_);
-        delete dir_;
-    }
+    static void SetUpTestSuite() { SetUpDocuments(kDocument); }
+    static void TearDownTestSuite() { TearDownDocuments(); }
 
     void SetUp() override {
-        TestApp();
-        AfxSetMessageBoxAnswerer([](const MessageBoxRequest&) { return IDOK; });
-        doc = new CVrViewerDoc;
-        doc->m_bAutoDelete = FALSE;
-        view = new ScriptedView;
-        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, kWidth, kHeight}, nullptr, 1));
-        view->GetWidget()->resize(kWidth, kHeight);
-        view->GetWidget()->show();
-        doc->AddView(view);
-        ASSERT_TRUE(doc->OnOpenDocument((*dir_ / "doc.dvi").c_str()));
-        ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
-        ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
+        view = MakeView<ScriptedView>(kWidth, kHeight);
+        Open(*dir_ / "doc.dvi");
         ASSERT_EQ(view->GetPageCount(), 5);
     }
     void TearDown() override {
-        if (view) view->DestroyWindow();
-        delete doc;
-        AfxSetMessageBoxAnswerer(nullptr);
+        DocumentViewTest::TearDown();
+        view = nullptr;
     }
 
     ViewStatus Status() {
@@ -146,13 +118,8 @@ protected:
     static double At100(int paper) { return paper / 254000.0 * 96; }
 
     static constexpr int kWidth = 1000, kHeight = 700;
-    static fs::path* dir_;
-    static inline CVrViewerApp* app_ = nullptr;
-    CVrViewerDoc* doc = nullptr;
-    ScriptedView* view = nullptr;
+    ScriptedView* view = nullptr;  // the fixture's view, as made here
 };
-
-fs::path* Navigation::dir_ = nullptr;
 
 TEST_F(Navigation, PageCommandsLandOnTheirPageAndStopAtTheEnds) {
     struct Case {

@@ -13,8 +13,6 @@
 #include "viewer/view/NoteWnd.h"
 #include "viewer/view/tests/OpenedViewFixture.h"
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
-
 namespace {
 
 struct RecordingCmdUI : CCmdUI {

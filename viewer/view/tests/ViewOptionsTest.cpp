@@ -16,8 +16,6 @@
 #include "viewer/view/ViewCommandIds.h"
 #include "viewer/view/tests/DocumentViewFixture.h"
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
-
 namespace {
 
 const char* kDocument = "Page one.\\vfill\\eject Page two.\\vfill\\eject Page three.\\bye\n";
@@ -101,7 +99,7 @@ TEST_F(ViewOptions, PagesShowTheViewAndOkAppliesAndStores) {
 
         dialog.resize(460, 420);
         dialog.show();
-        QTest::qWaitForWindowExposed(&dialog);
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&dialog));
         EXPECT_TRUE(dialog.grab().save("ViewOptionsSheet.png"));
 
         QComboBox* zoom = Control<QComboBox>(dialog, "Display", 1002);

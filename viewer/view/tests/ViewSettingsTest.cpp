@@ -108,7 +108,9 @@ TEST_F(ViewSettings, EachDocumentTypeLoadsAndSavesItsOwnValues) {
             ViewStatus vs;
             view.GetViewStatus(vs);
             EXPECT_EQ(vs.DispMag, 8000);
-            if (t.docType == kDocPs) EXPECT_EQ(vs.GSScreenBitsPerPixel, 4);
+            if (t.docType == kDocPs) {
+                EXPECT_EQ(vs.GSScreenBitsPerPixel, 4);
+            }
             // The values this type does not own are not written back.
             for (const Value& v : kDefaults) Remove(v.section, v.key);
         }

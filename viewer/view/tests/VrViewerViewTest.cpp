@@ -33,11 +33,10 @@
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
+#include "viewer/view/tests/DocumentViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
-
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
 
 namespace {
 
@@ -56,61 +55,14 @@ const char* kDocument = R"TEX(
 \bye
 )TEX";
 
-class PageView : public ::testing::Test {
+class PageView : public DocumentViewTest {
 protected:
-    static void SetUpTestSuite() {
-        dir_ = new fs::path(fs::temp_directory_path() / ("vrview-" + std::to_string(getpid())));
-        fs::create_directories(*dir_);
-        std::ofstream(*dir_ / "doc.tex") << kDocument;
-        const std::string out =
-            RunCommand("cd '" + dir_->string() + "' && tex -interaction=batchmode -halt-on-error doc.tex 2>&1");
-        ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
-        fs::create_directories(*dir_ / "config");
-        fs::create_directories(*dir_ / "tmp");
-        setenv("TMPDIR", (*dir_ / "tmp").c_str(), 1);
-        setenv("VELORAN_CONFIG_HOME", (*dir_ / "config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((*dir_ / "config").string()));
-        TestApp();
-        // The application's kpathsea and TrueType map, which documents use.
-        app_ = NewTestApplication();
-        ASSERT_TRUE(app_->m_kpathsea.IsKPathSeaDLLLoaded());
-    }
-    static void TearDownTestSuite() {
-        delete app_;
-        fs::remove_all(*dir_);
-        delete dir_;
-    }
+    static void SetUpTestSuite() { SetUpDocuments(kDocument); }
+    static void TearDownTestSuite() { TearDownDocuments(); }
 
     void SetUp() override { SetUpView(); }
     // A new document with a new view.
-    void SetUpView() {
-        TestApp();
-        AfxSetMessageBoxAnswerer([this](const MessageBoxRequest& r) {
-            messages.push_back(r.text);
-            return IDOK;
-        });
-        doc = new CVrViewerDoc;
-        doc->m_bAutoDelete = FALSE;
-        view = new CVrViewerView;
-        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, kWidth, kHeight}, nullptr, 1));
-        view->GetWidget()->resize(kWidth, kHeight);
-        view->GetWidget()->show();
-        doc->AddView(view);
-    }
-    void TearDown() override {
-        if (view) view->DestroyWindow();  // deletes the view
-        delete doc;
-        AfxSetMessageBoxAnswerer(nullptr);
-    }
-
-    // The document opens a file; its worker reads it.
-    void Open(const fs::path& file) {
-        ASSERT_TRUE(doc->OnOpenDocument(file.c_str()));
-        ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
-        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents);
-        ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
-        WaitDrawn();
-    }
+    void SetUpView() { MakeView(kWidth, kHeight); }
 
     // A document arriving: a worker that knows pagesKnown complete pages so
     // far tells the reader and the view, as a fetch over the network does.
@@ -132,21 +84,6 @@ protected:
         WaitDrawn();
     }
 
-    // Until every part of the page is drawn and painted.
-    void WaitDrawn() {
-        ASSERT_TRUE(PumpUntil([&] {
-            const int* f = view->GetPagePartFlags();
-            return std::all_of(f, f + 6, [](int v) { return v == 1; }) && !view->HasTimer(ID_PAGE_PARTS_TIMER);
-        }));
-        view->Invalidate(FALSE);
-        view->UpdateWindow();
-    }
-
-    ViewStatus Status() {
-        ViewStatus vs;
-        view->GetViewStatus(vs);
-        return vs;
-    }
 
     // The drawer's own rendering of a page at the view's zoom and margins.
     std::unique_ptr<CDC> Reference(int page) {
@@ -193,14 +130,7 @@ protected:
     }
 
     static constexpr int kWidth = 1000, kHeight = 700;
-    static fs::path* dir_;
-    static inline CVrViewerApp* app_ = nullptr;
-    CVrViewerDoc* doc = nullptr;
-    CVrViewerView* view = nullptr;
-    std::vector<std::string> messages;
 };
-
-fs::path* PageView::dir_ = nullptr;
 
 TEST_F(PageView, OpensOnTheFirstPageAtTheDefaultZoomAndShowsTheDrawnPage) {
     Open(*dir_ / "doc.dvi");
@@ -370,9 +300,7 @@ TEST_F(PageView, ADocumentArrivingInPiecesHasItsNewPagesCountedAndShown) {
 
 TEST_F(PageView, ADocumentGrowingOnDiskIsReloadedWithItsNewPagesCounted) {
     const fs::path file = *dir_ / "grows.dvi";
-    std::ofstream(*dir_ / "two.tex") << "Page one.\\vfill\\eject Page two.\\bye\n";
-    const std::string out =
-        RunCommand("cd '" + dir_->string() + "' && tex -interaction=batchmode -halt-on-error two.tex 2>&1");
+    const std::string out = testsupport::RunTex(*dir_, "Page one.\\vfill\\eject Page two.\\bye\n", "two");
     ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
     fs::copy_file(*dir_ / "two.dvi", file, fs::copy_options::overwrite_existing);
     Open(file);
