@@ -216,9 +216,11 @@ std::string Stamp(std::time_t t) {
 }
 
 bool IsCompressedName(const std::string& path) {
-    if (path.size() < 5) return false;
-    const char* ext = path.c_str() + path.size() - 4;
-    return strcasecmp(ext, ".vrd") == 0 || strcasecmp(ext, ".dgz") == 0;
+    auto endsIn = [&](const char* ext) {
+        const size_t n = std::strlen(ext);
+        return path.size() > n && strcasecmp(path.c_str() + path.size() - n, ext) == 0;
+    };
+    return endsIn(".vrd") || endsIn(".dgz") || endsIn(".gz");
 }
 
 bool WriteReplacing(const std::string& target,

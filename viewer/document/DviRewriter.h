@@ -2,7 +2,8 @@
 // instruction into a new DVI file with a dated preamble comment, each
 // special in its shortest form, with hooks that change or drop specials and
 // add specials before each page's eop (pictures renamed, notes written).
-// A target named ".vrd" or ".dgz" gets the same DVI bytes gzip-compressed.
+// A target named ".vrd", ".dgz" or ".gz" gets the same DVI bytes
+// gzip-compressed.
 //
 // Every file goes to a temporary file in the target's folder, is flushed to
 // the disk and renamed over the target only when it is whole; on any
@@ -26,7 +27,7 @@ struct Hooks {
 
 // The preamble comment "VRD3V yyyy.mm.dd:hhmm" for the local time t.
 std::string Stamp(std::time_t t);
-// A name ending (in any case) in ".vrd" or ".dgz".
+// A name ending (in any case) in ".vrd", ".dgz" or ".gz".
 bool IsCompressedName(const std::string& path);
 
 // Copies the DVI file source, whose pages start at pageStarts (as the reader
