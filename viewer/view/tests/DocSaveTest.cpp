@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QListView>
 #include <filesystem>
 #include <fstream>
 #include <cctype>
@@ -533,6 +534,31 @@ TEST_F(DocSave, TheSaveDialogsBoxAndTheAboutBox) {
     AfxSetDialogAnswerer(nullptr);
     EXPECT_NE(std::find(texts.begin(), texts.end(), "Veloran Viewer"), texts.end());
     EXPECT_NE(std::find(texts.begin(), texts.end(), std::string("Version ") + VELORAN_TEST_VERSION), texts.end());
+}
+
+TEST_F(DocSave, TheOpenDialogsFirstFilterShowsEveryNameTheViewerSavesUnder) {
+    const fs::path folder = out.Path() / "saved";
+    fs::create_directories(folder);
+    for (const char* name : {"a.dgz", "b.dvi.gz", "c.vrd", "d.dvi", "e.txt", "f.ps"})
+        fs::copy_file(*plain_, folder / name);
+    std::vector<std::string> shown;
+    AfxSetDialogAnswerer([&](UINT, QDialog& dialog) {
+        auto* files = qobject_cast<QFileDialog*>(&dialog);
+        EXPECT_EQ(files->selectedNameFilter().toStdString(), "Veloran Document (*.vrd,*.dvi,*.dgz,*.gz)");
+        files->setDirectory(QString::fromStdString(folder.string()));
+        dialog.show();
+        auto* list = dialog.findChild<QListView*>("listView");
+        EXPECT_TRUE(PumpUntil([&] { return list->model()->rowCount(list->rootIndex()) >= 4; }));
+        PumpPending();
+        for (int r = 0; r < list->model()->rowCount(list->rootIndex()); ++r)
+            shown.push_back(list->model()->index(r, 0, list->rootIndex()).data().toString().toStdString());
+        dialog.hide();
+        return int(IDCANCEL);
+    });
+    AfxGetApp()->OnCmdMsg(ID_FILE_OPEN, CN_COMMAND, nullptr, nullptr);
+    AfxSetDialogAnswerer(nullptr);
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(shown, (std::vector<std::string>{"a.dgz", "b.dvi.gz", "c.vrd", "d.dvi"}));
 }
 
 }  // namespace
