@@ -12,6 +12,7 @@
 
 #include <ctime>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,14 @@ struct Hooks {
     // Specials written just before the eop of a page.
     std::function<std::vector<std::string>(int page)> beforeEop;
 };
+
+using NameMap = std::map<std::string, std::string>;
+
+// A special that names a picture renamed (old name -> new name) names the
+// new one: "graphics:" and "watermarkgraphics:" (the last word), "ps:
+// plotfile", a "psfile=" pair, and the binary picture specials (a length
+// byte and the name). Other specials stay as they are.
+void RenamePicture(std::string& special, const NameMap& renamed);
 
 // The preamble comment "VRD3V yyyy.mm.dd:hhmm" for the local time t.
 std::string Stamp(std::time_t t);
