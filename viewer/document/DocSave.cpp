@@ -3,6 +3,7 @@
 // file), and the rewrite with notes that closing uses.
 #include <QApplication>
 #include <QCursor>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>

@@ -1,6 +1,8 @@
 // File > Print of the page view: DVI pages drawn by a drawer of the job's own
 // on the printer DC, PostScript and PDF pages rendered by the gs program into
-// BMP pages on a pipe and printed band by band. One progress box and one
+// BMP pages on a pipe and printed band by band. Every kind shares one print
+// dialog (the printers and a PDF file); copies the destination does not make
+// are printed by the job, the range again each time. One progress box and one
 // abort flag serve every job; a second job cannot start while one runs.
 #include <QCoreApplication>
 #include <QDialog>
