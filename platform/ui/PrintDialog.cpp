@@ -126,7 +126,8 @@ INT_PTR CPrintDialog::DoSetupModal() {
 
     // What the dialog shows first: the last setup, else the printer's defaults.
     const PrintSetup& last = LastSetup();
-    const bool pdf = last.chosen ? last.pdf : m_printer->outputFormat() == QPrinter::PdfFormat || printers->count() == 1;
+    const bool pdf =
+        last.chosen ? last.pdf : m_printer->outputFormat() == QPrinter::PdfFormat || printers->count() == 1;
     const QString printer = last.chosen ? last.printer : QPrinterInfo::defaultPrinterName();
     const int at = pdf ? printers->count() - 1 : printers->findData(printer);
     printers->setCurrentIndex(at >= 0 ? at : 0);

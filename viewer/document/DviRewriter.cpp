@@ -243,7 +243,8 @@ void RenamePicture(std::string& s, const NameMap& renamed) {
     if (s.rfind("graphics:", 0) == 0 || s.rfind("watermarkgraphics:", 0) == 0) return RenameLastWord(s, renamed);
     if (s.rfind("ps:", 0) == 0) {
         const size_t at = s.find_first_not_of(" \t\r\n", 3);
-        if (at != std::string::npos && strncasecmp(s.c_str() + at, "plotfile", 8) == 0) RenameWordAt(s, at + 8, renamed);
+        if (at != std::string::npos && strncasecmp(s.c_str() + at, "plotfile", 8) == 0)
+            RenameWordAt(s, at + 8, renamed);
         return;
     }
     if (s.size() >= 3 && s[0] == '#') {

@@ -14,7 +14,9 @@ void Check(bool ok) {
     if (!ok) __builtin_trap();
 }
 
-bool IsGraphics(const std::string& s) { return s.rfind("graphics:", 0) == 0 || s.rfind("watermarkgraphics:", 0) == 0; }
+bool IsGraphics(const std::string& s) {
+    return s.rfind("graphics:", 0) == 0 || s.rfind("watermarkgraphics:", 0) == 0;
+}
 
 // The runs of bytes between blanks, quotes and '=' signs, and a binary
 // special's possible names.
@@ -33,7 +35,7 @@ dvicopy::NameMap Words(const std::string& s, const char* suffix) {
     return words;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 1 << 12) return 0;

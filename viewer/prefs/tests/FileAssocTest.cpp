@@ -105,7 +105,9 @@ TEST_F(FileAssocTest, ALaterChoiceOfAnotherProgramStays) {
 std::vector<std::string> Everything(const fs::path& dir, sys::Registry& reg) {
     std::vector<std::string> all;
     for (const auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file()) all.push_back(fs::relative(e.path(), dir).string() + "=" + testsupport::RunCommand("cat '" + e.path().string() + "'"));
+        if (e.is_regular_file())
+            all.push_back(fs::relative(e.path(), dir).string() + "=" +
+                          testsupport::RunCommand("cat '" + e.path().string() + "'"));
     std::vector<std::string> keys = {""};
     while (!keys.empty()) {
         const std::string key = keys.back();
@@ -132,7 +134,8 @@ TEST_F(FileAssocTest, TurningEveryKindOnAndOffAgainLeavesWhatWasThere) {
         reg = sys::Registry::CreateInMemory();
         const fs::path apps = dir.Path() / "data" / "applications" / file_assoc::kDesktopId;
         fs::remove(apps);
-        if (c.desktopFile) std::ofstream(apps) << "[Desktop Entry]\nType=Application\nName=Veloran Viewer\nExec=VrViewer %f\n";
+        const char* installed = "[Desktop Entry]\nType=Application\nName=Veloran Viewer\nExec=VrViewer %f\n";
+        if (c.desktopFile) std::ofstream(apps) << installed;
         if (c.mimeApps)
             std::ofstream(dir.Path() / "config" / "mimeapps.list")
                 << "[Added Associations]\napplication/x-dvi=other.desktop;\n\n[Default Applications]\n"
@@ -148,7 +151,7 @@ TEST_F(FileAssocTest, TurningEveryKindOnAndOffAgainLeavesWhatWasThere) {
             // The installation's file stays; it no longer claims the kinds.
             EXPECT_TRUE(fs::exists(apps));
             EXPECT_EQ(testsupport::RunCommand("cat '" + apps.string() + "'").find("MimeType="), std::string::npos);
-            std::ofstream(apps) << "[Desktop Entry]\nType=Application\nName=Veloran Viewer\nExec=VrViewer %f\n";
+            std::ofstream(apps) << installed;
             EXPECT_EQ(Everything(dir.Path(), *reg), before);
             continue;
         }

@@ -284,7 +284,8 @@ class Place {
 public:
     Place(const fs::path& dir, bool full) : dir_(dir) {
         fs::create_directories(dir);
-        mounted_ = geteuid() == 0 && std::system(("mount -t tmpfs -o size=64k tmpfs '" + dir.string() + "'").c_str()) == 0;
+        mounted_ = geteuid() == 0 &&
+                   std::system(("mount -t tmpfs -o size=64k tmpfs '" + dir.string() + "'").c_str()) == 0;
         full_ = full;
     }
     bool Usable() const { return mounted_ || !full_; }
@@ -426,7 +427,8 @@ TEST_F(DocSave, TheSaveDialogOpensInTheDocumentsFolderAndForAWebDocumentInTheLas
         const auto b = testsupport::ReadFile(*plain_);
         data.assign(b.begin(), b.end());
     }
-    LoopbackServer server([&](const LoopbackServer::Request&, LoopbackServer::Reply& reply) { reply.Respond(200, data); });
+    LoopbackServer server(
+        [&](const LoopbackServer::Request&, LoopbackServer::Reply& reply) { reply.Respond(200, data); });
     CloseView();
     NewView();
     ASSERT_EQ(doc->LoadFromAddress(server.Url("/papers/web.dvi").c_str()), CVrViewerDoc::kLoadOk);

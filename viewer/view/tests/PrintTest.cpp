@@ -176,7 +176,8 @@ protected:
         QApplication::processEvents();
         auto* printers = pd.findChild<QComboBox*>("printers");
         destinations.clear();
-        for (int i = 0; printers && i < printers->count(); ++i) destinations.push_back(printers->itemText(i).toStdString());
+        for (int i = 0; printers && i < printers->count(); ++i)
+            destinations.push_back(printers->itemText(i).toStdString());
         const int pdf = printers ? printers->findText("Print to File (PDF)") : -1;
         if (pdf < 0) {
             pd.hide();
