@@ -28,6 +28,11 @@ QStringList CFileDialog::ParseFilter(const char* lpszFilter) {
 
 namespace {
 
+CString& LastFolder() {
+    static CString folder;
+    return folder;
+}
+
 // The name as typed when it names a file, else the name with the default
 // extension when it has none.
 QString WithDefaultExtension(const QString& path, const CString& defExt, bool open) {
@@ -90,6 +95,7 @@ INT_PTR CFileDialog::DoModal() {
     // A name typed without an extension gets the default one.
     path = WithDefaultExtension(path, m_strDefExt, m_bOpenFileDialog);
     m_strPathName = CString(path.toStdString());
+    LastFolder() = CString(QFileInfo(path).absolutePath().toStdString());
     if (m_ofn.lpstrFile && m_ofn.nMaxFile > 0) {
         size_t n = std::min<size_t>(m_strPathName.str().size(), m_ofn.nMaxFile - 1);
         std::memcpy(m_ofn.lpstrFile, m_strPathName.c_str(), n);
@@ -97,6 +103,8 @@ INT_PTR CFileDialog::DoModal() {
     }
     return IDOK;
 }
+
+CString CFileDialog::GetLastFolder() { return LastFolder(); }
 
 CString CFileDialog::GetFileName() const {
     return CString(QFileInfo(QString::fromUtf8(m_strPathName.c_str())).fileName().toStdString());

@@ -44,6 +44,10 @@ public:
     CString GetFileTitle() const;
     QFileDialog* GetFileDialog() const { return m_fileDialog; }
 
+    // The folder of the file last chosen in any file dialog of the process
+    // (empty before the first).
+    static CString GetLastFolder();
+
     // "Description|patterns|..." turned into Qt name filters ("Description (*.a *.b)").
     static QStringList ParseFilter(const char* lpszFilter);
 

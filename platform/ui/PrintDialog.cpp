@@ -1,8 +1,16 @@
 #include "platform/ui/PrintDialog.h"
 
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QImage>
 #include <QPrintDialog>
+#include <QPrinterInfo>
+#include <QRadioButton>
+#include <QVBoxLayout>
 
 #include "platform/ui/MessageBox.h"
 
@@ -11,6 +19,26 @@ namespace {
 // Bands of this many rows keep a page's raster small at any resolution.
 constexpr int kBandRows = 256;
 constexpr int kPrintResolution = 300;
+constexpr const char kPdfDestination[] = "Print to File (PDF)";
+
+// The last print setup of the process.
+struct PrintSetup {
+    bool chosen = false;
+    bool pdf = false;
+    QString printer;
+    QPageSize paper;
+    QPageLayout::Orientation orientation = QPageLayout::Portrait;
+};
+
+PrintSetup& LastSetup() {
+    static PrintSetup setup;
+    return setup;
+}
+
+// The papers the setup offers.
+constexpr QPageSize::PageSizeId kPapers[] = {QPageSize::A3,     QPageSize::A4,     QPageSize::A5,
+                                             QPageSize::B4,     QPageSize::B5,     QPageSize::Letter,
+                                             QPageSize::Legal,  QPageSize::Executive, QPageSize::Tabloid};
 
 }  // namespace
 
@@ -60,11 +88,81 @@ void QtPrintSink::AbortDocument() {
     if (!file.isEmpty()) QFile::remove(file);
 }
 
-CPrintDialog::CPrintDialog(BOOL, DWORD dwFlags, CWnd* pParentWnd)
-    : CDialog(IDD_PRINT_DIALOG, pParentWnd), m_printer(std::make_unique<QPrinter>(QPrinter::PrinterResolution)) {
+CPrintDialog::CPrintDialog(BOOL bPrintSetupOnly, DWORD dwFlags, CWnd* pParentWnd)
+    : CDialog(bPrintSetupOnly ? IDD_PRINT_SETUP_DIALOG : IDD_PRINT_DIALOG, pParentWnd), m_setupOnly(bPrintSetupOnly),
+      m_printer(std::make_unique<QPrinter>(QPrinter::PrinterResolution)) {
     m_pd.Flags = dwFlags;
     m_printer->setResolution(kPrintResolution);
     m_printer->setFullPage(false);
+    const PrintSetup& setup = LastSetup();
+    if (!setup.chosen) return;
+    if (setup.pdf) m_printer->setOutputFormat(QPrinter::PdfFormat);
+    else m_printer->setPrinterName(setup.printer);
+    m_printer->setPageSize(setup.paper);
+    m_printer->setPageOrientation(setup.orientation);
+}
+
+int CPrintDialog::GetJobCopies() const {
+    if (m_printer->outputFormat() == QPrinter::NativeFormat && m_printer->supportsMultipleCopies()) return 1;
+    return std::max<int>(1, m_pd.nCopies);
+}
+
+INT_PTR CPrintDialog::DoSetupModal() {
+    QWidget* parent = nullptr;
+    if (CWnd* main = AfxGetMainWnd()) parent = main->GetWidget();
+    QDialog dialog(parent);
+    dialog.setWindowTitle("Print Setup");
+    auto* printers = new QComboBox;
+    printers->setObjectName("printer");
+    for (const QString& name : QPrinterInfo::availablePrinterNames()) printers->addItem(name, name);
+    printers->addItem(kPdfDestination, QString());
+    auto* papers = new QComboBox;
+    papers->setObjectName("paper");
+    for (QPageSize::PageSizeId id : kPapers) papers->addItem(QPageSize::name(id), int(id));
+    auto* portrait = new QRadioButton("P&ortrait");
+    auto* landscape = new QRadioButton("L&andscape");
+    portrait->setObjectName("portrait");
+    landscape->setObjectName("landscape");
+
+    // What the dialog shows first: the last setup, else the printer's defaults.
+    const PrintSetup& last = LastSetup();
+    const bool pdf =
+        last.chosen ? last.pdf : m_printer->outputFormat() == QPrinter::PdfFormat || printers->count() == 1;
+    const QString printer = last.chosen ? last.printer : QPrinterInfo::defaultPrinterName();
+    const int at = pdf ? printers->count() - 1 : printers->findData(printer);
+    printers->setCurrentIndex(at >= 0 ? at : 0);
+    const int paper = papers->findData(int(m_printer->pageLayout().pageSize().id()));
+    papers->setCurrentIndex(paper >= 0 ? paper : 1);
+    (m_printer->pageLayout().orientation() == QPageLayout::Landscape ? landscape : portrait)->setChecked(true);
+
+    auto* printerBox = new QGroupBox("Printer");
+    auto* printerForm = new QFormLayout(printerBox);
+    printerForm->addRow("&Name:", printers);
+    auto* paperBox = new QGroupBox("Paper");
+    auto* paperForm = new QFormLayout(paperBox);
+    paperForm->addRow("Si&ze:", papers);
+    auto* orientationBox = new QGroupBox("Orientation");
+    auto* orientationLayout = new QVBoxLayout(orientationBox);
+    orientationLayout->addWidget(portrait);
+    orientationLayout->addWidget(landscape);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* layout = new QGridLayout(&dialog);
+    layout->addWidget(printerBox, 0, 0, 1, 2);
+    layout->addWidget(paperBox, 1, 0);
+    layout->addWidget(orientationBox, 1, 1);
+    layout->addWidget(buttons, 2, 0, 1, 2);
+
+    if (AfxRunModalDialog(dialog, GetTemplateID()) != IDOK) return IDCANCEL;
+    PrintSetup chosen;
+    chosen.chosen = true;
+    chosen.printer = printers->currentData().toString();
+    chosen.pdf = chosen.printer.isEmpty();
+    chosen.paper = QPageSize(QPageSize::PageSizeId(papers->currentData().toInt()));
+    chosen.orientation = landscape->isChecked() ? QPageLayout::Landscape : QPageLayout::Portrait;
+    LastSetup() = chosen;
+    return IDOK;
 }
 
 CPrintDialog::~CPrintDialog() {
@@ -73,6 +171,7 @@ CPrintDialog::~CPrintDialog() {
 }
 
 INT_PTR CPrintDialog::DoModal() {
+    if (m_setupOnly) return DoSetupModal();
     QWidget* parent = nullptr;
     if (CWnd* main = AfxGetMainWnd()) parent = main->GetWidget();
     if (m_pd.nMinPage < 1) m_pd.nMinPage = 1;

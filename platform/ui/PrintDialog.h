@@ -1,7 +1,7 @@
-// CPrintDialog: the system's print dialog over Qt's, and the print sink that
-// hands a printer DC's bands to the chosen QPrinter (a CUPS printer or a PDF
-// file). DoModal runs through the modal answerer (the QPrintDialog is handed
-// to the script, which may set the printer's output file and page range).
+// CPrintDialog: the system's print dialog over Qt's, its print setup dialog,
+// and the print sink that hands a printer DC's bands to the chosen QPrinter
+// (a CUPS printer or a PDF file). DoModal runs through the modal answerer
+// (the QPrintDialog, or the setup dialog, is handed to the script).
 #pragma once
 
 #include <QPrinter>
@@ -20,8 +20,9 @@ constexpr DWORD PD_RETURNDC = 0x00000100;
 constexpr DWORD PD_HIDEPRINTTOFILE = 0x00100000;
 constexpr DWORD PD_USEDEVMODECOPIES = 0x00040000;
 
-// The dialog's resource id as the modal answerer sees it.
+// The dialogs' resource ids as the modal answerer sees them.
 constexpr UINT IDD_PRINT_DIALOG = 1538;
+constexpr UINT IDD_PRINT_SETUP_DIALOG = 1539;
 
 // Pages go to a QPrinter, one after another, band by band.
 class QtPrintSink : public PrintSink {
@@ -51,11 +52,17 @@ public:
         WORD nCopies = 1;
     };
 
-    // bPrintSetupOnly is not offered (the dialog always prints).
+    // With bPrintSetupOnly the print setup dialog (printer, paper,
+    // orientation): its choice is what every later print dialog of the
+    // process starts from. Otherwise the print dialog, which starts from the
+    // last print setup.
     explicit CPrintDialog(BOOL bPrintSetupOnly, DWORD dwFlags = 0, CWnd* pParentWnd = nullptr);
     ~CPrintDialog() override;
 
     INT_PTR DoModal() override;
+    // The copies the job has to print itself (the range again each time,
+    // collated): 1 when the destination makes the copies.
+    int GetJobCopies() const;
     // After IDOK: the chosen range (PD_PAGENUMS, PD_SELECTION or all).
     BOOL PrintRange() const { return (m_pd.Flags & PD_PAGENUMS) != 0; }
     BOOL PrintSelection() const { return (m_pd.Flags & PD_SELECTION) != 0; }
@@ -70,6 +77,9 @@ public:
     PRINTDLG m_pd;
 
 private:
+    INT_PTR DoSetupModal();
+
+    bool m_setupOnly;
     std::unique_ptr<QPrinter> m_printer;
     std::unique_ptr<QtPrintSink> m_sink;
     std::unique_ptr<CDC> m_dc;

@@ -9,6 +9,7 @@
 
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/Menu.h"
+#include "platform/ui/PrintDialog.h"
 #include "platform/ui/StringTable.h"
 #include "platform/ui/TerminationSignals.h"
 #include "platform/ui/UiDispatcher.h"
@@ -300,6 +301,11 @@ BOOL CWinApp::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pH
 }
 
 void CWinApp::OnFileNew() { OpenDocumentFile(nullptr); }
+
+void CWinApp::OnFilePrintSetup() {
+    CPrintDialog setup(TRUE);
+    setup.DoModal();
+}
 
 void CWinApp::OnAppExit() {
     if (m_pMainWnd) m_pMainWnd->OnClose();

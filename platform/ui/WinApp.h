@@ -120,6 +120,8 @@ public:
 protected:
     void OnFileNew();
     void OnAppExit();
+    // The print setup dialog, whose choice later print dialogs start from.
+    void OnFilePrintSetup();
     void OnOpenRecentFile(UINT nID);
     void OnUpdateRecentFileMenu(CCmdUI* pCmdUI);
 

@@ -4,9 +4,10 @@
 #include "viewer/app/AboutDlg.h"
 #include "viewer/app/VrViewerApp.h"
 
-// Documents fetched from packed ".tgz" names are refused, so none is offered.
+// The first kind lists every name the viewer saves DVI under. Documents
+// fetched from packed ".tgz" names are refused, so none is offered.
 const char* CVrViewerApp::OpenFilter() {
-    return "Veloran Document (*.vrd,*.dvi)|*.vrd;*.dvi|"
+    return "Veloran Document (*.vrd,*.dvi,*.dgz,*.gz)|*.vrd;*.dvi;*.dgz;*.gz|"
            "Tag Image File Format(*.tif,*.tiff)|*.tif;*.tiff|"
            "PostScript Language(*.ai,*.eps,*.ps)|*.ai;*.eps;*.ps|"
            "Adobe Portable Document Format(*.pdf)|*.pdf|"

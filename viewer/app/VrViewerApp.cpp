@@ -41,6 +41,7 @@ std::vector<RECT> ScreenRects() {
 
 CVrViewerApp::CVrViewerApp() : CWinApp(kAppProfile) {
     MapCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
+    MapCommand(ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });
     MapCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
     MapCommand(ID_VIEWER_OPTIONS, [this] { RunAppPreferences(*this); });
     SetProfileStore(std::make_shared<RegistryProfileStore>(sys::Registry::Default()));

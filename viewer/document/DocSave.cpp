@@ -3,12 +3,15 @@
 // file), and the rewrite with notes that closing uses.
 #include <QApplication>
 #include <QCursor>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <strings.h>
+#include <sys/stat.h>
 
+#include "platform/ui/FileDialog.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/StringTable.h"
 #include "platform/ui/WinApp.h"
@@ -53,6 +56,16 @@ bool SamePath(const std::string& a, const std::string& b) {
     return !ea && !eb && pa == pb;
 }
 
+// The folder a save dialog opens in: the local document's own, else the
+// last folder a file dialog was left in.
+std::string InitialFolder(bool web, const std::string& localPath) {
+    if (!web && !localPath.empty()) {
+        const std::string dir = fs::path(localPath).parent_path().string();
+        if (!dir.empty()) return dir;
+    }
+    return CFileDialog::GetLastFolder().str();
+}
+
 void Box(const CString& text, UINT type) {
     AfxShowMessageBox(nullptr, text, AfxLoadString(IDS_VIEWER_CAPTION).c_str(), type);
 }
@@ -79,7 +92,7 @@ int CVrViewerDoc::WritePackedDocument(const String8& path, const String8& pictur
     };
     std::vector<Side> sides;
     for (const FetchedFile* f : m_fetchedFiles.Entries()) sides.push_back({f->GetUrl(), f->IsEmbedded(), f->IsComplete()});
-    std::map<std::string, std::string> renamed;
+    dvicopy::NameMap renamed;
     if (copyPictures) {
         for (size_t i = 0; i < sides.size(); ++i) {
             if (sides[i].embedded || !sides[i].complete) continue;
@@ -104,14 +117,7 @@ int CVrViewerDoc::WritePackedDocument(const String8& path, const String8& pictur
     dvicopy::Hooks hooks;
     hooks.special = [&](int, std::string& s) {
         if (withNotes && s.size() >= 5 && strncasecmp(s.c_str(), "note:", 5) == 0) return false;
-        if (!renamed.empty() && s.rfind("graphics:", 0) == 0) {
-            size_t end = s.find_last_not_of(" \t\r\n");
-            if (end == std::string::npos) return true;
-            size_t start = s.find_last_of(" \t\r\n", end);
-            start = start == std::string::npos ? 0 : start + 1;
-            auto it = renamed.find(s.substr(start, end + 1 - start));
-            if (it != renamed.end()) s = s.substr(0, start) + it->second;
-        }
+        if (!renamed.empty()) dvicopy::RenamePicture(s, renamed);
         return true;
     };
     if (withNotes) {
@@ -143,6 +149,8 @@ int CVrViewerDoc::RewriteDviWithNotes(const String8& target) {
 bool CVrViewerDoc::RunSaveDviDialog(const std::string& proposed, std::string& path, int& copyPictures) {
     const CString title = AfxLoadString(IDS_SAVE_DVI_TITLE);
     DocSaveDVIDlg dlg(proposed.c_str(), title.c_str(), nullptr, copyPictures);
+    const std::string folder = InitialFolder(m_servedInBrowser, m_localPath.c_str());
+    if (!folder.empty()) dlg.m_ofn.lpstrInitialDir = folder.c_str();
     if (dlg.DoModal() != IDOK) return false;
     path = dlg.GetPathName().str();
     copyPictures = dlg.m_flag;
@@ -152,6 +160,8 @@ bool CVrViewerDoc::RunSaveDviDialog(const std::string& proposed, std::string& pa
 bool CVrViewerDoc::RunSaveCopyDialog(const char* defExt, const char* filter, const std::string& proposed,
                                      std::string& path) {
     CFileDialog dlg(FALSE, defExt, proposed.c_str(), OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, filter);
+    const std::string folder = InitialFolder(m_servedInBrowser, m_localPath.c_str());
+    if (!folder.empty()) dlg.m_ofn.lpstrInitialDir = folder.c_str();
     if (dlg.DoModal() != IDOK) return false;
     path = dlg.GetPathName().str();
     return true;
@@ -175,8 +185,9 @@ void CVrViewerDoc::OnFileSaveAs() {
         int copyPictures = 0;
         const std::string title = StemOf(m_servedInBrowser ? m_urlFileName : m_fileTitle);
         if (!RunSaveDviDialog(title, path, copyPictures)) return;
-        // The document's own file: nothing is written.
-        if (SamePath(path, m_servedInBrowser ? std::string() : std::string(m_localPath.c_str()))) return;
+        // The document's own file is written too: the new file replaces it
+        // whole, and the reader goes on with its own copy of the old one.
+        const bool own = SamePath(path, m_servedInBrowser ? std::string() : std::string(m_localPath.c_str()));
         WaitCursor wait;
         if (view) view->CloseNoteWindow();
         const int notes = IsModified() || (view && view->GetNotes().changed);
@@ -187,6 +198,15 @@ void CVrViewerDoc::OnFileSaveAs() {
             return;
         }
         if (notes && view) view->GetNotes().changed = 0;
+        if (own) {
+            // The file now holds what the document shows: no reload for it.
+            SetModifiedFlag(FALSE);
+            struct stat st;
+            if (::stat(m_localPath.c_str(), &st) == 0) {
+                m_fileTimeNs = std::max<int64_t>(1, int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec);
+                m_fileSize = int64_t(st.st_size);
+            }
+        }
         return;
     }
     if (type != kTypeTiff && type != kTypePostScript) return;

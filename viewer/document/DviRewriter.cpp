@@ -204,7 +204,72 @@ bool Gzip(const std::string& from, const std::string& to, std::string& error) {
     return ok;
 }
 
+// The new name of a picture, or null.
+const std::string* NewName(const NameMap& renamed, const std::string& name) {
+    auto it = renamed.find(name);
+    return it == renamed.end() ? nullptr : &it->second;
+}
+
+bool IsBlankChar(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The last word of s names the picture ("graphics:", "watermarkgraphics:");
+// trailing blanks go.
+void RenameLastWord(std::string& s, const NameMap& renamed) {
+    const size_t end = s.find_last_not_of(" \t\r\n");
+    if (end == std::string::npos) return;
+    size_t start = s.find_last_of(" \t\r\n", end);
+    start = start == std::string::npos ? 0 : start + 1;
+    if (const std::string* name = NewName(renamed, s.substr(start, end + 1 - start))) s = s.substr(0, start) + *name;
+}
+
+// The word at pos (quoted or not) names the picture.
+void RenameWordAt(std::string& s, size_t pos, const NameMap& renamed) {
+    while (pos < s.size() && IsBlankChar(s[pos])) ++pos;
+    if (pos >= s.size()) return;
+    size_t begin = pos, end = pos;
+    if (s[pos] == '"') {
+        begin = pos + 1;
+        end = s.find('"', begin);
+        if (end == std::string::npos) end = s.size();
+    } else {
+        while (end < s.size() && !IsBlankChar(s[end])) ++end;
+    }
+    if (const std::string* name = NewName(renamed, s.substr(begin, end - begin))) s.replace(begin, end - begin, *name);
+}
+
 }  // namespace
+
+void RenamePicture(std::string& s, const NameMap& renamed) {
+    if (s.rfind("graphics:", 0) == 0 || s.rfind("watermarkgraphics:", 0) == 0) return RenameLastWord(s, renamed);
+    if (s.rfind("ps:", 0) == 0) {
+        const size_t at = s.find_first_not_of(" \t\r\n", 3);
+        if (at != std::string::npos && strncasecmp(s.c_str() + at, "plotfile", 8) == 0)
+            RenameWordAt(s, at + 8, renamed);
+        return;
+    }
+    if (s.size() >= 3 && s[0] == '#') {
+        const int type = (uint8_t(s[1]) << 8) | uint8_t(s[2]);
+        if (type < 0x10 || type > 0x13) return;
+        const size_t at = type <= 0x11 ? 23 : type == 0x12 ? 11 : 3;
+        if (s.size() <= at) return;
+        const size_t n = uint8_t(s[at]);
+        if (n == 0 || s.size() < at + 1 + n) return;
+        const std::string* name = NewName(renamed, s.substr(at + 1, n));
+        if (!name || name->size() > 255) return;
+        s.replace(at + 1, n, *name);
+        s[at] = char(uint8_t(name->size()));
+        return;
+    }
+    // key=value pairs: the value of psfile.
+    for (size_t p = 0; (p = s.find("psfile", p)) != std::string::npos; p += 6) {
+        if (p > 0 && !IsBlankChar(s[p - 1])) continue;
+        size_t eq = p + 6;
+        while (eq < s.size() && IsBlankChar(s[eq])) ++eq;
+        if (eq >= s.size() || s[eq] != '=') continue;
+        RenameWordAt(s, eq + 1, renamed);
+        return;
+    }
+}
 
 std::string Stamp(std::time_t t) {
     std::tm tm{};
@@ -216,9 +281,11 @@ std::string Stamp(std::time_t t) {
 }
 
 bool IsCompressedName(const std::string& path) {
-    if (path.size() < 5) return false;
-    const char* ext = path.c_str() + path.size() - 4;
-    return strcasecmp(ext, ".vrd") == 0 || strcasecmp(ext, ".dgz") == 0;
+    auto endsIn = [&](const char* ext) {
+        const size_t n = std::strlen(ext);
+        return path.size() > n && strcasecmp(path.c_str() + path.size() - n, ext) == 0;
+    };
+    return endsIn(".vrd") || endsIn(".dgz") || endsIn(".gz");
 }
 
 bool WriteReplacing(const std::string& target,

@@ -2,7 +2,8 @@
 // instruction into a new DVI file with a dated preamble comment, each
 // special in its shortest form, with hooks that change or drop specials and
 // add specials before each page's eop (pictures renamed, notes written).
-// A target named ".vrd" or ".dgz" gets the same DVI bytes gzip-compressed.
+// A target named ".vrd", ".dgz" or ".gz" gets the same DVI bytes
+// gzip-compressed.
 //
 // Every file goes to a temporary file in the target's folder, is flushed to
 // the disk and renamed over the target only when it is whole; on any
@@ -11,6 +12,7 @@
 
 #include <ctime>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,9 +26,17 @@ struct Hooks {
     std::function<std::vector<std::string>(int page)> beforeEop;
 };
 
+using NameMap = std::map<std::string, std::string>;
+
+// A special that names a picture renamed (old name -> new name) names the
+// new one: "graphics:" and "watermarkgraphics:" (the last word), "ps:
+// plotfile", a "psfile=" pair, and the binary picture specials (a length
+// byte and the name). Other specials stay as they are.
+void RenamePicture(std::string& special, const NameMap& renamed);
+
 // The preamble comment "VRD3V yyyy.mm.dd:hhmm" for the local time t.
 std::string Stamp(std::time_t t);
-// A name ending (in any case) in ".vrd" or ".dgz".
+// A name ending (in any case) in ".vrd", ".dgz" or ".gz".
 bool IsCompressedName(const std::string& path);
 
 // Copies the DVI file source, whose pages start at pageStarts (as the reader

@@ -610,7 +610,8 @@ CVrViewerDoc::Detect CVrViewerDoc::DetectType(const unsigned char* chunk, int n,
             m_input.InitInflate();
             return Detect::Ok;
         }
-        bool dviName = http && NameHas(name, {".dvi", ".DVI", ".Dvi"});
+        // A DVI name (paper.dvi.gz) is compressed DVI, on disk as on the web.
+        bool dviName = NameHas(name, {".dvi", ".DVI", ".Dvi"});
         if (!dviName && NameHas(name, {".gz", ".GZ", ".Gz", ".tgz", ".TGZ", ".Tgz", ".tar", ".TAR", ".Tar"})) {
             if (!http) {
                 ShowBox(kKindNotSupported, nullptr, MB_SYSTEMMODAL);

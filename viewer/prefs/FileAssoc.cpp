@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +25,34 @@ constexpr const char* kSection = "[Default Applications]";
 // Where the replaced default of a MIME type is kept.
 std::string BackupKey(const char* mime) { return std::string("MIME\\Database\\Content Type\\") + mime; }
 constexpr const char* kBackupValue = "Default Application.backup";
+// Set while the desktop file is one that turning a kind on created.
+constexpr const char* kDesktopKey = "Applications\\veloran-viewer.desktop";
+constexpr const char* kCreatedValue = "Created";
+
+// Deletes a key that holds nothing, then each parent that is left empty.
+void DeleteEmptyKey(sys::Registry& registry, std::string key) {
+    const auto root = sys::RegRoot::ClassesRoot;
+    while (!key.empty() && registry.KeyExists(root, key) && registry.SubKeys(root, key).empty() &&
+           registry.ValueNames(root, key).empty()) {
+        if (!registry.DeleteKey(root, key)) return;
+        const size_t up = key.find_last_of('\\');
+        key = up == std::string::npos ? std::string() : key.substr(0, up);
+    }
+}
+
+// An empty [Default Applications] section goes, with the blank line before it.
+void DropEmptySection(std::vector<std::string>& lines) {
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i] != kSection) continue;
+        size_t end = i + 1;
+        while (end < lines.size() && lines[end].empty()) ++end;
+        if (end < lines.size() && lines[end][0] != '[') return;
+        size_t begin = i;
+        while (begin > 0 && lines[begin - 1].empty()) --begin;
+        lines.erase(lines.begin() + long(begin), lines.begin() + long(end));
+        return;
+    }
+}
 
 std::string Home(const char* var, const char* fallback) {
     const char* v = std::getenv(var);
@@ -121,13 +150,22 @@ bool ApplyFileAssociations(int count, const int* states, const std::string& exeP
         } else {
             auto backup = registry.GetString(sys::RegRoot::ClassesRoot, BackupKey(mime), kBackupValue);
             registry.DeleteValue(sys::RegRoot::ClassesRoot, BackupKey(mime), kBackupValue);
+            DeleteEmptyKey(registry, BackupKey(mime));
             // Another program's later choice stays as it is.
             if (!ours) continue;
             if (backup) SetDefault(lines, mime, *backup);
             else lines.erase(lines.begin() + at);
         }
     }
-    if (!WriteLines(MimeApps(), lines)) return false;
+    DropEmptySection(lines);
+    const bool blank = std::all_of(lines.begin(), lines.end(), [](const std::string& l) { return l.empty(); });
+    std::error_code ec;
+    if (blank && fs::exists(MimeApps())) {
+        // Nothing left for the desktop to read.
+        if (!fs::remove(MimeApps(), ec)) return false;
+    } else if (!blank && !WriteLines(MimeApps(), lines)) {
+        return false;
+    }
     // The desktop file claims the kinds whose default is the viewer's, so
     // that a kind turned off is not offered to the viewer either.
     std::string mimeList;
@@ -142,8 +180,26 @@ bool ApplyFileAssociations(int count, const int* states, const std::string& exeP
                                         "Exec=\"" + exePath + "\" %f",
                                         "Terminal=false",
                                         "Categories=Office;Viewer;"};
-    if (!mimeList.empty()) desktop.push_back("MimeType=" + mimeList);
-    return WriteLines(fs::path(DataHome()) / "applications" / kDesktopId, desktop);
+    const fs::path desktopFile = fs::path(DataHome()) / "applications" / kDesktopId;
+    const bool created = registry.GetString(sys::RegRoot::ClassesRoot, kDesktopKey, kCreatedValue).has_value();
+    if (mimeList.empty()) {
+        // The last kind off: the desktop file goes when turning a kind on made
+        // it; one that was there before (the installation's) stays.
+        if (created) {
+            registry.DeleteValue(sys::RegRoot::ClassesRoot, kDesktopKey, kCreatedValue);
+            DeleteEmptyKey(registry, kDesktopKey);
+            if (fs::exists(desktopFile) && !fs::remove(desktopFile, ec)) return false;
+            return true;
+        }
+        if (!fs::exists(desktopFile)) return true;
+    } else {
+        desktop.push_back("MimeType=" + mimeList);
+        if (!created && !fs::exists(desktopFile)) {
+            registry.CreateKey(sys::RegRoot::ClassesRoot, kDesktopKey);
+            registry.SetString(sys::RegRoot::ClassesRoot, kDesktopKey, kCreatedValue, "1");
+        }
+    }
+    return WriteLines(desktopFile, desktop);
 }
 
 void ReadFileAssociations(int states[kKinds]) {

@@ -2,7 +2,9 @@
 // $XDG_DATA_HOME/applications and its defaults in $XDG_CONFIG_HOME/mimeapps.list
 // for the four document kinds. Turning a kind on keeps the default it
 // replaces; turning it off puts that back, but only while the default is still
-// the viewer's, so a later choice of another program stays.
+// the viewer's, so a later choice of another program stays. Turning the last
+// kind off removes what turning kinds on created: the desktop file (unless it
+// was there before), the backup keys and an emptied defaults section.
 #pragma once
 
 #include <string>

@@ -20,8 +20,6 @@ const std::vector<UINT>& PendingCommandIds() {
     static const std::vector<UINT> ids = {
         // Saving (document) and the About box.
         ID_FILE_SAVE_COPY_AS,
-        // Printing.
-        ID_FILE_PRINT_SETUP,
     };
     return ids;
 }

@@ -1,6 +1,8 @@
 // File > Print of the page view: DVI pages drawn by a drawer of the job's own
 // on the printer DC, PostScript and PDF pages rendered by the gs program into
-// BMP pages on a pipe and printed band by band. One progress box and one
+// BMP pages on a pipe and printed band by band. Every kind shares one print
+// dialog (the printers and a PDF file); copies the destination does not make
+// are printed by the job, the range again each time. One progress box and one
 // abort flag serve every job; a second job cannot start while one runs.
 #include <QCoreApplication>
 #include <QDialog>
@@ -10,6 +12,7 @@
 #include <tiffio.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "dvilib/GSFile.h"
@@ -128,6 +131,37 @@ std::vector<int> ChosenPages(CPrintDialog& dlg, int current, int count) {
     return pages;
 }
 
+// What the print dialog chose: the pages of one copy (0-based), the copies
+// the job prints itself and the printer DC, owned by the dialog.
+struct PrintChoice {
+    std::unique_ptr<CPrintDialog> dialog;
+    std::vector<int> pages;
+    int copies = 1;
+    CDC* dc = nullptr;
+
+    // The pages of every copy, in the order they print (collated).
+    std::vector<int> JobPages() const {
+        std::vector<int> all;
+        for (int copy = 0; copy < copies; ++copy) all.insert(all.end(), pages.begin(), pages.end());
+        return all;
+    }
+};
+
+// The print dialog of every document kind: pages 1 to count offered, every
+// destination (the printers and a PDF file) and the copies. False when the
+// person cancels or nothing is to be printed.
+bool ChoosePrint(CWnd* view, DWORD flags, int count, int current, PrintChoice& choice) {
+    choice.dialog = std::make_unique<CPrintDialog>(FALSE, flags | PD_USEDEVMODECOPIES, view);
+    CPrintDialog& dlg = *choice.dialog;
+    dlg.m_pd.nMinPage = dlg.m_pd.nFromPage = 1;
+    dlg.m_pd.nMaxPage = dlg.m_pd.nToPage = WORD(std::min(count, 65535));
+    if (dlg.DoModal() != IDOK) return false;
+    choice.pages = ChosenPages(dlg, current, count);
+    choice.copies = dlg.GetJobCopies();
+    choice.dc = dlg.GetPrinterDC();
+    return choice.dc && !choice.pages.empty();
+}
+
 // A job at a time, in the whole process.
 class PrintingGuard {
 public:
@@ -178,13 +212,10 @@ void CVrViewerView::PrintDviDocument() {
     }
     const int count = reader->GetNPage();
     if (count < 1) return;
-    CPrintDialog dlg(FALSE, PD_USEDEVMODECOPIES, this);
-    dlg.m_pd.nMinPage = dlg.m_pd.nFromPage = 1;
-    dlg.m_pd.nMaxPage = dlg.m_pd.nToPage = WORD(std::min(count, 65535));
-    if (dlg.DoModal() != IDOK) return;
-    const std::vector<int> pages = ChosenPages(dlg, m_page, count);
-    CDC* dc = dlg.GetPrinterDC();
-    if (!dc || pages.empty()) return;
+    PrintChoice choice;
+    if (!ChoosePrint(this, 0, count, m_page, choice)) return;
+    const std::vector<int>& pages = choice.pages;
+    CDC* dc = choice.dc;
     const int dpiX = dc->GetDeviceCaps(LOGPIXELSX), dpiY = dc->GetDeviceCaps(LOGPIXELSY);
     const int originX = dpiX - dc->GetDeviceCaps(PHYSICALOFFSETX);
     const int originY = dpiY - dc->GetDeviceCaps(PHYSICALOFFSETY);
@@ -193,7 +224,7 @@ void CVrViewerView::PrintDviDocument() {
     SetAbortProc(dc->GetSafeHdc(), PrintAbortProc);
     CVrViewerDoc* doc = GetDocument();
     if (dc->StartDoc(doc->GetAddress().c_str()) <= 0) return frame.Fail();
-    for (int page : pages) {
+    for (int page : choice.JobPages()) {
         if (g_printAbort) break;
         frame.ShowPage(page + 1);
         if (g_printAbort) break;
@@ -257,13 +288,10 @@ void CVrViewerView::PrintTiffDocument() {
     CVrViewerDoc* doc = GetDocument();
     const String8 file = doc->GetTempFileName();
     if (file.GetLength() == 0 || m_pageCount < 1) return;
-    CPrintDialog dlg(FALSE, PD_USEDEVMODECOPIES, this);
-    dlg.m_pd.nMinPage = dlg.m_pd.nFromPage = 1;
-    dlg.m_pd.nMaxPage = dlg.m_pd.nToPage = WORD(std::min(m_pageCount, 65535));
-    if (dlg.DoModal() != IDOK) return;
-    const std::vector<int> pages = ChosenPages(dlg, m_page, m_pageCount);
-    CDC* dc = dlg.GetPrinterDC();
-    if (!dc || pages.empty()) return;
+    PrintChoice choice;
+    if (!ChoosePrint(this, 0, m_pageCount, m_page, choice)) return;
+    const std::vector<int>& pages = choice.pages;
+    CDC* dc = choice.dc;
     const int dpiX = dc->GetDeviceCaps(LOGPIXELSX), dpiY = dc->GetDeviceCaps(LOGPIXELSY);
     const int physW = dc->GetDeviceCaps(PHYSICALWIDTH), physH = dc->GetDeviceCaps(PHYSICALHEIGHT);
     const int offX = dc->GetDeviceCaps(PHYSICALOFFSETX), offY = dc->GetDeviceCaps(PHYSICALOFFSETY);
@@ -281,7 +309,7 @@ void CVrViewerView::PrintTiffDocument() {
         dc->AbortDoc();
         if (!g_printAbort) frame.Fail();
     };
-    for (int page : pages) {
+    for (int page : choice.JobPages()) {
         if (g_printAbort) break;
         frame.ShowPage(page + 1);
         if (g_printAbort) break;
@@ -321,13 +349,10 @@ void CVrViewerView::PrintPostScriptDocument() {
     const String8 file = doc->GetTempFileName();
     if (file.GetLength() == 0) return;
     const int count = m_pageCount > 0 ? m_pageCount : 65535;
-    CPrintDialog dlg(FALSE, PD_NOSELECTION | PD_HIDEPRINTTOFILE | PD_USEDEVMODECOPIES, this);
-    dlg.m_pd.nMinPage = dlg.m_pd.nFromPage = 1;
-    dlg.m_pd.nMaxPage = dlg.m_pd.nToPage = WORD(std::min(count, 65535));
-    if (dlg.DoModal() != IDOK) return;
-    const std::vector<int> pages = ChosenPages(dlg, m_page, count);
-    CDC* dc = dlg.GetPrinterDC();
-    if (!dc || pages.empty()) return;
+    PrintChoice choice;
+    if (!ChoosePrint(this, PD_NOSELECTION, count, m_page, choice)) return;
+    const std::vector<int>& pages = choice.pages;
+    CDC* dc = choice.dc;
     const int first = pages.front() + 1, last = pages.back() + 1;
 
     CVrViewerApp* app = dynamic_cast<CVrViewerApp*>(AfxGetApp());
@@ -343,57 +368,64 @@ void CVrViewerView::PrintPostScriptDocument() {
                     "-sstdout=%stderr", "-sOutputFile=-", "-f", file.c_str()};
     options.stdoutMode = sys::Process::Stream::Pipe;
     options.stderrMode = sys::Process::Stream::Null;
-    sys::Process gs;
-    std::string why;
     if (dc->StartDoc("Pdf print") <= 0) {
         AfxShowMessageBox(this, "Cannot continue print process.", AfxLoadString(IDS_VIEW_APP_TITLE).c_str(),
                           MB_ICONHAND | MB_SYSTEMMODAL);
         return;
     }
-    if (!gs.Start(options, &why)) {
-        dc->AbortDoc();
-        AfxShowMessageBox(this, CString("Cannot continue print process.\n") + why.c_str(),
-                          AfxLoadString(IDS_VIEW_APP_TITLE).c_str(), MB_ICONHAND | MB_SYSTEMMODAL);
-        return;
-    }
-    PrintJobFrame frame(this, first, last);
-    SetAbortProc(dc->GetSafeHdc(), PrintAbortProc);
-    CGSFile pipe(gs.TakeStdout());
-    CPrintDIB dib;
+    std::unique_ptr<PrintJobFrame> frame;
     bool failed = false;
-    for (int page = 1; !g_printAbort && dib.ReadHeader(&pipe); ++page) {
-        const bool print = IsPageInList(page - 1, int(pages.size()), pages.data());
-        std::printf("Page %d, %s\n", page, print ? "PRINT" : "ignore");
-        if (print) {
-            frame.ShowPage(page);
-            if (g_printAbort || dc->StartPage() <= 0) {
+    // Each copy the destination does not make reads the pages from gs again.
+    for (int copy = 0; copy < choice.copies && !g_printAbort && !failed; ++copy) {
+        sys::Process gs;
+        std::string why;
+        if (!gs.Start(options, &why)) {
+            dc->AbortDoc();
+            if (frame) frame->End();
+            AfxShowMessageBox(this, CString("Cannot continue print process.\n") + why.c_str(),
+                              AfxLoadString(IDS_VIEW_APP_TITLE).c_str(), MB_ICONHAND | MB_SYSTEMMODAL);
+            return;
+        }
+        if (!frame) {
+            frame = std::make_unique<PrintJobFrame>(this, first, last);
+            SetAbortProc(dc->GetSafeHdc(), PrintAbortProc);
+        }
+        CGSFile pipe(gs.TakeStdout());
+        CPrintDIB dib;
+        for (int page = 1; !g_printAbort && dib.ReadHeader(&pipe); ++page) {
+            const bool print = IsPageInList(page - 1, int(pages.size()), pages.data());
+            std::printf("Page %d, %s\n", page, print ? "PRINT" : "ignore");
+            if (print) {
+                frame->ShowPage(page);
+                if (g_printAbort || dc->StartPage() <= 0) {
+                    failed = !g_printAbort;
+                    break;
+                }
+            }
+            const int whole = dib.ReadPageRows(&pipe, dc->GetSafeHdc(), print ? 1 : 0);
+            if (print && dc->EndPage() <= 0) {
                 failed = !g_printAbort;
                 break;
             }
+            if (!whole) {
+                failed = true;
+                break;
+            }
+            if (page >= last) break;
         }
-        const int whole = dib.ReadPageRows(&pipe, dc->GetSafeHdc(), print ? 1 : 0);
-        if (print && dc->EndPage() <= 0) {
-            failed = !g_printAbort;
-            break;
+        if (!g_printAbort && !failed && dib.GetError() != GSPageError::None) failed = true;
+        // Ghostscript gets EPIPE once the read end is gone; then it is reaped.
+        pipe.Close();
+        if (!gs.Wait(2000)) {
+            gs.Kill();
+            gs.Wait();
         }
-        if (!whole) {
-            failed = true;
-            break;
-        }
-        if (page >= last) break;
-    }
-    if (!g_printAbort && !failed && dib.GetError() != GSPageError::None) failed = true;
-    // Ghostscript gets EPIPE once the read end is gone; then it is reaped.
-    pipe.Close();
-    if (!gs.Wait(2000)) {
-        gs.Kill();
-        gs.Wait();
     }
     std::fflush(stdout);
     if (g_printAbort || failed) {
         dc->AbortDoc();
-        if (failed && !g_printAbort) frame.Fail();
+        if (failed && !g_printAbort) frame->Fail();
         return;
     }
-    if (dc->EndDoc() <= 0) frame.Fail();
+    if (dc->EndDoc() <= 0) frame->Fail();
 }

@@ -661,7 +661,7 @@ TEST_F(DocTest, LocalFileOpensAndReloadsWhenItChanged) {
 TEST_F(DocTest, LocalFilesThatAreNotShown) {
     WriteFile(dir / "empty.dvi", "");
     WriteFile(dir / "text.dvi", "plain text, not a document");
-    WriteFile(dir / "paper.dvi.gz", Gzip(dviFew));
+    WriteFile(dir / "paper.tar.gz", Gzip(dviFew));
     const struct {
         const char* name;
         const char* box;
@@ -669,7 +669,7 @@ TEST_F(DocTest, LocalFilesThatAreNotShown) {
         {"missing.dvi", "File not exist!"},
         {"empty.dvi", "File error!!!!"},
         {"text.dvi", "지원하지 않는 문서 파일입니다.."},
-        {"paper.dvi.gz", "지원하지 않는 형태의 파일입니다."},
+        {"paper.tar.gz", "지원하지 않는 형태의 파일입니다."},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -685,12 +685,16 @@ TEST_F(DocTest, LocalFilesThatAreNotShown) {
 }
 
 TEST_F(DocTest, LocalCompressedDviIsUnpacked) {
-    WriteFile(dir / "paper.dgz", Gzip(dviFew));
-    CVrViewerDoc* doc = NewDoc();
-    doc->OnOpenDocument((dir / "paper.dgz").c_str());
-    ASSERT_TRUE(Finish(doc));
-    EXPECT_EQ(doc->GetReader().GetNPage(), 3);
-    EXPECT_EQ(ReadFile(doc->GetTempFileName().c_str()), dviFew);
+    for (const char* name : {"paper.dgz", "paper.dvi.gz"}) {
+        SCOPED_TRACE(name);
+        WriteFile(dir / name, Gzip(dviFew));
+        CVrViewerDoc* doc = NewDoc();
+        doc->OnOpenDocument((dir / name).c_str());
+        ASSERT_TRUE(Finish(doc));
+        EXPECT_EQ(doc->GetReader().GetNPage(), 3);
+        EXPECT_EQ(ReadFile(doc->GetTempFileName().c_str()), dviFew);
+        doc->OnCloseDocument();
+    }
 }
 
 TEST_F(DocTest, LocalNamesWithParameterCharacters) {

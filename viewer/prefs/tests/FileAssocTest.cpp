@@ -2,6 +2,7 @@
 // the desktop reads them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -98,6 +99,67 @@ TEST_F(FileAssocTest, ALaterChoiceOfAnotherProgramStays) {
     std::vector<int> many{1, 1, 1, 1, 1, 1};
     ASSERT_TRUE(file_assoc::ApplyFileAssociations(6, many.data(), "/x/VrViewer", *reg));
     EXPECT_EQ(Default("application/pdf"), "veloran-viewer.desktop");
+}
+
+// Every file below a folder and every key of the classes root, as a list.
+std::vector<std::string> Everything(const fs::path& dir, sys::Registry& reg) {
+    std::vector<std::string> all;
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        if (e.is_regular_file())
+            all.push_back(fs::relative(e.path(), dir).string() + "=" +
+                          testsupport::RunCommand("cat '" + e.path().string() + "'"));
+    std::vector<std::string> keys = {""};
+    while (!keys.empty()) {
+        const std::string key = keys.back();
+        keys.pop_back();
+        for (const std::string& sub : reg.SubKeys(sys::RegRoot::ClassesRoot, key)) {
+            const std::string path = key.empty() ? sub : key + "\\" + sub;
+            all.push_back("key " + path);
+            keys.push_back(path);
+        }
+    }
+    std::sort(all.begin(), all.end());
+    return all;
+}
+
+TEST_F(FileAssocTest, TurningEveryKindOnAndOffAgainLeavesWhatWasThere) {
+    struct Case {
+        const char* name;
+        bool mimeApps, desktopFile;  // there before
+    } cases[] = {{"with the defaults of other programs", true, false},
+                 {"on a desktop with no defaults yet", false, false},
+                 {"with the installation's desktop file", true, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reg = sys::Registry::CreateInMemory();
+        const fs::path apps = dir.Path() / "data" / "applications" / file_assoc::kDesktopId;
+        fs::remove(apps);
+        const char* installed = "[Desktop Entry]\nType=Application\nName=Veloran Viewer\nExec=VrViewer %f\n";
+        if (c.desktopFile) std::ofstream(apps) << installed;
+        if (c.mimeApps)
+            std::ofstream(dir.Path() / "config" / "mimeapps.list")
+                << "[Added Associations]\napplication/x-dvi=other.desktop;\n\n[Default Applications]\n"
+                   "image/tiff=other.desktop\n";
+        else fs::remove(dir.Path() / "config" / "mimeapps.list");
+        const std::vector<std::string> before = Everything(dir.Path(), *reg);
+        ASSERT_TRUE(Apply({1, 1, 1, 1}));
+        EXPECT_EQ(Read(), (std::vector<int>{1, 1, 1, 1}));
+        EXPECT_EQ(Default("application/pdf"), "veloran-viewer.desktop");
+        ASSERT_TRUE(Apply({0, 0, 0, 0}));
+        EXPECT_EQ(Read(), (std::vector<int>{0, 0, 0, 0}));
+        if (c.desktopFile) {
+            // The installation's file stays; it no longer claims the kinds.
+            EXPECT_TRUE(fs::exists(apps));
+            EXPECT_EQ(testsupport::RunCommand("cat '" + apps.string() + "'").find("MimeType="), std::string::npos);
+            std::ofstream(apps) << installed;
+            EXPECT_EQ(Everything(dir.Path(), *reg), before);
+            continue;
+        }
+        EXPECT_EQ(Everything(dir.Path(), *reg), before);
+        // Off when nothing was on writes nothing.
+        ASSERT_TRUE(Apply({0, 0, 0, 0}));
+        EXPECT_EQ(Everything(dir.Path(), *reg), before);
+    }
 }
 
 }  // namespace

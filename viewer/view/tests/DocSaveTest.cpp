@@ -1,16 +1,22 @@
 // Save As of a document opened in the view: notes saved and read back at
-// the same places, pictures packed beside the saved copy under their new
-// names, the document's own path, a malformed page, and the dialogs.
+// the same places, pictures and the watermark packed beside the saved copy
+// under their new names, the document's own file written over (and a write
+// there that fails), ".gz" names, a malformed page, and the dialogs.
 #include <tiffio.h>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QListView>
 #include <filesystem>
 #include <fstream>
+#include <cctype>
+#include <cstring>
+#include <unistd.h>
 
 #include "viewer/app/AboutDlg.h"
+#include "platform/inet/tests/LoopbackServer.h"
 #include "viewer/document/DocSaveDlg.h"
 #include "viewer/view/tests/OpenedViewFixture.h"
 #include "viewer/view/tests/PictureFiles.h"
@@ -25,6 +31,15 @@ const char* kPictures = R"TEX(
 \special{graphics: 0pt 0pt 0pt 0pt 0pt 0pt PNG shot.png}
 \special{graphics: 0pt 0pt 0pt 0pt 0pt 0pt EPS figure.eps}
 \vfill\eject Page two.\special{graphics: 0pt 0pt 0pt 0pt 0pt 0pt EPS packed.eps.gz}\bye
+)TEX";
+
+// A watermark and pictures named by every kind of picture special.
+const char* kWatermarked = R"TEX(
+\special{watermarkgraphics: 0pt 0pt 0pt 0pt 0pt 0pt WMF mark.wmf}
+\hsize=5in
+\noindent\special{graphics: 0pt 0pt 0pt 0pt 0pt 0pt PNG shot.png}Marked.
+\special{psfile=figure.eps}\special{ps: plotfile pic.wmf}
+\bye
 )TEX";
 
 const char* kEps = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 36 36\nnewpath 0 0 moveto 36 0 lineto 36 36 lineto "
@@ -53,10 +68,14 @@ protected:
         std::ofstream(dir_->File("packed.eps")) << kEps;
         testsupport::RunCommand("gzip -9 '" + dir_->File("packed.eps") + "'");
         pictures_ = new std::string(Tex(kPictures, "pictures"));
+        // A green watermark 4 x 2 inches.
+        picturefiles::SaveWmf(dir_->File("mark.wmf"), 4000, 2000, 1000, 0x00C000);
+        watermarked_ = new std::string(Tex(kWatermarked, "watermarked"));
     }
     static void TearDownTestSuite() {
         delete plain_;
         delete pictures_;
+        delete watermarked_;
         DocumentViewFixture::TearDownTestSuite();
     }
     void SetUp() override {
@@ -86,6 +105,7 @@ protected:
 
     static inline std::string* plain_ = nullptr;
     static inline std::string* pictures_ = nullptr;
+    static inline std::string* watermarked_ = nullptr;
     testsupport::TempDir out;
 };
 
@@ -220,18 +240,200 @@ TEST_F(DocSave, PackingCopiesThePicturesBesideTheCopyUnderNewNames) {
     EXPECT_FALSE(fs::exists(out.File("bare-pic-1.wmf")));
 }
 
-TEST_F(DocSave, TheDocumentsOwnPathSavesNothing) {
+TEST_F(DocSave, SaveAsOntoTheOpenFileWritesItWithTheNewNoteAndTheViewGoesOn) {
     const std::string own = out.File("own.dvi");
     fs::copy_file(*plain_, own);
     Open(own);
-    view->AddNoteAt(CPoint(100, 100));
-    const auto bytes = testsupport::ReadFile(own);
-    const auto time = fs::last_write_time(own);
+    const int index = view->AddNoteAt(CPoint(150, 100));
+    ASSERT_GE(index, 0);
+    view->GetNotes().SetNoteText(index, "written over its own file");
     SaveAs(own);
-    EXPECT_EQ(testsupport::ReadFile(own), bytes);
-    EXPECT_EQ(fs::last_write_time(own), time);
-    EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(view->GetNotes().changed, 1);
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    const std::string listing = testsupport::RunDviType(own, 1);
+    EXPECT_EQ(listing.rfind("FAILED", 0), std::string::npos) << listing;
+    const auto bytes = testsupport::ReadFile(own);
+    EXPECT_NE(std::string(bytes.begin(), bytes.end()).find("written over its own file"), std::string::npos);
+    EXPECT_EQ(view->GetNotes().changed, 0);
+    EXPECT_FALSE(doc->IsModified());
+    // Nothing is left beside it.
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(out.Path())) left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"own.dvi"});
+
+    // The view goes on showing the document, page two too, and coming back
+    // to it does not read the file again.
+    view->OnSetFocus(nullptr);
+    view->GotoPage(1);
+    WaitDrawn();
+    EXPECT_EQ(Status().page, 1);
+    EXPECT_EQ(view->GetNotes().GetCount(), 1);
+    int ink = 0;
+    for (uint32_t p : view->GetSurface().pixels) ink += ((p >> 16 & 0xFF) + (p >> 8 & 0xFF) + (p & 0xFF)) < 384;
+    EXPECT_GT(ink, 50);
+    Reopen(own);
+    ASSERT_EQ(view->GetNotes().GetCount(), 1);
+    EXPECT_EQ(view->GetNotes().GetNotes().front().text, "written over its own file");
+}
+
+// A folder on a file system of its own: a tiny tmpfs that is full, or one
+// mounted read-only (mounting needs root; otherwise a folder without write
+// permission stands in for the read-only place).
+class Place {
+public:
+    Place(const fs::path& dir, bool full) : dir_(dir) {
+        fs::create_directories(dir);
+        mounted_ = geteuid() == 0 &&
+                   std::system(("mount -t tmpfs -o size=64k tmpfs '" + dir.string() + "'").c_str()) == 0;
+        full_ = full;
+    }
+    bool Usable() const { return mounted_ || !full_; }
+    // After the document's file is put there.
+    void Close() {
+        if (full_) {
+            std::system(("dd if=/dev/zero of='" + (dir_ / "filler").string() + "' bs=1k >/dev/null 2>&1").c_str());
+        } else if (mounted_) {
+            EXPECT_EQ(std::system(("mount -o remount,ro '" + dir_.string() + "'").c_str()), 0);
+        } else {
+            fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
+        }
+    }
+    ~Place() {
+        if (mounted_) std::system(("umount -l '" + dir_.string() + "'").c_str());
+        else fs::permissions(dir_, fs::perms::owner_all);
+    }
+
+private:
+    fs::path dir_;
+    bool mounted_ = false, full_ = false;
+};
+
+TEST_F(DocSave, ASaveOntoTheOpenFileThatFailsLeavesItAsItWasAndSaysSo) {
+    for (const bool full : {true, false}) {
+        SCOPED_TRACE(full ? "no room" : "read-only");
+        Place place(out.Path() / (full ? "full" : "readonly"), full);
+        if (!place.Usable()) continue;
+        const std::string own = (out.Path() / (full ? "full" : "readonly") / "own.dvi").string();
+        fs::copy_file(*plain_, own);
+        Reopen(own);
+        place.Close();
+        const auto before = testsupport::ReadFile(own);
+        const int index = view->AddNoteAt(CPoint(150, 100));
+        ASSERT_GE(index, 0);
+        messages.clear();
+        SaveAs(own);
+        EXPECT_EQ(testsupport::ReadFile(own), before);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].rfind("Can not save at file.", 0), 0u) << messages[0];
+        // The note is still to be saved, and the page still shows.
+        EXPECT_EQ(view->GetNotes().changed, 1);
+        view->GotoPage(1);
+        WaitDrawn();
+        EXPECT_EQ(Status().page, 1);
+        CloseView();
+        NewView();
+    }
+}
+
+TEST_F(DocSave, APackedSaveNamesTheCopiesOfTheWatermarkAndEveryPicture) {
+    Open(*watermarked_);
+    ASSERT_EQ(doc->GetReader().GetWatermarkFile(), "mark.wmf");
+    const WindowSurface original = view->GetSurface();
+    fs::create_directories(out.Path() / "packed");
+    const std::string packed = out.File("packed/marked.vrd");
+    SaveAs(packed, true);
+    ASSERT_TRUE(fs::exists(packed)) << (messages.empty() ? "" : messages.back());
+    const std::string dvi = testsupport::RunCommand("gzip -dc '" + packed + "'");
+    // Each picture special names a copy that lies beside the saved document.
+    std::vector<std::string> names;
+    for (const char* lead : {"WMF ", "PNG ", "psfile=", "plotfile "}) {
+        const size_t at = dvi.find(lead);
+        if (at == std::string::npos) continue;
+        const size_t begin = at + std::strlen(lead);
+        size_t end = begin;
+        while (end < dvi.size() && (std::isalnum(uint8_t(dvi[end])) || std::strchr("._-", dvi[end]))) ++end;
+        names.push_back(lead + dvi.substr(begin, end - begin));
+    }
+    ASSERT_EQ(names.size(), 4u);
+    for (const std::string& n : names) {
+        SCOPED_TRACE(n);
+        const std::string file = n.substr(n.find_first_of(" =") + 1);
+        EXPECT_EQ(file.rfind("marked-pic-", 0), 0u);
+        EXPECT_TRUE(fs::exists(out.Path() / "packed" / file));
+    }
+    EXPECT_NE(dvi.find("watermarkgraphics: 0pt 0pt 0pt 0pt 0pt 0pt WMF marked-pic-"), std::string::npos);
+
+    // Reopened from its own folder: the watermark and the pictures are drawn.
+    messages.clear();
+    Reopen(packed);
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    EXPECT_EQ(doc->GetReader().GetWatermarkFile().rfind("marked-pic-", 0), 0u);
+    const WindowSurface& copy = view->GetSurface();
+    ASSERT_EQ(copy.pixels.size(), original.pixels.size());
+    int differing = 0, green = 0, blue = 0;
+    for (size_t i = 0; i < copy.pixels.size(); ++i) {
+        differing += (copy.pixels[i] & 0xFFFFFF) != (original.pixels[i] & 0xFFFFFF);
+        green += (copy.pixels[i] & 0xFFFFFF) == 0x00C000;
+        blue += (copy.pixels[i] & 0xFFFFFF) == 0x2080F0;
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(green, 10000);
+    EXPECT_GT(blue, 500);
+}
+
+TEST_F(DocSave, ADotGzNameIsSavedCompressedAndOpens) {
+    Open(*plain_);
+    const std::string saved = out.File("book.dvi.gz");
+    SaveAs(saved);
+    const auto bytes = testsupport::ReadFile(saved);
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes[0], 0x1F);
+    EXPECT_EQ(bytes[1], 0x8B);
+    testsupport::RunCommand("gzip -dc '" + saved + "' > '" + out.File("unpacked.dvi") + "'");
+    const std::string listing = testsupport::RunDviType(out.File("unpacked.dvi"), 1);
+    EXPECT_EQ(listing.rfind("FAILED", 0), std::string::npos) << listing;
+    Reopen(saved);
+    EXPECT_EQ(view->GetPageCount(), 2);
+    EXPECT_TRUE(messages.empty()) << messages.front();
+}
+
+TEST_F(DocSave, TheSaveDialogOpensInTheDocumentsFolderAndForAWebDocumentInTheLastOneUsed) {
+    const fs::path folder = out.Path() / "papers";
+    fs::create_directories(folder);
+    fs::copy_file(*plain_, folder / "paper.dvi");
+    Open((folder / "paper.dvi").string());
+    std::string shown;
+    auto look = [&](const std::string& choose) {
+        AfxSetDialogAnswerer([&shown, choose](UINT, QDialog& dialog) {
+            auto* files = qobject_cast<QFileDialog*>(&dialog);
+            shown = files->directory().absolutePath().toStdString();
+            if (choose.empty()) return int(IDCANCEL);
+            files->selectFile(QString::fromStdString(choose));
+            return int(IDOK);
+        });
+        view->OnCmdMsg(ID_FILE_SAVE_AS, CN_COMMAND, nullptr, nullptr);
+        AfxSetDialogAnswerer(nullptr);
+    };
+    look("");
+    EXPECT_EQ(shown, folder.string());
+    // A save elsewhere makes that the last folder used.
+    fs::create_directories(out.Path() / "elsewhere");
+    look((out.Path() / "elsewhere" / "copy.dvi").string());
+    ASSERT_TRUE(fs::exists(out.Path() / "elsewhere" / "copy.dvi"));
+
+    std::string data;
+    {
+        const auto b = testsupport::ReadFile(*plain_);
+        data.assign(b.begin(), b.end());
+    }
+    LoopbackServer server(
+        [&](const LoopbackServer::Request&, LoopbackServer::Reply& reply) { reply.Respond(200, data); });
+    CloseView();
+    NewView();
+    ASSERT_EQ(doc->LoadFromAddress(server.Url("/papers/web.dvi").c_str()), CVrViewerDoc::kLoadOk);
+    ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0) && view->IsInitialViewEstablished(); }));
+    WaitDrawn();
+    look("");
+    EXPECT_EQ(shown, (out.Path() / "elsewhere").string());
 }
 
 TEST_F(DocSave, AMalformedPageIsRefusedWithAMessage) {
@@ -332,6 +534,31 @@ TEST_F(DocSave, TheSaveDialogsBoxAndTheAboutBox) {
     AfxSetDialogAnswerer(nullptr);
     EXPECT_NE(std::find(texts.begin(), texts.end(), "Veloran Viewer"), texts.end());
     EXPECT_NE(std::find(texts.begin(), texts.end(), std::string("Version ") + VELORAN_TEST_VERSION), texts.end());
+}
+
+TEST_F(DocSave, TheOpenDialogsFirstFilterShowsEveryNameTheViewerSavesUnder) {
+    const fs::path folder = out.Path() / "saved";
+    fs::create_directories(folder);
+    for (const char* name : {"a.dgz", "b.dvi.gz", "c.vrd", "d.dvi", "e.txt", "f.ps"})
+        fs::copy_file(*plain_, folder / name);
+    std::vector<std::string> shown;
+    AfxSetDialogAnswerer([&](UINT, QDialog& dialog) {
+        auto* files = qobject_cast<QFileDialog*>(&dialog);
+        EXPECT_EQ(files->selectedNameFilter().toStdString(), "Veloran Document (*.vrd,*.dvi,*.dgz,*.gz)");
+        files->setDirectory(QString::fromStdString(folder.string()));
+        dialog.show();
+        auto* list = dialog.findChild<QListView*>("listView");
+        EXPECT_TRUE(PumpUntil([&] { return list->model()->rowCount(list->rootIndex()) >= 4; }));
+        PumpPending();
+        for (int r = 0; r < list->model()->rowCount(list->rootIndex()); ++r)
+            shown.push_back(list->model()->index(r, 0, list->rootIndex()).data().toString().toStdString());
+        dialog.hide();
+        return int(IDCANCEL);
+    });
+    AfxGetApp()->OnCmdMsg(ID_FILE_OPEN, CN_COMMAND, nullptr, nullptr);
+    AfxSetDialogAnswerer(nullptr);
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(shown, (std::vector<std::string>{"a.dgz", "b.dvi.gz", "c.vrd", "d.dvi"}));
 }
 
 }  // namespace

@@ -6,10 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPrintDialog>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -98,7 +105,8 @@ protected:
         ASSERT_EQ(GetGS()->LoadGSDLL(kGSLibraryName, nullptr), 1);
         const fs::path tex = *dir_ / "tex";
         for (const std::string& out :
-             {testsupport::RunTex(tex, kThreePages, "three"), testsupport::RunIn(tex, "dvips -q -o three.ps three.dvi")})
+             {testsupport::RunTex(tex, kThreePages, "three"), testsupport::RunIn(tex, "dvips -q -o three.ps three.dvi"),
+              testsupport::RunIn(tex, "pdftex -interaction=batchmode three.tex")})
             ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
     }
     static void TearDownTestSuite() {
@@ -113,10 +121,12 @@ protected:
             return IDOK;
         });
         AfxSetDialogAnswerer([this](UINT id, QDialog& d) {
+            if (id == IDD_PRINT_SETUP_DIALOG && setupAnswer) return setupAnswer(d);
             if (id != IDD_PRINT_DIALOG) return int(IDCANCEL);
             ++dialogs;
             auto* pd = dynamic_cast<QPrintDialog*>(&d);
             if (!pd || !answer) return int(IDCANCEL);
+            if (byHand) return AnswerByHand(*pd);
             QPrinter* p = pd->printer();
             p->setOutputFormat(QPrinter::PdfFormat);
             p->setOutputFileName(QString::fromStdString(output.string()));
@@ -152,6 +162,64 @@ protected:
         ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
         PumpPending();
         ASSERT_EQ(view->GetPageCount(), 3);
+    }
+
+    // The print dialog worked as a person does: the PDF file chosen among the
+    // destinations and its name typed, the range and the copies set, Print.
+    int AnswerByHand(QPrintDialog& pd) {
+        pd.show();
+        QApplication::processEvents();
+        auto* printers = pd.findChild<QComboBox*>("printers");
+        destinations.clear();
+        for (int i = 0; printers && i < printers->count(); ++i)
+            destinations.push_back(printers->itemText(i).toStdString());
+        const int pdf = printers ? printers->findText("Print to File (PDF)") : -1;
+        if (pdf < 0) {
+            pd.hide();
+            return int(IDCANCEL);
+        }
+        printers->setCurrentIndex(pdf);
+        QLineEdit* name = pd.findChild<QLineEdit*>("filename");
+        name->selectAll();
+        QTest::keyClicks(name, QString::fromStdString(output.string()));
+        if (from > 0) {
+            QTest::mouseClick(pd.findChild<QRadioButton*>("printRange"), Qt::LeftButton);
+            pd.findChild<QSpinBox*>("to")->setValue(to);
+            pd.findChild<QSpinBox*>("from")->setValue(from);
+        }
+        pd.findChild<QSpinBox*>("copies")->setValue(copies);
+        QTest::mouseClick(pd.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        return pd.result() == QDialog::Accepted ? int(IDOK) : int(IDCANCEL);
+    }
+
+    // File > Print Setup: the paper and the orientation chosen, OK.
+    void PrintSetup(QPageSize::PageSizeId paper, bool landscape) {
+        bool shown = false;
+        setupAnswer = [&](QDialog& d) {
+            shown = true;
+            d.show();
+            QApplication::processEvents();
+            auto* papers = d.findChild<QComboBox*>("paper");
+            papers->setCurrentIndex(papers->findData(int(paper)));
+            QTest::mouseClick(d.findChild<QRadioButton*>(landscape ? "landscape" : "portrait"), Qt::LeftButton);
+            auto* printers = d.findChild<QComboBox*>("printer");
+            printers->setCurrentIndex(printers->findText("Print to File (PDF)"));
+            QTest::mouseClick(d.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+            return d.result() == QDialog::Accepted ? int(IDOK) : int(IDCANCEL);
+        };
+        EXPECT_TRUE(AfxGetApp()->OnCmdMsg(ID_FILE_PRINT_SETUP, CN_COMMAND, nullptr, nullptr));
+        setupAnswer = nullptr;
+        EXPECT_TRUE(shown);
+    }
+
+    // pdfinfo's page count and first page size (points) of the printed file.
+    void PdfInfo(int& pages, double& width, double& height) {
+        const std::string info = testsupport::RunCommand("pdfinfo '" + output.string() + "' 2>&1");
+        pages = -1;
+        width = height = -1;
+        const size_t p = info.find("Pages:"), z = info.find("Page size:");
+        if (p != std::string::npos) pages = std::atoi(info.c_str() + p + 6);
+        if (z != std::string::npos) std::sscanf(info.c_str() + z + 10, " %lf x %lf pts", &width, &height);
     }
 
     // The printed pages rasterised by pdftoppm at kDpi.
@@ -204,8 +272,10 @@ protected:
     CVrViewerView* view = nullptr;
     std::vector<std::string> messages;
     fs::path output;
-    bool answer = true, noMargins = false;
-    int from = 0, to = 0, dialogs = 0;
+    bool answer = true, noMargins = false, byHand = false;
+    int from = 0, to = 0, dialogs = 0, copies = 1;
+    std::function<int(QDialog&)> setupAnswer;
+    std::vector<std::string> destinations;
 };
 
 TEST_F(Printing, DviPagesPrintAsTheDrawerDrawsThemAndARangePrintsItsPages) {
@@ -407,6 +477,133 @@ TEST_F(Printing, TiffPagesPrintCentredAtTheirOwnResolution) {
         EXPECT_NEAR((left + right) / 2.0, page.width() / 2.0, 3);
         EXPECT_NEAR((top + bottom) / 2.0, page.height() / 2.0, 3);
     }
+    EXPECT_TRUE(messages.empty());
+}
+
+// Three 300 x 300 pixel bilevel pages at 100 dpi; page p holds a black square
+// of 40 p pixels in its middle.
+bool WritePagesTiff(const fs::path& file) {
+    TIFF* tif = TIFFOpen(file.c_str(), "w");
+    if (!tif) return false;
+    bool ok = true;
+    for (int page = 1; page <= 3 && ok; ++page) {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(300));
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(300));
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(1));
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(1));
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_MINISWHITE));
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(300));
+        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, uint16_t(RESUNIT_INCH));
+        TIFFSetField(tif, TIFFTAG_XRESOLUTION, 100.0f);
+        TIFFSetField(tif, TIFFTAG_YRESOLUTION, 100.0f);
+        TIFFSetField(tif, TIFFTAG_SUBFILETYPE, uint32_t(FILETYPE_PAGE));
+        TIFFSetField(tif, TIFFTAG_PAGENUMBER, uint16_t(page - 1), uint16_t(3));
+        const int lo = 150 - 20 * page, hi = 150 + 20 * page;
+        std::vector<uint8_t> row((300 + 7) / 8);
+        for (int y = 0; y < 300 && ok; ++y) {
+            std::fill(row.begin(), row.end(), 0);
+            if (y >= lo && y < hi)
+                for (int x = lo; x < hi; ++x) row[x / 8] |= uint8_t(0x80 >> (x % 8));
+            ok = TIFFWriteScanline(tif, row.data(), uint32_t(y), 0) == 1;
+        }
+        ok = ok && TIFFWriteDirectory(tif);
+    }
+    TIFFClose(tif);
+    return ok;
+}
+
+// The side of the ink's bounding box of a printed page, in pixels.
+int InkWidth(const QImage& page) {
+    int left = page.width(), right = -1;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            if (qGray(page.pixel(x, y)) < 128) left = std::min(left, x), right = std::max(right, x);
+    return right - left + 1;
+}
+
+TEST_F(Printing, EveryKindPrintsItsRangeToAPdfFileAsOftenAsTheCopiesSay) {
+    ASSERT_TRUE(WritePagesTiff(*dir_ / "pages.tif"));
+    const fs::path tex = *dir_ / "tex";
+    enum Kind { Dvi, Ghostscript, Tiff };
+    struct Case {
+        fs::path file;
+        Kind kind;
+    } cases[] = {{tex / "three.dvi", Dvi}, {tex / "three.ps", Ghostscript}, {tex / "three.pdf", Ghostscript},
+                 {*dir_ / "pages.tif", Tiff}};
+    byHand = true;
+    from = 2;
+    to = 3;
+    copies = 2;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file.filename().string());
+        if (view) view->DestroyWindow();
+        delete doc;
+        doc = new CVrViewerDoc;
+        doc->m_bAutoDelete = FALSE;
+        view = new CVrViewerView;
+        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, 800, 600}, nullptr, 1));
+        doc->AddView(view);
+        Open(c.file);
+        fs::remove(output);
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(view->SendCommand(ID_FILE_PRINT));
+        testing::internal::GetCapturedStdout();
+        // The same destinations for every kind: here, with no printer, the PDF file.
+        EXPECT_EQ(destinations, std::vector<std::string>{"Print to File (PDF)"});
+        const std::vector<QImage> printed = PrintedPages();
+        ASSERT_EQ(printed.size(), 4u);
+        const int order[] = {1, 2, 1, 2};
+        for (size_t i = 0; i < printed.size(); ++i) {
+            SCOPED_TRACE("printed page " + std::to_string(i + 1));
+            const int w = printed[i].width(), h = printed[i].height();
+            switch (c.kind) {
+            case Dvi: EXPECT_GE(TolerantIoU(Ink(printed[i]), DrawerInk(order[i], w, h), w, h), 0.9); break;
+            case Ghostscript:
+                EXPECT_GE(TolerantIoU(Ink(printed[i]), GhostscriptInk(c.file, order[i], w, h), w, h), 0.9);
+                break;
+            case Tiff: EXPECT_NEAR(InkWidth(printed[i]), 40 * (order[i] + 1) * kDpi / 100, 3); break;
+            }
+        }
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Printing, PrintSetupsPaperAndOrientationReachTheNextJob) {
+    Open(*dir_ / "tex" / "three.dvi");
+    byHand = true;
+    // Later tests start from the usual setup again, whatever happens here.
+    struct Restore {
+        std::function<void()> undo;
+        ~Restore() { undo(); }
+    } restore{[this] { PrintSetup(QPageSize::A4, false); }};
+    struct Case {
+        QPageSize::PageSizeId paper;
+        bool landscape;
+        double width, height;  // points
+    } cases[] = {{QPageSize::Letter, true, 792, 612}, {QPageSize::A5, false, 420, 595}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.width);
+        PrintSetup(c.paper, c.landscape);
+        fs::remove(output);
+        EXPECT_TRUE(view->SendCommand(ID_FILE_PRINT));
+        int pages = 0;
+        double width = 0, height = 0;
+        PdfInfo(pages, width, height);
+        EXPECT_EQ(pages, 3);
+        EXPECT_NEAR(width, c.width, 1);
+        EXPECT_NEAR(height, c.height, 1);
+    }
+    // Cancel in the setup keeps the last choice.
+    setupAnswer = [](QDialog&) { return int(IDCANCEL); };
+    EXPECT_TRUE(AfxGetApp()->OnCmdMsg(ID_FILE_PRINT_SETUP, CN_COMMAND, nullptr, nullptr));
+    setupAnswer = nullptr;
+    fs::remove(output);
+    EXPECT_TRUE(view->SendCommand(ID_FILE_PRINT));
+    int pages = 0;
+    double width = 0, height = 0;
+    PdfInfo(pages, width, height);
+    EXPECT_NEAR(width, 420, 1);
+    EXPECT_NEAR(height, 595, 1);
     EXPECT_TRUE(messages.empty());
 }
 
