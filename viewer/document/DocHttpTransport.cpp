@@ -122,7 +122,9 @@ int CVrViewerDoc::GetHttpData() {
             // The pages that arrived stay; the status bar tells at once that
             // there are no more.
             PostView("SetStatusText broke off", [text](CVrViewerView* v) { v->SetStatusText(text); });
-            ThreadClear();
+            // The view goes on drawing them: its page-parts timer stays.
+            InternetConnectionClear(0);
+            if (m_input.GetInflateState() == ProgressiveInput::kInflateOpen) m_input.EndInflate();
             CloseTempStream();
             return 0;
         }

@@ -648,6 +648,7 @@ private:
     // TIFF and PostScript page image: a DIB header with colours, and rows.
     std::vector<uint8_t> m_imageInfo;
     std::unique_ptr<uint8_t[]> m_imageBits;
+    bool m_pageImageFailed = false;  // the TIFF page shown could not be decoded
     // The side file the page waits for (empty: none).
     String8 m_awaitedFile;
     // Highlight words: rectangles per slot, for this zoom and page.
