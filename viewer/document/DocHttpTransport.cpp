@@ -95,6 +95,8 @@ int CVrViewerDoc::GetHttpData() {
         CString text;
         if (!m_hUrl && openError == ERROR_HTTP_REDIRECT_FAILED)
             text.Format("The server redirected %s too many times.", address.c_str());
+        else if (!m_hUrl && openError == ERROR_INTERNET_TIMEOUT)
+            text.Format("The server of %s did not answer.", address.c_str());
         else if (!m_hUrl) text.Format("Can not connect to %s.", address.c_str());
         else text.Format("The server answered with error %u for %s.", unsigned(status), address.c_str());
         PostView("SetStatusText File Not Found!!", [](CVrViewerView* v) { v->SetStatusText("File Not Found!!"); });

@@ -194,6 +194,11 @@ void CVrViewerDoc::FinishRun(int result) {
         text = m_endText.empty() ? std::string("File Not Found!!") : m_endText;
     }
     if (text.find(m_displayName) == std::string::npos) text = m_displayName + ": " + text;
+    // The status is one line: the lines of a message join with blanks.
+    for (size_t at = text.find_first_of("\r\n"); at != std::string::npos; at = text.find_first_of("\r\n", at)) {
+        const size_t end = text.find_first_not_of("\r\n", at);
+        text.replace(at, (end == std::string::npos ? text.size() : end) - at, end == std::string::npos ? "" : " ");
+    }
     // Pages that arrived stay on show; the status says why the rest did not.
     CString status(text.c_str());
     PostView("SetStatusText " + text, [status](CVrViewerView* v) {
@@ -528,6 +533,24 @@ int CVrViewerDoc::FailRun(const CString& text, std::optional<UINT> box, const ch
     return 0;
 }
 
+int CVrViewerDoc::FailWrite() {
+    FailRun("File error!!!!");
+    // The reader and the view read pages from the file by name: they let go
+    // of it, on the UI thread, before it goes.
+    if (!HasView()) {
+        m_dvi.Close();
+        DeleteTempFiles();
+        return 0;
+    }
+    PostView("DropTempFile", [this](CVrViewerView* v) {
+        v->SetRetrievingStatus();
+        m_dvi.Close();
+        DeleteTempFiles();
+        v->SetPageCount(0);
+    });
+    return 0;
+}
+
 int CVrViewerDoc::StopPath() {
     ThreadClear();
     CloseTempStream();
@@ -540,16 +563,13 @@ bool CVrViewerDoc::TakeChunk(const unsigned char* chunk, int n, bool http) {
     bool inflate = (type == kTypeDvi && m_dviEncoding == 1) ||
                    ((type == kTypePostScript || type == kTypePostScriptRaw) && m_compressedPs == 1);
     if (inflate) {
-        if (!m_input.StoreCompressedChunk(chunk, n, m_tempStream)) {
-            return FailRun(m_input.GetInflateError().c_str());
-        }
+        if (!m_input.StoreCompressedChunk(chunk, n, m_tempStream))
+            return m_tempStream ? FailRun(m_input.GetInflateError().c_str()) : FailWrite();
     } else {
         m_tempStream.write(reinterpret_cast<const char*>(chunk), n);
     }
     m_tempStream.flush();
-    if (!m_tempStream) {
-        return FailRun("File error!!!!");
-    }
+    if (!m_tempStream) return FailWrite();
     if (m_stopRequested.load()) return false;
     int64_t after = int64_t(m_tempStream.tellp());
     int received = m_received.load();
@@ -633,11 +653,11 @@ bool CVrViewerDoc::TakeChunk(const unsigned char* chunk, int n, bool http) {
 int CVrViewerDoc::EndOfData(bool http) {
     if (m_stopRequested.load()) return StopPath();
     if (m_input.GetInflateState() == ProgressiveInput::kInflateOpen) {
-        if (!m_input.FinishInflate(m_tempStream)) {
-            return FailRun(m_input.GetInflateError().c_str());
-        }
+        if (!m_input.FinishInflate(m_tempStream))
+            return m_tempStream ? FailRun(m_input.GetInflateError().c_str()) : FailWrite();
     }
     m_tempStream.flush();
+    if (!m_tempStream) return FailWrite();
     if (m_received.load() == 0) {
         AppendErrorText(kNoDocument);
         SetEndText("File Not Found!!");

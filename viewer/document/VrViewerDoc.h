@@ -235,6 +235,9 @@ private:
     // run inactive, the temporary stream closed; with box the text is also
     // shown in a box of that type. Returns 0.
     int FailRun(const CString& text, std::optional<UINT> box = std::nullopt, const char* caption = nullptr);
+    // The temporary file cannot be written (a full disk): the run fails and
+    // the file goes. Returns 0.
+    int FailWrite();
     void CloseTempStream();
     bool ReaderCall(const std::function<void()>& fn);
     int ReaderPages() const;
