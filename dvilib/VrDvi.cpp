@@ -429,6 +429,42 @@ int VrDvi::GetPageContents(int page, unsigned char* buffer) {
     return r->length;
 }
 
+std::shared_ptr<const unsigned char[]> VrDvi::SharePageContents(int page, int* length) {
+    const PageRecord* r = Page(page);
+    if (!r) return nullptr;
+    const std::string file = fileName_.IsNull() ? std::string() : fileName_.c_str();
+    std::lock_guard<std::mutex> g(pageCacheLock_);
+    DviStream in(fileName_);
+    if (cachedFile_ == file && cachedStart_ == int64_t(r->start) && cachedLength_ == int(r->length))
+        if (std::shared_ptr<const unsigned char[]> held = cachedPage_.lock()) {
+            // Shared only while the file still holds these bytes, compared
+            // piece by piece, so that no second copy is made.
+            in.Seek(r->start);
+            char piece[65536];
+            bool same = true;
+            for (size_t at = 0; same && at < size_t(r->length);) {
+                const size_t n = std::min(sizeof piece, size_t(r->length) - at);
+                same = in.Bytes(piece, long(n)) && std::memcmp(piece, held.get() + at, n) == 0;
+                at += n;
+            }
+            if (same) {
+                if (length) *length = cachedLength_;
+                return held;
+            }
+        }
+    std::unique_ptr<unsigned char[]> bytes(new unsigned char[size_t(r->length) + 1]);
+    bytes[r->length] = 0;
+    in.Seek(r->start);
+    if (!in.Bytes(reinterpret_cast<char*>(bytes.get()), r->length)) return nullptr;
+    std::shared_ptr<const unsigned char[]> shared(std::move(bytes));
+    cachedFile_ = file;
+    cachedStart_ = int64_t(r->start);
+    cachedLength_ = int(r->length);
+    cachedPage_ = shared;
+    if (length) *length = int(r->length);
+    return shared;
+}
+
 std::vector<VrDvi::FontDef> VrDvi::GetFontDefs() const {
     std::lock_guard<std::mutex> g(lock_);
     return fontDefs_;

@@ -147,6 +147,10 @@ public:
     // page that is not recorded or a file that no longer holds all its bytes.
     // Throws FileOpenError when the file cannot be opened.
     int GetPageContents(int page, unsigned char* buffer);
+    // The page's bytes and one more (0), shared by every drawer that has
+    // the page open, so that a page is held in memory once; null when it
+    // cannot be read.
+    std::shared_ptr<const unsigned char[]> SharePageContents(int page, int* length);
 
     // Fonts. The external index maps DVI font numbers to fonts (null: none).
     int GetNItrnFont() const { return nFont_.load(std::memory_order_acquire); }
@@ -269,4 +273,10 @@ private:
     std::vector<FontDef> fontDefs_;
     String8 errorText_;
     mutable std::mutex lock_;
+    // The page whose bytes the drawers share (by its place in the file).
+    std::mutex pageCacheLock_;
+    std::string cachedFile_;
+    int64_t cachedStart_ = -1;
+    int cachedLength_ = -1;
+    std::weak_ptr<const unsigned char[]> cachedPage_;
 };

@@ -58,10 +58,9 @@ int VrDviDrawerBase::Open(VrDvi& dvi, int page) {
     if (page < 0 || page >= dvi.GetNPage()) return 0;
     // The bytes are read before anything changes, so a page that cannot be
     // read leaves the drawer as it was.
-    int length = dvi.GetPageContents(page, nullptr);
-    if (length < 0) return 0;
-    std::unique_ptr<unsigned char[]> bytes(new unsigned char[size_t(length) + 1]);
-    if (dvi.GetPageContents(page, bytes.get()) != length) return 0;
+    int length = 0;
+    std::shared_ptr<const unsigned char[]> bytes = dvi.SharePageContents(page, &length);
+    if (!bytes) return 0;
 
     if (working_) Close();
     dvi_ = &dvi;

@@ -186,7 +186,7 @@ private:
 
     int working_ = 0;
     VrDvi* dvi_ = nullptr;
-    std::unique_ptr<unsigned char[]> page_;
+    std::shared_ptr<const unsigned char[]> page_;  // shared with the page's other drawers
     int pageLength_ = 0;
     const unsigned char* ip_ = nullptr;
     int instOffset_ = 0;

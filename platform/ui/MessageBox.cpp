@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QPushButton>
 #include <cstdio>
 #include <mutex>
@@ -58,11 +59,7 @@ int RunRealBox(CWnd* owner, const MessageBoxRequest& r) {
         std::fprintf(stderr, "message box (headless, default answer): %s\n", r.text.c_str());
         return AfxDefaultMessageBoxResult(r.type);
     }
-    QWidget* parent = owner ? owner->GetWidget() : nullptr;
-    if (!parent) {
-        CWnd* main = AfxGetMainWnd();
-        parent = main ? main->GetWidget() : nullptr;
-    }
+    QWidget* parent = AfxMessageBoxParent(owner);
     QMessageBox box(parent);
     box.setWindowTitle(Qs(r.caption));
     box.setText(Qs(r.text));
@@ -81,6 +78,12 @@ int RunRealBox(CWnd* owner, const MessageBoxRequest& r) {
         if (id == def) box.setDefaultButton(b);
         if (id == IDCANCEL || (ButtonsOf(r.type).size() == 1)) box.setEscapeButton(b);
         buttons.emplace_back(b, id);
+    }
+    if (!parent) {
+        // No shown window to sit on: the middle of the screen.
+        box.adjustSize();
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            box.move(screen->availableGeometry().center() - QPoint(box.width() / 2, box.height() / 2));
     }
     box.exec();
     for (auto& [b, id] : buttons)
@@ -111,6 +114,15 @@ void AfxSetMessageBoxAnswerer(MessageBoxAnswerer answerer) {
 void AfxSetDialogAnswerer(DialogAnswerer answerer) {
     std::lock_guard<std::mutex> lock(g_answerMutex);
     g_dialogAnswerer = std::move(answerer);
+}
+
+QWidget* AfxMessageBoxParent(CWnd* owner) {
+    for (CWnd* w : {owner, AfxGetMainWnd()}) {
+        QWidget* widget = w ? w->GetWidget() : nullptr;
+        // A window not yet shown has no place on the screen to centre on.
+        if (widget && widget->window()->isVisible()) return widget;
+    }
+    return nullptr;
 }
 
 bool AfxIsHeadless() {

@@ -12,6 +12,7 @@
 
 class CWnd;
 class QDialog;
+class QWidget;
 
 struct MessageBoxRequest {
     std::string text;
@@ -25,6 +26,10 @@ void AfxSetMessageBoxAnswerer(MessageBoxAnswerer answerer);
 
 // The id of the default button of a box of this type (MB_DEFBUTTONn).
 int AfxDefaultMessageBoxResult(UINT nType);
+
+// The window a box sits on: the owner's, else the main window's, when that
+// window is shown; null otherwise, and the box is centred on the screen.
+QWidget* AfxMessageBoxParent(CWnd* owner);
 
 // Caption null: the application's name.
 int AfxShowMessageBox(CWnd* pOwner, const char* lpszText, const char* lpszCaption, UINT nType);

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "viewer/document/LinkScanText.h"
+#include "viewer/document/PdfObjectStreams.h"
 
 namespace linkscan {
 
@@ -101,7 +102,8 @@ size_t FindKeyword(std::string_view buffer, size_t from, std::string_view keywor
     const size_t f = keyword.empty() || from > buffer.size() ? std::string_view::npos : buffer.find(keyword, from);
     if (found) *found = f;
     if (f == std::string_view::npos) return 0;
-    if (f > 0 && !IsBoundary(buffer[f - 1])) return 0;
+    // A name starts at its "/": what comes before it is no part of it.
+    if (f > 0 && keyword[0] != '/' && !IsBoundary(buffer[f - 1])) return 0;
     const size_t after = f + keyword.size();
     if (after >= buffer.size() || !IsBoundary(buffer[after])) return 0;
     return SkipWhite(buffer, after) - f;
@@ -229,7 +231,10 @@ private:
         size_t r = FindKeyword(obj, value, "/Type", &f);
         if (r && MatchKeyword(obj.substr(f + r), "/Page")) {
             ++pages_;
+            pageObjects_.push_back(Key(num, gen));
             Annots(obj, value);
+        } else if (r && MatchKeyword(obj.substr(f + r), "/Pages")) {
+            Kids(obj, value, num, gen);
         }
         r = FindKeyword(obj, value, "/Subtype", &f);
         if (r) {
@@ -256,6 +261,25 @@ private:
             indirect_.push_back({pages_, ToInt32(n), ToInt32(g)});
         }
     }
+
+    // The /Kids of a page-tree node, and whether it has a /Parent.
+    void Kids(std::string_view obj, size_t value, int32_t num, int32_t gen) {
+        size_t f;
+        const size_t r = FindKeyword(obj, value, "/Kids", &f);
+        if (!r || f + r >= obj.size() || obj[f + r] != '[') return;
+        const size_t close = obj.find(']', f + r);
+        if (close == npos) return;
+        TreeNode& node = tree_[Key(num, gen)];
+        node.kids.clear();
+        ForEachReference(obj, f + r + 1, close, [&](int32_t n, int32_t g) { node.kids.push_back(Key(n, g)); });
+        size_t pf;
+        node.root = FindKeyword(obj, value, "/Parent", &pf) == 0;
+        treeOrder_.push_back(Key(num, gen));
+    }
+
+    // Page numbers in the order of the page tree, by file order (1-based);
+    // empty when the tree does not name every page object exactly once.
+    std::vector<int32_t> TreeNumbers() const;
 
     void Link(std::string_view obj, size_t value, int32_t num, int32_t gen) {
         size_t f;
@@ -347,15 +371,69 @@ private:
         }
     }
 
+    struct TreeNode {
+        std::vector<uint64_t> kids;
+        bool root = false;
+    };
+
     std::string_view buf_;
     int32_t pages_ = 0;
+    std::vector<uint64_t> pageObjects_;  // in file order
+    std::unordered_map<uint64_t, TreeNode> tree_;
+    std::vector<uint64_t> treeOrder_;  // the tree's nodes in file order
     bool namedDests_ = false;
     std::vector<ArrayRef> arrays_;
     std::vector<AnnotRef> annots_;
     std::vector<AnnotRef> indirect_;
 };
 
+std::vector<int32_t> PdfScanner::TreeNumbers() const {
+    if (pageObjects_.empty() || tree_.empty()) return {};
+    std::unordered_map<uint64_t, int32_t> fileNumber;
+    for (size_t i = 0; i < pageObjects_.size(); ++i)
+        if (!fileNumber.try_emplace(pageObjects_[i], int32_t(i + 1)).second) return {};
+    std::vector<int32_t> numbers(pageObjects_.size() + 1, 0);
+    int32_t next = 0;
+    std::unordered_map<uint64_t, bool> visited;
+    for (uint64_t start : treeOrder_) {
+        if (!tree_.at(start).root) continue;
+        std::vector<std::pair<uint64_t, size_t>> stack{{start, 0}};  // node, next kid
+        if (!visited.try_emplace(start, true).second) continue;
+        while (!stack.empty()) {
+            auto& [node, kid] = stack.back();
+            const std::vector<uint64_t>& kids = tree_.at(node).kids;
+            if (kid >= kids.size()) {
+                stack.pop_back();
+                continue;
+            }
+            const uint64_t k = kids[kid++];
+            if (!visited.try_emplace(k, true).second) return {};  // a page or node named twice
+            if (auto page = fileNumber.find(k); page != fileNumber.end()) {
+                numbers[size_t(page->second)] = ++next;
+            } else if (tree_.count(k)) {
+                stack.push_back({k, 0});
+            }
+        }
+    }
+    if (size_t(next) != pageObjects_.size()) return {};
+    return numbers;
+}
+
 void PdfScanner::Resolve() {
+    // Pages count in the order of the page tree where the file's order
+    // differs from it.
+    if (const std::vector<int32_t> numbers = TreeNumbers(); !numbers.empty()) {
+        auto renumber = [&](int32_t& page) {
+            if (page >= 1 && size_t(page) < numbers.size()) page = numbers[size_t(page)];
+        };
+        for (AnnotRef& a : annots_) renumber(a.page);
+        for (AnnotRef& a : indirect_) renumber(a.page);
+        std::unordered_map<uint64_t, int32_t> pageOf;
+        for (size_t i = 0; i < pageObjects_.size(); ++i) pageOf.emplace(pageObjects_[i], numbers[i + 1]);
+        for (PdfObjectRecord& o : objects)
+            if (auto it = pageOf.find(Key(o.objNum, o.objGen)); it != pageOf.end()) o.pageCount = it->second;
+    }
+
     // An indirect /Annots stands for the elements of every array object of
     // that number. Each link takes the page of the last reference naming it,
     // so only the last indirect reference to each array number matters; the
@@ -436,6 +514,9 @@ void PdfScanner::Resolve() {
 int ScanText(std::string text, std::vector<LinkRecord>* links, std::vector<PdfObjectRecord>* objects,
              std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests) {
     try {
+        // The objects of compressed object streams are scanned behind the
+        // file's own.
+        text += ExpandObjectStreams(text);
         std::replace(text.begin(), text.end(), '\0', '|');
         PdfScanner scan(text);
         scan.Run();

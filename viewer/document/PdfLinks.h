@@ -1,9 +1,11 @@
 // Hyperlinks of PDF documents, found by a light text scan rather than a PDF
 // parser: obj ... endobj blocks are searched for link annotations, page
 // objects, named-destination leaves and destination dictionaries, and each
-// link is resolved to a page number or a URI. Objects inside compressed object
-// streams are not seen, escaped string characters are not decoded, and pages
-// are numbered in the order their objects appear in the file.
+// link is resolved to a page number or a URI. The objects inside compressed
+// object streams are scanned too (PdfObjectStreams.h); escaped string
+// characters are not decoded. Pages are numbered in the order of the page
+// tree, or in the order their objects appear in the file when the tree does
+// not name every page once.
 #pragma once
 
 #include <cstddef>

@@ -30,6 +30,11 @@
 
 class VrDvi;
 
+// Where the TIFF scanner stands: waiting for bytes up to a position, or about
+// to read the part named; Done at the end of the directory chain, Malformed
+// when the file is not a TIFF it can follow.
+enum class TiffScanState { Wait, Header, Directory, Entries, Strips, PageComplete, Done, Malformed };
+
 class ProgressiveInput {
 public:
     enum { kScanDvi = 0, kScanTiff = 1 };
@@ -155,8 +160,8 @@ public:
     int m_tiffCountsType = 0;
     uint64_t m_tiffOffsetsPos = 0;
     uint64_t m_tiffCountsPos = 0;
-    int m_tiffState = 0;
-    int m_tiffNextState = 0;
+    TiffScanState m_tiffState = TiffScanState::Wait;
+    TiffScanState m_tiffNextState = TiffScanState::Wait;
     int m_tiffLinkZeroed = 0;           // the link at m_tiffLinkPos holds 0 for m_tiffDirOffset
     std::set<uint64_t> m_tiffVisited;   // directories seen, to stop on a loop
 

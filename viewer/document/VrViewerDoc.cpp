@@ -19,57 +19,25 @@
 #include "platform/ui/StringTable.h"
 #include "platform/ui/UiDispatcher.h"
 #include "platform/ui/WinApp.h"
+#include "viewer/document/DocFetch.h"
 #include "viewer/document/FetchedFile.h"
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/view/VrViewerView.h"
 
 namespace {
 
-constexpr int kChunkSize = 20480;
 constexpr int kRangeStep = 409600;
-constexpr const char* kCaption = "Veloran Viewer";
-constexpr const char* kAgent = "Veloran Viewer Internet Agent";
-constexpr const char* kCookie = "USRAGENT=VeloranViewer";
 constexpr const char* kNoDocument = "\n해당 문서가 없습니다.";
-constexpr const char* kKindNotSupported = "지원하지 않는 형태의 파일입니다.";
-constexpr const char* kAskDownload = "이 파일을 다운로드 하시겠습니까?";
-constexpr const char* kPressBack = "웹브라우저의 \"뒤로\" 버튼을 누르십시요.";
 constexpr const char* kDownloadDone = "다운로드가 완료되었습니다. \n\n웹브라우저의 \"뒤로\"버튼을 누르세요.";
-constexpr const char* kMaybeHtml =
-    "문서 파일이 HTML일 확률이 있습니다.\n파일이 없거나 보안상의 문제로 오류정보 전송등\n(참고 : %c%c%c%c)";
-constexpr const char* kUnsupportedHex = "지원하지 않는 문서 파일입니다.\n(참고 : %2X%2X%2X%2X)";
-constexpr const char* kUnsupportedLocal = "지원하지 않는 문서 파일입니다..";
-constexpr const char* kAllFilesFilter = "모든 파일(*.*)|*.*||";
 
 const DList<String8>& EmptyList() {
     static const DList<String8> empty;
     return empty;
 }
 
-// A text inside name found after its first character.
-bool NameHas(const std::string& name, std::initializer_list<const char*> texts) {
-    for (const char* t : texts) {
-        size_t at = name.find(t);
-        if (at != std::string::npos && at > 0) return true;
-    }
-    return false;
-}
-
 std::string AfterLast(const std::string& s, const char* separators) {
     size_t at = s.find_last_of(separators);
     return at == std::string::npos ? s : s.substr(at + 1);
-}
-
-// The string of a file error, by errno.
-UINT FileErrorString(int err) {
-    switch (err) {
-    case ENOENT:
-    case ENOTDIR: return IDS_FILE_NOT_EXIST;
-    case EACCES:
-    case EPERM: return IDS_FILE_ACCESS_DENIED;
-    case ETXTBSY: return IDS_FILE_SHARING_VIOLATION;
-    default: return IDS_FILE_UNKNOWN_ERROR;
-    }
 }
 
 bool StatFile(const char* path, int64_t& timeNs, int64_t& size) {
@@ -79,21 +47,6 @@ bool StatFile(const char* path, int64_t& timeNs, int64_t& size) {
     if (timeNs == 0) timeNs = 1;
     size = int64_t(st.st_size);
     return true;
-}
-
-// Reads until n bytes or the end of the file; -1 on an error.
-ssize_t ReadFull(int fd, unsigned char* buf, size_t n) {
-    size_t done = 0;
-    while (done < n) {
-        ssize_t r = ::read(fd, buf + done, n - done);
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        if (r == 0) break;
-        done += size_t(r);
-    }
-    return ssize_t(done);
 }
 
 }  // namespace
@@ -241,6 +194,11 @@ void CVrViewerDoc::FinishRun(int result) {
         text = m_endText.empty() ? std::string("File Not Found!!") : m_endText;
     }
     if (text.find(m_displayName) == std::string::npos) text = m_displayName + ": " + text;
+    // The status is one line: the lines of a message join with blanks.
+    for (size_t at = text.find_first_of("\r\n"); at != std::string::npos; at = text.find_first_of("\r\n", at)) {
+        const size_t end = text.find_first_not_of("\r\n", at);
+        text.replace(at, (end == std::string::npos ? text.size() : end) - at, end == std::string::npos ? "" : " ");
+    }
     // Pages that arrived stay on show; the status says why the rest did not.
     CString status(text.c_str());
     PostView("SetStatusText " + text, [status](CVrViewerView* v) {
@@ -566,109 +524,37 @@ int CVrViewerDoc::ThreadClear() {
     return 1;
 }
 
-int CVrViewerDoc::StopPath() {
-    ThreadClear();
+int CVrViewerDoc::FailRun(const CString& text, std::optional<UINT> box, const char* caption) {
+    AppendErrorText("\n");
+    AppendErrorText(text);
+    m_active = 0;
+    if (box) ShowBox(text, caption, *box);
     CloseTempStream();
     return 0;
 }
 
-CVrViewerDoc::Detect CVrViewerDoc::DetectType(const unsigned char* chunk, int n, bool http) {
-    // Bytes past the data read as 0, which starts no known type.
-    unsigned char b[4] = {0, 0, 0, 0};
-    std::memcpy(b, chunk, size_t(std::min(n, 4)));
-    auto starts = [&](const char* t) { return std::memcmp(b, t, std::strlen(t)) == 0; };
-    if (starts("II") || starts("MM")) {
-        m_docType = kTypeTiff;
-        m_input.ResetTiffScan();
-        return Detect::Ok;
+int CVrViewerDoc::FailWrite() {
+    FailRun("File error!!!!");
+    // The reader and the view read pages from the file by name: they let go
+    // of it, on the UI thread, before it goes.
+    if (!HasView()) {
+        m_dvi.Close();
+        DeleteTempFiles();
+        return 0;
     }
-    if (starts("%!PS") || starts("%!\r\n") || starts("%%Te") || starts("%PDF")) {
-        m_psFlag = starts("%PDF") ? 0 : 1;
-        m_docType = m_psFlag ? kTypePostScriptRaw : kTypePostScript;
-        m_compressedPs = 0;
-        m_psPageCount = 0;
-        m_downloadChoice = -1;
-        return Detect::Ok;
-    }
-    if (b[0] == 0xF7 && (b[1] == 2 || b[1] == 3)) {
-        m_docType = kTypeDvi;
-        m_dviEncoding = 0;
-        m_reloadable = http ? 0 : 1;
-        m_input.ResetDviScan();
-        return Detect::Ok;
-    }
-    if (b[0] == 0x1F && b[1] == 0x8B && b[2] == 0x08) {
-        m_docType = kTypeGzip;
-        m_compressedPs = 1;
-        m_psPageCount = 0;
-        m_downloadChoice = 0;
-        PostView("SetStatusText Flushing...", [](CVrViewerView* v) { v->SetStatusText("Flushing..."); });
-        std::string name = http ? m_urlFileName : m_fileTitle;
-        if (NameHas(name, {".ps", ".PS", ".Ps"})) {
-            m_docType = kTypePostScriptRaw;
-            m_psFlag = 1;
-            m_input.InitInflate();
-            return Detect::Ok;
-        }
-        // A DVI name (paper.dvi.gz) is compressed DVI, on disk as on the web.
-        bool dviName = NameHas(name, {".dvi", ".DVI", ".Dvi"});
-        if (!dviName && NameHas(name, {".gz", ".GZ", ".Gz", ".tgz", ".TGZ", ".Tgz", ".tar", ".TAR", ".Tar"})) {
-            if (!http) {
-                ShowBox(kKindNotSupported, nullptr, MB_SYSTEMMODAL);
-                m_active = 0;
-                return Detect::Rejected;
-            }
-            m_active = 0;
-            int answer = AfxShowMessageBox(nullptr, kAskDownload, kCaption,
-                                           MB_YESNO | MB_ICONQUESTION | MB_SYSTEMMODAL, &m_stopRequested);
-            if (answer == IDYES) {
-                m_downloadChoice = 1;
-                PostView("SetStatusText Flushing...", [](CVrViewerView* v) { v->SetStatusText("Flushing..."); });
-                auto target = UiDispatcher::CallFor<std::string>(
-                    [] {
-                        CFileDialog dlg(FALSE, "*.*", nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER,
-                                        kAllFilesFilter);
-                        return dlg.DoModal() == IDOK ? dlg.GetPathName().str() : std::string();
-                    },
-                    &m_stopRequested);
-                if (target && !target->empty()) {
-                    m_downloadTarget = target->c_str();
-                    m_downloadChoice = 2;
-                    PostView("SetStatusText Downloading...",
-                             [](CVrViewerView* v) { v->SetStatusText("Downloading..."); });
-                    return Detect::Ok;
-                }
-            }
-            if (m_stopRequested.load()) return Detect::Ended;
-            ShowBox(kPressBack, kCaption, MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
-            return Detect::Rejected;
-        }
-        m_docType = kTypeDvi;
-        m_dviEncoding = 1;
-        m_reloadable = http ? 0 : 1;
-        m_input.ResetDviScan();
-        m_input.InitInflate();
-        return Detect::Ok;
-    }
-    // Not a known type.
-    m_active = 0;
-    CString text;
-    if (!http) {
-        text = kUnsupportedLocal;
-    } else if (b[0] == '<') {
-        text.Format(kMaybeHtml, b[0], b[1], b[2], b[3]);
-        // The answer goes into a file of its own for whoever looks into it.
-        std::string dump = sys::GetTempFileName(sys::GetTempPath(), "error");
-        if (dump.empty()) return Detect::Rejected;
-        if (FILE* f = std::fopen(dump.c_str(), "w")) {
-            std::fwrite(chunk, 1, size_t(n), f);
-            std::fclose(f);
-        }
-    } else {
-        text.Format(kUnsupportedHex, b[0], b[1], b[2], b[3]);
-    }
-    ShowBox(text, kCaption, MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
-    return Detect::Rejected;
+    PostView("DropTempFile", [this](CVrViewerView* v) {
+        v->SetRetrievingStatus();
+        m_dvi.Close();
+        DeleteTempFiles();
+        v->SetPageCount(0);
+    });
+    return 0;
+}
+
+int CVrViewerDoc::StopPath() {
+    ThreadClear();
+    CloseTempStream();
+    return 0;
 }
 
 bool CVrViewerDoc::TakeChunk(const unsigned char* chunk, int n, bool http) {
@@ -677,23 +563,13 @@ bool CVrViewerDoc::TakeChunk(const unsigned char* chunk, int n, bool http) {
     bool inflate = (type == kTypeDvi && m_dviEncoding == 1) ||
                    ((type == kTypePostScript || type == kTypePostScriptRaw) && m_compressedPs == 1);
     if (inflate) {
-        if (!m_input.StoreCompressedChunk(chunk, n, m_tempStream)) {
-            AppendErrorText("\n");
-            AppendErrorText(m_input.GetInflateError().c_str());
-            m_active = 0;
-            CloseTempStream();
-            return false;
-        }
+        if (!m_input.StoreCompressedChunk(chunk, n, m_tempStream))
+            return m_tempStream ? FailRun(m_input.GetInflateError().c_str()) : FailWrite();
     } else {
         m_tempStream.write(reinterpret_cast<const char*>(chunk), n);
     }
     m_tempStream.flush();
-    if (!m_tempStream) {
-        AppendErrorText("\nFile error!!!!");
-        m_active = 0;
-        CloseTempStream();
-        return false;
-    }
+    if (!m_tempStream) return FailWrite();
     if (m_stopRequested.load()) return false;
     int64_t after = int64_t(m_tempStream.tellp());
     int received = m_received.load();
@@ -711,12 +587,7 @@ bool CVrViewerDoc::TakeChunk(const unsigned char* chunk, int n, bool http) {
     if (type == kTypeDvi) {
         int reported = m_input.ScanDviStream(before, after - before, ProgressiveInput::kScanDvi);
         if (reported && !m_input.IsValidDvi()) {
-            AppendErrorText("\n");
-            AppendErrorText(AfxLoadString(IDS_NOT_VELORAN_TYPE));
-            ShowBox(AfxLoadString(IDS_NOT_VELORAN_TYPE), nullptr, MB_SYSTEMMODAL);
-            m_active = 0;
-            CloseTempStream();
-            return false;
+            return FailRun(AfxLoadString(IDS_NOT_VELORAN_TYPE), MB_SYSTEMMODAL);
         }
         if (reported) {
             if (m_stage == 1) {
@@ -782,15 +653,11 @@ bool CVrViewerDoc::TakeChunk(const unsigned char* chunk, int n, bool http) {
 int CVrViewerDoc::EndOfData(bool http) {
     if (m_stopRequested.load()) return StopPath();
     if (m_input.GetInflateState() == ProgressiveInput::kInflateOpen) {
-        if (!m_input.FinishInflate(m_tempStream)) {
-            AppendErrorText("\n");
-            AppendErrorText(m_input.GetInflateError().c_str());
-            m_active = 0;
-            CloseTempStream();
-            return 0;
-        }
+        if (!m_input.FinishInflate(m_tempStream))
+            return m_tempStream ? FailRun(m_input.GetInflateError().c_str()) : FailWrite();
     }
     m_tempStream.flush();
+    if (!m_tempStream) return FailWrite();
     if (m_received.load() == 0) {
         AppendErrorText(kNoDocument);
         SetEndText("File Not Found!!");
@@ -806,12 +673,7 @@ int CVrViewerDoc::EndOfData(bool http) {
     bool notDvi = type == kTypeDvi && !m_input.IsValidDvi();
     if (notDvi) {
         // Whether or not the view is still there.
-        AppendErrorText("\n");
-        AppendErrorText(AfxLoadString(IDS_NOT_VELORAN_TYPE));
-        ShowBox(AfxLoadString(IDS_NOT_VELORAN_TYPE), nullptr, MB_SYSTEMMODAL);
-        m_active = 0;
-        CloseTempStream();
-        return 0;
+        return FailRun(AfxLoadString(IDS_NOT_VELORAN_TYPE), MB_SYSTEMMODAL);
     }
     if (!HasView()) {
         m_active = 0;
@@ -858,9 +720,9 @@ int CVrViewerDoc::EndOfData(bool http) {
             text.Format("%s\n%s", m_downloadTarget.c_str(), std::strerror(err));
             AppendErrorText("\n");
             AppendErrorText(text);
-            ShowBox(text, kCaption, MB_ICONERROR | MB_SYSTEMMODAL);
+            ShowBox(text, docfetch::kCaption, MB_ICONERROR | MB_SYSTEMMODAL);
         } else {
-            ShowBox(kDownloadDone, kCaption, MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+            ShowBox(kDownloadDone, docfetch::kCaption, MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
         }
     }
     if (http) InternetConnectionClear(1);
@@ -897,246 +759,4 @@ bool CVrViewerDoc::FetchSideFiles(bool http) {
         entry->SetComplete(complete);
     }
     return !m_stopRequested.load();
-}
-
-int CVrViewerDoc::ReadLinkedFileHttp(FetchedFile* entry) {
-    if (!entry || m_stopRequested.load()) return 0;
-    if (entry->IsComplete()) return 1;
-    const std::string address = entry->GetFullAddress().c_str();
-    m_hInternet = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-    if (m_hInternet) {
-        InternetSetStopFlag(m_hInternet, &m_stopRequested);
-        m_hUrl = InternetOpenUrlA(m_hInternet, address.c_str(), nullptr, DWORD(-1),
-                                  INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_HYPERLINK |
-                                      INTERNET_FLAG_PRAGMA_NOCACHE,
-                                  0x42);
-    }
-    DWORD status = 200;
-    if (m_hUrl) {
-        DWORD size = sizeof status;
-        if (!HttpQueryInfoA(m_hUrl, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
-            status = 200;
-    }
-    // An error answer is never stored as the file.
-    if (!m_hUrl || status >= 400 || m_stopRequested.load()) return InternetConnectionClear(0);
-    std::unique_ptr<char[]> buf(new char[kChunkSize]);
-    bool first = true;
-    for (;;) {
-        DWORD n = 0;
-        if (!InternetReadFile(m_hUrl, buf.get(), kChunkSize, &n) || (first && n > 0 && buf[0] == '<')) {
-            entry->Reopen();
-            return InternetConnectionClear(0);
-        }
-        if (n == 0) break;
-        first = false;
-        entry->Write(buf.get(), int(n));
-        if (m_stopRequested.load()) {
-            entry->Reopen();
-            return InternetConnectionClear(0);
-        }
-    }
-    entry->Close();
-    InternetConnectionClear(1);
-    if (entry->IsComplete()) TellFileArrived(entry);
-    return entry->IsComplete();
-}
-
-int CVrViewerDoc::ReadLinkedFileLocal(FetchedFile* entry) {
-    if (!entry || m_stopRequested.load()) return 0;
-    if (entry->IsComplete()) return 1;
-    const std::string path = LocalPathOfAddress(entry->GetFullAddress().c_str());
-    if (path.empty()) return 0;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 0;
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) return 0;
-    std::unique_ptr<unsigned char[]> buf(new unsigned char[kChunkSize]);
-    for (;;) {
-        if (m_stopRequested.load()) {
-            entry->Reopen();
-            return 0;
-        }
-        ssize_t n = ReadFull(fd, buf.get(), kChunkSize);
-        if (n < 0) {
-            entry->Reopen();
-            return 0;
-        }
-        if (n == 0) break;
-        entry->Write(reinterpret_cast<const char*>(buf.get()), int(n));
-    }
-    entry->Close();
-    if (entry->IsComplete()) TellFileArrived(entry);
-    return entry->IsComplete();
-}
-
-int CVrViewerDoc::GetFileData() {
-    m_active = 1;
-    m_received = 0;
-    m_total = 0;
-    m_beyondTotal = 0;
-    m_stage = 0;
-    int fd = ::open(m_localPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        UINT id = FileErrorString(errno);
-        AppendErrorText("\n");
-        AppendErrorText(AfxLoadString(id));
-        m_active = 0;
-        ShowBox(AfxLoadString(id), nullptr, MB_SYSTEMMODAL);
-        return 0;
-    }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    if (m_stopRequested.load()) return StopPath();
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        AppendErrorText("\n");
-        AppendErrorText(AfxLoadString(IDS_FILE_UNKNOWN_ERROR));
-        m_active = 0;
-        ShowBox(AfxLoadString(IDS_FILE_UNKNOWN_ERROR), nullptr, MB_SYSTEMMODAL);
-        return 0;
-    }
-    m_total = int64_t(st.st_size);
-    if (m_total == 0) {
-        m_active = 0;
-        ShowBox("File error!!!!", nullptr, MB_SYSTEMMODAL);
-        return 0;
-    }
-    if (!MakeTempFile()) {
-        m_active = 0;
-        return 0;
-    }
-    std::unique_ptr<unsigned char[]> buf(new unsigned char[kChunkSize]);
-    int64_t received = 0;
-    while (received < m_total) {
-        if (m_stopRequested.load()) return StopPath();
-        ssize_t n = ReadFull(fd, buf.get(), kChunkSize);
-        if (n < 0) {
-            UINT id = FileErrorString(errno);
-            AppendErrorText("\n");
-            AppendErrorText(AfxLoadString(id));
-            m_active = 0;
-            ShowBox(AfxLoadString(id), nullptr, MB_SYSTEMMODAL);
-            CloseTempStream();
-            return 0;
-        }
-        // The file became shorter while it was read: its end is here.
-        if (n == 0) break;
-        received += n;
-        m_received = int(received);
-        if (m_stage == 0) {
-            Detect d = DetectType(buf.get(), int(n), false);
-            if (d == Detect::Ended) return StopPath();
-            if (d == Detect::Rejected) {
-                CloseTempStream();
-                return 0;
-            }
-            int type = m_docType.load();
-            PostView("SetDocType " + std::to_string(type), [type](CVrViewerView* v) { v->SetDocType(type); });
-            m_stage = 1;
-        }
-        if (!TakeChunk(buf.get(), int(n), false)) return m_stopRequested.load() ? StopPath() : 0;
-    }
-    return EndOfData(false);
-}
-
-int CVrViewerDoc::GetHttpData() {
-    m_active = 1;
-    m_received = 0;
-    m_total = 0;
-    m_beyondTotal = 0;
-    m_stage = 0;
-    if (!MakeTempFile()) return 0;
-    UiDispatcher::Post([] {
-        if (CWnd* main = AfxGetMainWnd()) main->SetTimer(ID_EMPTY_DOCUMENT_CHECK, 5000);
-    });
-    const std::string& address = m_requestAddress;
-    m_hInternet = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-    if (m_hInternet) InternetSetStopFlag(m_hInternet, &m_stopRequested);
-    InternetSetCookieA(address.c_str(), nullptr, kCookie);
-    DWORD openError = 0;
-    if (m_hInternet) {
-        m_hUrl = InternetOpenUrlA(m_hInternet, address.c_str(), nullptr, DWORD(-1),
-                                  INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_HYPERLINK |
-                                      INTERNET_FLAG_PRAGMA_NOCACHE,
-                                  0x42);
-        if (!m_hUrl) openError = GetLastError();
-    }
-    if (m_stopRequested.load()) return StopPath();
-    // An address that cannot be reached, or an answer that is an error, ends
-    // the run with a message.
-    DWORD status = 200;
-    if (m_hUrl) {
-        DWORD size = sizeof status;
-        if (!HttpQueryInfoA(m_hUrl, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
-            status = 200;
-    }
-    if (!m_hUrl || status >= 400) {
-        CString text;
-        if (!m_hUrl && openError == ERROR_HTTP_REDIRECT_FAILED)
-            text.Format("The server redirected %s too many times.", address.c_str());
-        else if (!m_hUrl) text.Format("Can not connect to %s.", address.c_str());
-        else text.Format("The server answered with error %u for %s.", unsigned(status), address.c_str());
-        AppendErrorText("\n");
-        AppendErrorText(text);
-        m_active = 0;
-        PostView("SetStatusText File Not Found!!", [](CVrViewerView* v) { v->SetStatusText("File Not Found!!"); });
-        PostView("InvalidateRect", [](CVrViewerView* v) { v->InvalidateRect(nullptr, FALSE); });
-        ShowBox(text, kCaption, MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
-        InternetConnectionClear(0);
-        CloseTempStream();
-        return 0;
-    }
-    DWORD length = 0, size = sizeof length;
-    if (!HttpQueryInfoA(m_hUrl, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr))
-        length = 0;
-    m_total = int64_t(length);
-
-    std::unique_ptr<unsigned char[]> buf(new unsigned char[kChunkSize]);
-    int64_t received = 0;
-    for (;;) {
-        if (m_stopRequested.load()) return StopPath();
-        DWORD n = 0;
-        if (!InternetReadFile(m_hUrl, buf.get(), kChunkSize, &n)) {
-            if (m_stopRequested.load()) return StopPath();
-            // A transfer cut short keeps what arrived, and says so.
-            CString text;
-            text.Format("The transfer of %s broke off after %lld bytes.", address.c_str(), (long long)received);
-            AppendErrorText("\n");
-            AppendErrorText(text);
-            // The pages that arrived stay; the status bar tells at once that
-            // there are no more.
-            PostView("SetStatusText broke off", [text](CVrViewerView* v) { v->SetStatusText(text); });
-            ThreadClear();
-            CloseTempStream();
-            return 0;
-        }
-        if (n == 0) break;
-        received += n;
-        m_received = int(received);
-        if (received >= m_total) m_beyondTotal = 1;
-        if (m_stage == 0) {
-            Detect d = DetectType(buf.get(), int(n), true);
-            if (d == Detect::Ended) return StopPath();
-            if (d == Detect::Rejected) {
-                InternetConnectionClear(0);
-                CloseTempStream();
-                return 0;
-            }
-            int type = m_docType.load();
-            PostView("SetDocType " + std::to_string(type), [type](CVrViewerView* v) { v->SetDocType(type); });
-            m_stage = 1;
-        }
-        if (!TakeChunk(buf.get(), int(n), true)) {
-            if (m_stopRequested.load()) return StopPath();
-            InternetConnectionClear(0);
-            return 0;
-        }
-    }
-    return EndOfData(true);
 }

@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -230,6 +231,13 @@ private:
     // End of data; 1 at the normal end, 0 when the run ended early.
     int EndOfData(bool http);
     int StopPath();
+    // The end of a failed run: "\n" and text appended to the error text, the
+    // run inactive, the temporary stream closed; with box the text is also
+    // shown in a box of that type. Returns 0.
+    int FailRun(const CString& text, std::optional<UINT> box = std::nullopt, const char* caption = nullptr);
+    // The temporary file cannot be written (a full disk): the run fails and
+    // the file goes. Returns 0.
+    int FailWrite();
     void CloseTempStream();
     bool ReaderCall(const std::function<void()>& fn);
     int ReaderPages() const;

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string>
 
-#include "platform/sys/ShellOpen.h"
 #include "platform/ui/AfxIds.h"
 #include "platform/ui/Cursor.h"
 #include "viewer/document/VrViewerDoc.h"
@@ -285,5 +284,5 @@ void CVrViewerView::FollowPdfLink(CPoint client) {
     std::string uri;
     const int target = PdfLinkAt(client, &uri);
     if (target > 0) GotoPage(target - 1);
-    else if (target == -2 && !uri.empty()) sys::LaunchProgram({m_browserPath.c_str(), uri});
+    else if (target == -2 && !uri.empty()) LaunchLink(uri);
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -274,4 +275,17 @@ std::unique_ptr<uint8_t[]> DecodeTiffPage(TIFF* tif, BITMAPINFO* info, const int
     }
     FillHeader(info, w, h, bits);
     return block;
+}
+
+std::string TiffPageFailure(TIFF* tif, int page) {
+    uint32_t width = 0, height = 0;
+    if (tif) {
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    }
+    const std::string which = "The image of page " + std::to_string(page + 1);
+    const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
+    if (width > kTiffMaxSide || height > kTiffMaxSide)
+        return which + " is too large to show (" + size + ").";
+    return which + " (" + size + ") cannot be decoded.";
 }

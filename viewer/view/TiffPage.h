@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/core/DibTypes.h"
 
@@ -25,3 +26,7 @@ constexpr uint32_t kTiffMaxSide = 32767;
 // Returns null for sizes of 0 or above kTiffMaxSide, on allocation failure and
 // when libtiff cannot read an RGBA image.
 std::unique_ptr<uint8_t[]> DecodeTiffPage(TIFF* tif, BITMAPINFO* info, const int* rotation, const int* dispMag);
+
+// Why the current directory's image (page, 0-based) could not be decoded, as
+// the person is told.
+std::string TiffPageFailure(TIFF* tif, int page);

@@ -5,7 +5,6 @@
 // turns pages; the right button opens the mode's popup menu.
 #include <QCursor>
 #include <QGuiApplication>
-#include <QProcess>
 #include <QWidget>
 #include <algorithm>
 #include <cstdlib>
@@ -20,6 +19,7 @@
 #include "platform/ui/StringTable.h"
 #include "platform/ui/VirtualKeys.h"
 #include "viewer/view/GlassWnd.h"
+#include "viewer/view/ViewHyperlink.h"
 #include "viewer/view/ViewInput.h"
 #include "viewer/view/ViewStrings.h"
 #include "viewer/view/VrViewerView.h"
@@ -61,14 +61,6 @@ std::string BrowserAddress(const std::string& address, int page) {
     if (!own || !(HasScheme(address, "http:") || HasScheme(address, "https:") || HasScheme(address, "ftp:")))
         return address;
     return address + (address.find('?') == std::string::npos ? "?" : "&") + "page=" + std::to_string(page);
-}
-
-bool IsSafeAddress(const std::string& a) {
-    for (const char* s : {"http:", "https:", "ftp:", "mailto:", "file:"})
-        if (HasScheme(a, s)) return true;
-    // A local path (no scheme).
-    const size_t colon = a.find(':');
-    return colon == std::string::npos || (colon == 1 && a.size() > 2 && (a[2] == '/' || a[2] == '\\'));
 }
 
 }  // namespace viewinput
@@ -322,22 +314,16 @@ void CVrViewerView::FollowDviLink(const String8& reference) {
     const std::string base = doc && !doc->GetAddress().IsNull() ? doc->GetAddress().c_str() : "";
     const std::string address = viewinput::LinkAddress(target, base);
     if (OfferHyperlinkToViews(String8(address.c_str()))) return;
-    const std::string shown = viewinput::BrowserAddress(address, m_page + 1);
-    if (!viewinput::IsSafeAddress(shown)) {
-        const CString question = CString("Open this address?\n") + shown.c_str();
-        if (AfxShowMessageBox(this, question, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-    }
-    LaunchBrowser(String8(shown.c_str()));
+    LaunchLink(viewinput::BrowserAddress(address, m_page + 1));
 }
 
-int CVrViewerView::OfferHyperlinkToViews(const String8&) { return 0; }
-
-bool CVrViewerView::LaunchBrowser(const String8& address) {
-    const char* program = m_browserPath.IsNull() || m_browserPath.GetLength() == 0 ? "xdg-open" : m_browserPath.c_str();
-    // One argument, no shell: the address cannot break out into a command.
-    return QProcess::startDetached(QString::fromUtf8(program), {QString::fromUtf8(address.c_str())});
+int CVrViewerView::OfferHyperlinkToViews(const String8& address) {
+    if (address.IsNull() || address.GetLength() == 0) return 0;
+    HyperlinkRequest request;
+    request.targetText = address.c_str();
+    request.url = address.c_str();
+    return ShowHyperlinkEnumProc(request);
 }
-
 
 void CVrViewerView::OnRButtonUp(UINT, CPoint point) {
     m_contextMenuActive = 1;

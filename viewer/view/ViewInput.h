@@ -23,8 +23,4 @@ std::string LinkAddress(const std::string& target, const std::string& documentAd
 // parameter, with '?' or '&' as the address needs.
 std::string BrowserAddress(const std::string& address, int page);
 
-// Addresses opened without asking: http, https, ftp, mailto, and local
-// documents.
-bool IsSafeAddress(const std::string& address);
-
 }  // namespace viewinput

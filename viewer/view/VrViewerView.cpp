@@ -452,11 +452,21 @@ void CVrViewerView::SetStatusTiff(ViewStatus& vs) {
     if (redraw && pageValid && !file.IsNull()) {
         m_imageBits.reset();
         m_imageInfo.assign(kTiffPageInfoBytes, 0);
+        std::string failure;
         if (TIFF* tif = TIFFOpen(file.c_str(), "r")) {
-            if (TIFFSetDirectory(tif, tdir_t(m_page)))
+            if (TIFFSetDirectory(tif, tdir_t(m_page))) {
                 m_imageBits = DecodeTiffPage(tif, reinterpret_cast<BITMAPINFO*>(m_imageInfo.data()), &m_rotation,
                                              &m_DispMag);
+                if (!m_imageBits) failure = TiffPageFailure(tif, m_page);
+            }
             TIFFClose(tif);
+        }
+        m_pageImageFailed = !failure.empty();
+        // Like a failed load: the view and the status bar say why.
+        if (m_pageImageFailed) {
+            SetStatusText(failure.c_str());
+            if (doc) doc->AppendErrorText(("\n" + failure).c_str());
+            if (auto* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd())) frame->SetMessageText(failure.c_str());
         }
         if (m_imageBits) {
             const auto* h = reinterpret_cast<const BITMAPINFOHEADER*>(m_imageInfo.data());
@@ -667,8 +677,10 @@ void CVrViewerView::OnPaint() {
             CFont font;
             font.CreateFont(0, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
             CFont* old = dc.SelectObject(&font);
-            const char* text = m_busy ? (m_renderState == -1 ? "Waiting.." : "Done")
-                                      : (m_docType == kDocPs ? "This file spec. does not support." : "");
+            const char* text = m_busy               ? (m_renderState == -1 ? "Waiting.." : "Done")
+                               : m_pageImageFailed  ? m_statusText.c_str()
+                               : m_docType == kDocPs ? "This file spec. does not support."
+                                                    : "";
             dc.TextOut(10, vs.topOffset + 10, text);
             dc.SelectObject(old);
         }

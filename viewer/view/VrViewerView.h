@@ -137,6 +137,9 @@ public:
     // A link to this view's document, handed over (ViewHyperlink.cpp): its
     // parameters are applied and its target found afresh.
     void TakeHyperlink(const char* url);
+    // Follows a link address that no view took: out to the browser program,
+    // or after a question (LinkLauncher.h); false when it was not started.
+    bool LaunchLink(const std::string& address);
     // The document finished loading (no more pages will come).
     void SetLoadingComplete(int complete) { m_loadingComplete = complete; }
     int IsInitialViewEstablished() const { return m_initialViewEstablished; }
@@ -445,11 +448,11 @@ protected:
     // cannot be shown. The dialog reports through SetMarginShift and
     // OnMarginDialogClosed.
     virtual bool OpenMarginDialog(int value);
-    // Starts the program that opens web addresses on address; false when it
-    // cannot be started.
+    // Starts the program that opens web addresses on address, as its one
+    // argument (see LinkLauncher.h); false when it cannot be started.
     virtual bool LaunchBrowser(const String8& address);
-    // Offers a link's address to the other views of the process; 1 when one
-    // of them took it.
+    // Offers a link's address to every view of the process, this one
+    // included; 1 when one of them took it.
     virtual int OfferHyperlinkToViews(const String8& address);
     // Draws one picture of a page: 1 drawn, 0 not yet (its file may still
     // come), -1 never (the picture cannot be drawn).
@@ -645,6 +648,7 @@ private:
     // TIFF and PostScript page image: a DIB header with colours, and rows.
     std::vector<uint8_t> m_imageInfo;
     std::unique_ptr<uint8_t[]> m_imageBits;
+    bool m_pageImageFailed = false;  // the TIFF page shown could not be decoded
     // The side file the page waits for (empty: none).
     String8 m_awaitedFile;
     // Highlight words: rectangles per slot, for this zoom and page.

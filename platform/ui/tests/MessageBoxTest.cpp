@@ -71,6 +71,23 @@ TEST_F(ScriptedBoxes, WorkerGivesUpWhenStopped) {
     EXPECT_TRUE(asked.empty());
 }
 
+TEST(BoxPlacement, ABoxSitsOnAShownWindowOnly) {
+    TestApp();
+    CWinApp app("Veloran Viewer");
+    CWnd main, owner;
+    ASSERT_TRUE(main.Create(nullptr, "main", 0, CRect(0, 0, 10, 10), nullptr, 0));
+    ASSERT_TRUE(owner.Create(nullptr, "o", 0, CRect(0, 0, 10, 10), nullptr, 0));
+    app.m_pMainWnd = &main;
+    // Nothing shown yet, as at start-up: no parent, so the box is centred.
+    EXPECT_EQ(AfxMessageBoxParent(&owner), nullptr);
+    EXPECT_EQ(AfxMessageBoxParent(nullptr), nullptr);
+    main.GetWidget()->show();
+    EXPECT_EQ(AfxMessageBoxParent(&owner), main.GetWidget());
+    owner.GetWidget()->show();
+    EXPECT_EQ(AfxMessageBoxParent(&owner), owner.GetWidget());
+    app.m_pMainWnd = nullptr;
+}
+
 TEST(HeadlessBoxes, DefaultButtonAnswersWithoutScript) {
     TestApp();
     ASSERT_TRUE(AfxIsHeadless());

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <unistd.h>
 
 #include <cmath>
@@ -237,8 +239,11 @@ TEST(PdfLinks, KeywordRules) {
     EXPECT_EQ(found, 2u);
     EXPECT_EQ(FindKeyword("<</DA (x) /D [1 0 R]>>", 0, "/D", &found), 0u);
     EXPECT_EQ(found, 2u);
-    EXPECT_EQ(FindKeyword("/S/URI (a)", 0, "/URI", &found), 0u); // a letter before the slash
+    // A name starts at its "/": the letter before it belongs to the name before.
+    EXPECT_EQ(FindKeyword("/S/URI (a)", 0, "/URI", &found), 5u);
     EXPECT_EQ(found, 2u);
+    EXPECT_EQ(FindKeyword("x/URI(a)", 0, "/URI", &found), 4u);
+    EXPECT_EQ(FindKeyword("xobj 1", 0, "obj", &found), 0u);  // a word still needs its boundary
     EXPECT_EQ(FindKeyword("abc", 0, "x", &found), 0u);
     EXPECT_EQ(found, std::string_view::npos);
     EXPECT_EQ(FindKeyword("abc", 7, "a", &found), 0u);
@@ -328,6 +333,76 @@ TEST(PdfLinks, NulBytesDoNotEndTheScan) {
     objs.push_back({12, "<< /Subtype /Link /Rect [1 2 3 4] /Dest [4 0 R] >>"});
     Tables t = Scan(Pdf(objs));
     ExpectLinks(t.links, {{1, 1, 2, 3, 4, 12, 4, 2, ""}});
+}
+
+// An object stream holding the objects, FlateDecode-compressed unless plain.
+std::pair<int, std::string> ObjectStream(int num, const std::vector<std::pair<int, std::string>>& objects,
+                                         bool plain = false) {
+    std::string head, body;
+    for (const auto& [n, text] : objects) {
+        head += std::to_string(n) + " " + std::to_string(body.size()) + " ";
+        body += text + "\n";
+    }
+    std::string data = head + body;
+    if (!plain) {
+        uLongf size = compressBound(uLong(data.size()));
+        std::string packed(size, '\0');
+        compress(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(data.data()),
+                 uLong(data.size()));
+        packed.resize(size);
+        data = packed;
+    }
+    return {num, "<< /Type /ObjStm /N " + std::to_string(objects.size()) + " /First " + std::to_string(head.size()) +
+                     " /Length " + std::to_string(data.size()) + (plain ? "" : " /Filter /FlateDecode") +
+                     " >>\nstream\n" + data + "\nendstream"};
+}
+
+TEST(PdfLinks, ObjectsOfObjectStreamsAndPagesInTreeOrder) {
+    // As pdflatex writes them: names directly after names, every dictionary
+    // in an object stream, and the tree's second page is the file's third.
+    std::vector<std::pair<int, std::string>> inside = {
+        {1, "<</Type/Catalog/Pages 2 0 R/Names 6 0 R>>"},
+        {2, "<</Type/Pages/Kids[3 0 R 5 0 R 4 0 R]/Count 3>>"},
+        {3, "<</Type/Page/Parent 2 0 R/Annots[12 0 R 13 0 R]>>"},
+        {4, "<</Type/Page/Parent 2 0 R>>"},
+        {5, "<</Type/Page/Parent 2 0 R/Annots[14 0 R]>>"},
+        {6, "<</Limits[(page.2)(page.3)]/Names[(page.2) 8 0 R(page.3) 9 0 R]>>"},
+        {8, "<</D[5 0 R/XYZ 133 720 null]>>"},
+        {9, "<</D[4 0 R/XYZ 133 720 null]>>"},
+        {12, "<</Type/Annot/Subtype/Link/Border[0 0 0]/Rect[10 20 30 40]/A<</S/GoTo/D(page.3)>>>>"},
+        {13, "<</Type/Annot/Subtype/Link/Rect[50 20 90 40]/A<</Type/Action/S/URI/URI(http://example.org/a?b=c)>>>>"},
+        {14, "<</Type/Annot/Subtype/Link/Rect[1 2 3 4]/A<</S/GoTo/D(page.2)>>>>"},
+    };
+    Tables t = Scan(Pdf({ObjectStream(20, inside)}));
+    ASSERT_EQ(t.result, 1);
+    ExpectLinks(t.links, {{1, 10, 20, 30, 40, 12, 4, 3, "page.3"},
+                          {1, 50, 20, 90, 40, 13, -1, -2, "http://example.org/a?b=c"},
+                          {2, 1, 2, 3, 4, 14, 5, 2, "page.2"}});
+
+    // The same objects unpacked, and a damaged stream (its check sum) beside
+    // a sound one, give the same links.
+    Tables unpacked = Scan(Pdf(inside));
+    auto damaged = ObjectStream(21, {{30, "<</Type/Annot/Subtype/Link/Rect[0 0 1 1]/Dest[3 0 R]>>"}});
+    damaged.second[damaged.second.find("\nendstream") - 1] ^= 0x55;
+    Tables withDamage = Scan(Pdf({damaged, ObjectStream(20, inside)}));
+    for (const Tables* other : {&unpacked, &withDamage}) {
+        ASSERT_EQ(other->links.size(), t.links.size());
+        for (size_t i = 0; i < t.links.size(); ++i) {
+            EXPECT_EQ(other->links[i].page, t.links[i].page) << i;
+            EXPECT_EQ(other->links[i].target, t.links[i].target) << i;
+            EXPECT_EQ(other->links[i].text, t.links[i].text) << i;
+        }
+    }
+
+    // Streams that lie about themselves are skipped or cut, never read past.
+    for (const std::string& text : {ObjectStream(1, {{2, "<</Type/Page>>"}}, true).second,
+                                    std::string("<< /Type /ObjStm /N 5 /First 900 /Length 3 >>\nstream\n1 0\nendstream"),
+                                    std::string("<< /Type /ObjStm /N 2 /First 4 >>\nstream\n1 99 2 1 <<>>"),
+                                    std::string("<< /Type /ObjStm /N 1 /First 4 /Filter /FlateDecode >>\nstream\nxx"),
+                                    std::string("<< /Type /ObjStm /N 1 /First 2 /Length 99999 >>\nstream\n1 0")}) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(Scan(Pdf({{1, text}})).result, 1);
+    }
 }
 
 TEST(PdfLinks, ReadsFilesWhole) {

@@ -154,7 +154,7 @@ FeedResult FeedAll(const TempDir& dir, const Bytes& data, size_t chunk) {
     Fetch fetch(dir.File("fetch.tmp"), ProgressiveInput::kScanTiff, false);
     for (size_t at = 0; at < data.size(); at += chunk) fetch.Feed(data.data() + at, std::min(chunk, data.size() - at));
     FeedResult r;
-    r.stopped = fetch.input.m_tiffState == 6 || fetch.input.m_tiffState == 7;
+    r.stopped = fetch.input.m_tiffState == TiffScanState::Done || fetch.input.m_tiffState == TiffScanState::Malformed;
     r.fileBeforeEnd = ReadFile(fetch.Path());
     fetch.End();
     r.pages = fetch.input.GetTiffPages();

@@ -6,6 +6,7 @@
 
 #include <QFileDialog>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <zlib.h>
 
@@ -280,6 +281,62 @@ TEST_F(DocTest, ErrorStatusEndsTheRunWithAMessage) {
     ASSERT_TRUE(Finish(doc));
     EXPECT_NE(doc->GetErrorText().str().find("Can not connect"), std::string::npos);
     EXPECT_TRUE(Called("SetStatusText File Not Found!!"));
+}
+
+TEST_F(DocTest, MessagesOfAFailedWebLoadFitTheOneLineStatus) {
+    ASSERT_EQ(setenv("VELORAN_STALL_SECONDS", "2", 1), 0);
+    LoopbackServer server([&](const LoopbackServer::Request& q, LoopbackServer::Reply& r) {
+        if (q.target == "/silent.dvi") r.Pause(60000);  // accepted, never answered
+        else r.Respond(200, "\x81\x82\x83\x84 no document");
+    });
+    struct Case {
+        const char* path;
+        const char* said;
+    } cases[] = {{"/silent.dvi", "did not answer"}, {"/bytes.dvi", "(참고 : 81828384)"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        boxes.clear();
+        CVrViewerDoc* doc = NewDoc();
+        auto* view = dynamic_cast<CVrViewerView*>(doc->GetViews().front());
+        ASSERT_NE(view, nullptr);
+        doc->LoadFromAddress(server.Url(c.path).c_str());
+        ASSERT_TRUE(Finish(doc));
+        EXPECT_TRUE(Boxed(c.said));
+        EXPECT_EQ(doc->GetErrorText().str().find("Can not connect"), std::string::npos);
+        // The status bar's line holds the whole message, without a line break.
+        const std::string status = view->GetStatusText().str();
+        EXPECT_NE(status.find(c.said), std::string::npos) << status;
+        EXPECT_EQ(status.find('\n'), std::string::npos) << status;
+        doc->OnCloseDocument();
+        PumpPending();
+    }
+    unsetenv("VELORAN_STALL_SECONDS");
+}
+
+TEST_F(DocTest, ADownloadIntoAFullTemporaryFolderEndsWithAMessageAndLeavesNoFile) {
+    const fs::path full = dir / "full";
+    fs::create_directories(full);
+    if (::mount("tmpfs", full.c_str(), "tmpfs", 0, "size=64k") != 0) GTEST_SKIP() << "no tmpfs can be mounted here";
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { ::umount(at.c_str()); }
+    } unmount{full};
+    const std::string before = getenv("TMPDIR") ? getenv("TMPDIR") : "";
+    setenv("TMPDIR", full.c_str(), 1);
+    // Far more than the folder holds.
+    std::string dvi = dviMany;
+    while (dvi.size() < (size_t(1) << 20)) dvi += dviMany;
+    LoopbackServer server([&](const LoopbackServer::Request&, LoopbackServer::Reply& r) { r.Respond(200, dvi); });
+    CVrViewerDoc* doc = NewDoc();
+    doc->LoadFromAddress(server.Url("/big.dvi").c_str());
+    ASSERT_TRUE(Finish(doc));
+    EXPECT_NE(doc->GetErrorText().str().find("File error!!!!"), std::string::npos) << doc->GetErrorText().str();
+    EXPECT_EQ(doc->IsActive(), 0);
+    EXPECT_TRUE(IsOpen(doc));
+    EXPECT_EQ(TempFiles("htp"), std::vector<std::string>()) << "while the document is still open";
+    doc->OnCloseDocument();
+    PumpPending();
+    setenv("TMPDIR", before.c_str(), 1);
 }
 
 TEST_F(DocTest, ConnectionCutMidFileKeepsThePagesThatArrivedAndSaysSo) {

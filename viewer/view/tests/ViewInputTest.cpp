@@ -29,6 +29,7 @@
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/GlassWnd.h"
 #include "viewer/view/SearchDlg.h"
+#include "viewer/view/LinkLauncher.h"
 #include "viewer/view/ViewInput.h"
 #include "viewer/view/ViewSearch.h"
 #include "viewer/view/VrViewerView.h"
@@ -573,11 +574,14 @@ TEST(PageInputRules, ScrollDirectionsLinksAndHitOrder) {
     EXPECT_EQ(viewinput::BrowserAddress("http://h/b.DVI", 3), "http://h/b.DVI?page=3");
     EXPECT_EQ(viewinput::BrowserAddress("http://h/b.dgz?x=1", 2), "http://h/b.dgz?x=1");
     EXPECT_EQ(viewinput::BrowserAddress("http://h/b.html", 2), "http://h/b.html");
-    EXPECT_TRUE(viewinput::IsSafeAddress("https://h/x"));
-    EXPECT_TRUE(viewinput::IsSafeAddress("mailto:a@b"));
-    EXPECT_TRUE(viewinput::IsSafeAddress("/home/u/b.dvi"));
-    EXPECT_FALSE(viewinput::IsSafeAddress("javascript:alert(1)"));
-    EXPECT_FALSE(viewinput::IsSafeAddress("smb://host/share"));
+    using linklaunch::Route;
+    EXPECT_EQ(linklaunch::RouteOf("https://h/x", false), Route::Out);
+    EXPECT_EQ(linklaunch::RouteOf("MAILTO:a@b", true), Route::Out);
+    EXPECT_EQ(linklaunch::RouteOf("/home/u/b.dvi", false), Route::Out);
+    EXPECT_EQ(linklaunch::RouteOf("C:\\docs\\b.dvi", false), Route::Out);
+    EXPECT_EQ(linklaunch::RouteOf("/home/u/b.dvi", true), Route::Ask);
+    EXPECT_EQ(linklaunch::RouteOf("javascript:alert(1)", false), Route::Ask);
+    EXPECT_EQ(linklaunch::RouteOf("smb://host/share", false), Route::Ask);
 
     using viewsearch::FirstHit;
     const std::vector<viewsearch::HitPlace> hits{{1, 0}, {4, 10}, {4, 30}, {6, 5}};

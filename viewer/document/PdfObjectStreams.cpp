@@ -1,0 +1,142 @@
+#include "viewer/document/PdfObjectStreams.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+#include "viewer/document/LinkScanText.h"
+#include "viewer/document/PdfLinks.h"
+
+using namespace linkscan;
+
+namespace {
+
+constexpr size_t npos = std::string_view::npos;
+// No stream dictionary is this long; a "/ObjStm" further from its "stream"
+// keyword is taken for text of something else.
+constexpr size_t kMaxDictionary = 4096;
+
+// A non-negative integer of at most 12 digits at *i; -1 when there is none.
+long long ReadCount(std::string_view s, size_t* i) {
+    *i = SkipWhite(s, *i);
+    long long v = 0;
+    size_t digits = 0;
+    for (; *i < s.size() && s[*i] >= '0' && s[*i] <= '9'; ++*i)
+        if (++digits > 12) return -1;
+        else v = v * 10 + (s[*i] - '0');
+    return digits ? v : -1;
+}
+
+// The number behind a keyword of the dictionary; -1 when absent, not a
+// non-negative integer, or a reference "n g R".
+long long DictNumber(std::string_view dict, std::string_view key) {
+    for (size_t from = 0;;) {
+        size_t f;
+        const size_t r = FindKeyword(dict, from, key, &f);
+        if (f == npos) return -1;
+        if (!r) {
+            from = f + 1;
+            continue;
+        }
+        size_t i = f + r;
+        const long long v = ReadCount(dict, &i);
+        size_t j = i;
+        if (v >= 0 && ReadCount(dict, &j) >= 0) {
+            j = SkipWhite(dict, j);
+            if (j < dict.size() && dict[j] == 'R') return -1;
+        }
+        return v;
+    }
+}
+
+// Unpacks a zlib stream; false when it is damaged or would exceed `limit`.
+bool Inflate(std::string_view in, size_t limit, std::string* out) {
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) return false;
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+    z.avail_in = uInt(std::min<size_t>(in.size(), UINT_MAX));
+    unsigned char buf[16384];
+    int rc = Z_OK;
+    while (rc == Z_OK) {
+        z.next_out = buf;
+        z.avail_out = sizeof buf;
+        rc = inflate(&z, Z_NO_FLUSH);
+        const size_t n = sizeof buf - z.avail_out;
+        if (out->size() + n > limit) {
+            rc = Z_MEM_ERROR;
+            break;
+        }
+        out->append(reinterpret_cast<char*>(buf), n);
+        if (rc == Z_BUF_ERROR && z.avail_in == 0) break;  // the data ends before the stream's end
+    }
+    inflateEnd(&z);
+    return rc == Z_STREAM_END;
+}
+
+// The objects of one unpacked stream: /N pairs "number offset" before
+// /First, each object running to the next one's offset.
+void WriteObjects(std::string_view data, long long count, long long first, std::string* out) {
+    if (first < 0 || size_t(first) > data.size() || count <= 0) return;
+    std::vector<std::pair<long long, size_t>> entries;
+    std::string_view head = data.substr(0, size_t(first));
+    size_t i = 0;
+    for (long long k = 0; k < count; ++k) {
+        const long long num = ReadCount(head, &i), offset = ReadCount(head, &i);
+        if (num < 0 || offset < 0 || num > INT32_MAX) return;
+        entries.push_back({num, size_t(first) + size_t(offset)});
+    }
+    for (size_t k = 0; k < entries.size(); ++k) {
+        const size_t begin = entries[k].second;
+        const size_t end = k + 1 < entries.size() ? entries[k + 1].second : data.size();
+        if (begin > end || end > data.size()) continue;
+        *out += "\n" + std::to_string(entries[k].first) + " 0 obj\n";
+        out->append(data.substr(begin, end - begin));
+        *out += "\nendobj\n";
+    }
+}
+
+}  // namespace
+
+std::string ExpandObjectStreams(std::string_view file, size_t limit) {
+    std::string out;
+    size_t unpacked = 0;
+    for (size_t at = file.find("/ObjStm"); at != npos; at = file.find("/ObjStm", at + 7)) {
+        const size_t after = at + 7;
+        if (after < file.size() && !IsBoundary(file[after])) continue;
+        const size_t keyword = file.find("stream", after);
+        if (keyword == npos) break;
+        if (keyword - after > kMaxDictionary) continue;
+        const size_t objAt = file.rfind("obj", at);
+        if (objAt == npos || at - objAt > kMaxDictionary) continue;
+        std::string_view dict = file.substr(objAt + 3, keyword - objAt - 3);
+        size_t tf;
+        const size_t tr = FindKeyword(dict, 0, "/Type", &tf);
+        if (!tr || !MatchKeyword(dict.substr(tf + tr), "/ObjStm")) continue;
+        size_t ff;
+        const bool filtered = FindKeyword(dict, 0, "/Filter", &ff) != 0;
+        if (filtered && dict.find("/FlateDecode") == npos) continue;
+        const long long count = DictNumber(dict, "/N"), first = DictNumber(dict, "/First");
+        if (count <= 0 || first < 0) continue;
+
+        size_t begin = keyword + 6;
+        if (begin < file.size() && file[begin] == '\r') ++begin;
+        if (begin < file.size() && file[begin] == '\n') ++begin;
+        const long long length = DictNumber(dict, "/Length");
+        size_t end = length >= 0 && size_t(length) <= file.size() - begin ? begin + size_t(length)
+                                                                          : file.find("endstream", begin);
+        if (end == npos) end = file.size();
+        std::string_view raw = file.substr(begin, end - begin);
+        std::string data;
+        if (filtered) {
+            if (!Inflate(raw, limit - unpacked, &data)) continue;
+        } else {
+            if (raw.size() > limit - unpacked) continue;
+            data.assign(raw);
+        }
+        unpacked += data.size();
+        WriteObjects(data, count, first, &out);
+    }
+    return out;
+}

