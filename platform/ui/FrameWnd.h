@@ -137,10 +137,20 @@ public:
     void OnUpdateFrameTitle(BOOL bAddToTitle) override;
     void OnClose() override;
 
+    // The first id of the child-window list in the Window menu: item i
+    // (numbered i + 1, the active child checked) activates child i.
+    static constexpr UINT AFX_IDM_FIRST_MDICHILD = 0xFF00;
+    // The popup of the shown menu bar that lists the child windows (null
+    // when there is none).
+    QMenu* GetWindowMenuPopup() const;
+
 protected:
     QWidget* CreateFrameWidget(QWidget* parent, const CREATESTRUCT& cs) override;
     BOOL OnCreateClient(LPCREATESTRUCT lpcs, CCreateContext* pContext) override;
     void BuildMenuAndAccelerators(UINT nIDResource) override;
+    // Whether the popup with these command ids (in order) is the Window
+    // menu: by default the one that ends in a framework window command.
+    virtual bool IsWindowMenuPopup(const std::vector<UINT>& itemIds) const;
 
 private:
     // The menus and accelerators of one resource, made once and swapped in.
@@ -149,6 +159,8 @@ private:
         std::vector<QPointer<QAction>> accelerators;
     };
     void ShowMenuSet(UINT nIDResource);
+    // Puts the numbered list of child windows at the end of the popup.
+    void FillWindowList(QMenu* popup);
 
     QPointer<QMdiArea> m_mdiArea;
     std::map<UINT, MenuSet> m_menuSets;

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -169,6 +170,17 @@ bool ToolbarComboBox::eventFilter(QObject* watched, QEvent* e) {
     return QComboBox::eventFilter(watched, e);
 }
 
+// The keys a person types reach the box itself (its edit part is the focus
+// proxy's other side); only keys sent to the edit part pass the filter.
+void ToolbarComboBox::keyPressEvent(QKeyEvent* e) {
+    if (IsEnter(e)) {
+        e->accept();
+        OnEnter();
+        return;
+    }
+    QComboBox::keyPressEvent(e);
+}
+
 void ToolbarComboBox::OnEnter() {
     const QString text = currentText();
     // An exact search: a prefix search would pick "100" for a typed "1".
@@ -187,6 +199,43 @@ void ToolbarComboBox::showPopup() {
         return;
     }
     QComboBox::showPopup();
+}
+
+// ---- drop-down arrow
+
+namespace {
+
+class DropDownArrow : public QObject {
+public:
+    DropDownArrow(QToolButton* button, std::function<void()> onDropDown)
+        : QObject(button), m_button(button), m_onDropDown(std::move(onDropDown)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (watched != m_button || (e->type() != QEvent::MouseButtonPress && e->type() != QEvent::MouseButtonDblClick))
+            return false;
+        auto* me = static_cast<QMouseEvent*>(e);
+        if (me->button() != Qt::LeftButton) return false;
+        const int arrow = m_button->style()->pixelMetric(QStyle::PM_MenuButtonIndicator, nullptr, m_button);
+        if (me->position().x() < m_button->width() - arrow) return false;
+        if (m_onDropDown) m_onDropDown();
+        return true;
+    }
+
+private:
+    QToolButton* m_button;
+    std::function<void()> m_onDropDown;
+};
+
+}  // namespace
+
+void MakeDropDownButton(QToolButton* button, std::function<void()> onDropDown) {
+    if (!button) return;
+    // The arrow is drawn for a button with a menu; the press on it is taken
+    // before the menu could open, so the menu stays empty and unseen.
+    button->setMenu(new QMenu(button));
+    button->setPopupMode(QToolButton::MenuButtonPopup);
+    button->installEventFilter(new DropDownArrow(button, std::move(onDropDown)));
 }
 
 // ---- ViewToolbar

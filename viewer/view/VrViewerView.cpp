@@ -966,6 +966,7 @@ int CVrViewerView::SetRetrievingStatus() {
     m_initialViewEstablished = 0;
     m_tagShown = 0;
     m_page = -1;
+    if (!m_frameMessage.IsEmpty()) SetFrameMessage(CString());
     SetStatusText("Retrieving...");
     return 1;
 }
@@ -1013,7 +1014,7 @@ int CVrViewerView::DrawerClear() {
 }
 
 void CVrViewerView::OnViewToolbar() {
-    m_showMainToolbar = !m_showMainToolbar;
+    m_showMainToolbar = m_showMainToolbarSetting = !m_showMainToolbar;
     m_topOffset = m_showMainToolbar ? 28 : 0;
     ShowScrollBar();
     ViewStatus vs;

@@ -344,6 +344,11 @@ public:
         m_statusText = text;
         Invalidate(FALSE);
     }
+    // The text the main frame's message pane shows while this view's frame
+    // is the active one (empty: the idle message); setting it shows it at
+    // once when the frame is active.
+    const CString& GetFrameMessage() const { return m_frameMessage; }
+    void SetFrameMessage(const CString& text);
     // Before a load from a web address or a reload: drawing stops, the
     // initial view is to be found again, and "Retrieving..." shows. 1.
     int SetRetrievingStatus();
@@ -566,6 +571,9 @@ private:
     int m_scrollBarFlags = 3;
     int m_showToolbar = 1;
     int m_showMainToolbar = 1;
+    // The band as the person last chose it: what the settings keep (an
+    // address may hide the band for its document only).
+    int m_showMainToolbarSetting = 1;
     int m_progressShown = 1;
     COLORREF m_workspaceColor = 0x808080;
     int m_rotation = 0;
@@ -693,6 +701,7 @@ private:
     std::vector<VrDviSearch::CharRecord> m_searchChars;
 
     CString m_statusText{"Retrieving..."};
+    CString m_frameMessage;
     std::unique_ptr<ViewControls> m_controls;
     LayoutBarStatus m_layoutBar;
 };
