@@ -584,15 +584,29 @@ void CMDIFrameWnd::UpdateCmdUI() {
     for (CMDIChildWnd* c : GetChildFrames()) c->UpdateCmdUI();
 }
 
-void CMDIFrameWnd::OnUpdateFrameTitle(BOOL bAddToTitle) {
-    if (!IsWindow()) return;
+CString CMDIFrameWnd::ComposeTitle(BOOL bAddToTitle) {
     CString title = m_strTitle;
     BOOL maximized = FALSE;
     CMDIChildWnd* child = MDIGetActive(&maximized);
     CDocument* doc = child ? child->GetActiveDocument() : nullptr;
-    // A maximised child adds " - [its title]" to this title itself.
-    if (bAddToTitle && (m_dwStyle & FWS_ADDTOTITLE) && doc && !maximized) title += " - " + doc->GetTitle();
-    SetWindowText(title);
+    // A maximised child shows as " - [its title]", as the MDI client does.
+    if (bAddToTitle && (m_dwStyle & FWS_ADDTOTITLE) && doc)
+        title += maximized ? " - [" + doc->GetTitle() + "]" : " - " + doc->GetTitle();
+    return title;
+}
+
+void CMDIFrameWnd::OnUpdateFrameTitle(BOOL bAddToTitle) {
+    if (!IsWindow()) return;
+    SetWindowText(ComposeTitle(bAddToTitle));
+    // The MDI area writes a title of its own when a child is maximised or
+    // renamed, after this call: the frame's comes back once that is done.
+    if (m_titleQueued) return;
+    m_titleQueued = true;
+    UiDispatcher::Post(GetGuard(), [this, bAddToTitle] {
+        m_titleQueued = false;
+        const CString title = ComposeTitle(bAddToTitle);
+        if (GetWidget() && GetWidget()->windowTitle() != QString::fromUtf8(title.c_str())) SetWindowText(title);
+    });
 }
 
 void CMDIFrameWnd::OnClose() { CFrameWnd::OnClose(); }

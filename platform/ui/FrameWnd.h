@@ -159,6 +159,8 @@ private:
         std::vector<QPointer<QAction>> accelerators;
     };
     void ShowMenuSet(UINT nIDResource);
+    // This frame's title with the active child's document.
+    CString ComposeTitle(BOOL bAddToTitle);
     // Puts the numbered list of child windows at the end of the popup.
     void FillWindowList(QMenu* popup);
 
@@ -166,6 +168,7 @@ private:
     std::map<UINT, MenuSet> m_menuSets;
     UINT m_nIDMenuDefault = 0;
     UINT m_nIDMenuShown = 0;
+    bool m_titleQueued = false;
 };
 
 class CMDIChildWnd : public CFrameWnd {

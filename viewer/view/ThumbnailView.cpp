@@ -304,7 +304,7 @@ void CThumbnailView::DrawThumbPage(CDC& dc, int entry) {
     const auto* t = Table();
     if (!t || entry < 0 || entry >= int(t->size())) return;
     const Entry& e = (*t)[size_t(entry)];
-    const int top = e.top - m_offset, bottom = e.bottom - m_offset;
+    const int top = e.top - m_offset;
     dc.FillSolidRect(e.left + 3, top + 3, e.width, e.height, CVrViewerView::kThumbnailShadow);
     if (Cached* c = Find(e.page)) dc.BitBlt(e.left, top, e.width, e.height, c->dc.get(), 0, 0, SRCCOPY);
     else dc.FillSolidRect(e.left, top, e.width, e.height, kWhite);
