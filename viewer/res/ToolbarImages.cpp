@@ -4,6 +4,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPolygon>
+#include <QStringList>
 #include <mutex>
 
 #include "platform/ui/StringTable.h"
@@ -54,9 +55,18 @@ void UseInstalledTheme() {
     static std::once_flag once;
     std::call_once(once, [] {
         if (QIcon::hasThemeIcon("document-open")) return;
-        const QString before = QIcon::fallbackThemeName();
-        QIcon::setFallbackThemeName("Tango");
-        if (!QIcon::hasThemeIcon("document-open")) QIcon::setFallbackThemeName(before);
+        // Platforms without a desktop theme (offscreen) may not look in the
+        // system's icon folders.
+        QStringList paths = QIcon::themeSearchPaths();
+        const QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
+        for (const QString& dir : dataDirs.split(':', Qt::SkipEmptyParts))
+            if (!paths.contains(dir + "/icons")) paths << dir + "/icons";
+        QIcon::setThemeSearchPaths(paths);
+        if (QIcon::hasThemeIcon("document-open")) return;
+        // A desktop's own theme stays first; without one the setup's is it.
+        const QString theme = QIcon::themeName();
+        if (theme.isEmpty() || theme == "hicolor") QIcon::setThemeName("Tango");
+        else QIcon::setFallbackThemeName("Tango");
     });
 }
 

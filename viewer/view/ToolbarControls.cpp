@@ -11,6 +11,7 @@
 #include <QStyleOption>
 #include <QTimer>
 #include <QWidgetAction>
+#include <algorithm>
 
 #include "viewer/view/ViewCommandIds.h"
 #include "viewer/view/VrViewerView.h"
@@ -216,13 +217,27 @@ protected:
             return false;
         auto* me = static_cast<QMouseEvent*>(e);
         if (me->button() != Qt::LeftButton) return false;
-        const int arrow = m_button->style()->pixelMetric(QStyle::PM_MenuButtonIndicator, nullptr, m_button);
-        if (me->position().x() < m_button->width() - arrow) return false;
+        if (!ArrowRect().contains(me->position().toPoint())) return false;
         if (m_onDropDown) m_onDropDown();
         return true;
     }
 
 private:
+    // Where the style draws the arrow of a button with a menu part.
+    QRect ArrowRect() const {
+        QStyleOptionToolButton opt;
+        opt.initFrom(m_button);
+        opt.rect = m_button->rect();
+        opt.subControls = QStyle::SC_ToolButton | QStyle::SC_ToolButtonMenu;
+        opt.features = QStyleOptionToolButton::MenuButtonPopup | QStyleOptionToolButton::HasMenu;
+        QRect r = m_button->style()->subControlRect(QStyle::CC_ToolButton, &opt, QStyle::SC_ToolButtonMenu, m_button);
+        if (r.isEmpty()) {
+            const int w = std::max(12, m_button->style()->pixelMetric(QStyle::PM_MenuButtonIndicator, &opt, m_button));
+            r = QRect(m_button->width() - w, 0, w, m_button->height());
+        }
+        return r;
+    }
+
     QToolButton* m_button;
     std::function<void()> m_onDropDown;
 };

@@ -504,6 +504,7 @@ int CVrViewerView::DrawTextSlice(bool glass) {
         if (drawer.Draw(glass ? 200 : 500)) {
             done = 1;
             ended = 1;
+            if (glass) DrawGlassHighlights();
         }
     } catch (const std::exception& e) {
         DrawFailed(glass, e.what());
@@ -586,6 +587,7 @@ int CVrViewerView::DrawNonDrawnPartOfPage() {
     DrawPictures(true, drawn, end);
     if (!tried) {
         if (end) f[kGlassPicturesTried] = 1;
+        if (end) DrawGlassHighlights();
         return 1;
     }
     return 0;

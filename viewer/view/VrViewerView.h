@@ -124,6 +124,15 @@ public:
     void DrawTextHighlights(CDC& dc, const ViewStatus& vs);
     // The rectangles (page pixels) of each slot, as last computed.
     const std::vector<std::vector<RECT>>& GetHighlightRects() const { return m_highlightRects; }
+    // The highlight words on the glass's page bitmap (ViewHighlights.cpp).
+    void DrawGlassHighlights();
+    // Windows-font pages: characters of hits redrawn in colour on dc at
+    // the drawer's scale, the page origin at (ox, oy); weight 0 keeps each
+    // character's own boldness.
+    void RedrawHitCharacters(CDC& dc, VrDviDrawer& drawer, const std::vector<VrDviSearch::CharRecord>& chars,
+                             COLORREF colour, int weight, int ox, int oy);
+    // The search hit's characters on a Windows-font page, as last shown.
+    const std::vector<VrDviSearch::CharRecord>& GetSearchCharacters() const { return m_searchChars; }
 
     // ---- page count and initial view ----
     void SetPageCount(int count);
@@ -655,9 +664,15 @@ private:
     std::unique_ptr<uint8_t[]> m_imageBits;
     // The side file the page waits for (empty: none).
     String8 m_awaitedFile;
-    // Highlight words: rectangles per slot, for this zoom and page.
+    // Highlight words: rectangles per slot (pixels of the drawer's page),
+    // or on Windows-font pages the characters per slot.
     void FindHighlightWords();
+    void FindHighlightWords(VrDviDrawer& drawer, std::vector<std::vector<RECT>>& rects,
+                            std::vector<std::vector<VrDviSearch::CharRecord>>& chars);
+    bool HasHighlightWords();
+    void FillHighlightRects(CDC& dc, const std::vector<std::vector<RECT>>& rects, int ox, int oy);
     std::vector<std::vector<RECT>> m_highlightRects;
+    std::vector<std::vector<VrDviSearch::CharRecord>> m_highlightChars;
     int m_highlightZoom = 0, m_highlightPage = -1;
     std::unique_ptr<CMsgReceiverWnd> m_pMsgReceiver;
     int m_initialUpdateDone = 0;
