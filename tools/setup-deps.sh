@@ -12,6 +12,7 @@ packages=(
   libgs-dev ghostscript libkpathsea-dev
   texlive-binaries texlive-base texlive-fonts-recommended texlive-latex-base
   poppler-utils xvfb xauth python3 fonts-dejavu-core dvipng fonts-unfonts-core xdg-utils
+  tango-icon-theme
 )
 
 missing=()

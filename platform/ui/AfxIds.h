@@ -39,6 +39,9 @@ constexpr UINT ID_VIEW_TOOLBAR = 59392;
 constexpr UINT ID_VIEW_STATUS_BAR = 59393;
 constexpr UINT ID_WINDOW_CASCADE = 57650;
 constexpr UINT ID_WINDOW_TILE_HORZ = 57651;
+// The framework's window commands.
+constexpr UINT AFX_IDM_WINDOW_FIRST = 0xE130;
+constexpr UINT AFX_IDM_WINDOW_LAST = 0xE13F;
 
 // Control-bar ids.
 constexpr UINT AFX_IDW_TOOLBAR = 59392;

@@ -456,6 +456,17 @@ void CMDIFrameWnd::ShowMenuSet(UINT nIDResource) {
         if (const auto* items = AfxFindMenu(nIDResource)) set.menus = MakeMenus(this, body, *items);
         if (const auto* accels = AfxFindAccelerators(nIDResource))
             for (const AccelTemplate& a : *accels) set.accelerators.emplace_back(AddAccelerator(a));
+        for (const QPointer<QMenu>& menu : set.menus) {
+            std::vector<UINT> ids;
+            for (QAction* a : menu->actions())
+                if (!a->isSeparator() && !a->menu()) ids.push_back(AfxActionCommandId(a));
+            if (!IsWindowMenuPopup(ids)) continue;
+            menu->setProperty("afxWindowMenu", true);
+            QPointer<QMenu> popup = menu;
+            QObject::connect(menu, &QMenu::aboutToShow, menu, [this, popup] {
+                if (popup) FillWindowList(popup);
+            });
+        }
         it = m_menuSets.emplace(nIDResource, std::move(set)).first;
     }
     QMenuBar* bar = body->menuBar();
@@ -466,6 +477,49 @@ void CMDIFrameWnd::ShowMenuSet(UINT nIDResource) {
         for (const QPointer<QAction>& a : set.accelerators)
             if (a) a->setEnabled(id == nIDResource);
     m_nIDMenuShown = nIDResource;
+}
+
+bool CMDIFrameWnd::IsWindowMenuPopup(const std::vector<UINT>& itemIds) const {
+    return !itemIds.empty() && itemIds.back() >= AFX_IDM_WINDOW_FIRST && itemIds.back() <= AFX_IDM_WINDOW_LAST;
+}
+
+QMenu* CMDIFrameWnd::GetWindowMenuPopup() const {
+    auto it = m_menuSets.find(m_nIDMenuShown);
+    if (it == m_menuSets.end()) return nullptr;
+    for (const QPointer<QMenu>& menu : it->second.menus)
+        if (menu && menu->property("afxWindowMenu").toBool()) return menu;
+    return nullptr;
+}
+
+void CMDIFrameWnd::FillWindowList(QMenu* popup) {
+    for (QAction* a : popup->actions())
+        if (a->property("afxWindowList").toBool()) {
+            popup->removeAction(a);
+            a->deleteLater();
+        }
+    if (!m_mdiArea) return;
+    const QList<QMdiSubWindow*> children = m_mdiArea->subWindowList(QMdiArea::CreationOrder);
+    if (children.isEmpty()) return;
+    QAction* separator = popup->addSeparator();
+    separator->setProperty("afxWindowList", true);
+    QMdiSubWindow* active = m_mdiArea->currentSubWindow();
+    if (!active && !children.isEmpty()) active = m_mdiArea->activeSubWindow();
+    for (int i = 0; i < int(children.size()); ++i) {
+        QMdiSubWindow* sub = children[i];
+        QString title = sub->windowTitle();
+        title.replace("&", "&&");
+        // The first nine get their number as mnemonic.
+        const QString text = i < 9 ? QString("&%1 %2").arg(i + 1).arg(title) : QString("%1 %2").arg(i + 1).arg(title);
+        QAction* a = popup->addAction(text);
+        a->setProperty("afxWindowList", true);
+        a->setData(AFX_IDM_FIRST_MDICHILD + UINT(i));
+        a->setCheckable(true);
+        a->setChecked(sub == active);
+        QPointer<QMdiSubWindow> target = sub;
+        QObject::connect(a, &QAction::triggered, a, [this, target] {
+            if (target && m_mdiArea) m_mdiArea->setActiveSubWindow(target);
+        });
+    }
 }
 
 void CMDIFrameWnd::OnUpdateFrameMenu() {
@@ -530,15 +584,29 @@ void CMDIFrameWnd::UpdateCmdUI() {
     for (CMDIChildWnd* c : GetChildFrames()) c->UpdateCmdUI();
 }
 
-void CMDIFrameWnd::OnUpdateFrameTitle(BOOL bAddToTitle) {
-    if (!IsWindow()) return;
+CString CMDIFrameWnd::ComposeTitle(BOOL bAddToTitle) {
     CString title = m_strTitle;
     BOOL maximized = FALSE;
     CMDIChildWnd* child = MDIGetActive(&maximized);
     CDocument* doc = child ? child->GetActiveDocument() : nullptr;
-    // A maximised child adds " - [its title]" to this title itself.
-    if (bAddToTitle && (m_dwStyle & FWS_ADDTOTITLE) && doc && !maximized) title += " - " + doc->GetTitle();
-    SetWindowText(title);
+    // A maximised child shows as " - [its title]", as the MDI client does.
+    if (bAddToTitle && (m_dwStyle & FWS_ADDTOTITLE) && doc)
+        title += maximized ? " - [" + doc->GetTitle() + "]" : " - " + doc->GetTitle();
+    return title;
+}
+
+void CMDIFrameWnd::OnUpdateFrameTitle(BOOL bAddToTitle) {
+    if (!IsWindow()) return;
+    SetWindowText(ComposeTitle(bAddToTitle));
+    // The MDI area writes a title of its own when a child is maximised or
+    // renamed, after this call: the frame's comes back once that is done.
+    if (m_titleQueued) return;
+    m_titleQueued = true;
+    UiDispatcher::Post(GetGuard(), [this, bAddToTitle] {
+        m_titleQueued = false;
+        const CString title = ComposeTitle(bAddToTitle);
+        if (GetWidget() && GetWidget()->windowTitle() != QString::fromUtf8(title.c_str())) SetWindowText(title);
+    });
 }
 
 void CMDIFrameWnd::OnClose() { CFrameWnd::OnClose(); }

@@ -137,10 +137,20 @@ public:
     void OnUpdateFrameTitle(BOOL bAddToTitle) override;
     void OnClose() override;
 
+    // The first id of the child-window list in the Window menu: item i
+    // (numbered i + 1, the active child checked) activates child i.
+    static constexpr UINT AFX_IDM_FIRST_MDICHILD = 0xFF00;
+    // The popup of the shown menu bar that lists the child windows (null
+    // when there is none).
+    QMenu* GetWindowMenuPopup() const;
+
 protected:
     QWidget* CreateFrameWidget(QWidget* parent, const CREATESTRUCT& cs) override;
     BOOL OnCreateClient(LPCREATESTRUCT lpcs, CCreateContext* pContext) override;
     void BuildMenuAndAccelerators(UINT nIDResource) override;
+    // Whether the popup with these command ids (in order) is the Window
+    // menu: by default the one that ends in a framework window command.
+    virtual bool IsWindowMenuPopup(const std::vector<UINT>& itemIds) const;
 
 private:
     // The menus and accelerators of one resource, made once and swapped in.
@@ -149,11 +159,16 @@ private:
         std::vector<QPointer<QAction>> accelerators;
     };
     void ShowMenuSet(UINT nIDResource);
+    // This frame's title with the active child's document.
+    CString ComposeTitle(BOOL bAddToTitle);
+    // Puts the numbered list of child windows at the end of the popup.
+    void FillWindowList(QMenu* popup);
 
     QPointer<QMdiArea> m_mdiArea;
     std::map<UINT, MenuSet> m_menuSets;
     UINT m_nIDMenuDefault = 0;
     UINT m_nIDMenuShown = 0;
+    bool m_titleQueued = false;
 };
 
 class CMDIChildWnd : public CFrameWnd {

@@ -204,9 +204,7 @@ void CVrViewerDoc::FinishRun(int result) {
     PostView("SetStatusText " + text, [status](CVrViewerView* v) {
         v->SetStatusText(status);
         v->Invalidate(FALSE);
-    });
-    UiDispatcher::Post([status] {
-        if (auto* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd())) frame->SetMessageText(status);
+        v->SetFrameMessage(status);
     });
 }
 

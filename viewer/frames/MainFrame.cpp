@@ -1,5 +1,6 @@
 #include "viewer/frames/MainFrame.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/sys/TempFiles.h"
@@ -12,6 +13,7 @@
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/res/ViewerMenus.h"
 #include "viewer/view/ViewPendingCommands.h"
+#include "viewer/view/VrViewerView.h"
 
 namespace {
 const UINT kIndicators[] = {ID_SEPARATOR, ID_INDICATOR_POSITION, ID_INDICATOR_PAGE};
@@ -54,6 +56,22 @@ void CMainFrame::OnUpdateViewToolbar(CCmdUI* pCmdUI) {
         return;
     }
     pCmdUI->Enable(FALSE);
+}
+
+bool CMainFrame::IsWindowMenuPopup(const std::vector<UINT>& itemIds) const {
+    return std::find(itemIds.begin(), itemIds.end(), UINT(ID_WINDOW_CLOSEALL)) != itemIds.end() ||
+           CMDIFrameWnd::IsWindowMenuPopup(itemIds);
+}
+
+void CMainFrame::OnUpdateFrameTitle(BOOL bAddToTitle) {
+    CMDIFrameWnd::OnUpdateFrameTitle(bAddToTitle);
+    if (!IsWindow()) return;
+    // A message that a document left (its failure) is shown only while that
+    // document is the active one.
+    auto* child = dynamic_cast<CChildFrame*>(MDIGetActive());
+    CVrViewerView* view = child ? child->GetView() : nullptr;
+    const CString message = view ? view->GetFrameMessage() : CString();
+    SetMessageText(message.IsEmpty() ? AfxLoadString(AFX_IDS_IDLEMESSAGE) : message);
 }
 
 void CMainFrame::OnWindowMaximize() {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/ui/ControlBars.h"
 #include "platform/ui/FrameWnd.h"
@@ -33,8 +34,13 @@ public:
     // holds are deleted; returns how many.
     static int DeleteViewerTempFiles(const std::string& dir);
 
+    // The message pane follows the active document.
+    void OnUpdateFrameTitle(BOOL bAddToTitle) override;
+
 protected:
     void OnDestroy() override;
+    // The viewer's Window menu: the one with Close All.
+    bool IsWindowMenuPopup(const std::vector<UINT>& itemIds) const override;
     // The orderly end of the program (timer 122).
     virtual void QuitApplication();
 

@@ -71,7 +71,7 @@ std::vector<Item> DocumentMenu(bool inPlace) {
         Item{ID_SEARCH, "&Search...\tCtrl+F", "찾기(&S)...\tCtrl+F", {}},
         kSeparator,
         Item{ID_NOTE, "&Note", "메모(&N)", {}},
-        Item{ID_SHOW_NOTE_ICON, "Show &Note Icon", "메모 아이콘 표시(&I)", {}},
+        Item{ID_SHOW_NOTE_ICON, "Show Note &Icon", "메모 아이콘 표시(&I)", {}},
     };
     std::vector<Item> zoom = {
         Item{ID_ZOOM_200, "200 %", "200 %", {}},
@@ -95,19 +95,19 @@ std::vector<Item> DocumentMenu(bool inPlace) {
         kStatusBar,
         Item{ID_LAYOUT_BAR, "&LayoutBar\tCtrl+L", "레이아웃 막대(&L)\tCtrl+L", {}},
         kSeparator,
-        Item{ID_VIEW_MODE, "View &Mode", "보기 모드(&M)", {}},
-        Item{ID_TEXT_SELECT, "&Text Select", "텍스트 선택(&T)", {}},
+        Item{ID_VIEW_MODE, "&View Mode", "보기 모드(&V)", {}},
+        Item{ID_TEXT_SELECT, "T&ext Select", "텍스트 선택(&E)", {}},
         Item{ID_COLUMN_SELECT, "&Column Select", "열 선택(&C)", {}},
         Item{ID_IMAGE_SELECT, "&Image Select", "이미지 선택(&I)", {}},
         kSeparator,
         Popup("&Zoom", "확대/축소(&Z)", zoom),
         Item{ID_FIT_WIDTH_BUTTON, "Fit to &Width", "폭에 맞춤(&W)", {}},
-        Item{ID_FIT_PAGE_BUTTON, "Fit to &Paper", "용지에 맞춤(&P)", {}},
+        Item{ID_FIT_PAGE_BUTTON, "Fit to P&aper", "용지에 맞춤(&A)", {}},
         Item{ID_ADJUST_MARGIN, "Adjust &Margin", "여백 조정(&M)", {}},
     };
     if (inPlace) {
         view.push_back(kSeparator);
-        view.push_back(Item{ID_VIEWER_STOP, "S&top", "중지(&T)", {}});
+        view.push_back(Item{ID_VIEWER_STOP, "St&op", "중지(&O)", {}});
         view.push_back(Item{ID_VIEWER_REFRESH, "&Refresh\tF5", "새로 고침(&R)\tF5", {}});
     }
     view.push_back(kSeparator);
@@ -119,7 +119,7 @@ std::vector<Item> DocumentMenu(bool inPlace) {
         Item{ID_PAGE_LAST, "&Last Page", "마지막 페이지(&L)", {}},
         kSeparator,
         Item{ID_HISTORY_BACK, "&Back in History\tAlt+Left", "뒤로(&B)\tAlt+Left", {}},
-        Item{ID_HISTORY_FORWARD, "&Forward in History\tAlt+Right", "앞으로(&O)\tAlt+Right", {}},
+        Item{ID_HISTORY_FORWARD, "F&orward in History\tAlt+Right", "앞으로(&O)\tAlt+Right", {}},
         kSeparator,
         Item{ID_GOTO_PAGE, "&Goto Page\tCtrl+G", "페이지 이동(&G)\tCtrl+G", {}},
     };

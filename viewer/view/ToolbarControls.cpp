@@ -4,12 +4,14 @@
 #include <QAction>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
 #include <QTimer>
 #include <QWidgetAction>
+#include <algorithm>
 
 #include "viewer/view/ViewCommandIds.h"
 #include "viewer/view/VrViewerView.h"
@@ -169,6 +171,17 @@ bool ToolbarComboBox::eventFilter(QObject* watched, QEvent* e) {
     return QComboBox::eventFilter(watched, e);
 }
 
+// The keys a person types reach the box itself (its edit part is the focus
+// proxy's other side); only keys sent to the edit part pass the filter.
+void ToolbarComboBox::keyPressEvent(QKeyEvent* e) {
+    if (IsEnter(e)) {
+        e->accept();
+        OnEnter();
+        return;
+    }
+    QComboBox::keyPressEvent(e);
+}
+
 void ToolbarComboBox::OnEnter() {
     const QString text = currentText();
     // An exact search: a prefix search would pick "100" for a typed "1".
@@ -187,6 +200,57 @@ void ToolbarComboBox::showPopup() {
         return;
     }
     QComboBox::showPopup();
+}
+
+// ---- drop-down arrow
+
+namespace {
+
+class DropDownArrow : public QObject {
+public:
+    DropDownArrow(QToolButton* button, std::function<void()> onDropDown)
+        : QObject(button), m_button(button), m_onDropDown(std::move(onDropDown)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (watched != m_button || (e->type() != QEvent::MouseButtonPress && e->type() != QEvent::MouseButtonDblClick))
+            return false;
+        auto* me = static_cast<QMouseEvent*>(e);
+        if (me->button() != Qt::LeftButton) return false;
+        if (!ArrowRect().contains(me->position().toPoint())) return false;
+        if (m_onDropDown) m_onDropDown();
+        return true;
+    }
+
+private:
+    // Where the style draws the arrow of a button with a menu part.
+    QRect ArrowRect() const {
+        QStyleOptionToolButton opt;
+        opt.initFrom(m_button);
+        opt.rect = m_button->rect();
+        opt.subControls = QStyle::SC_ToolButton | QStyle::SC_ToolButtonMenu;
+        opt.features = QStyleOptionToolButton::MenuButtonPopup | QStyleOptionToolButton::HasMenu;
+        QRect r = m_button->style()->subControlRect(QStyle::CC_ToolButton, &opt, QStyle::SC_ToolButtonMenu, m_button);
+        if (r.isEmpty()) {
+            const int w = std::max(12, m_button->style()->pixelMetric(QStyle::PM_MenuButtonIndicator, &opt, m_button));
+            r = QRect(m_button->width() - w, 0, w, m_button->height());
+        }
+        return r;
+    }
+
+    QToolButton* m_button;
+    std::function<void()> m_onDropDown;
+};
+
+}  // namespace
+
+void MakeDropDownButton(QToolButton* button, std::function<void()> onDropDown) {
+    if (!button) return;
+    // The arrow is drawn for a button with a menu; the press on it is taken
+    // before the menu could open, so the menu stays empty and unseen.
+    button->setMenu(new QMenu(button));
+    button->setPopupMode(QToolButton::MenuButtonPopup);
+    button->installEventFilter(new DropDownArrow(button, std::move(onDropDown)));
 }
 
 // ---- ViewToolbar

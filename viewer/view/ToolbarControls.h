@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QSlider>
 #include <QToolBar>
+#include <QToolButton>
 #include <functional>
 
 #include "platform/core/WinTypes.h"
@@ -114,12 +115,18 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     UINT m_commandId = 0;
     std::function<void(UINT)> m_onCommand;
     std::function<void()> m_onDropDown;
 };
+
+// Gives a toolbar button a drop-down arrow: a press on the arrow calls
+// onDropDown (and does not press the button); the rest of the button works
+// as before.
+void MakeDropDownButton(QToolButton* button, std::function<void()> onDropDown);
 
 // The view's toolbar with its page (32783) and zoom (32782) combo boxes in
 // the places of buttons.

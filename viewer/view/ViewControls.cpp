@@ -14,6 +14,8 @@
 #include <QPolygon>
 #include <algorithm>
 
+#include "platform/ui/StringTable.h"
+#include "viewer/res/ToolbarImages.h"
 #include "viewer/view/ViewCommandIds.h"
 #include "viewer/view/ViewGeometry.h"
 
@@ -40,18 +42,34 @@ const Button kMain[] = {
     {40138, "Layout", "LayoutBar"},       {40093, "Info", "Document Information"},
 };
 
+QString TipOf(const Button& b) {
+    const UINT tip = ToolbarTipStringId(b.id);
+    CString text;
+    return tip && AfxLoadString(tip, text) ? QString::fromUtf8(text.c_str()) : QString::fromUtf8(b.tip);
+}
+
+// The main toolbar: picture buttons (the theme's or the viewer's own), the
+// Text Select button with a drop-down arrow.
 void FillBar(QToolBar* bar, const Button* buttons, int n, const std::function<void(unsigned)>& onCommand,
-             bool skipOpen) {
-    bar->setIconSize(QSize(15, 9));
-    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+             bool skipOpen, const std::shared_ptr<ViewControls::DropDownNotify>& onDropDown) {
+    bar->setIconSize(QSize(20, 18));
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     bar->setContentsMargins(0, 0, 0, 0);
     for (int i = 0; i < n; ++i) {
         if (skipOpen && buttons[i].id == 57601) continue;
-        QAction* a = bar->addAction(QString::fromUtf8(buttons[i].label));
-        a->setToolTip(QString::fromUtf8(buttons[i].tip));
+        QAction* a = bar->addAction(ToolbarIcon(buttons[i].id), QString::fromUtf8(buttons[i].label));
+        a->setToolTip(TipOf(buttons[i]));
         const unsigned id = buttons[i].id;
         a->setData(id);
         QObject::connect(a, &QAction::triggered, bar, [onCommand, id] { onCommand(id); });
+        if (id != 40075) continue;
+        if (auto* b = qobject_cast<QToolButton*>(bar->widgetForAction(a)))
+            MakeDropDownButton(b, [b, id, onDropDown] {
+                if (!*onDropDown) return;
+                const QPoint topLeft = b->mapToGlobal(QPoint(0, 0));
+                const RECT r{topLeft.x(), topLeft.y(), topLeft.x() + b->width(), topLeft.y() + b->height()};
+                (*onDropDown)(id, r);
+            });
     }
 }
 
@@ -105,7 +123,7 @@ QWidget* MakeBar(QWidget* parent, const Button* buttons, int n, const std::funct
     layout->setSpacing(0);
     for (int i = 0; i < n; ++i) {
         auto* a = new QAction(RowIcon(buttons[i].id), QString::fromUtf8(buttons[i].label), row);
-        a->setToolTip(QString::fromUtf8(buttons[i].tip));
+        a->setToolTip(TipOf(buttons[i]));
         const unsigned id = buttons[i].id;
         a->setData(id);
         QObject::connect(a, &QAction::triggered, row, [onCommand, id] { onCommand(id); });
@@ -138,7 +156,9 @@ int CodeOf(int action) {
 }  // namespace
 
 ViewControls::ViewControls(QWidget* parent, int inPlace, std::function<void(bool, int, int)> onScroll,
-                           std::function<void(unsigned)> onCommand) {
+                           std::function<void(unsigned)> onCommand)
+    : m_onDropDown(std::make_shared<DropDownNotify>()) {
+    AfxRegisterToolbarStrings();
     for (bool vertical : {false, true}) {
         auto* bar = new QScrollBar(vertical ? Qt::Vertical : Qt::Horizontal, parent);
         bar->setEnabled(false);
@@ -163,9 +183,9 @@ ViewControls::ViewControls(QWidget* parent, int inPlace, std::function<void(bool
     m_toolBarParent = new QWidget(parent);
     m_navigation = MakeBar(m_toolBarParent, kNavigation, int(std::size(kNavigation)), onCommand);
     m_pageBox = new ToolbarEdit(IDC_PAGE_BOX, parent);
-    m_pageBox->setToolTip("Page Number");
+    m_pageBox->setToolTip(AfxLoadString(ToolbarTipStringId(IDC_PAGE_BOX)).c_str());
     m_zoomBox = new ToolbarEdit(IDC_ZOOM_BOX, parent);
-    m_zoomBox->setToolTip("Magnification");
+    m_zoomBox->setToolTip(AfxLoadString(ToolbarTipStringId(IDC_ZOOM_BOX)).c_str());
     // "200/200" must fit the 48 pixels of the page box: a narrow face, a thin
     // frame and no inner margins.
     QFont boxFont;
@@ -181,7 +201,7 @@ ViewControls::ViewControls(QWidget* parent, int inPlace, std::function<void(bool
 
     m_spinParent = new QWidget(parent);
     m_spin = new ZoomSpinButton(IDC_ZOOM_SPIN, m_spinParent);
-    m_spin->setToolTip("Magnification");
+    m_spin->setToolTip(AfxLoadString(ToolbarTipStringId(IDC_ZOOM_BOX)).c_str());
     m_group2 = MakeBar(m_spinParent, kGroup2, int(std::size(kGroup2)), onCommand);
     m_progress = new QProgressBar(m_spinParent);
     m_progress->setTextVisible(false);
@@ -189,8 +209,7 @@ ViewControls::ViewControls(QWidget* parent, int inPlace, std::function<void(bool
 
     m_rebarParent = new QWidget(parent);
     m_mainToolbar = new ViewToolbar(m_rebarParent);
-    FillBar(m_mainToolbar, kMain, int(std::size(kMain)), onCommand, inPlace != 0);
-    m_mainToolbar->setIconSize(QSize(20, 18));
+    FillBar(m_mainToolbar, kMain, int(std::size(kMain)), onCommand, inPlace != 0, m_onDropDown);
     // The page and zoom combo boxes take the places of their buttons.
     for (UINT id : {IDC_PAGE_BOX, IDC_ZOOM_BOX}) {
         const QList<QAction*> buttons = m_mainToolbar->actions();
@@ -287,6 +306,15 @@ void ViewControls::SetOwner(const ToolbarNotify& notify) {
     for (ToolbarEdit* box : {m_pageBox.data(), m_zoomBox.data()})
         if (box) box->SetOwner(notify);
     if (m_spin) m_spin->SetOwner(notify);
+}
+
+void ViewControls::SetDropDownOwner(DropDownNotify notify) { *m_onDropDown = std::move(notify); }
+
+QAction* ViewControls::MainToolbarButton(unsigned id) const {
+    if (!m_mainToolbar) return nullptr;
+    for (QAction* a : m_mainToolbar->actions())
+        if (a->data().toUInt() == id) return a;
+    return nullptr;
 }
 
 QAction* ViewControls::NavigationButton(unsigned id) const {

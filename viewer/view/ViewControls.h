@@ -13,6 +13,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <functional>
+#include <memory>
 
 #include "platform/core/Geometry.h"
 #include "viewer/view/ToolbarControls.h"
@@ -50,6 +51,12 @@ public:
     ToolbarComboBox* BandComboBox(UINT id) const { return m_mainToolbar ? m_mainToolbar->ComboBox(id) : nullptr; }
     // Where the boxes and the spin send their messages.
     void SetOwner(const ToolbarNotify& notify);
+    // A press on a drop-down arrow of the main toolbar: (button id, the
+    // button's rectangle on the screen).
+    using DropDownNotify = std::function<void(unsigned id, const RECT& screenRect)>;
+    void SetDropDownOwner(DropDownNotify notify);
+    // A button of the main toolbar by command id (null when none).
+    QAction* MainToolbarButton(unsigned id) const;
 
 private:
     static void Place(QWidget* w, int x, int y, int cx, int cy, bool shown);
@@ -65,4 +72,5 @@ private:
     QPointer<QWidget> m_rebarParent;
     QPointer<ViewToolbar> m_mainToolbar;
     bool m_showBand = true;
+    std::shared_ptr<DropDownNotify> m_onDropDown;
 };

@@ -1,5 +1,5 @@
 // Document Information: the document's address and, for a DVI document, its
-// fonts with the TrueType faces that draw them.
+// fonts with the TrueType faces that draw them and its picture files.
 #include <cstdio>
 
 #include "dvilib/VrDvi.h"
@@ -38,6 +38,14 @@ String8 DocumentFontLine(const String8& name, const String8& sbFace, const Strin
     return String8((line + size).c_str());
 }
 
+// One line of the pictures list: the side file's name, " *" while it is
+// not complete.
+String8 DocumentPictureLine(const String8& name, int complete) {
+    std::string line = name.c_str();
+    if (!complete) line += " *";
+    return String8(line.c_str());
+}
+
 void CVrViewerView::OnDocumentInformation() {
     CVrViewerDoc* doc = GetDocument();
     if (!doc) return;
@@ -46,7 +54,9 @@ void CVrViewerView::OnDocumentInformation() {
     dlg.m_name = doc->GetAddress();
     if (m_docType == kDocDvi) {
         VrDvi& reader = doc->GetReader();
-        if (doc->IsActive() || reader.GetNPage() == 0) {
+        // Only a document whose reader has not yet reached the postamble is
+        // incomplete (the document's active flag stays set for a loaded one).
+        if (reader.GetMode() == ModeScanning || reader.GetNPage() == 0) {
             AfxShowMessageBox(this, AfxLoadString(IDS_VIEW_DOCINFO_INCOMPLETE), AfxLoadString(IDS_VIEW_APP_TITLE),
                               MB_OK | MB_ICONINFORMATION);
         }
@@ -66,6 +76,8 @@ void CVrViewerView::OnDocumentInformation() {
         } else {
             dlg.m_fonts = reader.GetFontList();
         }
+        for (const FetchedFile* file : doc->GetFetchedFiles().Entries())
+            dlg.m_pictures.AddTail(DocumentPictureLine(file->GetUrl(), file->IsComplete()));
         dlg.m_listsFilled = 1;
     }
     dlg.DoModal();

@@ -97,7 +97,8 @@ void CVrViewerView::BuildPageSizeTable() {
         e.top = top;
         e.right = e.left + e.width;
         e.bottom = e.top + e.height;
-        top = e.bottom + kThumbnailGap;
+        // The page number's label lies in the space below the thumbnail.
+        top = e.bottom + thumbgeo::kLabelHeight + kThumbnailGap;
     }
 }
 
@@ -192,7 +193,11 @@ void CVrViewerView::OnLayoutBar() {
     if (!m_layoutBar.show || !bar) {
         RECT area;
         GetPageAreaRect(&area);
-        const int width = LayoutBarWidth(m_layoutBar.width, area.right);
+        // A document opened at start-up is shown before its frame is laid
+        // out: the window the view lives in bounds the bar then.
+        int room = int(area.right);
+        if (QWidget* w = GetWidget()) room = std::max(room, w->window()->width());
+        const int width = LayoutBarWidth(m_layoutBar.width, room);
         if (m_layoutBar.viewNum > 1) m_layoutBar.viewNum = 0;
         BuildPageSizeTable();
         if (child) child->CreateLayoutBar(width, this);
@@ -210,8 +215,8 @@ void CVrViewerView::OnLayoutBar() {
 }
 
 void CVrViewerView::ResetLayoutBar() {
+    // The bar comes back on the tab it was left on.
     m_layoutBar.show = 0;
-    m_layoutBar.viewNum = 0;
     OnLayoutBar();
 }
 

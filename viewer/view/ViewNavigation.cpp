@@ -195,7 +195,9 @@ bool CVrViewerView::CanShowPages() {
 }
 
 void CVrViewerView::UpdateToolbarStatus() {
-    if (!m_controls || !(m_scrollBarFlags & 1)) return;
+    if (!m_controls) return;
+    // The band's boxes show the page and zoom also without the bottom row.
+    if (!(m_scrollBarFlags & 1)) return UpdateBandBoxes();
     const bool back = m_historyCurrent && m_historyCurrent->prev;
     const bool forward = m_historyCurrent && m_historyCurrent->next;
     const struct {

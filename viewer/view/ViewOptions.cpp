@@ -97,6 +97,8 @@ void CVrViewerView::OnViewerOptions() {
             vs.GlassGSBitsPerPixel = glass.m_monochrome ? 1 : shared.ghostscript.m_screenBits;
             m_GSPrintBitsPerPixel = shared.ghostscript.m_printBits;
             SetStatus(vs);
+            // The boxes show the zoom the sheet gave.
+            UpdateToolbarStatus();
             shared.Apply(*app);
         } else {
             PrefDispPPageOther& page = type == kDocTiff ? static_cast<PrefDispPPageOther&>(tiff) : ps;

@@ -54,8 +54,9 @@ int CVrViewerView::ShowSearchHit(const VrDviSearch::Result& hit, CPoint& dialogP
         x = m_pageDrawer.hDot(it.Value().x);
         y = m_pageDrawer.vDot(it.Value().y);
     } else if (auto c = hit.characters.Begin(); c) {
-        x = c.Value().x;
-        y = c.Value().bottom;
+        // Windows-font records are in the document's drawing units.
+        x = m_pageDrawer.grw(c.Value().x);
+        y = m_pageDrawer.grw(c.Value().bottom);
     }
     vs.page = hit.page;
     if (x < vs.scrollX) vs.scrollX = x - W / 10;

@@ -280,6 +280,9 @@ void CVrViewerView::PaintOverlays(CDC& dc, const RECT& area, const ViewStatus& v
         for (const RECT& r : m_searchRects) dc.Rectangle(r.left + ox, r.top + oy, r.right + ox, r.bottom + oy);
         dc.RestoreDC(saved);
     }
+    // A Windows-font page has its hit's characters redrawn in red.
+    if (dviPage && m_pageDrawer.IsWinFont() && !m_searchChars.empty())
+        RedrawHitCharacters(dc, m_pageDrawer, m_searchChars, RGB(255, 0, 0), FW_BOLD, ox, oy);
     if (dviPage && (m_viewMode == kModeText || m_viewMode == kModeColumn) && m_segment >= 0) {
         const bool inRange = m_page >= m_selFirstPage && m_page < m_selFirstPage + m_selPageCount;
         const bool own = m_page == m_select.GetCurPageNo();

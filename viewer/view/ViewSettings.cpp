@@ -47,7 +47,7 @@ void CVrViewerView::LoadViewSettings() {
     m_DispMag = ReadInt(kDisplay, "DispMag", 10000);
     m_DispMagSpec = ReadInt(kDisplay, "DispMagSpec", 0);
     m_MarginDispMag = ReadInt(kDisplay, "MarginDispMag", 0);
-    m_showMainToolbar = ReadInt(kDisplay, "ShowMainToolbar", 1) ? 1 : 0;
+    m_showMainToolbar = m_showMainToolbarSetting = ReadInt(kDisplay, "ShowMainToolbar", 1) ? 1 : 0;
     m_scrollBarFlags = 3;
 }
 
@@ -74,7 +74,7 @@ void CVrViewerView::SaveViewSettingsToRegistry() {
     WriteInt(kDisplay, "DispMag", m_DispMag);
     WriteInt(kDisplay, "DispMagSpec", m_DispMagSpec);
     WriteInt(kDisplay, "MarginDispMag", m_MarginDispMag);
-    if (m_docType != kDocGzip) WriteInt(kDisplay, "ShowMainToolbar", m_showMainToolbar ? 1 : 0);
+    if (m_docType != kDocGzip) WriteInt(kDisplay, "ShowMainToolbar", m_showMainToolbarSetting ? 1 : 0);
 }
 
 void CVrViewerView::LoadLayoutBarStatusFromRegistry() {

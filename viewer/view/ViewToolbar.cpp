@@ -52,6 +52,7 @@ void CVrViewerView::MapToolbarCommands() {
 
 void CVrViewerView::ConnectToolbarControls() {
     if (!m_controls) return;
+    m_controls->SetDropDownOwner([this](unsigned id, const RECT& r) { OnToolbarDropDown(id, r); });
     if (ToolbarComboBox* zoom = m_controls->BandComboBox(IDC_ZOOM_BOX)) {
         zoom->SetOwner([this](UINT id) { OnCmdMsg(id, CN_COMMAND, nullptr, nullptr); });
         zoom->SetDropDown([this] { OnZoomDropDown(); });

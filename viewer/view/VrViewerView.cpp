@@ -514,6 +514,7 @@ int CVrViewerView::DrawTextSlice(bool glass) {
         if (drawer.Draw(glass ? 200 : 500)) {
             done = 1;
             ended = 1;
+            if (glass) DrawGlassHighlights();
         }
     } catch (const std::exception& e) {
         DrawFailed(glass, e.what());
@@ -595,6 +596,7 @@ int CVrViewerView::DrawNonDrawnPartOfPage() {
     DrawPictures(true, drawn, end);
     if (!tried) {
         if (end) f[kGlassPicturesTried] = 1;
+        if (end) DrawGlassHighlights();
         return 1;
     }
     return 0;
@@ -977,6 +979,7 @@ int CVrViewerView::SetRetrievingStatus() {
     m_initialViewEstablished = 0;
     m_tagShown = 0;
     m_page = -1;
+    if (!m_frameMessage.IsEmpty()) SetFrameMessage(CString());
     SetStatusText("Retrieving...");
     return 1;
 }
@@ -1024,7 +1027,7 @@ int CVrViewerView::DrawerClear() {
 }
 
 void CVrViewerView::OnViewToolbar() {
-    m_showMainToolbar = !m_showMainToolbar;
+    m_showMainToolbar = m_showMainToolbarSetting = !m_showMainToolbar;
     m_topOffset = m_showMainToolbar ? 28 : 0;
     ShowScrollBar();
     ViewStatus vs;

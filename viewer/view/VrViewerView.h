@@ -124,6 +124,15 @@ public:
     void DrawTextHighlights(CDC& dc, const ViewStatus& vs);
     // The rectangles (page pixels) of each slot, as last computed.
     const std::vector<std::vector<RECT>>& GetHighlightRects() const { return m_highlightRects; }
+    // The highlight words on the glass's page bitmap (ViewHighlights.cpp).
+    void DrawGlassHighlights();
+    // Windows-font pages: characters of hits redrawn in colour on dc at
+    // the drawer's scale, the page origin at (ox, oy); weight 0 keeps each
+    // character's own boldness.
+    void RedrawHitCharacters(CDC& dc, VrDviDrawer& drawer, const std::vector<VrDviSearch::CharRecord>& chars,
+                             COLORREF colour, int weight, int ox, int oy);
+    // The search hit's characters on a Windows-font page, as last shown.
+    const std::vector<VrDviSearch::CharRecord>& GetSearchCharacters() const { return m_searchChars; }
 
     // ---- page count and initial view ----
     void SetPageCount(int count);
@@ -347,6 +356,11 @@ public:
         m_statusText = text;
         Invalidate(FALSE);
     }
+    // The text the main frame's message pane shows while this view's frame
+    // is the active one (empty: the idle message); setting it shows it at
+    // once when the frame is active.
+    const CString& GetFrameMessage() const { return m_frameMessage; }
+    void SetFrameMessage(const CString& text);
     // Before a load from a web address or a reload: drawing stops, the
     // initial view is to be found again, and "Retrieving..." shows. 1.
     int SetRetrievingStatus();
@@ -569,6 +583,9 @@ private:
     int m_scrollBarFlags = 3;
     int m_showToolbar = 1;
     int m_showMainToolbar = 1;
+    // The band as the person last chose it: what the settings keep (an
+    // address may hide the band for its document only).
+    int m_showMainToolbarSetting = 1;
     int m_progressShown = 1;
     COLORREF m_workspaceColor = 0x808080;
     int m_rotation = 0;
@@ -651,9 +668,15 @@ private:
     bool m_pageImageFailed = false;  // the TIFF page shown could not be decoded
     // The side file the page waits for (empty: none).
     String8 m_awaitedFile;
-    // Highlight words: rectangles per slot, for this zoom and page.
+    // Highlight words: rectangles per slot (pixels of the drawer's page),
+    // or on Windows-font pages the characters per slot.
     void FindHighlightWords();
+    void FindHighlightWords(VrDviDrawer& drawer, std::vector<std::vector<RECT>>& rects,
+                            std::vector<std::vector<VrDviSearch::CharRecord>>& chars);
+    bool HasHighlightWords();
+    void FillHighlightRects(CDC& dc, const std::vector<std::vector<RECT>>& rects, int ox, int oy);
     std::vector<std::vector<RECT>> m_highlightRects;
+    std::vector<std::vector<VrDviSearch::CharRecord>> m_highlightChars;
     int m_highlightZoom = 0, m_highlightPage = -1;
     std::unique_ptr<CMsgReceiverWnd> m_pMsgReceiver;
     int m_initialUpdateDone = 0;
@@ -697,6 +720,7 @@ private:
     std::vector<VrDviSearch::CharRecord> m_searchChars;
 
     CString m_statusText{"Retrieving..."};
+    CString m_frameMessage;
     std::unique_ptr<ViewControls> m_controls;
     LayoutBarStatus m_layoutBar;
 };

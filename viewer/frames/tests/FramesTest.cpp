@@ -22,7 +22,10 @@
 #include <QToolBar>
 #include <QTest>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <set>
 
@@ -660,6 +663,129 @@ TEST(MainFrameGarbage, OnlyTheViewersFreeTemporaryFilesGo) {
     std::set<std::string> left;
     for (const auto& e : fs::directory_iterator(dir.Path())) left.insert(e.path().filename().string());
     EXPECT_EQ(left, (std::set<std::string>{"htp1.tmp", "hlp3.tmp", "hxp4.tmp", "other.tmp", "htp5.txt"}));
+}
+
+
+// The mnemonic letters of one menu's items (upper case), "&&" being no mnemonic.
+std::vector<char> Mnemonics(const std::vector<MenuItemTemplate>& items) {
+    std::vector<char> letters;
+    for (const MenuItemTemplate& item : items)
+        for (size_t i = 0; i + 1 < item.text.size(); ++i) {
+            if (item.text[i] != '&') continue;
+            if (item.text[i + 1] == '&') {
+                ++i;
+                continue;
+            }
+            letters.push_back(char(std::toupper(static_cast<unsigned char>(item.text[i + 1]))));
+            break;
+        }
+    return letters;
+}
+
+// Every menu and submenu of the list, the list itself first.
+void WalkMenus(const std::vector<MenuItemTemplate>& items, const std::string& where,
+               const std::function<void(const std::vector<MenuItemTemplate>&, const std::string&)>& visit) {
+    visit(items, where);
+    for (const MenuItemTemplate& item : items)
+        if (!item.items.empty()) WalkMenus(item.items, where + " > " + item.text, visit);
+}
+
+TEST(ViewerMenus, EveryItemOfAMenuHasItsOwnMnemonicInBothLanguages) {
+    TestApp();
+    for (UiLanguage language : {UiLanguage::English, UiLanguage::Korean}) {
+        AfxSetLanguage(language);
+        AfxRegisterViewerMenus();
+        for (UINT resource : {IDR_MAINFRAME, IDR_VRVIEWTYPE, IDR_VRVIEWTYPE_SRVR_IP}) {
+            const auto* menu = AfxFindMenu(resource);
+            ASSERT_NE(menu, nullptr) << resource;
+            int menus = 0;
+            WalkMenus(*menu, std::to_string(resource), [&](const std::vector<MenuItemTemplate>& items,
+                                                           const std::string& where) {
+                ++menus;
+                std::vector<char> letters = Mnemonics(items);
+                std::sort(letters.begin(), letters.end());
+                const auto twice = std::adjacent_find(letters.begin(), letters.end());
+                EXPECT_EQ(twice, letters.end()) << where << ": '" << (twice == letters.end() ? ' ' : *twice)
+                                                << "' twice (language " << int(language) << ")";
+            });
+            EXPECT_GT(menus, 3);
+        }
+    }
+    AfxSetLanguage(UiLanguage::English);
+    AfxRegisterViewerMenus();
+}
+
+TEST_F(Frames, TheWindowMenuListsTheDocumentsAndActivatesTheChosenOne) {
+    CVrViewerDoc* first = Open("doc.dvi");
+    CVrViewerDoc* second = Open("second.dvi");
+    ASSERT_TRUE(first && second);
+    // The title names the active document from the first one on.
+    EXPECT_EQ(main_->GetWidget()->windowTitle().toStdString(), "Veloran Viewer - [second.dvi]");
+
+    QMenu* window = main_->GetWindowMenuPopup();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->title().toStdString(), "&Window");
+    window->popup(main_->GetWidget()->mapToGlobal(QPoint(40, 40)));
+    ASSERT_TRUE(PumpUntil([&] { return window->isVisible(); }));
+    std::vector<QAction*> listed;
+    for (QAction* a : window->actions())
+        if (a->data().toUInt() >= CMDIFrameWnd::AFX_IDM_FIRST_MDICHILD) listed.push_back(a);
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0]->text().toStdString(), "&1 doc.dvi");
+    EXPECT_EQ(listed[1]->text().toStdString(), "&2 second.dvi");
+    EXPECT_FALSE(listed[0]->isChecked());
+    EXPECT_TRUE(listed[1]->isChecked());
+    // Choosing the first by its number activates it.
+    QTest::keyClick(window, Qt::Key_1);
+    PumpPending();
+    EXPECT_EQ(main_->MDIGetActive(), FrameOf(first));
+    EXPECT_EQ(main_->GetWidget()->windowTitle().toStdString(), "Veloran Viewer - [doc.dvi]");
+    // The list is made anew each time: still two items, the other one checked.
+    window->popup(main_->GetWidget()->mapToGlobal(QPoint(40, 40)));
+    ASSERT_TRUE(PumpUntil([&] { return window->isVisible(); }));
+    listed.clear();
+    for (QAction* a : window->actions())
+        if (a->data().toUInt() >= CMDIFrameWnd::AFX_IDM_FIRST_MDICHILD) listed.push_back(a);
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_TRUE(listed[0]->isChecked());
+    window->hide();
+}
+
+TEST_F(Frames, TheLayoutBarOfTheStartsDocumentComesBackWithItsWidthAndTab) {
+    app_->WriteProfileInt(CVrViewerApp::kAppProfile, "LayoutBar", "Show", 1);
+    app_->WriteProfileInt(CVrViewerApp::kAppProfile, "LayoutBar", "ViewNum", 1);
+    app_->WriteProfileInt(CVrViewerApp::kAppProfile, "LayoutBar", "Width", 260);
+    // As at a start: the document opens before the main window is shown.
+    main_->ShowWindow(SW_HIDE);
+    CVrViewerDoc* doc = Open("doc.dvi");
+    ASSERT_NE(doc, nullptr);
+    main_->ShowWindow(SW_SHOW);
+    PumpPending();
+    SizingTabBar* bar = FrameOf(doc)->GetLayoutBar();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->GetActiveTab(), 1);
+    EXPECT_EQ(bar->GetVertSize().cx, 260);
+    EXPECT_EQ(app_->GetProfileInt(CVrViewerApp::kAppProfile, "LayoutBar", "ViewNum", -1), 1u);
+    EXPECT_EQ(app_->GetProfileInt(CVrViewerApp::kAppProfile, "LayoutBar", "Width", -1), 260u);
+}
+
+TEST_F(Frames, TheMessagePaneShowsTheActiveDocumentsFailureOnly) {
+    // Nothing listens on port 1 of the loopback.
+    auto* failed = dynamic_cast<CVrViewerDoc*>(app_->OpenDocumentFile("http://127.0.0.1:1/gone.dvi"));
+    ASSERT_NE(failed, nullptr);
+    QStatusBar* status = main_->GetBody()->statusBar();
+    auto messagePane = [&] { return main_->GetStatusBarCtrl().GetPaneText(0).str(); };
+    ASSERT_TRUE(PumpUntil([&] { return messagePane().find("Can not connect") != std::string::npos; }, 10000))
+        << messagePane();
+    CVrViewerDoc* doc = Open("doc.dvi");
+    ASSERT_NE(doc, nullptr);
+    PumpPending();
+    EXPECT_EQ(messagePane(), AfxLoadString(AFX_IDS_IDLEMESSAGE).str());
+    // Back on the failed document, its message is back.
+    main_->MDIActivate(FrameOf(failed));
+    PumpPending();
+    EXPECT_NE(messagePane().find("Can not connect"), std::string::npos);
+    EXPECT_TRUE(status->isVisible());
 }
 
 }  // namespace

@@ -159,13 +159,13 @@ TEST_F(Thumbnails, ThumbnailsMatchTheDrawerAndAClickShowsThePage) {
     WaitThumbs();
     const std::vector<Entry>& t = view->GetPageSizeTable();
     ASSERT_EQ(t.size(), 8u);
-    // A page at 10 %, stacked with gaps of 8.
+    // A page at 10 %, stacked with gaps of 8 below each page number.
     const ViewStatus vs = Status();
     EXPECT_NEAR(t[0].width, vs.pageWidth / 10, 1);
     EXPECT_NEAR(t[0].height, vs.pageHeight / 10, 1);
     EXPECT_EQ(t[0].left, 8);
     EXPECT_EQ(t[0].top, 8);
-    EXPECT_EQ(t[1].top, t[0].bottom + 8);
+    EXPECT_EQ(t[1].top, t[0].bottom + thumbgeo::kLabelHeight + 8);
 
     const thumbgeo::Range r = thumbgeo::VisibleRange(t, 0, thumbs->GetClientHeight());
     ASSERT_GE(r.last, 2);
@@ -196,6 +196,40 @@ TEST_F(Thumbnails, ThumbnailsMatchTheDrawerAndAClickShowsThePage) {
     fs::create_directories(VELORAN_BINARY_DIR "/artefacts");
     thumbs->GetWidget()->grab().save(VELORAN_BINARY_DIR "/artefacts/thumbnails-tab.png");
     EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Thumbnails, EachPageNumberShowsWholeBelowItsOwnThumbnail) {
+    MakeView();
+    Open(Dir() / "doc.dvi");
+    MakeThumbs(200, 400);
+    WaitThumbs();
+    const std::vector<Entry>& t = view->GetPageSizeTable();
+    ASSERT_GE(t.size(), 3u);
+    const QImage grab = thumbs->GetWidget()->grab().toImage();
+    auto dark = [&](int x, int y) { return qGray(grab.pixel(x, y)) < 128; };
+    const thumbgeo::Range r = thumbgeo::VisibleRange(t, 0, grab.height());
+    ASSERT_GE(r.last, 1);
+    // The first thumbnail's frame is not cut off at the top.
+    EXPECT_TRUE(dark(t[0].left + 10, t[0].top - 1));
+    for (int i = r.first; i < r.last; ++i) {
+        SCOPED_TRACE("page " + std::to_string(i + 1));
+        const Entry& e = t[size_t(i)];
+        const Entry& next = t[size_t(i) + 1];
+        // The label's box as drawn, and the next thumbnail with its frame and shadow.
+        const QRect label(QPoint(e.right / 2 - 4, e.bottom + 1), QPoint(e.right / 2 + 25, e.bottom + 14));
+        const QRect below(QPoint(next.left - 1, next.top - 1), QPoint(next.right + 3, next.bottom + 3));
+        EXPECT_FALSE(label.intersects(below));
+        EXPECT_GT(label.top(), e.bottom);
+        // On the grab: the box's lower edge and the number's ink inside it.
+        ASSERT_LT(label.bottom(), grab.height());
+        EXPECT_TRUE(dark(label.center().x(), label.bottom()));
+        int ink = 0;
+        for (int y = label.top() + 1; y < label.bottom(); ++y)
+            for (int x = label.left() + 1; x < label.right(); ++x) ink += dark(x, y);
+        EXPECT_GT(ink, 4);
+    }
+    fs::create_directories(VELORAN_BINARY_DIR "/artefacts");
+    grab.save(VELORAN_BINARY_DIR "/artefacts/thumbnail-labels.png");
 }
 
 TEST_F(Thumbnails, TheWheelScrollsAPageAndAPageChangeIsCentredASecondLater) {

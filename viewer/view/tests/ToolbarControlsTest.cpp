@@ -21,6 +21,8 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/MessageBox.h"
 #include "viewer/document/VrViewerDoc.h"
+#include "platform/ui/StringTable.h"
+#include "viewer/res/ToolbarImages.h"
 #include "viewer/view/ToolbarControls.h"
 #include "viewer/view/ViewCommandIds.h"
 #include "viewer/view/ViewControls.h"
@@ -320,11 +322,15 @@ TEST_F(ToolbarInView, TheBandsComboBoxesTakeEnterAndFollowTheView) {
     ASSERT_TRUE(zoom && page);
     EXPECT_EQ(page->currentText().toStdString(), "1/5");
     EXPECT_EQ(zoom->currentText().toStdString(), "100%");
-    auto enter = [](QComboBox* box, const char* text) {
+    // As a person types: a click into the box, then keys to whatever has
+    // the focus (the box itself, which hands them to its edit part).
+    auto enter = [](QComboBox* box, const char* text, Qt::Key key = Qt::Key_Return) {
         QTest::mouseClick(box->lineEdit(), Qt::LeftButton, {}, QPoint(3, box->lineEdit()->height() / 2));
         box->lineEdit()->selectAll();
-        QTest::keyClicks(box->lineEdit(), text);
-        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        QTest::keyClicks(focus, text);
+        QTest::keyClick(focus, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
     };
     // The list's range: 250 is taken here.
     enter(zoom, "250");
@@ -332,11 +338,21 @@ TEST_F(ToolbarInView, TheBandsComboBoxesTakeEnterAndFollowTheView) {
     EXPECT_EQ(zoom->currentText().toStdString(), "250%");
     enter(zoom, "400");
     EXPECT_EQ(Status().DispMag, 25000);
+    enter(zoom, "75", Qt::Key_Enter);
+    EXPECT_EQ(Status().DispMag, 7500);
+    EXPECT_EQ(Controls().ZoomBox()->text().toStdString(), "75%");
+    enter(zoom, "250");
     const int history = view->GetHistory().Count();
     enter(page, "4");
     EXPECT_EQ(Status().page, 3);
     EXPECT_EQ(view->GetHistory().Count(), history + 1);
+    // Both rows show the page.
     EXPECT_EQ(page->currentText().toStdString(), "4/5");
+    EXPECT_EQ(Controls().PageBox()->text().toStdString(), "4/5");
+    enter(page, "2", Qt::Key_Enter);
+    EXPECT_EQ(Status().page, 1);
+    EXPECT_EQ(Controls().PageBox()->text().toStdString(), "2/5");
+    enter(page, "4");
     enter(page, "9");
     EXPECT_EQ(Status().page, 3);
     // The bottom row's commands reach them too.
@@ -351,6 +367,64 @@ TEST_F(ToolbarInView, TheBandsComboBoxesTakeEnterAndFollowTheView) {
     zoom->setCurrentIndex(at);
     Q_EMIT zoom->activated(at);
     EXPECT_EQ(Status().DispMag, 25000);
+}
+
+TEST_F(ToolbarInView, TheMainToolbarShowsPicturesWithTipsAndTheTextButtonDropsItsMenu) {
+    const struct {
+        UINT id;
+        const char* tip;
+    } buttons[] = {{57601, "File Open"},   {57604, "Save As"},        {40017, "View Mode"},
+                   {40075, "Text Copy Mode"}, {40135, "Image Copy Mode"}, {40139, "Create Note"},
+                   {40138, "LayoutBar"},   {40093, "Document Information"}};
+    ViewToolbar* bar = Controls().MainToolbar();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->toolButtonStyle(), Qt::ToolButtonIconOnly);
+    for (const auto& b : buttons) {
+        SCOPED_TRACE(b.tip);
+        QAction* a = Controls().MainToolbarButton(b.id);
+        ASSERT_NE(a, nullptr);
+        EXPECT_FALSE(a->icon().isNull());
+        EXPECT_FALSE(a->icon().pixmap(QSize(20, 18)).isNull());
+        EXPECT_EQ(a->toolTip().toStdString(), b.tip);
+        // Every button has a picture of the viewer's own for a desktop without a theme.
+        EXPECT_FALSE(ToolbarOwnIcon(b.id).isNull());
+    }
+    // The theme gives the buttons it has a name for.
+    EXPECT_TRUE(QIcon::hasThemeIcon(ToolbarIconName(57601)));
+
+    // The Text button: a press on its arrow pops up Text Select / Column Select.
+    auto* text = qobject_cast<QToolButton*>(bar->widgetForAction(Controls().MainToolbarButton(ID_TEXT_SELECT)));
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->popupMode(), QToolButton::MenuButtonPopup);
+    std::vector<UINT> items;
+    UINT choice = ID_COLUMN_SELECT;
+    AfxSetPopupMenuAnswerer([&](CMenu& menu) {
+        items.clear();
+        for (int i = 0; i < menu.GetMenuItemCount(); ++i) items.push_back(menu.GetMenuItemID(i));
+        return choice;
+    });
+    QTest::mouseClick(text, Qt::LeftButton, {}, QPoint(text->width() - 3, text->height() / 2));
+    EXPECT_EQ(items, (std::vector<UINT>{ID_TEXT_SELECT, ID_COLUMN_SELECT}));
+    EXPECT_EQ(view->GetViewMode(), kModeColumn);
+    // The button itself still selects text.
+    items.clear();
+    QTest::mouseClick(text, Qt::LeftButton, {}, QPoint(4, text->height() / 2));
+    EXPECT_TRUE(items.empty());
+    EXPECT_EQ(view->GetViewMode(), kModeText);
+}
+
+TEST(ToolbarTips, TheKoreanInterfaceSpeaksKoreanInTheTips) {
+    TestApp();
+    AfxRegisterToolbarStrings();
+    AfxSetLanguage(UiLanguage::Korean);
+    QWidget host;
+    ViewControls controls(&host, 0, [](bool, int, int) {}, [](unsigned) {});
+    EXPECT_EQ(controls.MainToolbarButton(57601)->toolTip().toStdString(), "파일 열기");
+    EXPECT_EQ(controls.NavigationButton(ID_PAGE_NEXT)->toolTip().toStdString(), "다음 페이지");
+    EXPECT_EQ(controls.PageBox()->toolTip().toStdString(), "페이지 번호");
+    AfxSetLanguage(UiLanguage::English);
+    ViewControls english(&host, 0, [](bool, int, int) {}, [](unsigned) {});
+    EXPECT_EQ(english.MainToolbarButton(57601)->toolTip().toStdString(), "File Open");
 }
 
 TEST_F(ToolbarInView, TheSliderGoesToItsPageOnReleaseOnly) {

@@ -14,6 +14,7 @@
 
 #include "viewer/prefs/PrefPages.h"
 #include "viewer/view/ViewCommandIds.h"
+#include "viewer/view/ViewControls.h"
 #include "viewer/view/tests/DocumentViewFixture.h"
 
 namespace {
@@ -138,6 +139,13 @@ TEST_F(ViewOptions, PagesShowTheViewAndOkAppliesAndStores) {
     EXPECT_EQ(view->GetGlassWidth(), 321);
     EXPECT_EQ(view->GetGlassHeight(), 123);
     EXPECT_TRUE(messages.empty());
+    // The bottom row's and the band's boxes show the new zoom and page.
+    ViewControls& controls = *view->GetControls();
+    EXPECT_EQ(controls.ZoomBox()->text().toStdString(), "150%");
+    EXPECT_EQ(controls.BandComboBox(IDC_ZOOM_BOX)->currentText().toStdString(), "150%");
+    EXPECT_EQ(controls.PageBox()->text().toStdString(), "2/" + std::to_string(view->GetPageCount()));
+    EXPECT_EQ(controls.BandComboBox(IDC_PAGE_BOX)->currentText().toStdString(),
+              "2/" + std::to_string(view->GetPageCount()));
 
     EXPECT_EQ(Stored("Display", "DispMag"), 15000);
     EXPECT_EQ(Stored("Display", "hMargin"), 100000);
