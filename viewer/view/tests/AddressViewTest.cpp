@@ -21,6 +21,7 @@
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/ViewHyperlink.h"
 #include "viewer/view/VrViewerView.h"
+#include "viewer/view/tests/ShownViewsFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -36,12 +37,7 @@ const char kDocument[] =
     "\\special{html:<a name=\"sec2\">}Section two starts here.\\par\\vfill\\eject\n"
     "Last page.\\par\\bye\n";
 
-struct Shown {
-    std::unique_ptr<CVrViewerDoc> doc;
-    CVrViewerView* view = nullptr;
-};
-
-class AddressView : public ::testing::Test {
+class AddressView : public ShownViewsTest {
 protected:
     static void SetUpTestSuite() {
         dir_ = new TempDir;
@@ -60,50 +56,6 @@ protected:
         delete app_;
         delete dir_;
     }
-    void SetUp() override {
-        AfxSetMessageBoxAnswerer([this](const MessageBoxRequest& r) {
-            boxes.push_back(r.text);
-            return IDOK;
-        });
-    }
-    void TearDown() override {
-        for (Shown& s : shown) {
-            s.view->DestroyWindow();
-            s.doc.reset();
-        }
-        shown.clear();
-        PumpPending();
-        AfxSetMessageBoxAnswerer(nullptr);
-    }
-
-    // A new view whose document opens the address and is then drawn.
-    Shown& Show(const std::string& address, bool local = true) {
-        shown.emplace_back();
-        Shown& s = shown.back();
-        s.doc = std::make_unique<CVrViewerDoc>();
-        s.doc->m_bAutoDelete = FALSE;
-        s.view = new CVrViewerView;
-        EXPECT_TRUE(s.view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, 1000, 700}, nullptr, 1));
-        s.view->GetWidget()->resize(1000, 700);
-        s.view->GetWidget()->show();
-        s.doc->AddView(s.view);
-        if (local) EXPECT_TRUE(s.doc->OnOpenDocument(address.c_str()));
-        else EXPECT_EQ(s.doc->LoadFromAddress(address.c_str()), CVrViewerDoc::kLoadOk);
-        EXPECT_TRUE(Drawn(s));
-        return s;
-    }
-    static bool Drawn(Shown& s) {
-        return PumpUntil([&] {
-            const int* f = s.view->GetPagePartFlags();
-            return s.doc->WaitWorker(0) && s.view->IsInitialViewEstablished() &&
-                   std::all_of(f, f + 6, [](int v) { return v == 1; });
-        }) && (PumpPending(), s.view->UpdateWindow(), true);
-    }
-    static int Page(const Shown& s) {
-        ViewStatus vs;
-        s.view->GetViewStatus(vs);
-        return vs.page;
-    }
     static uint32_t Pixel(const Shown& s, int x, int y) {
         const WindowSurface& w = s.view->GetSurface();
         return w.pixels[size_t(y) * w.width + x] & 0xFFFFFF;
@@ -119,8 +71,6 @@ protected:
 
     static inline TempDir* dir_ = nullptr;
     static inline CVrViewerApp* app_ = nullptr;
-    std::deque<Shown> shown;
-    std::vector<std::string> boxes;
 };
 
 TEST_F(AddressView, ParametersChooseThePageTheAnchorAndTheWorkspaceColour) {

@@ -24,6 +24,7 @@
 #include "testsupport/TestTools.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
+#include "viewer/view/tests/ShownViewsFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -45,12 +46,7 @@ std::string Head(size_t length) {
     return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(length) + "\r\nConnection: close\r\n\r\n";
 }
 
-struct Shown {
-    std::unique_ptr<CVrViewerDoc> doc;
-    CVrViewerView* view = nullptr;
-};
-
-class ArrivalFailures : public ::testing::Test {
+class ArrivalFailures : public ShownViewsTest {
 protected:
     static void SetUpTestSuite() {
         dir_ = new TempDir;
@@ -68,34 +64,9 @@ protected:
         delete app_;
         delete dir_;
     }
-    void SetUp() override {
-        AfxSetMessageBoxAnswerer([this](const MessageBoxRequest& r) {
-            boxes.push_back(r.text);
-            return IDOK;
-        });
-    }
-    void TearDown() override {
-        for (Shown& s : shown) {
-            s.view->DestroyWindow();
-            s.doc.reset();
-        }
-        shown.clear();
-        PumpPending();
-        AfxSetMessageBoxAnswerer(nullptr);
-    }
-
+    // A view whose document has been read to its end (or its failure).
     Shown& Show(const std::string& address, bool local) {
-        shown.emplace_back();
-        Shown& s = shown.back();
-        s.doc = std::make_unique<CVrViewerDoc>();
-        s.doc->m_bAutoDelete = FALSE;
-        s.view = new CVrViewerView;
-        EXPECT_TRUE(s.view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, 900, 700}, nullptr, 1));
-        s.view->GetWidget()->resize(900, 700);
-        s.view->GetWidget()->show();
-        s.doc->AddView(s.view);
-        if (local) EXPECT_TRUE(s.doc->OnOpenDocument(address.c_str()));
-        else EXPECT_EQ(s.doc->LoadFromAddress(address.c_str()), CVrViewerDoc::kLoadOk);
+        Shown& s = Open(address, local, 900, 700);
         EXPECT_TRUE(PumpUntil([&] { return s.doc->WaitWorker(0); }));
         PumpPending();
         return s;
@@ -106,11 +77,6 @@ protected:
             const int* f = s.view->GetPagePartFlags();
             return s.view->IsInitialViewEstablished() && std::all_of(f, f + 6, [](int v) { return v == 1; });
         }, 20000) && (PumpPending(), s.view->Invalidate(FALSE), s.view->UpdateWindow(), true);
-    }
-    static int Page(const Shown& s) {
-        ViewStatus vs;
-        s.view->GetViewStatus(vs);
-        return vs.page;
     }
     // The dark pixels of the window.
     static std::vector<bool> Ink(const Shown& s) {
@@ -133,8 +99,6 @@ protected:
 
     static inline TempDir* dir_ = nullptr;
     static inline CVrViewerApp* app_ = nullptr;
-    std::deque<Shown> shown;
-    std::vector<std::string> boxes;
 };
 
 TEST_F(ArrivalFailures, ATransferThatBreaksOffShowsEveryCompletePageThatArrived) {

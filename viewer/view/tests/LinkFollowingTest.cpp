@@ -24,6 +24,7 @@
 #include "testsupport/TestTools.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
+#include "viewer/view/tests/ShownViewsFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -46,13 +47,9 @@ const char kLinker[] =
     "\\font\\big=cmr10 at 20pt \\big\n"
     "\\special{html:<a href=\"target.dvi\\string#sec2\">}Go to section two\\special{html:</a>} of the target.\\par\\bye\n";
 
-struct Shown {
-    std::unique_ptr<CVrViewerDoc> doc;
-    CVrViewerView* view = nullptr;
-};
-
-class LinkFollowing : public ::testing::Test {
+class LinkFollowing : public ShownViewsTest {
 protected:
+    LinkFollowing() { answer = IDYES; }
     static void SetUpTestSuite() {
         dir_ = new TempDir;
         fs::create_directories(dir_->Path() / "config");
@@ -83,49 +80,6 @@ protected:
         delete app_;
         delete dir_;
     }
-    void SetUp() override {
-        AfxSetMessageBoxAnswerer([this](const MessageBoxRequest& r) {
-            boxes.push_back(r.text);
-            return answer;
-        });
-    }
-    void TearDown() override {
-        for (Shown& s : shown) {
-            s.view->DestroyWindow();
-            s.doc.reset();
-        }
-        shown.clear();
-        PumpPending();
-        AfxSetMessageBoxAnswerer(nullptr);
-    }
-
-    Shown& Show(const std::string& address, bool local = true) {
-        shown.emplace_back();
-        Shown& s = shown.back();
-        s.doc = std::make_unique<CVrViewerDoc>();
-        s.doc->m_bAutoDelete = FALSE;
-        s.view = new CVrViewerView;
-        EXPECT_TRUE(s.view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, 1000, 700}, nullptr, 1));
-        s.view->GetWidget()->resize(1000, 700);
-        s.view->GetWidget()->show();
-        s.doc->AddView(s.view);
-        if (local) EXPECT_TRUE(s.doc->OnOpenDocument(address.c_str()));
-        else EXPECT_EQ(s.doc->LoadFromAddress(address.c_str()), CVrViewerDoc::kLoadOk);
-        EXPECT_TRUE(Drawn(s));
-        return s;
-    }
-    static bool Drawn(Shown& s) {
-        return PumpUntil([&] {
-            const int* f = s.view->GetPagePartFlags();
-            return s.doc->WaitWorker(0) && s.view->IsInitialViewEstablished() &&
-                   std::all_of(f, f + 6, [](int v) { return v == 1; });
-        }) && (PumpPending(), s.view->UpdateWindow(), true);
-    }
-    static int Page(const Shown& s) {
-        ViewStatus vs;
-        s.view->GetViewStatus(vs);
-        return vs.page;
-    }
     static QRect LinkRect(const Shown& s, const char* reference) {
         ViewStatus vs;
         s.view->GetViewStatus(vs);
@@ -154,9 +108,6 @@ protected:
 
     static inline TempDir* dir_ = nullptr;
     static inline CVrViewerApp* app_ = nullptr;
-    std::deque<Shown> shown;
-    std::vector<std::string> boxes;
-    int answer = IDYES;
 };
 
 TEST_F(LinkFollowing, ALinkToADocumentAnotherViewShowsMovesThatViewAndStartsNothing) {
