@@ -278,6 +278,9 @@ void VrDviDrawer::BuildFonts() {
         auto finish = [&](LOGFONT& f, int h, int w, int wt, int it) {
             if (h == 0) h = size;
             f.lfHeight = -Ceil(h * vFactor_);
+            // The GDI layer draws at the exact em; lfHeight keeps the whole pixels.
+            const double em64 = h * vFactor_ * 64;
+            f.lfEmHeight64 = em64 >= 1 && em64 < 1e9 ? LONG(std::lround(em64)) : 0;
             f.lfWidth = Ceil(w * hFactor_);
             f.lfEscapement = f.lfOrientation = LONG(font->GetRotate());
             f.lfWeight = wt;
