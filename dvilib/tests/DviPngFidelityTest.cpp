@@ -3,6 +3,7 @@
 // installation's map files, against dvipng at 96 and 300 dpi. Both images
 // are read as grey and thresholded at half grey; of each side's ink pixels,
 // the given share must lie within one pixel of the other side's ink.
+// A font without a face is drawn all the same and named once.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -137,6 +138,52 @@ TEST_P(DviPngFidelity, InkLiesWithinOnePixelOfDviPngs) {
                     GetParam().name, dpi, ours, theirs);
         EXPECT_GE(ours, GetParam().minNear);
         EXPECT_GE(theirs, GetParam().minNear);
+    }
+    // Every font of the document has its face.
+    EXPECT_EQ(dvi.TakeFallbackFont(), String8(""));
+}
+
+// A text font that no map names is drawn by the fallback face, and the
+// document names the first such font once.
+TEST(FallbackFont, IsDrawnAndTheFirstIsNamedOncePerDocument) {
+    TempDir dir;
+    const std::string out = RunTex(dir, R"TEX(\font\times=ptmr8r \font\courier=pcrr8r \nopagenumbers
+Computer Modern first. {\times Times without a map entry.} {\courier Courier neither.}
+\bye
+)TEX");
+    ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+    KPathSea kpse;
+    kpse.LoadKPathSeaDLLInit(kKPathSeaLibraryName, nullptr);
+    VrDviTTFMap ttfMap;
+    for (const auto& e : fs::directory_iterator(VELORAN_BINARY_DIR "/share/veloran/ttfcfg"))
+        if (e.path().extension() == ".map") ttfMap.AppendTTFMapFile(e.path().c_str());
+    VrDvi dvi;
+    dvi.SetKPathSea(&kpse);
+    dvi.SetDviTTFMap(&ttfMap);
+    auto inkOfPage = [&] {
+        auto dc = CreateMemoryDC(816, 300, 32, 96);
+        VrDviDrawer d;
+        EXPECT_EQ(d.Open(*dc, dvi, 0, fpreal4(10000), 96, 96, 0, String8()), 1);
+        EXPECT_EQ(d.Draw(-1), 1);
+        d.Close();
+        return InkOf(*dc);
+    };
+    for (int open = 0; open < 2; ++open) {
+        SCOPED_TRACE("open " + std::to_string(open + 1));
+        dvi.Open(dir.File("doc.dvi").c_str(), NoPaths(), NoPaths());
+        dvi.NewPageWritten(0);
+        ASSERT_EQ(dvi.GetMode(), ModeComplete) << dvi.GetErrorText().c_str();
+        EXPECT_EQ(dvi.TakeFallbackFont(), String8(""));  // nothing drawn yet
+        const InkMask ink = inkOfPage();
+        // The fallback face inks the line after Computer Modern's words too.
+        long right = 0;
+        for (int y = 0; y < ink.height; ++y)
+            for (int x = ink.width / 2; x < ink.width; ++x) right += ink.At(x, y);
+        EXPECT_GT(right, 100);
+        EXPECT_EQ(dvi.TakeFallbackFont(), String8("ptmr8r"));
+        EXPECT_EQ(dvi.TakeFallbackFont(), String8(""));
+        inkOfPage();
+        EXPECT_EQ(dvi.TakeFallbackFont(), String8(""));
     }
 }
 
