@@ -137,6 +137,23 @@ void VrDvi::Open(const String8& file, const DList<String8>& tfmPaths, const DLis
     vfPaths_ = vfPaths;
     RenewDvi();
     waterMark_.Empty();
+    std::lock_guard<std::mutex> g(fallbackLock_);
+    fallbackFont_ = String8();
+    fallbackState_ = 0;
+}
+
+void VrDvi::NoteFallbackFont(const String8& name) {
+    std::lock_guard<std::mutex> g(fallbackLock_);
+    if (fallbackState_ != 0) return;
+    fallbackFont_ = name;
+    fallbackState_ = 1;
+}
+
+String8 VrDvi::TakeFallbackFont() {
+    std::lock_guard<std::mutex> g(fallbackLock_);
+    if (fallbackState_ != 1) return String8("");
+    fallbackState_ = 2;
+    return fallbackFont_;
 }
 
 void VrDvi::Close() {

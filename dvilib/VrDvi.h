@@ -104,6 +104,12 @@ public:
     // place of the file the person opened); null: the file's own name.
     void SetDisplayName(const String8& name) { displayName_ = name; }
 
+    // The first font of the document drawn without an installed face: the
+    // drawer notes every such font, TakeFallbackFont hands the first out
+    // once (an empty string otherwise) until the next Open.
+    void NoteFallbackFont(const String8& name);
+    String8 TakeFallbackFont();
+
     void SetKPathSea(KPathSea* kpse) { kpse_ = kpse; }
     KPathSea* GetKPathSea() const { return kpse_; }
     void SetDviTTFMap(VrDviTTFMap* map) { ttfMap_ = map; }
@@ -279,4 +285,7 @@ private:
     int64_t cachedStart_ = -1;
     int cachedLength_ = -1;
     std::weak_ptr<const unsigned char[]> cachedPage_;
+    std::mutex fallbackLock_;
+    String8 fallbackFont_;
+    int fallbackState_ = 0;  // 0 none noted, 1 noted, 2 handed out
 };

@@ -244,6 +244,7 @@ void VrDviDrawer::ClearPictList() {
 
 void VrDviDrawer::BuildFonts() {
     fonts_ = std::make_unique<OSFontInfo[]>(size_t(fontCount_));
+    const VrDvi::ItrnFont* fallback = nullptr;  // the first defined of the fonts without a face
     for (VrDvi::ItrnFontItr it(*dvi_); !it.IsFinished(); ++it) {
         const VrDvi::ItrnFont* font = it();
         const int id = font->GetID();
@@ -254,6 +255,7 @@ void VrDviDrawer::BuildFonts() {
 
         LOGFONT lf;
         int height = 0, width = 0, weight = 0, italic = 0;
+        bool installed = true;
         if (IsFaceInstalled(face.c_str(), lf)) {
             height = sb.height;
             width = sb.averageWidth;
@@ -265,16 +267,23 @@ void VrDviDrawer::BuildFonts() {
                 if (!IsFaceInstalled(row->face, lf)) {
                     lf = LOGFONT();
                     CopyFaceName(lf, row->face);
+                    installed = false;
                 }
                 height = int(size * row->heightFactor);
                 width = int(size * row->widthFactor);
                 weight = row->weight;
                 italic = row->italic;
+            } else {
+                installed = false;
             }
         }
+        if (!installed && !font->IsVirtual() && (!fallback || id < fallback->GetID())) fallback = font;
         auto finish = [&](LOGFONT& f, int h, int w, int wt, int it) {
             if (h == 0) h = size;
             f.lfHeight = -Ceil(h * vFactor_);
+            // The GDI layer draws at the exact em; lfHeight keeps the whole pixels.
+            const double em64 = h * vFactor_ * 64;
+            f.lfEmHeight64 = em64 >= 1 && em64 < 1e9 ? LONG(std::lround(em64)) : 0;
             f.lfWidth = Ceil(w * hFactor_);
             f.lfEscapement = f.lfOrientation = LONG(font->GetRotate());
             f.lfWeight = wt;
@@ -295,6 +304,8 @@ void VrDviDrawer::BuildFonts() {
             fonts_[size_t(id)].dbFont.CreateFontIndirect(&dlf);
         }
     }
+    // Drawn by the layer's fallback face: the document says so once.
+    if (fallback) dvi_->NoteFallbackFont(fallback->GetName());
 }
 
 VrDviDrawer::OSFontInfo* VrDviDrawer::GetpOSFont(const VrDvi::ItrnFont& font) const {

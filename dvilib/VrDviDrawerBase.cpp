@@ -7,6 +7,7 @@
 
 #include "dvilib/CharCodes.h"
 #include "dvilib/DviOpcodes.h"
+#include "dvilib/TexTextEncodings.h"
 #include "dvilib/VrDviFont.h"
 #include "dvilib/VrDviTTFMap.h"
 
@@ -326,6 +327,16 @@ void VrDviDrawerBase::DviPut(unsigned short code) {
     case VrDviTTFMap::EncRaw:
         PutChar(h_, v_, code, W(code), H(code), D(code));
         break;
+    case VrDviTTFMap::EncT1Unicode:
+    case VrDviTTFMap::EncTS1Unicode:
+    case VrDviTTFMap::EncOT1Unicode: {
+        const auto e = font->GetEncoding();
+        const unsigned short u = e == VrDviTTFMap::EncT1Unicode    ? vrcodes::T1ToUnicode(c)
+                                 : e == VrDviTTFMap::EncTS1Unicode ? vrcodes::TS1ToUnicode(c)
+                                                                   : vrcodes::OT1ToUnicode(c);
+        if (u) PutChar(h_, v_, u, W(c), H(c), D(c));
+        break;
+    }
     case VrDviTTFMap::EncXHanUnicode: {
         // Three bytes make a syllable; only the last carries a width.
         int received;

@@ -141,6 +141,9 @@ void SetEncoding(VrDviTTFMap::EncodingName& encoding, const String8& value) {
         {"xsymb-unicode", VrDviTTFMap::EncXSymbUnicode},
         {"mswinsymbol-unicode", VrDviTTFMap::EncMSWinSymbolUnicode},
         {"hlatex", VrDviTTFMap::EncHLatex},
+        {"t1-unicode", VrDviTTFMap::EncT1Unicode},
+        {"ts1-unicode", VrDviTTFMap::EncTS1Unicode},
+        {"ot1-unicode", VrDviTTFMap::EncOT1Unicode},
     };
     for (const auto& k : keywords)
         if (Eq(value, k.keyword)) {

@@ -25,6 +25,10 @@ public:
         EncXSymbUnicode = 5,
         EncMSWinSymbolUnicode = 6,
         EncHLatex = 7,
+        EncT1Unicode = 8,
+        EncTS1Unicode = 9,
+        EncOT1Unicode = 10,
+        EncLast = EncOT1Unicode,
     };
 
     // Face settings of an entry. Sizes are factors of the font's size (0:

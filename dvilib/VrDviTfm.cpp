@@ -349,7 +349,7 @@ void VrDvi::ItrnFont::ReadTTFHeader(const std::vector<uint32_t>& h) {
     sbcInfo.averageWidth = scale(int32_t(h[23]));
     sbcInfo.vAdjustment = scale(int32_t(h[24]));
     unsigned enc = h[25] & 0xff;
-    if (enc <= VrDviTTFMap::EncHLatex) encoding = VrDviTTFMap::EncodingName(enc);
+    if (enc <= VrDviTTFMap::EncLast) encoding = VrDviTTFMap::EncodingName(enc);
     flags(sbcInfo, h[25]);
     sbcInfo.faceName = text(27, n);
 

@@ -87,6 +87,12 @@ inline std::string RunTex(const TempDir& dir, const std::string& text, const std
     return RunTex(dir.Path(), text, name);
 }
 
+// The same with LaTeX.
+inline std::string RunLatex(const TempDir& dir, const std::string& text, const std::string& name = "doc") {
+    std::ofstream(dir.File(name + ".tex")) << text;
+    return RunIn(dir, "latex -interaction=batchmode -halt-on-error " + name + ".tex");
+}
+
 // dvitype's listing of a DVI file at the given output level.
 inline std::string RunDviType(const std::string& dviPath, int level) {
     return RunCommand("dvitype -output-level=" + std::to_string(level) + " '" + dviPath + "' 2>&1");

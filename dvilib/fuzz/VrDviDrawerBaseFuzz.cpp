@@ -17,9 +17,10 @@ const char* const kFonts[][2] = {
     {"otone", "ot1"},         {"eightr", "8r-unicode"},     {"rawfont", "raw"},
     {"xhanja1", "xhanja-unicode"}, {"xsymb1", "xsymb-unicode"}, {"mssym", "mswinsymbol-unicode"},
     {"hlmj4", "hlatex"},      {"kdbc", "raw"},              {"xhan1", "xhan-unicode"},
+    {"ecfont", "t1-unicode"}, {"tcfont", "ts1-unicode"},    {"lmfont", "ot1-unicode"},
     {"virt", "raw"},
 };
-constexpr int kNFonts = 10;
+constexpr int kNFonts = 13;
 
 struct World {
     FontFolder fonts;

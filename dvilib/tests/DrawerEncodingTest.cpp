@@ -7,6 +7,8 @@
 #include "DrawerFixtures.h"
 #include "dvilib/CharCodes.h"
 
+#include <iterator>
+
 using namespace dvitest;
 
 namespace {
@@ -33,14 +35,16 @@ protected:
     void SetUp() override {
         // Font numbers: 1 ot1, 2 8r, 3 raw, 4 xhanja1, 5 xsymb1, 6 MS symbol,
         // 7 HLaTeX subfont 4, 8 HLaTeX without digits, 9 double-byte,
-        // 10 xhan series 1, 11 xhan series 2, 12 HLaTeX subfont 9.
+        // 10 xhan series 1, 11 xhan series 2, 12 HLaTeX subfont 9, 13 T1,
+        // 14 TS1, 15 OT1 as Unicode.
         const char* entries[][2] = {
             {"otone", "ot1"},        {"eightr", "8r-unicode"},   {"rawfont", "raw"},
             {"xhanja1", "xhanja-unicode"}, {"xsymb1", "xsymb-unicode"}, {"mssym", "mswinsymbol-unicode"},
             {"hlmj4", "hlatex"},     {"hlmj", "hlatex"},         {"kdbc", "raw"},
             {"xhan1", "xhan-unicode"}, {"xhan2", "xhan-unicode"}, {"hlmj9", "hlatex"},
+            {"ecfont", "t1-unicode"}, {"tcfont", "ts1-unicode"}, {"lmfont", "ot1-unicode"},
         };
-        for (int i = 0; i < 12; ++i) {
+        for (int i = 0; i < int(std::size(entries)); ++i) {
             std::string name = entries[i][0];
             // xHan fonts give the first two bytes of a syllable no width.
             if (name.rfind("xhan", 0) == 0 && name != "xhanja1")
@@ -94,6 +98,10 @@ TEST_F(EncodingTest, SingleByteEncodings) {
     EXPECT_EQ(Codes(2, {2, 150, 65, 127}), (std::vector<unsigned>{0xFB01, 0x2013, 0x41, 0}));
     EXPECT_EQ(Codes(3, {0, 65, 200}), (std::vector<unsigned>{0, 65, 200}));
     EXPECT_EQ(Codes(6, {0x41, 0xFF}), (std::vector<unsigned>{0xF041, 0xF0FF}));
+    // fi, a curly quote, e acute, and the SS and compound-word mark, which draw nothing.
+    EXPECT_EQ(Codes(13, {0x1C, 0x27, 0xE9, 0xDF, 0x17}), (std::vector<unsigned>{0xFB01, 0x2019, 0xE9, 0, 0}));
+    EXPECT_EQ(Codes(14, {0xB0, 0xBF, 0x24, 0x62}), (std::vector<unsigned>{0xB0, 0x20AC, 0x24, 0}));
+    EXPECT_EQ(Codes(15, {0, 0x7B, 0x41, 0x20}), (std::vector<unsigned>{0x393, 0x2013, 0x41, 0}));
     // Width, height and depth come from the font for the code drawn.
     auto chars = Run(Bytes().Fnt(1).Op('A'));
     ASSERT_EQ(chars.size(), 1u);

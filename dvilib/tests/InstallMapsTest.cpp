@@ -3,6 +3,7 @@
 // code lands on the right glyph of that face (its built-in encoding).
 #include "dvilib/VrDviTTFMap.h"
 #include "dvilib/FaceLists.h"
+#include "dvilib/TexTextEncodings.h"
 
 #include <gtest/gtest.h>
 
@@ -277,6 +278,139 @@ TEST_F(InstallMapsTest, EveryTeXLiveFontOfTheCoveredFamiliesHasAllItsGlyphs) {
         }
     }
     EXPECT_GE(fonts, 160);
+}
+
+// The encoding vector of a dvips .enc file: code -> glyph name.
+std::map<int, std::string> EncodingVector(const std::string& file) {
+    std::ifstream in(file);
+    std::string text, line;
+    while (std::getline(in, line)) text += line.substr(0, line.find('%')) + ' ';
+    std::map<int, std::string> out;
+    size_t at = text.find('[');
+    int code = 0;
+    for (size_t i = at; at != std::string::npos && i < text.size() && text[i] != ']'; ++i) {
+        if (text[i] != '/') continue;
+        size_t end = text.find_first_of(" \t/]", i + 1);
+        if (code < 256) out[code] = text.substr(i + 1, end - i - 1);
+        ++code;
+        i = end - 1;
+    }
+    return out;
+}
+
+// A glyph name without its variant suffix, in lower case: "Grave" and
+// "grave.ts1" stand for "grave".
+std::string BaseGlyph(std::string name) {
+    name = name.substr(0, name.find('.'));
+    for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
+
+// The EC, TC and Latin Modern text fonts reach their faces through the
+// Unicode character map: every character a TFM file defines lands on the
+// glyph that TeX's own encoding vector names for it (or on its plain form
+// for the variant glyphs of TS1, or on the glyph the face names for that
+// character), but for the few glyphs without a Unicode character, which are
+// not drawn, and a few symbols that some faces lack. OT1 is the lower half
+// (Latin Modern's "rm-" fonts have more above it); its typewriter and small
+// capitals variants are drawn by Computer Modern's faces (raw).
+TEST_F(InstallMapsTest, UnicodeEncodingsPutEveryTexTextCodeOnItsGlyph) {
+    using Table = unsigned short (*)(unsigned char);
+    const struct {
+        VrDviTTFMap::EncodingName encoding;
+        Table table;
+        std::set<int> notDrawn, mayLack;
+        int end;
+    } encodings[] = {
+        {VrDviTTFMap::EncT1Unicode, vrcodes::T1ToUnicode, {0x17, 0x18, 0xDF}, {0x1A}, 256},
+        {VrDviTTFMap::EncTS1Unicode, vrcodes::TS1ToUnicode,
+         {0x15, 0x16, 0x17, 0x1A, 0x1B, 0x1C, 0x1D, 0x1F, 0x2D, 0x51, 0x62, 0x63, 0x64, 0x6C, 0x6D, 0x71, 0x73,
+          0x7E, 0x7F, 0x83, 0x99, 0xAB},
+         {0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x38, 0x39, 0x4F, 0x5B, 0x5D, 0x90, 0x91, 0x93, 0x95, 0x9C},
+         256},
+        {VrDviTTFMap::EncOT1Unicode, vrcodes::OT1ToUnicode, {0x20}, {}, 128},
+    };
+    // Font -> its encoding vector, from the dvips maps of cm-super and Latin Modern.
+    std::map<std::string, std::string> vectors;
+    const std::string t1 = Trim(RunCommand("kpsewhich cm-super-t1.enc")),
+                      ts1 = Trim(RunCommand("kpsewhich cm-super-ts1.enc"));
+    std::istringstream ec(RunCommand("ls " + *texmfDist_ + "/fonts/tfm/jknappen/ec"));
+    for (std::string f; ec >> f;)
+        if (f.size() == 12 && f.substr(4, 4) == "1000" && (f[0] == 'e' || f[0] == 't'))
+            vectors[f.substr(0, 8)] = f[0] == 'e' ? t1 : ts1;
+    std::ifstream lm(Trim(RunCommand("kpsewhich lm.map")));
+    for (std::string line; std::getline(lm, line);) {
+        std::istringstream words(line);
+        std::string name, word;
+        words >> name;
+        if (name.rfind("rm-", 0) && name.rfind("ec-", 0) && name.rfind("ts1-", 0)) continue;
+        while (words >> word)
+            if (word.size() > 5 && word[0] == '<' && word.substr(word.size() - 4) == ".enc" &&
+                word != "<lm-rmtt.enc" && word != "<lm-rmsc.enc")
+                vectors[name] = word.substr(1);
+    }
+    ASSERT_GE(vectors.size(), 200u);
+    // Files by name, found in one run of kpsewhich.
+    std::string query = "kpsewhich";
+    for (const auto& [font, vector] : vectors) query += " " + font + ".tfm";
+    for (const char* enc : {"lm-ec.enc", "lm-ts1.enc", "lm-rm.enc"}) query += std::string(" ") + enc;
+    std::map<std::string, std::string> found;
+    std::istringstream paths(RunCommand(query));
+    for (std::string path; std::getline(paths, path);) found[fs::path(path).filename()] = path;
+
+    // Faces by PostScript name: cm-super's Type1 files and Latin Modern's
+    // OpenType files, which the application's font catalog prefers to the
+    // Type1 files of the same name.
+    std::map<std::string, std::string> files;
+    for (const char* dir : {"/usr/share/texmf/fonts/type1/public/cm-super", "/usr/share/texmf/fonts/opentype/public/lm"})
+        for (const auto& e : fs::directory_iterator(dir)) {
+            FT_Face face;
+            if (FT_New_Face(ft_->lib_, e.path().c_str(), 0, &face)) continue;
+            FacePtr owner(face);
+            if (const char* ps = FT_Get_Postscript_Name(face)) files[Upper(ps)] = e.path();
+        }
+
+    int fonts = 0, codes = 0;
+    for (const auto& [font, vector] : vectors) {
+        SCOPED_TRACE(font);
+        const VrDviTTFMap::Entry* e = map_->GetEntry(font.c_str());
+        ASSERT_NE(nullptr, e);
+        const auto* enc = std::find_if(std::begin(encodings), std::end(encodings),
+                                       [&](const auto& x) { return x.encoding == e->encoding; });
+        ASSERT_NE(enc, std::end(encodings)) << "encoding " << e->encoding;
+        ASSERT_TRUE(files.count(Upper(e->sbc.fontName.c_str()))) << e->sbc.fontName.c_str();
+        FT_Face face;
+        ASSERT_EQ(0, FT_New_Face(ft_->lib_, files[Upper(e->sbc.fontName.c_str())].c_str(), 0, &face));
+        FacePtr owner(face);
+        ASSERT_EQ(0, FT_Select_Charmap(face, FT_ENCODING_UNICODE));
+        const std::map<int, std::string> names = EncodingVector(found.count(vector) ? found[vector] : vector);
+        ASSERT_FALSE(names.empty()) << vector;
+        ASSERT_TRUE(found.count(font + ".tfm"));
+        for (int code : TfmCharacters(found[font + ".tfm"])) {
+            if (code >= enc->end) continue;
+            const unsigned short u = enc->table((unsigned char)code);
+            if (enc->notDrawn.count(code)) {
+                EXPECT_EQ(u, 0) << "code " << code;
+                continue;
+            }
+            const FT_UInt g = u ? FT_Get_Char_Index(face, u) : 0;
+            char name[64] = "";
+            if (g) FT_Get_Glyph_Name(face, g, name, sizeof name);
+            if (!g && enc->mayLack.count(code)) continue;
+            const std::string want = names.count(code) ? names.at(code) : "";
+            char own[16];
+            std::snprintf(own, sizeof own, "uni%04X", unsigned(u));
+            std::string undotted = name;
+            undotted.erase(std::remove_if(undotted.begin(), undotted.end(), [](char c) { return c == '.' || c == '_'; }),
+                           undotted.end());
+            EXPECT_TRUE(g && (want == name || BaseGlyph(want) == BaseGlyph(name) || undotted == want ||
+                              std::string(name) == own || (want == "hyphen.alt" && std::string(name) == "hyphen")))
+                << "code " << code << " (U+" << std::hex << u << std::dec << ") is " << name << ", not " << want;
+            ++codes;
+        }
+        ++fonts;
+    }
+    std::printf("%d fonts, %d codes checked\n", fonts, codes);
 }
 
 } // namespace

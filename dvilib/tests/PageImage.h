@@ -163,6 +163,22 @@ inline double InkIoUWithin(const InkMask& a, const InkMask& b, int tolerance) {
     return either ? double(shared) / double(either) : 1.0;
 }
 
+// The share of a's ink pixels that have ink of b within tolerance pixels
+// (1 when a has no ink).
+inline double InkNear(const InkMask& a, const InkMask& b, int tolerance) {
+    long inked = 0, near = 0;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) {
+            if (!a.At(x, y)) continue;
+            ++inked;
+            bool found = false;
+            for (int dy = -tolerance; dy <= tolerance && !found; ++dy)
+                for (int dx = -tolerance; dx <= tolerance && !found; ++dx) found = b.At(x + dx, y + dy);
+            near += found;
+        }
+    return inked ? double(near) / double(inked) : 1.0;
+}
+
 // The shift (dx, dy), each within range, that lays `of`'s ink inside the
 // piece's box best over `on`'s ink (highest intersection over union in the
 // box; the smallest shift among equals).

@@ -113,6 +113,9 @@ TEST(VrDviTTFMapTest, EncodingKeywords) {
         {"xsymb-unicode", VrDviTTFMap::EncXSymbUnicode},
         {"mswinsymbol-unicode", VrDviTTFMap::EncMSWinSymbolUnicode},
         {"hlatex", VrDviTTFMap::EncHLatex},
+        {"t1-unicode", VrDviTTFMap::EncT1Unicode},
+        {"TS1-Unicode", VrDviTTFMap::EncTS1Unicode},
+        {"ot1-unicode", VrDviTTFMap::EncOT1Unicode},
     };
     for (const auto& c : cases) {
         VrDviTTFMap map;

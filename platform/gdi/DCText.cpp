@@ -71,10 +71,12 @@ std::shared_ptr<const FontInstance> CDC::CurrentFontInstance() const {
     double sy = std::fabs(ScaleY()), sx = std::fabs(ScaleX());
     lf.lfHeight = lf.lfHeight < 0 ? -std::max(1, Round(-lf.lfHeight * sy)) : Round(lf.lfHeight * sy);
     lf.lfWidth = Round(lf.lfWidth * sx);
+    if (lf.lfEmHeight64 > 0) lf.lfEmHeight64 = std::max(1, Round(lf.lfEmHeight64 * sy));
     // Larger than any page needs; keeps glyph masks bounded.
     constexpr LONG kMaxPixels = 16384;
     lf.lfHeight = std::max(-kMaxPixels, std::min(kMaxPixels, lf.lfHeight));
     lf.lfWidth = std::max(LONG(0), std::min(kMaxPixels, lf.lfWidth));
+    lf.lfEmHeight64 = std::max(LONG(0), std::min(kMaxPixels * 64, lf.lfEmHeight64));
     if (fontCache_ && fontCacheKey_ == st_.font && std::memcmp(&fontCacheLf_, &lf, sizeof lf) == 0) return fontCache_;
     fontCache_ = FontEngine::Resolve(lf);
     fontCacheKey_ = st_.font;

@@ -53,7 +53,7 @@ std::string FaceName(const char* name) { return std::string(name, strnlen(name, 
 std::string CacheKey(const LOGFONT& lf) {
     const LONG numbers[] = {lf.lfHeight, lf.lfWidth, lf.lfEscapement, lf.lfWeight,
                             LONG(lf.lfItalic != 0), LONG(lf.lfUnderline != 0), LONG(lf.lfStrikeOut != 0),
-                            lf.lfCharSet};
+                            lf.lfCharSet, lf.lfEmHeight64};
     std::string key(reinterpret_cast<const char*>(numbers), sizeof numbers);
     key += FaceName(lf.lfFaceName);
     return key;

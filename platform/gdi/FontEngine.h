@@ -27,6 +27,10 @@ struct LOGFONT {
     BYTE lfQuality = 0;
     BYTE lfPitchAndFamily = 0;
     char lfFaceName[LF_FACESIZE] = {};
+    // This layer's own: the em height in 1/64 unit. When positive it sets the
+    // drawn size in place of lfHeight, which keeps the whole-unit value for
+    // whoever reads the font back.
+    LONG lfEmHeight64 = 0;
 };
 using LOGFONTA = LOGFONT;
 

@@ -32,7 +32,8 @@ FreeTypeFont::FreeTypeFont(std::shared_ptr<FontFace> face, const LOGFONT& lf, co
     const FontFace& f = *face_;
     const double cellUnits = f.ascent + f.descent;
     double em;
-    if (lf.lfHeight < 0) em = -double(lf.lfHeight);
+    if (lf.lfEmHeight64 > 0) em = lf.lfEmHeight64 / 64.0;
+    else if (lf.lfHeight < 0) em = -double(lf.lfHeight);
     else if (lf.lfHeight > 0) em = double(lf.lfHeight) * f.unitsPerEm / cellUnits;
     else em = kDefaultCell * f.unitsPerEm / cellUnits;
     // FreeType takes sizes in 1/64 pixel.

@@ -7,6 +7,7 @@
 #include "dvilib/VrDviFont.h"
 #include "platform/gdi/DC.h"
 #include "platform/gdi/GdiObjects.h"
+#include "platform/ui/FrameWnd.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/StringTable.h"
 #include "viewer/document/VrViewerDoc.h"
@@ -85,3 +86,13 @@ void CVrViewerView::OnDocumentInformation() {
 }
 
 void CVrViewerView::MapDocInfoCommands() { MapCommand(ID_DOCUMENT_INFO, &CVrViewerView::OnDocumentInformation); }
+
+void CVrViewerView::NameFallbackFont(VrDvi& reader) {
+    const String8 font = reader.TakeFallbackFont();
+    if (font.GetLength() == 0) return;
+    if (auto* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd())) {
+        CString text;
+        text.Format(AfxLoadString(IDS_VIEW_FONT_SUBSTITUTED), font.c_str());
+        frame->SetMessageText(text);
+    }
+}

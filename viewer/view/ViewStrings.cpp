@@ -24,6 +24,7 @@ void AfxRegisterViewStrings() {
              "Veloran Viewer.\nWould you like to go to GhostScript library download site?"},
             {IDS_VIEW_DOCINFO_INCOMPLETE,
              "Not all parts of the document are retrieved.\nDocument information may not be complete."},
+            {IDS_VIEW_FONT_SUBSTITUTED, "No outline face for font %s: a substitute face draws it."},
         };
         AfxAddStrings(UiLanguage::English, english, int(sizeof english / sizeof english[0]));
         static const StringTableEntry korean[] = {

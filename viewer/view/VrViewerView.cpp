@@ -332,6 +332,7 @@ void CVrViewerView::SetStatusDvi(ViewStatus& vs) {
                                      MarginPixels(m_vMargin, m_resolutionY, m_DispMag), kLinkColour,
                                      hasTarget ? vs.targetName : String8())) {
             m_pageDrawer.SetGSBitsPerPixel(m_GSScreenBitsPerPixel);
+            NameFallbackFont(*reader);
             // The watermark lies under the page.
             m_pageDrawer.DrawWatermark(reader->GetWatermarkInstruction());
             m_pageTextPassEnded = 0;

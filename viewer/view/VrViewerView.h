@@ -61,6 +61,7 @@ constexpr UINT IDS_VIEW_POSITION = 59145;
 constexpr UINT IDS_VIEW_SELECTION_RANGE = 59147;
 constexpr UINT IDS_VIEW_GHOSTSCRIPT_MISSING = 45102;
 constexpr UINT IDS_VIEW_DOCINFO_INCOMPLETE = 127;
+constexpr UINT IDS_VIEW_FONT_SUBSTITUTED = 45262;
 
 // What the document's address asks of the first view (absent values as
 // their sentinels).
@@ -345,6 +346,9 @@ public:
     void OnUpdateViewerOptions(CCmdUI* pCmdUI);
     // ID_DOCUMENT_INFO: the document's address, fonts and pictures.
     void OnDocumentInformation();
+    // Names in the status bar, once per document, the first font that the
+    // page drawer drew without an installed face.
+    void NameFallbackFont(VrDvi& reader);
     // ID_FILE_OPEN: the application's File Open.
     void OnFileOpen();
 

@@ -2,6 +2,8 @@
 // alignment, rotation, mapping, clipping and surface depth.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "platform/gdi/DC.h"
 #include "platform/gdi/PixelBuffer.h"
 
@@ -175,6 +177,33 @@ TEST(DCText, LogicalUnitsFollowTheMapping) {
     dc->SetBkColor(kBlue);
     dc->TextOut(10, 10, "a", 1);
     EXPECT_EQ(Box(*dc, kBlue), CRect(20, 20, 20 + dc3[0], 20 + dtm.tmHeight));
+}
+
+// The exact em is in logical units too, and the font keeps its LOGFONT.
+TEST(DCText, ExactEmFollowsTheMappingAndStaysInTheFont) {
+    auto widthOf = [](int scale, LONG em64) {
+        auto dc = CreateMemoryDC(400, 100, 32);
+        dc->SetMapMode(MM_ANISOTROPIC);
+        dc->SetWindowExt(1, 1);
+        dc->SetViewportExt(scale, scale);
+        LOGFONT lf;
+        lf.lfHeight = -14;
+        lf.lfEmHeight64 = em64;
+        std::strcpy(lf.lfFaceName, "CMR10");
+        CFont f;
+        f.CreateFontIndirect(&lf);
+        LOGFONT back;
+        EXPECT_TRUE(f.GetLogFont(&back));
+        EXPECT_EQ(back.lfHeight, -14);
+        EXPECT_EQ(back.lfEmHeight64, em64);
+        dc->SelectObject(&f);
+        return dc->GetTextExtent("MMMMMMMMMMMMMMMMMMMM", 20).cx * scale;
+    };
+    const int whole = widthOf(1, 0), exact = widthOf(1, 850), doubled = widthOf(2, 850);
+    EXPECT_NEAR(whole, 20 * 0.9167 * 14, 11);
+    EXPECT_NEAR(exact, 20 * 0.9167 * 850 / 64, 11);
+    EXPECT_LT(exact, whole);
+    EXPECT_NEAR(doubled, 20 * 0.9167 * 850 / 32, 22);
 }
 
 TEST(DCText, EveryDepthAndTheClip) {

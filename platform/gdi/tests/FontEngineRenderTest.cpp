@@ -44,6 +44,36 @@ TEST(FontEngineRender, CapitalSitsOnBaselineAtLogfontSize) {
     }
 }
 
+// lfEmHeight64 sets the drawn em where lfHeight says only whole pixels; fonts
+// that differ in it alone are different instances.
+TEST(FontEngineRender, ExactEmHoldsOverTheWholePixelHeight) {
+    struct Case {
+        LONG height, em64;
+        double em;
+    } cases[] = {
+        {-14, 0, 14}, {-14, 850, 850 / 64.0}, {-14, 14 * 64, 14}, {-42, 2657, 2657 / 64.0},
+        {-50, 40 * 64, 40}, {30, 45 * 64, 45},  // over a cell height as well
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.height) + " " + std::to_string(c.em64));
+        LOGFONT lf = Font("CMR10", c.height);
+        lf.lfEmHeight64 = c.em64;
+        auto font = FontEngine::Resolve(lf);
+        // Forty letters (cmr10's M and i are 0.9167 and 0.2778 em wide), each
+        // advance on whole pixels.
+        const TextRun run = Draw(*font, u"MMMMMMMMMMMMMMMMMMMMiiiiiiiiiiiiiiiiiiii");
+        EXPECT_NEAR(run.endX, 20 * (0.9167 + 0.2778) * c.em, 40 * 0.5 + 1);
+        const Ink ink = InkOf(Draw(*font, u"H").mask);
+        ASSERT_TRUE(ink.any);
+        EXPECT_NEAR(ink.top, -c.em * kCmCapH / kCmEm, 1);
+    }
+    LOGFONT a = Font("CMR10", -14), b = a;
+    b.lfEmHeight64 = 850;
+    EXPECT_NE(FontEngine::Resolve(a), FontEngine::Resolve(b));
+    EXPECT_EQ(FontEngine::Resolve(b), FontEngine::Resolve(b));
+    EXPECT_LT(Draw(b, u"MMMMMMMMMMMMMMMMMMMM").endX, Draw(a, u"MMMMMMMMMMMMMMMMMMMM").endX);
+}
+
 TEST(FontEngineRender, MetricsAgreeWithInkAndAdvances) {
     auto font = FontEngine::Resolve(Font("DejaVu Sans", -32));
     const TEXTMETRIC& tm = font->Metrics();

@@ -1,0 +1,197 @@
+// Documents typeset by plain TeX and LaTeX (Computer Modern, T1 with the EC
+// and TC fonts, Latin Modern) drawn by the page drawer with the
+// installation's map files, against dvipng at 96 and 300 dpi. Both images
+// are read as grey and thresholded at half grey; of each side's ink pixels,
+// the given share must lie within one pixel of the other side's ink.
+// A font without a face is drawn all the same and named once.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "DviTestSupport.h"
+#include "PageImage.h"
+#include "dvilib/VrDviDrawer.h"
+#include "dvilib/VrDviTTFMap.h"
+#include "platform/kpathsea/KPathSea.h"
+
+using namespace dvitest;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* kPlain = R"TEX(
+\hsize=6in \parindent=20pt \nopagenumbers
+Plain text in Computer Modern: the quick brown fox jumps over the lazy dog, with ligatures
+fi, fl, ffi, quotes ``like these'' and dashes -- and ---. {\bf Bold words sit here}, {\it italic words
+there}, and {\sl slanted} ones; numbers 0123456789.
+$$ \sum_{i=1}^n x_i^2 = {\int_0^\infty e^{-t}\,dt \over \sqrt{1+\alpha^2}} \qquad
+   \left( \matrix{a&b\cr c&d} \right) \quad \prod_{j} y_j $$
+Math in text: $\alpha\beta\gamma \le \Gamma\Delta\Theta$, $\nabla\partial\infty \in \cup \Rightarrow$.
+\bye
+)TEX";
+
+const char* kLatex = R"TEX(\documentclass{article}
+\pagestyle{empty}
+\begin{document}
+LaTeX in Computer Modern: the quick brown fox jumps over the lazy dog, with ligatures fi, fl, ffi,
+quotes ``like these'' and dashes -- and ---. \textbf{Bold words sit here}, \textit{italic words there},
+and \emph{emphasis}; numbers 0123456789.
+\[ \frac{a+b}{\sqrt{c^2+d^2}} = \prod_{k=1}^{\infty} \left( 1 + \frac{1}{k^2} \right)
+   \quad \int_0^1 f(x)\,dx \le \sum_{n} \frac{1}{n!} \]
+Math in text: $\alpha+\beta=\gamma$, $x_i^{2}$, $\mathbf{v}\cdot\mathbf{w}$.
+\end{document}
+)TEX";
+
+const char* kT1 = R"TEX(\documentclass{article}
+\usepackage[T1]{fontenc}
+\usepackage{textcomp}
+\pagestyle{empty}
+\begin{document}
+The first caf\'e in Z\"urich offers ``quoted'' words -- and final dashes --- in \textbf{bold
+fl\"ussig \AE sop}, \textit{italic na\"ive r\^ole}, and \guillemotleft Fran\c{c}ais\guillemotright\ with
+\c{c}, \v{s}, \k{a}, \L\'od\'z, \o, \ss, \'{\i}, \TH orn, \dh, \NG, \quotedblbase low\textquotedblleft.
+Ligatures: fi fl ff ffi ffl; punctuation ?` !` \`a \~n \r{A}.
+Text symbols: \textdegree, \texteuro, \textcelsius, \textmu, \textonehalf, \textcopyright,
+\textregistered, \texttrademark, \textbullet, \textdagger, \textsection, \textperthousand,
+\textnumero, \textleftarrow, \textrightarrow, \textyen, \textsterling, \textcent, \textasteriskcentered.
+\end{document}
+)TEX";
+
+const char* kLatinModern = R"TEX(\documentclass{article}
+\usepackage{lmodern}
+\pagestyle{empty}
+\begin{document}
+Latin Modern text: the quick brown fox jumps over the lazy dog, with fi, fl, ffi and ``quotes''.
+\textbf{Bold type}, \textit{italic type}, \textsl{slanted type}, \texttt{typewriter} and \textsf{sans serif}.
+Mathematics: $\alpha+\beta=\gamma$, $\sum_{i=1}^n x_i^2 \le \int_0^\infty e^{-t}\,dt$ and
+\[ \frac{a+b}{\sqrt{c^2+d^2}} = \prod_{k} \left( 1 + \frac{1}{k^2} \right). \]
+{\fontencoding{T1}\selectfont In T1: caf\'e, Z\"urich, \guillemotleft\ss\guillemotright, --- and
+\textit{na\"ive} \textbf{\AE}.}
+\end{document}
+)TEX";
+
+struct Document {
+    const char* name;
+    const char* source;
+    bool latex;
+    double minNear;  // share of either side's ink within one pixel of the other's
+};
+
+class DviPngFidelity : public ::testing::TestWithParam<Document> {
+protected:
+    void SetUp() override {
+        const Document& d = GetParam();
+        const std::string out = d.latex ? RunLatex(dir, d.source) : RunTex(dir, d.source);
+        ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+        kpse.LoadKPathSeaDLLInit(kKPathSeaLibraryName, nullptr);
+        ASSERT_TRUE(kpse.IsKPathSeaDLLLoaded());
+        for (const auto& e : fs::directory_iterator(VELORAN_BINARY_DIR "/share/veloran/ttfcfg"))
+            if (e.path().extension() == ".map") ttfMap.AppendTTFMapFile(e.path().c_str());
+        dvi.SetKPathSea(&kpse);
+        dvi.SetDviTTFMap(&ttfMap);
+        dvi.Open(dir.File("doc.dvi").c_str(), NoPaths(), NoPaths());
+        dvi.NewPageWritten(0);
+        ASSERT_EQ(dvi.GetMode(), ModeComplete) << dvi.GetErrorText().c_str();
+        ASSERT_EQ(dvi.GetNPage(), 1);
+    }
+
+    // dvipng's page at dpi on letter paper, the DVI origin one inch in.
+    InkMask DviPng(int dpi) {
+        const std::string png = "png" + std::to_string(dpi) + ".png";
+        const std::string out = RunIn(dir, "dvipng -q -D " + std::to_string(dpi) +
+                                               " -T 8.5in,11in -O 1in,1in -bg 'rgb 1 1 1' -o " + png + " doc.dvi");
+        EXPECT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+        return InkOfPng(dir.File(png));
+    }
+
+    // The drawer's page likewise, one row down to meet dvipng's baseline row
+    // (VrDviDrawerTexTest).
+    InkMask Draw(int dpi) {
+        auto dc = CreateMemoryDC(dpi * 17 / 2, dpi * 11, 32, dpi);
+        VrDviDrawer d;
+        EXPECT_EQ(d.Open(*dc, dvi, 0, fpreal4(10000), dpi, dpi + 1, 0, String8()), 1);
+        EXPECT_EQ(d.Draw(-1), 1);
+        d.Close();
+        if (const char* keep = std::getenv("VELORAN_KEEP_PAGES"))
+            WritePng(*dc, std::string(keep) + "/" + GetParam().name + "-drawer" + std::to_string(dpi) + ".png");
+        return InkOf(*dc);
+    }
+
+    TempDir dir;
+    KPathSea kpse;
+    VrDviTTFMap ttfMap;
+    VrDvi dvi;
+};
+
+TEST_P(DviPngFidelity, InkLiesWithinOnePixelOfDviPngs) {
+    for (int dpi : {96, 300}) {
+        SCOPED_TRACE(std::to_string(dpi) + " dpi");
+        const InkMask want = DviPng(dpi);
+        ASSERT_EQ(want.width, dpi * 17 / 2);
+        ASSERT_EQ(want.height, dpi * 11);
+        const InkMask got = Draw(dpi);
+        const double ours = InkNear(got, want, 1), theirs = InkNear(want, got, 1);
+        std::printf("%s at %d dpi: %.4f of the drawer's ink and %.4f of dvipng's within one pixel of the other's\n",
+                    GetParam().name, dpi, ours, theirs);
+        EXPECT_GE(ours, GetParam().minNear);
+        EXPECT_GE(theirs, GetParam().minNear);
+    }
+    // Every font of the document has its face.
+    EXPECT_EQ(dvi.TakeFallbackFont(), String8(""));
+}
+
+// A text font that no map names is drawn by the fallback face, and the
+// document names the first such font once.
+TEST(FallbackFont, IsDrawnAndTheFirstIsNamedOncePerDocument) {
+    TempDir dir;
+    const std::string out = RunTex(dir, R"TEX(\font\times=ptmr8r \font\courier=pcrr8r \nopagenumbers
+Computer Modern first. {\times Times without a map entry.} {\courier Courier neither.}
+\bye
+)TEX");
+    ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+    KPathSea kpse;
+    kpse.LoadKPathSeaDLLInit(kKPathSeaLibraryName, nullptr);
+    VrDviTTFMap ttfMap;
+    for (const auto& e : fs::directory_iterator(VELORAN_BINARY_DIR "/share/veloran/ttfcfg"))
+        if (e.path().extension() == ".map") ttfMap.AppendTTFMapFile(e.path().c_str());
+    VrDvi dvi;
+    dvi.SetKPathSea(&kpse);
+    dvi.SetDviTTFMap(&ttfMap);
+    auto inkOfPage = [&] {
+        auto dc = CreateMemoryDC(816, 300, 32, 96);
+        VrDviDrawer d;
+        EXPECT_EQ(d.Open(*dc, dvi, 0, fpreal4(10000), 96, 96, 0, String8()), 1);
+        EXPECT_EQ(d.Draw(-1), 1);
+        d.Close();
+        return InkOf(*dc);
+    };
+    for (int open = 0; open < 2; ++open) {
+        SCOPED_TRACE("open " + std::to_string(open + 1));
+        dvi.Open(dir.File("doc.dvi").c_str(), NoPaths(), NoPaths());
+        dvi.NewPageWritten(0);
+        ASSERT_EQ(dvi.GetMode(), ModeComplete) << dvi.GetErrorText().c_str();
+        EXPECT_EQ(dvi.TakeFallbackFont(), String8(""));  // nothing drawn yet
+        const InkMask ink = inkOfPage();
+        // The fallback face inks the line after Computer Modern's words too.
+        long right = 0;
+        for (int y = 0; y < ink.height; ++y)
+            for (int x = ink.width / 2; x < ink.width; ++x) right += ink.At(x, y);
+        EXPECT_GT(right, 100);
+        EXPECT_EQ(dvi.TakeFallbackFont(), String8("ptmr8r"));
+        EXPECT_EQ(dvi.TakeFallbackFont(), String8(""));
+        inkOfPage();
+        EXPECT_EQ(dvi.TakeFallbackFont(), String8(""));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Documents, DviPngFidelity,
+                         ::testing::Values(Document{"plain", kPlain, false, 0.99},
+                                           Document{"latex", kLatex, true, 0.99},
+                                           Document{"t1", kT1, true, 0.98},
+                                           Document{"lmodern", kLatinModern, true, 0.98}),
+                         [](const ::testing::TestParamInfo<Document>& i) { return std::string(i.param.name); });
+
+} // namespace
