@@ -16,7 +16,7 @@ void CVrViewerView::FindHighlightWords() {
     m_highlightRects.assign(kHighlightSlots, {});
     CVrViewerDoc* doc = GetDocument();
     VrDvi* reader = Reader();
-    if (!doc || !reader || m_page < 0 || m_page >= reader->GetNPage() || m_pageDrawer.GethFactor() <= 0) return;
+    if (!doc || !reader || m_page < 0 || m_page >= reader->GetNPage() || m_pageSurface.drawer.GethFactor() <= 0) return;
     for (int i = 0; i < kHighlightSlots; ++i) {
         const HighlightSlot& slot = doc->m_params.highlights[i];
         if (!slot.active || slot.length <= 0) continue;
@@ -35,8 +35,9 @@ void CVrViewerView::FindHighlightWords() {
         for (const VrDviSearch::Result& r : search.GetResultList())
             for (const VrDviSearch::Rect& b : r.rectangles) {
                 if (rects.size() >= kMaxHighlightRects) break;
-                rects.push_back(RECT{m_pageDrawer.hDot(b.x) - 2, m_pageDrawer.vDot(b.y) - 2,
-                                     m_pageDrawer.hDot(b.x + b.width) + 3, m_pageDrawer.vDot(b.y + b.height) + 3});
+                rects.push_back(RECT{m_pageSurface.drawer.hDot(b.x) - 2, m_pageSurface.drawer.vDot(b.y) - 2,
+                                     m_pageSurface.drawer.hDot(b.x + b.width) + 3,
+                                     m_pageSurface.drawer.vDot(b.y + b.height) + 3});
             }
     }
     RemoveHighlightOverlaps(m_highlightRects);
@@ -52,7 +53,7 @@ void CVrViewerView::DrawTextHighlights(CDC& dc, const ViewStatus& vs) {
         FindHighlightWords();
         m_highlightZoom = vs.DispMag;
         // Not kept before the page's drawer knows the page's scale.
-        m_highlightPage = m_pageDrawer.GethFactor() > 0 ? vs.page : -1;
+        m_highlightPage = m_pageSurface.drawer.GethFactor() > 0 ? vs.page : -1;
     }
     const int ox = -vs.scrollX, oy = vs.topOffset - vs.scrollY;
     const int oldRop = dc.SetROP2(R2_MERGEPEN);
