@@ -33,6 +33,7 @@ BOOL CGlassWnd::CreateGlass(CWnd* owner) {
 
 void CGlassWnd::OnPaint() {
     if (!IsWindow() || !m_pVrView) return;
+    m_pVrView->PrepareGlass();
     CPaintDC dc(this);
     RECT client;
     GetClientRect(&client);

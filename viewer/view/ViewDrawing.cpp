@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <exception>
 
+
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/ViewGeometry.h"
 #include "viewer/view/VrViewerView.h"
@@ -23,13 +24,15 @@ bool CVrViewerView::RecreateSurfaceBitmap(PageSurface& surface, int mono) {
 
 bool CVrViewerView::StartSurface(PageSurface& surface, ViewerDvi* reader, const String8& target) {
     surface.drawer.Close();
-    surface.dc.FillSolidRect(0, 0, surface.width, surface.height, kWhite);
     surface.SetPartsDone();
+    // An opened drawer clears the bitmap with the page's background itself.
     if (!reader || !surface.drawer.Open(surface.dc, *reader, m_page, fpreal4(surface.dispMag),
                                         MarginPixels(m_hMargin, m_resolutionX, surface.dispMag),
                                         MarginPixels(m_vMargin, m_resolutionY, surface.dispMag), kLinkColour,
-                                        target))
+                                        target)) {
+        surface.dc.FillSolidRect(0, 0, surface.width, surface.height, kWhite);
         return false;
+    }
     surface.drawer.SetGSBitsPerPixel(surface.gsBitsPerPixel);
     // The watermark lies under the page.
     surface.drawer.DrawWatermark(reader->GetWatermarkInstruction());
@@ -53,26 +56,57 @@ void CVrViewerView::DrawFailed(PageSurface& surface, const char* message) {
     }
 }
 
-int CVrViewerView::DrawTextSlice(PageSurface& surface) {
-    if (!surface.drawer.IsWorking()) {
-        surface.textDone = 1;
-        return 1;
-    }
-    try {
-        if (surface.drawer.Draw(surface.sliceLength)) {
+int CVrViewerView::DrawTextSlice(PageSurface& surface, Clock::duration budget) {
+    const Clock::time_point start = Clock::now();
+    do {
+        if (!surface.drawer.IsWorking()) {
             surface.textDone = 1;
-            surface.textPassEnded = 1;
+            break;
         }
-    } catch (const std::exception& e) {
-        DrawFailed(surface, e.what());
-    } catch (...) {
-        DrawFailed(surface, nullptr);
-    }
-    if (&surface == &m_pageSurface) {
-        Invalidate(FALSE);
-        UpdateWindow();
-    }
+        try {
+            if (surface.drawer.Draw(surface.sliceLength)) {
+                surface.textDone = 1;
+                surface.textPassEnded = 1;
+            }
+        } catch (const std::exception& e) {
+            DrawFailed(surface, e.what());
+        } catch (...) {
+            DrawFailed(surface, nullptr);
+        }
+    } while (!surface.textDone && Clock::now() - start < budget);
+    if (&surface == &m_pageSurface) RepaintDrawnPage(surface.textDone != 0);
     return 1;
+}
+
+void CVrViewerView::RepaintDrawnPage(bool now) {
+    m_pageRepaintPending = 1;
+    if (now || Clock::now() - m_lastPageRepaint >= kFrame) FlushPageRepaint();
+}
+
+void CVrViewerView::FlushPageRepaint() {
+    if (!m_pageRepaintPending) return;
+    m_pageRepaintPending = 0;
+    m_lastPageRepaint = Clock::now();
+    // The page's visible part: the band, the workspace and the bars stay.
+    RECT area;
+    GetPageAreaRect(&area);
+    const RECT r{0, m_topOffset, std::min<int>(area.right, m_pageSurface.width - m_scrollX),
+                 std::min<int>(area.bottom, m_topOffset + m_pageSurface.height - m_scrollY)};
+    InvalidateRect(&r, FALSE);
+}
+
+void CVrViewerView::PrepareGlass() {
+    if (!m_glassStale || !m_glassEnabled || m_drawerReleased) return;
+    m_glassStale = 0;
+    ViewerDvi* reader = Reader();
+    const bool pageValid = reader && m_initialViewEstablished && m_page >= 0 && m_page < m_pageCount;
+    if (!StartSurface(m_glassSurface, pageValid ? reader : nullptr, String8())) return;
+    // Shown now: its text at once, its pictures under the timer.
+    DrawTextSlice(m_glassSurface, Clock::duration::max());
+    if (m_windowCreated && !m_glassSurface.PartsDone()) {
+        m_slowRetries = 0;
+        SetTimer(ID_PAGE_PARTS_TIMER, 1);
+    }
 }
 
 void CVrViewerView::DrawPictures(PageSurface& surface, int& pictureDrawn, int& reachedEnd) {
@@ -86,10 +120,7 @@ void CVrViewerView::DrawPictures(PageSurface& surface, int& pictureDrawn, int& r
         if (r > 0) {
             p->drawn = 1;
             pictureDrawn = 1;
-            if (&surface == &m_pageSurface) {
-                Invalidate(FALSE);
-                UpdateWindow();
-            }
+            if (&surface == &m_pageSurface) RepaintDrawnPage(false);
             // Stop the walk; what follows waits for the next tick.
             for (it.Next(); it; it.Next())
                 if (it.Value() && it.Value()->drawn == 0) undrawnLeft = true;
@@ -123,7 +154,7 @@ int CVrViewerView::DrawNonDrawnPartOfPage() {
     if (m_docType != kDocDvi || !reader || !reader->IsOpened()) return 0;
     PageSurface& page = m_pageSurface;
     PageSurface& glass = m_glassSurface;
-    if (!page.textDone) return DrawTextSlice(page);
+    if (!page.textDone) return DrawTextSlice(page, kTick);
     if (!page.picturesTried || (glass.textDone && glass.picturesDone)) {
         const int tried = page.picturesTried;
         int drawn = 0, end = 1;
@@ -133,7 +164,7 @@ int CVrViewerView::DrawNonDrawnPartOfPage() {
             return 1;
         }
     }
-    if (m_glassEnabled && !glass.textDone) return DrawTextSlice(glass);
+    if (m_glassEnabled && !glass.textDone) return DrawTextSlice(glass, Clock::duration::zero());
     if (!m_glassEnabled) {
         glass.textDone = glass.picturesTried = 1;
         return 0;
@@ -154,6 +185,8 @@ void CVrViewerView::OnTimer(UINT_PTR nIDEvent) {
     if (nIDEvent != ID_PAGE_PARTS_TIMER) return CView::OnTimer(nIDEvent);
     const int* f = m_partFlags;
     if (std::find(f, f + kPartFlagCount, 0) != f + kPartFlagCount) DrawNonDrawnPartOfPage();
+    // What the page's last slices drew shows when it is complete.
+    if (m_pageSurface.PartsDone()) FlushPageRepaint();
     if (std::find(f, f + kPartFlagCount, 0) == f + kPartFlagCount) {
         KillTimer(ID_PAGE_PARTS_TIMER);
     } else if (f[kPageTextDone] && f[kPagePicturesTried] && f[kGlassTextDone] && f[kGlassPicturesTried]) {

@@ -162,6 +162,7 @@ void CVrViewerView::PlaceGlass(CPoint client) {
     m_glassSourceY = int((y - m_topOffset + m_scrollY) * r) - m_glassHeight / 2 - 1;
     CGlassWnd* glass = m_pGlassWnd.get();
     if (!glass || !glass->IsWindow()) return;
+    PrepareGlass();
     glass->SetOffsets(m_glassSourceX, m_glassSourceY);
     CPoint screen(x, y);
     ClientToScreen(&screen);

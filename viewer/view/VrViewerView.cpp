@@ -327,9 +327,15 @@ void CVrViewerView::SetStatusDvi(ViewStatus& vs) {
             StartSurface(m_pageSurface, nullptr, target);
             WriteWaiting(m_pageSurface.dc);
         } else if (StartSurface(m_pageSurface, reader, target)) {
-            // With a target (its position is needed now) or before the
-            // window exists the text is drawn at once.
-            if (hasTarget || !m_windowCreated) {
+            if (m_windowCreated && !hasTarget) {
+                // No blank page: it first shows when its text is drawn or a
+                // frame has passed; slices under the timer draw the rest.
+                DrawTextSlice(m_pageSurface, kFrame);
+                m_pageRepaintPending = 0;
+                m_lastPageRepaint = Clock::now();
+            } else {
+                // With a target (its position is needed now) or before the
+                // window exists the text is drawn at once.
                 try {
                     m_pageSurface.drawer.Draw(-1);
                     m_pageSurface.textPassEnded = 1;
@@ -345,9 +351,13 @@ void CVrViewerView::SetStatusDvi(ViewStatus& vs) {
     }
     const bool glassRedraw = glassChanged || m_hMargin != old.hMargin || m_vMargin != old.vMargin ||
                              m_page != old.page || m_glassSurface.gsBitsPerPixel != old.GlassGSBitsPerPixel;
-    if (m_glassEnabled && !m_drawerReleased && glassRedraw &&
-        StartSurface(m_glassSurface, m_initialViewEstablished && pageValid ? reader : nullptr, target))
-        timerNeeded = true;
+    if (m_glassEnabled && !m_drawerReleased && glassRedraw) {
+        // The magnifier's page is drawn when the glass is next shown.
+        m_glassSurface.drawer.Close();
+        m_glassSurface.SetPartsDone();
+        m_glassStale = 1;
+        if (m_glassShown) PrepareGlass();
+    }
     if (timerNeeded && m_windowCreated) {
         m_slowRetries = 0;
         SetTimer(ID_PAGE_PARTS_TIMER, 1);

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -356,6 +357,9 @@ public:
     // and the glass size.
     CGlassWnd* GetGlassWnd() const { return m_pGlassWnd.get(); }
     PageSurface& GetGlassSurface() { return m_glassSurface; }
+    // Draws the magnifier's page when the shown page changed since it was
+    // last drawn; done when the glass is about to show.
+    void PrepareGlass();
     int GetGlassWidth() const { return m_glassWidth; }
     int GetGlassHeight() const { return m_glassHeight; }
 
@@ -485,8 +489,15 @@ private:
     // null: none); true when it opened and the page's parts are to draw.
     bool StartSurface(PageSurface& surface, ViewerDvi* reader, const String8& target);
     void WriteWaiting(CDC& dc);
-    // One text slice of a surface; true when something was done.
-    int DrawTextSlice(PageSurface& surface);
+    // Text slices of a surface until its text is drawn or the budget has
+    // passed (at least one); true when something was done.
+    using Clock = std::chrono::steady_clock;
+    int DrawTextSlice(PageSurface& surface, Clock::duration budget);
+    // The page's visible part repainted with what was drawn: now, or when a
+    // frame has passed since the last repaint (else it waits for a later
+    // call or the flush).
+    void RepaintDrawnPage(bool now);
+    void FlushPageRepaint();
     // A surface's next picture; see DrawNonDrawnPartOfPage.
     void DrawPictures(PageSurface& surface, int& pictureDrawn, int& reachedEnd);
     // Ends the drawing of a surface that threw; reports once per page.
@@ -602,6 +613,8 @@ private:
     int m_glassShown = 0;
     int m_EnableColor = 0;
     int m_glassEnabled = 1;
+    // The magnifier's page is not yet drawn for the shown page.
+    int m_glassStale = 0;
     int m_glassWidth = 200, m_glassHeight = 200;
     std::unique_ptr<CGlassWnd> m_pGlassWnd;
 
@@ -620,6 +633,13 @@ private:
     // The layout bar of an in-place view is set up at its first size.
     int m_layoutBarPending = 1;
 
+    // A page is first shown when its text is drawn or after a frame, and
+    // repainted at most once per frame while it is drawn.
+    static constexpr Clock::duration kFrame = std::chrono::milliseconds(16);
+    // Text drawn per timer tick: the window answers input between ticks.
+    static constexpr Clock::duration kTick = std::chrono::milliseconds(8);
+    int m_pageRepaintPending = 0;
+    Clock::time_point m_lastPageRepaint;
     // A page that failed to draw reports once.
     int m_failedPage = -1;
     int m_drawerReleased = 1;
