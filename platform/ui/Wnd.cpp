@@ -472,7 +472,8 @@ QRect CWnd::DeliverPaint() {
     if (!m_widget || !m_paintPending) return QRect();
     m_paintPending = false;
     RECT r{0, 0, m_surface.width, m_surface.height};
-    if (!m_invalidAll) {
+    const bool all = m_invalidAll;
+    if (!all) {
         r.left = std::max(r.left, m_invalid.left);
         r.top = std::max(r.top, m_invalid.top);
         r.right = std::min(r.right, m_invalid.right);
@@ -480,13 +481,14 @@ QRect CWnd::DeliverPaint() {
     }
     m_invalidAll = false;
     m_invalid = RECT{0, 0, 0, 0};
-    if (r.left >= r.right || r.top >= r.bottom) return QRect();
+    if (!all && (r.left >= r.right || r.top >= r.bottom)) return QRect();
     m_paintRect = r;
     m_painting = true;
     OnPaint();
     m_painting = false;
-    const QRect painted(r.left, r.top, r.right - r.left, r.bottom - r.top);
-    if (m_widget) m_widget->update(painted);
+    if (!m_widget) return QRect();
+    const QRect painted = all ? m_widget->rect() : QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    m_widget->update(painted);
     return painted;
 }
 

@@ -185,8 +185,10 @@ void CVrViewerView::OnTimer(UINT_PTR nIDEvent) {
     if (nIDEvent != ID_PAGE_PARTS_TIMER) return CView::OnTimer(nIDEvent);
     const int* f = m_partFlags;
     if (std::find(f, f + kPartFlagCount, 0) != f + kPartFlagCount) DrawNonDrawnPartOfPage();
-    // What the page's last slices drew shows when it is complete.
-    if (m_pageSurface.PartsDone()) FlushPageRepaint();
+    // What the page's last slices drew shows when it is complete or a frame
+    // has passed.
+    if (m_pageRepaintPending && (m_pageSurface.PartsDone() || Clock::now() - m_lastPageRepaint >= kFrame))
+        FlushPageRepaint();
     if (std::find(f, f + kPartFlagCount, 0) == f + kPartFlagCount) {
         KillTimer(ID_PAGE_PARTS_TIMER);
     } else if (f[kPageTextDone] && f[kPagePicturesTried] && f[kGlassTextDone] && f[kGlassPicturesTried]) {
