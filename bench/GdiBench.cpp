@@ -1,5 +1,6 @@
 // Rates of the GDI layer against memset of the same bytes: full-page fills
-// and copies on a 32-bit page, and single glyphs drawn from the font cache.
+// of 1-bit and 32-bit pages (the page view's clears) and copies on a 32-bit
+// page, and single glyphs drawn from the font cache.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -21,12 +22,34 @@ void BM_Memset(benchmark::State& state) {
     state.SetBytesProcessed(int64_t(state.iterations()) * kW * kH * 4);
 }
 
+// The bytes of a page at a depth, as a bitmap holds them.
+int64_t PageBytes(int bpp) { return int64_t((kW * bpp + 31) / 32 * 4) * kH; }
+
+// memset of a page's bytes at a depth: the rate the fills are held to.
+void BM_MemsetDepth(benchmark::State& state) {
+    std::vector<uint8_t> page(size_t(PageBytes(int(state.range(0)))));
+    for (auto _ : state) {
+        std::memset(page.data(), 0xFF, page.size());
+        benchmark::DoNotOptimize(page.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(page.size()));
+}
+
 void BM_FillRectPage(benchmark::State& state) {
-    auto dc = CreateMemoryDC(kW, kH, 32);
+    const int bpp = int(state.range(0));
+    auto dc = CreateMemoryDC(kW, kH, bpp);
     CBrush brush(RGB(255, 255, 255));
     CRect r(0, 0, kW, kH);
     for (auto _ : state) dc->FillRect(&r, &brush);
-    state.SetBytesProcessed(int64_t(state.iterations()) * kW * kH * 4);
+    state.SetBytesProcessed(int64_t(state.iterations()) * PageBytes(bpp));
+}
+
+// The page view's clear: FillSolidRect of the whole page.
+void BM_FillSolidRectPage(benchmark::State& state) {
+    const int bpp = int(state.range(0));
+    auto dc = CreateMemoryDC(kW, kH, bpp);
+    for (auto _ : state) dc->FillSolidRect(0, 0, kW, kH, RGB(255, 255, 255));
+    state.SetBytesProcessed(int64_t(state.iterations()) * PageBytes(bpp));
 }
 
 void BM_BitBltPage(benchmark::State& state) {
@@ -56,7 +79,9 @@ void BM_Glyphs(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_Memset);
-BENCHMARK(BM_FillRectPage);
+BENCHMARK(BM_MemsetDepth)->Arg(1)->Arg(32);
+BENCHMARK(BM_FillRectPage)->Arg(1)->Arg(4)->Arg(8)->Arg(24)->Arg(32);
+BENCHMARK(BM_FillSolidRectPage)->Arg(1)->Arg(32);
 BENCHMARK(BM_BitBltPage)->Arg(SRCCOPY)->Arg(SRCAND);
 BENCHMARK(BM_Glyphs);
 BENCHMARK_MAIN();

@@ -13,6 +13,7 @@ packages=(
   texlive-binaries texlive-base texlive-fonts-recommended texlive-latex-base cm-super-minimal lmodern
   poppler-utils xvfb xauth python3 fonts-dejavu-core dvipng fonts-unfonts-core xdg-utils
   tango-icon-theme
+  libx11-dev libxext-dev libxtst-dev
 )
 
 missing=()

@@ -1,6 +1,8 @@
 #include "platform/gdi/PixelBuffer.h"
 
+#include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <limits>
 
 std::vector<RGBQUAD> DefaultColorTable(int bpp) {
@@ -82,20 +84,83 @@ uint32_t PixelBuffer::FromRgb(uint32_t rgb) const {
     return best;
 }
 
+namespace {
+// One device value repeated over whole bytes: the byte pattern of a row of
+// 1-, 4- or 8-bit pixels of that value.
+uint8_t BytePattern(int bpp, uint32_t v) {
+    switch (bpp) {
+    case 1: return (v & 1) ? 0xFF : 0x00;
+    case 4: return uint8_t((v & 0xF) * 0x11);
+    default: return uint8_t(v);
+    }
+}
+
+// Sets the pixels [x0, x1) of a packed row of 1- or 4-bit pixels: a masked
+// first and last byte, whole bytes between.
+void FillPacked(uint8_t* row, int bpp, int x0, int x1, uint8_t pattern) {
+    const int perByte = 8 / bpp;
+    int b0 = x0 / perByte, b1 = x1 / perByte;  // first byte, byte of x1
+    const int lead = x0 % perByte, tail = x1 % perByte;
+    // Pixel k of a byte is its k-th group of bpp bits from the top.
+    auto maskFrom = [bpp](int k) { return uint8_t(0xFF >> (k * bpp)); };
+    if (b0 == b1) {
+        const uint8_t m = uint8_t(maskFrom(lead) & ~maskFrom(tail));
+        row[b0] = uint8_t((row[b0] & ~m) | (pattern & m));
+        return;
+    }
+    if (lead) {
+        const uint8_t m = maskFrom(lead);
+        row[b0] = uint8_t((row[b0] & ~m) | (pattern & m));
+        ++b0;
+    }
+    std::memset(row + b0, pattern, size_t(b1 - b0));
+    if (tail) {
+        const uint8_t m = uint8_t(~maskFrom(tail));
+        row[b1] = uint8_t((row[b1] & ~m) | (pattern & m));
+    }
+}
+
+void Fill32(uint8_t* row, int x0, int x1, uint32_t px) {
+    static_assert(sizeof(wchar_t) == sizeof(uint32_t));
+    std::wmemset(reinterpret_cast<wchar_t*>(row) + x0, wchar_t(px), size_t(x1 - x0));
+}
+
+// 24-bit pixels: four pixels make three 32-bit words; the first run is
+// written byte by byte, then doubled by copies.
+void Fill24(uint8_t* row, int x0, int x1, uint32_t v) {
+    uint8_t* p = row + size_t(x0) * 3;
+    const size_t bytes = size_t(x1 - x0) * 3;
+    const size_t first = std::min<size_t>(bytes, 48);
+    for (size_t i = 0; i < first; i += 3) {
+        p[i] = uint8_t(v);
+        p[i + 1] = uint8_t(v >> 8);
+        p[i + 2] = uint8_t(v >> 16);
+    }
+    for (size_t done = first; done < bytes;) {
+        const size_t n = std::min(done, bytes - done);
+        std::memcpy(p + done, p, n);
+        done += n;
+    }
+}
+}  // namespace
+
 void PixelBuffer::FillValue(int x0, int y0, int x1, int y1, uint32_t v) {
     if (x0 >= x1 || y0 >= y1) return;
+    // Whole rows without padding bytes are one block.
+    if (x0 == 0 && x1 == width_ && bpp_ != 24 && int64_t(stride_) * 8 == int64_t(width_) * bpp_) {
+        uint8_t* r = Row(y0);
+        const size_t rows = size_t(y1 - y0);
+        if (bpp_ == 32) Fill32(r, 0, int(size_t(width_) * rows), v | 0xFF000000u);
+        else std::memset(r, BytePattern(bpp_, v), size_t(stride_) * rows);
+        return;
+    }
     for (int y = y0; y < y1; ++y) {
         uint8_t* r = Row(y);
         switch (bpp_) {
-        case 32: {
-            uint32_t* p = reinterpret_cast<uint32_t*>(r);
-            uint32_t px = v | 0xFF000000u;
-            for (int x = x0; x < x1; ++x) p[x] = px;
-            break;
-        }
+        case 32: Fill32(r, x0, x1, v | 0xFF000000u); break;
+        case 24: Fill24(r, x0, x1, v); break;
         case 8: std::memset(r + x0, int(v & 0xFF), size_t(x1 - x0)); break;
-        default:
-            for (int x = x0; x < x1; ++x) Set(x, y, v);
+        default: FillPacked(r, bpp_, x0, x1, BytePattern(bpp_, v));
         }
     }
 }

@@ -13,6 +13,14 @@ CClientDC::CClientDC(CWnd* pWnd) : m_pWnd(pWnd) {
         SetDevicePixels(std::move(px));
 }
 
+CPaintDC::CPaintDC(CWnd* pWnd) : CClientDC(pWnd) {
+    RECT r;
+    if (pWnd && pWnd->GetPaintRect(&r)) {
+        IntersectClipRect(r.left, r.top, r.right, r.bottom);
+        m_updateOnClose = false;
+    }
+}
+
 CClientDC::~CClientDC() {
-    if (m_pWnd && m_pWnd->GetWidget()) m_pWnd->GetWidget()->update();
+    if (m_updateOnClose && m_pWnd && m_pWnd->GetWidget()) m_pWnd->GetWidget()->update();
 }

@@ -15,9 +15,13 @@ public:
 
 protected:
     CWnd* m_pWnd;
+    // A paint shows its own rectangle when it ends.
+    bool m_updateOnClose = true;
 };
 
 class CPaintDC : public CClientDC {
 public:
-    explicit CPaintDC(CWnd* pWnd) : CClientDC(pWnd) {}
+    // Clipped to the part of the window the paint covers; inside a paint the
+    // window shows that part when the paint ends.
+    explicit CPaintDC(CWnd* pWnd);
 };

@@ -1,12 +1,16 @@
 #include "platform/ui/Wnd.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QRect>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -75,8 +79,28 @@ std::u32string CharsOf(const QKeyEvent* e) {
 
 } // namespace
 
+namespace {
+// The modifiers of the key event being handled: key commands see the state
+// the event carried, not the keyboard's state when they run.
+thread_local const Qt::KeyboardModifiers* t_keyModifiers = nullptr;
+
+class KeyEventScope {
+public:
+    explicit KeyEventScope(const QKeyEvent* e) : mods_(e->modifiers()), outer_(t_keyModifiers) {
+        t_keyModifiers = &mods_;
+    }
+    ~KeyEventScope() { t_keyModifiers = outer_; }
+    KeyEventScope(const KeyEventScope&) = delete;
+    KeyEventScope& operator=(const KeyEventScope&) = delete;
+
+private:
+    Qt::KeyboardModifiers mods_;
+    const Qt::KeyboardModifiers* outer_;
+};
+} // namespace
+
 SHORT GetKeyState(int nVirtKey) {
-    Qt::KeyboardModifiers mods = QGuiApplication::queryKeyboardModifiers();
+    Qt::KeyboardModifiers mods = t_keyModifiers ? *t_keyModifiers : QGuiApplication::queryKeyboardModifiers();
     bool down = false;
     if (nVirtKey == int(VK_SHIFT)) down = mods & Qt::ShiftModifier;
     else if (nVirtKey == int(VK_CONTROL)) down = mods & Qt::ControlModifier;
@@ -98,14 +122,15 @@ public:
     void Detach() { owner_ = nullptr; }
 
 protected:
-    void paintEvent(QPaintEvent*) override {
+    void paintEvent(QPaintEvent* e) override {
         QPainter p(this);
         if (!owner_) return;
         WindowSurface& s = owner_->m_surface;
         if (s.width > 0 && s.height > 0) {
             QImage img(reinterpret_cast<const uchar*>(s.pixels.data()), s.width, s.height, s.width * 4,
                        QImage::Format_RGB32);
-            p.drawImage(0, 0, img);
+            const QRect r = e->rect() & img.rect();
+            p.drawImage(r.topLeft(), img, r);
         }
     }
     void resizeEvent(QResizeEvent*) override {
@@ -150,6 +175,7 @@ protected:
     }
     void keyPressEvent(QKeyEvent* e) override {
         if (!owner_) return;
+        KeyEventScope scope(e);
         UINT vk = VirtualKeyOf(e->key());
         if (vk) owner_->OnKeyDown(vk, 1, e->isAutoRepeat() ? 0x4000 : 0);
         for (char32_t c : CharsOf(e)) {
@@ -158,6 +184,7 @@ protected:
         }
     }
     void keyReleaseEvent(QKeyEvent* e) override {
+        KeyEventScope scope(e);
         UINT vk = VirtualKeyOf(e->key());
         if (owner_ && vk) owner_->OnKeyUp(vk, 1, 0);
     }
@@ -393,12 +420,29 @@ void CWnd::ReleaseCapture() {
     if (QWidget* g = QWidget::mouseGrabber()) g->releaseMouse();
 }
 
-void CWnd::Invalidate(BOOL) {
+void CWnd::Invalidate(BOOL bErase) { InvalidateRect(nullptr, bErase); }
+
+void CWnd::InvalidateRect(const RECT* lpRect, BOOL bErase) {
     if (!UiDispatcher::IsUiThread()) {
-        UiDispatcher::Post(GetGuard(), [this] { Invalidate(); });
+        const bool all = !lpRect;
+        const RECT r = lpRect ? *lpRect : RECT{0, 0, 0, 0};
+        UiDispatcher::Post(GetGuard(), [this, all, r, bErase] { InvalidateRect(all ? nullptr : &r, bErase); });
         return;
     }
     if (!m_widget) return;
+    if (!lpRect) {
+        m_invalidAll = true;
+    } else {
+        if (lpRect->left >= lpRect->right || lpRect->top >= lpRect->bottom) return;
+        if (m_invalid.left >= m_invalid.right || m_invalid.top >= m_invalid.bottom) {
+            m_invalid = *lpRect;
+        } else {
+            m_invalid.left = std::min(m_invalid.left, lpRect->left);
+            m_invalid.top = std::min(m_invalid.top, lpRect->top);
+            m_invalid.right = std::max(m_invalid.right, lpRect->right);
+            m_invalid.bottom = std::max(m_invalid.bottom, lpRect->bottom);
+        }
+    }
     m_paintPending = true;
     if (m_paintQueued) return;
     m_paintQueued = true;
@@ -408,23 +452,44 @@ void CWnd::Invalidate(BOOL) {
     });
 }
 
-void CWnd::InvalidateRect(const RECT*, BOOL bErase) { Invalidate(bErase); }
-
 void CWnd::UpdateWindow() {
     if (!UiDispatcher::IsUiThread()) {
         UiDispatcher::Post(GetGuard(), [this] { UpdateWindow(); });
         return;
     }
     if (!m_widget || !m_paintPending) return;
-    DeliverPaint();
-    if (m_widget) m_widget->repaint();
+    const QRect painted = DeliverPaint();
+    if (m_widget && !painted.isEmpty()) m_widget->repaint(painted);
 }
 
-void CWnd::DeliverPaint() {
-    if (!m_widget || !m_paintPending) return;
+bool CWnd::GetPaintRect(RECT* rect) const {
+    if (!m_painting) return false;
+    *rect = m_paintRect;
+    return true;
+}
+
+QRect CWnd::DeliverPaint() {
+    if (!m_widget || !m_paintPending) return QRect();
     m_paintPending = false;
+    RECT r{0, 0, m_surface.width, m_surface.height};
+    const bool all = m_invalidAll;
+    if (!all) {
+        r.left = std::max(r.left, m_invalid.left);
+        r.top = std::max(r.top, m_invalid.top);
+        r.right = std::min(r.right, m_invalid.right);
+        r.bottom = std::min(r.bottom, m_invalid.bottom);
+    }
+    m_invalidAll = false;
+    m_invalid = RECT{0, 0, 0, 0};
+    if (!all && (r.left >= r.right || r.top >= r.bottom)) return QRect();
+    m_paintRect = r;
+    m_painting = true;
     OnPaint();
-    if (m_widget) m_widget->update();
+    m_painting = false;
+    if (!m_widget) return QRect();
+    const QRect painted = all ? m_widget->rect() : QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    m_widget->update(painted);
+    return painted;
 }
 
 void CWnd::OnPaint() {}

@@ -82,9 +82,14 @@ public:
 
     // Painting. Invalidate marks the window for a WM_PAINT that draws into the
     // back buffer; UpdateWindow delivers it at once when one is pending.
+    // InvalidateRect marks a part of the client area (null: all of it); the
+    // parts marked before a paint make one rectangle.
     void Invalidate(BOOL bErase = TRUE);
     void InvalidateRect(const RECT* lpRect, BOOL bErase = TRUE);
     void UpdateWindow();
+    // During a paint: the client rectangle it covers (a CPaintDC draws only
+    // there); false outside paints.
+    bool GetPaintRect(RECT* rect) const;
     // The back buffer, sized to the client area.
     WindowSurface& GetSurface() { return m_surface; }
     const WindowSurface& GetSurface() const { return m_surface; }
@@ -139,7 +144,8 @@ private:
     friend class SurfaceWidget;
     friend class WndHook;
     void WidgetGone();
-    void DeliverPaint();
+    // Paints what is marked; the widget rectangle that changed.
+    QRect DeliverPaint();
     void StartTimerOnUi(UINT_PTR id, UINT ms);
     void StopTimerOnUi(UINT_PTR id);
     void DetachAndRelease(bool callPostNcDestroy);
@@ -153,6 +159,12 @@ private:
     bool m_paintPending = false;
     bool m_destroying = false;
     bool m_paintQueued = false;
+    // The marked part (m_invalidAll: the whole client area) and, during a
+    // paint, the part it covers.
+    bool m_invalidAll = false;
+    RECT m_invalid{0, 0, 0, 0};
+    bool m_painting = false;
+    RECT m_paintRect{0, 0, 0, 0};
     std::atomic<int> m_clientWidth{0}, m_clientHeight{0};
 };
 

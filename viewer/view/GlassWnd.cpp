@@ -33,6 +33,7 @@ BOOL CGlassWnd::CreateGlass(CWnd* owner) {
 
 void CGlassWnd::OnPaint() {
     if (!IsWindow() || !m_pVrView) return;
+    m_pVrView->PrepareGlass();
     CPaintDC dc(this);
     RECT client;
     GetClientRect(&client);
@@ -48,7 +49,7 @@ void CGlassWnd::OnPaint() {
     dc.SetViewportOrg(1, 1);
     dc.IntersectClipRect(0, 0, gw, gh);
     const int sourceX = m_pageOrigin + m_xOff;
-    dc.BitBlt(0, 0, gw, gh, &m_pVrView->GetGlassDC(), sourceX, m_yOff, SRCCOPY);
+    m_pVrView->GetGlassSurface().CopyTo(dc, 0, 0, gw, gh, sourceX, m_yOff);
 
     dc.SelectStockObject(NULL_PEN);
     CBrush workspace(vs.workspaceColor);

@@ -201,12 +201,12 @@ void CVrViewerView::SetStatusPs(ViewStatus& vs) {
         W = area.right - area.left;
         H = area.bottom - m_topOffset;
     }
-    m_DispMag = ClampDispMag(vs.DispMag);
+    m_pageSurface.dispMag = ClampDispMag(vs.DispMag);
     m_page = Clamp(vs.page, m_pageCount);
     m_originX = vs.originX;
     m_originY = vs.originY;
     m_workspaceColor = vs.workspaceColor;
-    m_GSScreenBitsPerPixel = vs.GSScreenBitsPerPixel;
+    m_pageSurface.gsBitsPerPixel = vs.GSScreenBitsPerPixel;
 
     const bool fitMode = m_DispMagSpec == kFitWidth || m_DispMagSpec == kFitPage;
     const int fitWidth = fitMode ? W : -1;
@@ -215,8 +215,8 @@ void CVrViewerView::SetStatusPs(ViewStatus& vs) {
     const bool boxChanged = fitMode && (fitWidth != m_psFitWidth || fitHeight != m_psFitHeight);
     CVrViewerDoc* doc = GetDocument();
     const String8 file = doc && m_docType == kDocPs ? doc->GetTempFileName() : String8();
-    if ((m_DispMagSpec != old.DispMagSpec || m_DispMag != old.DispMag ||
-         m_GSScreenBitsPerPixel != old.GSScreenBitsPerPixel || m_page != old.page || boxChanged) &&
+    if ((m_DispMagSpec != old.DispMagSpec || m_pageSurface.dispMag != old.DispMag ||
+         m_pageSurface.gsBitsPerPixel != old.GSScreenBitsPerPixel || m_page != old.page || boxChanged) &&
         m_initialViewEstablished && m_page >= 0 && m_page < m_pageCount && file.GetLength() > 0) {
         CWaitCursor wait;
         m_busy = 1;
@@ -226,14 +226,14 @@ void CVrViewerView::SetStatusPs(ViewStatus& vs) {
         m_imageInfo.clear();
         m_imageBits.reset();
         const double dpiX = m_resolutionX * 0.0001, dpiY = m_resolutionY * 0.0001;
-        const double mag = fitMode ? 1.0 : m_DispMag * 0.0001;
+        const double mag = fitMode ? 1.0 : m_pageSurface.dispMag * 0.0001;
         int scale = 10000;
-        if (RenderPostScriptPage(file.c_str(), m_page, m_GSScreenBitsPerPixel, int(dpiX * mag + 0.5),
+        if (RenderPostScriptPage(file.c_str(), m_page, m_pageSurface.gsBitsPerPixel, int(dpiX * mag + 0.5),
                                  int(dpiY * mag + 0.5), fitWidth, fitHeight, &m_imageInfo, &m_imageBits, &scale)) {
             const auto* h = reinterpret_cast<const BITMAPINFOHEADER*>(m_imageInfo.data());
-            m_pageWidth = h->biWidth;
-            m_pageHeight = std::abs(h->biHeight);
-            if (fitMode) m_DispMag = scale;
+            m_pageSurface.width = h->biWidth;
+            m_pageSurface.height = std::abs(h->biHeight);
+            if (fitMode) m_pageSurface.dispMag = scale;
         } else {
             m_imageInfo.clear();
             m_imageBits.reset();
@@ -245,9 +245,9 @@ void CVrViewerView::SetStatusPs(ViewStatus& vs) {
     }
     if (m_windowCreated) ApplyScrollPosition(vs, W, H);
     else m_scrollX = vs.scrollX, m_scrollY = vs.scrollY;
-    if (m_DispMag != old.DispMag || m_page != old.page || m_workspaceColor != old.workspaceColor ||
+    if (m_pageSurface.dispMag != old.DispMag || m_page != old.page || m_workspaceColor != old.workspaceColor ||
         m_scrollX != old.scrollX || m_scrollY != old.scrollY || m_scrollBarFlags != old.scrollBarFlags ||
-        m_pageWidth != old.pageWidth || m_pageHeight != old.pageHeight)
+        m_pageSurface.width != old.pageWidth || m_pageSurface.height != old.pageHeight)
         Invalidate(FALSE);
     SetScrollBars(old, false);
 }

@@ -59,7 +59,7 @@ void CVrViewerView::FindHighlightWords(VrDviDrawer& drawer, std::vector<std::vec
     RemoveHighlightOverlaps(rects);
 }
 
-void CVrViewerView::FindHighlightWords() { FindHighlightWords(m_pageDrawer, m_highlightRects, m_highlightChars); }
+void CVrViewerView::FindHighlightWords() { FindHighlightWords(m_pageSurface.drawer, m_highlightRects, m_highlightChars); }
 
 void CVrViewerView::RedrawHitCharacters(CDC& dc, VrDviDrawer& drawer, const std::vector<VrDviSearch::CharRecord>& chars,
                                         COLORREF colour, int weight, int ox, int oy) {
@@ -94,14 +94,14 @@ void CVrViewerView::DrawTextHighlights(CDC& dc, const ViewStatus& vs) {
     CVrViewerDoc* doc = GetDocument();
     if (!doc || !HasHighlightWords()) return;
     const int ox = -vs.scrollX, oy = vs.topOffset - vs.scrollY;
-    if (m_pageDrawer.IsWinFont()) {
+    if (m_pageSurface.drawer.IsWinFont()) {
         // Characters are redrawn, found anew for every paint.
         FindHighlightWords();
         m_highlightZoom = vs.DispMag;
         m_highlightPage = vs.page;
         for (size_t i = 0; i < m_highlightChars.size(); ++i) {
             const HighlightSlot& s = doc->m_params.highlights[i];
-            RedrawHitCharacters(dc, m_pageDrawer, m_highlightChars[i], RGB(s.red, s.green, s.blue), 0, ox, oy);
+            RedrawHitCharacters(dc, m_pageSurface.drawer, m_highlightChars[i], RGB(s.red, s.green, s.blue), 0, ox, oy);
         }
         return;
     }
@@ -109,7 +109,7 @@ void CVrViewerView::DrawTextHighlights(CDC& dc, const ViewStatus& vs) {
         FindHighlightWords();
         m_highlightZoom = vs.DispMag;
         // Not kept before the page's drawer knows the page's scale.
-        m_highlightPage = m_pageDrawer.GethFactor() > 0 ? vs.page : -1;
+        m_highlightPage = m_pageSurface.drawer.GethFactor() > 0 ? vs.page : -1;
     }
     FillHighlightRects(dc, m_highlightRects, ox, oy);
 }
@@ -136,17 +136,17 @@ void CVrViewerView::FillHighlightRects(CDC& dc, const std::vector<std::vector<RE
 
 void CVrViewerView::DrawGlassHighlights() {
     CVrViewerDoc* doc = GetDocument();
-    if (!doc || !HasHighlightWords() || !m_glassDrawer.IsWorking()) return;
+    if (!doc || !HasHighlightWords() || !m_glassSurface.drawer.IsWorking()) return;
     std::vector<std::vector<RECT>> rects;
     std::vector<std::vector<VrDviSearch::CharRecord>> chars;
-    FindHighlightWords(m_glassDrawer, rects, chars);
-    if (m_glassDrawer.IsWinFont()) {
+    FindHighlightWords(m_glassSurface.drawer, rects, chars);
+    if (m_glassSurface.drawer.IsWinFont()) {
         for (size_t i = 0; i < chars.size(); ++i) {
             const HighlightSlot& s = doc->m_params.highlights[i];
-            RedrawHitCharacters(m_glassDC, m_glassDrawer, chars[i], RGB(s.red, s.green, s.blue), 0, 0, 0);
+            RedrawHitCharacters(m_glassSurface.dc, m_glassSurface.drawer, chars[i], RGB(s.red, s.green, s.blue), 0, 0, 0);
         }
     } else {
-        FillHighlightRects(m_glassDC, rects, 0, 0);
+        FillHighlightRects(m_glassSurface.dc, rects, 0, 0);
     }
     if (m_pGlassWnd && m_pGlassWnd->IsWindow() && m_pGlassWnd->IsWindowVisible()) m_pGlassWnd->Invalidate(FALSE);
 }

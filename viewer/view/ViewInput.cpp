@@ -120,8 +120,8 @@ CPoint CVrViewerView::PagePoint(CPoint client) const {
 }
 
 CPoint CVrViewerView::SelectPoint(int pageX, int pageY) const {
-    if (m_pageDrawer.IsWinFont()) return CPoint(pageX, pageY);
-    return CPoint(m_pageDrawer.hDvi(pageX + 2), m_pageDrawer.vDvi(pageY + 2));
+    if (m_pageSurface.drawer.IsWinFont()) return CPoint(pageX, pageY);
+    return CPoint(m_pageSurface.drawer.hDvi(pageX + 2), m_pageSurface.drawer.vDvi(pageY + 2));
 }
 
 // ---------------------------------------------------------------- characters
@@ -149,11 +149,12 @@ void CVrViewerView::PlaceGlass(CPoint client) {
     GetPageAreaRect(&area);
     const int x = std::clamp<int>(client.x, area.left, std::max(area.left, area.right - 1));
     const int y = std::clamp<int>(client.y, area.top, std::max(area.top, area.bottom - 1));
-    const double r = (m_GlassDispMag * 0.0001) / (m_DispMag * 0.0001);
+    const double r = (m_glassSurface.dispMag * 0.0001) / (m_pageSurface.dispMag * 0.0001);
     m_glassSourceX = int((x + m_scrollX) * r) - m_glassWidth / 2 - 1;
     m_glassSourceY = int((y - m_topOffset + m_scrollY) * r) - m_glassHeight / 2 - 1;
     CGlassWnd* glass = m_pGlassWnd.get();
     if (!glass || !glass->IsWindow()) return;
+    PrepareGlass();
     glass->SetOffsets(m_glassSourceX, m_glassSourceY);
     CPoint screen(x, y);
     ClientToScreen(&screen);
@@ -193,12 +194,12 @@ void CVrViewerView::OnLButtonDown(UINT nFlags, CPoint point) {
             Invalidate(FALSE);
             return;
         }
-        if (!m_pageDrawer.IsWorking() && m_viewMode != kModeImage) return;
+        if (!m_pageSurface.drawer.IsWorking() && m_viewMode != kModeImage) return;
     }
     const CPoint pp = PagePoint(point);
     if (m_docType == kDocDvi && m_viewMode == kModeView) {
         m_pressPagePoint = pp;
-        const bool onLink = m_pageDrawer.FindHyLink(pp.x, pp.y) != nullptr;
+        const bool onLink = m_pageSurface.drawer.FindHyLink(pp.x, pp.y) != nullptr;
         if (m_glassEnabled && !m_glassShown && !(onLink && !(nFlags & MK_SHIFT))) {
             m_glassShown = 1;
             PlaceGlass(point);
@@ -219,7 +220,7 @@ void CVrViewerView::OnLButtonDown(UINT nFlags, CPoint point) {
         m_segment = 0;
         m_segmentText.assign(1, String8());
         m_segmentRects.assign(1, {});
-        m_segmentZoom.assign(1, m_DispMag * 0.0001);
+        m_segmentZoom.assign(1, m_pageSurface.dispMag * 0.0001);
         m_selFirstPage = m_page;
         m_anchorX = pp.x;
         m_anchorY = pp.y;
@@ -281,8 +282,9 @@ void CVrViewerView::OnLButtonUp(UINT, CPoint point) {
             const int index = AddNoteAt(point);
             if (index >= 0) OpenNoteWindow(index, true);
         }
-    } else if (m_docType == kDocDvi && m_viewMode == kModeView && m_pageDrawer.IsWorking()) {
-        if (const VrDviDrawer::HyLinkInfo* link = m_pageDrawer.FindHyLink(m_pressPagePoint.x, m_pressPagePoint.y)) {
+    } else if (m_docType == kDocDvi && m_viewMode == kModeView && m_pageSurface.drawer.IsWorking()) {
+        if (const VrDviDrawer::HyLinkInfo* link =
+                m_pageSurface.drawer.FindHyLink(m_pressPagePoint.x, m_pressPagePoint.y)) {
             const String8 reference = link->GetReference();  // following it redraws the page and its links
             FollowDviLink(reference);
         }
@@ -553,7 +555,7 @@ void CVrViewerView::UpdateCursor(CPoint point) {
         POINT p{point.x, point.y};
         if (SetPdfLinkCursor(p)) return SetViewCursor(IDC_VIEW_LINK);
     }
-    if (m_docType != kDocDvi || !m_pageDrawer.IsWorking()) {
+    if (m_docType != kDocDvi || !m_pageSurface.drawer.IsWorking()) {
         m_noteUnderPointer = 0;
         return SetViewCursor(m_viewMode == kModeImage && m_docType != kDocDvi ? IDC_CROSS : IDC_ARROW);
     }
@@ -568,7 +570,7 @@ void CVrViewerView::UpdateCursor(CPoint point) {
     if (m_viewMode == kModeColumn && !menu) return SetViewCursor(IDC_VIEW_COLUMN);
     if (m_viewMode == kModeView && !menu) {
         const CPoint pp = PagePoint(point);
-        if (!shift && m_pageDrawer.FindHyLink(pp.x, pp.y)) return SetViewCursor(IDC_VIEW_LINK);
+        if (!shift && m_pageSurface.drawer.FindHyLink(pp.x, pp.y)) return SetViewCursor(IDC_VIEW_LINK);
         return SetViewCursor(m_glassEnabled ? IDC_VIEW_GLASS : IDC_VIEW_PAGE);
     }
     if (m_viewMode == kModeImage && !menu) return SetViewCursor(IDC_CROSS);

@@ -73,7 +73,7 @@ void CVrViewerView::OnKeyDown(UINT nChar, UINT, UINT) {
 }
 
 void CVrViewerView::OnKeyUp(UINT nChar, UINT, UINT) {
-    if (nChar != VK_SHIFT || m_buttonDown || m_docType != kDocDvi || !m_pageDrawer.IsWorking()) return;
+    if (nChar != VK_SHIFT || m_buttonDown || m_docType != kDocDvi || !m_pageSurface.drawer.IsWorking()) return;
     QWidget* w = GetWidget();
     if (!w) return;
     const QPoint p = w->mapFromGlobal(QCursor::pos());
@@ -82,6 +82,6 @@ void CVrViewerView::OnKeyUp(UINT nChar, UINT, UINT) {
     if (p.x() < area.left || p.x() >= area.right || p.y() < area.top || p.y() >= area.bottom) return;
     // The same page coordinates as the pointer handlers.
     const CPoint pp = PagePoint(CPoint(p.x(), p.y()));
-    if (m_viewMode == kModeView && m_pageDrawer.FindHyLink(pp.x, pp.y)) SetViewCursor(IDC_VIEW_LINK);
+    if (m_viewMode == kModeView && m_pageSurface.drawer.FindHyLink(pp.x, pp.y)) SetViewCursor(IDC_VIEW_LINK);
     else UpdateCursor(CPoint(p.x(), p.y()));
 }

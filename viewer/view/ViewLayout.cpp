@@ -71,8 +71,9 @@ void CVrViewerView::BuildPageSizeTable() {
     std::vector<std::pair<int, int>> sizes;
     if (m_docType == kDocPs) {
         // Every page at the current page's size, at 10 % of the current zoom.
-        const int percent = std::max(1, (m_DispMag + 50) / 100);
-        const int w = int(100.0 / percent * m_pageWidth * 0.1), h = int(100.0 / percent * m_pageHeight * 0.1);
+        const int percent = std::max(1, (m_pageSurface.dispMag + 50) / 100);
+        const int w = int(100.0 / percent * m_pageSurface.width * 0.1);
+        const int h = int(100.0 / percent * m_pageSurface.height * 0.1);
         sizes.assign(size_t(count), {w, h});
     } else if (m_docType == kDocTiff) {
         const String8 file = doc->GetTempFileName();
@@ -135,7 +136,7 @@ int CVrViewerView::CreateThumbnail(int page) {
         if (m_thumbDrawer.Open(m_thumbDC, *reader, page, fpreal4(e.zoom),
                                viewgeo::MarginPixels(m_hMargin, m_resolutionX, e.zoom),
                                viewgeo::MarginPixels(m_vMargin, m_resolutionY, e.zoom), kLinkColour, String8())) {
-            m_thumbDrawer.SetGSBitsPerPixel(m_GSScreenBitsPerPixel);
+            m_thumbDrawer.SetGSBitsPerPixel(m_pageSurface.gsBitsPerPixel);
             // A page that cannot be drawn keeps what was drawn of it.
             try {
                 m_thumbDrawer.Draw(-1);
@@ -167,7 +168,7 @@ int CVrViewerView::CreateThumbnail(int page) {
         m_thumbInfo.clear();
         const String8 file = doc->GetTempFileName();
         if (file.GetLength() > 0 &&
-            !RenderPostScriptPage(file.c_str(), page, m_GSScreenBitsPerPixel, int(m_resolutionX * 0.0001 + 0.5),
+            !RenderPostScriptPage(file.c_str(), page, m_pageSurface.gsBitsPerPixel, int(m_resolutionX * 0.0001 + 0.5),
                                   int(m_resolutionY * 0.0001 + 0.5), e.width, e.height, &m_thumbInfo, &m_thumbBits,
                                   nullptr)) {
             m_thumbBits.reset();

@@ -74,11 +74,11 @@ void CVrViewerView::ConnectNavigationControls() {
 // ---- history ----
 
 void CVrViewerView::UpdateHistoryEntry() {
-    if (m_historyCurrent) m_historyCurrent->data = {m_page, m_DispMag, m_scrollX, m_scrollY};
+    if (m_historyCurrent) m_historyCurrent->data = {m_page, m_pageSurface.dispMag, m_scrollX, m_scrollY};
 }
 
 void CVrViewerView::PushHistoryEntry() {
-    const PageHistoryEntry here{m_page, m_DispMag, m_scrollX, m_scrollY};
+    const PageHistoryEntry here{m_page, m_pageSurface.dispMag, m_scrollX, m_scrollY};
     if (m_historyCurrent) {
         while (m_historyCurrent->next) {
             m_history.RemoveNode(m_historyCurrent->next);
@@ -219,7 +219,7 @@ void CVrViewerView::UpdateToolbarStatus() {
     }
     QLineEdit* zoomBox = m_controls->ZoomBox();
     if (zoomBox && !zoomBox->hasFocus()) {
-        m_zoomBoxText = PercentText(RoundedPercent(m_DispMag)).toStdString();
+        m_zoomBoxText = PercentText(RoundedPercent(m_pageSurface.dispMag)).toStdString();
         zoomBox->setText(QString::fromStdString(m_zoomBoxText));
     }
     UpdateBandBoxes();
@@ -269,7 +269,7 @@ LRESULT CVrViewerView::OnZoomStepUp(WPARAM, LPARAM) {
     QLineEdit* box = m_controls ? m_controls->ZoomBox() : nullptr;
     if (!box) return 0;
     int current = BoxNumber(box);
-    if (current <= 0) current = RoundedPercent(m_DispMag);  // a fit text has no percent
+    if (current <= 0) current = RoundedPercent(m_pageSurface.dispMag);  // a fit text has no percent
     for (int i = int(std::size(kZoomPresets)) - 1; i >= 0; --i)
         if (kZoomPresets[i] > current) {
             box->setText(QString::number(kZoomPresets[i]));
@@ -283,7 +283,7 @@ LRESULT CVrViewerView::OnZoomStepDown(WPARAM, LPARAM) {
     QLineEdit* box = m_controls ? m_controls->ZoomBox() : nullptr;
     if (!box) return 0;
     int current = BoxNumber(box);
-    if (current <= 0) current = RoundedPercent(m_DispMag);
+    if (current <= 0) current = RoundedPercent(m_pageSurface.dispMag);
     for (int preset : kZoomPresets)
         if (preset < current) {
             box->setText(QString::number(preset));
@@ -369,8 +369,8 @@ void CVrViewerView::OnAdjustMargin() {
         m_marginAdjust = 1;
     }
     if (m_fitWidth == 0 && m_fitHeight == 0) {
-        m_fitWidth = m_pageWidth;
-        m_fitHeight = m_pageHeight;
+        m_fitWidth = m_pageSurface.width;
+        m_fitHeight = m_pageSurface.height;
     }
     if (OpenMarginDialog(value)) m_marginDialogOpen = 1;
 }
@@ -407,7 +407,7 @@ void CVrViewerView::OnUpdatePageNumber(CCmdUI* pCmdUI) {
 void CVrViewerView::OnUpdateZoom(CCmdUI* pCmdUI) {
     const bool on = CanShowPages();
     pCmdUI->Enable(on);
-    if (on) pCmdUI->SetText(PercentText(RoundedPercent(m_DispMag)).toUtf8().constData());
+    if (on) pCmdUI->SetText(PercentText(RoundedPercent(m_pageSurface.dispMag)).toUtf8().constData());
 }
 
 void CVrViewerView::OnUpdateDocumentLoaded(CCmdUI* pCmdUI) { pCmdUI->Enable(CanShowPages()); }

@@ -48,15 +48,15 @@ int CVrViewerView::ShowSearchHit(const VrDviSearch::Result& hit, CPoint& dialogP
     RECT area;
     GetPageAreaRect(&area);
     const int W = area.right - area.left;
-    const double fx = m_pageDrawer.GethFactor(), fy = m_pageDrawer.GetvFactor();
+    const double fx = m_pageSurface.drawer.GethFactor(), fy = m_pageSurface.drawer.GetvFactor();
     int x = 0, y = 0;
     if (auto it = hit.rectangles.Begin(); it) {
-        x = m_pageDrawer.hDot(it.Value().x);
-        y = m_pageDrawer.vDot(it.Value().y);
+        x = m_pageSurface.drawer.hDot(it.Value().x);
+        y = m_pageSurface.drawer.vDot(it.Value().y);
     } else if (auto c = hit.characters.Begin(); c) {
         // Windows-font records are in the document's drawing units.
-        x = m_pageDrawer.grw(c.Value().x);
-        y = m_pageDrawer.grw(c.Value().bottom);
+        x = m_pageSurface.drawer.grw(c.Value().x);
+        y = m_pageSurface.drawer.grw(c.Value().bottom);
     }
     vs.page = hit.page;
     if (x < vs.scrollX) vs.scrollX = x - W / 10;
@@ -69,7 +69,7 @@ int CVrViewerView::ShowSearchHit(const VrDviSearch::Result& hit, CPoint& dialogP
     RECT bounds{0, 0, 0, 0};
     for (auto it = hit.rectangles.Begin(); it; it.Next()) {
         const VrDviSearch::Rect& b = it.Value();
-        const int bx = m_pageDrawer.hDot(b.x), by = m_pageDrawer.vDot(b.y);
+        const int bx = m_pageSurface.drawer.hDot(b.x), by = m_pageSurface.drawer.vDot(b.y);
         const RECT r{bx - 2, by - 2, bx + int(b.width * fx) + 3, by + int(b.height * fy) + 3};
         if (m_searchRects.empty()) bounds = r;
         bounds.right = std::max(bounds.right, r.right);
@@ -91,10 +91,10 @@ void CVrViewerView::OnSearch() {
         return;
     }
     VrDvi* reader = Reader();
-    if (!reader || !m_pageDrawer.IsWorking()) return;
+    if (!reader || !m_pageSurface.drawer.IsWorking()) return;
     // A document still arriving cannot move the end under the search.
     const int lastPage = reader->GetNPage() - 1;
-    VrDviSearch searcher(m_pageDrawer.IsWinFont());
+    VrDviSearch searcher(m_pageSurface.drawer.IsWinFont());
     SearchDlg dlg(this);
     dlg.m_text = m_searchText;
     dlg.m_direction = m_searchDirection;

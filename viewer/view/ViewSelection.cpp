@@ -151,15 +151,15 @@ void CVrViewerView::OnEditCopy() {
     if (top > bottom) std::swap(top, bottom);
     left = std::max(left, 0);
     top = std::max(top, 0);
-    right = std::min(right, m_pageWidth);
-    bottom = std::min(bottom, m_pageHeight);
+    right = std::min(right, m_pageSurface.width);
+    bottom = std::min(bottom, m_pageSurface.height);
     if (right <= left || bottom <= top) return;
     const int w = right - left, h = bottom - top;
     std::vector<uint32_t> pixels(size_t(w) * size_t(h), 0xFFFFFFFF);
     if (m_docType == kDocDvi) {
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
-                const COLORREF c = m_pageDC.GetPixel(left + x, top + y);
+                const COLORREF c = m_pageSurface.dc.GetPixel(left + x, top + y);
                 pixels[size_t(y) * size_t(w) + size_t(x)] =
                     0xFF000000u | (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
             }
@@ -172,8 +172,8 @@ void CVrViewerView::OnEditCopy() {
         if (!bitmap.CreateCompatibleBitmap(nullptr, w, h)) return;
         CBitmap* old = dc.SelectObject(&bitmap);
         const auto* info = reinterpret_cast<const BITMAPINFO*>(m_imageInfo.data());
-        dc.StretchDIBits(0, 0, w, h, left, m_pageHeight - top - h, w, h, m_imageBits.get(), info, DIB_RGB_COLORS,
-                         SRCCOPY);
+        dc.StretchDIBits(0, 0, w, h, left, m_pageSurface.height - top - h, w, h, m_imageBits.get(), info,
+                         DIB_RGB_COLORS, SRCCOPY);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 const COLORREF c = dc.GetPixel(x, y);
@@ -209,7 +209,7 @@ void CVrViewerView::ContinueSelectionNextPage() {
     vs.scrollY = vs.originY;
     SetStatus(vs);
     UpdateToolbarStatus();
-    m_segmentZoom[size_t(m_segment)] = m_DispMag * 0.0001;
+    m_segmentZoom[size_t(m_segment)] = m_pageSurface.dispMag * 0.0001;
     // The selection goes on from the top of the new page.
     const CPoint sp = SelectPoint(0, 0);
     m_select.BeginSelect(sp.x, sp.y);
@@ -240,7 +240,7 @@ void CVrViewerView::ContinueSelectionPrevPage() {
         m_select.BeginSelect(sp.x, sp.y);
     } else {
         // The selection goes on upwards from the foot of the page.
-        const CPoint sp = SelectPoint(m_pageWidth, m_pageHeight);
+        const CPoint sp = SelectPoint(m_pageSurface.width, m_pageSurface.height);
         m_select.BeginSelect(sp.x, sp.y);
     }
 }
@@ -269,7 +269,7 @@ void CVrViewerView::ClearImageSelection() { m_imageSel = ImageSelection{}; }
 
 void CVrViewerView::PaintOverlays(CDC& dc, const RECT& area, const ViewStatus& vs) {
     const int ox = -vs.scrollX, oy = vs.topOffset - vs.scrollY;
-    const bool dviPage = m_docType == kDocDvi && m_pageDrawer.IsWorking();
+    const bool dviPage = m_docType == kDocDvi && m_pageSurface.drawer.IsWorking();
     CRect clip(area.left, vs.topOffset, area.right, area.bottom);
     if (dviPage && !m_searchRects.empty()) {
         const int saved = dc.SaveDC();
@@ -281,8 +281,8 @@ void CVrViewerView::PaintOverlays(CDC& dc, const RECT& area, const ViewStatus& v
         dc.RestoreDC(saved);
     }
     // A Windows-font page has its hit's characters redrawn in red.
-    if (dviPage && m_pageDrawer.IsWinFont() && !m_searchChars.empty())
-        RedrawHitCharacters(dc, m_pageDrawer, m_searchChars, RGB(255, 0, 0), FW_BOLD, ox, oy);
+    if (dviPage && m_pageSurface.drawer.IsWinFont() && !m_searchChars.empty())
+        RedrawHitCharacters(dc, m_pageSurface.drawer, m_searchChars, RGB(255, 0, 0), FW_BOLD, ox, oy);
     if (dviPage && (m_viewMode == kModeText || m_viewMode == kModeColumn) && m_segment >= 0) {
         const bool inRange = m_page >= m_selFirstPage && m_page < m_selFirstPage + m_selPageCount;
         const bool own = m_page == m_select.GetCurPageNo();
@@ -299,17 +299,17 @@ void CVrViewerView::PaintOverlays(CDC& dc, const RECT& area, const ViewStatus& v
             dc.SelectObject(&brush);
             dc.SelectStockObject(NULL_PEN);
             dc.SetROP2(R2_XORPEN);
-            const bool winFont = m_pageDrawer.IsWinFont() != 0;
+            const bool winFont = m_pageSurface.drawer.IsWinFont() != 0;
             for (const VrDviSelect::Rectangle& r : rects) {
                 CRect px;
                 if (winFont) {
                     px = CRect(r.left, r.top, r.right, r.bottom + (r.bottom - r.top) / 5);
                 } else {
-                    px = CRect(RoundAway(r.left * m_pageDrawer.GethFactor()) - 2,
-                               RoundAway(r.top * m_pageDrawer.GetvFactor()) - 2,
-                               RoundAway(r.right * m_pageDrawer.GethFactor()) + 2,
-                               RoundAway(r.bottom * m_pageDrawer.GetvFactor()) + 2);
-                    px.OffsetRect(m_pageDrawer.hDot(0), m_pageDrawer.vDot(0));
+                    px = CRect(RoundAway(r.left * m_pageSurface.drawer.GethFactor()) - 2,
+                               RoundAway(r.top * m_pageSurface.drawer.GetvFactor()) - 2,
+                               RoundAway(r.right * m_pageSurface.drawer.GethFactor()) + 2,
+                               RoundAway(r.bottom * m_pageSurface.drawer.GetvFactor()) + 2);
+                    px.OffsetRect(m_pageSurface.drawer.hDot(0), m_pageSurface.drawer.vDot(0));
                 }
                 px.OffsetRect(ox, oy);
                 CRect shown;

@@ -34,17 +34,17 @@ void CVrViewerView::LoadViewSettings() {
         m_paper = PaperSize::FromShownSize(width, height, orientation);
         m_hMargin = ReadInt(kDisplay, "hMargin", 254000);
         m_vMargin = ReadInt(kDisplay, "vMargin", 254000);
-        m_GSScreenBitsPerPixel = ReadInt(kDisplay, "GSScreenBitsPerPixel", 8);
+        m_pageSurface.gsBitsPerPixel = ReadInt(kDisplay, "GSScreenBitsPerPixel", 8);
         m_GSPrintBitsPerPixel = ReadInt(kDisplay, "GSPrintBitsPerPixel", 1);
         m_EnableColor = ReadInt(kGlass, "EnableColor", 0) > 0 ? 1 : 0;
-        m_GlassDispMag = ReadInt(kGlass, "GlassDispMag", 25000);
+        m_glassSurface.dispMag = ReadInt(kGlass, "GlassDispMag", 25000);
         m_glassWidth = ReadInt(kGlass, "GlassWidth", 200);
         m_glassHeight = ReadInt(kGlass, "GlassHeight", 200);
-        m_GlassGSBitsPerPixel = ReadInt(kGlass, "GlassGSBitsPerPixel", 1);
+        m_glassSurface.gsBitsPerPixel = ReadInt(kGlass, "GlassGSBitsPerPixel", 1);
     } else if (UsesGhostscript(m_docType)) {
-        m_GSScreenBitsPerPixel = ReadInt(kDisplay, "GSScreenBitsPerPixel", 8);
+        m_pageSurface.gsBitsPerPixel = ReadInt(kDisplay, "GSScreenBitsPerPixel", 8);
     }
-    m_DispMag = ReadInt(kDisplay, "DispMag", 10000);
+    m_pageSurface.dispMag = ReadInt(kDisplay, "DispMag", 10000);
     m_DispMagSpec = ReadInt(kDisplay, "DispMagSpec", 0);
     m_MarginDispMag = ReadInt(kDisplay, "MarginDispMag", 0);
     m_showMainToolbar = m_showMainToolbarSetting = ReadInt(kDisplay, "ShowMainToolbar", 1) ? 1 : 0;
@@ -61,17 +61,17 @@ void CVrViewerView::SaveViewSettingsToRegistry() {
         WriteInt(kDisplay, "PaperOrientation", m_paper.GetOrientation() ? 1 : 0);
         WriteInt(kDisplay, "hMargin", m_hMargin);
         WriteInt(kDisplay, "vMargin", m_vMargin);
-        WriteInt(kDisplay, "GSScreenBitsPerPixel", m_GSScreenBitsPerPixel);
+        WriteInt(kDisplay, "GSScreenBitsPerPixel", m_pageSurface.gsBitsPerPixel);
         WriteInt(kDisplay, "GSPrintBitsPerPixel", m_GSPrintBitsPerPixel);
         WriteInt(kGlass, "EnableColor", m_EnableColor ? 1 : 0);
-        WriteInt(kGlass, "GlassDispMag", m_GlassDispMag);
+        WriteInt(kGlass, "GlassDispMag", m_glassSurface.dispMag);
         WriteInt(kGlass, "GlassWidth", m_glassWidth);
         WriteInt(kGlass, "GlassHeight", m_glassHeight);
-        WriteInt(kGlass, "GlassGSBitsPerPixel", m_GlassGSBitsPerPixel);
+        WriteInt(kGlass, "GlassGSBitsPerPixel", m_glassSurface.gsBitsPerPixel);
     } else if (UsesGhostscript(m_docType)) {
-        WriteInt(kDisplay, "GSScreenBitsPerPixel", m_GSScreenBitsPerPixel);
+        WriteInt(kDisplay, "GSScreenBitsPerPixel", m_pageSurface.gsBitsPerPixel);
     }
-    WriteInt(kDisplay, "DispMag", m_DispMag);
+    WriteInt(kDisplay, "DispMag", m_pageSurface.dispMag);
     WriteInt(kDisplay, "DispMagSpec", m_DispMagSpec);
     WriteInt(kDisplay, "MarginDispMag", m_MarginDispMag);
     if (m_docType != kDocGzip) WriteInt(kDisplay, "ShowMainToolbar", m_showMainToolbarSetting ? 1 : 0);

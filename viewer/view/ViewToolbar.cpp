@@ -75,7 +75,7 @@ void CVrViewerView::UpdateBandBoxes() {
         if (page->lineEdit()) page->lineEdit()->setCursorPosition(0);
     }
     if (QComboBox* zoom = m_controls->BandComboBox(IDC_ZOOM_BOX); zoom && !focused(zoom))
-        zoom->setEditText(QString::asprintf("%d%%", (m_DispMag + 50) / 100));
+        zoom->setEditText(QString::asprintf("%d%%", (m_pageSurface.dispMag + 50) / 100));
 }
 
 UINT CVrViewerView::DropDownCheckedId(int fitMode, const char* zoomText) {

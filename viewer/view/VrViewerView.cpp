@@ -32,10 +32,8 @@ using namespace viewgeo;
 
 namespace {
 constexpr COLORREF kWhite = 0xFFFFFF;
-constexpr COLORREF kLinkColour = 0xFF0000;
 constexpr COLORREF kRuleColour = 0x282828;
 constexpr COLORREF kCornerColour = 0xC8D0D4;
-const char kUndefinedFormat[] = "\n문서에 정의되지 않은 형식이 포함되었습니다.";
 }  // namespace
 
 CVrViewerView::CVrViewerView() {
@@ -128,10 +126,10 @@ int CVrViewerView::GetViewStatus(ViewStatus& vs) {
     m_topOffset = m_showMainToolbar ? 28 : 0;
     vs.resolutionX = m_resolutionX;
     vs.resolutionY = m_resolutionY;
-    vs.DispMag = m_DispMag;
+    vs.DispMag = m_pageSurface.dispMag;
     vs.DispMagSpec = m_DispMagSpec;
-    vs.pageWidth = m_pageWidth;
-    vs.pageHeight = m_pageHeight;
+    vs.pageWidth = m_pageSurface.width;
+    vs.pageHeight = m_pageSurface.height;
     vs.scrollX = m_scrollX;
     vs.scrollY = m_scrollY;
     vs.originX = m_originX;
@@ -143,18 +141,18 @@ int CVrViewerView::GetViewStatus(ViewStatus& vs) {
     vs.showMainToolbar = m_showMainToolbar;
     vs.topOffset = m_topOffset;
     if (m_docType == kDocDvi) {
-        vs.GlassDispMag = m_GlassDispMag;
+        vs.GlassDispMag = m_glassSurface.dispMag;
         vs.paper = m_paper;
-        vs.glassPageWidth = m_glassPageWidth;
-        vs.glassPageHeight = m_glassPageHeight;
+        vs.glassPageWidth = m_glassSurface.width;
+        vs.glassPageHeight = m_glassSurface.height;
         vs.EnableColor = m_EnableColor;
         vs.hMargin = m_hMargin;
         vs.vMargin = m_vMargin;
         vs.targetName = String8("");
-        vs.GSScreenBitsPerPixel = m_GSScreenBitsPerPixel;
-        vs.GlassGSBitsPerPixel = m_GlassGSBitsPerPixel;
+        vs.GSScreenBitsPerPixel = m_pageSurface.gsBitsPerPixel;
+        vs.GlassGSBitsPerPixel = m_glassSurface.gsBitsPerPixel;
     }
-    if (m_docType == kDocPs) vs.GSScreenBitsPerPixel = m_GSScreenBitsPerPixel;
+    if (m_docType == kDocPs) vs.GSScreenBitsPerPixel = m_pageSurface.gsBitsPerPixel;
     if (m_docType == kDocTiff || m_docType == kDocPs) vs.rotation = m_rotation;
     if (m_docType == kDocTiff) {
         vs.tiffWidth = m_tiffWidth;
@@ -202,8 +200,8 @@ void CVrViewerView::WriteWaiting(CDC& dc) {
 
 void CVrViewerView::ApplyScrollPosition(ViewStatus& vs, int W, int H) {
     if (m_DispMagSpec == kFitNone) m_marginShift = 0;
-    const Scroll s = ScrollPosition(m_DispMagSpec, vs.scrollX, vs.scrollY, m_pageWidth, m_pageHeight, W, H,
-                                    m_fitWidth, m_fitHeight, m_marginAdjust, m_MarginDispMag);
+    const Scroll s = ScrollPosition(m_DispMagSpec, vs.scrollX, vs.scrollY, m_pageSurface.width, m_pageSurface.height,
+                                    W, H, m_fitWidth, m_fitHeight, m_marginAdjust, m_MarginDispMag);
     m_scrollX = s.x;
     m_scrollY = s.y;
 }
@@ -211,7 +209,8 @@ void CVrViewerView::ApplyScrollPosition(ViewStatus& vs, int W, int H) {
 void CVrViewerView::SetStatusDvi(ViewStatus& vs) {
     ViewerDvi* reader = Reader();
     if (!reader) return;
-    for (ViewerDviDrawer* d : {&m_pageDrawer, &m_glassDrawer, &m_thumbDrawer}) d->SetDocument(GetDocument());
+    for (ViewerDviDrawer* d : {&m_pageSurface.drawer, &m_glassSurface.drawer, &m_thumbDrawer})
+        d->SetDocument(GetDocument());
     m_pageCount = reader->GetNPage();
     ViewStatus old;
     GetViewStatus(old);
@@ -246,7 +245,7 @@ void CVrViewerView::SetStatusDvi(ViewStatus& vs) {
 
     int W = 0, H = 0;
     if (!m_windowCreated) {
-        m_DispMag = ClampDispMag(vs.DispMag);
+        m_pageSurface.dispMag = ClampDispMag(vs.DispMag);
     } else {
         if (old.scrollBarFlags != m_scrollBarFlags || old.showToolbar != m_showToolbar ||
             old.showMainToolbar != m_showMainToolbar)
@@ -257,49 +256,50 @@ void CVrViewerView::SetStatusDvi(ViewStatus& vs) {
         m_areaBottom = area.bottom;
         W = area.right - area.left;
         H = area.bottom - m_topOffset;
-        m_DispMag = FitDispMagDvi(m_DispMagSpec, vs.DispMag, paperW, paperH, m_resolutionX, m_resolutionY, W, H);
+        m_pageSurface.dispMag =
+            FitDispMagDvi(m_DispMagSpec, vs.DispMag, paperW, paperH, m_resolutionX, m_resolutionY, W, H);
     }
-    const int newW = BitmapSide(paperW, m_DispMag, m_resolutionX);
-    const int newH = BitmapSide(paperH, m_DispMag, m_resolutionY);
+    const int newW = BitmapSide(paperW, m_pageSurface.dispMag, m_resolutionX);
+    const int newH = BitmapSide(paperH, m_pageSurface.dispMag, m_resolutionY);
     const bool tooLarge = newW < 0 || newH < 0;
-    m_pageWidth = std::max(0, newW);
-    m_pageHeight = std::max(0, newH);
+    m_pageSurface.width = std::max(0, newW);
+    m_pageSurface.height = std::max(0, newH);
     if (m_windowCreated) ApplyScrollPosition(vs, W, H);
     else m_scrollX = vs.scrollX, m_scrollY = vs.scrollY;
 
-    m_GlassDispMag = ClampDispMag(vs.GlassDispMag > 0 ? vs.GlassDispMag : m_GlassDispMag);
-    m_glassPageWidth = std::max(0, BitmapSide(paperW, m_GlassDispMag, m_resolutionX));
-    m_glassPageHeight = std::max(0, BitmapSide(paperH, m_GlassDispMag, m_resolutionY));
+    m_glassSurface.dispMag = ClampDispMag(vs.GlassDispMag > 0 ? vs.GlassDispMag : m_glassSurface.dispMag);
+    m_glassSurface.width = std::max(0, BitmapSide(paperW, m_glassSurface.dispMag, m_resolutionX));
+    m_glassSurface.height = std::max(0, BitmapSide(paperH, m_glassSurface.dispMag, m_resolutionY));
     m_EnableColor = vs.EnableColor;
     m_hMargin = vs.hMargin;
     m_vMargin = vs.vMargin;
-    m_GSScreenBitsPerPixel = vs.GSScreenBitsPerPixel;
-    m_GlassGSBitsPerPixel = vs.GlassGSBitsPerPixel;
+    m_pageSurface.gsBitsPerPixel = vs.GSScreenBitsPerPixel;
+    m_glassSurface.gsBitsPerPixel = vs.GlassGSBitsPerPixel;
     m_originX = vs.originX;
     m_originY = vs.originY;
     m_workspaceColor = vs.workspaceColor;
     m_page = Clamp(vs.page, m_pageCount - 1);
 
     // The page bitmap.
-    if (m_DispMag != old.DispMag || m_pageWidth != old.pageWidth || m_pageHeight != old.pageHeight || tooLarge) {
-        m_pageDrawer.Close();
-        if (m_drawerReleased || tooLarge || !RecreateBitmap(m_pageDC, m_pageBitmap, m_pageWidth, m_pageHeight, 0)) {
+    if (m_pageSurface.dispMag != old.DispMag || m_pageSurface.width != old.pageWidth ||
+        m_pageSurface.height != old.pageHeight || tooLarge) {
+        if (m_drawerReleased || tooLarge || !RecreateSurfaceBitmap(m_pageSurface, 0)) {
+            m_pageSurface.drawer.Close();
             CString text;
             AfxFormatString1(text, IDS_VIEW_NO_MEMORY_FOR, "'hPageBitmap'");
             ReportToUserAndLog(text);
-            m_pageWidth = m_pageHeight = 0;
-            m_partFlags[kPageTextDone] = m_partFlags[kPagePicturesTried] = m_partFlags[kPagePicturesDone] = 1;
+            m_pageSurface.width = m_pageSurface.height = 0;
+            m_pageSurface.SetPartsDone();
             return;
         }
     }
     // The glass bitmap.
-    const bool glassChanged = m_EnableColor != old.EnableColor || m_GlassDispMag != old.GlassDispMag ||
-                              m_glassPageWidth != old.glassPageWidth || m_glassPageHeight != old.glassPageHeight;
+    const bool glassChanged = m_EnableColor != old.EnableColor || m_glassSurface.dispMag != old.GlassDispMag ||
+                              m_glassSurface.width != old.glassPageWidth ||
+                              m_glassSurface.height != old.glassPageHeight;
     if (m_glassEnabled && glassChanged && !m_drawerReleased) {
-        m_glassDrawer.Close();
-        bool made = RecreateBitmap(m_glassDC, m_glassBitmap, m_glassPageWidth, m_glassPageHeight, !m_EnableColor);
-        if (!made && m_EnableColor &&
-            RecreateBitmap(m_glassDC, m_glassBitmap, m_glassPageWidth, m_glassPageHeight, 1)) {
+        bool made = RecreateSurfaceBitmap(m_glassSurface, !m_EnableColor);
+        if (!made && m_EnableColor && RecreateSurfaceBitmap(m_glassSurface, 1)) {
             made = true;
             m_EnableColor = 0;
             AfxShowMessageBox(this, AfxLoadString(IDS_VIEW_GLASS_MONOCHROME), AfxLoadString(IDS_VIEW_APP_TITLE),
@@ -315,60 +315,49 @@ void CVrViewerView::SetStatusDvi(ViewStatus& vs) {
 
     const bool pageValid = m_page >= 0 && m_page < m_pageCount;
     const bool hasTarget = !vs.targetName.IsNull() && vs.targetName.GetLength() > 0;
+    const String8 target = hasTarget ? vs.targetName : String8();
     bool timerNeeded = false;
     bool drewPage = false;
-    if (m_DispMag != old.DispMag || m_pageWidth != old.pageWidth || m_pageHeight != old.pageHeight ||
-        m_hMargin != old.hMargin || m_vMargin != old.vMargin || m_page != old.page ||
-        m_GSScreenBitsPerPixel != old.GSScreenBitsPerPixel || hasTarget) {
+    if (m_pageSurface.dispMag != old.DispMag || m_pageSurface.width != old.pageWidth ||
+        m_pageSurface.height != old.pageHeight || m_hMargin != old.hMargin || m_vMargin != old.vMargin ||
+        m_page != old.page || m_pageSurface.gsBitsPerPixel != old.GSScreenBitsPerPixel || hasTarget) {
         drewPage = true;
-        m_pageDrawer.Close();
         m_failedPage = -1;
-        m_pageDC.FillSolidRect(0, 0, m_pageWidth, m_pageHeight, kWhite);
-        m_partFlags[kPageTextDone] = m_partFlags[kPagePicturesTried] = m_partFlags[kPagePicturesDone] = 1;
         if (!m_initialViewEstablished || !pageValid) {
-            WriteWaiting(m_pageDC);
-        } else if (m_pageDrawer.Open(m_pageDC, *reader, m_page, fpreal4(m_DispMag),
-                                     MarginPixels(m_hMargin, m_resolutionX, m_DispMag),
-                                     MarginPixels(m_vMargin, m_resolutionY, m_DispMag), kLinkColour,
-                                     hasTarget ? vs.targetName : String8())) {
-            m_pageDrawer.SetGSBitsPerPixel(m_GSScreenBitsPerPixel);
+            StartSurface(m_pageSurface, nullptr, target);
+            WriteWaiting(m_pageSurface.dc);
+        } else if (StartSurface(m_pageSurface, reader, target)) {
             NameFallbackFont(*reader);
-            // The watermark lies under the page.
-            m_pageDrawer.DrawWatermark(reader->GetWatermarkInstruction());
-            m_pageTextPassEnded = 0;
-            m_partFlags[kPagePicturesTried] = m_partFlags[kPagePicturesDone] = 0;
-            if (!hasTarget && m_windowCreated) {
-                m_partFlags[kPageTextDone] = 0;
+            if (m_windowCreated && !hasTarget) {
+                // No blank page: it first shows when its text is drawn or a
+                // frame has passed; slices under the timer draw the rest.
+                DrawTextSlice(m_pageSurface, kFrame);
+                m_pageRepaintPending = 0;
+                m_lastPageRepaint = Clock::now();
             } else {
+                // With a target (its position is needed now) or before the
+                // window exists the text is drawn at once.
                 try {
-                    m_pageDrawer.Draw(-1);
-                    m_pageTextPassEnded = 1;
+                    m_pageSurface.drawer.Draw(-1);
+                    m_pageSurface.textPassEnded = 1;
+                    m_pageSurface.textDone = 1;
                 } catch (const std::exception& e) {
-                    DrawFailed(false, e.what());
+                    DrawFailed(m_pageSurface, e.what());
                 } catch (...) {
-                    DrawFailed(false, nullptr);
+                    DrawFailed(m_pageSurface, nullptr);
                 }
             }
             timerNeeded = true;
         }
     }
     const bool glassRedraw = glassChanged || m_hMargin != old.hMargin || m_vMargin != old.vMargin ||
-                             m_page != old.page || m_GlassGSBitsPerPixel != old.GlassGSBitsPerPixel;
+                             m_page != old.page || m_glassSurface.gsBitsPerPixel != old.GlassGSBitsPerPixel;
     if (m_glassEnabled && !m_drawerReleased && glassRedraw) {
-        m_glassDrawer.Close();
-        m_glassDC.FillSolidRect(0, 0, m_glassPageWidth, m_glassPageHeight, kWhite);
-        m_partFlags[kGlassTextDone] = m_partFlags[kGlassPicturesTried] = m_partFlags[kGlassPicturesDone] = 1;
-        if (m_initialViewEstablished && pageValid &&
-            m_glassDrawer.Open(m_glassDC, *reader, m_page, fpreal4(m_GlassDispMag),
-                               MarginPixels(m_hMargin, m_resolutionX, m_GlassDispMag),
-                               MarginPixels(m_vMargin, m_resolutionY, m_GlassDispMag), kLinkColour,
-                               hasTarget ? vs.targetName : String8())) {
-            m_glassDrawer.SetGSBitsPerPixel(m_GlassGSBitsPerPixel);
-            m_glassDrawer.DrawWatermark(reader->GetWatermarkInstruction());
-            m_glassTextPassEnded = 0;
-            m_partFlags[kGlassTextDone] = m_partFlags[kGlassPicturesTried] = m_partFlags[kGlassPicturesDone] = 0;
-            timerNeeded = true;
-        }
+        // The magnifier's page is drawn when the glass is next shown.
+        m_glassSurface.drawer.Close();
+        m_glassSurface.SetPartsDone();
+        m_glassStale = 1;
+        if (m_glassShown) PrepareGlass();
     }
     if (timerNeeded && m_windowCreated) {
         m_slowRetries = 0;
@@ -376,12 +365,12 @@ void CVrViewerView::SetStatusDvi(ViewStatus& vs) {
     }
 
     // A target: scroll so that it sits 20 pixels inside the page area.
-    if (hasTarget && m_pageDrawer.IsTagFound()) {
-        const int mx = m_pageDrawer.GetTaghPos(), my = m_pageDrawer.GetTagvPos();
+    if (hasTarget && m_pageSurface.drawer.IsTagFound()) {
+        const int mx = m_pageSurface.drawer.GetTaghPos(), my = m_pageSurface.drawer.GetTagvPos();
         if (W * 2 / 3 + m_scrollX < mx) m_scrollX = mx - 20;
         else if (mx < m_scrollX) m_scrollX = m_originX;
-        m_scrollX = Clamp(m_scrollX, m_pageWidth - W);
-        m_scrollY = Clamp(my - 20, m_pageHeight - H);
+        m_scrollX = Clamp(m_scrollX, m_pageSurface.width - W);
+        m_scrollY = Clamp(my - 20, m_pageSurface.height - H);
         Invalidate(FALSE);
     }
 
@@ -396,13 +385,14 @@ void CVrViewerView::SetScrollBars(const ViewStatus& old, bool force) {
     if (!m_windowCreated || !m_controls || !m_scrollBarFlags) return;
     RECT area;
     GetPageAreaRect(&area);
-    if (force || m_pageWidth != old.pageWidth || m_scrollX != old.scrollX || m_scrollBarFlags != old.scrollBarFlags) {
-        const BarValues h = HorizontalBar(m_pageWidth, area.right - area.left, m_scrollX);
+    if (force || m_pageSurface.width != old.pageWidth || m_scrollX != old.scrollX ||
+        m_scrollBarFlags != old.scrollBarFlags) {
+        const BarValues h = HorizontalBar(m_pageSurface.width, area.right - area.left, m_scrollX);
         m_controls->SetBar(false, h.max, h.page, h.pos);
     }
-    if (force || m_pageHeight != old.pageHeight || m_scrollY != old.scrollY ||
+    if (force || m_pageSurface.height != old.pageHeight || m_scrollY != old.scrollY ||
         m_scrollBarFlags != old.scrollBarFlags || m_page != old.page) {
-        const BarValues v = VerticalBar(m_pageHeight, m_pageCount, area.bottom - area.top, m_page, m_scrollY,
+        const BarValues v = VerticalBar(m_pageSurface.height, m_pageCount, area.bottom - area.top, m_page, m_scrollY,
                                         m_scrollSteps);
         m_controls->SetBar(true, v.max, v.page, v.pos);
     }
@@ -438,18 +428,18 @@ void CVrViewerView::SetStatusTiff(ViewStatus& vs) {
         GetPageAreaRect(&area);
         W = area.right - area.left;
         H = area.bottom - m_topOffset;
-        m_DispMag = FitDispMagTiff(m_DispMagSpec, vs.DispMag, m_tiffWidth, m_tiffHeight, W, H);
+        m_pageSurface.dispMag = FitDispMagTiff(m_DispMagSpec, vs.DispMag, m_tiffWidth, m_tiffHeight, W, H);
     } else {
-        m_DispMag = ClampDispMag(vs.DispMag);
+        m_pageSurface.dispMag = ClampDispMag(vs.DispMag);
     }
-    m_pageWidth = int(m_DispMag * double(m_tiffWidth) * 0.0001 + 0.5);
-    m_pageHeight = int(m_DispMag * double(m_tiffHeight) * 0.0001 + 0.5);
+    m_pageSurface.width = int(m_pageSurface.dispMag * double(m_tiffWidth) * 0.0001 + 0.5);
+    m_pageSurface.height = int(m_pageSurface.dispMag * double(m_tiffHeight) * 0.0001 + 0.5);
     if (m_windowCreated) ApplyScrollPosition(vs, W, H);
     else m_scrollX = vs.scrollX, m_scrollY = vs.scrollY;
     m_originX = vs.originX;
     m_originY = vs.originY;
     m_workspaceColor = vs.workspaceColor;
-    const bool redraw = m_DispMag != old.DispMag || m_rotation != old.rotation || m_page != old.page;
+    const bool redraw = m_pageSurface.dispMag != old.DispMag || m_rotation != old.rotation || m_page != old.page;
     if (redraw && pageValid && !file.IsNull()) {
         m_imageBits.reset();
         m_imageInfo.assign(kTiffPageInfoBytes, 0);
@@ -457,7 +447,7 @@ void CVrViewerView::SetStatusTiff(ViewStatus& vs) {
         if (TIFF* tif = TIFFOpen(file.c_str(), "r")) {
             if (TIFFSetDirectory(tif, tdir_t(m_page))) {
                 m_imageBits = DecodeTiffPage(tif, reinterpret_cast<BITMAPINFO*>(m_imageInfo.data()), &m_rotation,
-                                             &m_DispMag);
+                                             &m_pageSurface.dispMag);
                 if (!m_imageBits) failure = TiffPageFailure(tif, m_page);
             }
             TIFFClose(tif);
@@ -471,151 +461,14 @@ void CVrViewerView::SetStatusTiff(ViewStatus& vs) {
         }
         if (m_imageBits) {
             const auto* h = reinterpret_cast<const BITMAPINFOHEADER*>(m_imageInfo.data());
-            m_pageWidth = h->biWidth;
-            m_pageHeight = std::abs(h->biHeight);
+            m_pageSurface.width = h->biWidth;
+            m_pageSurface.height = std::abs(h->biHeight);
         }
     }
     if (redraw || m_workspaceColor != old.workspaceColor || m_scrollBarFlags != old.scrollBarFlags ||
         (m_windowCreated && (m_scrollX != old.scrollX || m_scrollY != old.scrollY)))
         Invalidate(FALSE);
     SetScrollBars(old, false);
-}
-
-// ------------------------------------------------------ progressive drawing
-
-void CVrViewerView::DrawFailed(bool glass, const char* message) {
-    VrDviDrawer& drawer = glass ? m_glassDrawer : m_pageDrawer;
-    drawer.Close();
-    if (glass) {
-        m_partFlags[kGlassTextDone] = m_partFlags[kGlassPicturesTried] = m_partFlags[kGlassPicturesDone] = 1;
-    } else {
-        m_partFlags[kPageTextDone] = m_partFlags[kPagePicturesTried] = m_partFlags[kPagePicturesDone] = 1;
-    }
-    // Once per page: the glass's failure of the same page says nothing new.
-    if (m_failedPage == m_page) return;
-    m_failedPage = m_page;
-    if (message) {
-        CString text("SetStatus에서 발생한 오류\n");
-        text += CString(message).Left(255);
-        ReportToUserAndLog(text);
-    } else {
-        AppendErrorLog(kUndefinedFormat);
-    }
-}
-
-int CVrViewerView::DrawTextSlice(bool glass) {
-    VrDviDrawer& drawer = glass ? m_glassDrawer : m_pageDrawer;
-    int& ended = glass ? m_glassTextPassEnded : m_pageTextPassEnded;
-    int& done = m_partFlags[glass ? kGlassTextDone : kPageTextDone];
-    if (!drawer.IsWorking()) {
-        done = 1;
-        return 1;
-    }
-    try {
-        if (drawer.Draw(glass ? 200 : 500)) {
-            done = 1;
-            ended = 1;
-            if (glass) DrawGlassHighlights();
-        }
-    } catch (const std::exception& e) {
-        DrawFailed(glass, e.what());
-    } catch (...) {
-        DrawFailed(glass, nullptr);
-    }
-    if (!glass) {
-        Invalidate(FALSE);
-        UpdateWindow();
-    }
-    return 1;
-}
-
-void CVrViewerView::DrawPictures(bool glass, int& pictureDrawn, int& reachedEnd) {
-    VrDviDrawer& drawer = glass ? m_glassDrawer : m_pageDrawer;
-    pictureDrawn = 0;
-    reachedEnd = 1;
-    bool undrawnLeft = false;
-    for (auto it = drawer.GetPictList().Begin(); it; it.Next()) {
-        VrDviDrawer::PictInfo* p = it.Value().get();
-        if (!p || p->drawn != 0) continue;
-        const int r = DrawPicture(drawer, *p);
-        if (r > 0) {
-            p->drawn = 1;
-            pictureDrawn = 1;
-            if (!glass) {
-                Invalidate(FALSE);
-                UpdateWindow();
-            }
-            // Stop the walk; what follows waits for the next tick.
-            for (it.Next(); it; it.Next())
-                if (it.Value() && it.Value()->drawn == 0) undrawnLeft = true;
-            reachedEnd = 0;
-            break;
-        }
-        if (r < 0) p->drawn = -1;  // never drawable: no more retries
-        else undrawnLeft = true;
-    }
-    if (!undrawnLeft) m_partFlags[glass ? kGlassPicturesDone : kPagePicturesDone] = 1;
-}
-
-int CVrViewerView::DrawPicture(VrDviDrawer& drawer, VrDviDrawer::PictInfo& picture) {
-    if (drawer.DrawPicture(&picture)) return 1;
-    // A file that is there but cannot be drawn never will be; a missing one
-    // may still come while the document is being fetched.
-    if (auto in = drawer.OpenPictFileStream(&picture, nullptr)) {
-        drawer.ClosePictFileStream(&picture, std::move(in));
-        return -1;
-    }
-    CVrViewerDoc* doc = GetDocument();
-    if (!doc || !doc->IsWorkerRunning()) return -1;
-    // The page waits for this side file; its arrival redraws the page.
-    if (FetchedFile* file = doc->FindFetchedFile(picture.fileName, 0)) m_awaitedFile = file->GetFullAddress();
-    return 0;
-}
-
-int CVrViewerView::DrawNonDrawnPartOfPage() {
-    ViewerDvi* reader = Reader();
-    if (m_docType != kDocDvi || !reader || !reader->IsOpened()) return 0;
-    int* f = m_partFlags;
-    if (!f[kPageTextDone]) return DrawTextSlice(false);
-    if (!f[kPagePicturesTried] || (f[kGlassTextDone] && f[kGlassPicturesDone])) {
-        const int tried = f[kPagePicturesTried];
-        int drawn = 0, end = 1;
-        DrawPictures(false, drawn, end);
-        if (!tried) {
-            if (end) f[kPagePicturesTried] = 1;
-            return 1;
-        }
-    }
-    if (m_glassEnabled && !f[kGlassTextDone]) return DrawTextSlice(true);
-    if (!m_glassEnabled) {
-        f[kGlassTextDone] = f[kGlassPicturesTried] = 1;
-        return 0;
-    }
-    if (f[kGlassPicturesTried] && (!f[kPageTextDone] || !f[kPagePicturesDone] || !f[kGlassTextDone])) return 0;
-    const int tried = f[kGlassPicturesTried];
-    int drawn = 0, end = 1;
-    DrawPictures(true, drawn, end);
-    if (!tried) {
-        if (end) f[kGlassPicturesTried] = 1;
-        if (end) DrawGlassHighlights();
-        return 1;
-    }
-    return 0;
-}
-
-void CVrViewerView::OnTimer(UINT_PTR nIDEvent) {
-    if (nIDEvent == ID_SELECTION_SCROLL_TIMER) return OnSelectionScrollTimer();
-    if (nIDEvent != ID_PAGE_PARTS_TIMER) return CView::OnTimer(nIDEvent);
-    const int* f = m_partFlags;
-    if (std::find(f, f + kPartFlagCount, 0) != f + kPartFlagCount) DrawNonDrawnPartOfPage();
-    if (std::find(f, f + kPartFlagCount, 0) == f + kPartFlagCount) {
-        KillTimer(ID_PAGE_PARTS_TIMER);
-    } else if (f[kPageTextDone] && f[kPagePicturesTried] && f[kGlassTextDone] && f[kGlassPicturesTried]) {
-        if (!m_slowRetries) SetTimer(ID_PAGE_PARTS_TIMER, 100);
-        m_slowRetries = 1;
-        return;
-    }
-    m_slowRetries = 0;
 }
 
 // ----------------------------------------------------------------- painting
@@ -651,12 +504,10 @@ void CVrViewerView::OnPaint() {
     ViewStatus vs;
     GetViewStatus(vs);
     ViewerDvi* reader = Reader();
-    if (m_docType == kDocDvi && reader && vs.page >= 0 && vs.page < reader->GetNPage() && m_pageWidth > 0) {
+    if (m_docType == kDocDvi && reader && vs.page >= 0 && vs.page < reader->GetNPage() && m_pageSurface.width > 0) {
         PaintFrame(dc, area, vs, false);
         // The visible part of the page; the workspace below it stays.
-        const int w = std::min<int>(area.right, vs.pageWidth - vs.scrollX);
-        const int h = std::min<int>(area.bottom - vs.topOffset, vs.pageHeight - vs.scrollY);
-        if (w > 0 && h > 0) dc.BitBlt(0, vs.topOffset, w, h, &m_pageDC, vs.scrollX, vs.scrollY, SRCCOPY);
+        m_pageSurface.CopyTo(dc, 0, vs.topOffset, area.right, area.bottom - vs.topOffset, vs.scrollX, vs.scrollY);
         // The rule and corner go over the page's edge as well.
         PaintFrame(dc, area, vs, false);
         DrawTextHighlights(dc, vs);
@@ -738,8 +589,8 @@ void CVrViewerView::SetPageCount(int count) {
     if (m_windowCreated && m_scrollBarFlags && m_controls) {
         RECT area;
         GetPageAreaRect(&area);
-        const BarValues v = VerticalBar(m_pageHeight, count, area.bottom - area.top, std::max(0, m_page), m_scrollY,
-                                        m_scrollSteps);
+        const BarValues v = VerticalBar(m_pageSurface.height, count, area.bottom - area.top, std::max(0, m_page),
+                                        m_scrollY, m_scrollSteps);
         m_controls->SetBar(true, v.max, v.page, v.pos);
     }
     if (m_docType == kDocTiff || m_docType == kDocPs) {
@@ -879,7 +730,7 @@ int CVrViewerView::SetWindow() {
     ViewStatus vs;
     GetViewStatus(vs);
     m_page = -1;
-    m_pageWidth = -1;
+    m_pageSurface.width = -1;
     m_scrollX = -1;
     SetStatus(vs);
     if (QWidget* w = GetWidget()) {
@@ -973,8 +824,8 @@ int CVrViewerView::SetRetrievingStatus() {
     m_glassShown = 0;
     // The reader is about to be closed: nothing may draw from it.
     KillTimer(ID_PAGE_PARTS_TIMER);
-    m_pageDrawer.Close();
-    m_glassDrawer.Close();
+    m_pageSurface.drawer.Close();
+    m_glassSurface.drawer.Close();
     std::fill(m_partFlags, m_partFlags + kPartFlagCount, 1);
     m_initialStatusApplied = 0;
     m_initialViewEstablished = 0;
@@ -988,14 +839,14 @@ int CVrViewerView::SetRetrievingStatus() {
 int CVrViewerView::DrawerSetting() {
     m_drawerReleased = 0;
     m_stockBitmap.CreateBitmap(1, 1, 1, 1, nullptr);
-    for (CDC* dc : {&m_pageDC, &m_glassDC, &m_thumbDC}) {
+    for (CDC* dc : {&m_pageSurface.dc, &m_glassSurface.dc, &m_thumbDC}) {
         if (!dc->CreateCompatibleDC(nullptr)) {
             m_drawerReleased = 1;
             return 0;
         }
     }
-    const bool made = m_pageBitmap.CreateCompatibleBitmap(nullptr, 1, 1) &&
-                      m_glassBitmap.CreateBitmap(1, 1, 1, 1, nullptr) &&
+    const bool made = m_pageSurface.bitmap.CreateCompatibleBitmap(nullptr, 1, 1) &&
+                      m_glassSurface.bitmap.CreateBitmap(1, 1, 1, 1, nullptr) &&
                       m_thumbBitmap.CreateCompatibleBitmap(nullptr, 1, 1);
     if (!made) {
         CString text;
@@ -1004,23 +855,23 @@ int CVrViewerView::DrawerSetting() {
         DrawerClear();
         return 0;
     }
-    m_pageDC.SelectObject(&m_pageBitmap);
-    m_glassDC.SelectObject(&m_glassBitmap);
+    m_pageSurface.dc.SelectObject(&m_pageSurface.bitmap);
+    m_glassSurface.dc.SelectObject(&m_glassSurface.bitmap);
     m_thumbDC.SelectObject(&m_thumbBitmap);
-    m_resolutionX = m_pageDC.GetDeviceCaps(LOGPIXELSX) * 10000;
-    m_resolutionY = m_pageDC.GetDeviceCaps(LOGPIXELSY) * 10000;
+    m_resolutionX = m_pageSurface.dc.GetDeviceCaps(LOGPIXELSX) * 10000;
+    m_resolutionY = m_pageSurface.dc.GetDeviceCaps(LOGPIXELSY) * 10000;
     return 1;
 }
 
 int CVrViewerView::DrawerClear() {
     if (m_drawerReleased) return 0;
     m_drawerReleased = 1;
-    m_pageDrawer.Close();
-    m_glassDrawer.Close();
+    m_pageSurface.drawer.Close();
+    m_glassSurface.drawer.Close();
     m_thumbDrawer.Close();
-    for (CDC* dc : {&m_pageDC, &m_glassDC, &m_thumbDC}) dc->SelectObject(&m_stockBitmap);
-    m_pageBitmap.DeleteObject();
-    m_glassBitmap.DeleteObject();
+    for (CDC* dc : {&m_pageSurface.dc, &m_glassSurface.dc, &m_thumbDC}) dc->SelectObject(&m_stockBitmap);
+    m_pageSurface.bitmap.DeleteObject();
+    m_glassSurface.bitmap.DeleteObject();
     m_thumbBitmap.DeleteObject();
     m_imageInfo.clear();
     m_imageBits.reset();

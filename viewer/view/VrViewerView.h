@@ -12,6 +12,7 @@
 #pragma once
 
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,6 +28,7 @@
 #include "viewer/document/NoteList.h"
 #include "viewer/document/ViewerDvi.h"
 #include "viewer/document/VrViewerDoc.h"
+#include "viewer/view/PageSurface.h"
 #include "viewer/view/ViewCommandIds.h"
 #include "viewer/view/ViewStatus.h"
 
@@ -353,8 +355,8 @@ public:
     void OnFileOpen();
 
     // ---- for the document, frames and tests ----
-    CDC& GetPageDC() { return m_pageDC; }
-    VrDviDrawer& GetPageDrawer() { return m_pageDrawer; }
+    CDC& GetPageDC() { return m_pageSurface.dc; }
+    VrDviDrawer& GetPageDrawer() { return m_pageSurface.drawer; }
     const CString& GetStatusText() const { return m_statusText; }
     void SetStatusText(const CString& text) {
         m_statusText = text;
@@ -373,9 +375,12 @@ public:
     const int* GetPagePartFlags() const { return m_partFlags; }
     void SetGlassEnabled(int enabled) { m_glassEnabled = enabled; }
     // The magnifier: its window (made by SetWindow), the magnified page
-    // bitmap's DC and the glass size.
+    // and the glass size.
     CGlassWnd* GetGlassWnd() const { return m_pGlassWnd.get(); }
-    CDC& GetGlassDC() { return m_glassDC; }
+    PageSurface& GetGlassSurface() { return m_glassSurface; }
+    // Draws the magnifier's page when the shown page changed since it was
+    // last drawn; done when the glass is about to show.
+    void PrepareGlass();
     int GetGlassWidth() const { return m_glassWidth; }
     int GetGlassHeight() const { return m_glassHeight; }
 
@@ -483,6 +488,11 @@ protected:
 private:
     enum { kPageTextDone, kPagePicturesTried, kGlassTextDone, kGlassPicturesTried, kPagePicturesDone,
            kGlassPicturesDone, kPartFlagCount };
+    // Page parts still to draw (1 = done), for both surfaces.
+    int m_partFlags[kPartFlagCount] = {1, 1, 1, 1, 1, 1};
+    // The page and the magnifier's page.
+    PageSurface m_pageSurface{m_partFlags, kPageTextDone, kPagePicturesTried, kPagePicturesDone, 500, 10000, 8};
+    PageSurface m_glassSurface{m_partFlags, kGlassTextDone, kGlassPicturesTried, kGlassPicturesDone, 200, 25000, 1};
     ViewerDvi* Reader() const;
     // Runs fn on the UI thread later, while the view lives.
     void PostToUi(std::function<void()> fn);
@@ -494,13 +504,25 @@ private:
     void SetScrollBars(const ViewStatus& old, bool force);
     void ApplyScrollPosition(ViewStatus& vs, int W, int H);
     bool RecreateBitmap(CDC& dc, CBitmap& bitmap, int width, int height, int mono);
+    // The surface's drawer closed and its bitmap made afresh at its size.
+    bool RecreateSurfaceBitmap(PageSurface& surface, int mono);
+    // Closes the surface's drawer and opens it on the current page (reader
+    // null: none); true when it opened and the page's parts are to draw.
+    bool StartSurface(PageSurface& surface, ViewerDvi* reader, const String8& target);
     void WriteWaiting(CDC& dc);
-    // Page text or glass text: one slice; true when something was done.
-    int DrawTextSlice(bool glass);
-    // Page or glass pictures: next picture; see DrawNonDrawnPartOfPage.
-    void DrawPictures(bool glass, int& pictureDrawn, int& reachedEnd);
-    // Ends the drawing of a page or glass page that threw; reports once per page.
-    void DrawFailed(bool glass, const char* message);
+    // Text slices of a surface until its text is drawn or the budget has
+    // passed (at least one); true when something was done.
+    using Clock = std::chrono::steady_clock;
+    int DrawTextSlice(PageSurface& surface, Clock::duration budget);
+    // The page's visible part repainted with what was drawn: now, or when a
+    // frame has passed since the last repaint (else it waits for a later
+    // call or the flush).
+    void RepaintDrawnPage(bool now);
+    void FlushPageRepaint();
+    // A surface's next picture; see DrawNonDrawnPartOfPage.
+    void DrawPictures(PageSurface& surface, int& pictureDrawn, int& reachedEnd);
+    // Ends the drawing of a surface that threw; reports once per page.
+    void DrawFailed(PageSurface& surface, const char* message);
     void ForceRedraw();
     void ShowInitialPage(int page, const String8& tag, bool toolbarRefresh);
     void TargetPosition(ViewStatus& vs);
@@ -574,11 +596,9 @@ private:
 
     // Displayed state (mirrored by ViewStatus).
     int m_resolutionX = 960000, m_resolutionY = 960000;
-    int m_DispMag = 10000;
     int m_DispMagSpec = 0;
     int m_MarginDispMag = 0;
     PaperSize m_paper{2100000, 2970000, 0};
-    int m_pageWidth = 0, m_pageHeight = 0;
     int m_tiffWidth = 0, m_tiffHeight = 0;
     int m_hMargin = 254000, m_vMargin = 254000;
     int m_page = 0;
@@ -594,7 +614,6 @@ private:
     COLORREF m_workspaceColor = 0x808080;
     int m_rotation = 0;
 
-    int m_GSScreenBitsPerPixel = 8;
     int m_GSPrintBitsPerPixel = 1;
     int m_initialStatusApplied = 0;
     int m_initialViewEstablished = 0;
@@ -613,22 +632,14 @@ private:
     // The zoom box's text as the view last wrote it.
     std::string m_zoomBoxText;
 
-    // Page drawing.
-    CDC m_pageDC;
-    CBitmap m_pageBitmap;
-    ViewerDviDrawer m_pageDrawer;
 
     // Magnifier glass.
     int m_glassShown = 0;
     int m_EnableColor = 0;
     int m_glassEnabled = 1;
+    // The magnifier's page is not yet drawn for the shown page.
+    int m_glassStale = 0;
     int m_glassWidth = 200, m_glassHeight = 200;
-    int m_GlassDispMag = 25000;
-    ViewerDviDrawer m_glassDrawer;
-    CDC m_glassDC;
-    CBitmap m_glassBitmap;
-    int m_glassPageWidth = 0, m_glassPageHeight = 0;
-    int m_GlassGSBitsPerPixel = 1;
     std::unique_ptr<CGlassWnd> m_pGlassWnd;
 
     // Thumbnails.
@@ -646,10 +657,13 @@ private:
     // The layout bar of an in-place view is set up at its first size.
     int m_layoutBarPending = 1;
 
-    // Page parts still to draw (1 = done) and, per target, whether the last
-    // text pass ran to its end.
-    int m_partFlags[kPartFlagCount] = {1, 1, 1, 1, 1, 1};
-    int m_pageTextPassEnded = 0, m_glassTextPassEnded = 0;
+    // A page is first shown when its text is drawn or after a frame, and
+    // repainted at most once per frame while it is drawn.
+    static constexpr Clock::duration kFrame = std::chrono::milliseconds(16);
+    // Text drawn per timer tick: the window answers input between ticks.
+    static constexpr Clock::duration kTick = std::chrono::milliseconds(8);
+    int m_pageRepaintPending = 0;
+    Clock::time_point m_lastPageRepaint;
     // A page that failed to draw reports once.
     int m_failedPage = -1;
     int m_drawerReleased = 1;

@@ -142,6 +142,43 @@ TEST(WindowSurface, PaintHandlerWithPaintDC) {
     EXPECT_EQ(wnd.GetSurface().Row(5)[5], 0xFFFFFFFFu);
 }
 
+// Rectangles invalidated before a paint make one: the paint covers it and
+// leaves the rest of the back buffer, and the widget shows the new pixels.
+TEST(WindowSurface, APaintAfterInvalidateRectCoversTheRectanglesOnly) {
+    TestApp();
+    struct FillWnd : CWnd {
+        COLORREF colour = RGB(10, 20, 30);
+        void OnPaint() override {
+            CPaintDC dc(this);
+            dc.FillSolidRect(0, 0, 40, 30, colour);
+        }
+    } wnd;
+    ASSERT_TRUE(wnd.Create(nullptr, "p", WS_VISIBLE, CRect(0, 0, 40, 30), nullptr, 0));
+    wnd.Invalidate();
+    wnd.UpdateWindow();
+    ASSERT_EQ(wnd.GetSurface().Row(20)[30], 0xFF0A141Eu);
+    wnd.colour = RGB(200, 100, 50);
+    const RECT a{2, 3, 6, 5}, b{10, 8, 12, 9}, empty{20, 20, 20, 25};
+    wnd.InvalidateRect(&a, FALSE);
+    wnd.InvalidateRect(&b, FALSE);
+    wnd.InvalidateRect(&empty, FALSE);
+    wnd.UpdateWindow();
+    const QImage shown = wnd.GetWidget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) {
+            const bool inside = x >= 2 && x < 12 && y >= 3 && y < 9;
+            const uint32_t want = inside ? 0xFFC86432u : 0xFF0A141Eu;
+            ASSERT_EQ(wnd.GetSurface().Row(y)[x], want) << x << "," << y;
+            ASSERT_EQ(shown.pixel(x, y), want) << x << "," << y;
+        }
+    // Invalidate after a rectangle: the whole window.
+    wnd.colour = RGB(0, 0, 255);
+    wnd.InvalidateRect(&a, FALSE);
+    wnd.Invalidate(FALSE);
+    wnd.UpdateWindow();
+    EXPECT_EQ(wnd.GetSurface().Row(29)[39], 0xFF0000FFu);
+}
+
 class InputWnd : public CWnd {
 public:
     std::vector<std::string> log;

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "dvilib/VrDvi.h"
 #include "dvilib/VrDviSearch.h"
@@ -67,6 +68,24 @@ Another zebra here on page five.
 class ScriptedView : public CVrViewerView {
 public:
     std::vector<std::string> launched;
+    // While recording: per paint, whether the page area showed any ink.
+    bool recordPaints = false;
+    std::vector<bool> paintsWithInk;
+
+    void OnPaint() override {
+        CVrViewerView::OnPaint();
+        if (!recordPaints) return;
+        RECT area;
+        GetPageAreaRect(&area);
+        const WindowSurface& s = GetSurface();
+        bool ink = false;
+        for (int y = m_topOffset + 2; y < std::min<int>(area.bottom, s.height) && !ink; ++y)
+            for (int x = 0; x < std::min<int>(area.right, s.width) && !ink; ++x) {
+                const uint32_t p = s.pixels[size_t(y) * s.width + x];
+                ink = ((p >> 16) & 0xFF) < 0x60 && ((p >> 8) & 0xFF) < 0x60 && (p & 0xFF) < 0x60;
+            }
+        paintsWithInk.push_back(ink);
+    }
 
 protected:
     bool LaunchBrowser(const String8& address) override {
@@ -249,6 +268,72 @@ TEST_F(PageInput, PagingKeysReachEveryPageAndBackReturns) {
     Key(Qt::Key_PageUp);
     EXPECT_EQ(Status().page, 0);
     EXPECT_EQ(Status().scrollY, 0);
+}
+
+TEST_F(PageInput, TheFirstPaintAfterAPageTurnShowsThePagesText) {
+    // Each page draws well within a frame: no paint of it may come blank.
+    for (int page = 1; page < 4; ++page) {
+        view->paintsWithInk.clear();
+        view->recordPaints = true;
+        Key(Qt::Key_PageDown, Qt::ControlModifier);
+        ASSERT_EQ(Status().page, page);
+        Settle();
+        ASSERT_TRUE(PumpUntil([&] { return !view->HasTimer(ID_PAGE_PARTS_TIMER); }));
+        PumpPending();
+        view->recordPaints = false;
+        ASSERT_FALSE(view->paintsWithInk.empty()) << "page " << page;
+        EXPECT_TRUE(view->paintsWithInk.front()) << "page " << page;
+        EXPECT_EQ(std::count(view->paintsWithInk.begin(), view->paintsWithInk.end(), false), 0) << "page " << page;
+    }
+}
+
+// Changes the keyboard as the first Page Down reaches the window, before the
+// view handles it: the person let go of (or pressed) Ctrl in the meantime.
+class KeyboardChangesFirst : public QObject {
+public:
+    explicit KeyboardChangesFirst(std::function<void(QWidget*)> change) : change_(std::move(change)) {}
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (!done && e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_PageDown) {
+            done = true;
+            change_(static_cast<QWidget*>(o));
+            liveMods = QGuiApplication::queryKeyboardModifiers();
+        }
+        return false;
+    }
+    bool done = false;
+    Qt::KeyboardModifiers liveMods;
+
+private:
+    std::function<void(QWidget*)> change_;
+};
+
+TEST_F(PageInput, PageDownReadsCtrlFromItsOwnKeyEventNotTheKeyboardLater) {
+    ASSERT_EQ(Status().page, 0);
+    Scroll(0, 0);
+    {
+        KeyboardChangesFirst released([](QWidget* w) { QTest::keyRelease(w, Qt::Key_Control, Qt::NoModifier); });
+        W()->installEventFilter(&released);
+        QTest::keyPress(W(), Qt::Key_Control, Qt::ControlModifier);
+        QTest::keyClick(W(), Qt::Key_PageDown, Qt::ControlModifier);
+        W()->removeEventFilter(&released);
+        ASSERT_TRUE(released.done);
+        ASSERT_FALSE(released.liveMods & Qt::ControlModifier);
+    }
+    EXPECT_EQ(Status().page, 1);
+    EXPECT_EQ(Status().scrollY, std::max(0, Status().originY));
+    // The other way round: Ctrl pressed after a plain Page Down scrolls.
+    Scroll(0, 0);
+    {
+        KeyboardChangesFirst pressed([](QWidget* w) { QTest::keyPress(w, Qt::Key_Control, Qt::ControlModifier); });
+        W()->installEventFilter(&pressed);
+        QTest::keyClick(W(), Qt::Key_PageDown, Qt::NoModifier);
+        W()->removeEventFilter(&pressed);
+        QTest::keyRelease(W(), Qt::Key_Control, Qt::NoModifier);
+        ASSERT_TRUE(pressed.done);
+        ASSERT_TRUE(pressed.liveMods & Qt::ControlModifier);
+    }
+    EXPECT_EQ(Status().page, 1);
+    EXPECT_GT(Status().scrollY, 0);
 }
 
 TEST_F(PageInput, TheWheelScrollsFortyPixelsANotchAndTurnsPagesAtTheEdges) {
