@@ -378,6 +378,7 @@ public:
     // and the glass size.
     CGlassWnd* GetGlassWnd() const { return m_pGlassWnd.get(); }
     PageSurface& GetGlassSurface() { return m_glassSurface; }
+    CDC& GetGlassDC() { return m_glassSurface.dc; }
     // Draws the magnifier's page when the shown page changed since it was
     // last drawn; done when the glass is about to show.
     void PrepareGlass();

@@ -4,6 +4,8 @@
 // warning and picture list, and an address's band choice that is no setting.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
@@ -98,6 +100,12 @@ protected:
         return n;
     }
     int GlassCount(COLORREF colour) {
+        // The magnifier's page is drawn when the magnifier is about to show.
+        view->PrepareGlass();
+        PumpUntil([&] {
+            const int* f = view->GetPagePartFlags();
+            return std::all_of(f, f + 6, [](int v) { return v == 1; });
+        });
         const ViewStatus vs = Status();
         return CountGlass(view->GetGlassDC(), vs.glassPageWidth, std::min(vs.glassPageHeight, 1200), colour);
     }
