@@ -141,6 +141,7 @@ void SetEncoding(VrDviTTFMap::EncodingName& encoding, const String8& value) {
         {"xsymb-unicode", VrDviTTFMap::EncXSymbUnicode},
         {"mswinsymbol-unicode", VrDviTTFMap::EncMSWinSymbolUnicode},
         {"hlatex", VrDviTTFMap::EncHLatex},
+        {"unicode-subfont", VrDviTTFMap::EncUnicodeSubfont},
     };
     for (const auto& k : keywords)
         if (Eq(value, k.keyword)) {

@@ -25,6 +25,9 @@ public:
         EncXSymbUnicode = 5,
         EncMSWinSymbolUnicode = 6,
         EncHLatex = 7,
+        // Unicode subfonts: the name ends in the high byte of the
+        // character as two hex digits, the DVI code is its low byte.
+        EncUnicodeSubfont = 8,
     };
 
     // Face settings of an entry. Sizes are factors of the font's size (0:

@@ -12,6 +12,7 @@ packages=(
   libgs-dev ghostscript libkpathsea-dev
   texlive-binaries texlive-base texlive-fonts-recommended
   poppler-utils xvfb xauth python3 fonts-dejavu-core dvipng fonts-unfonts-core xdg-utils
+  texlive-latex-base texlive-lang-korean latex-cjk-korean fonts-baekmuk fonts-unfonts-extra
 )
 
 missing=()
