@@ -14,6 +14,7 @@ Run from the source tree's root; the outputs are kept in git:
 """
 import os
 import re
+import struct
 import subprocess
 import sys
 
@@ -44,7 +45,33 @@ def write(path, lines):
     print(path, len(lines), "entries")
 
 
+def average_width(face_file):
+    """The face's average character width (OS/2) as a share of its em."""
+    data = open(face_file, "rb").read()
+    tables = {}
+    for i in range(struct.unpack(">H", data[4:6])[0]):
+        tag, _, offset, _ = struct.unpack(">4sIII", data[12 + 16 * i:28 + 16 * i])
+        tables[tag] = offset
+    avg = struct.unpack(">h", data[tables[b"OS/2"] + 2:tables[b"OS/2"] + 4])[0]
+    upem = struct.unpack(">H", data[tables[b"head"] + 18:tables[b"head"] + 20])[0]
+    return avg / upem
+
+
 HEX = "[0-9a-f][0-9a-f]"
+# CJK's shapes condensed (c), extended (x) and ultra extended (u) by the
+# factors of TeX Live's umj map; the map's averagewidth is the face's average
+# width at that extension, as a share of the font size.
+UNBATANG_WIDTH = average_width("/usr/share/fonts/truetype/unfonts-core/UnBatang.ttf")
+EXTEND = {"c": 0.75, "x": 1.25, "u": 1.999}
+
+
+def un_batang(shape, encoding):
+    keys = {"fontname": "UnBatang", "encoding": encoding}
+    if shape[:1] in EXTEND:
+        keys["averagewidth"] = "%.4f" % (EXTEND[shape[:1]] * UNBATANG_WIDTH)
+    if shape.endswith("o"):
+        keys["slant"] = "true"
+    return keys
 
 # ko.TeX: myeongjo (mj) and gothic (gt), medium (m) and bold (b); the
 # oblique "o" shapes are the upright face slanted, as TeX Live's map does.
@@ -64,19 +91,13 @@ shapes = ("", "o", "c", "co", "x", "xo", "u", "uo")
 lines = []
 for shape in shapes:
     for h in subfonts("uhc/uwmj", "uwmj" + shape, HEX):
-        keys = {"fontname": "UnBatang", "encoding": "unicode-subfont"}
-        if shape.endswith("o"):
-            keys["slant"] = "true"
-        lines.append(entry("uwmj" + shape + h, **keys))
+        lines.append(entry("uwmj" + shape + h, **un_batang(shape, "unicode-subfont")))
 write("share/ttfcfg/korean-uwmj.map", lines)
 
 lines = []
 for shape in shapes:
     for n in subfonts("uhc/wmj", "wmj" + shape, "[0-9]+"):
-        keys = {"fontname": "UnBatang", "encoding": "hlatex"}
-        if shape.endswith("o"):
-            keys["slant"] = "true"
-        lines.append(entry("wmj" + shape + n, **keys))
+        lines.append(entry("wmj" + shape + n, **un_batang(shape, "hlatex")))
 write("share/ttfcfg/korean-wmj.map", lines)
 
 lines = []

@@ -113,6 +113,7 @@ TEST(VrDviTTFMapTest, EncodingKeywords) {
         {"xsymb-unicode", VrDviTTFMap::EncXSymbUnicode},
         {"mswinsymbol-unicode", VrDviTTFMap::EncMSWinSymbolUnicode},
         {"hlatex", VrDviTTFMap::EncHLatex},
+        {"Unicode-Subfont", VrDviTTFMap::EncUnicodeSubfont},
     };
     for (const auto& c : cases) {
         VrDviTTFMap map;
