@@ -246,8 +246,10 @@ int UnicodeSubfontChar(const char* fontName, unsigned code, unsigned short& out)
     if (!fontName || code > 0xFF) return 0;
     const size_t n = std::strlen(fontName);
     if (n < 3) return 0;
-    auto hex = [](char c) {
-        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        c = char(c | 0x20);  // lower case
+        return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
     };
     const int hi = hex(fontName[n - 2]), lo = hex(fontName[n - 1]);
     if (hi < 0 || lo < 0) return 0;

@@ -321,7 +321,8 @@ void VrDviDrawerBase::DviPut(unsigned short code) {
         break;
     case VrDviTTFMap::EncUnicodeSubfont: {
         unsigned short u = 0;
-        if (vrcodes::UnicodeSubfontChar(font->GetName().c_str(), code, u)) PutChar(h_, v_, u, W(code), H(code), D(code));
+        if (vrcodes::UnicodeSubfontChar(font->GetName().c_str(), code, u))
+            PutChar(h_, v_, u, W(code), H(code), D(code));
         break;
     }
     default:

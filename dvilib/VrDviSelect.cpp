@@ -348,7 +348,8 @@ String8 VrDviSelect::GetSelectedString() const {
             const double x = c.x, px = prev->x, w = prev->width;
             bool space = false;
             if (!winFont_) {
-                if (IsWideWordChar(c.code) || IsWideWordChar(prev->code)) space = x >= px + 1.25 * w;
+                if (IsWideWordChar(c.code) || IsWideWordChar(prev->code))
+                    space = x >= px + 1.25 * w;
                 else if (c.code < 128) space = x >= px + w + double(prev->width / 3);
             } else if (IsHangulSyllable(c.code)) {
                 space = x > px + 2.5 * w;

@@ -17,9 +17,9 @@ const char* const kFonts[][2] = {
     {"otone", "ot1"},         {"eightr", "8r-unicode"},     {"rawfont", "raw"},
     {"xhanja1", "xhanja-unicode"}, {"xsymb1", "xsymb-unicode"}, {"mssym", "mswinsymbol-unicode"},
     {"hlmj4", "hlatex"},      {"kdbc", "raw"},              {"xhan1", "xhan-unicode"},
-    {"virt", "raw"},
+    {"unisubac", "unicode-subfont"}, {"virt", "raw"},
 };
-constexpr int kNFonts = 10;
+constexpr int kNFonts = 11;
 
 struct World {
     FontFolder fonts;

@@ -54,7 +54,8 @@ std::string Convert(const std::string& text, const char* from, const char* to) {
 std::u16string Utf16(const std::string& utf8) {
     const std::string b = Convert(utf8, "UTF-8", "UTF-16LE");
     std::u16string s;
-    for (size_t i = 0; i + 1 < b.size(); i += 2) s.push_back(char16_t((unsigned char)b[i] | (unsigned char)b[i + 1] << 8));
+    for (size_t i = 0; i + 1 < b.size(); i += 2)
+        s.push_back(char16_t((unsigned char)b[i] | (unsigned char)b[i + 1] << 8));
     return s;
 }
 
@@ -67,7 +68,8 @@ double InkNear(const InkMask& a, const InkMask& b) {
             ++inked;
             bool hit = false;
             for (int dy = -1; dy <= 1 && !hit; ++dy)
-                for (int dx = -1; dx <= 1 && !hit; ++dx) hit = b.At(x + dx, y + dy);
+                for (int dx = -1; dx <= 1 && !hit; ++dx)
+                    hit = b.At(x + dx, y + dy);
             near += hit;
         }
     return inked ? double(near) / double(inked) : 1.0;
@@ -75,11 +77,11 @@ double InkNear(const InkMask& a, const InkMask& b) {
 
 struct Kind {
     const char* name;
-    const char* preamble;  // up to \begin{document}
-    const char* begin;     // after it
+    const char* preamble; // up to \begin{document}
+    const char* begin;    // after it
     const char* end;
-    const char* encoding;  // of the source file
-    double overlap;        // least share of ink within one pixel at 96 dpi
+    const char* encoding; // of the source file
+    double overlap;       // least share of ink within one pixel at 96 dpi
 };
 
 // ko.TeX's Hangul is drawn with the Type1 files TeX Live itself uses; the
@@ -126,7 +128,7 @@ protected:
         dvi.NewPageWritten(0);
         ASSERT_EQ(dvi.GetMode(), ModeComplete) << dvi.GetErrorText().c_str();
         ASSERT_EQ(dvi.GetNPage(), 1);
-        dvi.SetWinFont(0);  // as the first drawing of a page with fonts leaves it
+        dvi.SetWinFont(0); // as the first drawing of a page with fonts leaves it
     }
 
     // The hits of a UTF-8 text on the page.
@@ -153,11 +155,13 @@ TEST_P(KoreanDocuments, SearchFindsHangulAndHanjaWords) {
     for (const char* word : {"검색", "韓國", "大學校", "한글검색", "시험 漢字", "English"})
         EXPECT_EQ(Find(word).Count(), 1) << word;
     // Each syllable is itself, not its neighbour in the subfont.
-    for (const char* word : {"가", "대", "글"}) EXPECT_GE(Find(word).Count(), 1) << word;
+    for (const char* word : {"가", "대", "글"})
+        EXPECT_GE(Find(word).Count(), 1) << word;
     EXPECT_EQ(Find("겡").Count(), 0);
     // The symbols (HLaTeX's symbol subfonts 04 and 05). The Unicode kinds
     // set ※ in textcomp's tcrm1000 instead.
-    for (const char* symbol : {"○", "●", "★", "㉠", "①"}) EXPECT_EQ(Find(symbol).Count(), 1) << symbol;
+    for (const char* symbol : {"○", "●", "★", "㉠", "①"})
+        EXPECT_EQ(Find(symbol).Count(), 1) << symbol;
     if (std::string(GetParam().name) == "hlatex") {
         EXPECT_EQ(Find("※").Count(), 1);
     }
@@ -190,7 +194,8 @@ TEST_P(KoreanDocuments, DrawnPageOverlapsDviPng) {
     }
     const InkMask got = InkOf(*dc);
     const double ours = InkNear(got, want), theirs = InkNear(want, got);
-    std::printf("%s at 96 dpi: our ink near dvipng's %.4f, dvipng's near ours %.4f\n", GetParam().name, ours, theirs);
+    std::printf("%s at 96 dpi: our ink near dvipng's %.4f, dvipng's near ours %.4f\n", GetParam().name, ours,
+                theirs);
     EXPECT_GE(ours, GetParam().overlap);
     EXPECT_GE(theirs, GetParam().overlap);
 }
@@ -205,13 +210,15 @@ TEST(HLatexLayout, EveryCodeOfTeXLiveSubfontsConverts) {
     vrcodes::ClearCodeTables();
     ASSERT_EQ(vrcodes::LoadCodeTables((kShare + vrcodes::kCodeTableFolder).c_str()), 1);
     std::string dist = RunCommand("kpsewhich -var-value TEXMFDIST");
-    while (!dist.empty() && dist.back() == '\n') dist.pop_back();
+    while (!dist.empty() && dist.back() == '\n')
+        dist.pop_back();
     std::ifstream in(dist + "/fonts/sfd/ttf2pk/KS-HLaTeX.sfd");
     ASSERT_TRUE(in.is_open());
     std::stringstream all;
     all << in.rdbuf();
     std::string text = all.str();
-    for (size_t at; (at = text.find("\\\n")) != std::string::npos;) text.replace(at, 2, " ");
+    for (size_t at; (at = text.find("\\\n")) != std::string::npos;)
+        text.replace(at, 2, " ");
     std::istringstream lines(text);
     int subfonts = 0, codes = 0;
     for (std::string line; std::getline(lines, line);) {
@@ -224,10 +231,12 @@ TEST(HLatexLayout, EveryCodeOfTeXLiveSubfontsConverts) {
         for (std::string item; words >> item;) {
             const size_t bar = item.find('_');
             const unsigned lo = unsigned(std::stoul(item.substr(0, bar), nullptr, 16));
-            const unsigned hi = bar == std::string::npos ? lo : unsigned(std::stoul(item.substr(bar + 1), nullptr, 16));
+            const unsigned hi =
+                bar == std::string::npos ? lo : unsigned(std::stoul(item.substr(bar + 1), nullptr, 16));
             for (unsigned pair = lo; pair <= hi; ++pair, ++code, ++codes) {
                 unsigned char lead = 0, trail = 0;
-                ASSERT_EQ(HLatexToEucKr(font.c_str(), (unsigned char)code, lead, trail), 0) << font << " " << code;
+                ASSERT_EQ(HLatexToEucKr(font.c_str(), (unsigned char)code, lead, trail), 0)
+                    << font << " " << code;
                 EXPECT_EQ(unsigned(lead << 8 | trail), pair) << font << " code " << code;
             }
         }
@@ -247,7 +256,8 @@ TEST(KoreanMaps, EveryKoreanTeXFontHasAnInstalledFace) {
             EXPECT_EQ(map.AppendTTFMapFile(e.path().c_str()), 1) << e.path();
         }
     std::string dist = RunCommand("kpsewhich -var-value TEXMFDIST");
-    while (!dist.empty() && dist.back() == '\n') dist.pop_back();
+    while (!dist.empty() && dist.back() == '\n')
+        dist.pop_back();
     std::map<std::string, int> fonts;
     for (const char* folder : {"public/nanumtype1", "uhc/uwmj", "uhc/wmj", "uhc/umj"}) {
         const fs::path dir = fs::path(dist) / "fonts/tfm" / folder;
@@ -255,7 +265,8 @@ TEST(KoreanMaps, EveryKoreanTeXFontHasAnInstalledFace) {
         for (const auto& e : fs::directory_iterator(dir)) {
             const std::string name = e.path().stem().string();
             // The T1 and TS1 Latin fonts of the Nanum package are no subfonts.
-            if (e.path().extension() != ".tfm" || name.rfind("t1", 0) == 0 || name.rfind("ts1", 0) == 0) continue;
+            if (e.path().extension() != ".tfm" || name.rfind("t1", 0) == 0 || name.rfind("ts1", 0) == 0)
+                continue;
             ++fonts[folder];
             const VrDviTTFMap::Entry* entry = map.GetEntry(name.c_str());
             ASSERT_NE(entry, nullptr) << name;
