@@ -20,6 +20,7 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 #include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -53,6 +54,11 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::string& home = std:
         setenv("HOME", home.c_str(), 1);
         setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
         setenv("VELORAN_CONFIG_HOME", (home + "/config").c_str(), 1);
+        // A runtime folder of its own: a viewer already running for this user
+        // elsewhere must not take the document over.
+        const std::string run = home + "/run";
+        mkdir(run.c_str(), 0700);
+        setenv("XDG_RUNTIME_DIR", run.c_str(), 1);
     }
     setpgid(0, 0);
     if (int fd = open("/dev/null", O_WRONLY); fd >= 0) dup2(fd, 1), dup2(fd, 2);

@@ -242,6 +242,23 @@ int XSymbToEucKr(int series, unsigned char code, unsigned char& lead, unsigned c
     return SeriesToEucKr(series, code, {96, 95, 0xA0, 0xA1, 0xAC}, lead, trail);
 }
 
+int UnicodeSubfontChar(const char* fontName, unsigned code, unsigned short& out) {
+    if (!fontName || code > 0xFF) return 0;
+    const size_t n = std::strlen(fontName);
+    if (n < 3) return 0;
+    auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        c = char(c | 0x20);  // lower case
+        return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    };
+    const int hi = hex(fontName[n - 2]), lo = hex(fontName[n - 1]);
+    if (hi < 0 || lo < 0) return 0;
+    const unsigned value = unsigned(hi * 16 + lo) << 8 | code;
+    if (value == 0 || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+    out = (unsigned short)value;
+    return 1;
+}
+
 std::vector<HLatexRow> HLatexTableA() {
     std::lock_guard<std::mutex> g(LoadedLock());
     auto t = LoadedTables().hlatexA;

@@ -40,6 +40,12 @@ VRDVI_API int XHanToEucKr(int series, unsigned char b1, unsigned char b2, unsign
 VRDVI_API int XHanjaToEucKr(int series, unsigned char code, unsigned char& lead, unsigned char& trail);
 VRDVI_API int XSymbToEucKr(int series, unsigned char code, unsigned char& lead, unsigned char& trail);
 
+// Unicode subfonts: a font name that ends in two hexadecimal digits after
+// at least one other character names the high byte of its characters, the
+// code (0-255) the low byte. 1 and the character, else 0 (no suffix, a code
+// above 255, or a value that is no character: 0 or a surrogate).
+VRDVI_API int UnicodeSubfontChar(const char* fontName, unsigned code, unsigned short& out);
+
 // Rows of the HLaTeX subfont tables: codes from `first` on, up to the next
 // row of the same subfont, are consecutive characters of one 94-character
 // row of EUC-KR starting at (lead, trail).

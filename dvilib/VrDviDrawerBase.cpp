@@ -379,6 +379,12 @@ void VrDviDrawerBase::DviPut(unsigned short code) {
         if (code <= 0xFF && HLatexToEucKr(font->GetName().c_str(), c, lead, trail) == 0)
             PutKorean(h_, v_, lead, trail, W(code), H(code), D(code));
         break;
+    case VrDviTTFMap::EncUnicodeSubfont: {
+        unsigned short u = 0;
+        if (vrcodes::UnicodeSubfontChar(font->GetName().c_str(), code, u))
+            PutChar(h_, v_, u, W(code), H(code), D(code));
+        break;
+    }
     default:
         break;
     }

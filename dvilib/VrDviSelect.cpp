@@ -25,6 +25,12 @@ bool IsHangulSyllable(unsigned code) {
     return code >= 0xAC00 && code <= 0xD7AF;
 }
 
+// Hangul syllables and Hanja (unified and compatibility ideographs): wide
+// characters set with a word space between words.
+bool IsWideWordChar(unsigned code) {
+    return IsHangulSyllable(code) || (code >= 0x4E00 && code <= 0x9FFF) || (code >= 0xF900 && code <= 0xFAFF);
+}
+
 // UTF-16 to code page 949, the inverse of the interpreter's decoding table:
 // 0 for a character the code page lacks, else the byte (below 0x80) or the
 // pair (lead << 8 | trail).
@@ -347,7 +353,8 @@ String8 VrDviSelect::GetSelectedString() const {
             const double x = c.x, px = prev->x, w = prev->width;
             bool space = false;
             if (!winFont_) {
-                if (IsHangulSyllable(code)) space = x >= px + 1.25 * w;
+                if (IsWideWordChar(code) || IsWideWordChar(prev->code))
+                    space = x >= px + 1.25 * w;
                 else if (code < 128) space = x >= px + w + double(prev->width / 3);
             } else if (IsHangulSyllable(code)) {
                 space = x > px + 2.5 * w;

@@ -144,6 +144,7 @@ void SetEncoding(VrDviTTFMap::EncodingName& encoding, const String8& value) {
         {"t1-unicode", VrDviTTFMap::EncT1Unicode},
         {"ts1-unicode", VrDviTTFMap::EncTS1Unicode},
         {"ot1-unicode", VrDviTTFMap::EncOT1Unicode},
+        {"unicode-subfont", VrDviTTFMap::EncUnicodeSubfont},
     };
     for (const auto& k : keywords)
         if (Eq(value, k.keyword)) {

@@ -28,7 +28,10 @@ public:
         EncT1Unicode = 8,
         EncTS1Unicode = 9,
         EncOT1Unicode = 10,
-        EncLast = EncOT1Unicode,
+        // Unicode subfonts: the name ends in the high byte of the
+        // character as two hex digits, the DVI code is its low byte.
+        EncUnicodeSubfont = 11,
+        EncLast = EncUnicodeSubfont,
     };
 
     // Face settings of an entry. Sizes are factors of the font's size (0:

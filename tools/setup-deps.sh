@@ -14,6 +14,7 @@ packages=(
   poppler-utils xvfb xauth python3 fonts-dejavu-core dvipng fonts-unfonts-core xdg-utils
   tango-icon-theme
   libx11-dev libxext-dev libxtst-dev
+  texlive-lang-korean latex-cjk-korean fonts-baekmuk fonts-unfonts-extra
 )
 
 missing=()

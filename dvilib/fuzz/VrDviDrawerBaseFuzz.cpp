@@ -18,9 +18,9 @@ const char* const kFonts[][2] = {
     {"xhanja1", "xhanja-unicode"}, {"xsymb1", "xsymb-unicode"}, {"mssym", "mswinsymbol-unicode"},
     {"hlmj4", "hlatex"},      {"kdbc", "raw"},              {"xhan1", "xhan-unicode"},
     {"ecfont", "t1-unicode"}, {"tcfont", "ts1-unicode"},    {"lmfont", "ot1-unicode"},
-    {"virt", "raw"},
+    {"unisubac", "unicode-subfont"}, {"virt", "raw"},
 };
-constexpr int kNFonts = 13;
+constexpr int kNFonts = 14;
 
 struct World {
     FontFolder fonts;

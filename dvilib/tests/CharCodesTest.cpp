@@ -193,6 +193,29 @@ TEST(KoreanSubfonts, HLatexNamesAndCodes) {
     EXPECT_EQ(seen.size(), 2350u);
 }
 
+TEST(KoreanSubfonts, UnicodeSubfontNamesAndCodes) {
+    struct Case {
+        const char* name;
+        unsigned code;
+        unsigned want;  // 0: no character
+    } cases[] = {
+        {"uwmjac", 0x00, 0xAC00},      {"uwmjac", 0xFF, 0xACFF},     {"nanummjmd7", 0xA3, 0xD7A3},
+        {"nanummjmoc6", 0x1F, 0xC61F}, {"uwmjxo4e", 0x00, 0x4E00},    {"uwmj00", 0x41, 0x0041},
+        {"UWMJAC", 0x01, 0xAC01},      {"uwmjff", 0xFF, 0xFFFF},      {"ab00", 0x20, 0x0020},
+        {"uwmj00", 0x00, 0},           {"uwmjd8", 0x00, 0},           {"uwmjdf", 0xFF, 0},
+        {"uwmjac", 0x100, 0},          {"uwmj", 0x41, 0},             {"uwmj5", 0x41, 0},
+        {"uwmjg1", 0x41, 0},           {"uwmjag", 0x41, 0},           {"uwmja-", 0x41, 0},
+        {"ac", 0x00, 0},               {"", 0x00, 0},                 {"uwmjac ", 0x00, 0},
+    };
+    for (const auto& c : cases) {
+        unsigned short u = 0x1234;
+        EXPECT_EQ(UnicodeSubfontChar(c.name, c.code, u), c.want ? 1 : 0) << c.name << " " << c.code;
+        EXPECT_EQ(u, c.want ? c.want : 0x1234u) << c.name << " " << c.code;
+    }
+    unsigned short u = 0;
+    EXPECT_EQ(UnicodeSubfontChar(nullptr, 0x41, u), 0);
+}
+
 TEST_F(TablesFromFiles, XHanTables) {
     unsigned char lead = 0, trail = 0;
     EXPECT_EQ(XHanToEucKr(1, 0x0E, 0x22, 0x00, lead, trail), 0);  // not loaded

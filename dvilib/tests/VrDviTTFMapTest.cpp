@@ -116,6 +116,7 @@ TEST(VrDviTTFMapTest, EncodingKeywords) {
         {"t1-unicode", VrDviTTFMap::EncT1Unicode},
         {"TS1-Unicode", VrDviTTFMap::EncTS1Unicode},
         {"ot1-unicode", VrDviTTFMap::EncOT1Unicode},
+        {"Unicode-Subfont", VrDviTTFMap::EncUnicodeSubfont},
     };
     for (const auto& c : cases) {
         VrDviTTFMap map;
