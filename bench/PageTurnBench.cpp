@@ -162,15 +162,16 @@ struct Peer {
     const char* name;
     std::vector<std::string> command;  // the file is appended
     KeySym key;
+    KeySym backKey;  // the previous page, with the same modifier
     unsigned modifierKey;  // 0: none, else the keysym held with it
 };
 
 // This viewer: Ctrl+Page Down turns the page; xdvi and evince: n.
 std::vector<Peer> Peers() {
-    return {{"veloran", {VELORAN_VIEWER}, XK_Next, XK_Control_L},
+    return {{"veloran", {VELORAN_VIEWER}, XK_Next, XK_Prior, XK_Control_L},
             {"xdvi", {"xdvi", "-geometry", std::to_string(kWinW) + "x" + std::to_string(kWinH) + "+0+0", "-s", "6"},
-             XK_n, 0},
-            {"evince", {"evince"}, XK_n, 0}};
+             XK_n, XK_p, 0},
+            {"evince", {"evince"}, XK_n, XK_p, 0}};
 }
 
 void SendKey(Display* dpy, KeySym key, unsigned modifier) {
@@ -191,7 +192,9 @@ double Median(std::vector<double> v) {
 
 std::string Fixture(const char* name) { return std::string(VELORAN_BINARY_DIR "/fixtures/") + name + ".dvi"; }
 
-void BM_PageTurn(benchmark::State& state, Peer peer, std::string document) {
+// pages: the document's page count; a short document is paged forward to
+// its end, then back, so that every turn changes the screen.
+void BM_PageTurn(benchmark::State& state, Peer peer, std::string document, int pages) {
     if (!g_x || !g_x->dpy) return state.SkipWithError("no display");
     if (!Installed(peer.command[0])) return state.SkipWithError((std::string(peer.name) + " not installed").c_str());
     Display* dpy = g_x->dpy;
@@ -237,10 +240,13 @@ void BM_PageTurn(benchmark::State& state, Peer peer, std::string document) {
     Grabber g(dpy, std::max(0, wx), std::max(0, wy), std::min(a.width, kScreenW - wx), std::min(a.height, kScreenH - wy));
 
     std::vector<double> first, settled;
+    int turn = 0;
     for (auto _ : state) {
         const std::vector<char> before = g.Grab();
         const Clock::time_point t0 = Clock::now();
-        SendKey(dpy, peer.key, peer.modifierKey);
+        const bool back = (turn / (pages - 1)) % 2 == 1;
+        ++turn;
+        SendKey(dpy, back ? peer.backKey : peer.key, peer.modifierKey);
         std::vector<char> last = before;
         Clock::time_point firstChange{}, lastChange{};
         const Clock::time_point end = t0 + kTurnLimit;
@@ -276,10 +282,10 @@ void BM_PageTurn(benchmark::State& state, Peer peer, std::string document) {
 int main(int argc, char** argv) {
     Display_ x;
     if (x.Start()) g_x = &x;
-    for (const char* doc : {"scan2000", "math8"})
+    for (const auto& [doc, pages] : {std::pair{"scan2000", 2000}, std::pair{"math8", 8}})
         for (const Peer& p : Peers())
             benchmark::RegisterBenchmark((std::string("PageTurn/") + doc + "/" + p.name).c_str(), BM_PageTurn, p,
-                                         Fixture(doc))
+                                         Fixture(doc), pages)
                 ->UseManualTime()
                 ->Iterations(20)
                 ->Unit(benchmark::kMillisecond);
