@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "platform/ui/StringTable.h"
-#include "viewer/frames/FrameIds.h"
+#include "viewer/res/FrameIds.h"
 
 void AfxRegisterAppStrings() {
     static std::once_flag once;

@@ -1,7 +1,7 @@
 #include "viewer/app/VrViewerApp.h"
 
 #include "viewer/app/AppPreferences.h"
-#include "viewer/view/ViewCommandIds.h"
+#include "viewer/res/ViewCommandIds.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -35,16 +35,12 @@
 #include "viewer/document/FetchedFile.h"
 #include "viewer/document/ProgressiveInput.h"
 #include "viewer/document/ViewerDvi.h"
+#include "viewer/res/DocCommandIds.h"
 
 class CFrameWnd;
 class CVrViewerApp;
 class CVrViewerView;
 
-// Commands of the document.
-constexpr UINT ID_VIEWER_UNLOAD = 116;
-constexpr UINT ID_VIEWER_STOP = 117;
-constexpr UINT ID_VIEWER_REFRESH = 118;
-constexpr UINT ID_WINDOW_CLOSEALL = 40114;
 // Timers of the main window armed by documents.
 constexpr UINT ID_ACTIVE_DOCUMENT_CHECK = 122;
 constexpr UINT ID_EMPTY_DOCUMENT_CHECK = 125;

@@ -4,7 +4,7 @@
 #include "platform/ui/StringTable.h"
 #include "viewer/app/AppStrings.h"
 #include "viewer/frames/FrameCommands.h"
-#include "viewer/frames/FrameIds.h"
+#include "viewer/res/FrameIds.h"
 #include "viewer/frames/SizingTabBar.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/ContentsView.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/ui/AfxIds.h"
-#include "viewer/view/ViewCommandIds.h"
+#include "viewer/res/ViewCommandIds.h"
 #include "viewer/view/VrViewerView.h"
 
 const std::vector<UINT>& FrameForwardedCommands() {

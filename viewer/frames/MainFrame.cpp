@@ -8,7 +8,7 @@
 #include "platform/ui/StringTable.h"
 #include "viewer/app/AppStrings.h"
 #include "viewer/frames/ChildFrame.h"
-#include "viewer/frames/FrameIds.h"
+#include "viewer/res/FrameIds.h"
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/res/ViewerMenus.h"

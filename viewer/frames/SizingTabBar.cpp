@@ -10,7 +10,7 @@
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/View.h"
 #include "viewer/frames/ChildFrame.h"
-#include "viewer/frames/FrameIds.h"
+#include "viewer/res/FrameIds.h"
 #include "viewer/frames/InPlaceFrame.h"
 #include "viewer/res/ViewerBitmaps.h"
 

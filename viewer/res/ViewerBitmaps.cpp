@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "viewer/frames/FrameIds.h"
+#include "viewer/res/FrameIds.h"
 
 namespace {
 

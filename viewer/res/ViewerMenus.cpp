@@ -7,9 +7,9 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/StringTable.h"
 #include "viewer/app/AppStrings.h"
-#include "viewer/frames/FrameIds.h"
-#include "viewer/document/VrViewerDoc.h"
-#include "viewer/view/ViewCommandIds.h"
+#include "viewer/res/DocCommandIds.h"
+#include "viewer/res/FrameIds.h"
+#include "viewer/res/ViewCommandIds.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <QWidgetAction>
 #include <algorithm>
 
-#include "viewer/view/ViewCommandIds.h"
+#include "viewer/res/ViewCommandIds.h"
 #include "viewer/view/VrViewerView.h"
 
 namespace {

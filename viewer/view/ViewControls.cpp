@@ -16,7 +16,7 @@
 
 #include "platform/ui/StringTable.h"
 #include "viewer/res/ToolbarImages.h"
-#include "viewer/view/ViewCommandIds.h"
+#include "viewer/res/ViewCommandIds.h"
 #include "viewer/view/ViewGeometry.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "platform/ui/StringTable.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/DocumentInfoDlg.h"
-#include "viewer/view/ViewCommandIds.h"
+#include "viewer/res/ViewCommandIds.h"
 #include "viewer/view/VrViewerView.h"
 
 namespace {

@@ -20,7 +20,7 @@
 #include "platform/ui/WinApp.h"
 #include "viewer/frames/ChildFrame.h"
 #include "viewer/prefs/FileAssocPPage.h"
-#include "viewer/frames/FrameIds.h"
+#include "viewer/res/FrameIds.h"
 #include "viewer/frames/InPlaceFrame.h"
 #include "viewer/frames/SizingTabBar.h"
 #include "viewer/app/VrViewerApp.h"

@@ -14,7 +14,7 @@
 
 #include "platform/ui/AfxIds.h"
 #include "platform/ui/CmdTarget.h"
-#include "viewer/view/ViewCommandIds.h"
+#include "viewer/res/ViewCommandIds.h"
 
 const std::vector<UINT>& PendingCommandIds() {
     static const std::vector<UINT> ids = {

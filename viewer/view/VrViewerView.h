@@ -28,8 +28,8 @@
 #include "viewer/document/NoteList.h"
 #include "viewer/document/ViewerDvi.h"
 #include "viewer/document/VrViewerDoc.h"
+#include "viewer/res/ViewCommandIds.h"
 #include "viewer/view/PageSurface.h"
-#include "viewer/view/ViewCommandIds.h"
 #include "viewer/view/ViewStatus.h"
 
 class CVrViewerDoc;

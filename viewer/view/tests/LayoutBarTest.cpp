@@ -23,7 +23,7 @@
 #include "testsupport/TestTools.h"
 #include "viewer/app/AppStrings.h"
 #include "viewer/frames/ChildFrame.h"
-#include "viewer/frames/FrameIds.h"
+#include "viewer/res/FrameIds.h"
 #include "viewer/frames/InPlaceFrame.h"
 #include "viewer/frames/MainFrame.h"
 #include "viewer/frames/SizingTabBar.h"

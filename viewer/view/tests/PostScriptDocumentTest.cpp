@@ -23,7 +23,7 @@
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/PostScriptPage.h"
-#include "viewer/view/ViewCommandIds.h"
+#include "viewer/res/ViewCommandIds.h"
 #include "viewer/view/VrViewerView.h"
 
 namespace fs = std::filesystem;

@@ -14,7 +14,7 @@
 #include "platform/ui/UiDispatcher.h"
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/document/VrViewerDoc.h"
-#include "viewer/view/ViewCommandIds.h"
+#include "viewer/res/ViewCommandIds.h"
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
 #include "viewer/view/tests/DocumentViewFixture.h"

@@ -24,7 +24,7 @@
 #include "platform/ui/StringTable.h"
 #include "viewer/res/ToolbarImages.h"
 #include "viewer/view/ToolbarControls.h"
-#include "viewer/view/ViewCommandIds.h"
+#include "viewer/res/ViewCommandIds.h"
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"

@@ -13,7 +13,7 @@
 #include <QTest>
 
 #include "viewer/prefs/PrefPages.h"
-#include "viewer/view/ViewCommandIds.h"
+#include "viewer/res/ViewCommandIds.h"
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/tests/DocumentViewFixture.h"
 
