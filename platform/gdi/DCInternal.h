@@ -2,6 +2,7 @@
 // sampler and the call log.
 #pragma once
 
+#include <cmath>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -146,4 +147,11 @@ CDC::LogScope CDC::Log(const char* name, const A&... args) const {
         log_->push_back(o.str());
     }
     return {this};
+}
+
+// A device coordinate rounded and held within +-1e9.
+inline int RoundClamp(double v) {
+    if (v > 1e9) return 1000000000;
+    if (v < -1e9) return -1000000000;
+    return int(std::lround(v));
 }
