@@ -13,6 +13,7 @@
 
 #include "DviTestSupport.h"
 #include "PageImage.h"
+#include "TexDocumentSupport.h"
 #include "dvilib/VrDviDrawer.h"
 #include "dvilib/VrDviTTFMap.h"
 #include "platform/kpathsea/KPathSea.h"
@@ -86,15 +87,7 @@ protected:
         const Document& d = GetParam();
         const std::string out = d.latex ? RunLatex(dir, d.source) : RunTex(dir, d.source);
         ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
-        kpse.LoadKPathSeaDLLInit(kKPathSeaLibraryName, nullptr);
-        ASSERT_TRUE(kpse.IsKPathSeaDLLLoaded());
-        for (const auto& e : fs::directory_iterator(VELORAN_BINARY_DIR "/share/veloran/ttfcfg"))
-            if (e.path().extension() == ".map") ttfMap.AppendTTFMapFile(e.path().c_str());
-        dvi.SetKPathSea(&kpse);
-        dvi.SetDviTTFMap(&ttfMap);
-        dvi.Open(dir.File("doc.dvi").c_str(), NoPaths(), NoPaths());
-        dvi.NewPageWritten(0);
-        ASSERT_EQ(dvi.GetMode(), ModeComplete) << dvi.GetErrorText().c_str();
+        ASSERT_NO_FATAL_FAILURE(OpenWithInstalledMaps(kpse, ttfMap, dvi, dir.File("doc.dvi")));
         ASSERT_EQ(dvi.GetNPage(), 1);
     }
 

@@ -19,6 +19,7 @@
 
 #include "DviTestSupport.h"
 #include "PageImage.h"
+#include "TexDocumentSupport.h"
 #include "dvilib/CharCodes.h"
 #include "dvilib/VrDviDrawer.h"
 #include "dvilib/VrDviFont.h"
@@ -114,18 +115,7 @@ protected:
         std::ofstream(dir.File("doc.tex"), std::ios::binary) << Source(GetParam());
         const std::string out = RunIn(dir, "latex -interaction=batchmode -halt-on-error doc.tex");
         ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
-        kpse.LoadKPathSeaDLLInit(kKPathSeaLibraryName, nullptr);
-        ASSERT_TRUE(kpse.IsKPathSeaDLLLoaded());
-        for (const auto& e : fs::directory_iterator(kShare + "ttfcfg")) {
-            if (e.path().extension() == ".map") {
-                ASSERT_EQ(ttfMap.AppendTTFMapFile(e.path().c_str()), 1) << e.path();
-            }
-        }
-        dvi.SetKPathSea(&kpse);
-        dvi.SetDviTTFMap(&ttfMap);
-        dvi.Open(dir.File("doc.dvi").c_str(), NoPaths(), NoPaths());
-        dvi.NewPageWritten(0);
-        ASSERT_EQ(dvi.GetMode(), ModeComplete) << dvi.GetErrorText().c_str();
+        ASSERT_NO_FATAL_FAILURE(OpenWithInstalledMaps(kpse, ttfMap, dvi, dir.File("doc.dvi")));
         ASSERT_EQ(dvi.GetNPage(), 1);
         dvi.SetWinFont(0); // as the first drawing of a page with fonts leaves it
     }

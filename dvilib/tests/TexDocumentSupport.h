@@ -16,6 +16,24 @@
 
 namespace dvitest {
 
+// A reader that draws with the installation's fonts: kpathsea loaded, every
+// installed map read into `map`, `file` opened (TFM and VF files also looked
+// for in `paths`) and scanned whole. Call under ASSERT_NO_FATAL_FAILURE.
+inline void OpenWithInstalledMaps(KPathSea& kpse, VrDviTTFMap& map, VrDvi& dvi, const std::string& file,
+                                  const DList<String8>& paths = {}) {
+    kpse.LoadKPathSeaDLLInit(kKPathSeaLibraryName, nullptr);
+    ASSERT_TRUE(kpse.IsKPathSeaDLLLoaded());
+    for (const auto& e : std::filesystem::directory_iterator(VELORAN_BINARY_DIR "/share/veloran/ttfcfg"))
+        if (e.path().extension() == ".map") {
+            ASSERT_EQ(map.AppendTTFMapFile(e.path().c_str()), 1) << e.path();
+        }
+    dvi.SetKPathSea(&kpse);
+    dvi.SetDviTTFMap(&map);
+    dvi.Open(file.c_str(), paths, paths);
+    dvi.NewPageWritten(0);
+    ASSERT_EQ(dvi.GetMode(), ModeComplete) << dvi.GetErrorText().c_str();
+}
+
 class TexDocument {
 public:
     // Writes the property list of a virtual font to be made before TeX runs.
@@ -35,17 +53,9 @@ public:
             std::string out = RunIn(dir, cmd);
             ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << cmd << ": " << out;
         }
-        kpse.LoadKPathSeaDLLInit(kKPathSeaLibraryName, nullptr);
-        ASSERT_TRUE(kpse.IsKPathSeaDLLLoaded());
-        for (const auto& e : std::filesystem::directory_iterator(VELORAN_BINARY_DIR "/share/veloran/ttfcfg"))
-            if (e.path().extension() == ".map") ttfMap.AppendTTFMapFile(e.path().c_str());
-        dvi.SetKPathSea(&kpse);
-        dvi.SetDviTTFMap(&ttfMap);
         DList<String8> paths;
         paths.AddTail(String8(dir.Path().string().c_str()));
-        dvi.Open(dir.File("doc.dvi").c_str(), paths, paths);
-        dvi.NewPageWritten(0);
-        ASSERT_EQ(dvi.GetMode(), ModeComplete) << dvi.GetErrorText().c_str();
+        ASSERT_NO_FATAL_FAILURE(OpenWithInstalledMaps(kpse, ttfMap, dvi, dir.File("doc.dvi"), paths));
         dvi.SetWinFont(0);
     }
 
