@@ -53,27 +53,10 @@ BOOL CChildFrame::PreCreateWindow(CREATESTRUCT& cs) {
     return CMDIChildWnd::PreCreateWindow(cs);
 }
 
-BOOL CChildFrame::OnCreateClient(LPCREATESTRUCT, CCreateContext* pContext) {
-    if (!pContext || !pContext->m_pNewViewClass) return TRUE;
-    CView* view = CreateView(pContext);
-    if (!view) return FALSE;
-    m_pView = dynamic_cast<CVrViewerView*>(view);
-    if (m_pView) m_viewGuard = m_pView->GetGuard();
-    return TRUE;
-}
-
 void CChildFrame::RecalcLayout(BOOL bNotify) {
     if (m_pLayoutBar) m_pLayoutBar->ApplySize();
     CMDIChildWnd::RecalcLayout(bNotify);
     CMDIChildWnd::RecalcLayout(bNotify);
-}
-
-CVrViewerView* CChildFrame::GetView() const { return m_viewGuard.expired() ? nullptr : m_pView; }
-
-CDocument* CChildFrame::GetActiveDocument() {
-    if (CDocument* doc = CMDIChildWnd::GetActiveDocument()) return doc;
-    CVrViewerView* view = GetView();
-    return view ? view->GetDocument() : nullptr;
 }
 
 BOOL CChildFrame::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) {
@@ -85,22 +68,12 @@ BOOL CChildFrame::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO
 
 void CChildFrame::CreateLayoutBar(int width, CVrViewerView* view) {
     if (m_pLayoutBar) DestroyLayoutBar();
-    m_pLayoutBar = MakeLayoutBar(this, width, view, true);
-    if (view) {
-        m_pView = view;
-        m_viewGuard = view->GetGuard();
-    }
+    MakeLayoutBar(width, view, true);
     RecalcLayout();
 }
-
-void CChildFrame::SetLayoutBarViewNum(int n) { StoreLayoutBarViewNum(GetView(), n); }
 
 void CChildFrame::SetLayoutBarWidth(int w) { StoreLayoutBarWidth(GetView(), w); }
 
 void CChildFrame::DestroyLayoutBar() {
-    if (!m_pLayoutBar) return;
-    m_pLayoutBar->DestroyWindow();
-    m_pLayoutBar.reset();
-    if (CVrViewerView* view = GetView()) SetActiveView(view);
-    RecalcLayout();
+    if (RemoveLayoutBar()) RecalcLayout();
 }

@@ -42,15 +42,6 @@ int CInPlaceFrame::OnCreate(LPCREATESTRUCT lpcs) {
     return 0;
 }
 
-BOOL CInPlaceFrame::OnCreateClient(LPCREATESTRUCT, CCreateContext* pContext) {
-    if (!pContext || !pContext->m_pNewViewClass) return TRUE;
-    CView* view = CreateView(pContext);
-    if (!view) return FALSE;
-    m_pView = dynamic_cast<CVrViewerView*>(view);
-    if (m_pView) m_viewGuard = m_pView->GetGuard();
-    return TRUE;
-}
-
 void CInPlaceFrame::RecalcLayout(BOOL bNotify) {
     PlaceLayoutBar();
     COleDocIPFrameWnd::RecalcLayout(bNotify);
@@ -67,14 +58,6 @@ void CInPlaceFrame::RepositionFrame(LPCRECT lpPosRect, LPCRECT lpClipRect) {
     PlaceLayoutBar();
 }
 
-CVrViewerView* CInPlaceFrame::GetView() const { return m_viewGuard.expired() ? nullptr : m_pView; }
-
-CDocument* CInPlaceFrame::GetActiveDocument() {
-    if (CDocument* doc = COleDocIPFrameWnd::GetActiveDocument()) return doc;
-    CVrViewerView* view = GetView();
-    return view ? view->GetDocument() : nullptr;
-}
-
 BOOL CInPlaceFrame::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) {
     CView* active = GetActiveView();
     if (active && active->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo)) return TRUE;
@@ -86,18 +69,12 @@ BOOL CInPlaceFrame::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERIN
 
 void CInPlaceFrame::CreateLayoutBar(int width, CVrViewerView* view) {
     if (m_pLayoutBar) DestroyLayoutBar();
-    m_pLayoutBar = MakeLayoutBar(this, width, view, false);
-    if (view) {
-        m_pView = view;
-        m_viewGuard = view->GetGuard();
-    }
+    MakeLayoutBar(width, view, false);
     // The document window moves beside the new bar.
     m_layoutBarWidth = m_pLayoutBar ? width : 0;
     Reposition();
     RecalcLayout();
 }
-
-void CInPlaceFrame::SetLayoutBarViewNum(int n) { StoreLayoutBarViewNum(GetView(), n); }
 
 void CInPlaceFrame::SetLayoutBarWidth(int w) {
     if (w >= 1) StoreLayoutBarWidth(GetView(), w);
@@ -113,11 +90,7 @@ void CInPlaceFrame::Reposition() {
 }
 
 void CInPlaceFrame::DestroyLayoutBar() {
-    if (!m_pLayoutBar) return;
-    m_pLayoutBar->DestroyWindow();
-    m_pLayoutBar.reset();
-    if (CVrViewerView* view = GetView()) SetActiveView(view);
-    SetLayoutBarWidth(0);
+    if (RemoveLayoutBar()) SetLayoutBarWidth(0);
 }
 
 void CInPlaceFrame::PlaceLayoutBar() {

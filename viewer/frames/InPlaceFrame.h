@@ -4,14 +4,9 @@
 // the document window starts where the layout bar ends.
 #pragma once
 
-#include <memory>
+#include "viewer/frames/DocumentFrame.h"
 
-#include "platform/ui/FrameWnd.h"
-
-class CVrViewerView;
-class SizingTabBar;
-
-class CInPlaceFrame : public COleDocIPFrameWnd {
+class CInPlaceFrame : public DocumentFrame<COleDocIPFrameWnd> {
 public:
     CInPlaceFrame();
     ~CInPlaceFrame() override;
@@ -24,24 +19,15 @@ public:
     void RepositionFrame(LPCRECT lpPosRect, LPCRECT lpClipRect) override;
 
     void CreateLayoutBar(int width, CVrViewerView* view);
-    void SetLayoutBarViewNum(int n);
     // Stores w (when at least 1) in the view's layout-bar settings; keeps it
     // as the bar width (0: no bar) and repositions the document window.
     void SetLayoutBarWidth(int w);
     int GetLayoutBarWidth() const { return m_layoutBarWidth; }
-    SizingTabBar* GetLayoutBar() const { return m_pLayoutBar.get(); }
     void DestroyLayoutBar();
 
-    CVrViewerView* GetView() const;
-    CDocument* GetActiveDocument() override;
     // The active view, the frame's own map, the page view for the forwarded
     // commands, then the application.
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
-
-    CVrViewerView* m_pView = nullptr;
-
-protected:
-    BOOL OnCreateClient(LPCREATESTRUCT lpcs, CCreateContext* pContext) override;
 
 private:
     friend class InPlaceClientWatch;
@@ -51,8 +37,6 @@ private:
     void Reposition();
 
     int m_layoutBarWidth = 0;
-    std::unique_ptr<SizingTabBar> m_pLayoutBar;
-    WndGuard m_viewGuard;
 };
 
 // The left edge of the in-place document window for a layout bar of width w.
