@@ -15,7 +15,7 @@
 #include "platform/sys/NamedBlock.h"
 #include "platform/sys/Registry.h"
 #include "platform/sys/UserDirs.h"
-#include "viewer/app/AppStrings.h"
+#include "viewer/res/AppStrings.h"
 #include "viewer/app/VrViewerApp.h"
 
 namespace {

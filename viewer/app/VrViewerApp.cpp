@@ -15,13 +15,14 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/RegistryProfileStore.h"
 #include "platform/ui/UiDispatcher.h"
-#include "viewer/app/AppStrings.h"
+#include "viewer/res/AppStrings.h"
 #include "viewer/frames/ChildFrame.h"
 #include "viewer/frames/InPlaceFrame.h"
 #include "viewer/frames/MainFrame.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/ViewHyperlink.h"
 #include "viewer/view/VrViewerView.h"
+#include "viewer/res/ViewerStrings.h"
 
 int g_bLayeredWindowsAllowed = 0;
 
@@ -56,7 +57,7 @@ CVrViewerApp::~CVrViewerApp() {
 }
 
 BOOL CVrViewerApp::InitInstance() {
-    AfxRegisterAppStrings();
+    AfxRegisterViewerStrings();
     if (!g_pendingMessage.IsEmpty()) {
         AfxMessageBox(g_pendingMessage, MB_OK | MB_ICONEXCLAMATION);
         g_pendingMessage.Empty();

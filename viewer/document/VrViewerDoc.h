@@ -36,6 +36,7 @@
 #include "viewer/document/ProgressiveInput.h"
 #include "viewer/document/ViewerDvi.h"
 #include "viewer/res/DocCommandIds.h"
+#include "viewer/res/DocStrings.h"
 
 class CFrameWnd;
 class CVrViewerApp;
@@ -47,22 +48,6 @@ constexpr UINT ID_EMPTY_DOCUMENT_CHECK = 125;
 // The view's progressive drawing timer, killed when a fetch stops.
 constexpr UINT ID_PAGE_PARTS_TIMER = 126;
 
-// Strings of the document.
-constexpr UINT IDS_VIEWER_CAPTION = 133;
-constexpr UINT IDS_PICTURES_NOT_RETRIEVED_SAVE = 134;
-constexpr UINT IDS_SAVE_DVI_TITLE = 135;
-constexpr UINT IDS_PICTURES_NOT_RETRIEVED = 136;
-constexpr UINT IDS_SAVE_ATTRIBUTE_ERROR = 45213;
-constexpr UINT IDS_SAVE_UNKNOWN_ERROR = 45214;
-constexpr UINT IDS_SAVE_INVALID_DVI = 45215;
-constexpr UINT IDS_SAVE_STILL_ARRIVING = 45216;
-constexpr UINT IDS_FILE_NOT_EXIST = 45201;
-constexpr UINT IDS_FILE_ACCESS_DENIED = 45202;
-constexpr UINT IDS_FILE_SHARING_VIOLATION = 45203;
-constexpr UINT IDS_FILE_UNKNOWN_ERROR = 45204;
-constexpr UINT IDS_NOT_VELORAN_TYPE = 45211;
-constexpr UINT IDS_DVI_ERROR_INFORMATION = 45306;
-constexpr UINT IDS_SAVE_CHANGES = 61899;
 
 class CVrViewerDoc : public CDocument {
 public:
@@ -322,5 +307,3 @@ private:
 // "scheme://..." (http, https, file).
 bool IsWebAddress(const std::string& text);
 
-// Registers the document's texts (English and Korean) once.
-void AfxRegisterDocStrings();

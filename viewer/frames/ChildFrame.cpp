@@ -2,7 +2,7 @@
 
 #include "platform/ui/DocTemplate.h"
 #include "platform/ui/StringTable.h"
-#include "viewer/app/AppStrings.h"
+#include "viewer/res/AppStrings.h"
 #include "viewer/frames/FrameCommands.h"
 #include "viewer/res/FrameIds.h"
 #include "viewer/frames/SizingTabBar.h"
@@ -10,9 +10,10 @@
 #include "viewer/view/ContentsView.h"
 #include "viewer/view/ThumbnailView.h"
 #include "viewer/view/VrViewerView.h"
+#include "viewer/res/ViewerStrings.h"
 
 std::unique_ptr<SizingTabBar> MakeLayoutBar(CFrameWnd* frame, int width, CVrViewerView* view, bool dock) {
-    AfxRegisterAppStrings();
+    AfxRegisterViewerStrings();
     frame->EnableDocking(CBRS_ALIGN_ANY);
     auto bar = std::make_unique<SizingTabBar>();
     if (!bar->Create(frame, width, 1, IDW_LAYOUT_BAR, WS_CHILD | WS_VISIBLE | CBRS_TOP)) return nullptr;

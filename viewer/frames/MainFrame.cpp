@@ -6,7 +6,7 @@
 #include "platform/sys/TempFiles.h"
 #include "platform/ui/DocTemplate.h"
 #include "platform/ui/StringTable.h"
-#include "viewer/app/AppStrings.h"
+#include "viewer/res/AppStrings.h"
 #include "viewer/frames/ChildFrame.h"
 #include "viewer/res/FrameIds.h"
 #include "viewer/app/VrViewerApp.h"
@@ -14,6 +14,7 @@
 #include "viewer/res/ViewerMenus.h"
 #include "viewer/view/ViewPendingCommands.h"
 #include "viewer/view/VrViewerView.h"
+#include "viewer/res/ViewerStrings.h"
 
 namespace {
 const UINT kIndicators[] = {ID_SEPARATOR, ID_INDICATOR_POSITION, ID_INDICATOR_PAGE};
@@ -32,7 +33,7 @@ bool NeverLoaded(CDocument* doc) {
 }  // namespace
 
 CMainFrame::CMainFrame() {
-    AfxRegisterAppStrings();
+    AfxRegisterViewerStrings();
     AfxRegisterViewerMenus();
     MapCommand(ID_WINDOW_MAXIMIZE, [this] { OnWindowMaximize(); });
     // Without a document there is no toolbar to show.

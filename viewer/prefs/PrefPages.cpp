@@ -20,7 +20,7 @@
 
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/StringTable.h"
-#include "viewer/app/AppStrings.h"
+#include "viewer/res/AppStrings.h"
 
 namespace {
 

@@ -7,7 +7,8 @@
 
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/StringTable.h"
-#include "viewer/app/AppStrings.h"
+#include "viewer/res/AppStrings.h"
+#include "viewer/res/ViewerStrings.h"
 
 void PrefSheet::BuildDialog(QDialog& dialog) {
     dialog.setWindowTitle(QString::fromUtf8(AfxLoadString(IDS_PREFERENCES).c_str()));
@@ -32,4 +33,4 @@ void PrefSheet::OnOK() {
     EndDialog(IDOK);
 }
 
-PrefSheet::PrefSheet(CWnd* parent) : CDialog(IDD, parent) { AfxRegisterAppStrings(); }
+PrefSheet::PrefSheet(CWnd* parent) : CDialog(IDD, parent) { AfxRegisterViewerStrings(); }

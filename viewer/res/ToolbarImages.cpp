@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "platform/ui/StringTable.h"
+#include "viewer/res/ViewerStrings.h"
 
 namespace {
 
@@ -154,17 +155,14 @@ UINT ToolbarTipStringId(UINT commandId) {
     return e ? e->tip : 0;
 }
 
-void AfxRegisterToolbarStrings() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        static std::vector<StringTableEntry> english, korean;
-        for (const ToolbarEntry& e : kEntries) {
-            english.push_back({e.tip, e.english});
-            korean.push_back({e.tip, e.korean});
-        }
-        AfxAddStrings(UiLanguage::English, english.data(), int(english.size()));
-        AfxAddStrings(UiLanguage::Korean, korean.data(), int(korean.size()));
-    });
+void AddToolbarStrings() {
+    static std::vector<StringTableEntry> english, korean;
+    for (const ToolbarEntry& e : kEntries) {
+        english.push_back({e.tip, e.english});
+        korean.push_back({e.tip, e.korean});
+    }
+    AfxAddStrings(UiLanguage::English, english.data(), int(english.size()));
+    AfxAddStrings(UiLanguage::Korean, korean.data(), int(korean.size()));
 }
 
 const char* ToolbarIconName(UINT commandId) {

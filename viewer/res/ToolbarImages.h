@@ -10,8 +10,6 @@
 
 // The tooltip string of a toolbar command (0 when the command has none).
 UINT ToolbarTipStringId(UINT commandId);
-// Adds the tooltip texts to the string tables (once).
-void AfxRegisterToolbarStrings();
 
 // The freedesktop icon name of a main-toolbar command ("" when none).
 const char* ToolbarIconName(UINT commandId);

@@ -6,7 +6,7 @@
 #include "platform/ui/AfxIds.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/StringTable.h"
-#include "viewer/app/AppStrings.h"
+#include "viewer/res/AppStrings.h"
 #include "viewer/res/DocCommandIds.h"
 #include "viewer/res/FrameIds.h"
 #include "viewer/res/ViewCommandIds.h"

@@ -18,8 +18,9 @@
 #include "platform/ui/WinApp.h"
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/document/VrViewerDoc.h"
-#include "viewer/view/ViewStrings.h"
+#include "viewer/res/ViewStrings.h"
 #include "viewer/view/VrViewerView.h"
+#include "viewer/res/ViewerStrings.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ bool HasTocTag(const std::string& text) {
 
 }  // namespace
 
-CContentsView::CContentsView() { AfxRegisterViewStrings(); }
+CContentsView::CContentsView() { AfxRegisterViewerStrings(); }
 
 CContentsView::~CContentsView() = default;
 

@@ -12,7 +12,8 @@
 #include <cstring>
 
 #include "platform/ui/StringTable.h"
-#include "viewer/view/ViewDialogStrings.h"
+#include "viewer/res/ViewDialogStrings.h"
+#include "viewer/res/ViewerStrings.h"
 
 namespace {
 QString Text(UINT id) { return QString::fromUtf8(AfxLoadString(id).c_str()); }
@@ -32,7 +33,7 @@ void Fill(QListWidget* list, const DList<String8>& items) {
 }
 }  // namespace
 
-DocumentInfoDlg::DocumentInfoDlg(CWnd* pParentWnd) : CDialog(IDD, pParentWnd) { AfxRegisterViewDialogStrings(); }
+DocumentInfoDlg::DocumentInfoDlg(CWnd* pParentWnd) : CDialog(IDD, pParentWnd) { AfxRegisterViewerStrings(); }
 
 String8 DocumentInfoDlg::LastComponent(const String8& name) {
     const char* s = name.c_str();

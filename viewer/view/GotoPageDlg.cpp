@@ -14,12 +14,13 @@
 
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/StringTable.h"
-#include "viewer/view/ViewDialogStrings.h"
+#include "viewer/res/ViewDialogStrings.h"
+#include "viewer/res/ViewerStrings.h"
 
-GotoPageDlg::GotoPageDlg(CWnd* pParentWnd) : CDialog(IDD, pParentWnd) { AfxRegisterViewDialogStrings(); }
+GotoPageDlg::GotoPageDlg(CWnd* pParentWnd) : CDialog(IDD, pParentWnd) { AfxRegisterViewerStrings(); }
 
 CString GotoPageDlg::LabelText(int pageCount) {
-    AfxRegisterViewDialogStrings();
+    AfxRegisterViewerStrings();
     const std::string count = std::to_string(pageCount);
     const char* args[] = {count.c_str()};
     return AfxFormatInserts(AfxLoadString(IDS_GOTOPAGE_LABEL), args, 1);

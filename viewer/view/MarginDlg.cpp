@@ -10,14 +10,15 @@
 #include <cstdio>
 
 #include "platform/ui/StringTable.h"
-#include "viewer/view/ViewDialogStrings.h"
+#include "viewer/res/ViewDialogStrings.h"
 #include "viewer/view/VrViewerView.h"
+#include "viewer/res/ViewerStrings.h"
 
 namespace {
 QString Text(UINT id) { return QString::fromUtf8(AfxLoadString(id).c_str()); }
 }  // namespace
 
-MarginDlg::MarginDlg() : CDialog(IDD) { AfxRegisterViewDialogStrings(); }
+MarginDlg::MarginDlg() : CDialog(IDD) { AfxRegisterViewerStrings(); }
 
 BOOL MarginDlg::Create(CVrViewerView* pView) {
     m_pView = pView;

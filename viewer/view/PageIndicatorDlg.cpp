@@ -5,10 +5,11 @@
 #include <QLabel>
 
 #include "platform/ui/StringTable.h"
-#include "viewer/view/ViewStrings.h"
+#include "viewer/res/ViewStrings.h"
 #include "viewer/view/VrViewerView.h"
+#include "viewer/res/ViewerStrings.h"
 
-PageIndicatorDlg::PageIndicatorDlg() : CDialog(IDD) { AfxRegisterViewStrings(); }
+PageIndicatorDlg::PageIndicatorDlg() : CDialog(IDD) { AfxRegisterViewerStrings(); }
 
 CString PageIndicatorDlg::PageText(int page, int count) {
     const CString format = AfxLoadString(IDS_VIEW_PAGE_TIP);

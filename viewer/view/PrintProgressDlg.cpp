@@ -8,9 +8,10 @@
 #include <string>
 
 #include "platform/ui/StringTable.h"
-#include "viewer/view/ViewDialogStrings.h"
+#include "viewer/res/ViewDialogStrings.h"
+#include "viewer/res/ViewerStrings.h"
 
-PrintProgressDlg::PrintProgressDlg() : CDialog(IDD) { AfxRegisterViewDialogStrings(); }
+PrintProgressDlg::PrintProgressDlg() : CDialog(IDD) { AfxRegisterViewerStrings(); }
 
 BOOL PrintProgressDlg::Create(CWnd* pParentWnd) {
     m_cancelled = 0;

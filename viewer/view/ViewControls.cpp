@@ -18,6 +18,7 @@
 #include "viewer/res/ToolbarImages.h"
 #include "viewer/res/ViewCommandIds.h"
 #include "viewer/view/ViewGeometry.h"
+#include "viewer/res/ViewerStrings.h"
 
 namespace {
 
@@ -158,7 +159,7 @@ int CodeOf(int action) {
 ViewControls::ViewControls(QWidget* parent, int inPlace, std::function<void(bool, int, int)> onScroll,
                            std::function<void(unsigned)> onCommand)
     : m_onDropDown(std::make_shared<DropDownNotify>()) {
-    AfxRegisterToolbarStrings();
+    AfxRegisterViewerStrings();
     for (bool vertical : {false, true}) {
         auto* bar = new QScrollBar(vertical ? Qt::Vertical : Qt::Horizontal, parent);
         bar->setEnabled(false);

@@ -21,7 +21,7 @@
 #include "viewer/view/GlassWnd.h"
 #include "viewer/view/ViewHyperlink.h"
 #include "viewer/view/ViewInput.h"
-#include "viewer/view/ViewStrings.h"
+#include "viewer/res/ViewStrings.h"
 #include "viewer/view/VrViewerView.h"
 
 namespace viewinput {

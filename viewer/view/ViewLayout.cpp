@@ -26,11 +26,12 @@
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/PageSliderDlg.h"
-#include "viewer/view/ViewStrings.h"
+#include "viewer/res/ViewStrings.h"
 #include "viewer/view/ThumbnailView.h"
 #include "viewer/view/TiffPage.h"
 #include "viewer/view/ViewGeometry.h"
 #include "viewer/view/VrViewerView.h"
+#include "viewer/res/ViewerStrings.h"
 
 namespace {
 
@@ -224,7 +225,7 @@ void CVrViewerView::ResetLayoutBar() {
 // ------------------------------------------------------------ position pane
 
 CString CVrViewerView::PositionText(int x, int y, int resolutionX, int resolutionY) {
-    AfxRegisterViewStrings();
+    AfxRegisterViewerStrings();
     const auto mm = [](int p, int resolution) {
         const double dpi = resolution * 0.0001;
         return dpi > 0 ? std::trunc(p / dpi * 254 + 0.5) * 0.1 : 0.0;

@@ -13,7 +13,7 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/StringTable.h"
 #include "viewer/view/SearchDlg.h"
-#include "viewer/view/ViewStrings.h"
+#include "viewer/res/ViewStrings.h"
 #include "viewer/view/VrViewerView.h"
 
 namespace viewsearch {

@@ -10,8 +10,9 @@
 #include "platform/ui/StringTable.h"
 #include "viewer/document/LinkScanText.h"
 #include "viewer/view/ViewControls.h"
-#include "viewer/view/ViewDialogStrings.h"
+#include "viewer/res/ViewDialogStrings.h"
 #include "viewer/view/VrViewerView.h"
+#include "viewer/res/ViewerStrings.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ const PresetItem kPresetItems[] = {{200, ID_ZOOM_200}, {150, ID_ZOOM_150}, {120,
 void RegisterZoomMenu() {
     static std::once_flag once;
     std::call_once(once, [] {
-        AfxRegisterViewDialogStrings();
+        AfxRegisterViewerStrings();
         auto text = [](UINT id) { return std::string(AfxLoadString(id).c_str()); };
         MenuItemTemplate popup{0, "Zoom", {}};
         for (const PresetItem& p : kPresetItems) popup.items.push_back({p.id, std::to_string(p.percent) + " %", {}});

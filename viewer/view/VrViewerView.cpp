@@ -26,7 +26,8 @@
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/ViewGeometry.h"
 #include "viewer/view/ViewHyperlink.h"
-#include "viewer/view/ViewStrings.h"
+#include "viewer/res/ViewStrings.h"
+#include "viewer/res/ViewerStrings.h"
 
 using namespace viewgeo;
 
@@ -37,7 +38,7 @@ constexpr COLORREF kCornerColour = 0xC8D0D4;
 }  // namespace
 
 CVrViewerView::CVrViewerView() {
-    AfxRegisterViewStrings();
+    AfxRegisterViewerStrings();
     MapCommand(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnViewToolbar);
     MapUpdateUI(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnUpdateViewToolbar);
     MapNavigationCommands();

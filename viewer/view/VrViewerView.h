@@ -29,6 +29,7 @@
 #include "viewer/document/ViewerDvi.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/res/ViewCommandIds.h"
+#include "viewer/res/ViewStrings.h"
 #include "viewer/view/PageSurface.h"
 #include "viewer/view/ViewStatus.h"
 
@@ -50,20 +51,6 @@ constexpr UINT ID_VIEW_TOOLBAR_BAND = 59392;
 constexpr UINT IDC_VIEW_HSCROLL = 1000;
 constexpr UINT IDC_VIEW_VSCROLL = 1001;
 
-// Messages of the view (string table ids).
-constexpr UINT IDS_VIEW_MEMORY_LACKING = 45250;
-constexpr UINT IDS_VIEW_NO_MEMORY_FOR = 45251;
-constexpr UINT IDS_VIEW_GLASS_MONOCHROME = 145;
-constexpr UINT IDS_VIEW_APP_TITLE = 133;
-constexpr UINT IDS_VIEW_PAGE_TIP = 61896;
-constexpr UINT IDS_VIEW_SEARCH_NOT_SUPPORTED = 45003;
-constexpr UINT IDS_VIEW_STRING_NOT_FOUND = 146;
-constexpr UINT IDS_VIEW_COPY_OTHER_PAGE = 45261;
-constexpr UINT IDS_VIEW_POSITION = 59145;
-constexpr UINT IDS_VIEW_SELECTION_RANGE = 59147;
-constexpr UINT IDS_VIEW_GHOSTSCRIPT_MISSING = 45102;
-constexpr UINT IDS_VIEW_DOCINFO_INCOMPLETE = 127;
-constexpr UINT IDS_VIEW_FONT_SUBSTITUTED = 45262;
 
 // What the document's address asks of the first view (absent values as
 // their sentinels).

@@ -17,7 +17,8 @@
 #include "platform/gdi/FontLibrary.h"
 #include "platform/gdi/GdiObjects.h"
 #include "platform/ui/StringTable.h"
-#include "viewer/app/AppStrings.h"
+#include "viewer/res/AppStrings.h"
+#include "viewer/res/ViewerStrings.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ std::string Uncovered(const FaceRecord& face, const std::string& text) {
 }
 
 TEST(KoreanFont, DefaultFaceAndFaceListFacesCoverTheKoreanMessages) {
-    AfxRegisterAppStrings();
+    AfxRegisterViewerStrings();
     AfxSetLanguage(UiLanguage::Korean);
     std::vector<std::string> faces = {AfxLoadString(IDS_DEFAULT_FACE).str()};
     AfxSetLanguage(UiLanguage::English);

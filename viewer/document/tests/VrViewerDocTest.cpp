@@ -28,7 +28,7 @@
 #include "platform/ui/StringTable.h"
 #include "platform/ui/tests/QtTestApp.h"
 #include "testsupport/TestTools.h"
-#include "viewer/app/AppStrings.h"
+#include "viewer/res/AppStrings.h"
 #include "viewer/frames/ChildFrame.h"
 #include "viewer/frames/InPlaceFrame.h"
 #include "viewer/frames/MainFrame.h"
@@ -36,6 +36,7 @@
 #include "viewer/document/DocSaveDlg.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
+#include "viewer/res/ViewerStrings.h"
 
 namespace fs = std::filesystem;
 
@@ -102,7 +103,7 @@ protected:
         sys::Registry::SetDefault(sys::Registry::OpenDirectory((root / "config").string()));
         TestApp();
         AfxSetLanguage(UiLanguage::English);
-        AfxRegisterAppStrings();
+        AfxRegisterViewerStrings();
         app = new CVrViewerApp;
         // The TeX fonts' metrics, where TeX itself finds them.
         if (FILE* p = popen("kpsewhich cmr10.tfm", "r")) {

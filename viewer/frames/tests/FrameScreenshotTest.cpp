@@ -22,7 +22,7 @@
 #include "platform/ui/UiDispatcher.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
-#include "viewer/app/AppStrings.h"
+#include "viewer/res/AppStrings.h"
 #include "viewer/frames/ChildFrame.h"
 #include "viewer/frames/InPlaceFrame.h"
 #include "viewer/frames/MainFrame.h"
@@ -31,6 +31,7 @@
 #include "viewer/view/ViewControls.h"
 #include "viewer/view/VrViewerView.h"
 #include "viewer/view/tests/ViewTestSupport.h"
+#include "viewer/res/ViewerStrings.h"
 
 namespace fs = std::filesystem;
 
@@ -78,7 +79,7 @@ TEST(FrameScreenshot, MainFrameWithMenusToolbarLayoutBarAndStatusBar) {
     CVrViewerApp* app = NewTestApplication();
     app->SetRegistryKey(CVrViewerApp::kRegistryKey);
     app->SetAppProfile();
-    AfxRegisterAppStrings();
+    AfxRegisterViewerStrings();
     app->m_pDocTemplate = new CMultiDocTemplate(IDR_VRVIEWTYPE, AfxFactoryAs<CVrViewerDoc, CDocument>(),
                                                 AfxFactoryAs<CChildFrame, CFrameWnd>(),
                                                 AfxFactoryAs<CVrViewerView, CView>());

@@ -35,7 +35,7 @@
 #include "platform/ui/MessageBox.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
-#include "viewer/app/AppStrings.h"
+#include "viewer/res/AppStrings.h"
 #include "viewer/frames/ChildFrame.h"
 #include "viewer/res/FrameIds.h"
 #include "viewer/frames/InPlaceFrame.h"
@@ -50,6 +50,7 @@
 #include "viewer/res/ViewerMenus.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 #include "platform/ui/StringTable.h"
+#include "viewer/res/ViewerStrings.h"
 
 namespace fs = std::filesystem;
 
@@ -118,7 +119,7 @@ protected:
         app_ = NewTestApplication();
         app_->SetRegistryKey(CVrViewerApp::kRegistryKey);
         app_->SetAppProfile();
-        AfxRegisterAppStrings();
+        AfxRegisterViewerStrings();
         app_->m_pDocTemplate = new CMultiDocTemplate(IDR_VRVIEWTYPE, AfxFactoryAs<CVrViewerDoc, CDocument>(),
                                                      AfxFactoryAs<CChildFrame, CFrameWnd>(),
                                                      []() -> CView* {

@@ -21,7 +21,7 @@
 #include "platform/ui/MessageBox.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
-#include "viewer/app/AppStrings.h"
+#include "viewer/res/AppStrings.h"
 #include "viewer/frames/ChildFrame.h"
 #include "viewer/res/FrameIds.h"
 #include "viewer/frames/InPlaceFrame.h"
@@ -33,6 +33,7 @@
 #include "viewer/view/ThumbnailView.h"
 #include "viewer/view/VrViewerView.h"
 #include "viewer/view/tests/ViewTestSupport.h"
+#include "viewer/res/ViewerStrings.h"
 
 namespace fs = std::filesystem;
 
@@ -104,7 +105,7 @@ protected:
         app_ = NewTestApplication();
         app_->SetRegistryKey(CVrViewerApp::kRegistryKey);
         app_->SetAppProfile();
-        AfxRegisterAppStrings();
+        AfxRegisterViewerStrings();
         app_->m_pDocTemplate = new CMultiDocTemplate(IDR_VRVIEWTYPE, AfxFactoryAs<CVrViewerDoc, CDocument>(),
                                                      AfxFactoryAs<CChildFrame, CFrameWnd>(),
                                                      AfxFactoryAs<CVrViewerView, CView>());

@@ -31,6 +31,7 @@
 #include "testsupport/TestTools.h"
 #include "viewer/view/tests/DocumentViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
+#include "viewer/res/ViewerStrings.h"
 
 namespace fs = std::filesystem;
 
@@ -415,7 +416,7 @@ TEST_F(ToolbarInView, TheMainToolbarShowsPicturesWithTipsAndTheTextButtonDropsIt
 
 TEST(ToolbarTips, TheKoreanInterfaceSpeaksKoreanInTheTips) {
     TestApp();
-    AfxRegisterToolbarStrings();
+    AfxRegisterViewerStrings();
     AfxSetLanguage(UiLanguage::Korean);
     QWidget host;
     ViewControls controls(&host, 0, [](bool, int, int) {}, [](unsigned) {});

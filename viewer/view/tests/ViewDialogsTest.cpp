@@ -28,7 +28,7 @@
 #include "viewer/view/MarginDlg.h"
 #include "viewer/view/PrintProgressDlg.h"
 #include "viewer/view/ViewControls.h"
-#include "viewer/view/ViewDialogStrings.h"
+#include "viewer/res/ViewDialogStrings.h"
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"

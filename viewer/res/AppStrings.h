@@ -16,5 +16,3 @@ constexpr UINT IDS_PREF_GLASS_MONOCHROME = 45103;
 constexpr UINT AFX_IDP_PARSE_INT = 0xF110;
 constexpr UINT AFX_IDP_PARSE_REAL = 0xF113;
 
-// Adds the texts above to the English and Korean string tables (once).
-void AfxRegisterAppStrings();

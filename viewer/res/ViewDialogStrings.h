@@ -35,4 +35,3 @@ constexpr UINT IDS_ZOOMMENU_FIT_HEIGHT = 47351;
 constexpr UINT IDS_ZOOMMENU_BASIC = 47352;
 constexpr UINT IDS_ZOOMMENU_ADJUST_MARGIN = 47353;
 
-void AfxRegisterViewDialogStrings();

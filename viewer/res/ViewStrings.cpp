@@ -1,0 +1,32 @@
+#include "viewer/res/ViewStrings.h"
+
+#include "platform/ui/StringTable.h"
+#include "viewer/res/ViewerStrings.h"
+
+void AddViewStrings() {
+    static const StringTableEntry english[] = {
+        {IDS_VIEW_MEMORY_LACKING, "Memory of system is lacking."},
+        {IDS_VIEW_NO_MEMORY_FOR, "System memory did not assign memory to %1 being lacking.\n"},
+        {IDS_VIEW_GLASS_MONOCHROME, "Magnification glass is displayed in monochrome because of memory lack."},
+        {IDS_VIEW_APP_TITLE, "Veloran Viewer"},
+        {IDS_VIEW_PAGE_TIP, "%d/%d"},
+        {IDS_VIEW_SEARCH_NOT_SUPPORTED, "This document form does not support search."},
+        {IDS_VIEW_STRING_NOT_FOUND, "The string is not found."},
+        {IDS_VIEW_COPY_OTHER_PAGE, "Copying is possible only within the selected page (page %d)."},
+        {IDS_VIEW_POSITION, "(%.1lfmm,%.1lfmm)"},
+        {IDS_VIEW_SELECTION_RANGE, "Start (%d), End(%d)"},
+        {IDS_VIEW_GHOSTSCRIPT_MISSING,
+         "Ghostscript library was not installed to system.\nMust Install if see document of PDF/PS type by "
+         "Veloran Viewer.\nWould you like to go to GhostScript library download site?"},
+        {IDS_VIEW_DOCINFO_INCOMPLETE,
+         "Not all parts of the document are retrieved.\nDocument information may not be complete."},
+        {IDS_VIEW_FONT_SUBSTITUTED, "No outline face for font %s: a substitute face draws it."},
+    };
+    AfxAddStrings(UiLanguage::English, english, int(sizeof english / sizeof english[0]));
+    static const StringTableEntry korean[] = {
+        {IDS_VIEW_SEARCH_NOT_SUPPORTED, "이 문서 형식은 찾기를 지원하지 않습니다."},
+        {IDS_VIEW_STRING_NOT_FOUND, "문자열을 찾을 수 없습니다."},
+        {IDS_VIEW_COPY_OTHER_PAGE, "선택하신 페이지(%d 페이지)에서만 복사가 가능합니다."},
+    };
+    AfxAddStrings(UiLanguage::Korean, korean, int(sizeof korean / sizeof korean[0]));
+}
