@@ -1,6 +1,6 @@
 #include "viewer/app/VrViewerApp.h"
 
-#include "viewer/app/AppPreferences.h"
+#include "viewer/prefs/AppPreferences.h"
 #include "viewer/res/ViewCommandIds.h"
 
 #include <QGuiApplication>
@@ -40,7 +40,7 @@ std::vector<RECT> ScreenRects() {
 }
 }  // namespace
 
-CVrViewerApp::CVrViewerApp() : CWinApp(kAppProfile) {
+CVrViewerApp::CVrViewerApp() : CVrViewerAppBase(kAppProfile) {
     MapCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
     MapCommand(ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });
     MapCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });

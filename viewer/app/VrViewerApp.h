@@ -12,10 +12,8 @@
 
 #include "base/DList.h"
 #include "base/String8.h"
-#include "dvilib/VrDviTTFMap.h"
 #include "platform/core/Geometry.h"
-#include "platform/kpathsea/KPathSea.h"
-#include "platform/ui/WinApp.h"
+#include "viewer/document/VrViewerAppBase.h"
 
 class CMultiDocTemplate;
 class NamedBlock;
@@ -27,16 +25,9 @@ class InstanceLock;
 // frame's timer).
 extern int g_bLayeredWindowsAllowed;
 
-class CVrViewerApp : public CWinApp {
+class CVrViewerApp : public CVrViewerAppBase {
 public:
-    static constexpr const char* kRegistryKey = "Veloran";
-    static constexpr const char* kAppProfile = "Veloran Viewer 5.0";
-    static constexpr const char* kSharedProfile = "Shared";
     static constexpr const char* kInstanceName = "VeloranViewerInstanceMutex";
-    // Installation values: HKLM\Software\Veloran\Viewer.
-    static constexpr const char* kInstallKey = "Software\\Veloran\\Viewer";
-    // Ends a numbered path list: the value read back for a missing number.
-    static constexpr const char* kListEnd = "<<End>>";
 
     CVrViewerApp();
     ~CVrViewerApp() override;
@@ -54,17 +45,15 @@ public:
     void LoadSharedSettings();
     void ReadPathList(const char* section, const char* defaultEntry, DList<String8>& list,
                       DList<String8>& expanded);
-    void SaveSharedSettings();
+    void SaveSharedSettings() override;
     // Main window placement ("Settings" "Window Left/Top/Right/Bottom").
     void LoadWindowPlacement();
-    void SaveWindowPlacement();
+    void SaveWindowPlacement() override;
 
     // Loads (bLoad) or releases the external resources; returns 1.
     int LoadExternalResources(BOOL bLoad);
 
     const String8& GetBaseDir() const { return m_baseDir; }
-    CString GetContentsPath() const { return m_contentsPath; }
-    void SetContentsPath(const char* path) { m_contentsPath = path ? path : ""; }
 
     // The document (absolute path or web address) another start handed over
     // is opened here, on the UI thread.
@@ -73,7 +62,7 @@ public:
     // opens in a child frame.
     CDocument* OpenDocumentFile(const char* lpszFileName) override;
     // ID_FILE_OPEN: the open dialog, then the chosen document.
-    void OnFileOpen();
+    void OnFileOpen() override;
     // The open dialog's filter (the document's File Open uses it too).
     static const char* OpenFilter();
     // ID_APP_ABOUT: the About box.
@@ -86,22 +75,10 @@ public:
     int m_resourcesLoaded = 0;
     String8 m_baseDir;    // ends with '/' once known
     String8 m_viewerDir;  // m_baseDir + "Viewer/"
-    DList<String8> m_tfmPathList, m_tfmPathListExpanded;
-    DList<String8> m_vfPathList, m_vfPathListExpanded;
-    DList<String8> m_ttfPathList, m_ttfPathListExpanded;
-    KPathSea m_kpathsea;
-    String8 m_kpathseaDir;         // folder of the kpathsea library: empty or ending in '/'
-    VrDviTTFMap m_ttfMap;
-    String8 m_gsDllPath;           // folder of the Ghostscript console program: empty or ending in '/'
-    String8 m_ghostscriptLibPath;  // Ghostscript resource search path (':' list), may be empty
-    int m_fileAssocStates[4] = {};
-    int m_fileAssocCount = 0;
     RECT m_windowRect = {0, 0, 0, 0};
     CMultiDocTemplate* m_pDocTemplate = nullptr;
-    int m_firstRun = 0;
     unsigned m_osVersion = 0;
     int m_osMajorVersion = 0, m_osMinorVersion = 0;
-    CString m_contentsPath;
 
 private:
     std::unique_ptr<sys::InstanceLock> m_instanceLock;

@@ -12,7 +12,7 @@
 #include "platform/ui/StringTable.h"
 #include "viewer/document/DocFetch.h"
 #include "viewer/document/FetchedFile.h"
-#include "viewer/view/VrViewerView.h"
+#include "viewer/view/DocumentView.h"
 
 namespace {
 
@@ -128,7 +128,7 @@ int CVrViewerDoc::GetFileData() {
                 return 0;
             }
             int type = m_docType.load();
-            PostView("SetDocType " + std::to_string(type), [type](CVrViewerView* v) { v->SetDocType(type); });
+            PostView("SetDocType " + std::to_string(type), [type](CDocumentView* v) { v->SetDocType(type); });
             m_stage = 1;
         }
         if (!TakeChunk(buf.get(), int(n), false)) return m_stopRequested.load() ? StopPath() : 0;

@@ -9,7 +9,7 @@
 #include "platform/ui/WinApp.h"
 #include "viewer/document/DocFetch.h"
 #include "viewer/document/FetchedFile.h"
-#include "viewer/view/VrViewerView.h"
+#include "viewer/view/DocumentView.h"
 
 namespace {
 
@@ -99,8 +99,8 @@ int CVrViewerDoc::GetHttpData() {
             text.Format("The server of %s did not answer.", address.c_str());
         else if (!m_hUrl) text.Format("Can not connect to %s.", address.c_str());
         else text.Format("The server answered with error %u for %s.", unsigned(status), address.c_str());
-        PostView("SetStatusText File Not Found!!", [](CVrViewerView* v) { v->SetStatusText("File Not Found!!"); });
-        PostView("InvalidateRect", [](CVrViewerView* v) { v->InvalidateRect(nullptr, FALSE); });
+        PostView("SetStatusText File Not Found!!", [](CDocumentView* v) { v->SetStatusText("File Not Found!!"); });
+        PostView("InvalidateRect", [](CDocumentView* v) { v->InvalidateRect(nullptr, FALSE); });
         InternetConnectionClear(0);
         return FailRun(text, MB_ICONEXCLAMATION | MB_SYSTEMMODAL, docfetch::kCaption);
     }
@@ -123,7 +123,7 @@ int CVrViewerDoc::GetHttpData() {
             AppendErrorText(text);
             // The pages that arrived stay; the status bar tells at once that
             // there are no more.
-            PostView("SetStatusText broke off", [text](CVrViewerView* v) { v->SetStatusText(text); });
+            PostView("SetStatusText broke off", [text](CDocumentView* v) { v->SetStatusText(text); });
             // The view goes on drawing them: its page-parts timer stays.
             InternetConnectionClear(0);
             if (m_input.GetInflateState() == ProgressiveInput::kInflateOpen) m_input.EndInflate();
@@ -143,7 +143,7 @@ int CVrViewerDoc::GetHttpData() {
                 return 0;
             }
             int type = m_docType.load();
-            PostView("SetDocType " + std::to_string(type), [type](CVrViewerView* v) { v->SetDocType(type); });
+            PostView("SetDocType " + std::to_string(type), [type](CDocumentView* v) { v->SetDocType(type); });
             m_stage = 1;
         }
         if (!TakeChunk(buf.get(), int(n), true)) {

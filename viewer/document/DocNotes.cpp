@@ -2,7 +2,7 @@
 // of the view, at the view's zoom.
 #include "viewer/document/NoteSpecial.h"
 #include "viewer/document/VrViewerDoc.h"
-#include "viewer/view/VrViewerView.h"
+#include "viewer/view/DocumentView.h"
 
 void CVrViewerDoc::ReadNoteSpecial(const char* text, int length, int page) {
     notespecial::Decoded d;
@@ -15,7 +15,7 @@ void CVrViewerDoc::ReadNoteSpecial(const char* text, int length, int page) {
     const int x = d.x, y = d.y;
     // On the page, without the band's offset: a note saved and read again
     // stays where it was.
-    PostView("ReadNoteSpecial", [note, x, y](CVrViewerView* v) mutable {
+    PostView("ReadNoteSpecial", [note, x, y](CDocumentView* v) mutable {
         ViewStatus vs;
         v->GetViewStatus(vs);
         const int z = vs.DispMag / 100;

@@ -19,9 +19,9 @@
 #include "viewer/document/DviRewriter.h"
 #include "viewer/document/FetchedFile.h"
 #include "viewer/document/NoteSpecial.h"
-#include "viewer/app/VrViewerApp.h"
+#include "viewer/document/VrViewerAppBase.h"
 #include "viewer/document/VrViewerDoc.h"
-#include "viewer/view/VrViewerView.h"
+#include "viewer/view/DocumentView.h"
 
 namespace fs = std::filesystem;
 
@@ -112,7 +112,7 @@ int CVrViewerDoc::WritePackedDocument(const String8& path, const String8& pictur
         }
     }
 
-    CVrViewerView* view = HasView() ? m_pView : nullptr;
+    CDocumentView* view = HasView() ? m_pView : nullptr;
     const bool withNotes = notes && view;
     dvicopy::Hooks hooks;
     hooks.special = [&](int, std::string& s) {
@@ -142,7 +142,7 @@ int CVrViewerDoc::RewriteDviWithNotes(const String8& target) {
     // A "file://" address names its file.
     const std::string path = LocalPathOfAddress(target.c_str());
     if (!WritePackedDocument(path.c_str(), "", 0, 1)) return 0;
-    if (CVrViewerView* view = HasView() ? m_pView : nullptr) view->GetNotes().changed = 0;
+    if (CDocumentView* view = HasView() ? m_pView : nullptr) view->GetNotes().changed = 0;
     return 1;
 }
 
@@ -168,7 +168,7 @@ bool CVrViewerDoc::RunSaveCopyDialog(const char* defExt, const char* filter, con
 }
 
 void CVrViewerDoc::OnFileSaveAs() {
-    CVrViewerView* view = HasView() ? m_pView : nullptr;
+    CDocumentView* view = HasView() ? m_pView : nullptr;
     const int type = m_docType.load();
     if (type == kTypeDvi) {
         if (m_dvi.GetMode() == ModeScanning || m_dvi.GetNPage() == 0) {
@@ -246,5 +246,5 @@ void CVrViewerDoc::OnFileSaveAs() {
 }
 
 void CVrViewerDoc::OnFileOpen() {
-    if (CVrViewerApp* app = dynamic_cast<CVrViewerApp*>(AfxGetApp())) app->OnFileOpen();
+    if (CVrViewerAppBase* app = CVrViewerAppBase::Get()) app->OnFileOpen();
 }

@@ -11,7 +11,7 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/UiDispatcher.h"
 #include "viewer/document/DocFetch.h"
-#include "viewer/view/VrViewerView.h"
+#include "viewer/view/DocumentView.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ CVrViewerDoc::Detect CVrViewerDoc::DetectType(const unsigned char* chunk, int n,
         m_compressedPs = 1;
         m_psPageCount = 0;
         m_downloadChoice = 0;
-        PostView("SetStatusText Flushing...", [](CVrViewerView* v) { v->SetStatusText("Flushing..."); });
+        PostView("SetStatusText Flushing...", [](CDocumentView* v) { v->SetStatusText("Flushing..."); });
         std::string name = http ? m_urlFileName : m_fileTitle;
         if (NameHas(name, {".ps", ".PS", ".Ps"})) {
             m_docType = kTypePostScriptRaw;
@@ -86,7 +86,7 @@ CVrViewerDoc::Detect CVrViewerDoc::DetectType(const unsigned char* chunk, int n,
                                            MB_YESNO | MB_ICONQUESTION | MB_SYSTEMMODAL, &m_stopRequested);
             if (answer == IDYES) {
                 m_downloadChoice = 1;
-                PostView("SetStatusText Flushing...", [](CVrViewerView* v) { v->SetStatusText("Flushing..."); });
+                PostView("SetStatusText Flushing...", [](CDocumentView* v) { v->SetStatusText("Flushing..."); });
                 auto target = UiDispatcher::CallFor<std::string>(
                     [] {
                         CFileDialog dlg(FALSE, "*.*", nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER,
@@ -98,7 +98,7 @@ CVrViewerDoc::Detect CVrViewerDoc::DetectType(const unsigned char* chunk, int n,
                     m_downloadTarget = target->c_str();
                     m_downloadChoice = 2;
                     PostView("SetStatusText Downloading...",
-                             [](CVrViewerView* v) { v->SetStatusText("Downloading..."); });
+                             [](CDocumentView* v) { v->SetStatusText("Downloading..."); });
                     return Detect::Ok;
                 }
             }

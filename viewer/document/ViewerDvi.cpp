@@ -12,7 +12,7 @@
 #include "dvilib/XxxScan.h"
 #include "viewer/document/FetchedFile.h"
 #include "viewer/document/VrViewerDoc.h"
-#include "viewer/view/VrViewerView.h"
+#include "viewer/view/DocumentView.h"
 
 namespace {
 
@@ -295,7 +295,7 @@ bool ViewerDvi::ParseWorkspaceColorArgs(const unsigned char* args, COLORREF& col
 }
 
 void ViewerDvi::DefaultOrgSpecial(double xi, double yi) {
-    m_pDoc->PostView("DefaultOrigin", [xi, yi](CVrViewerView* v) {
+    m_pDoc->PostView("DefaultOrigin", [xi, yi](CDocumentView* v) {
         ViewStatus vs;
         v->GetViewStatus(vs);
         if (vs.originX != 0) return;
@@ -313,7 +313,7 @@ void ViewerDvi::DefaultOrgSpecial(double xi, double yi) {
 }
 
 void ViewerDvi::WorkspaceColorSpecial(COLORREF colour) {
-    m_pDoc->PostView("WorkspaceColor", [colour](CVrViewerView* v) {
+    m_pDoc->PostView("WorkspaceColor", [colour](CDocumentView* v) {
         ViewStatus vs;
         v->GetViewStatus(vs);
         vs.workspaceColor = colour;
@@ -341,7 +341,7 @@ void ViewerDvi::EmbeddedFileSpecial(unsigned char* text, int length) {
     file->Close();
     if (!file->IsComplete()) return;
     const String8 address = file->GetFullAddress();
-    m_pDoc->PostView("RedrawIfAwaitedFile", [address](CVrViewerView* v) { v->RedrawIfAwaitedFile(address); });
+    m_pDoc->PostView("RedrawIfAwaitedFile", [address](CDocumentView* v) { v->RedrawIfAwaitedFile(address); });
 }
 
 bool ViewerDvi::BuildWatermarkInstruction(const unsigned char* text, int length, std::vector<unsigned char>& out,

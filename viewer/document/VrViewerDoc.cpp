@@ -22,8 +22,8 @@
 #include "platform/ui/WinApp.h"
 #include "viewer/document/DocFetch.h"
 #include "viewer/document/FetchedFile.h"
-#include "viewer/app/VrViewerApp.h"
-#include "viewer/view/VrViewerView.h"
+#include "viewer/document/VrViewerAppBase.h"
+#include "viewer/view/DocumentView.h"
 
 namespace {
 
@@ -89,7 +89,7 @@ BOOL CVrViewerDoc::ExecHostCommand(DWORD hostId) {
 
 CVrViewerDoc::CVrViewerDoc() {
     AfxRegisterViewerStrings();
-    m_pApp = dynamic_cast<CVrViewerApp*>(AfxGetApp());
+    m_pApp = CVrViewerAppBase::Get();
     m_dvi.SetDocument(this);
     MapCommand(ID_WINDOW_CLOSEALL, [this] { OnCloseAll(); });
     MapCommand(ID_FILE_SAVE_AS, [this] { OnFileSaveAs(); });
@@ -159,7 +159,7 @@ void CVrViewerDoc::SetEndText(const char* text) {
 void CVrViewerDoc::FinishRun(int result) {
     if (m_stopRequested.load()) return;
     const bool readerFailed = m_docType.load() == kTypeDvi && m_dvi.GetMode() == ModeInvalid;
-    PostView("SetLoadingComplete", [](CVrViewerView* v) { v->SetLoadingComplete(1); });
+    PostView("SetLoadingComplete", [](CDocumentView* v) { v->SetLoadingComplete(1); });
     if (result != 0 && !readerFailed) return;
     std::string text;
     {
@@ -174,7 +174,7 @@ void CVrViewerDoc::FinishRun(int result) {
     }
     // Pages that arrived stay on show; the status says why the rest did not.
     CString status(text.c_str());
-    PostView("SetStatusText " + text, [status](CVrViewerView* v) {
+    PostView("SetStatusText " + text, [status](CDocumentView* v) {
         v->SetStatusText(status);
         v->Invalidate(FALSE);
         v->SetFrameMessage(status);
@@ -233,7 +233,7 @@ void CVrViewerDoc::BeginLoad(bool http) {
     }
     m_pView = nullptr;
     m_viewGuard.reset();
-    if (!m_viewList.empty()) m_pView = dynamic_cast<CVrViewerView*>(m_viewList.front());
+    if (!m_viewList.empty()) m_pView = dynamic_cast<CDocumentView*>(m_viewList.front());
     if (m_pView) {
         m_viewGuard = m_pView->GetGuard();
         m_pView->m_isBrowser = http ? 1 : 0;
@@ -352,10 +352,7 @@ void CVrViewerDoc::OnRefresh() { OnStop(); }
 
 BOOL CVrViewerDoc::OnUnload() {
     OnStop();
-    if (m_pView && !m_viewGuard.expired() && m_pView->m_pNoteWnd) {
-        m_pView->m_pNoteWnd->DestroyWindow();
-        m_pView->m_pNoteWnd = nullptr;
-    }
+    if (m_pView && !m_viewGuard.expired()) m_pView->CloseNoteWindow();
     // The document may be gone after this.
     OnCloseDocument();
     return TRUE;
@@ -372,11 +369,8 @@ BOOL CVrViewerDoc::SaveModified() {
     // Nothing to save without an address.
     if (m_address.IsNull()) return TRUE;
     if (!IsModified()) return TRUE;
-    CVrViewerView* view = m_viewGuard.expired() ? nullptr : m_pView;
-    if (view && view->m_pNoteWnd) {
-        view->m_pNoteWnd->DestroyWindow();
-        view->m_pNoteWnd = nullptr;
-    }
+    CDocumentView* view = m_viewGuard.expired() ? nullptr : m_pView;
+    if (view) view->CloseNoteWindow();
     if (view && view->m_isBrowser) return TRUE;
     CString name = AfterLast(m_address.c_str(), "/\\").c_str();
     CString prompt;
@@ -404,10 +398,10 @@ int CVrViewerDoc::CheckReloadFile() {
     // The old run ends before its temporary file goes.
     StopWorker();
     DeleteTempFiles();
-    CVrViewerView* view = m_viewGuard.expired() ? nullptr : m_pView;
+    CDocumentView* view = m_viewGuard.expired() ? nullptr : m_pView;
     if (view) {
         ViewStatus status;
-        view->GetViewStatus(&status);
+        view->GetViewStatus(status);
         m_params.page = status.page;
         m_params.originX = status.scrollX;
         m_params.originY = status.scrollY;
@@ -420,9 +414,9 @@ int CVrViewerDoc::CheckReloadFile() {
 
 // ---- worker ----
 
-void CVrViewerDoc::PostView(const std::string& what, std::function<void(CVrViewerView*)> fn) {
+void CVrViewerDoc::PostView(const std::string& what, std::function<void(CDocumentView*)> fn) {
     if (!HasView()) return;
-    CVrViewerView* view = m_pView;
+    CDocumentView* view = m_pView;
     std::shared_ptr<ViewCallTrace> trace = m_trace;
     UiDispatcher::Post(m_viewGuard, [view, fn = std::move(fn), trace, what] {
         fn(view);
@@ -489,7 +483,7 @@ int CVrViewerDoc::InternetConnectionClear(int result) {
 }
 
 int CVrViewerDoc::ThreadClear() {
-    PostView("KillTimer 126", [](CVrViewerView* v) { v->KillTimer(ID_PAGE_PARTS_TIMER); });
+    PostView("KillTimer 126", [](CDocumentView* v) { v->KillTimer(ID_PAGE_PARTS_TIMER); });
     if (m_servedInBrowser) InternetConnectionClear(1);
     if (m_input.GetInflateState() == ProgressiveInput::kInflateOpen) m_input.EndInflate();
     return 1;
@@ -513,7 +507,7 @@ int CVrViewerDoc::FailWrite() {
         DeleteTempFiles();
         return 0;
     }
-    PostView("DropTempFile", [this](CVrViewerView* v) {
+    PostView("DropTempFile", [this](CDocumentView* v) {
         v->SetRetrievingStatus();
         m_dvi.Close();
         DeleteTempFiles();
@@ -549,10 +543,10 @@ bool CVrViewerDoc::TakeChunk(const unsigned char* chunk, int n, bool http) {
         if (http && m_beyondTotal) {
             int range = received + kRangeStep;
             PostView("SetDownloadRange " + std::to_string(range),
-                     [range](CVrViewerView* v) { v->SetDownloadRange(range); });
+                     [range](CDocumentView* v) { v->SetDownloadRange(range); });
         }
         PostView("SetDownloadPos " + std::to_string(received),
-                 [received](CVrViewerView* v) { v->SetDownloadPos(received); });
+                 [received](CDocumentView* v) { v->SetDownloadPos(received); });
     };
     int total = int(m_total);
     if (type == kTypeDvi) {
@@ -575,14 +569,14 @@ bool CVrViewerDoc::TakeChunk(const unsigned char* chunk, int n, bool http) {
                 if (m_stopRequested.load()) return false;
                 int pages = ReaderPages();
                 if (pages > 0) {
-                    PostView("OnInitialUpdate", [](CVrViewerView* v) { v->OnInitialUpdate(); });
+                    PostView("OnInitialUpdate", [](CDocumentView* v) { v->OnInitialUpdate(); });
                     PostView("SetPageCount " + std::to_string(pages),
-                             [pages](CVrViewerView* v) { v->SetPageCount(pages); });
+                             [pages](CDocumentView* v) { v->SetPageCount(pages); });
                     PostView("SetDownloadRange " + std::to_string(total),
-                             [total](CVrViewerView* v) { v->SetDownloadRange(total); });
+                             [total](CDocumentView* v) { v->SetDownloadRange(total); });
                     PostView("SetDownloadPos " + std::to_string(received),
-                             [received](CVrViewerView* v) { v->SetDownloadPos(received); });
-                    PostView("UpdateWindow", [](CVrViewerView* v) { v->UpdateWindow(); });
+                             [received](CDocumentView* v) { v->SetDownloadPos(received); });
+                    PostView("UpdateWindow", [](CDocumentView* v) { v->UpdateWindow(); });
                     m_stage = 2;
                     return true;
                 }
@@ -593,7 +587,7 @@ bool CVrViewerDoc::TakeChunk(const unsigned char* chunk, int n, bool http) {
                 int pages = ReaderPages();
                 if (pages != old)
                     PostView("SetPageCount " + std::to_string(pages),
-                             [pages](CVrViewerView* v) { v->SetPageCount(pages); });
+                             [pages](CDocumentView* v) { v->SetPageCount(pages); });
             }
         }
         progress();
@@ -601,19 +595,19 @@ bool CVrViewerDoc::TakeChunk(const unsigned char* chunk, int n, bool http) {
         if (m_input.ScanDviStream(before, after - before, ProgressiveInput::kScanTiff)) {
             int pages = m_input.GetTiffPages();
             if (m_stage == 1) {
-                PostView("OnInitialUpdate", [](CVrViewerView* v) { v->OnInitialUpdate(); });
+                PostView("OnInitialUpdate", [](CDocumentView* v) { v->OnInitialUpdate(); });
                 PostView("SetDownloadRange " + std::to_string(total),
-                         [total](CVrViewerView* v) { v->SetDownloadRange(total); });
+                         [total](CDocumentView* v) { v->SetDownloadRange(total); });
                 m_stage = 2;
             }
-            PostView("SetPageCount " + std::to_string(pages), [pages](CVrViewerView* v) { v->SetPageCount(pages); });
+            PostView("SetPageCount " + std::to_string(pages), [pages](CDocumentView* v) { v->SetPageCount(pages); });
         }
         progress();
     } else {
         if (m_stage == 1) {
-            PostView("OnInitialUpdate", [](CVrViewerView* v) { v->OnInitialUpdate(); });
+            PostView("OnInitialUpdate", [](CDocumentView* v) { v->OnInitialUpdate(); });
             PostView("SetDownloadRange " + std::to_string(total),
-                     [total](CVrViewerView* v) { v->SetDownloadRange(total); });
+                     [total](CDocumentView* v) { v->SetDownloadRange(total); });
             m_stage = 2;
         }
         progress();
@@ -633,8 +627,8 @@ int CVrViewerDoc::EndOfData(bool http) {
         AppendErrorText(kNoDocument);
         SetEndText("File Not Found!!");
         m_active = 0;
-        PostView("SetStatusText File Not Found!!", [](CVrViewerView* v) { v->SetStatusText("File Not Found!!"); });
-        PostView("InvalidateRect", [](CVrViewerView* v) { v->InvalidateRect(nullptr, FALSE); });
+        PostView("SetStatusText File Not Found!!", [](CDocumentView* v) { v->SetStatusText("File Not Found!!"); });
+        PostView("InvalidateRect", [](CDocumentView* v) { v->InvalidateRect(nullptr, FALSE); });
         CloseTempStream();
         return 0;
     }
@@ -663,15 +657,15 @@ int CVrViewerDoc::EndOfData(bool http) {
         }
         int pages = ReaderPages();
         if (m_stage < 2 && pages > 0) {
-            PostView("OnInitialUpdate", [](CVrViewerView* v) { v->OnInitialUpdate(); });
+            PostView("OnInitialUpdate", [](CDocumentView* v) { v->OnInitialUpdate(); });
             m_stage = 2;
         }
-        PostView("SetPageCount " + std::to_string(pages), [pages](CVrViewerView* v) { v->SetPageCount(pages); });
-        PostView("SetDownloadPos 0", [](CVrViewerView* v) { v->SetDownloadPos(0); });
+        PostView("SetPageCount " + std::to_string(pages), [pages](CDocumentView* v) { v->SetPageCount(pages); });
+        PostView("SetDownloadPos 0", [](CDocumentView* v) { v->SetDownloadPos(0); });
     } else if (type == kTypeTiff) {
-        PostView("SetDownloadPos 0", [](CVrViewerView* v) { v->SetDownloadPos(0); });
+        PostView("SetDownloadPos 0", [](CDocumentView* v) { v->SetDownloadPos(0); });
     } else if (type == kTypePostScript || type == kTypePostScriptRaw) {
-        PostView("SetDownloadPos 0", [](CVrViewerView* v) { v->SetDownloadPos(0); });
+        PostView("SetDownloadPos 0", [](CDocumentView* v) { v->SetDownloadPos(0); });
         CloseTempStream();
         const int ran = RunPostScriptJobs();
         if (ran < 0 || m_stopRequested.load()) return StopPath();
@@ -682,8 +676,8 @@ int CVrViewerDoc::EndOfData(bool http) {
     }
     if (http && type == kTypeGzip && m_downloadChoice == 2) {
         PostView("SetStatusText Download Completed!!",
-                 [](CVrViewerView* v) { v->SetStatusText("Download Completed!!"); });
-        PostView("SetDownloadPos 0", [](CVrViewerView* v) { v->SetDownloadPos(0); });
+                 [](CDocumentView* v) { v->SetStatusText("Download Completed!!"); });
+        PostView("SetDownloadPos 0", [](CDocumentView* v) { v->SetDownloadPos(0); });
         m_tempStream.flush();
         int err = m_input.WriteArrivedCopy(m_downloadTarget);
         if (err != 0) {
@@ -719,7 +713,7 @@ std::string CVrViewerDoc::PictureSourcePath(const String8& name) {
 void CVrViewerDoc::TellFileArrived(const FetchedFile* entry) {
     String8 address = entry->GetFullAddress();
     PostView("RedrawIfAwaitedFile " + std::string(address.c_str()),
-             [address](CVrViewerView* v) { v->RedrawIfAwaitedFile(address); });
+             [address](CDocumentView* v) { v->RedrawIfAwaitedFile(address); });
 }
 
 bool CVrViewerDoc::FetchSideFiles(bool http) {

@@ -39,8 +39,8 @@
 #include "viewer/res/DocStrings.h"
 
 class CFrameWnd;
-class CVrViewerApp;
-class CVrViewerView;
+class CVrViewerAppBase;
+class CDocumentView;
 
 // Timers of the main window armed by documents.
 constexpr UINT ID_ACTIVE_DOCUMENT_CHECK = 122;
@@ -242,16 +242,16 @@ private:
     // View calls from the worker: queued to the UI thread, dropped when the
     // view has gone.
     bool HasView() const { return !m_viewGuard.expired(); }
-    void PostView(const std::string& what, std::function<void(CVrViewerView*)> fn);
+    void PostView(const std::string& what, std::function<void(CDocumentView*)> fn);
 
-    CVrViewerApp* m_pApp = nullptr;
+    CVrViewerAppBase* m_pApp = nullptr;
 
     int m_servedInBrowser = 0;
     int m_paramsParsed = 0;
     int m_dviEncoding = 0;
     std::atomic<int> m_active{0};
     ViewerDvi m_dvi;
-    CVrViewerView* m_pView = nullptr;
+    CDocumentView* m_pView = nullptr;
     WndGuard m_viewGuard;
     int64_t m_fileTimeNs = 0;  // modification time of the local file; 0: not known
     int64_t m_fileSize = -1;

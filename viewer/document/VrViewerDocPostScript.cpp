@@ -7,7 +7,7 @@
 #include "platform/ui/MessageBox.h"
 #include "viewer/document/PsConversion.h"
 #include "viewer/document/VrViewerDoc.h"
-#include "viewer/view/VrViewerView.h"
+#include "viewer/view/DocumentView.h"
 
 String8 CVrViewerDoc::GetPsTempFileName() const {
     std::lock_guard<std::mutex> lock(m_nameLock);
@@ -24,8 +24,8 @@ void CVrViewerDoc::ReportPostScriptFailure(const std::string& text) {
     AppendErrorText("\n");
     AppendErrorText(text.c_str());
     m_active = 0;
-    PostView("SetStatusText Document Error!!", [](CVrViewerView* v) { v->SetStatusText("Document Error!!"); });
-    PostView("InvalidateRect", [](CVrViewerView* v) { v->InvalidateRect(nullptr, FALSE); });
+    PostView("SetStatusText Document Error!!", [](CDocumentView* v) { v->SetStatusText("Document Error!!"); });
+    PostView("InvalidateRect", [](CDocumentView* v) { v->InvalidateRect(nullptr, FALSE); });
     ShowBox(CString(text.c_str()), "Veloran Viewer", MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
     // The status keeps the short text; the box and the error log have the details.
     SetEndText("Document Error!!");
@@ -38,9 +38,9 @@ int CVrViewerDoc::RunPostScriptJobs() {
     }
     auto status = [this](const char* text) {
         const std::string t = text;
-        PostView("SetStatusText " + t, [t](CVrViewerView* v) { v->SetStatusText(t.c_str()); });
-        PostView("SetDownloadPos 0", [](CVrViewerView* v) { v->SetDownloadPos(0); });
-        PostView("InvalidateRect", [](CVrViewerView* v) { v->InvalidateRect(nullptr, FALSE); });
+        PostView("SetStatusText " + t, [t](CDocumentView* v) { v->SetStatusText(t.c_str()); });
+        PostView("SetDownloadPos 0", [](CDocumentView* v) { v->SetDownloadPos(0); });
+        PostView("InvalidateRect", [](CDocumentView* v) { v->InvalidateRect(nullptr, FALSE); });
     };
 
     if (m_psFlag) {
@@ -69,7 +69,7 @@ int CVrViewerDoc::RunPostScriptJobs() {
         m_tempLock = std::move(pdf.lock);
         m_psFlag = 0;
         m_docType = kTypePostScript;
-        PostView("SetDocType 3", [](CVrViewerView* v) { v->SetDocType(kTypePostScript); });
+        PostView("SetDocType 3", [](CDocumentView* v) { v->SetDocType(kTypePostScript); });
     }
     if (m_stopRequested.load()) return -1;
 
@@ -94,7 +94,7 @@ int CVrViewerDoc::RunPostScriptJobs() {
         return 0;
     }
     m_psPageCount = count;
-    PostView("OnInitialUpdate", [](CVrViewerView* v) { v->OnInitialUpdate(); });
-    PostView("SetPageCount " + std::to_string(count), [count](CVrViewerView* v) { v->SetPageCount(count); });
+    PostView("OnInitialUpdate", [](CDocumentView* v) { v->OnInitialUpdate(); });
+    PostView("SetPageCount " + std::to_string(count), [count](CDocumentView* v) { v->SetPageCount(count); });
     return 1;
 }

@@ -19,10 +19,11 @@ public:
     // The layout bar: made docked on the left with its two tabs; the tab
     // and the width the user picks are stored in the view's layout-bar
     // settings and saved.
-    void CreateLayoutBar(int width, CVrViewerView* view);
+    void CreateLayoutBar(int width, CVrViewerView* view) override;
     void SetLayoutBarWidth(int w);
     // Destroys the layout bar (the page view becomes the active view again).
-    void DestroyLayoutBar();
+    void DestroyLayoutBar() override;
+    bool IsInPlaceFrame() const override { return false; }
 
     // The active view, the frame's own map, then the page view for the
     // forwarded commands.

@@ -8,6 +8,7 @@
 
 #include "platform/ui/FrameWnd.h"
 #include "viewer/frames/SizingTabBar.h"
+#include "viewer/view/LayoutBarHost.h"
 #include "viewer/view/VrViewerView.h"
 
 // Shared by the document frames: makes the layout bar on frame (docked
@@ -19,7 +20,7 @@ void StoreLayoutBarViewNum(CVrViewerView* view, int n);
 void StoreLayoutBarWidth(CVrViewerView* view, int w);
 
 template <class Base>
-class DocumentFrame : public Base {
+class DocumentFrame : public Base, public LayoutBarHost {
 public:
     // The frame's page view (null before it is made and once it is gone).
     CVrViewerView* GetView() const { return m_viewGuard.expired() ? nullptr : m_pView; }
@@ -30,6 +31,12 @@ public:
         return view ? view->GetDocument() : nullptr;
     }
     SizingTabBar* GetLayoutBar() const { return m_pLayoutBar.get(); }
+    bool HasLayoutBar() const override { return m_pLayoutBar != nullptr; }
+    bool SelectLayoutBarTab(int n) override {
+        if (!m_pLayoutBar) return false;
+        m_pLayoutBar->SelectTab(n);
+        return true;
+    }
     void SetLayoutBarViewNum(int n) { StoreLayoutBarViewNum(GetView(), n); }
 
     CVrViewerView* m_pView = nullptr;

@@ -18,12 +18,13 @@ public:
     // The document window's left edge is put at the layout-bar width less 5.
     void RepositionFrame(LPCRECT lpPosRect, LPCRECT lpClipRect) override;
 
-    void CreateLayoutBar(int width, CVrViewerView* view);
+    void CreateLayoutBar(int width, CVrViewerView* view) override;
     // Stores w (when at least 1) in the view's layout-bar settings; keeps it
     // as the bar width (0: no bar) and repositions the document window.
     void SetLayoutBarWidth(int w);
     int GetLayoutBarWidth() const { return m_layoutBarWidth; }
-    void DestroyLayoutBar();
+    void DestroyLayoutBar() override;
+    bool IsInPlaceFrame() const override { return true; }
 
     // The active view, the frame's own map, the page view for the forwarded
     // commands, then the application.

@@ -9,7 +9,7 @@
 #include "viewer/res/AppStrings.h"
 #include "viewer/frames/ChildFrame.h"
 #include "viewer/res/FrameIds.h"
-#include "viewer/app/VrViewerApp.h"
+#include "viewer/document/VrViewerAppBase.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/res/ViewerMenus.h"
 #include "viewer/view/ViewPendingCommands.h"
@@ -124,7 +124,7 @@ void CMainFrame::FindChildWindow() {
 }
 
 void CMainFrame::OnDestroy() {
-    if (auto* app = dynamic_cast<CVrViewerApp*>(AfxGetApp()); app && app->m_pMainWnd == this)
+    if (auto* app = CVrViewerAppBase::Get(); app && app->m_pMainWnd == this)
         app->SaveWindowPlacement();
     CMDIFrameWnd::OnDestroy();
 }

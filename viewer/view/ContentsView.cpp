@@ -16,7 +16,7 @@
 #include "platform/inet/WinInet.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/WinApp.h"
-#include "viewer/app/VrViewerApp.h"
+#include "viewer/document/VrViewerAppBase.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/res/ViewStrings.h"
 #include "viewer/view/VrViewerView.h"
@@ -229,7 +229,7 @@ void CContentsView::ReadTocFile(CVrViewerView* view) {
         } else {
             text = ReadLocalTocFile(beside);
         }
-        auto* app = dynamic_cast<CVrViewerApp*>(AfxGetApp());
+        auto* app = CVrViewerAppBase::Get();
         const std::string folder = app ? app->GetContentsPath().c_str() : "";
         if (text.empty() && !folder.empty()) {
             const std::string second = TocAddressInFolder(address, folder);

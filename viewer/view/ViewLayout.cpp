@@ -18,12 +18,10 @@
 #include "platform/ui/StringTable.h"
 #include "platform/ui/UiDispatcher.h"
 #include "platform/ui/WinApp.h"
-#include "viewer/frames/ChildFrame.h"
 #include "viewer/prefs/FileAssocPPage.h"
+#include "viewer/view/LayoutBarHost.h"
 #include "viewer/res/FrameIds.h"
-#include "viewer/frames/InPlaceFrame.h"
-#include "viewer/frames/SizingTabBar.h"
-#include "viewer/app/VrViewerApp.h"
+#include "viewer/document/VrViewerAppBase.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/PageSliderDlg.h"
 #include "viewer/res/ViewStrings.h"
@@ -187,12 +185,9 @@ int CVrViewerView::LayoutBarWidth(int stored, int areaRight) {
 }
 
 void CVrViewerView::OnLayoutBar() {
-    CFrameWnd* frame = GetParentFrame();
-    auto* child = dynamic_cast<CChildFrame*>(frame);
-    auto* inPlace = child ? nullptr : dynamic_cast<CInPlaceFrame*>(frame);
-    if (!child && !inPlace) return;
-    SizingTabBar* bar = child ? child->GetLayoutBar() : inPlace->GetLayoutBar();
-    if (!m_layoutBar.show || !bar) {
+    LayoutBarHost* frame = LayoutBarHostOf(GetParentFrame());
+    if (!frame) return;
+    if (!m_layoutBar.show || !frame->HasLayoutBar()) {
         RECT area;
         GetPageAreaRect(&area);
         // A document opened at start-up is shown before its frame is laid
@@ -202,15 +197,11 @@ void CVrViewerView::OnLayoutBar() {
         const int width = LayoutBarWidth(m_layoutBar.width, room);
         if (m_layoutBar.viewNum > 1) m_layoutBar.viewNum = 0;
         BuildPageSizeTable();
-        if (child) child->CreateLayoutBar(width, this);
-        else inPlace->CreateLayoutBar(width, this);
-        bar = child ? child->GetLayoutBar() : inPlace->GetLayoutBar();
-        if (bar) bar->SelectTab(m_layoutBar.viewNum);
-        m_layoutBar.show = bar ? 1 : 0;
+        frame->CreateLayoutBar(width, this);
+        m_layoutBar.show = frame->SelectLayoutBarTab(m_layoutBar.viewNum) ? 1 : 0;
     } else {
         // The frame lays itself out again without the bar.
-        if (child) child->DestroyLayoutBar();
-        else inPlace->DestroyLayoutBar();
+        frame->DestroyLayoutBar();
         m_layoutBar.show = 0;
     }
     SaveLayoutBarStatusToRegistry();
@@ -288,7 +279,7 @@ bool GhostscriptLoads() {
     GS* gs = GetGS();
     if (!gs) return false;
     if (gs->IsGSDLLLoaded()) return true;
-    auto* app = dynamic_cast<CVrViewerApp*>(AfxGetApp());
+    auto* app = CVrViewerAppBase::Get();
     return gs->LoadGSDLL(kGSLibraryName, app ? app->m_ghostscriptLibPath.c_str() : "") != 0;
 }
 
@@ -319,8 +310,8 @@ void CVrViewerView::FinishFirstRun() {
     if (!UiDispatcher::IsUiThread()) return PostToUi([this] { FinishFirstRun(); });
     // The installation's key lives in the user's own store, so the user can write it.
     sys::Registry& reg = sys::Registry::Default();
-    if (!reg.KeyExists(sys::RegRoot::LocalMachine, CVrViewerApp::kInstallKey)) return;
-    reg.SetString(sys::RegRoot::LocalMachine, CVrViewerApp::kInstallKey, "FirstRunning", "FALSE");
+    if (!reg.KeyExists(sys::RegRoot::LocalMachine, CVrViewerAppBase::kInstallKey)) return;
+    reg.SetString(sys::RegRoot::LocalMachine, CVrViewerAppBase::kInstallKey, "FirstRunning", "FALSE");
 }
 
 void CVrViewerView::MapLayoutCommands() {

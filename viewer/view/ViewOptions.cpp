@@ -3,12 +3,12 @@
 // values to the view and stores them in the settings.
 #include <initializer_list>
 
-#include "viewer/app/AppPreferences.h"
+#include "viewer/prefs/AppPreferences.h"
 #include "platform/sys/Registry.h"
 #include "platform/sys/UserDirs.h"
 #include "viewer/prefs/FileAssoc.h"
 #include "viewer/prefs/PrefSheet.h"
-#include "viewer/app/VrViewerApp.h"
+#include "viewer/document/VrViewerAppBase.h"
 #include "viewer/document/ViewerDvi.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/res/ViewCommandIds.h"
@@ -38,7 +38,7 @@ void ApplyZoom(ViewStatus& vs, int zoom) {
 void CVrViewerView::OnViewerOptions() {
     const int type = m_docType;
     if (type != kDocDvi && type != kDocTiff && type != kDocPs) return;
-    auto* app = dynamic_cast<CVrViewerApp*>(AfxGetApp());
+    auto* app = CVrViewerAppBase::Get();
     if (!app) return;
     ViewStatus vs;
     GetViewStatus(vs);

@@ -26,7 +26,7 @@
 #include "platform/ui/PrintDialog.h"
 #include "platform/ui/StringTable.h"
 #include "viewer/document/PageRange.h"
-#include "viewer/app/VrViewerApp.h"
+#include "viewer/document/VrViewerAppBase.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/PrintProgressDlg.h"
 #include "viewer/view/TiffPage.h"
@@ -355,7 +355,7 @@ void CVrViewerView::PrintPostScriptDocument() {
     CDC* dc = choice.dc;
     const int first = pages.front() + 1, last = pages.back() + 1;
 
-    CVrViewerApp* app = dynamic_cast<CVrViewerApp*>(AfxGetApp());
+    CVrViewerAppBase* app = CVrViewerAppBase::Get();
     std::string program = app ? app->m_gsDllPath.c_str() : "";
     program += kGSConsoleProgram;
     char size[64], res[64], lastPage[48];

@@ -3,7 +3,7 @@
 // glass) and "LayoutBar". DVI views read and write them all; TIFF and
 // PostScript views only the values that concern them, so the DVI values stay
 // as the last DVI view left them. The profile is named in every call.
-#include "viewer/app/VrViewerApp.h"
+#include "viewer/document/VrViewerAppBase.h"
 #include "viewer/view/VrViewerView.h"
 
 namespace {
@@ -16,11 +16,11 @@ bool UsesGhostscript(int docType) { return docType == 2 || docType == kDocPs; }
 
 int ReadInt(const char* section, const char* key, int def) {
     CWinApp* app = AfxGetApp();
-    return app ? int(app->GetProfileInt(CVrViewerApp::kAppProfile, section, key, def)) : def;
+    return app ? int(app->GetProfileInt(CVrViewerAppBase::kAppProfile, section, key, def)) : def;
 }
 
 void WriteInt(const char* section, const char* key, int value) {
-    if (CWinApp* app = AfxGetApp()) app->WriteProfileInt(CVrViewerApp::kAppProfile, section, key, value);
+    if (CWinApp* app = AfxGetApp()) app->WriteProfileInt(CVrViewerAppBase::kAppProfile, section, key, value);
 }
 
 }  // namespace

@@ -12,15 +12,16 @@
 
 #include "dvilib/VrDvi.h"
 #include "platform/ui/CmdTarget.h"
+#include "platform/ui/FrameWnd.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/StringTable.h"
 #include "platform/ui/UiDispatcher.h"
 #include "platform/ui/WindowDC.h"
-#include "viewer/frames/InPlaceFrame.h"
-#include "viewer/app/VrViewerApp.h"
+#include "viewer/document/VrViewerAppBase.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/PageIndicatorDlg.h"
 #include "viewer/view/GlassWnd.h"
+#include "viewer/view/LayoutBarHost.h"
 #include "viewer/view/ThumbnailView.h"
 #include "viewer/view/TiffPage.h"
 #include "viewer/view/ViewControls.h"
@@ -117,7 +118,7 @@ void CVrViewerView::OnInitialUpdate() {
     if (m_initialUpdateDone) return;
     CView::OnInitialUpdate();
     m_initialUpdateDone = 1;
-    if (auto* app = dynamic_cast<CVrViewerApp*>(AfxGetApp()); app && app->m_firstRun) FinishFirstRun();
+    if (auto* app = CVrViewerAppBase::Get(); app && app->m_firstRun) FinishFirstRun();
 }
 
 // ------------------------------------------------------------------- status
@@ -647,7 +648,7 @@ void CVrViewerView::SetInitialViewStatus(const InitialViewRequest& request) {
     ShowScrollBar();
     FindInitialViewTarget();
     // Outside a browser the layout bar comes back as it was left.
-    if (!dynamic_cast<CInPlaceFrame*>(GetParentFrame())) {
+    if (LayoutBarHost* frame = LayoutBarHostOf(GetParentFrame()); !frame || !frame->IsInPlaceFrame()) {
         LoadLayoutBarStatusFromRegistry();
         if (m_layoutBar.show) ResetLayoutBar();
     }
@@ -800,7 +801,8 @@ void CVrViewerView::OnVScroll(UINT nSBCode, UINT nPos) {
 
 void CVrViewerView::OnSize(UINT nType, int cx, int cy) {
     CView::OnSize(nType, cx, cy);
-    if (m_layoutBarPending && dynamic_cast<CInPlaceFrame*>(GetParentFrame())) {
+    if (LayoutBarHost* frame = LayoutBarHostOf(GetParentFrame());
+        m_layoutBarPending && frame && frame->IsInPlaceFrame()) {
         m_layoutBarPending = 0;
         LoadLayoutBarStatusFromRegistry();
         if (m_layoutBar.show) ResetLayoutBar();

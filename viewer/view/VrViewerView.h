@@ -3,7 +3,8 @@
 // toolbar band and download progress bar. Every change of what it shows goes
 // through a ViewStatus record (GetViewStatus, change, SetStatus). DVI pages
 // are drawn into a page bitmap in slices under timer 126, pictures last, and
-// painting copies the bitmap into the window.
+// painting copies the bitmap into the window. What its document asks of it
+// is declared in CDocumentView (DocumentView.h).
 //
 // Threads: everything runs on the UI thread. The operations the document's
 // fetch thread calls (SetDocType, OnInitialUpdate, SetPageCount,
@@ -30,6 +31,7 @@
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/res/ViewCommandIds.h"
 #include "viewer/res/ViewStrings.h"
+#include "viewer/view/DocumentView.h"
 #include "viewer/view/PageSurface.h"
 #include "viewer/view/ViewStatus.h"
 
@@ -52,23 +54,6 @@ constexpr UINT IDC_VIEW_HSCROLL = 1000;
 constexpr UINT IDC_VIEW_VSCROLL = 1001;
 
 
-// What the document's address asks of the first view (absent values as
-// their sentinels).
-struct InitialViewRequest {
-    static constexpr int kAbsent = -134217727;
-    String8 targetTag;           // empty: none
-    int firstPage = -1;          // 0-based, negative: none
-    int targetX = kAbsent, targetY = kAbsent;        // pixels
-    int targetXsp = kAbsent, targetYsp = kAbsent;    // scaled points
-    int dispMag = -1000000;      // > 0 zoom; -10000 fit width; -20000 fit page
-    int hOffset = kAbsent, vOffset = kAbsent;        // millimetres
-    COLORREF workspaceColor = 0x1000000;             // valid below 0x1000000
-    int scrollBarFlags = 4;      // 4: absent
-    int showToolbar = 2;         // 2: absent
-    int showMainToolbar = 2;
-    int glassEnabled = -1;       // negative: absent (the view keeps its own)
-};
-
 // A visited place of the page history.
 struct PageHistoryEntry {
     int page = 0;  // 0-based
@@ -77,7 +62,7 @@ struct PageHistoryEntry {
     int scrollY = 0;
 };
 
-class CVrViewerView : public CView {
+class CVrViewerView : public CDocumentView {
 public:
     CVrViewerView();
     ~CVrViewerView() override;
@@ -85,7 +70,7 @@ public:
     CVrViewerDoc* GetDocument() const;
 
     // ---- the object ----
-    void SetDocType(int type);
+    void SetDocType(int type) override;
     int GetDocType() const { return m_docType; }
     // Once per document.
     void OnInitialUpdate() override;
@@ -94,10 +79,10 @@ public:
 
     // ---- status and progressive drawing ----
     // Fills vs with the view's state; returns topOffset.
-    int GetViewStatus(ViewStatus& vs);
+    int GetViewStatus(ViewStatus& vs) override;
     int GetViewStatus(ViewStatus* vs) { return GetViewStatus(*vs); }
     // Applies a record (UI thread only).
-    void SetStatus(ViewStatus& vs);
+    void SetStatus(ViewStatus& vs) override;
     // Draws the next undrawn part of the current DVI page: 1 when it did
     // some work, 0 when there was nothing to do.
     int DrawNonDrawnPartOfPage();
@@ -125,14 +110,14 @@ public:
     const std::vector<VrDviSearch::CharRecord>& GetSearchCharacters() const { return m_searchChars; }
 
     // ---- page count and initial view ----
-    void SetPageCount(int count);
+    void SetPageCount(int count) override;
     int GetPageCount() const { return m_pageCount; }
     int GetScrollStepsDivisor() const { return m_scrollSteps; }
-    void SetInitialViewStatus(const InitialViewRequest& request);
+    void SetInitialViewStatus(const InitialViewRequest& request) override;
     void FindInitialViewTarget();
     // The document fetched a side file (its full address); redraws when the
     // page waits for it.
-    void RedrawIfAwaitedFile(const String8& address);
+    void RedrawIfAwaitedFile(const String8& address) override;
     // A link to this view's document, handed over (ViewHyperlink.cpp): its
     // parameters are applied and its target found afresh.
     void TakeHyperlink(const char* url);
@@ -140,12 +125,12 @@ public:
     // or after a question (LinkLauncher.h); false when it was not started.
     bool LaunchLink(const std::string& address);
     // The document finished loading (no more pages will come).
-    void SetLoadingComplete(int complete) { m_loadingComplete = complete; }
+    void SetLoadingComplete(int complete) override { m_loadingComplete = complete; }
     int IsInitialViewEstablished() const { return m_initialViewEstablished; }
 
     // ---- window, controls and scrolling ----
     // Once per view: status reset and the child controls; 0 on later calls.
-    int SetWindow();
+    int SetWindow() override;
     virtual void ShowScrollBar();
     virtual void GetPageAreaRect(RECT* rect);
     // Scroll bar codes of ViewGeometry (kLineUp ...); pos for thumb codes.
@@ -160,8 +145,8 @@ public:
     int DrawerClear();
     void OnViewToolbar();
     void OnUpdateViewToolbar(CCmdUI* pCmdUI);
-    void SetDownloadRange(int total);
-    void SetDownloadPos(int position);
+    void SetDownloadRange(int total) override;
+    void SetDownloadPos(int position) override;
     ViewControls* GetControls() const { return m_controls.get(); }
 
     // ---- navigation and page history ----
@@ -345,7 +330,7 @@ public:
     CDC& GetPageDC() { return m_pageSurface.dc; }
     VrDviDrawer& GetPageDrawer() { return m_pageSurface.drawer; }
     const CString& GetStatusText() const { return m_statusText; }
-    void SetStatusText(const CString& text) {
+    void SetStatusText(const CString& text) override {
         m_statusText = text;
         Invalidate(FALSE);
     }
@@ -353,10 +338,10 @@ public:
     // is the active one (empty: the idle message); setting it shows it at
     // once when the frame is active.
     const CString& GetFrameMessage() const { return m_frameMessage; }
-    void SetFrameMessage(const CString& text);
+    void SetFrameMessage(const CString& text) override;
     // Before a load from a web address or a reload: drawing stops, the
     // initial view is to be found again, and "Retrieving..." shows. 1.
-    int SetRetrievingStatus();
+    int SetRetrievingStatus() override;
     // Page-part flags, in the order pageTextDone, pagePicturesTried,
     // glassTextDone, glassPicturesTried, pagePicturesDone, glassPicturesDone.
     const int* GetPagePartFlags() const { return m_partFlags; }
@@ -423,7 +408,7 @@ public:
     // ---- notes ----
     // The index of the note whose icon lies under the client point, or -1.
     int NoteAtPoint(CPoint point);
-    NoteList& GetNotes() { return m_notes; }
+    NoteList& GetNotes() override { return m_notes; }
     int GetSelectedNote() const { return m_selectedNote; }
     void SetSelectedNote(int index) { m_selectedNote = index; }
     // A new note at the client point on the shown page; its index, or -1.
@@ -432,7 +417,7 @@ public:
     void MoveNoteTo(int index, CPoint point);
     // Opens the note window on note index (editable unless readOnly).
     void OpenNoteWindow(int index, bool isNew, bool readOnly = false);
-    void CloseNoteWindow();
+    void CloseNoteWindow() override;
     void OnNote();
     void OnNoteEdit();
     void OnNoteDelete();
@@ -444,9 +429,6 @@ public:
     int GetViewMode() const { return m_viewMode; }
     int IsShowingNoteIcons() const { return m_showNoteIcons; }
 
-    // Set by the document.
-    int m_isBrowser = 0;         // the document came from a web address
-    int m_topOffset = 28;        // height of the view's toolbar band
     CWnd* m_pNoteWnd = nullptr;  // the open note window, if any
 
 protected:

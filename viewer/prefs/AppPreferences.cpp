@@ -1,4 +1,4 @@
-#include "viewer/app/AppPreferences.h"
+#include "viewer/prefs/AppPreferences.h"
 
 #include <string>
 
@@ -7,7 +7,7 @@
 #include "platform/sys/UserDirs.h"
 #include "viewer/prefs/FileAssoc.h"
 #include "viewer/prefs/PrefSheet.h"
-#include "viewer/app/VrViewerApp.h"
+#include "viewer/document/VrViewerAppBase.h"
 
 namespace {
 
@@ -23,13 +23,13 @@ String8 FolderOf(const String8& typed) {
 
 }  // namespace
 
-bool GhostscriptLibraryLoads(CVrViewerApp& app) {
+bool GhostscriptLibraryLoads(CVrViewerAppBase& app) {
     GS* gs = GetGS();
     if (!gs) return false;
     return gs->IsGSDLLLoaded() || gs->LoadGSDLL(kGSLibraryName, app.m_ghostscriptLibPath.c_str()) != 0;
 }
 
-void AppPrefPages::Preset(CVrViewerApp& app, bool ghostscriptInstalled) {
+void AppPrefPages::Preset(CVrViewerAppBase& app, bool ghostscriptInstalled) {
     tfm.m_pathList = app.m_tfmPathList;
     vf.m_pathList = app.m_vfPathList;
     ttf.m_pathList = app.m_ttfPathList;
@@ -43,7 +43,7 @@ void AppPrefPages::Preset(CVrViewerApp& app, bool ghostscriptInstalled) {
     contents.m_folder = String8(app.GetContentsPath());
 }
 
-void AppPrefPages::Apply(CVrViewerApp& app) {
+void AppPrefPages::Apply(CVrViewerAppBase& app) {
     if (fileAssoc.m_changed == 1) {
         const std::vector<int> states = fileAssoc.GetStates();
         file_assoc::ApplyFileAssociations(int(states.size()), states.data(), sys::ExecutablePath(), sys::Registry::Default());
@@ -60,7 +60,7 @@ void AppPrefPages::Apply(CVrViewerApp& app) {
     app.SaveSharedSettings();
 }
 
-void RunAppPreferences(CVrViewerApp& app) {
+void RunAppPreferences(CVrViewerAppBase& app) {
     AppPrefPages pages;
     pages.Preset(app, GhostscriptLibraryLoads(app));
     PrefSheet sheet(app.m_pMainWnd);

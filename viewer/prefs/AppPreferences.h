@@ -6,11 +6,11 @@
 #include "viewer/prefs/FileAssocPPage.h"
 #include "viewer/prefs/PrefPathPages.h"
 
-class CVrViewerApp;
+class CVrViewerAppBase;
 class PrefSheet;
 
 // Whether the Ghostscript library loads.
-bool GhostscriptLibraryLoads(CVrViewerApp& app);
+bool GhostscriptLibraryLoads(CVrViewerAppBase& app);
 
 struct AppPrefPages {
     PrefPathPPage tfm{108}, vf{126}, ttf{123};
@@ -19,11 +19,11 @@ struct AppPrefPages {
     FileAssocPPage fileAssoc;
     PrefContents contents;
 
-    void Preset(CVrViewerApp& app, bool ghostscriptInstalled);
+    void Preset(CVrViewerAppBase& app, bool ghostscriptInstalled);
     // After OK: associations when changed, then the lists and folders, then
     // the shared settings are written.
-    void Apply(CVrViewerApp& app);
+    void Apply(CVrViewerAppBase& app);
 };
 
-// CVrViewerApp::OnViewerOptions: the sheet of the shared settings, when no view takes the command.
-void RunAppPreferences(CVrViewerApp& app);
+// The application's Viewer Options: the sheet of the shared settings, when no view takes the command.
+void RunAppPreferences(CVrViewerAppBase& app);
