@@ -9,6 +9,8 @@ build=${VELORAN_TEST_BUILD:-$here/build-test}
 tsan=${VELORAN_TSAN_BUILD:-$here/build-tsan}
 
 bash "$here/tools/setup-deps.sh"
+# The viewer's folders include downward only.
+bash "$here/tools/check-layers.sh"
 
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:halt_on_error=1:abort_on_error=0}
