@@ -10,7 +10,6 @@
 #include <ghostscript/ierrors.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -253,14 +252,11 @@ int GS::StartGSJob(const std::vector<String8>& args, PageOutputter* out) {
 
 int GS::StartGSJob(int xRes, int yRes, int width, int height, int bitsPerPixel, PageOutputter* out, int, int) {
     if (xRes < 1 || yRes < 1 || width < 1 || height < 1) return 0;
-    char res[64], size[64], bits[48];
-    std::snprintf(res, sizeof res, "-r%dx%d", xRes, yRes);
-    std::snprintf(size, sizeof size, "-g%dx%d", width, height);
-    std::snprintf(bits, sizeof bits, "-dBitsPerPixel=%d", bitsPerPixel);
-    std::vector<String8> args = {kGSConsoleProgram, "-dSAFER", "-dNOPAUSE", "-dQUIET", "-dNOPLATFONTS",
-                                 "-sDEVICE=mswindll", bits, res, size};
-    if (m_libPath.GetLength() > 0) args.push_back(String8("-I") + m_libPath);
-    return StartGSJob(args, out);
+    GSCommandLine line(kGSConsoleProgram);
+    line.Safer().Add("-dNOPAUSE").Add("-dQUIET").Add("-dNOPLATFONTS").Add("-sDEVICE=mswindll");
+    line.Define("BitsPerPixel", bitsPerPixel).Resolution(xRes, yRes).PageSize(width, height);
+    if (m_libPath.GetLength() > 0) line.Library(m_libPath);
+    return StartGSJob(line.Args(), out);
 }
 
 int GS::ProcessPSCommand(const char* text) { return ProcessPSCommand(text, text ? std::strlen(text) : 0); }

@@ -26,6 +26,50 @@ bool LiftsSafer(std::string_view a) {
 
 } // namespace
 
+GSCommandLine::GSCommandLine(std::string_view program) { m_args.emplace_back(program); }
+
+GSCommandLine& GSCommandLine::Add(std::string_view option) {
+    if (option == "-dSAFER") return Safer();
+    if (!LiftsSafer(option)) m_args.emplace_back(option);
+    return *this;
+}
+
+GSCommandLine& GSCommandLine::Safer() {
+    if (!m_safer) m_args.emplace_back("-dSAFER");
+    m_safer = true;
+    return *this;
+}
+
+GSCommandLine& GSCommandLine::Library(const char* path) { return Add(std::string("-I") + (path ? path : "")); }
+
+GSCommandLine& GSCommandLine::Resolution(int xRes, int yRes) {
+    return Add("-r" + std::to_string(xRes) + "x" + std::to_string(yRes));
+}
+
+GSCommandLine& GSCommandLine::PageSize(int width, int height) {
+    return Add("-g" + std::to_string(width) + "x" + std::to_string(height));
+}
+
+GSCommandLine& GSCommandLine::Define(std::string_view name, int value) {
+    return Add("-d" + std::string(name) + "=" + std::to_string(value));
+}
+
+GSCommandLine& GSCommandLine::DefineString(std::string_view name, const char* value, char separator) {
+    return Add("-s" + std::string(name) + separator + (value ? value : ""));
+}
+
+std::vector<std::string> GSCommandLine::Argv() const {
+    std::vector<std::string> argv = m_args;
+    if (!m_safer) argv.insert(argv.begin() + 1, "-dSAFER");
+    return argv;
+}
+
+std::vector<String8> GSCommandLine::Args() const {
+    std::vector<String8> args;
+    for (const std::string& a : Argv()) args.emplace_back(a.c_str());
+    return args;
+}
+
 bool GSJobArgs::Build(const std::vector<String8>& args) {
     argv.clear();
     bitmapDevice = 0;
@@ -40,21 +84,18 @@ bool GSJobArgs::Build(const std::vector<String8>& args) {
         if (OptionValue(a, "-dBitsPerPixel", &v)) bitsPerPixel = GSPageBitmap::NormalBitsPerPixel(atoi(std::string(v).c_str()));
     }
 
-    argv.push_back("gs");
-    argv.push_back("-dSAFER");
+    GSCommandLine line("gs");
+    line.Safer();
     for (size_t i = 0; i < in.size(); ++i) {
         const std::string& a = in[i];
         std::string_view v;
-        if (a == "-dSAFER" || LiftsSafer(a) || a == "-I" || OptionValue(a, "-dBitsPerPixel", &v) ||
-            OptionValue(a, "-dDisplayFormat", &v) || OptionValue(a, "-sDisplayHandle", &v) ||
-            OptionValue(a, "-dDisplayHandle", &v))
+        if (a == "-I" || OptionValue(a, "-dBitsPerPixel", &v) || OptionValue(a, "-dDisplayFormat", &v) ||
+            OptionValue(a, "-sDisplayHandle", &v) || OptionValue(a, "-dDisplayHandle", &v))
             continue;
         if (OptionValue(a, "-sDEVICE", &v) && (v == "mswindll" || v == "display")) {
             bitmapDevice = 1;
-            argv.push_back("-sDEVICE=display");
-            char format[48];
-            std::snprintf(format, sizeof format, "-dDisplayFormat=%u", GSPageBitmap::DisplayFormat(bitsPerPixel));
-            argv.push_back(format);
+            line.Add("-sDEVICE=display");
+            line.Define("DisplayFormat", int(GSPageBitmap::DisplayFormat(bitsPerPixel)));
             continue;
         }
         if (a == "-c") {
@@ -66,16 +107,17 @@ bool GSJobArgs::Build(const std::vector<String8>& args) {
             for (size_t k = i + 1; k < end; ++k)
                 if (in[k] != ".setpdfwrite") kept.push_back(in[k]);
             if (!kept.empty()) {
-                argv.push_back("-c");
-                argv.insert(argv.end(), kept.begin(), kept.end());
+                line.Add("-c");
+                for (const std::string& k : kept) line.Add(k);
             } else if (end < in.size() && in[end] == "-f") {
                 ++end; // "-f" only ended the group
             }
             i = end - 1;
             continue;
         }
-        argv.push_back(a);
+        line.Add(a);
     }
+    argv = line.Argv();
     return true;
 }
 

@@ -1,11 +1,38 @@
-// Ghostscript arguments of a job as the library receives them, and PostScript
-// string literals for names placed in PostScript text.
+// Ghostscript command lines as callers build them, the arguments of a job as
+// the library receives them, and PostScript string literals for names placed
+// in PostScript text.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/String8.h"
+
+// A Ghostscript command line, the program name first. It holds -dSAFER
+// exactly once: where Safer() (or Add("-dSAFER")) put it, else right after
+// the program. Options that would lift it (-dNOSAFER, -dDELAYSAFER,
+// --permit-*, -dSAFER=..., -dSAFER#...) are dropped.
+class GSCommandLine {
+public:
+    explicit GSCommandLine(std::string_view program);
+
+    GSCommandLine& Add(std::string_view option);
+    GSCommandLine& Safer();
+    GSCommandLine& Library(const char* path);                // -I<path>, "-I" for none
+    GSCommandLine& Resolution(int xRes, int yRes);           // -r<x>x<y>
+    GSCommandLine& PageSize(int width, int height);          // -g<w>x<h>
+    GSCommandLine& Define(std::string_view name, int value); // -d<name>=<value>
+    // -s<name>=<value>, or -s<name>#<value> for separator '#'.
+    GSCommandLine& DefineString(std::string_view name, const char* value, char separator = '=');
+
+    std::vector<std::string> Argv() const;
+    std::vector<String8> Args() const;
+
+private:
+    std::vector<std::string> m_args; // m_args[0] is the program
+    bool m_safer = false;
+};
 
 struct GSJobArgs {
     std::vector<std::string> argv; // argv[0] is the program name

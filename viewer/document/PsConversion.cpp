@@ -5,6 +5,8 @@
 #include <fstream>
 #include <memory>
 
+#include "platform/ghostscript/GSJobArgs.h"
+
 namespace {
 
 // Pieces of PostScript fed to the converter: small enough that a stop is
@@ -81,23 +83,18 @@ void PsInfoOutputter::Finish() {
 int PsInfoOutputter::IsDone(GS*) { return m_pageCount > 0 || Stopped() ? 1 : 0; }
 
 std::vector<String8> PdfWriteJobArgs(const char* outputFile) {
-    return {"gswin.exe",
-            "-dCompatibilityLevel#1.2",
-            "-dSAFER",
-            "-dNOPAUSE",
-            "-dBATCH",
-            "-sDEVICE#pdfwrite",
-            String8("-sOutputFile#") + (outputFile ? outputFile : ""),
-            "-dCompatibilityLevel#1.2"};
+    GSCommandLine line("gswin.exe");
+    line.Add("-dCompatibilityLevel#1.2").Safer().Add("-dNOPAUSE").Add("-dBATCH").Add("-sDEVICE#pdfwrite");
+    line.DefineString("OutputFile", outputFile, '#').Add("-dCompatibilityLevel#1.2");
+    return line.Args();
 }
 
 std::vector<String8> PageCountJobArgs(const char* libPath) {
-    std::vector<String8> args = {"gswin.exe"};
+    GSCommandLine line("gswin.exe");
     // The wrapper drops an -I without a path, so Ghostscript keeps its own.
-    args.push_back(String8("-I") + (libPath ? libPath : ""));
-    for (const char* a : {"-dNODISPLAY", "-dSAFER", "-dNOPLATFONTS", "-dNOPAUSE", "-dBATCH", "-dNOFONTMAP"})
-        args.push_back(a);
-    return args;
+    line.Library(libPath).Add("-dNODISPLAY").Safer();
+    line.Add("-dNOPLATFONTS").Add("-dNOPAUSE").Add("-dBATCH").Add("-dNOFONTMAP");
+    return line.Args();
 }
 
 PsJobResult ConvertPostScriptToPdf(const char* psFile, const char* pdfFile, const std::atomic<int>* stop,

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "platform/ghostscript/GSJobArgs.h"
 #include "platform/ui/AfxIds.h"
 #include "platform/ui/Cursor.h"
 #include "viewer/document/VrViewerDoc.h"
@@ -19,18 +19,6 @@ namespace {
 constexpr int kLongestJobLine = 999;
 constexpr UINT kLinkCursor = 123;
 
-String8 Format(const char* format, int value) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return String8(text);
-}
-
-String8 Format2(const char* format, int a, int b) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, a, b);
-    return String8(text);
-}
-
 // The arguments, or none when their line is too long.
 std::vector<String8> WithinLimit(std::vector<String8> args) {
     size_t length = 0;
@@ -39,7 +27,14 @@ std::vector<String8> WithinLimit(std::vector<String8> args) {
     return args;
 }
 
-String8 LibraryArg(const char* libPath) { return String8("-I") + (libPath ? libPath : ""); }
+// The page view's job line up to the depth: the program, the library path
+// and the bitmap device.
+GSCommandLine PageJobLine(const char* libPath) {
+    GSCommandLine line("gswin.exe");
+    line.Library(libPath).Add("-sDEVICE=mswindll").Safer();
+    line.Add("-dNOPLATFONTS").Add("-dQUIET").Add("-dNOPAUSE").Add("-dBATCH");
+    return line;
+}
 
 }  // namespace
 
@@ -124,19 +119,19 @@ PsPageFit FitPostScriptPage(int w100, int h100, int xRes, int yRes, int boxWidth
 }
 
 std::vector<String8> PsProbeJobArgs(const char* libPath, int page) {
-    return WithinLimit({"gswin.exe", LibraryArg(libPath), "-sDEVICE=mswindll", "-dSAFER", "-dNOPLATFONTS", "-dQUIET",
-                        "-dNOPAUSE", "-dBATCH", "-dBitsPerPixel=1", "-r100x100", "-dNOFONTMAP",
-                        Format("-dFirstPage=%d", page + 1), Format("-dLastPage=%d", page + 1)});
+    GSCommandLine line = PageJobLine(libPath);
+    line.Define("BitsPerPixel", 1).Resolution(100, 100).Add("-dNOFONTMAP");
+    line.Define("FirstPage", page + 1).Define("LastPage", page + 1);
+    return WithinLimit(line.Args());
 }
 
 std::vector<String8> PsRenderJobArgs(const char* libPath, int bitsPerPixel, int xRes, int yRes, int page,
                                      const PsPageFit* fit) {
-    std::vector<String8> args = {"gswin.exe", LibraryArg(libPath), "-sDEVICE=mswindll", "-dSAFER", "-dNOPLATFONTS",
-                                 "-dQUIET", "-dNOPAUSE", "-dBATCH", Format("-dBitsPerPixel=%d", bitsPerPixel),
-                                 Format2("-r%dx%d", xRes, yRes), Format("-dFirstPage=%d", page + 1),
-                                 Format("-dLastPage=%d", page + 1)};
-    if (fit && fit->fitted) args.push_back(Format2("-g%dx%d", fit->boxWidth, fit->boxHeight));
-    return WithinLimit(std::move(args));
+    GSCommandLine line = PageJobLine(libPath);
+    line.Define("BitsPerPixel", bitsPerPixel).Resolution(xRes, yRes);
+    line.Define("FirstPage", page + 1).Define("LastPage", page + 1);
+    if (fit && fit->fitted) line.PageSize(fit->boxWidth, fit->boxHeight);
+    return WithinLimit(line.Args());
 }
 
 void PsPixelToLogical(int x, int y, int pageHeight, int resolutionX, int resolutionY, int dispMag, int* lx, int* ly) {

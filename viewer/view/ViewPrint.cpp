@@ -20,6 +20,7 @@
 #include "dvilib/VrDvi.h"
 #include "dvilib/VrDviDrawer.h"
 #include "platform/ghostscript/GS.h"
+#include "platform/ghostscript/GSJobArgs.h"
 #include "platform/sys/Process.h"
 #include "platform/ui/AfxIds.h"
 #include "platform/ui/MessageBox.h"
@@ -358,14 +359,14 @@ void CVrViewerView::PrintPostScriptDocument() {
     CVrViewerAppBase* app = CVrViewerAppBase::Get();
     std::string program = app ? app->m_gsDllPath.c_str() : "";
     program += kGSConsoleProgram;
-    char size[64], res[64], lastPage[48];
-    std::snprintf(size, sizeof size, "-g%dx%d", dc->GetDeviceCaps(PHYSICALWIDTH), dc->GetDeviceCaps(PHYSICALHEIGHT));
-    std::snprintf(res, sizeof res, "-r%dx%d", dc->GetDeviceCaps(LOGPIXELSX), dc->GetDeviceCaps(LOGPIXELSY));
-    std::snprintf(lastPage, sizeof lastPage, "-dLastPage=%d", last);
-    sys::Process::Options options;
+    GSCommandLine line(program);
+    line.Add("-q").Safer().Add("-dBATCH").Add("-dNOPAUSE").Add("-sDEVICE=bmpmono");
+    line.PageSize(dc->GetDeviceCaps(PHYSICALWIDTH), dc->GetDeviceCaps(PHYSICALHEIGHT));
+    line.Resolution(dc->GetDeviceCaps(LOGPIXELSX), dc->GetDeviceCaps(LOGPIXELSY)).Define("LastPage", last);
     // BMP pages on standard output; PostScript's own output goes elsewhere.
-    options.argv = {program, "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=bmpmono", size, res, lastPage,
-                    "-sstdout=%stderr", "-sOutputFile=-", "-f", file.c_str()};
+    line.DefineString("stdout", "%stderr").DefineString("OutputFile", "-").Add("-f").Add(file.c_str());
+    sys::Process::Options options;
+    options.argv = line.Argv();
     options.stdoutMode = sys::Process::Stream::Pipe;
     options.stderrMode = sys::Process::Stream::Null;
     if (dc->StartDoc("Pdf print") <= 0) {

@@ -17,6 +17,41 @@ std::vector<std::string> Built(const std::vector<String8>& in, GSJobArgs* a = nu
 
 std::string Format(int bpp) { return "-dDisplayFormat=" + std::to_string(GSPageBitmap::DisplayFormat(bpp)); }
 
+TEST(GSCommandLine, HoldsSaferExactlyOnce) {
+    struct Case {
+        std::vector<std::string> options; // "SAFER" calls Safer()
+        std::vector<std::string> argv;
+    } cases[] = {
+        // Placed where it was asked, by Safer() or by the option itself.
+        {{"-q", "SAFER", "-dBATCH"}, {"gs", "-q", "-dSAFER", "-dBATCH"}},
+        {{"-q", "-dSAFER", "-dBATCH", "SAFER", "-dSAFER"}, {"gs", "-q", "-dSAFER", "-dBATCH"}},
+        // Never asked: right after the program.
+        {{"-dBATCH", "-f", "a.ps"}, {"gs", "-dSAFER", "-dBATCH", "-f", "a.ps"}},
+        // Options lifting it are refused wherever they come; look-alikes are kept.
+        {{"-dNOSAFER", "SAFER", "-dDELAYSAFER", "--permit-file-read=/", "-dSAFER=false", "-dSAFER#false",
+          "-sOutputFile=/t/--permit-x", "-dSAFERX"},
+         {"gs", "-dSAFER", "-sOutputFile=/t/--permit-x", "-dSAFERX"}},
+    };
+    for (const Case& c : cases) {
+        GSCommandLine line("gs");
+        for (const std::string& o : c.options) o == "SAFER" ? line.Safer() : line.Add(o);
+        EXPECT_EQ(line.Argv(), c.argv);
+    }
+}
+
+TEST(GSCommandLine, FormatsOptionsThroughTheSamePolicy) {
+    GSCommandLine line("/opt/gs bin/gs");
+    line.Library("/usr/share/gs lib").Library(nullptr).Resolution(94, 95).PageSize(800, 1035);
+    line.Define("LastPage", 5).Define("SAFER", 0).DefineString("OutputFile", "/t/(x) y", '#');
+    line.DefineString("stdout", "%stderr");
+    const std::vector<std::string> want = {"/opt/gs bin/gs", "-dSAFER", "-I/usr/share/gs lib", "-I", "-r94x95",
+                                           "-g800x1035", "-dLastPage=5", "-sOutputFile#/t/(x) y", "-sstdout=%stderr"};
+    EXPECT_EQ(line.Argv(), want);
+    std::vector<std::string> args;
+    for (const String8& a : line.Args()) args.emplace_back(a.c_str());
+    EXPECT_EQ(args, want);
+}
+
 TEST(GSJobArgs, TranslatesTheCallersLines) {
     struct Case {
         std::vector<String8> in;
