@@ -19,17 +19,27 @@ bool OptionValue(std::string_view s, std::string_view name, std::string_view* va
     return true;
 }
 
-bool LiftsSafer(std::string_view a) {
-    return StartsWith(a, "-dNOSAFER") || StartsWith(a, "-dDELAYSAFER") || StartsWith(a, "--permit-") ||
-           StartsWith(a, "-dSAFER=") || StartsWith(a, "-dSAFER#");
+// -d, -D, -s and -S all define a name; what follows them, else "".
+std::string_view DefinedName(std::string_view a) {
+    if (a.size() < 2 || a[0] != '-' || std::string_view("dDsS").find(a[1]) == std::string_view::npos) return {};
+    return a.substr(2);
 }
+
+bool LiftsSafer(std::string_view a) {
+    const std::string_view name = DefinedName(a);
+    return StartsWith(name, "NOSAFER") || StartsWith(name, "DELAYSAFER") || StartsWith(name, "SAFER=") ||
+           StartsWith(name, "SAFER#") || StartsWith(a, "--permit-");
+}
+
+// -dSAFER in any of its spellings.
+bool IsSafer(std::string_view a) { return (a.substr(0, 2) == "-d" || a.substr(0, 2) == "-D") && a.substr(2) == "SAFER"; }
 
 } // namespace
 
 GSCommandLine::GSCommandLine(std::string_view program) { m_args.emplace_back(program); }
 
 GSCommandLine& GSCommandLine::Add(std::string_view option) {
-    if (option == "-dSAFER") return Safer();
+    if (IsSafer(option)) return Safer();
     if (!LiftsSafer(option)) m_args.emplace_back(option);
     return *this;
 }

@@ -12,7 +12,8 @@
 // A Ghostscript command line, the program name first. It holds -dSAFER
 // exactly once: where Safer() (or Add("-dSAFER")) put it, else right after
 // the program. Options that would lift it (-dNOSAFER, -dDELAYSAFER,
-// --permit-*, -dSAFER=..., -dSAFER#...) are dropped.
+// --permit-*, -dSAFER=..., -dSAFER#..., and the same with -D, -s or -S) are
+// dropped.
 class GSCommandLine {
 public:
     explicit GSCommandLine(std::string_view program);

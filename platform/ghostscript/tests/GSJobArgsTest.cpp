@@ -31,6 +31,9 @@ TEST(GSCommandLine, HoldsSaferExactlyOnce) {
         {{"-dNOSAFER", "SAFER", "-dDELAYSAFER", "--permit-file-read=/", "-dSAFER=false", "-dSAFER#false",
           "-sOutputFile=/t/--permit-x", "-dSAFERX"},
          {"gs", "-dSAFER", "-sOutputFile=/t/--permit-x", "-dSAFERX"}},
+        // -D and -S define names as -d and -s do.
+        {{"-DNOSAFER", "-sDELAYSAFER=1", "-SNOSAFER=x", "-DSAFER=false", "-DNOPAUSE", "-DSAFER"},
+         {"gs", "-DNOPAUSE", "-dSAFER"}},
     };
     for (const Case& c : cases) {
         GSCommandLine line("gs");
