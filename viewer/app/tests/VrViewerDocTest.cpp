@@ -8,7 +8,6 @@
 
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -27,6 +26,7 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/StringTable.h"
 #include "platform/ui/tests/QtTestApp.h"
+#include "testsupport/GzipData.h"
 #include "testsupport/TestTools.h"
 #include "viewer/res/AppStrings.h"
 #include "viewer/frames/ChildFrame.h"
@@ -39,6 +39,7 @@
 #include "viewer/res/ViewerStrings.h"
 
 namespace fs = std::filesystem;
+using testsupport::Gzip;
 
 namespace {
 
@@ -69,20 +70,6 @@ std::string PagesSource(int pages) {
            "\\newcount\\n\n"
            "\\loop \\pg \\advance\\n by 1 \\ifnum\\n<" +
            std::to_string(pages) + " \\repeat\n\\bye\n";
-}
-
-std::string Gzip(const std::string& data) {
-    z_stream z{};
-    deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, uLong(data.size())) + 64, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    z.avail_in = uInt(data.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = uInt(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
 }
 
 std::string Head(size_t length, const std::string& extra = "") {

@@ -5,7 +5,6 @@
 // directory; names that would leave that folder refused.
 #include <gtest/gtest.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <QColor>
 #include <QImage>
@@ -22,6 +21,7 @@
 #include "platform/sys/TempFiles.h"
 #include "platform/ui/MessageBox.h"
 #include "testsupport/QtTestTools.h"
+#include "testsupport/GzipData.h"
 #include "testsupport/TestTools.h"
 #include "viewer/document/FetchedFile.h"
 #include "viewer/document/VrViewerDoc.h"
@@ -29,6 +29,7 @@
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
+using testsupport::Gzip;
 using testsupport::TempDir;
 
 namespace {
@@ -36,20 +37,6 @@ namespace {
 std::string Slurp(const fs::path& p) {
     const std::vector<unsigned char> b = testsupport::ReadFile(p.string());
     return std::string(b.begin(), b.end());
-}
-
-std::string Gzip(const std::string& data) {
-    z_stream z{};
-    deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, uLong(data.size())) + 64, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    z.avail_in = uInt(data.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = uInt(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
 }
 
 std::string Png(QColor colour) {
