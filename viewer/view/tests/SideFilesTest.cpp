@@ -26,6 +26,7 @@
 #include "viewer/document/FetchedFile.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
+#include "viewer/view/tests/DocumentViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -58,38 +59,14 @@ std::string PictureSource(const std::vector<std::pair<std::string, std::string>>
     return s + "\\bye\n";
 }
 
-class SideFiles : public ::testing::Test {
+class SideFiles : public DocumentViewTest {
 protected:
-    static void SetUpTestSuite() {
-        root_ = new TempDir;
-        fs::create_directories(root_->Path() / "config");
-        fs::create_directories(root_->Path() / "tmp");
-        setenv("TMPDIR", (root_->Path() / "tmp").c_str(), 1);
-        setenv("VELORAN_CONFIG_HOME", (root_->Path() / "config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((root_->Path() / "config").string()));
-        TestApp();
-        app_ = NewTestApplication();
-    }
-    static void TearDownTestSuite() {
-        delete app_;
-        delete root_;
-    }
-    void SetUp() override {
-        AfxSetMessageBoxAnswerer([this](const MessageBoxRequest& r) {
-            boxes.push_back(r.text);
-            return IDOK;
-        });
-        doc = new CVrViewerDoc;
-        doc->m_bAutoDelete = FALSE;
-        view = new CVrViewerView;
-        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, 900, 700}, nullptr, 1));
-        view->GetWidget()->resize(900, 700);
-        view->GetWidget()->show();
-        doc->AddView(view);
-    }
+    static void SetUpTestSuite() { SetUpDocuments(nullptr); }
+    static void TearDownTestSuite() { TearDownDocuments(); }
+    void SetUp() override { MakeView(900, 700); }
     void TearDown() override {
         CloseDocument();
-        AfxSetMessageBoxAnswerer(nullptr);
+        DocumentViewTest::TearDown();
     }
     void CloseDocument() {
         if (view) view->DestroyWindow();
@@ -121,11 +98,6 @@ protected:
         return m;
     }
 
-    static inline TempDir* root_ = nullptr;
-    static inline CVrViewerApp* app_ = nullptr;
-    CVrViewerDoc* doc = nullptr;
-    CVrViewerView* view = nullptr;
-    std::vector<std::string> boxes;
 };
 
 TEST_F(SideFiles, PicturesOfAWebDocumentArriveAfterItAndAreDrawnWithoutARefresh) {
