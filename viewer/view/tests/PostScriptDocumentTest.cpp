@@ -25,6 +25,7 @@
 #include "viewer/view/PostScriptPage.h"
 #include "viewer/res/ViewCommandIds.h"
 #include "viewer/view/VrViewerView.h"
+#include "viewer/view/tests/DocumentViewFixture.h"
 
 namespace fs = std::filesystem;
 
@@ -53,19 +54,11 @@ std::string Slurp(const fs::path& p) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-class PostScriptDocument : public ::testing::Test {
+class PostScriptDocument : public DocumentViewTest {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new fs::path(fs::temp_directory_path() / ("vrps-" + std::to_string(getpid())));
-        fs::remove_all(*dir_);
-        fs::create_directories(*dir_ / "config");
-        fs::create_directories(*dir_ / "tmp");
+        SetUpDocuments(nullptr);
         fs::create_directories(*dir_ / "tex");
-        setenv("TMPDIR", (*dir_ / "tmp").c_str(), 1);
-        setenv("VELORAN_CONFIG_HOME", (*dir_ / "config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((*dir_ / "config").string()));
-        TestApp();
-        app_ = new CVrViewerApp;
         ASSERT_EQ(GetGS()->LoadGSDLL(kGSLibraryName, nullptr), 1);
         const fs::path tex = *dir_ / "tex";
         for (const std::string& out :
@@ -75,29 +68,15 @@ protected:
         const std::string pdf = testsupport::RunIn(tex, "pdftex -interaction=batchmode -halt-on-error links.tex");
         ASSERT_EQ(pdf.rfind("FAILED", 0), std::string::npos) << pdf;
     }
-    static void TearDownTestSuite() {
-        delete app_;
-        fs::remove_all(*dir_);
-        delete dir_;
-    }
+    static void TearDownTestSuite() { TearDownDocuments(); }
 
     void SetUp() override {
-        AfxSetMessageBoxAnswerer([this](const MessageBoxRequest& r) {
-            messages.push_back(r.text);
-            return IDOK;
-        });
-        doc = new CVrViewerDoc;
-        doc->m_bAutoDelete = FALSE;
+        MakeView(kWidth, kHeight);
         doc->SetViewCallTrace([this](const std::string& c) { calls.push_back(c); });
-        view = new CVrViewerView;
-        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, kWidth, kHeight}, nullptr, 1));
-        view->GetWidget()->resize(kWidth, kHeight);
-        view->GetWidget()->show();
-        doc->AddView(view);
     }
     void TearDown() override {
         CloseDocument();
-        AfxSetMessageBoxAnswerer(nullptr);
+        DocumentViewTest::TearDown();
         // Closing leaves no temporary file behind.
         std::vector<std::string> left;
         for (const auto& e : fs::directory_iterator(sys::GetTempPath())) left.push_back(e.path().string());
@@ -126,12 +105,6 @@ protected:
         view->Invalidate(FALSE);
         view->UpdateWindow();
     }
-    ViewStatus Status() {
-        ViewStatus vs;
-        view->GetViewStatus(vs);
-        return vs;
-    }
-
     // Ink (darker than mid grey) agreement of the shown page area with the
     // gs program's rendering of the same page at the view's resolution: the
     // intersection over the union, where with a tolerance of 1 ink counts as
@@ -192,11 +165,7 @@ protected:
     }
 
     static constexpr int kWidth = 800, kHeight = 600;
-    static inline fs::path* dir_ = nullptr;
-    static inline CVrViewerApp* app_ = nullptr;
-    CVrViewerDoc* doc = nullptr;
-    CVrViewerView* view = nullptr;
-    std::vector<std::string> messages, calls;
+    std::vector<std::string> calls;
 };
 
 bool Has(const std::vector<std::string>& calls, const std::string& c) {
