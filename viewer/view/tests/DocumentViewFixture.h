@@ -75,6 +75,15 @@ protected:
         doc = nullptr;
         AfxSetMessageBoxAnswerer(nullptr);
     }
+    // The view and the document go in a test's middle; what they had queued
+    // runs (and finds them gone).
+    void CloseDocument() {
+        if (view) view->DestroyWindow();
+        view = nullptr;
+        delete doc;
+        doc = nullptr;
+        PumpPending();
+    }
 
     // The document opens a file; its worker reads it; the first page is drawn.
     void Open(const std::filesystem::path& file) {

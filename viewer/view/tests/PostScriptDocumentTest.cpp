@@ -82,13 +82,6 @@ protected:
         for (const auto& e : fs::directory_iterator(sys::GetTempPath())) left.push_back(e.path().string());
         EXPECT_EQ(left, std::vector<std::string>());
     }
-    void CloseDocument() {
-        if (view) view->DestroyWindow();
-        view = nullptr;
-        delete doc;
-        doc = nullptr;
-        PumpPending();
-    }
 
     static fs::path Tex(const char* name) { return *dir_ / "tex" / name; }
 

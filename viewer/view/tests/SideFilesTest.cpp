@@ -68,13 +68,6 @@ protected:
         CloseDocument();
         DocumentViewTest::TearDown();
     }
-    void CloseDocument() {
-        if (view) view->DestroyWindow();
-        view = nullptr;
-        delete doc;
-        doc = nullptr;
-        PumpPending();
-    }
     // Makes name.dvi from source in dir.
     static fs::path Tex(const TempDir& dir, const std::string& source, const std::string& name) {
         const std::string out = testsupport::RunTex(dir, source, name);
