@@ -56,6 +56,26 @@ CVrViewerApp::~CVrViewerApp() {
     m_instanceLock.reset();
 }
 
+CMultiDocTemplate* CVrViewerApp::AddViewerTemplate(ViewFactory viewClass) {
+    if (!viewClass) viewClass = AfxFactoryAs<CVrViewerView, CView>();
+    m_pDocTemplate = new CMultiDocTemplate(IDR_VRVIEWTYPE, AfxFactoryAs<CVrViewerDoc, CDocument>(),
+                                           AfxFactoryAs<CChildFrame, CFrameWnd>(), std::move(viewClass));
+    m_pDocTemplate->SetServerInfo(IDR_VRVIEWTYPE_SRVR_IP, IDR_VRVIEWTYPE_SRVR_IP,
+                                  AfxFactoryAs<CInPlaceFrame, CFrameWnd>());
+    AddDocTemplate(m_pDocTemplate);
+    return m_pDocTemplate;
+}
+
+CMainFrame* CVrViewerApp::MakeMainFrame() {
+    auto* frame = new CMainFrame;
+    if (!frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE)) {
+        delete frame;
+        return nullptr;
+    }
+    m_pMainWnd = frame;
+    return frame;
+}
+
 BOOL CVrViewerApp::InitInstance() {
     AfxRegisterViewerStrings();
     if (!g_pendingMessage.IsEmpty()) {
@@ -100,20 +120,9 @@ BOOL CVrViewerApp::InitInstance() {
         return FALSE;
     }
 
-    // The one document template; the in-place frame serves hosted documents.
-    m_pDocTemplate = new CMultiDocTemplate(IDR_VRVIEWTYPE, AfxFactoryAs<CVrViewerDoc, CDocument>(),
-                                           AfxFactoryAs<CChildFrame, CFrameWnd>(),
-                                           AfxFactoryAs<CVrViewerView, CView>());
-    m_pDocTemplate->SetServerInfo(IDR_VRVIEWTYPE_SRVR_IP, IDR_VRVIEWTYPE_SRVR_IP,
-                                  AfxFactoryAs<CInPlaceFrame, CFrameWnd>());
-    AddDocTemplate(m_pDocTemplate);
-
-    auto* pMainFrame = new CMainFrame;
-    if (!pMainFrame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE)) {
-        delete pMainFrame;
-        return FALSE;
-    }
-    m_pMainWnd = pMainFrame;
+    AddViewerTemplate();
+    CMainFrame* pMainFrame = MakeMainFrame();
+    if (!pMainFrame) return FALSE;
 
     LoadExternalResources(TRUE);
 

@@ -13,8 +13,10 @@
 #include "base/DList.h"
 #include "base/String8.h"
 #include "platform/core/Geometry.h"
+#include "platform/ui/DocTemplate.h"
 #include "viewer/document/VrViewerAppBase.h"
 
+class CMainFrame;
 class CMultiDocTemplate;
 class NamedBlock;
 namespace sys {
@@ -49,6 +51,14 @@ public:
     // Main window placement ("Settings" "Window Left/Top/Right/Bottom").
     void LoadWindowPlacement();
     void SaveWindowPlacement() override;
+
+    // The one document template, its views made by viewClass (null: the
+    // page view); the in-place frame serves hosted documents. Added, and kept
+    // in m_pDocTemplate.
+    CMultiDocTemplate* AddViewerTemplate(ViewFactory viewClass = nullptr);
+    // The main frame, loaded and made the main window; null when it cannot
+    // be made.
+    CMainFrame* MakeMainFrame();
 
     // Loads (bLoad) or releases the external resources; returns 1.
     int LoadExternalResources(BOOL bLoad);

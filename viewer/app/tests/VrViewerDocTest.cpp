@@ -102,12 +102,7 @@ protected:
             }
             pclose(p);
         }
-        tmpl = new CMultiDocTemplate(IDR_VRVIEWTYPE, AfxFactoryAs<CVrViewerDoc, CDocument>(),
-                                     AfxFactoryAs<CChildFrame, CFrameWnd>(),
-                                     AfxFactoryAs<CVrViewerView, CView>());
-        tmpl->SetServerInfo(IDR_VRVIEWTYPE_SRVR_IP, IDR_VRVIEWTYPE_SRVR_IP, AfxFactoryAs<CInPlaceFrame, CFrameWnd>());
-        app->AddDocTemplate(tmpl);
-        app->m_pDocTemplate = tmpl;
+        tmpl = app->AddViewerTemplate();
         dviMany = MakeDvi(root / "tex", "many", PagesSource(kPages));
         dviFew = MakeDvi(root / "tex", "few", PagesSource(3));
     }

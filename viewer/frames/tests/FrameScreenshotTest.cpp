@@ -80,13 +80,9 @@ TEST(FrameScreenshot, MainFrameWithMenusToolbarLayoutBarAndStatusBar) {
     app->SetRegistryKey(CVrViewerApp::kRegistryKey);
     app->SetAppProfile();
     AfxRegisterViewerStrings();
-    app->m_pDocTemplate = new CMultiDocTemplate(IDR_VRVIEWTYPE, AfxFactoryAs<CVrViewerDoc, CDocument>(),
-                                                AfxFactoryAs<CChildFrame, CFrameWnd>(),
-                                                AfxFactoryAs<CVrViewerView, CView>());
-    app->AddDocTemplate(app->m_pDocTemplate);
-    auto* main = new CMainFrame;
-    ASSERT_TRUE(main->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE));
-    app->m_pMainWnd = main;
+    app->AddViewerTemplate();
+    CMainFrame* main = app->MakeMainFrame();
+    ASSERT_NE(main, nullptr);
     main->SetWindowPos(nullptr, 0, 0, 1100, 800, SWP_NOZORDER | SWP_SHOWWINDOW);
 
     auto* doc = dynamic_cast<CVrViewerDoc*>(

@@ -120,18 +120,12 @@ protected:
         app_->SetRegistryKey(CVrViewerApp::kRegistryKey);
         app_->SetAppProfile();
         AfxRegisterViewerStrings();
-        app_->m_pDocTemplate = new CMultiDocTemplate(IDR_VRVIEWTYPE, AfxFactoryAs<CVrViewerDoc, CDocument>(),
-                                                     AfxFactoryAs<CChildFrame, CFrameWnd>(),
-                                                     []() -> CView* {
-                                                         if (countOptions_) return new OptionsView;
-                                                         return new CVrViewerView;
-                                                     });
-        app_->m_pDocTemplate->SetServerInfo(IDR_VRVIEWTYPE_SRVR_IP, IDR_VRVIEWTYPE_SRVR_IP,
-                                            AfxFactoryAs<CInPlaceFrame, CFrameWnd>());
-        app_->AddDocTemplate(app_->m_pDocTemplate);
-        main_ = new CMainFrame;
-        ASSERT_TRUE(main_->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE));
-        app_->m_pMainWnd = main_;
+        app_->AddViewerTemplate([]() -> CView* {
+            if (countOptions_) return new OptionsView;
+            return new CVrViewerView;
+        });
+        main_ = app_->MakeMainFrame();
+        ASSERT_NE(main_, nullptr);
         main_->GetWidget()->resize(1000, 760);
         main_->ShowWindow(SW_SHOW);
         life_ = main_->GetGuard();
