@@ -41,17 +41,27 @@ QString WithDefaultExtension(const QString& path, const CString& defExt, bool op
     return path + QLatin1Char('.') + QString::fromUtf8(defExt.c_str());
 }
 
-// An open dialog that takes a typed name without an extension, naming no
-// file, as the file of that name with the default extension.
-class OpenFileDialog : public QFileDialog {
+// The dialog's answer settles the name first: an open dialog takes a typed
+// name without an extension, naming no file, as the file of that name with
+// the default extension; a save dialog that asks before overwriting asks
+// about the name with the extension it will get, and stays open on No.
+class SettlingFileDialog : public QFileDialog {
 public:
-    OpenFileDialog(QWidget* parent, const CString& defExt) : QFileDialog(parent), m_defExt(defExt) {}
+    SettlingFileDialog(QWidget* parent, const CString& defExt, bool askOverwrite)
+        : QFileDialog(parent), m_defExt(defExt), m_askOverwrite(askOverwrite) {}
     void accept() override {
-        if (acceptMode() == AcceptOpen) {
-            const QStringList chosen = selectedFiles();
-            if (chosen.size() == 1) {
-                const QString path = WithDefaultExtension(chosen.front(), m_defExt, true);
-                if (path != chosen.front() && QFileInfo(path).isFile()) selectFile(path);
+        const QStringList chosen = selectedFiles();
+        if (chosen.size() == 1 && acceptMode() == AcceptOpen) {
+            const QString path = WithDefaultExtension(chosen.front(), m_defExt, true);
+            if (path != chosen.front() && QFileInfo(path).isFile()) selectFile(path);
+        } else if (chosen.size() == 1 && m_askOverwrite) {
+            const QFileInfo info(WithDefaultExtension(chosen.front(), m_defExt, false));
+            if (info.exists() && !info.isDir()) {
+                const std::string text =
+                    info.fileName().toStdString() + " already exists.\nDo you want to replace it?";
+                if (AfxShowMessageBox(nullptr, text.c_str(), windowTitle().toStdString().c_str(),
+                                      MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) != IDYES)
+                    return;
             }
         }
         QFileDialog::accept();
@@ -59,6 +69,7 @@ public:
 
 private:
     CString m_defExt;
+    bool m_askOverwrite;
 };
 
 }  // namespace
@@ -66,14 +77,17 @@ private:
 INT_PTR CFileDialog::DoModal() {
     QWidget* parent = nullptr;
     if (CWnd* main = AfxGetMainWnd()) parent = main->GetWidget();
-    OpenFileDialog dialog(parent, m_strDefExt);
+    const bool askOverwrite = !m_bOpenFileDialog && (m_ofn.Flags & OFN_OVERWRITEPROMPT);
+    SettlingFileDialog dialog(parent, m_strDefExt, askOverwrite);
     m_fileDialog = &dialog;
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The question about an existing file is the dialog's own, about the
+    // name with its extension.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     // The descriptions name their patterns already.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(m_bOpenFileDialog ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     dialog.setFileMode(m_bOpenFileDialog ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    if (!(m_ofn.Flags & OFN_OVERWRITEPROMPT)) dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (m_ofn.lpstrTitle) dialog.setWindowTitle(QString::fromUtf8(m_ofn.lpstrTitle));
     QStringList filters = ParseFilter(m_strFilter);
     if (!filters.isEmpty()) {

@@ -1,6 +1,8 @@
 // CFileDialog: the open and save file dialogs. Filters are given in the
 // system's form ("Description|*.a;*.b|...||"); a name chosen without an
-// extension gets the default extension. DoModal runs through the modal
+// extension gets the default extension. With OFN_OVERWRITEPROMPT a save
+// dialog asks (a message box) before it takes a name that, with that
+// extension, names an existing file; No keeps it open. DoModal runs through the modal
 // answerer (the QFileDialog is handed to the script, which selects a file).
 #pragma once
 

@@ -19,6 +19,7 @@
 #include "viewer/frames/ChildFrame.h"
 #include "viewer/frames/InPlaceFrame.h"
 #include "viewer/frames/MainFrame.h"
+#include "viewer/document/DviRewriter.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/ViewHyperlink.h"
 #include "viewer/view/VrViewerView.h"
@@ -96,6 +97,8 @@ BOOL CVrViewerApp::InitInstance() {
         // Temporary files of documents whose viewer died: their locks went
         // with their process, while a running viewer's files stay locked.
         sys::DeleteUnusedFiles(sys::GetTempPath(), "htp*.tmp");
+        // And what saves that were killed left beside their documents.
+        dvicopy::RemoveStaleTemporaries();
         break;
     }
     case sys::InstanceLock::State::AlreadyRunning: {

@@ -189,8 +189,11 @@ void CVrViewerDoc::OnFileSaveAs() {
         // whole, and the reader goes on with its own copy of the old one.
         const bool own = SamePath(path, m_servedInBrowser ? std::string() : std::string(m_localPath.c_str()));
         WaitCursor wait;
+        dvicopy::RemoveStaleTemporaries();
         if (view) view->CloseNoteWindow();
-        const int notes = IsModified() || (view && view->GetNotes().changed);
+        // The notes the view shows, whatever earlier saves wrote: the reader's
+        // copy keeps the notes the document was opened with.
+        const int notes = view ? 1 : 0;
         if (!WritePackedDocument(path.c_str(), (StemOf(path) + "-pic-").c_str(), copyPictures, notes)) {
             CString text("Can not save at file.");
             if (!m_saveError.empty()) text += ("\n" + m_saveError).c_str();
@@ -224,7 +227,9 @@ void CVrViewerDoc::OnFileSaveAs() {
     } else {
         title = StemOf(m_fileTitle);
     }
-    const bool tiff = type == kTypeTiff, ps = type == kTypePostScript && m_psFlag == 1;
+    // PostScript converted to PDF keeps its PostScript file beside the PDF.
+    const String8 psSource = GetPsTempFileName();
+    const bool tiff = type == kTypeTiff, ps = type == kTypePostScript && (m_psFlag == 1 || !psSource.IsNull());
     const char* ext = tiff ? "tif" : ps ? "ps" : "pdf";
     const char* filter = tiff ? "Tiff Files (*.tif)|*.tif;*.tiff|All Files (*.*)|*.*||"
                          : ps ? "PostScript Files (*.ps)|*.ps|All Files (*.*)|*.*||"
@@ -233,11 +238,12 @@ void CVrViewerDoc::OnFileSaveAs() {
     if (!RunSaveCopyDialog(ext, filter, title, path)) return;
     // A PostScript document keeps its PostScript; the temporary file may
     // hold the PDF made of it.
-    const std::string source = ps && !m_psTempFileName.IsNull() ? m_psTempFileName.c_str() : GetTempFileName().c_str();
+    const std::string source = ps && !psSource.IsNull() ? psSource.c_str() : GetTempFileName().c_str();
     if (SamePath(source, path)) return;
     std::string error;
     int err = 0;
     WaitCursor wait;
+    dvicopy::RemoveStaleTemporaries();
     if (dvicopy::CopyReplacing(source, path, error, &err)) return;
     CString text;
     const bool denied = err == EACCES || err == EPERM || err == EROFS;

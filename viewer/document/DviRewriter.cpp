@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,7 +16,10 @@
 
 #include "dvilib/DviOpcodes.h"
 #include "dvilib/VrDviWriter.h"
+#include "dvilib/XxxScan.h"
+#include "platform/sys/FileSearch.h"
 #include "platform/sys/TempFiles.h"
+#include "platform/sys/UserDirs.h"
 
 namespace dvicopy {
 
@@ -38,6 +42,36 @@ bool SyncFile(const std::string& path, int& err) {
     ::close(fd);
     return ok;
 }
+
+// Temporary files of saves are recorded while the save runs: one marker per
+// file in the settings folder's "saving" folder, Shared-locked by its save,
+// holding the file's device, inode and path. A save killed before its end
+// leaves its marker unlocked, and RemoveStaleTemporaries finds the file by it.
+std::string MarkerFolder() { return sys::ConfigDir() + "/saving"; }
+
+class OwnTemp {
+public:
+    explicit OwnTemp(const std::string& dir) {
+        const std::string folder = MarkerFolder();
+        if (sys::EnsurePrivateDir(folder)) marker_ = sys::CreateTempFile(folder + "/", "sav");
+        path_ = sys::GetTempFileName(dir, "vrd");
+        struct stat st;
+        if (marker_.path.empty() || path_.empty() || ::stat(path_.c_str(), &st) != 0) return;
+        std::ofstream out(marker_.path, std::ios::trunc);
+        out << st.st_dev << ' ' << st.st_ino << '\n' << std::filesystem::absolute(path_).string() << '\n';
+    }
+    ~OwnTemp() {
+        if (!marker_.path.empty()) ::unlink(marker_.path.c_str());
+    }
+    OwnTemp(const OwnTemp&) = delete;
+    OwnTemp& operator=(const OwnTemp&) = delete;
+    // "" when no file could be made.
+    const std::string& Path() const { return path_; }
+
+private:
+    sys::TempFile marker_;
+    std::string path_;
+};
 
 // Reads the source's bytes in order, within bounds.
 struct Source {
@@ -212,17 +246,53 @@ const std::string* NewName(const NameMap& renamed, const std::string& name) {
 
 bool IsBlankChar(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-// The last word of s names the picture ("graphics:", "watermarkgraphics:");
-// trailing blanks go.
-void RenameLastWord(std::string& s, const NameMap& renamed) {
-    const size_t end = s.find_last_not_of(" \t\r\n");
-    if (end == std::string::npos) return;
-    size_t start = s.find_last_of(" \t\r\n", end);
-    start = start == std::string::npos ? 0 : start + 1;
-    if (const std::string* name = NewName(renamed, s.substr(start, end + 1 - start))) s = s.substr(0, start) + *name;
+// A picture name as a psfile value: quoted when it holds a blank.
+std::string PsfileValue(const std::string& name) {
+    const bool blank = std::any_of(name.begin(), name.end(), [](char c) { return uint8_t(c) <= 32; });
+    return blank ? "\"" + name + "\"" : name;
 }
 
-// The word at pos (quoted or not) names the picture.
+// The rest of s from pos to its end (or NUL) names the picture, as the
+// drawer reads it; with trailing blanks cut when only that form is known.
+void RenameRest(std::string& s, size_t pos, const NameMap& renamed) {
+    const size_t nul = s.find('\0', pos);
+    const size_t end = nul == std::string::npos ? s.size() : nul;
+    if (pos >= end) return;
+    const std::string rest = s.substr(pos, end - pos);
+    const std::string* name = NewName(renamed, rest);
+    if (!name) {
+        const size_t last = rest.find_last_not_of(" \t\r\n");
+        if (last == std::string::npos || last + 1 == rest.size()) return;
+        name = NewName(renamed, rest.substr(0, last + 1));
+    }
+    if (name) s.replace(pos, end - pos, *name);
+}
+
+// "graphics:" (or the watermark's) arguments from `at`: six dimensions and a
+// picture type, then the name. The position of the name, or npos.
+size_t GraphicsName(const std::string& s, size_t at, bool watermark) {
+    std::string buf = s.substr(at);
+    unsigned char* base = reinterpret_cast<unsigned char*>(buf.data());
+    unsigned char* p = base;
+    for (int i = 0; i < 6; ++i)
+        if (!(p = getdimen(vrspecial::SkipBlanks(p), nullptr))) return std::string::npos;
+    p = vrspecial::SkipBlanks(p);
+    static const char* const kTypes[] = {"WMF", "EPS", "JPEG", "JPG", "GIF", "PNG", "BMP"};
+    size_t n = 0;
+    for (const char* type : kTypes) {
+        if (watermark && std::strcmp(type, "WMF") != 0 && std::strcmp(type, "EPS") != 0) continue;
+        const size_t k = std::strlen(type);
+        if (vrspecial::IsKeyword(p, type) && p[k] <= 32) {
+            n = k;
+            break;
+        }
+    }
+    if (n == 0) return std::string::npos;
+    p = vrspecial::SkipBlanks(p + n);
+    return at + size_t(p - base);
+}
+
+// The word at pos (quoted or not) names the picture ("ps: plotfile").
 void RenameWordAt(std::string& s, size_t pos, const NameMap& renamed) {
     while (pos < s.size() && IsBlankChar(s[pos])) ++pos;
     if (pos >= s.size()) return;
@@ -237,15 +307,62 @@ void RenameWordAt(std::string& s, size_t pos, const NameMap& renamed) {
     if (const std::string* name = NewName(renamed, s.substr(begin, end - begin))) s.replace(begin, end - begin, *name);
 }
 
+// key=value pairs as the drawer reads them: the value of every psfile key
+// (in any case), quoted or not.
+void RenamePsfileValues(std::string& s, const NameMap& renamed) {
+    auto above32 = [&](size_t i) { return i < s.size() && uint8_t(s[i]) > 32; };
+    auto skip = [&](size_t i) {
+        while (i < s.size() && s[i] != '\0' && uint8_t(s[i]) <= 32) ++i;
+        return i;
+    };
+    size_t p = 0;
+    for (;;) {
+        p = skip(p);
+        const size_t key = p;
+        while (above32(p) && s[p] != '=') ++p;
+        if (p == key) return;
+        const bool psfile = p - key == 6 && strncasecmp(s.c_str() + key, "psfile", 6) == 0;
+        p = skip(p);
+        if (p >= s.size() || s[p] != '=') return;
+        p = skip(p + 1);
+        const size_t value = p;
+        if (p < s.size() && s[p] == '"') {
+            const size_t close = s.find('"', p + 1);
+            const size_t nul = s.find('\0', p + 1);
+            p = close != std::string::npos && close < nul ? close + 1 : std::min(s.size(), nul);
+        } else {
+            while (above32(p)) ++p;
+        }
+        if (!psfile) continue;
+        const std::string word = s.substr(value, p - value);
+        const bool quoted = word.size() >= 2 && word.front() == '"' && word.back() == '"';
+        const std::string* name = NewName(renamed, quoted ? word.substr(1, word.size() - 2) : word);
+        if (!name) continue;
+        const std::string text = quoted ? "\"" + *name + "\"" : PsfileValue(*name);
+        s.replace(value, p - value, text);
+        p = value + text.size();
+    }
+}
+
 }  // namespace
 
 void RenamePicture(std::string& s, const NameMap& renamed) {
-    if (s.rfind("graphics:", 0) == 0 || s.rfind("watermarkgraphics:", 0) == 0) return RenameLastWord(s, renamed);
-    if (s.rfind("ps:", 0) == 0) {
-        const size_t at = s.find_first_not_of(" \t\r\n", 3);
-        if (at != std::string::npos && strncasecmp(s.c_str() + at, "plotfile", 8) == 0)
-            RenameWordAt(s, at + 8, renamed);
+    if (renamed.empty()) return;
+    const unsigned char* text = reinterpret_cast<const unsigned char*>(s.c_str());
+    for (const bool watermark : {false, true}) {
+        const char* keyword = watermark ? "watermarkgraphics:" : "graphics:";
+        const size_t k = std::strlen(keyword);
+        if (s.size() < k || !vrspecial::IsKeyword(text, keyword)) continue;
+        const size_t at = GraphicsName(s, k, watermark);
+        if (at != std::string::npos) RenameRest(s, at, renamed);
         return;
+    }
+    if (s.size() >= 3 && vrspecial::IsKeyword(text, "ps:")) {
+        const size_t at = s.find_first_not_of(" \t\r\n", 3);
+        if (at != std::string::npos && strncasecmp(s.c_str() + at, "plotfile", 8) == 0) {
+            RenameWordAt(s, at + 8, renamed);
+            return;
+        }
     }
     if (s.size() >= 3 && s[0] == '#') {
         const int type = (uint8_t(s[1]) << 8) | uint8_t(s[2]);
@@ -260,15 +377,7 @@ void RenamePicture(std::string& s, const NameMap& renamed) {
         s[at] = char(uint8_t(name->size()));
         return;
     }
-    // key=value pairs: the value of psfile.
-    for (size_t p = 0; (p = s.find("psfile", p)) != std::string::npos; p += 6) {
-        if (p > 0 && !IsBlankChar(s[p - 1])) continue;
-        size_t eq = p + 6;
-        while (eq < s.size() && IsBlankChar(s[eq])) ++eq;
-        if (eq >= s.size() || s[eq] != '=') continue;
-        RenameWordAt(s, eq + 1, renamed);
-        return;
-    }
+    RenamePsfileValues(s, renamed);
 }
 
 std::string Stamp(std::time_t t) {
@@ -297,7 +406,8 @@ bool WriteReplacing(const std::string& target,
         if (S_ISDIR(old.st_mode)) return error = ErrnoText(target, EISDIR), errno = EISDIR, false;
         if (!(old.st_mode & 0222)) return error = ErrnoText(target, EACCES), errno = EACCES, false;
     }
-    const std::string temp = sys::GetTempFileName(dir, "vrd");
+    const OwnTemp own(dir);
+    const std::string& temp = own.Path();
     if (temp.empty()) return error = ErrnoText("no temporary file can be made in " + dir, errno ? errno : EIO), false;
     bool ok = false;
     try {
@@ -344,7 +454,8 @@ bool Copy(const std::string& source, const std::vector<long>& pageStarts, const 
             target, [&](const std::string& temp, std::string& e) { return CopyDvi(bytes, pageStarts, temp, comment, hooks, e); },
             error);
     // The DVI bytes first, then their gzip copy.
-    const std::string plain = sys::GetTempFileName(FolderOf(target), "vrd");
+    const OwnTemp own(FolderOf(target));
+    const std::string& plain = own.Path();
     if (plain.empty()) return error = ErrnoText("no temporary file can be made", errno ? errno : EIO), false;
     bool ok = false;
     try {
@@ -404,6 +515,30 @@ bool CopyReplacing(const std::string& source, const std::string& target, std::st
     if (!ok && !lastErr) lastErr = errno ? errno : EIO;
     if (errnoOut) *errnoOut = ok ? 0 : lastErr;
     return ok;
+}
+
+int RemoveStaleTemporaries() {
+    int removed = 0;
+    for (const sys::FoundFile& f : sys::FindFiles(MarkerFolder() + "/sav*.tmp")) {
+        if (f.isDirectory) continue;
+        // A marker still locked belongs to a save that runs.
+        const sys::FileShareLock lock = sys::FileShareLock::TryAcquire(f.path, sys::FileShareLock::Mode::Exclusive);
+        if (!lock) continue;
+        std::ifstream in(f.path);
+        unsigned long long dev = 0, ino = 0;
+        std::string path;
+        if (in >> dev >> ino && std::getline(in >> std::ws, path)) {
+            const std::string name = std::filesystem::path(path).filename().string();
+            struct stat st;
+            // Only the very file the save made, under the name it gave it.
+            if (name.size() > 7 && name.compare(0, 3, "vrd") == 0 && name.compare(name.size() - 4, 4, ".tmp") == 0 &&
+                ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_dev == dev && st.st_ino == ino &&
+                ::unlink(path.c_str()) == 0)
+                ++removed;
+        }
+        ::unlink(f.path.c_str());
+    }
+    return removed;
 }
 
 }  // namespace dvicopy

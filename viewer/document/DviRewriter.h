@@ -8,6 +8,8 @@
 // Every file goes to a temporary file in the target's folder, is flushed to
 // the disk and renamed over the target only when it is whole; on any
 // failure the target is left as it was and the temporary files are removed.
+// Each temporary file is recorded in the settings folder while it exists, so
+// that one left by a save that was killed can be removed later.
 #pragma once
 
 #include <ctime>
@@ -29,9 +31,11 @@ struct Hooks {
 using NameMap = std::map<std::string, std::string>;
 
 // A special that names a picture renamed (old name -> new name) names the
-// new one: "graphics:" and "watermarkgraphics:" (the last word), "ps:
-// plotfile", a "psfile=" pair, and the binary picture specials (a length
-// byte and the name). Other specials stay as they are.
+// new one, read as the drawer reads it: "graphics:" and "watermarkgraphics:"
+// (the name after the dimensions and the type), "ps: plotfile", the value of
+// every psfile key of key=value pairs (any case, quoted or not; a new name
+// with blanks is quoted), and the binary picture specials (a length byte and
+// the name). Other specials and names not in the table stay as they are.
 void RenamePicture(std::string& special, const NameMap& renamed);
 
 // The preamble comment "VRD3V yyyy.mm.dd:hhmm" for the local time t.
@@ -57,5 +61,10 @@ bool CopyUnpackedReplacing(const std::string& source, const std::string& target,
 
 // Copies a file over target in the same way.
 bool CopyReplacing(const std::string& source, const std::string& target, std::string& error, int* errnoOut = nullptr);
+
+// Removes the temporary files that saves killed before their end left beside
+// their targets: only files those saves made, still under their names, never
+// while their save runs. Returns how many went.
+int RemoveStaleTemporaries();
 
 }  // namespace dvicopy

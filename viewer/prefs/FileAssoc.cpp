@@ -9,6 +9,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/sys/Process.h"
 #include "platform/sys/Registry.h"
 #include "platform/sys/UserDirs.h"
 
@@ -18,6 +19,7 @@ namespace file_assoc {
 
 const char* const kMimeTypes[kKinds] = {"application/x-dvi", "image/tiff", "application/postscript",
                                         "application/pdf"};
+const char* const kOwnMimeTypes[kOwnTypes] = {"application/x-veloran-document", "application/x-veloran-compressed-dvi"};
 
 namespace {
 
@@ -124,8 +126,111 @@ void SetDefault(std::vector<std::string>& lines, const std::string& mime, const 
     lines.push_back(mime + "=" + value);
 }
 
+// The program of an Exec line: as it stands, quoted only when it holds a
+// character the line reserves (tools that read the line's first word take
+// the quotes for part of the name).
+std::string ExecProgram(const std::string& path) {
+    if (path.find_first_of(" \t\n\"'\\><~|&;$*?#()`") == std::string::npos) return path;
+    std::string quoted = "\"";
+    // Escaped for the quoting, then each backslash again for the string.
+    for (char c : path) {
+        if (c == '\\') quoted += "\\\\\\\\";
+        else if (c == '"' || c == '`' || c == '$') quoted += std::string("\\\\") + c;
+        else quoted += c;
+    }
+    return quoted + "\"";
+}
+
 // The first entry of a ';' list.
 std::string FirstEntry(const std::string& list) { return list.substr(0, list.find(';')); }
+
+// The types a kind's default is set for: its own, and for the first kind the
+// viewer's types as well.
+std::vector<const char*> TypesOfKind(int kind) {
+    std::vector<const char*> types{kMimeTypes[kind]};
+    if (kind == 0) types.insert(types.end(), kOwnMimeTypes, kOwnMimeTypes + kOwnTypes);
+    return types;
+}
+
+// Set while the user's mime database folder is one that defining the
+// viewer's types created.
+constexpr const char* kMimeKey = "MIME\\Packages\\veloran-viewer.xml";
+constexpr const char* kFolderCreatedValue = "FolderCreated";
+
+const char* const kPackage =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+    "  <mime-type type=\"application/x-veloran-document\">\n"
+    "    <comment>Veloran Document</comment>\n"
+    "    <sub-class-of type=\"application/gzip\"/>\n"
+    "    <glob pattern=\"*.vrd\"/>\n"
+    "  </mime-type>\n"
+    "  <mime-type type=\"application/x-veloran-compressed-dvi\">\n"
+    "    <comment>Compressed DVI document</comment>\n"
+    "    <sub-class-of type=\"application/gzip\"/>\n"
+    "    <glob pattern=\"*.dgz\"/>\n"
+    "  </mime-type>\n"
+    "</mime-info>\n";
+
+// The files update-mime-database writes into a database folder.
+const char* const kMimeCacheFiles[] = {"XMLnamespaces", "aliases", "generic-icons", "globs",    "globs2",   "icons",
+                                       "magic",         "mime.cache", "subclasses", "treemagic", "types", "version"};
+
+// Rebuilds the user's mime database from its packages; a desktop without the
+// tool reads the packages as they are.
+void UpdateMimeDatabase(const fs::path& mimeDir) {
+    sys::Process tool;
+    sys::Process::Options o;
+    o.argv = {"update-mime-database", mimeDir.string()};
+    o.stdoutMode = o.stderrMode = sys::Process::Stream::Null;
+    if (tool.Start(o) && !tool.Wait(60000)) tool.Kill();
+}
+
+std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Defines the viewer's types (on) or takes them away (off). False when the
+// package cannot be written or removed.
+bool DefineOwnTypes(bool on, sys::Registry& registry) {
+    const fs::path mimeDir = fs::path(DataHome()) / "mime";
+    const fs::path package = mimeDir / "packages" / kMimePackage;
+    const auto root = sys::RegRoot::ClassesRoot;
+    std::error_code ec;
+    if (on) {
+        if (fs::exists(package) && ReadAll(package) == kPackage) return true;
+        if (!fs::exists(mimeDir)) {
+            registry.CreateKey(root, kMimeKey);
+            registry.SetString(root, kMimeKey, kFolderCreatedValue, "1");
+        }
+        std::vector<std::string> lines;
+        std::istringstream in(kPackage);
+        for (std::string l; std::getline(in, l);) lines.push_back(l);
+        if (!WriteLines(package, lines)) return false;
+        UpdateMimeDatabase(mimeDir);
+        return true;
+    }
+    const bool created = registry.GetString(root, kMimeKey, kFolderCreatedValue).has_value();
+    registry.DeleteValue(root, kMimeKey, kFolderCreatedValue);
+    DeleteEmptyKey(registry, kMimeKey);
+    if (!fs::exists(package)) return true;
+    if (!fs::remove(package, ec)) return false;
+    const bool othersLeft = fs::exists(mimeDir / "packages") && !fs::is_empty(mimeDir / "packages", ec);
+    if (created && !othersLeft) {
+        // The database was made for the viewer's types alone: it goes.
+        for (const char* f : kMimeCacheFiles) fs::remove(mimeDir / f, ec);
+        for (const char* t : kOwnMimeTypes) fs::remove(mimeDir / (std::string(t) + ".xml"), ec);
+        for (const char* d : {"application", "packages"})
+            if (fs::is_empty(mimeDir / d, ec)) fs::remove(mimeDir / d, ec);
+        if (fs::is_empty(mimeDir, ec)) fs::remove(mimeDir, ec);
+        return true;
+    }
+    UpdateMimeDatabase(mimeDir);
+    return true;
+}
 
 }  // namespace
 
@@ -137,26 +242,28 @@ bool ApplyFileAssociations(int count, const int* states, const std::string& exeP
     count = count > kKinds ? kKinds : count;
     std::vector<std::string> lines = ReadLines(MimeApps());
     for (int k = 0; k < count; ++k) {
-        const char* mime = kMimeTypes[k];
-        std::string current;
-        int at = FindDefault(lines, mime, &current);
-        bool ours = at >= 0 && FirstEntry(current) == kDesktopId;
-        if (states[k]) {
-            if (ours) continue;  // registered already: no backup of itself
-            registry.CreateKey(sys::RegRoot::ClassesRoot, BackupKey(mime));
-            if (at >= 0) registry.SetString(sys::RegRoot::ClassesRoot, BackupKey(mime), kBackupValue, current);
-            else registry.DeleteValue(sys::RegRoot::ClassesRoot, BackupKey(mime), kBackupValue);
-            SetDefault(lines, mime, kDesktopId);
-        } else {
-            auto backup = registry.GetString(sys::RegRoot::ClassesRoot, BackupKey(mime), kBackupValue);
-            registry.DeleteValue(sys::RegRoot::ClassesRoot, BackupKey(mime), kBackupValue);
-            DeleteEmptyKey(registry, BackupKey(mime));
-            // Another program's later choice stays as it is.
-            if (!ours) continue;
-            if (backup) SetDefault(lines, mime, *backup);
-            else lines.erase(lines.begin() + at);
+        for (const char* mime : TypesOfKind(k)) {
+            std::string current;
+            int at = FindDefault(lines, mime, &current);
+            bool ours = at >= 0 && FirstEntry(current) == kDesktopId;
+            if (states[k]) {
+                if (ours) continue;  // registered already: no backup of itself
+                registry.CreateKey(sys::RegRoot::ClassesRoot, BackupKey(mime));
+                if (at >= 0) registry.SetString(sys::RegRoot::ClassesRoot, BackupKey(mime), kBackupValue, current);
+                else registry.DeleteValue(sys::RegRoot::ClassesRoot, BackupKey(mime), kBackupValue);
+                SetDefault(lines, mime, kDesktopId);
+            } else {
+                auto backup = registry.GetString(sys::RegRoot::ClassesRoot, BackupKey(mime), kBackupValue);
+                registry.DeleteValue(sys::RegRoot::ClassesRoot, BackupKey(mime), kBackupValue);
+                DeleteEmptyKey(registry, BackupKey(mime));
+                // Another program's later choice stays as it is.
+                if (!ours) continue;
+                if (backup) SetDefault(lines, mime, *backup);
+                else lines.erase(lines.begin() + at);
+            }
         }
     }
+    if (count > 0 && !DefineOwnTypes(states[0] != 0, registry)) return false;
     DropEmptySection(lines);
     const bool blank = std::all_of(lines.begin(), lines.end(), [](const std::string& l) { return l.empty(); });
     std::error_code ec;
@@ -169,7 +276,10 @@ bool ApplyFileAssociations(int count, const int* states, const std::string& exeP
     // The desktop file claims the kinds whose default is the viewer's, so
     // that a kind turned off is not offered to the viewer either.
     std::string mimeList;
-    for (const char* m : kMimeTypes) {
+    std::vector<const char*> all;
+    for (int k = 0; k < kKinds; ++k)
+        for (const char* m : TypesOfKind(k)) all.push_back(m);
+    for (const char* m : all) {
         std::string current;
         if (FindDefault(lines, m, &current) >= 0 && FirstEntry(current) == kDesktopId) mimeList += std::string(m) + ";";
     }
@@ -177,7 +287,7 @@ bool ApplyFileAssociations(int count, const int* states, const std::string& exeP
                                         "Type=Application",
                                         "Name=Veloran Viewer",
                                         "Comment=View DVI, TIFF, PostScript and PDF documents",
-                                        "Exec=\"" + exePath + "\" %f",
+                                        "Exec=" + ExecProgram(exePath) + " %f",
                                         "Terminal=false",
                                         "Categories=Office;Viewer;"};
     const fs::path desktopFile = fs::path(DataHome()) / "applications" / kDesktopId;

@@ -7,6 +7,8 @@
 #include <QTest>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
+#include <string>
+#include <vector>
 
 #include "platform/ui/FileDialog.h"
 #include "platform/ui/MessageBox.h"
@@ -155,6 +157,66 @@ TEST_F(Dialogs, OpenDialogTakesATypedNameAsTheFileWithTheDefaultExtension) {
     CFileDialog dlg(TRUE, "vrd", nullptr, OFN_EXPLORER, "Veloran Document (*.vrd,*.dvi)|*.vrd;*.dvi||");
     ASSERT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.GetPathName().str(), dir.filePath("book.vrd").toStdString());
+}
+
+TEST_F(Dialogs, SaveDialogAsksAboutTheNameWithItsExtensionOnlyWhenTold) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile(dir.filePath("book.vrd")).open(QIODevice::WriteOnly);
+    std::vector<std::string> asked;
+    int reply = IDNO;
+    AfxSetMessageBoxAnswerer([&](const MessageBoxRequest& r) {
+        asked.push_back(r.text);
+        return reply;
+    });
+    // The person types a name and presses Return; the dialog's state after it.
+    auto typed = [&](const char* name) {
+        AfxSetDialogAnswerer([&, name](UINT, QDialog& dlg) {
+            auto& fd = static_cast<QFileDialog&>(dlg);
+            fd.setDirectory(dir.path());
+            fd.show();
+            auto* edit = fd.findChild<QLineEdit*>("fileNameEdit");
+            EXPECT_NE(edit, nullptr);
+            if (!edit) return IDCANCEL;
+            edit->setText(name);
+            edit->setFocus();
+            QTest::keyClick(edit, Qt::Key_Return);
+            return dlg.result() == QDialog::Accepted ? IDOK : IDCANCEL;
+        });
+    };
+    struct {
+        const char* typed;
+        DWORD flags;
+        int reply;
+        size_t questions;
+        INT_PTR result;
+    } cases[] = {
+        {"book", OFN_OVERWRITEPROMPT, IDNO, 1, IDCANCEL},
+        {"book.vrd", OFN_OVERWRITEPROMPT, IDNO, 1, IDCANCEL},
+        {"book", OFN_OVERWRITEPROMPT, IDYES, 1, IDOK},
+        {"new", OFN_OVERWRITEPROMPT, IDNO, 0, IDOK},
+        {"book", 0, IDNO, 0, IDOK},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.typed) + (c.flags ? " asking" : " not asking"));
+        asked.clear();
+        reply = c.reply;
+        typed(c.typed);
+        CFileDialog dlg(FALSE, "vrd", nullptr, c.flags, "Veloran Document (*.vrd)|*.vrd||");
+        dlg.m_ofn.lpstrTitle = "Save Book";
+        EXPECT_EQ(dlg.DoModal(), c.result);
+        ASSERT_EQ(asked.size(), c.questions);
+        if (c.questions) {
+            EXPECT_EQ(asked[0], "book.vrd already exists.\nDo you want to replace it?");
+        }
+    }
+    // An open dialog never asks.
+    asked.clear();
+    typed("book");
+    CFileDialog open(TRUE, "vrd", nullptr, OFN_OVERWRITEPROMPT, "Veloran Document (*.vrd)|*.vrd||");
+    EXPECT_EQ(open.DoModal(), IDOK);
+    EXPECT_TRUE(asked.empty());
+    AfxSetMessageBoxAnswerer(nullptr);
 }
 
 TEST(FileDialogFilter, SystemFormTurnsIntoNameFilters) {

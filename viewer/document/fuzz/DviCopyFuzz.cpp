@@ -30,6 +30,8 @@ struct RunFolder {
         std::string t = (fs::temp_directory_path() / "dvicopy-fuzz-XXXXXX").string();
         Check(::mkdtemp(t.data()) != nullptr);
         dir = t;
+        // The copier's records of its temporary files stay in the run too.
+        setenv("VELORAN_CONFIG_HOME", (dir / "config").c_str(), 1);
     }
     ~RunFolder() {
         std::error_code ec;

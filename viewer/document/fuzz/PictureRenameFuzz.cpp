@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <strings.h>
 
 #include "viewer/document/DviRewriter.h"
 
@@ -15,7 +16,7 @@ void Check(bool ok) {
 }
 
 bool IsGraphics(const std::string& s) {
-    return s.rfind("graphics:", 0) == 0 || s.rfind("watermarkgraphics:", 0) == 0;
+    return strncasecmp(s.c_str(), "graphics:", 9) == 0 || strncasecmp(s.c_str(), "watermarkgraphics:", 18) == 0;
 }
 
 // The runs of bytes between blanks, quotes and '=' signs, and a binary

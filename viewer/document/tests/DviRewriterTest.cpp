@@ -6,6 +6,8 @@
 
 #include <strings.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -38,6 +40,8 @@ protected:
         setenv("TZ", "UTC", 1);
         tzset();
         dir_ = new TempDir;
+        // Where saves record their temporary files.
+        setenv("VELORAN_CONFIG_HOME", dir_->File("config").c_str(), 1);
         const std::string s255(255 - 5, 'a'), s256(256 - 5, 'b'), s293(293 - 5, 'c');
         const std::string tex = "\\special{note:00100010" "0" "                   old one}\n"
                                 "\\special{keep:" + s255 + "}\\special{keep:" + s256 + "}\\special{keep:" + s293 +
@@ -232,6 +236,87 @@ TEST_F(Rewriter, ADocumentWithoutPagesStaysOne) {
     const std::string listing = RunDviType(target, 1);
     EXPECT_NE(listing.find("'VRD3V 2024.03.07:1405'"), std::string::npos) << listing;
     EXPECT_NE(listing.find("maxstackdepth=0, totalpages=0"), std::string::npos) << listing;
+}
+
+TEST(PictureRename, EveryPictureSpecialTheDrawerReadsNamesTheCopy) {
+    const dvicopy::NameMap renamed = {{"pic.eps", "art-pic-1.eps"},
+                                      {"my pic.png", "art-pic-2.png"},
+                                      {"mark.wmf", "art-pic-3.wmf"},
+                                      {"blank.eps", "my art-pic-4.eps"}};
+    const std::string dims = "0pt 0pt 10pt 10pt 20pt 20pt ";
+    struct {
+        std::string special, expected;
+    } cases[] = {
+        // graphicx with the dvips driver, and psfile pairs in any order and case.
+        {"PSfile=\"pic.eps\" llx=0 lly=0 urx=36 ury=36 rwi=360 ", "PSfile=\"art-pic-1.eps\" llx=0 lly=0 urx=36 ury=36 rwi=360 "},
+        {"psfile=pic.eps hscale=50", "psfile=art-pic-1.eps hscale=50"},
+        {"hscale=50 psfile = \"pic.eps\"", "hscale=50 psfile = \"art-pic-1.eps\""},
+        {"psfile=blank.eps", "psfile=\"my art-pic-4.eps\""},
+        {"graphics: " + dims + "EPS pic.eps", "graphics: " + dims + "EPS art-pic-1.eps"},
+        {"graphics: " + dims + "PNG my pic.png", "graphics: " + dims + "PNG art-pic-2.png"},
+        {"graphics: " + dims + "EPS pic.eps  ", "graphics: " + dims + "EPS art-pic-1.eps"},
+        {"watermarkgraphics: " + dims + "WMF mark.wmf", "watermarkgraphics: " + dims + "WMF art-pic-3.wmf"},
+        {"ps: plotfile pic.eps", "ps: plotfile art-pic-1.eps"},
+        // Pictures not copied, and names that are no picture's, stay.
+        {"psfile=other.eps", "psfile=other.eps"},
+        {"PSfile=\"other.eps\" llx=0", "PSfile=\"other.eps\" llx=0"},
+        {"header=pic.eps", "header=pic.eps"},
+        {"mypsfile=pic.eps", "mypsfile=pic.eps"},
+        {"color push pic.eps", "color push pic.eps"},
+        {"graphics: " + dims + "TXT pic.eps", "graphics: " + dims + "TXT pic.eps"},
+        {"watermarkgraphics: " + dims + "PNG my pic.png", "watermarkgraphics: " + dims + "PNG my pic.png"},
+    };
+    for (const auto& c : cases) {
+        std::string s = c.special;
+        dvicopy::RenamePicture(s, renamed);
+        EXPECT_EQ(s, c.expected) << c.special;
+    }
+}
+
+TEST_F(Rewriter, ASaveKilledOnTheWayLeavesATemporaryFileThatTheNextCleanUpRemoves) {
+    const std::string src = dir_->File("doc.dvi");
+    const std::vector<long> starts = Starts(src);
+    const fs::path docs = out.Path() / "docs";
+    fs::create_directories(docs);
+    // A file of the person's own with a name of the same shape.
+    testsupport::WriteFile((docs / "vrd1234.tmp").string(), {'m', 'i', 'n', 'e'});
+    for (const char* target : {"saved.dvi", "saved.vrd"}) {
+        SCOPED_TRACE(target);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            dvicopy::Hooks hooks;
+            hooks.special = [](int, std::string&) {
+                raise(SIGKILL);
+                return true;
+            };
+            std::string error;
+            dvicopy::Copy(src, starts, (docs / target).string(), "x", hooks, error);
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        ASSERT_EQ(Files(docs).size(), 2u);
+
+        EXPECT_EQ(dvicopy::RemoveStaleTemporaries(), 1);
+        EXPECT_EQ(Files(docs), (std::vector<std::string>{"vrd1234.tmp"}));
+        EXPECT_EQ(dvicopy::RemoveStaleTemporaries(), 0);
+    }
+    EXPECT_TRUE(Files(dir_->File("config/saving")).empty());
+
+    // A save that runs keeps its files while a clean-up looks.
+    int removedMeanwhile = -1;
+    dvicopy::Hooks hooks;
+    hooks.special = [&](int, std::string&) {
+        if (removedMeanwhile < 0) removedMeanwhile = dvicopy::RemoveStaleTemporaries();
+        return true;
+    };
+    std::string error;
+    ASSERT_TRUE(dvicopy::Copy(src, starts, (docs / "saved.vrd").string(), "x", hooks, error)) << error;
+    EXPECT_EQ(removedMeanwhile, 0);
+    EXPECT_EQ(Files(docs), (std::vector<std::string>{"saved.vrd", "vrd1234.tmp"}));
+    EXPECT_TRUE(Files(dir_->File("config/saving")).empty());
 }
 
 }  // namespace

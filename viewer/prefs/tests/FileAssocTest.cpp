@@ -69,8 +69,9 @@ TEST_F(FileAssocTest, TurningAKindOnAndOffChangesOnlyWhatTheViewerWrote) {
     std::ifstream desktop(dir.Path() / "data" / "applications" / "veloran-viewer.desktop");
     std::stringstream d;
     d << desktop.rdbuf();
-    EXPECT_NE(d.str().find("Exec=\"/opt/veloran/bin/VrViewer\" %f"), std::string::npos);
-    EXPECT_NE(d.str().find("MimeType=application/x-dvi;\n"), std::string::npos);
+    EXPECT_NE(d.str().find("Exec=/opt/veloran/bin/VrViewer %f"), std::string::npos);
+    EXPECT_NE(d.str().find("MimeType=application/x-dvi;"), std::string::npos);
+    EXPECT_EQ(d.str().find("image/tiff"), std::string::npos);
 
     // TIFF taken over, twice: the replaced default is kept once, not the viewer's own.
     ASSERT_TRUE(Apply({1, 1, 0, 0}));
@@ -160,6 +161,72 @@ TEST_F(FileAssocTest, TurningEveryKindOnAndOffAgainLeavesWhatWasThere) {
         ASSERT_TRUE(Apply({0, 0, 0, 0}));
         EXPECT_EQ(Everything(dir.Path(), *reg), before);
     }
+}
+
+// The type a desktop gives a file, read as a desktop with a mime database
+// reads it (xdg-mime's generic path asks file(1), which knows no database).
+std::string FileType(const fs::path& file) {
+    std::string out = testsupport::RunCommand("XDG_CURRENT_DESKTOP=GNOME xdg-mime query filetype '" + file.string() +
+                                              "' 2>/dev/null");
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    return out;
+}
+
+TEST_F(FileAssocTest, TheNamesTheViewerSavesUnderOpenWithItWhileTheFirstKindIsOn) {
+    // A packed document and a compressed DVI file: gzip data.
+    const std::vector<unsigned char> gzip = {0x1F, 0x8B, 0x08, 0, 0, 0, 0, 0, 0, 3, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    for (const char* name : {"x.vrd", "x.dgz"}) testsupport::WriteFile((dir.Path() / name).string(), gzip);
+    // The desktop names the viewer only when its program is there.
+    const fs::path program = dir.Path() / "bin" / "VrViewer";
+    fs::create_directories(program.parent_path());
+    std::ofstream(program) << "#!/bin/sh\n";
+    fs::permissions(program, fs::perms::owner_all);
+    auto Apply = [&](std::vector<int> states) {
+        return file_assoc::ApplyFileAssociations(int(states.size()), states.data(), program.string(), *reg);
+    };
+    reg = sys::Registry::CreateInMemory();
+    const std::vector<std::string> before = Everything(dir.Path(), *reg);
+    const fs::path package = dir.Path() / "data" / "mime" / "packages" / file_assoc::kMimePackage;
+    struct {
+        const char* file;
+        const char* type;
+    } kinds[] = {{"x.vrd", "application/x-veloran-document"}, {"x.dgz", "application/x-veloran-compressed-dvi"}};
+
+    ASSERT_TRUE(Apply({1, 0, 0, 0}));
+    ASSERT_TRUE(fs::exists(package));
+    const std::string desktop = testsupport::RunCommand(
+        "cat '" + (dir.Path() / "data" / "applications" / file_assoc::kDesktopId).string() + "'");
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.file);
+        EXPECT_EQ(FileType(dir.Path() / k.file), k.type);
+        EXPECT_EQ(Default(k.type), file_assoc::kDesktopId);
+        EXPECT_NE(desktop.find(std::string(k.type) + ";"), std::string::npos) << desktop;
+    }
+    // Turned on again, or with other kinds: nothing changes.
+    ASSERT_TRUE(Apply({1, 1, 0, 0}));
+    EXPECT_EQ(FileType(dir.Path() / "x.vrd"), "application/x-veloran-document");
+
+    // The first kind off, another still on: the types and their defaults go.
+    ASSERT_TRUE(Apply({0, 1, 0, 0}));
+    EXPECT_FALSE(fs::exists(package));
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.file);
+        EXPECT_NE(FileType(dir.Path() / k.file), k.type);
+        EXPECT_NE(Default(k.type), file_assoc::kDesktopId);
+    }
+    EXPECT_EQ(Default("image/tiff"), file_assoc::kDesktopId);
+
+    // A program whose path holds a blank is quoted in the Exec line.
+    ASSERT_TRUE(file_assoc::ApplyFileAssociations(1, std::vector<int>{1}.data(), "/opt/my viewer/VrViewer", *reg));
+    EXPECT_NE(testsupport::RunCommand("cat '" + (dir.Path() / "data" / "applications" / file_assoc::kDesktopId).string() +
+                                      "'")
+                  .find("Exec=\"/opt/my viewer/VrViewer\" %f"),
+              std::string::npos);
+
+    // On and the last kind off: what was there stays, nothing else.
+    ASSERT_TRUE(Apply({1, 1, 0, 0}));
+    ASSERT_TRUE(Apply({0, 0, 0, 0}));
+    EXPECT_EQ(Everything(dir.Path(), *reg), before);
 }
 
 }  // namespace

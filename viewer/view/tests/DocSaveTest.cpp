@@ -8,13 +8,17 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 #include <cctype>
 #include <cstring>
+#include <sstream>
 #include <unistd.h>
 
+#include "platform/ghostscript/GS.h"
 #include "viewer/app/AboutDlg.h"
 #include "platform/inet/tests/LoopbackServer.h"
 #include "viewer/document/DocSaveDlg.h"
@@ -45,6 +49,34 @@ const char* kWatermarked = R"TEX(
 const char* kEps = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 36 36\nnewpath 0 0 moveto 36 0 lineto 36 36 lineto "
                    "0 36 lineto closepath 0 setgray fill\nshowpage\n";
 
+// Pictures as LaTeX's graphicx with the dvips driver names them (PSfile="..."
+// with a box), and a plain psfile special: a green EPS, a blue PNG, a red EPS.
+const char* kGraphicx = R"TEX(\documentclass{article}
+\usepackage[dvips]{graphicx}
+\pagestyle{empty}
+\begin{document}
+Pictures: \includegraphics{green.eps} \includegraphics[bb=0 0 60 30]{shot.png}
+
+\special{psfile=red.eps}
+\end{document}
+)TEX";
+
+std::string ColouredEps(const char* rgb) {
+    return std::string("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 36 36\n") + rgb +
+           " setrgbcolor newpath 0 0 moveto 36 0 lineto 36 36 lineto 0 36 lineto closepath fill\nshowpage\n";
+}
+
+// Pixels of the surface close to a colour (0xRRGGBB).
+int PixelsNear(const WindowSurface& s, uint32_t rgb) {
+    int n = 0;
+    for (uint32_t p : s.pixels) {
+        int d = 0;
+        for (int shift : {0, 8, 16}) d = std::max(d, std::abs(int(p >> shift & 0xFF) - int(rgb >> shift & 0xFF)));
+        n += d <= 16;
+    }
+    return n;
+}
+
 // A picture of a dialog as it shows, kept as build/artefacts/<name>.
 void Keep(QDialog& dialog, const char* name) {
     dialog.adjustSize();
@@ -71,11 +103,17 @@ protected:
         // A green watermark 4 x 2 inches.
         picturefiles::SaveWmf(dir_->File("mark.wmf"), 4000, 2000, 1000, 0x00C000);
         watermarked_ = new std::string(Tex(kWatermarked, "watermarked"));
+        std::ofstream(dir_->File("green.eps")) << ColouredEps("0 1 0");
+        std::ofstream(dir_->File("red.eps")) << ColouredEps("1 0 0");
+        const std::string out = testsupport::RunLatex(*dir_, kGraphicx, "graphicx");
+        ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+        graphicx_ = new std::string(dir_->File("graphicx.dvi"));
     }
     static void TearDownTestSuite() {
         delete plain_;
         delete pictures_;
         delete watermarked_;
+        delete graphicx_;
         DocumentViewFixture::TearDownTestSuite();
     }
     void SetUp() override {
@@ -106,6 +144,7 @@ protected:
     static inline std::string* plain_ = nullptr;
     static inline std::string* pictures_ = nullptr;
     static inline std::string* watermarked_ = nullptr;
+    static inline std::string* graphicx_ = nullptr;
     testsupport::TempDir out;
 };
 
@@ -273,6 +312,142 @@ TEST_F(DocSave, SaveAsOntoTheOpenFileWritesItWithTheNewNoteAndTheViewGoesOn) {
     Reopen(own);
     ASSERT_EQ(view->GetNotes().GetCount(), 1);
     EXPECT_EQ(view->GetNotes().GetNotes().front().text, "written over its own file");
+}
+
+// The specials of a DVI file as dvitype lists them.
+std::string Specials(const std::string& dvi) {
+    std::string out;
+    std::istringstream in(testsupport::RunDviType(dvi, 2));
+    for (std::string line; std::getline(in, line);)
+        if (line.find("xxx '") != std::string::npos) out += line.substr(line.find("xxx '")) + "\n";
+    return out;
+}
+
+TEST_F(DocSave, SaveAsWithTheProposedNameOfAnExistingDocumentAsksBeforeWriting) {
+    const std::string own = out.File("notes.dvi");
+    fs::copy_file(*plain_, own);
+    Open(own);
+    const int index = view->AddNoteAt(CPoint(150, 100));
+    ASSERT_GE(index, 0);
+    view->GetNotes().SetNoteText(index, "hello note");
+    const auto before = testsupport::ReadFile(own);
+    // The person takes the proposed name and presses Save; after a No the
+    // dialog is still open and Cancel ends it.
+    std::string proposed;
+    auto press = [&](bool cancelAfter) {
+        AfxSetDialogAnswerer([&, cancelAfter](UINT, QDialog& dialog) {
+            dialog.show();
+            auto* edit = dialog.findChild<QLineEdit*>("fileNameEdit");
+            EXPECT_NE(edit, nullptr);
+            if (!edit) return int(IDCANCEL);
+            proposed = edit->text().toStdString();
+            edit->setFocus();
+            QTest::keyClick(edit, Qt::Key_Return);
+            if (dialog.result() == QDialog::Accepted) return int(IDOK);
+            EXPECT_TRUE(dialog.isVisible());
+            if (cancelAfter) dialog.reject();
+            return int(IDCANCEL);
+        });
+        view->OnCmdMsg(ID_FILE_SAVE_AS, CN_COMMAND, nullptr, nullptr);
+        AfxSetDialogAnswerer(nullptr);
+    };
+    answer = IDNO;
+    messages.clear();
+    press(true);
+    EXPECT_EQ(proposed, "notes");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "notes.dvi already exists.\nDo you want to replace it?");
+    EXPECT_EQ(testsupport::ReadFile(own), before);
+    EXPECT_EQ(view->GetNotes().changed, 1);
+
+    // Yes writes it, with the note.
+    answer = IDYES;
+    messages.clear();
+    press(false);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(Specials(own).find("hello note"), std::string::npos);
+    // A new name asks nothing.
+    messages.clear();
+    fs::create_directories(out.Path() / "new");
+    AfxSetDialogAnswerer([&](UINT, QDialog& dialog) {
+        dialog.show();
+        auto* edit = dialog.findChild<QLineEdit*>("fileNameEdit");
+        edit->setText(QString::fromStdString((out.Path() / "new" / "fresh").string()));
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_Return);
+        return dialog.result() == QDialog::Accepted ? int(IDOK) : int(IDCANCEL);
+    });
+    view->OnCmdMsg(ID_FILE_SAVE_AS, CN_COMMAND, nullptr, nullptr);
+    AfxSetDialogAnswerer(nullptr);
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    EXPECT_NE(Specials((out.Path() / "new" / "fresh.dvi").string()).find("hello note"), std::string::npos);
+}
+
+TEST_F(DocSave, EverySaveHoldsTheNotesTheViewShowsWhateverSavesCameBefore) {
+    const std::string own = out.File("own.dvi");
+    fs::copy_file(*plain_, own);
+    Open(own);
+    const int index = view->AddNoteAt(CPoint(150, 100));
+    ASSERT_GE(index, 0);
+    view->GetNotes().SetNoteText(index, "hello note");
+    // Same path, same path again, another path.
+    const std::string other = out.File("other.dvi");
+    for (const std::string& target : {own, own, other}) {
+        SaveAs(target);
+        EXPECT_TRUE(messages.empty()) << messages.front();
+        const std::string specials = Specials(target);
+        EXPECT_EQ(std::count(specials.begin(), specials.end(), '\n'), 1) << specials;
+        EXPECT_NE(specials.find("hello note"), std::string::npos) << target << "\n" << specials;
+    }
+    // An edit after a save onto the open file goes into the next copy, not
+    // the note as it was.
+    SaveAs(own);
+    view->GetNotes().SetNoteText(0, "edited note");
+    const std::string third = out.File("third.dvi");
+    SaveAs(third);
+    const std::string specials = Specials(third);
+    EXPECT_NE(specials.find("edited note"), std::string::npos) << specials;
+    EXPECT_EQ(specials.find("hello note"), std::string::npos) << specials;
+    // A note deleted is gone from the next save.
+    view->GetNotes().DeleteNote(0);
+    SaveAs(own);
+    EXPECT_EQ(Specials(own).find("note:"), std::string::npos);
+    Reopen(own);
+    EXPECT_EQ(view->GetNotes().GetCount(), 0);
+}
+
+TEST_F(DocSave, APackedSaveRenamesTheGraphicxAndPsfilePicturesAndTheCopyDrawsThem) {
+    // EPS pictures are drawn through Ghostscript.
+    ASSERT_EQ(GetGS()->LoadGSDLL(kGSLibraryName, nullptr), 1);
+    Open(*graphicx_);
+    const WindowSurface original = view->GetSurface();
+    // The green and the red EPS are drawn (the PNG that PSfile names goes to
+    // Ghostscript as PostScript, and shows nothing here or there).
+    for (uint32_t colour : {0x00FF00u, 0xFF0000u}) EXPECT_GT(PixelsNear(original, colour), 200) << colour;
+    fs::create_directories(out.Path() / "packed");
+    const std::string packed = out.File("packed/art2.vrd");
+    SaveAs(packed, true);
+    ASSERT_TRUE(fs::exists(packed)) << (messages.empty() ? "" : messages.back());
+    testsupport::RunCommand("gzip -dc '" + packed + "' > '" + out.File("art2.dvi") + "'");
+    const std::string specials = Specials(out.File("art2.dvi"));
+    for (const char* old : {"green.eps", "shot.png", "red.eps"}) EXPECT_EQ(specials.find(old), std::string::npos) << specials;
+    EXPECT_NE(specials.find("PSfile=\"art2-pic-"), std::string::npos) << specials;
+    EXPECT_NE(specials.find("psfile=art2-pic-"), std::string::npos) << specials;
+    int copies = 0;
+    for (const auto& e : fs::directory_iterator(out.Path() / "packed"))
+        copies += e.path().filename().string().rfind("art2-pic-", 0) == 0;
+    EXPECT_EQ(copies, 3);
+
+    // Reopened from its own folder, the page looks the same.
+    messages.clear();
+    Reopen(packed);
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    const WindowSurface& copy = view->GetSurface();
+    ASSERT_EQ(copy.pixels.size(), original.pixels.size());
+    int differing = 0;
+    for (size_t i = 0; i < copy.pixels.size(); ++i) differing += (copy.pixels[i] & 0xFFFFFF) != (original.pixels[i] & 0xFFFFFF);
+    EXPECT_EQ(differing, 0);
+    for (uint32_t colour : {0x00FF00u, 0xFF0000u}) EXPECT_GT(PixelsNear(copy, colour), 200) << colour;
 }
 
 // A folder on a file system of its own: a tiny tmpfs that is full, or one

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QImage>
 #include <filesystem>
 #include <fstream>
@@ -199,6 +200,25 @@ TEST_F(PostScriptDocument, DvipsPostScriptIsConvertedCountedAndEachPageShownAsGh
     EXPECT_FALSE(fs::exists(ps.c_str()));
     EXPECT_TRUE(fs::exists(derived));
     fs::remove(derived);
+}
+
+TEST_F(PostScriptDocument, SaveAsOfPostScriptWritesThePostScriptNotThePdfMadeOfIt) {
+    ASSERT_TRUE(doc->OnOpenDocument(Tex("three.ps").c_str()));
+    WaitShown(3);
+    const fs::path saved = *dir_ / "saved-three.ps";
+    std::string filters;
+    AfxSetDialogAnswerer([&](UINT, QDialog& dialog) {
+        auto* files = qobject_cast<QFileDialog*>(&dialog);
+        filters = files->nameFilters().join(";").toStdString();
+        files->selectFile(QString::fromStdString(saved.string()));
+        return int(IDOK);
+    });
+    view->OnCmdMsg(ID_FILE_SAVE_AS, CN_COMMAND, nullptr, nullptr);
+    AfxSetDialogAnswerer(nullptr);
+    EXPECT_NE(filters.find("PostScript Files"), std::string::npos) << filters;
+    EXPECT_EQ(Slurp(saved), Slurp(Tex("three.ps")));
+    EXPECT_TRUE(messages.empty());
+    fs::remove(saved);
 }
 
 TEST_F(PostScriptDocument, PdfPagesShowAndAClickOnALinkMovesToItsPage) {
