@@ -71,7 +71,8 @@ public:
     // The position of the first character whose box (edges included) holds
     // the point; -1 when none.
     int GetCharUnderPos(int x, int y);
-    // The code of the character at a position, 0 when none.
+    // The character (its text, as search and copying read it) at a
+    // position, 0 when none.
     unsigned short GetCharInCommand(int position) const;
     // The position of the (n+1)-th character at or after position from, in
     // drawing order; -1 when there are not that many (n itself for a
