@@ -261,6 +261,26 @@ private:
     bool owner_;
 };
 
+class VrDviDrawerBase::TextScope {
+public:
+    TextScope(VrDviDrawerBase& d, vrcodes::FontText layout, unsigned char code)
+        : d_(d), set_(d.textSet_), text_(d.text_) {
+        d.textSet_ = layout != vrcodes::FontText::kAsDrawn;
+        if (d.textSet_) d.text_ = vrcodes::FontTextChar(layout, code);
+    }
+    ~TextScope() {
+        d_.textSet_ = set_;
+        d_.text_ = text_;
+    }
+    TextScope(const TextScope&) = delete;
+    TextScope& operator=(const TextScope&) = delete;
+
+private:
+    VrDviDrawerBase& d_;
+    int set_;
+    unsigned short text_;
+};
+
 VrDviDrawerBase::Ligature VrDviDrawerBase::TakeLigature() {
     if (!ligLetters_) return {};
     const Ligature l{ligTaken_ ? nullptr : ligLetters_, ligTaken_, ligBox_[0], ligBox_[1], ligBox_[2], ligBox_[3],
@@ -313,6 +333,7 @@ void VrDviDrawerBase::DviPut(unsigned short code) {
     }
 
     const unsigned char c = (unsigned char)(code & 0xFF);
+    const TextScope text(*this, code <= 0xFF ? font->GetTextLayout() : vrcodes::FontText::kAsDrawn, c);
     unsigned char lead = 0, trail = 0;
     switch (font->GetEncoding()) {
     case VrDviTTFMap::EncOT1:

@@ -131,6 +131,11 @@ protected:
         int h = 0, v = 0, width = 0, height = 0, depth = 0;
     };
     Ligature TakeLigature();
+    // The character search and copying read for the one being reported,
+    // whose drawn code is `code`: the text of its code in the layout of a
+    // TeX font that is drawn by its own glyph codes (Computer Modern, the
+    // math fonts; 0 for a code that stands for no character), else code.
+    unsigned short TextOf(unsigned short code) const { return textSet_ ? text_ : code; }
     // The page drawer switches WinFont mode when it opens a page (documents
     // without fonts draw with the faces the "#" specials name).
     void SetWinFont(int on) { winFont_ = on ? 1 : 0; }
@@ -153,6 +158,8 @@ private:
     // Holds the ligature letters of the character DviPut reports while it
     // reports it, unless an outer virtual-font character holds some.
     class LigatureScope;
+    // Holds the text of the character DviPut reports while it reports it.
+    class TextScope;
 
     void DviSet(unsigned short c);
     void DviPut(unsigned short c);
@@ -209,4 +216,6 @@ private:
     const char* ligLetters_ = nullptr;
     int ligTaken_ = 0;
     int32_t ligBox_[5] = {0, 0, 0, 0, 0};
+    int textSet_ = 0;
+    unsigned short text_ = 0;
 };

@@ -38,7 +38,7 @@ long VrDvi::Tfmifstream::FileSize() {
 }
 
 VrDvi::ItrnFont::ItrnFont(VrDvi* owner, const String8& area, const String8& name, unsigned size)
-    : owner(owner), area(area), name(name), scaledSize(int(size)) {}
+    : owner(owner), area(area), name(name), scaledSize(int(size)), textLayout(vrcodes::FontTextOf(name.c_str())) {}
 
 int VrDvi::GetHashCode(const String8& name) {
     int h = 12;

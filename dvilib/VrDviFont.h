@@ -20,6 +20,7 @@
 #include "base/BinStream.h"
 #include "base/String8.h"
 #include "dvilib/TTFInfo.h"
+#include "dvilib/TexFontText.h"
 #include "dvilib/VrDvi.h"
 #include "dvilib/VrDviTTFMap.h"
 
@@ -91,6 +92,9 @@ public:
     int IsDBCEnabled() const { return !dbcInfo.faceName.IsNull(); }
     VrDviTTFMap::EncodingName GetEncoding() const { return encoding; }
     int GetxSeriesFontIndex() const { return xSeriesFontIndex; }
+    // The layout by which search and copying read the font's codes (from
+    // its name; drawing goes by the encoding).
+    vrcodes::FontText GetTextLayout() const { return textLayout; }
 
     // Loaders. Each returns 1 when the file was read, 0 when it was refused;
     // the reason goes to the library's error report.
@@ -163,6 +167,7 @@ private:
     TTFInfo dbcInfo;
     VrDviTTFMap::EncodingName encoding = VrDviTTFMap::EncOT1;
     int xSeriesFontIndex = 1;
+    vrcodes::FontText textLayout = vrcodes::FontText::kAsDrawn;
 };
 
 class VRDVI_API VrDvi::ItrnFontItr {

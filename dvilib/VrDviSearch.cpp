@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "dvilib/CharCodes.h"
+#include "dvilib/TexFontText.h"
 
 namespace {
 
@@ -19,19 +19,23 @@ int WrapSub(int a, int b) {
     return int32_t(uint32_t(a) - uint32_t(b));
 }
 
-// Code page 949 text into UTF-16 with its terminator; false when a byte
-// sequence is no character of the code page.
-bool Cp949ToWide(const char* text, std::vector<unsigned short>& out) {
+// UTF-8 text into UTF-16 with its terminator; false for bytes that are not
+// UTF-8, and for characters beyond the 16-bit range or surrogates.
+bool Utf8ToWide(const char* text, std::vector<unsigned short>& out) {
     const auto* p = reinterpret_cast<const unsigned char*>(text);
     while (*p) {
-        if (*p < 0x80) {
-            out.push_back(*p++);
-            continue;
+        unsigned c = *p++;
+        int more = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : -1;
+        if (more < 0) return false;
+        const unsigned least = more == 1 ? 0x80 : 0x800;
+        if (more) c &= more == 1 ? 0x1F : 0x0F;
+        for (int i = 0; i < more; ++i, ++p) {
+            if ((*p & 0xC0) != 0x80) return false;
+            c = c << 6 | (*p & 0x3F);
         }
-        unsigned short wc = 0;
-        if (!vrcodes::IsCp949LeadByte(p[0]) || !p[1] || !vrcodes::Cp949ToUnicode(p[0], p[1], wc)) return false;
-        out.push_back(wc);
-        p += 2;
+        if (more && c < least) return false;
+        if (c >= 0xD800 && c <= 0xDFFF) return false;
+        out.push_back((unsigned short)c);
     }
     out.push_back(0);
     return true;
@@ -55,23 +59,65 @@ VrDviSearch::Rect Union(const VrDviSearch::Rect& a, const VrDviSearch::Rect& b) 
 
 int VrDviSearch::SearchDrawer::Open(VrDviSearch* owner, VrDvi* dvi, int page) {
     owner_ = owner;
+    holding_ = false;
     return dvi ? VrDviDrawerBase::Open(*dvi, page) : 0;
 }
 
 void VrDviSearch::SearchDrawer::PutChar(int h, int v, unsigned short code, int width, int height, int depth) {
     if (!owner_) return;
-    owner_->style_ = GetDvi()->GetFontSpecialState();
+    const Drawn d{TextOf(code), h, v, width, height, depth, GetInstructionOffset(), GetDvi()->GetFontSpecialState()};
+    owner_->style_ = d.style;
     // A ligature is matched letter by letter, each with the whole glyph's
     // box, so a hit that begins or ends inside it covers the glyph.
     const Ligature l = TakeLigature();
     if (l.continued) return;
-    if (!l.letters) {
-        owner_->PutChar(code, h, WrapSub(v, height), width, WrapAdd(height, depth));
+    if (l.letters) {
+        Flush();
+        for (const char* c = l.letters; *c; ++c)
+            owner_->Match((unsigned short)(unsigned char)*c, l.h, WrapSub(l.v, l.height), l.width,
+                          WrapAdd(l.height, l.depth), d.position, d.style);
         return;
     }
-    for (const char* c = l.letters; *c; ++c)
-        owner_->PutChar((unsigned short)(unsigned char)*c, l.h, WrapSub(l.v, l.height), l.width,
-                        WrapAdd(l.height, l.depth));
+    if (IsWinFont()) {
+        Flush();
+        Pass(d);
+        return;
+    }
+    if (holding_) {
+        // An accent and its letter, in either order, are one character.
+        const bool markFirst = vrcodes::IsAccentMark(held_.code) && !vrcodes::IsAccentMark(d.code);
+        const bool markLast = vrcodes::IsAccentMark(d.code) && !vrcodes::IsAccentMark(held_.code);
+        if (markFirst || markLast) {
+            const Drawn& mark = markFirst ? held_ : d;
+            Drawn letter = markFirst ? d : held_;
+            const unsigned short joined = vrcodes::JoinAccent(mark.code, letter.code);
+            if (joined && vrcodes::MarkCovers(mark.x, mark.baseline, mark.width, letter.x, letter.baseline,
+                                              letter.width, letter.height)) {
+                letter.code = joined;
+                holding_ = false;
+                Pass(letter);
+                return;
+            }
+        }
+        Flush();
+    }
+    held_ = d;
+    holding_ = true;
+}
+
+void VrDviSearch::SearchDrawer::Flush() {
+    if (!holding_) return;
+    holding_ = false;
+    Drawn d = held_;
+    if (vrcodes::IsAccentMark(d.code)) d.code = vrcodes::LoneMark(d.code);
+    Pass(d);
+}
+
+void VrDviSearch::SearchDrawer::Pass(const Drawn& d) {
+    // A code that stands for no character is not there.
+    if (!d.code) return;
+    owner_->Match(d.code, d.x, WrapSub(d.baseline, d.height), d.width, WrapAdd(d.height, d.depth), d.position,
+                  d.style);
 }
 
 VrDviSearch::VrDviSearch(int recordCharacters) : recordCharacters_(recordCharacters) {}
@@ -134,7 +180,7 @@ unsigned short VrDviSearch::FoldCase(unsigned short c) {
 int VrDviSearch::FindString(const char* text, VrDvi* dvi, int caseSensitive, int first, int last) {
     if (!text) return 0;
     std::vector<unsigned short> wide;
-    if (!Cp949ToWide(text, wide)) return 0;
+    if (!Utf8ToWide(text, wide)) return 0;
     return FindString(wide.data(), dvi, caseSensitive, first, last);
 }
 
@@ -181,12 +227,18 @@ int VrDviSearch::FindString(const unsigned short* text, VrDvi* dvi, int caseSens
         page_ = page;
         if (!drawer_.Open(this, dvi, page)) continue;
         drawer_.Draw(-1);
+        drawer_.Flush();
         drawer_.Close();
     }
     return !results_.IsEmpty();
 }
 
 void VrDviSearch::PutChar(unsigned short code, int x, int y, int width, int height) {
+    Match(code, x, y, width, height, drawer_.Position(), style_);
+}
+
+void VrDviSearch::Match(unsigned short code, int x, int y, int width, int height, int position,
+                        const VrDvi::FontSpecialState& style) {
     if (resultCount_ >= kMaxResults || pattern_.empty()) return;
     unsigned short c = code;
     if (c >= 0xF000 && c <= 0xF0FF) c -= 0xF000;
@@ -206,14 +258,14 @@ void VrDviSearch::PutChar(unsigned short code, int x, int y, int width, int heig
     }
 
     Partial part;
-    part.position = drawer_.Position();
+    part.position = position;
     part.box = {x, y, width, height};
     part.record.code = c;
     part.record.x = x;
     part.record.bottom = WrapAdd(y, height);
-    const int style[kStyleWords] = {style_.faceIndex, style_.width, style_.height,
-                                    style_.escapement, style_.bold, style_.italic};
-    for (int i = 0; i < kStyleWords; ++i) part.record.style[i] = style[i];
+    const int words[kStyleWords] = {style.faceIndex, style.width, style.height,
+                                    style.escapement, style.bold, style.italic};
+    for (int i = 0; i < kStyleWords; ++i) part.record.style[i] = words[i];
     if (matched_ == 0) partial_.clear();
     partial_.push_back(part);
     matchStart_ = partial_.front().position;

@@ -4,11 +4,13 @@
 // controls of the pattern are dropped, so a phrase matches across the gaps
 // and line breaks that typeset text has no characters for. A hit never spans
 // two pages, hits do not overlap, and at most kMaxResults are collected.
-// A ligature of Latin letters (fi, ffl) is matched as its letters, each with
-// the glyph's box.
+// Characters are matched as their text (VrDviDrawerBase::TextOf): a
+// ligature of Latin letters (fi, ffl) as its letters, each with the glyph's
+// box; an accent TeX set over a letter and the letter as the one
+// precomposed character, with the letter's box.
 //
-// The multibyte text form is code page 949; case folding uses a built-in
-// table, so neither depends on the process locale.
+// The multibyte text form is UTF-8; case folding uses a built-in table, so
+// neither depends on the process locale.
 #pragma once
 
 #include <deque>
@@ -63,8 +65,8 @@ public:
     virtual ~VrDviSearch();
 
     // Searches pages first to last (-10000: the first, or the last page) for
-    // text given in code page 949; nonzero when something was found. Returns
-    // 0 for a text that is not code page 949, and without touching the
+    // text given in UTF-8; nonzero when something was found. Returns 0 for a
+    // text that is not UTF-8 of the 16-bit range, and without touching the
     // results for bad arguments. Throws MalformedDviError out of a page that
     // cannot be interpreted.
     int FindString(const char* text, VrDvi* dvi, int caseSensitive, int first, int last);
@@ -85,16 +87,35 @@ protected:
     void PutChar(unsigned short code, int x, int y, int width, int height);
 
 private:
+    // A character as the matcher takes it: its text, box (top left corner),
+    // the position of its instruction and the font-special state.
+    struct Drawn {
+        unsigned short code = 0;
+        int x = 0, baseline = 0, width = 0, height = 0, depth = 0;
+        int position = 0;
+        VrDvi::FontSpecialState style;
+    };
+
     class SearchDrawer : public VrDviDrawerBase {
     public:
         int Open(VrDviSearch* owner, VrDvi* dvi, int page);
         using VrDviDrawerBase::Open;
         int Position() const { return GetInstructionOffset(); }
+        // Hands on the character held back at the end of a page.
+        void Flush();
 
     private:
         void PutChar(int h, int v, unsigned short code, int width, int height, int depth) override;
+        void Pass(const Drawn& d);
         VrDviSearch* owner_ = nullptr;
+        // Each character waits for the next, which may be an accent set
+        // over it (or the letter under it).
+        Drawn held_;
+        bool holding_ = false;
     };
+
+    void Match(unsigned short code, int x, int y, int width, int height, int position,
+               const VrDvi::FontSpecialState& style);
 
     // A character of the partial match, with its own box and position; the
     // boxes are merged when the match is complete.

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "dvilib/CharCodes.h"
+#include "dvilib/TexFontText.h"
 
 namespace {
 
@@ -31,22 +31,22 @@ bool IsWideWordChar(unsigned code) {
     return IsHangulSyllable(code) || (code >= 0x4E00 && code <= 0x9FFF) || (code >= 0xF900 && code <= 0xFAFF);
 }
 
-// UTF-16 to code page 949, the inverse of the interpreter's decoding table:
-// 0 for a character the code page lacks, else the byte (below 0x80) or the
-// pair (lead << 8 | trail).
-unsigned short WideToCp949(unsigned short wc) {
-    if (wc < 0x80) return wc;
-    static const std::vector<unsigned short> table = [] {
-        std::vector<unsigned short> t(0x10000, 0);
-        for (unsigned lead = 0x81; lead <= 0xFE; ++lead)
-            for (unsigned trail = 0x41; trail <= 0xFE; ++trail) {
-                unsigned short u = 0;
-                if (vrcodes::Cp949ToUnicode((unsigned char)lead, (unsigned char)trail, u) && u >= 0x80 && !t[u])
-                    t[u] = (unsigned short)(lead << 8 | trail);
-            }
-        return t;
-    }();
-    return table[wc];
+// A UTF-16 character (no surrogate) appended as UTF-8.
+void AppendUtf8(std::string& out, unsigned short c) {
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | c >> 6);
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xE0 | c >> 12);
+        out += char(0x80 | (c >> 6 & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+bool IsSurrogate(unsigned short c) {
+    return c >= 0xD800 && c <= 0xDFFF;
 }
 
 // The characters after which a WinFont gap a little over one width is a
@@ -80,13 +80,15 @@ int VrDviSelect::SelectDrawer::Draw(int count) {
         return 0;
     }
     if (IsWinFont()) Reorder();
+    else JoinAccents();
     drawn_ = 1;
     return 1;
 }
 
 void VrDviSelect::SelectDrawer::PutChar(int h, int v, unsigned short code, int width, int height, int depth) {
     CharRecord c;
-    c.code = code >= 0xF000 && code <= 0xF0FF ? code - 0xF000 : code;
+    const unsigned short text = TextOf(code);
+    c.code = text >= 0xF000 && text <= 0xF0FF ? text - 0xF000 : text;
     if (IsWinFont()) {
         if (c.code > 0xD7AF) c.code = 32;
         h = Scaled(h, scale_), v = Scaled(v, scale_);
@@ -98,6 +100,33 @@ void VrDviSelect::SelectDrawer::PutChar(int h, int v, unsigned short code, int w
     if (ligature.letters) c.letters = ligature.letters;
     c.continued = ligature.continued;
     owner_->chars_.push_back(std::move(c));
+}
+
+// An accent mark and the letter it is set over (before the letter, as
+// TeX's \accent sets it, or after it, as an overlay) become the letter's
+// precomposed character; the mark then has no text of its own. A mark over
+// no letter it combines with is its spacing form.
+void VrDviSelect::SelectDrawer::JoinAccents() {
+    auto& chars = owner_->chars_;
+    auto isLetter = [](const CharRecord& r) {
+        return !r.joined && !r.continued && r.letters.empty() && r.code && !vrcodes::IsAccentMark(r.code);
+    };
+    auto join = [](CharRecord& mark, CharRecord& letter) {
+        if (!vrcodes::MarkCovers(mark.x, mark.y, mark.width, letter.x, letter.y, letter.width, letter.height))
+            return false;
+        const unsigned short joined = vrcodes::JoinAccent(mark.code, letter.code);
+        if (!joined) return false;
+        letter.code = joined;
+        mark.joined = true;
+        return true;
+    };
+    for (size_t i = 0; i < chars.size(); ++i) {
+        CharRecord& mark = chars[i];
+        if (!vrcodes::IsAccentMark(mark.code) || !mark.letters.empty()) continue;
+        if (i + 1 < chars.size() && isLetter(chars[i + 1]) && join(mark, chars[i + 1])) continue;
+        if (i > 0 && isLetter(chars[i - 1]) && join(mark, chars[i - 1])) continue;
+        mark.code = vrcodes::LoneMark(mark.code);
+    }
 }
 
 // WinFont pages: rows are runs of one baseline; within a row the characters
@@ -183,6 +212,8 @@ int VrDviSelect::Open(VrDvi& dvi, int page) {
 void VrDviSelect::BuildLines() {
     lines_.clear();
     for (const CharRecord& c : chars_) {
+        // An accent raised over its letter is no line of its own.
+        if (c.joined) continue;
         if (!lines_.empty() && lines_.back().baseline == c.y) {
             Line& l = lines_.back();
             if (c.position <= l.last) continue;
@@ -336,26 +367,24 @@ DList<VrDviSelect::Rectangle>* VrDviSelect::GetSelRect() {
     return &rects_;
 }
 
-String8 VrDviSelect::GetSelectedString() const {
+String8 VrDviSelect::GetSelectedString() {
     if (IsEmpty()) return String8("");
-    const int lo = std::min(start_, end_), hi = std::max(start_, end_);
+    if (start_ > end_) std::swap(start_, end_);
     std::string out;
     const CharRecord* prev = nullptr;
     for (const CharRecord& c : chars_) {
-        if (c.position < lo || c.position > hi || c.continued) continue;
+        if (c.position < start_ || c.position > end_ || c.continued || c.joined) continue;
         // A ligature is spaced as its first letter.
         const unsigned short code = c.letters.empty() ? c.code : (unsigned char)c.letters[0];
-        const unsigned short mb = code ? WideToCp949(code) : 0;
-        if (!mb) continue;
+        if (!code || IsSurrogate(code)) continue;
         if (prev && c.y != prev->y) {
             if (int64_t(c.y) > int64_t(prev->y) + prev->height) out += "\r\n";
         } else if (prev && prev->width != 0) {
             const double x = c.x, px = prev->x, w = prev->width;
             bool space = false;
             if (!winFont_) {
-                if (IsWideWordChar(code) || IsWideWordChar(prev->code))
-                    space = x >= px + 1.25 * w;
-                else if (code < 128) space = x >= px + w + double(prev->width / 3);
+                if (IsWideWordChar(code) || IsWideWordChar(prev->code)) space = x >= px + 1.25 * w;
+                else space = x >= px + w + double(prev->width / 3);
             } else if (IsHangulSyllable(code)) {
                 space = x > px + 2.5 * w;
             } else if (code < 128 && code != 32) {
@@ -364,14 +393,8 @@ String8 VrDviSelect::GetSelectedString() const {
             }
             if (space) out += ' ';
         }
-        if (!c.letters.empty()) {
-            out += c.letters;
-        } else if (mb < 0x100) {
-            out += char(mb);
-        } else {
-            out += char(mb >> 8);
-            out += char(mb & 0xFF);
-        }
+        if (!c.letters.empty()) out += c.letters;
+        else AppendUtf8(out, code);
         prev = &c;
     }
     return String8(out.c_str());

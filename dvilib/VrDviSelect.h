@@ -5,8 +5,10 @@
 // it). Characters on exactly one baseline form a line. Mouse points become
 // character positions through the line nearest to them; the selection gives
 // one highlight rectangle per line and its text, with spaces and line breaks
-// inferred from the gaps, in code page 949. A ligature of Latin letters
-// (fi, ffl) is one character whose text is its letters.
+// inferred from the gaps, in UTF-8. Characters are read as their text
+// (VrDviDrawerBase::TextOf): a ligature of Latin letters (fi, ffl) is one
+// character whose text is its letters, and an accent TeX set over a letter
+// joins it into the precomposed character.
 //
 // Coordinates are those the interpreter passes to PutChar (DVI units). In
 // WinFont mode they are device pixels: value x LOGPIXELSX x zoom / the
@@ -69,7 +71,8 @@ public:
     // The position of the first character whose box (edges included) holds
     // the point; -1 when none.
     int GetCharUnderPos(int x, int y);
-    // The code of the character at a position, 0 when none.
+    // The character (its text, as search and copying read it) at a
+    // position, 0 when none.
     unsigned short GetCharInCommand(int position) const;
     // The position of the (n+1)-th character at or after position from, in
     // drawing order; -1 when there are not that many (n itself for a
@@ -79,10 +82,11 @@ public:
     // One rectangle per line that the range meets, in line order; owned by
     // the object and rebuilt by each call.
     DList<Rectangle>* GetSelRect();
-    // The selected text in code page 949: "\r\n" before a lower line, a
-    // space where the gap on a line is wide enough; characters the code page
-    // lacks are left out. Empty for an empty selection.
-    String8 GetSelectedString() const;
+    // The selected text in UTF-8 (the multibyte form of the C library's
+    // locales here): "\r\n" before a lower line, a space where the gap on a
+    // line is wide enough. Puts start and end in order first. Empty for an
+    // empty selection.
+    String8 GetSelectedString();
 
 private:
     struct CharRecord {
@@ -97,6 +101,8 @@ private:
         // the same virtual-font ligature draws has no text (continued).
         std::string letters;
         bool continued = false;
+        // An accent joined into the letter it is set over.
+        bool joined = false;
     };
     struct Line {
         int left = 0;
@@ -124,6 +130,7 @@ private:
     private:
         void PutChar(int h, int v, unsigned short code, int width, int height, int depth) override;
         void Reorder();
+        void JoinAccents();
         VrDviSelect* owner_;
         // LOGPIXELSX, zoom (10000 = 100 %) and drawing resolution of WinFont
         // scaling; none when the first is 0.

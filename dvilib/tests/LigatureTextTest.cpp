@@ -312,9 +312,9 @@ TEST_F(TexLigatures, SelectedTextHasTheLetters) {
     EXPECT_EQ(sel.GetSelRect()->GetHead()->data.left, fifty.x);
     // The line broken between two ligatures.
     EXPECT_EQ(Drag(Box("Plenty"), Box("more.")), "Plenty of staff\r\nfifty more.");
-    // Dashes and quotes made by ligature keep their text: OT1 places the en
-    // dash at the code of '{' and the quotes at those of '\' and '"'.
-    EXPECT_EQ(Drag(Box("Pages"), Box("text.")), "Pages 1{2, \\quoted\" text.");
+    // Dashes and quotes made by ligature are those characters (OT1 places
+    // the en dash at the code of '{' and the quotes at those of '\' and '"').
+    EXPECT_EQ(Drag(Box("Pages"), Box("text.")), "Pages 1–2, “quoted” text.");
     // The virtual font's ligatures: a ligature glyph of cmr10 (itself a
     // ligature there), and one drawn as two characters.
     const VrDviSearch::Rect vf = Box("and fi fl");

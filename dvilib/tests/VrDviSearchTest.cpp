@@ -1,7 +1,7 @@
 // Text search: phrases in documents typeset by TeX (page, position, line
 // breaks, case, absence, hit order), and the matcher's rules on pages built
 // byte by byte (blanks, overlaps, fall-backs, box merging, symbol codes,
-// code page 949 text, the result cap).
+// UTF-8 text, the result cap).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -280,18 +280,20 @@ TEST_F(ByteSearch, SymbolCodesMatchTheirLowByte) {
     EXPECT_EQ(Find("ab", 1), 0);
 }
 
-TEST_F(ByteSearch, TextInCodePage949) {
+TEST_F(ByteSearch, TextInUtf8) {
     using namespace dviop;
     // B0 A1 (U+AC00) and B3 AA (U+B098) set in the double-byte font, then an
     // accented capital of the raw font (201, U+00C9).
     ASSERT_NO_FATAL_FAILURE(Page(Bytes().Fnt(3).Op(Set1).U(0xB0, 1).Op(Set1).U(0xA1, 1).Op(Set1).U(0xB3, 1)
                                      .Op(Set1).U(0xAA, 1).Fnt(1).Op(Set1).U(201, 1)));
-    EXPECT_EQ(Find("\xB0\xA1\xB3\xAA"), 1);
-    EXPECT_EQ(Find("\xB3\xAA"), 1);
-    EXPECT_EQ(Find("\xB3\xAA\xB0\xA1"), 0);
-    // Text that is not code page 949 finds nothing: a lone lead byte, a lead
-    // byte with no valid trail, bytes that start no character.
-    for (const char* bad : {"\xB0", "\xB0\x20", "\x80", "\xFF\xA1", "a\xC9"})
+    EXPECT_EQ(Find("가나"), 1);
+    EXPECT_EQ(Find("나"), 1);
+    EXPECT_EQ(Find("나가"), 0);
+    EXPECT_EQ(Find("나É"), 1);
+    // Text that is not UTF-8 of the 16-bit range finds nothing: code page
+    // 949 bytes, a cut-off sequence, an overlong form, a surrogate, a
+    // character beyond U+FFFF.
+    for (const char* bad : {"\xB0\xA1", "\xEA\xB0", "\xC0\xAE", "\xED\xA0\x80", "\xF0\x9F\x98\x80", "a\xC9"})
         EXPECT_EQ(search.FindString(bad, &dvi, 0, -10000, -10000), 0) << bad;
     // Case folding beyond ASCII is the same everywhere: U+00C9 matches
     // U+00E9 when case does not matter.

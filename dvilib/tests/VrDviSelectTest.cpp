@@ -86,15 +86,15 @@ TEST_F(TexSelect, DragOverTwoLinesEitherWay) {
     EXPECT_EQ(b.right, line.x + line.width - 1);
     EXPECT_LE(a.bottom, b.top);
 
-    // Dragged the other way: the same text; the query leaves the range as
-    // the drag made it.
+    // Dragged the other way: the same text; the query puts the range in
+    // order.
     sel.BeginSelect(ex, ey);
     sel.UpdateSelect(wx, wy);
     EXPECT_GT(sel.GetStartPos(), sel.GetEndPos());
     const int start = sel.GetStartPos(), end = sel.GetEndPos();
     EXPECT_EQ(Text(), "world again\r\nSecond line");
-    EXPECT_EQ(sel.GetStartPos(), start);
-    EXPECT_EQ(sel.GetEndPos(), end);
+    EXPECT_EQ(sel.GetStartPos(), end);
+    EXPECT_EQ(sel.GetEndPos(), start);
     EXPECT_EQ(sel.GetSelRect()->Count(), 2);
 
     // A copy answers the same, with its own range.
@@ -141,19 +141,19 @@ TEST_F(TexSelect, AccentOfAVirtualFontIsCopiedWithItsLetter) {
     const VrDviSearch::Rect caf = Word("Caf", 0), lait = Word("lait", 0);
     sel.BeginSelect(caf.x + 1, Middle(caf));
     sel.UpdateSelect(lait.x + lait.width - 2, Middle(lait));
-    EXPECT_EQ(Text(), "Caf\x13" "e au lait");
+    EXPECT_EQ(Text(), "Café au lait");
     // Both characters of the packet sit at the position of the instruction
-    // that set E; the accent comes first.
+    // that set E; the accent comes first, and is joined into the letter.
     const int e = sel.GetNextCharPos(sel.GetStartPos(), 3);
     ASSERT_GT(e, 0);
-    EXPECT_EQ(sel.GetCharInCommand(e), 19);
+    EXPECT_EQ(sel.GetCharInCommand(e), 0xB4);
     EXPECT_EQ(sel.GetNextCharPos(sel.GetStartPos(), 4), e);
     EXPECT_EQ(doc.PageBytes(0)[size_t(e)], 'E');
     // A range of just that position copies the whole letter.
     sel.SetRange(e, e);
     EXPECT_TRUE(sel.IsEmpty());
     sel.SetRange(e, sel.GetNextCharPos(e, 2));
-    EXPECT_EQ(Text(), "\x13" "e a");
+    EXPECT_EQ(Text(), "é a");
 }
 
 TEST_F(TexSelect, CharUnderPoint) {
@@ -294,16 +294,16 @@ TEST_F(ByteSelect, LineBreaksAndSharedBaselines) {
     }
 }
 
-TEST_F(ByteSelect, KoreanTextInCodePage949) {
+TEST_F(ByteSelect, KoreanAndLatinTextInUtf8) {
     using namespace dviop;
-    // Two syllables 20 pt apart and a character of the code page that CP949
-    // lacks (U+00C9, raw 201) which is left out.
+    // Two syllables 20 pt apart, then a Latin capital beyond ASCII (U+00C9,
+    // raw 201) with the gap rule of ASCII, and z.
     Bytes b;
     b.Fnt(2).Op(Set1).U(0xB0, 1).Op(Set1).U(0xA1, 1).Op(Right4).S(20 * 65536, 4);
     b.Op(Set1).U(0xB3, 1).Op(Set1).U(0xAA, 1).Fnt(1).Op(Set1).U(201, 1).Op('z');
     ASSERT_NO_FATAL_FAILURE(Page(b));
     // The gap is measured from the last character copied.
-    EXPECT_EQ(All(), "\xB0\xA1 \xB3\xAA z");
+    EXPECT_EQ(All(), "가 나Éz");
     EXPECT_EQ(sel.GetCharInCommand(sel.GetNextCharPos(0, 0)), 0xAC00);
 }
 

@@ -1,11 +1,9 @@
 // CVrViewerView: the interaction modes, Cancel and Copy, the carrying of a
 // text selection across page edges while a drag scrolls, and the painting of
 // the selection, the search marks and the image-selection frame.
-#include <QString>
 #include <algorithm>
 #include <cmath>
 
-#include "dvilib/CharCodes.h"
 #include "dvilib/VrDvi.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/CmdTarget.h"
@@ -21,22 +19,8 @@ constexpr COLORREF kSelectionBrush = 0x80FFFF;
 constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr COLORREF kImageFrame = 0xFF0000;
 
-// Code page 949 bytes as UTF-8.
-std::string Cp949ToUtf8(const String8& s) {
-    if (s.IsNull()) return {};
-    std::u16string wide;
-    const auto* p = reinterpret_cast<const unsigned char*>(s.c_str());
-    for (int i = 0; i < s.GetLength(); ++i) {
-        unsigned short u = 0;
-        if (p[i] >= 0x80 && i + 1 < s.GetLength() && vrcodes::IsCp949LeadByte(p[i]) &&
-            vrcodes::Cp949ToUnicode(p[i], p[i + 1], u)) {
-            wide.push_back(char16_t(u));
-            ++i;
-        } else if (p[i] < 0x80) {
-            wide.push_back(char16_t(p[i]));
-        }
-    }
-    return QString::fromUtf16(wide.data(), qsizetype(wide.size())).toStdString();
+std::string TextOf(const String8& s) {
+    return s.IsNull() ? std::string() : std::string(s.c_str());
 }
 
 int RoundAway(double v) { return int(v < 0 ? v - 0.5 : v + 0.5); }
@@ -123,9 +107,9 @@ CString CVrViewerView::SelectionClipboardText() {
     if (current.IsNull() || current.GetLength() == 0) return CString();
     std::string text;
     if (m_viewMode == kModeColumn) {
-        text = Cp949ToUtf8(current);
+        text = TextOf(current);
     } else {
-        for (int i = 0; i <= m_segment; ++i) text += Cp949ToUtf8(m_segmentText[size_t(i)]) + "\r\n";
+        for (int i = 0; i <= m_segment; ++i) text += TextOf(m_segmentText[size_t(i)]) + "\r\n";
     }
     return CString(text);
 }
