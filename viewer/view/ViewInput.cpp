@@ -216,6 +216,8 @@ void CVrViewerView::OnLButtonDown(UINT nFlags, CPoint point) {
         if (!OpenSelection(m_page)) return;
         const CPoint sp = SelectPoint(pp.x, pp.y);
         m_select.BeginSelect(sp.x, sp.y);
+        m_selectionStart = m_select.GetStartPos();
+        m_selectionEnd = m_select.GetEndPos();
         m_buttonDown = 1;
         m_segment = 0;
         m_segmentText.assign(1, String8());
@@ -387,6 +389,8 @@ void CVrViewerView::SetScrollDirection(int direction) {
 
 void CVrViewerView::OnMouseMove(UINT, CPoint point) {
     UpdateCursor(point);
+    // The position pane follows the pointer.
+    RequestCommandStates();
     if (m_draggingNote) {
         const int x = point.x - m_grabOffset.x, y = point.y - m_grabOffset.y;
         m_dragOutline = RECT{x, y, x + NoteList::kHitWidth, y + NoteList::kHitHeight};
@@ -414,6 +418,8 @@ void CVrViewerView::OnMouseMove(UINT, CPoint point) {
         const CPoint pp = PagePoint(point);
         const CPoint sp = SelectPoint(pp.x, pp.y);
         m_select.UpdateSelect(sp.x, sp.y);
+        m_selectionStart = m_select.GetStartPos();
+        m_selectionEnd = m_select.GetEndPos();
         SetScrollDirection(ScrollDirectionAt(point));
         Invalidate(FALSE);
     } else if (m_buttonDown && m_viewMode == kModeImage) {
