@@ -30,6 +30,10 @@ void AddViewDialogStrings() {
         {IDS_ZOOMMENU_FIT_HEIGHT, "Fit to Height"},
         {IDS_ZOOMMENU_BASIC, "Basic"},
         {IDS_ZOOMMENU_ADJUST_MARGIN, "Adjust Margin"},
+        {IDS_NOTEPROP_CAPTION, "Note Properties"},
+        {IDS_NOTEPROP_AUTHOR, "Author : "},
+        {IDS_NOTEPROP_MODIFIED, "Modified : "},
+        {IDS_NOTEPROP_TOO_LONG, "Enter no more than %d characters."},
     };
     static const StringTableEntry korean[] = {
         {IDS_DOCINFO_CAPTION, "문서 정보"},
@@ -57,6 +61,10 @@ void AddViewDialogStrings() {
         {IDS_ZOOMMENU_FIT_HEIGHT, "높이에 맞춤"},
         {IDS_ZOOMMENU_BASIC, "기본"},
         {IDS_ZOOMMENU_ADJUST_MARGIN, "여백 조정"},
+        {IDS_NOTEPROP_CAPTION, "메모 속성"},
+        {IDS_NOTEPROP_AUTHOR, "작성자 : "},
+        {IDS_NOTEPROP_MODIFIED, "수정한 때 : "},
+        {IDS_NOTEPROP_TOO_LONG, "%d바이트 이내로 입력하십시오."},
     };
     AfxAddStrings(UiLanguage::English, english, int(sizeof english / sizeof english[0]));
     AfxAddStrings(UiLanguage::Korean, korean, int(sizeof korean / sizeof korean[0]));

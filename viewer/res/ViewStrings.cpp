@@ -21,12 +21,34 @@ void AddViewStrings() {
         {IDS_VIEW_DOCINFO_INCOMPLETE,
          "Not all parts of the document are retrieved.\nDocument information may not be complete."},
         {IDS_VIEW_FONT_SUBSTITUTED, "No outline face for font %s: a substitute face draws it."},
+        {IDS_FACE_FIRST, "Batang"},
+        {IDS_FACE_FIRST + 1, "Dotum"},
+        {IDS_FACE_FIRST + 2, "Gulim"},
+        {IDS_FACE_FIRST + 3, "Gungsuh"},
+        {IDS_FACE_FIRST + 4, "MS Gothic"},
+        {IDS_FACE_FIRST + 5, "MS PGothic"},
+        {IDS_FACE_FIRST + 6, "MS Mincho"},
+        {IDS_FACE_FIRST + 7, "MS PMincho"},
     };
     AfxAddStrings(UiLanguage::English, english, int(sizeof english / sizeof english[0]));
     static const StringTableEntry korean[] = {
         {IDS_VIEW_SEARCH_NOT_SUPPORTED, "이 문서 형식은 찾기를 지원하지 않습니다."},
         {IDS_VIEW_STRING_NOT_FOUND, "문자열을 찾을 수 없습니다."},
         {IDS_VIEW_COPY_OTHER_PAGE, "선택하신 페이지(%d 페이지)에서만 복사가 가능합니다."},
+        {IDS_VIEW_MEMORY_LACKING, "시스템 메모리가 부족합니다."},
+        {IDS_VIEW_NO_MEMORY_FOR, "메모리가 부족하여 %1에\n 메모리할당을 못했습니다."},
+        {IDS_VIEW_GLASS_MONOCHROME, "메모리가 부족하여 돋보기를 흑백으로 표시합니다."},
+        {IDS_VIEW_SELECTION_RANGE, "시작 (%d), 끝(%d)"},
+        {IDS_VIEW_DOCINFO_INCOMPLETE, "문서를 모두 받지 못했습니다.\n문서 정보가 완전하지 않을 수 있습니다."},
+        {IDS_VIEW_FONT_SUBSTITUTED, "글꼴 %s의 외곽선 글꼴이 없어 다른 글꼴로 그립니다."},
+        {IDS_FACE_FIRST, "바탕"},
+        {IDS_FACE_FIRST + 1, "돋움"},
+        {IDS_FACE_FIRST + 2, "굴림"},
+        {IDS_FACE_FIRST + 3, "궁서"},
+        {IDS_FACE_FIRST + 4, "MS 고딕"},
+        {IDS_FACE_FIRST + 5, "MS P고딕"},
+        {IDS_FACE_FIRST + 6, "MS 명조"},
+        {IDS_FACE_FIRST + 7, "MS P명조"},
     };
     AfxAddStrings(UiLanguage::Korean, korean, int(sizeof korean / sizeof korean[0]));
 }
