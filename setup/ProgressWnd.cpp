@@ -7,7 +7,9 @@
 #include <QVBoxLayout>
 
 ProgressWnd::ProgressWnd(const QString& text)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    // A caption bar with the title only: nothing to close or minimise while
+    // the old version goes.
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint) {
     setWindowTitle(QStringLiteral("VeloranViewer Installer"));
     setObjectName(QStringLiteral("ProgressWnd"));
     auto* label = new QLabel(text, this);

@@ -5,9 +5,14 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 #include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "dvilib/SharedBlock.h"
+#include "dvilib/VrDviError.h"
 #include "platform/sys/InstanceLock.h"
 #include "platform/sys/NamedBlock.h"
 #include "platform/sys/Registry.h"
@@ -29,6 +34,27 @@ int g_bLayeredWindowsAllowed = 0;
 namespace {
 // Failures met before the framework can show anything; shown once it can.
 CString g_pendingMessage;
+
+// Reports of the DVI library reach the person in one box per burst (a
+// document with several broken fonts reports them together), each text once.
+void ShowLibraryReport(const char* text) {
+    static std::mutex lock;
+    static std::vector<std::string> pending;
+    std::lock_guard<std::mutex> guard(lock);
+    const std::string t = text ? text : "";
+    if (t.empty() || std::find(pending.begin(), pending.end(), t) != pending.end()) return;
+    pending.push_back(t);
+    if (pending.size() > 1) return;
+    UiDispatcher::Post([] {
+        std::string all;
+        {
+            std::lock_guard<std::mutex> taken(lock);
+            for (const std::string& p : pending) all += (all.empty() ? "" : "\n") + p;
+            pending.clear();
+        }
+        AfxMessageBox(all.c_str(), MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+    });
+}
 
 std::vector<RECT> ScreenRects() {
     std::vector<RECT> rects;
@@ -78,6 +104,7 @@ CMainFrame* CVrViewerApp::MakeMainFrame() {
 
 BOOL CVrViewerApp::InitInstance() {
     AfxRegisterViewerStrings();
+    VrDviSetErrorHook(ShowLibraryReport);
     if (!g_pendingMessage.IsEmpty()) {
         AfxMessageBox(g_pendingMessage, MB_OK | MB_ICONEXCLAMATION);
         g_pendingMessage.Empty();
@@ -152,6 +179,7 @@ BOOL CVrViewerApp::InitInstance() {
 }
 
 int CVrViewerApp::ExitInstance() {
+    VrDviSetErrorHook(nullptr);
     if (m_instanceLock) m_instanceLock->StopServing();
     LoadExternalResources(FALSE);
     return CWinApp::ExitInstance();
