@@ -22,8 +22,8 @@
 #include "platform/ui/DocTemplate.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/StringTable.h"
-#include "platform/ui/View.h"
 #include "platform/ui/UiDispatcher.h"
+#include "platform/ui/View.h"
 #include "platform/ui/WinApp.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include "viewer/prefs/AppPreferences.h"
 #include "viewer/res/ViewCommandIds.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
@@ -105,6 +106,12 @@ CMainFrame* CVrViewerApp::MakeMainFrame() {
 BOOL CVrViewerApp::InitInstance() {
     AfxRegisterViewerStrings();
     VrDviSetErrorHook(ShowLibraryReport);
+    // The wait cursor while the library converts a picture on this thread.
+    VrDviSetBusyHook([](bool busy) {
+        if (!UiDispatcher::IsUiThread()) return;
+        if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
+        else QApplication::restoreOverrideCursor();
+    });
     if (!g_pendingMessage.IsEmpty()) {
         AfxMessageBox(g_pendingMessage, MB_OK | MB_ICONEXCLAMATION);
         g_pendingMessage.Empty();
@@ -180,6 +187,7 @@ BOOL CVrViewerApp::InitInstance() {
 
 int CVrViewerApp::ExitInstance() {
     VrDviSetErrorHook(nullptr);
+    VrDviSetBusyHook(nullptr);
     if (m_instanceLock) m_instanceLock->StopServing();
     LoadExternalResources(FALSE);
     return CWinApp::ExitInstance();

@@ -33,6 +33,14 @@ void AddDocStrings() {
         {IDS_ALL_FILES_FILTER, "All Files (*.*)|*.*||"},
         {IDS_NO_DOCUMENT, "\nThe document does not exist."},
         {IDS_DOWNLOAD_DONE, "The download is complete. \n\nPress the \"Back\" button of the web browser."},
+        {IDS_UPLOAD_CONNECT_FAILED, "Internet connection failed"},
+        {IDS_UPLOAD_OPEN_REQUEST_FAILED, "HttpOpenRequest failed"},
+        {IDS_UPLOAD_OPEN_LOCAL_FAILED, "Failed to open local file."},
+        {IDS_UPLOAD_SEND_FAILED, "Error on HttpSendRequestEx %1\n"},
+        {IDS_UPLOAD_WRITE_FAILED, "\nInternetWriteFile failed %1"},
+        {IDS_UPLOAD_READ_FAILED, "\nReadFile failed on buffer %1."},
+        {IDS_UPLOAD_END_FAILED, "Error on HttpEndRequest."},
+        {IDS_UPLOAD_REFUSED, "Error on HttpEndRequest.\nThe server answered %1."},
     };
     AfxAddStrings(UiLanguage::English, english, int(sizeof english / sizeof english[0]));
     static const StringTableEntry korean[] = {
@@ -63,6 +71,14 @@ void AddDocStrings() {
         {IDS_ALL_FILES_FILTER, "모든 파일(*.*)|*.*||"},
         {IDS_NO_DOCUMENT, "\n해당 문서가 없습니다."},
         {IDS_DOWNLOAD_DONE, "다운로드가 완료되었습니다. \n\n웹브라우저의 \"뒤로\"버튼을 누르세요."},
+        {IDS_UPLOAD_CONNECT_FAILED, "인터넷 연결에 실패했습니다"},
+        {IDS_UPLOAD_OPEN_REQUEST_FAILED, "HttpOpenRequest 실패"},
+        {IDS_UPLOAD_OPEN_LOCAL_FAILED, "로컬 파일을 열 수 없습니다."},
+        {IDS_UPLOAD_SEND_FAILED, "HttpSendRequestEx 오류 %1\n"},
+        {IDS_UPLOAD_WRITE_FAILED, "\nInternetWriteFile 실패 %1"},
+        {IDS_UPLOAD_READ_FAILED, "\n버퍼 %1 에서 ReadFile 실패."},
+        {IDS_UPLOAD_END_FAILED, "HttpEndRequest 오류."},
+        {IDS_UPLOAD_REFUSED, "HttpEndRequest 오류.\n서버 응답 %1."},
     };
     AfxAddStrings(UiLanguage::Korean, korean, int(sizeof korean / sizeof korean[0]));
 }

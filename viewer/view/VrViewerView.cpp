@@ -717,7 +717,7 @@ void CVrViewerView::FindInitialViewTarget() {
         }
         if (hasTag && complete) {
             m_initialViewEstablished = 1;
-            AfxShowMessageBox(this, "링크가 존재하지 않습니다.", "Warning!", MB_OK);
+            AfxShowMessageBox(this, AfxLoadString(IDS_VIEW_LINK_MISSING), AfxLoadString(IDS_VIEW_LINK_MISSING_CAPTION), MB_OK);
         }
     }
     if (!m_initialViewEstablished && complete && pages > 0) ShowInitialPage(0, String8(), true);
