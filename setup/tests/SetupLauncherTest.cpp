@@ -74,8 +74,8 @@ protected:
                                 !p->windowFlags().testFlag(Qt::FramelessWindowHint) &&
                                 p->windowTitle() == "VeloranViewer Installer";
                     QRect screen = QGuiApplication::primaryScreen()->geometry();
-                    centred = std::abs(p->geometry().center().x() - screen.center().x()) <= 1 &&
-                              std::abs(p->geometry().center().y() - screen.center().y()) <= 1;
+                    centred = std::abs(p->frameGeometry().center().x() - screen.center().x()) <= 1 &&
+                              std::abs(p->frameGeometry().center().y() - screen.center().y()) <= 1;
                 } else if (sofar.find("start \n") != std::string::npos) {
                     shownOtherwise = true;  // still there while the installer runs
                 }
