@@ -148,6 +148,8 @@ public:
     // The frame's command states follow a change of this view (page, mode,
     // document), once the current message is done.
     void RequestCommandStates();
+    // Save As (the document's command): enabled with a page to save.
+    void OnUpdateFileSaveAs(CCmdUI* pCmdUI);
     void SetDownloadRange(int total) override;
     void SetDownloadPos(int position) override;
     ViewControls* GetControls() const { return m_controls.get(); }
@@ -247,7 +249,6 @@ public:
                                                      int physicalHeight);
     void OnFilePrint();
     void OnUpdateFilePrint(CCmdUI* pCmdUI);
-    void OnUpdateFileSaveAs(CCmdUI* pCmdUI);
     // ---- pointer and character input ----
     void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags) override;
     void OnLButtonDown(UINT nFlags, CPoint point) override;
