@@ -15,6 +15,7 @@
 
 #include "dvilib/EpsPictureOutputter.h"
 #include "dvilib/VrDviDrawer.h"
+#include "dvilib/VrDviError.h"
 #include "dvilib/WinMetafile.h"
 #include "platform/gdi/Dib.h"
 #include "platform/ghostscript/GS.h"
@@ -308,6 +309,11 @@ int VrDviDrawer::DrawEps(PictInfo* p, int& X, int& Y, int& W, int& H) {
     H = ClampInt(double(T) - B + 1);
 
     EpsPictureOutputter out(dc_, refDC_ ? refDC_ : dc_, X, bottom, gsBitsPerPixel_, palette_.get());
+    // Ghostscript takes a while: the wait cursor shows until the picture is done.
+    struct Busy {
+        Busy() { VrDviReportBusy(true); }
+        ~Busy() { VrDviReportBusy(false); }
+    } busy;
     const int xRes = CeilInt(Trunc(sx * kDviPerInch) * hFactor_);
     const int yRes = CeilInt(Trunc(sy * kDviPerInch) * vFactor_);
     GS* gs = GetGS();

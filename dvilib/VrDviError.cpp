@@ -12,6 +12,10 @@ VrDviErrorHook& Hook() {
     static VrDviErrorHook h;
     return h;
 }
+VrDviBusyHook& BusyHook() {
+    static VrDviBusyHook h;
+    return h;
+}
 } // namespace
 
 VrDviErrorHook VrDviSetErrorHook(VrDviErrorHook hook) {
@@ -29,4 +33,20 @@ void VrDviReportError(const char* text) {
     }
     if (h) h(text ? text : "");
     else std::fprintf(stderr, "VrDviLib: %s\n", text ? text : "");
+}
+
+VrDviBusyHook VrDviSetBusyHook(VrDviBusyHook hook) {
+    std::lock_guard<std::mutex> g(HookLock());
+    VrDviBusyHook old = std::move(BusyHook());
+    BusyHook() = std::move(hook);
+    return old;
+}
+
+void VrDviReportBusy(bool busy) {
+    VrDviBusyHook h;
+    {
+        std::lock_guard<std::mutex> g(HookLock());
+        h = BusyHook();
+    }
+    if (h) h(busy);
 }

@@ -14,3 +14,11 @@ using VrDviErrorHook = std::function<void(const char* text)>;
 // default.
 VRDVI_API VrDviErrorHook VrDviSetErrorHook(VrDviErrorHook hook);
 VRDVI_API void VrDviReportError(const char* text);
+
+// Long waits of the library (a picture that Ghostscript converts): the hook
+// is called with true before and false after, on the drawing thread; the
+// viewer shows the wait cursor meanwhile. Without a hook nothing happens.
+using VrDviBusyHook = std::function<void(bool busy)>;
+
+VRDVI_API VrDviBusyHook VrDviSetBusyHook(VrDviBusyHook hook);
+VRDVI_API void VrDviReportBusy(bool busy);

@@ -7,7 +7,9 @@
 #include <QVBoxLayout>
 
 ProgressWnd::ProgressWnd(const QString& text)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    // A caption bar with the title only: nothing to close or minimise while
+    // the old version goes.
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint) {
     setWindowTitle(QStringLiteral("VeloranViewer Installer"));
     setObjectName(QStringLiteral("ProgressWnd"));
     auto* label = new QLabel(text, this);
@@ -19,11 +21,13 @@ ProgressWnd::ProgressWnd(const QString& text)
 }
 
 void ProgressWnd::ShowCentred() {
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect area = screen->geometry();
-        move(area.left() + area.width() / 2 - width() / 2, area.top() + area.height() / 2 - height() / 2);
-    }
     show();
+    // The window with its caption bar goes to the middle of the desktop.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        const QSize whole = frameGeometry().size();
+        move(area.left() + area.width() / 2 - whole.width() / 2, area.top() + area.height() / 2 - whole.height() / 2);
+    }
     raise();
     repaint();
     QApplication::processEvents();

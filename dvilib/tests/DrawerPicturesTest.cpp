@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <vector>
 
 #include "SpecialTestSupport.h"
+#include "dvilib/VrDviError.h"
 #include "platform/ghostscript/GS.h"
 #include "platform/pictures/tests/PictureWriters.h"
 
@@ -321,10 +323,15 @@ TEST_F(Pictures, EpsThroughGhostscript) {
         const char* file;
         int width, height;
     } cases[] = {{"box.eps", 96, 48}, {"nobox.eps", 96, 96}, {"atend.eps", 96, 48}, {"dos.eps", 96, 48}};
+    // Each conversion is announced as a wait, begun and ended.
+    std::vector<bool> waits;
+    VrDviBusyHook before = VrDviSetBusyHook([&](bool busy) { waits.push_back(busy); });
     for (const Case& c : cases) {
+        waits.clear();
         SpecialPage page(GraphicsAt("EPS", files.File(c.file)));
         ASSERT_EQ(page.Draw(), 1);
         page.drawer.DrawAllPictures();
+        EXPECT_EQ(waits, (std::vector<bool>{true, false})) << c.file;
         const InkBox ink = InkOf(page.Dc());
         EXPECT_NEAR(ink.left, kOX + 10, 1) << c.file;
         EXPECT_NEAR(ink.top, kOY + 10, 1) << c.file;
@@ -332,6 +339,7 @@ TEST_F(Pictures, EpsThroughGhostscript) {
         EXPECT_NEAR(ink.Height(), c.height, 2) << c.file;
         EXPECT_EQ(PixelAt(page.Dc(), kOX + 10 + c.width / 2, kOY + 10 + c.height / 2), kBlue) << c.file;
     }
+    VrDviSetBusyHook(before);
     {
         // A binary picture special naming an EPS file: the box (A, B, C, D)
         // is its bounding box and the size in pixels gives its scale; with

@@ -1,6 +1,7 @@
 #include "platform/ui/FrameWnd.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
@@ -21,6 +22,7 @@
 #include "platform/ui/DocTemplate.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/StringTable.h"
+#include "platform/ui/UiDispatcher.h"
 #include "platform/ui/View.h"
 #include "platform/ui/WinApp.h"
 
@@ -110,6 +112,11 @@ BOOL CFrameWnd::LoadFrame(UINT nIDResource, DWORD dwDefaultStyle, CWnd* pParentW
     AttachWidget(w, pParentWnd);
     m_nIDHelp = nIDResource;
     BuildMenuAndAccelerators(nIDResource);
+    // What is enabled can depend on where the focus is (the active view).
+    if (!pParentWnd && qApp && m_body)
+        QObject::connect(qApp, &QApplication::focusChanged, m_body, [this, life = GetGuard()] {
+            if (!life.expired()) DelayUpdateCmdUI();
+        });
     if (OnCreate(&cs) == -1 || !OnCreateClient(&cs, pContext)) {
         DestroyWindow();
         return FALSE;
@@ -185,6 +192,11 @@ void CFrameWnd::AddCommandAction(QAction* action, UINT nID) {
     });
 }
 
+void CFrameWnd::AddUpdateAction(QAction* action, UINT nID) {
+    AfxSetActionCommandId(action, nID);
+    m_actions.emplace_back(action);
+}
+
 std::vector<QAction*> CFrameWnd::FindCommandActions(UINT nID) const {
     std::vector<QAction*> out;
     for (const auto& a : m_actions)
@@ -254,6 +266,16 @@ void CFrameWnd::DelayRecalcLayout(BOOL bNotify) {
     UiDispatcher::Post(GetGuard(), [this, bNotify] {
         m_recalcQueued = false;
         RecalcLayout(bNotify);
+    });
+}
+
+void CFrameWnd::DelayUpdateCmdUI() {
+    CFrameWnd* top = GetTopLevelFrame();
+    if (!top || top->m_updateQueued) return;
+    top->m_updateQueued = true;
+    UiDispatcher::Post(top->GetGuard(), [top] {
+        top->m_updateQueued = false;
+        if (top->IsWindow()) top->UpdateCmdUI();
     });
 }
 
@@ -438,6 +460,7 @@ QWidget* CMDIFrameWnd::CreateFrameWidget(QWidget* parent, const CREATESTRUCT& cs
         if (!IsWindow()) return;
         OnUpdateFrameMenu();
         OnUpdateFrameTitle(TRUE);
+        DelayUpdateCmdUI();
     });
     return w;
 }
@@ -649,9 +672,12 @@ void CMDIChildWnd::MDIMaximize() {
 BOOL CMDIChildWnd::DestroyWindow() {
     CMDIFrameWnd* main = GetMDIFrame();
     QPointer<QMdiSubWindow> sub = m_subWindow;
+    const bool wasMaximized = sub && sub->isMaximized();
     if (main && main->GetMdiArea() && sub) main->GetMdiArea()->removeSubWindow(sub);
     BOOL r = CFrameWnd::DestroyWindow();
     if (main && main->IsWindow()) {
+        // The child that takes over shows maximised as the closed one did.
+        if (CMDIChildWnd* next = wasMaximized ? main->MDIGetActive() : nullptr) next->MDIMaximize();
         main->OnUpdateFrameMenu();
         main->OnUpdateFrameTitle(TRUE);
     }

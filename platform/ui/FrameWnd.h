@@ -70,8 +70,14 @@ public:
     // Runs the update-UI handlers of every item of this frame (and of the MDI
     // children of a main frame).
     virtual void UpdateCmdUI();
+    // UpdateCmdUI of the top-level frame once the current message is done;
+    // calls before then share that one update. Items follow state changes
+    // through this (a page, a mode, the focus), not through polling.
+    void DelayUpdateCmdUI();
     // Makes an action send its command through this frame and take part in update-UI.
     void AddCommandAction(QAction* action, UINT nID);
+    // Makes an action take part in update-UI only; its owner sends its command.
+    void AddUpdateAction(QAction* action, UINT nID);
     // The actions of this frame that carry nID.
     std::vector<QAction*> FindCommandActions(UINT nID) const;
 
@@ -107,6 +113,7 @@ private:
     CStatusBar* m_pStatusBar = nullptr;
     std::vector<CControlBar*> m_bars;
     bool m_recalcQueued = false;
+    bool m_updateQueued = false;
     std::vector<QPointer<QAction>> m_actions;
 };
 

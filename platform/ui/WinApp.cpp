@@ -2,8 +2,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMenu>
 #include <QTimer>
+#include <QTranslator>
 #include <QWidget>
 #include <cstdio>
 
@@ -148,7 +151,6 @@ CWinApp::CWinApp(const char* lpszAppName)
 }
 
 CWinApp::~CWinApp() {
-    delete m_idleTimer;
     m_pDocManager.reset();
     if (g_app == this) g_app = nullptr;
 }
@@ -159,21 +161,12 @@ int CWinApp::ExitInstance() {
 }
 
 int CWinApp::Run() {
-    // Update-UI runs while the program idles, as the items must follow state
-    // changes that no command caused.
-    if (!m_idleTimer) {
-        m_idleTimer = new QTimer();
-        QObject::connect(m_idleTimer, &QTimer::timeout, [this] {
-            if (auto* f = dynamic_cast<CFrameWnd*>(m_pMainWnd); f && f->IsWindow()) f->UpdateCmdUI();
-        });
-        m_idleTimer->start(250);
-    }
+    // Update-UI follows changes (commands, DelayUpdateCmdUI, focus); it
+    // starts from the state the program is in now.
+    if (auto* f = dynamic_cast<CFrameWnd*>(m_pMainWnd); f && f->IsWindow()) f->DelayUpdateCmdUI();
     m_bRunning = true;
     QApplication::exec();
     m_bRunning = false;
-    // Qt objects go before the QApplication does.
-    delete m_idleTimer;
-    m_idleTimer = nullptr;
     return ExitInstance();
 }
 
@@ -359,9 +352,30 @@ void CWinApp::OnUpdateRecentFileMenu(CCmdUI* pCmdUI) {
     else pCmdUI->Enable(TRUE);
 }
 
+bool AfxInstallQtTranslations(UiLanguage lang) {
+    static QTranslator* translator = nullptr;
+    if (!QCoreApplication::instance()) return false;
+    if (translator) {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+        translator = nullptr;
+    }
+    if (lang != UiLanguage::Korean) return true;
+    auto* korean = new QTranslator(QCoreApplication::instance());
+    if (!korean->load(QLocale(QLocale::Korean, QLocale::SouthKorea), "qtbase", "_",
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete korean;
+        return false;
+    }
+    QCoreApplication::installTranslator(korean);
+    translator = korean;
+    return true;
+}
+
 int AfxWinMain(int argc, char** argv) {
     QApplication qapp(argc, argv);
     UiDispatcher::Init();
+    AfxInstallQtTranslations(AfxGetLanguage());
     CWinApp* app = AfxGetApp();
     if (!app) {
         std::fprintf(stderr, "no application object\n");

@@ -12,10 +12,10 @@
 #include "platform/ui/CmdTarget.h"
 #include "platform/ui/DocTemplate.h"
 #include "platform/ui/ProfileStore.h"
+#include "platform/ui/StringTable.h"
 
 class CWnd;
 class CFrameWnd;
-class QTimer;
 
 // The command line as the framework understands it.
 class CCommandLineInfo {
@@ -127,20 +127,22 @@ protected:
 
 private:
     friend int AfxWinMain(int argc, char** argv);
-    friend class CWinAppIdle;
     std::shared_ptr<ProfileStore> m_store;
     CString m_strRegistryKey;
     CString m_strProfileName;
     mutable std::mutex m_profileMutex;
     std::unique_ptr<CRecentFileList> m_pRecentFileList;
     std::unique_ptr<CDocManager> m_pDocManager;
-    QTimer* m_idleTimer = nullptr;
     bool m_bRunning = false;  // the event loop of Run is on
 };
 
 CWinApp* AfxGetApp();
 // The application's name for captions ("" before the application exists).
 const char* AfxGetAppName();
+// Qt's own texts (standard buttons, file and print dialogs, the window's
+// system menu) in the interface's language: Qt's translation for Korean, its
+// built-in English otherwise. False when the Korean translation is missing.
+bool AfxInstallQtTranslations(UiLanguage lang);
 // Main function of a framework program: the QApplication, the application's
 // InitInstance, the event loop and ExitInstance.
 int AfxWinMain(int argc, char** argv);

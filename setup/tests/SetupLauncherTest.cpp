@@ -68,11 +68,14 @@ protected:
                 if (sofar.find("start /s /uninst\n") != std::string::npos &&
                     sofar.find("end /s /uninst\n") == std::string::npos) {
                     shownDuringUninstall = true;
-                    onTop = p->windowFlags().testFlag(Qt::WindowStaysOnTopHint) &&
-                            p->windowFlags().testFlag(Qt::FramelessWindowHint);
+                    onTop = p->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+                    // A caption bar that names the installer.
+                    captioned = p->windowFlags().testFlag(Qt::WindowTitleHint) &&
+                                !p->windowFlags().testFlag(Qt::FramelessWindowHint) &&
+                                p->windowTitle() == "VeloranViewer Installer";
                     QRect screen = QGuiApplication::primaryScreen()->geometry();
-                    centred = std::abs(p->geometry().center().x() - screen.center().x()) <= 1 &&
-                              std::abs(p->geometry().center().y() - screen.center().y()) <= 1;
+                    centred = std::abs(p->frameGeometry().center().x() - screen.center().x()) <= 1 &&
+                              std::abs(p->frameGeometry().center().y() - screen.center().y()) <= 1;
                 } else if (sofar.find("start \n") != std::string::npos) {
                     shownOtherwise = true;  // still there while the installer runs
                 }
@@ -87,7 +90,7 @@ protected:
     fs::path log, script;
     std::unique_ptr<sys::Registry> reg;
     std::vector<std::string> boxes;
-    bool shownDuringUninstall = false, shownOtherwise = false, onTop = false, centred = false;
+    bool shownDuringUninstall = false, shownOtherwise = false, onTop = false, centred = false, captioned = false;
 };
 
 TEST_F(SetupLauncherTest, ARecordedInstallationIsRemovedFirstBehindTheProgressWindow) {
@@ -96,6 +99,7 @@ TEST_F(SetupLauncherTest, ARecordedInstallationIsRemovedFirstBehindTheProgressWi
     EXPECT_EQ(ReadText(log), "start /s /uninst\nend /s /uninst\nstart \nend \n");
     EXPECT_TRUE(shownDuringUninstall);
     EXPECT_TRUE(onTop);
+    EXPECT_TRUE(captioned);
     EXPECT_TRUE(centred);
     EXPECT_FALSE(shownOtherwise) << "the window goes before the installer starts";
     EXPECT_TRUE(boxes.empty());

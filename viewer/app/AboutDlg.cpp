@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "platform/ui/StringTable.h"
+#include "viewer/res/AppStrings.h"
 
 #ifndef VELORAN_VERSION
 #define VELORAN_VERSION "5.0"
@@ -17,7 +18,7 @@
 const char* CAboutDlg::VersionLine() { return "Version " VELORAN_VERSION; }
 
 void CAboutDlg::BuildDialog(QDialog& dialog) {
-    dialog.setWindowTitle("About Veloran Viewer");
+    dialog.setWindowTitle(QString::fromUtf8(AfxLoadString(IDS_ABOUT_CAPTION).c_str()));
     auto* layout = new QVBoxLayout(&dialog);
     auto* row = new QHBoxLayout;
     auto* icon = new QLabel(&dialog);
@@ -27,10 +28,10 @@ void CAboutDlg::BuildDialog(QDialog& dialog) {
     QFont bold = name->font();
     bold.setBold(true);
     name->setFont(bold);
-    auto* version = new QLabel(VersionLine(), &dialog);
-    auto* about = new QLabel("Shows and prints DVI, TIFF, PostScript and PDF documents,\n"
-                             "from files or from the web, with notes on their pages.",
-                             &dialog);
+    CString versionLine;
+    AfxFormatString1(versionLine, IDS_ABOUT_VERSION, VELORAN_VERSION);
+    auto* version = new QLabel(QString::fromUtf8(versionLine.c_str()), &dialog);
+    auto* about = new QLabel(QString::fromUtf8(AfxLoadString(IDS_ABOUT_TEXT).c_str()), &dialog);
     texts->addWidget(name);
     texts->addWidget(version);
     texts->addWidget(about);

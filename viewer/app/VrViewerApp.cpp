@@ -3,11 +3,17 @@
 #include "viewer/prefs/AppPreferences.h"
 #include "viewer/res/ViewCommandIds.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 #include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "dvilib/SharedBlock.h"
+#include "dvilib/VrDviError.h"
 #include "platform/sys/InstanceLock.h"
 #include "platform/sys/NamedBlock.h"
 #include "platform/sys/Registry.h"
@@ -30,6 +36,27 @@ int g_bLayeredWindowsAllowed = 0;
 namespace {
 // Failures met before the framework can show anything; shown once it can.
 CString g_pendingMessage;
+
+// Reports of the DVI library reach the person in one box per burst (a
+// document with several broken fonts reports them together), each text once.
+void ShowLibraryReport(const char* text) {
+    static std::mutex lock;
+    static std::vector<std::string> pending;
+    std::lock_guard<std::mutex> guard(lock);
+    const std::string t = text ? text : "";
+    if (t.empty() || std::find(pending.begin(), pending.end(), t) != pending.end()) return;
+    pending.push_back(t);
+    if (pending.size() > 1) return;
+    UiDispatcher::Post([] {
+        std::string all;
+        {
+            std::lock_guard<std::mutex> taken(lock);
+            for (const std::string& p : pending) all += (all.empty() ? "" : "\n") + p;
+            pending.clear();
+        }
+        AfxMessageBox(all.c_str(), MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+    });
+}
 
 std::vector<RECT> ScreenRects() {
     std::vector<RECT> rects;
@@ -79,6 +106,13 @@ CMainFrame* CVrViewerApp::MakeMainFrame() {
 
 BOOL CVrViewerApp::InitInstance() {
     AfxRegisterViewerStrings();
+    VrDviSetErrorHook(ShowLibraryReport);
+    // The wait cursor while the library converts a picture on this thread.
+    VrDviSetBusyHook([](bool busy) {
+        if (!UiDispatcher::IsUiThread()) return;
+        if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
+        else QApplication::restoreOverrideCursor();
+    });
     if (!g_pendingMessage.IsEmpty()) {
         AfxMessageBox(g_pendingMessage, MB_OK | MB_ICONEXCLAMATION);
         g_pendingMessage.Empty();
@@ -155,6 +189,8 @@ BOOL CVrViewerApp::InitInstance() {
 }
 
 int CVrViewerApp::ExitInstance() {
+    VrDviSetErrorHook(nullptr);
+    VrDviSetBusyHook(nullptr);
     if (m_instanceLock) m_instanceLock->StopServing();
     LoadExternalResources(FALSE);
     return CWinApp::ExitInstance();

@@ -124,6 +124,8 @@ int CVrViewerDoc::GetHttpData() {
             // The pages that arrived stay; the status bar tells at once that
             // there are no more.
             PostView("SetStatusText broke off", [text](CDocumentView* v) { v->SetStatusText(text); });
+            // Nothing more arrives: the progress bar goes.
+            PostView("SetDownloadPos 0", [](CDocumentView* v) { v->SetDownloadPos(0); });
             // The view goes on drawing them: its page-parts timer stays.
             InternetConnectionClear(0);
             if (m_input.GetInflateState() == ProgressiveInput::kInflateOpen) m_input.EndInflate();

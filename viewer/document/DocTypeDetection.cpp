@@ -9,20 +9,13 @@
 #include "platform/sys/TempFiles.h"
 #include "platform/ui/FileDialog.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/StringTable.h"
 #include "platform/ui/UiDispatcher.h"
 #include "viewer/document/DocFetch.h"
+#include "viewer/res/DocStrings.h"
 #include "viewer/view/DocumentView.h"
 
 namespace {
-
-constexpr const char* kKindNotSupported = "지원하지 않는 형태의 파일입니다.";
-constexpr const char* kAskDownload = "이 파일을 다운로드 하시겠습니까?";
-constexpr const char* kPressBack = "웹브라우저의 \"뒤로\" 버튼을 누르십시요.";
-constexpr const char* kMaybeHtml =
-    "문서 파일이 HTML일 확률이 있습니다.\n파일이 없거나 보안상의 문제로 오류정보 전송등\n(참고 : %c%c%c%c)";
-constexpr const char* kUnsupportedHex = "지원하지 않는 문서 파일입니다.\n(참고 : %2X%2X%2X%2X)";
-constexpr const char* kUnsupportedLocal = "지원하지 않는 문서 파일입니다..";
-constexpr const char* kAllFilesFilter = "모든 파일(*.*)|*.*||";
 
 // A text inside name found after its first character.
 bool NameHas(const std::string& name, std::initializer_list<const char*> texts) {
@@ -77,12 +70,12 @@ CVrViewerDoc::Detect CVrViewerDoc::DetectType(const unsigned char* chunk, int n,
         bool dviName = NameHas(name, {".dvi", ".DVI", ".Dvi"});
         if (!dviName && NameHas(name, {".gz", ".GZ", ".Gz", ".tgz", ".TGZ", ".Tgz", ".tar", ".TAR", ".Tar"})) {
             if (!http) {
-                ShowBox(kKindNotSupported, nullptr, MB_SYSTEMMODAL);
+                ShowBox(AfxLoadString(IDS_KIND_NOT_SUPPORTED), nullptr, MB_SYSTEMMODAL);
                 m_active = 0;
                 return Detect::Rejected;
             }
             m_active = 0;
-            int answer = AfxShowMessageBox(nullptr, kAskDownload, docfetch::kCaption,
+            int answer = AfxShowMessageBox(nullptr, AfxLoadString(IDS_ASK_DOWNLOAD), docfetch::kCaption,
                                            MB_YESNO | MB_ICONQUESTION | MB_SYSTEMMODAL, &m_stopRequested);
             if (answer == IDYES) {
                 m_downloadChoice = 1;
@@ -90,7 +83,7 @@ CVrViewerDoc::Detect CVrViewerDoc::DetectType(const unsigned char* chunk, int n,
                 auto target = UiDispatcher::CallFor<std::string>(
                     [] {
                         CFileDialog dlg(FALSE, "*.*", nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER,
-                                        kAllFilesFilter);
+                                        AfxLoadString(IDS_ALL_FILES_FILTER));
                         return dlg.DoModal() == IDOK ? dlg.GetPathName().str() : std::string();
                     },
                     &m_stopRequested);
@@ -103,7 +96,7 @@ CVrViewerDoc::Detect CVrViewerDoc::DetectType(const unsigned char* chunk, int n,
                 }
             }
             if (m_stopRequested.load()) return Detect::Ended;
-            ShowBox(kPressBack, docfetch::kCaption, MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+            ShowBox(AfxLoadString(IDS_PRESS_BACK), docfetch::kCaption, MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
             return Detect::Rejected;
         }
         m_docType = kTypeDvi;
@@ -117,9 +110,9 @@ CVrViewerDoc::Detect CVrViewerDoc::DetectType(const unsigned char* chunk, int n,
     m_active = 0;
     CString text;
     if (!http) {
-        text = kUnsupportedLocal;
+        text = AfxLoadString(IDS_UNSUPPORTED_LOCAL);
     } else if (b[0] == '<') {
-        text.Format(kMaybeHtml, b[0], b[1], b[2], b[3]);
+        text.Format(AfxLoadString(IDS_MAYBE_HTML), b[0], b[1], b[2], b[3]);
         // The answer goes into a file of its own for whoever looks into it.
         std::string dump = sys::GetTempFileName(sys::GetTempPath(), "error");
         if (dump.empty()) return Detect::Rejected;
@@ -128,7 +121,7 @@ CVrViewerDoc::Detect CVrViewerDoc::DetectType(const unsigned char* chunk, int n,
             std::fclose(f);
         }
     } else {
-        text.Format(kUnsupportedHex, b[0], b[1], b[2], b[3]);
+        text.Format(AfxLoadString(IDS_UNSUPPORTED_HEX), b[0], b[1], b[2], b[3]);
     }
     ShowBox(text, docfetch::kCaption, MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
     return Detect::Rejected;

@@ -5,52 +5,15 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <mutex>
 
 #include "platform/inet/ParseUrl.h"
 #include "platform/inet/WinInet.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/StringTable.h"
 #include "viewer/document/VrViewerDoc.h"
+#include "viewer/res/ViewerStrings.h"
 
 namespace {
-
-constexpr UINT IDS_UPLOAD_CONNECT_FAILED = 45600;
-constexpr UINT IDS_UPLOAD_OPEN_REQUEST_FAILED = 45601;
-constexpr UINT IDS_UPLOAD_OPEN_LOCAL_FAILED = 45602;
-constexpr UINT IDS_UPLOAD_SEND_FAILED = 45603;
-constexpr UINT IDS_UPLOAD_WRITE_FAILED = 45604;
-constexpr UINT IDS_UPLOAD_READ_FAILED = 45605;
-constexpr UINT IDS_UPLOAD_END_FAILED = 45606;
-constexpr UINT IDS_UPLOAD_REFUSED = 45607;
-
-void RegisterUploadStrings() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        static const StringTableEntry english[] = {
-            {IDS_UPLOAD_CONNECT_FAILED, "Internet connection failed"},
-            {IDS_UPLOAD_OPEN_REQUEST_FAILED, "HttpOpenRequest failed"},
-            {IDS_UPLOAD_OPEN_LOCAL_FAILED, "Failed to open local file."},
-            {IDS_UPLOAD_SEND_FAILED, "Error on HttpSendRequestEx %1\n"},
-            {IDS_UPLOAD_WRITE_FAILED, "\nInternetWriteFile failed %1"},
-            {IDS_UPLOAD_READ_FAILED, "\nReadFile failed on buffer %1."},
-            {IDS_UPLOAD_END_FAILED, "Error on HttpEndRequest."},
-            {IDS_UPLOAD_REFUSED, "Error on HttpEndRequest.\nThe server answered %1."},
-        };
-        static const StringTableEntry korean[] = {
-            {IDS_UPLOAD_CONNECT_FAILED, "인터넷 연결에 실패했습니다"},
-            {IDS_UPLOAD_OPEN_REQUEST_FAILED, "HttpOpenRequest 실패"},
-            {IDS_UPLOAD_OPEN_LOCAL_FAILED, "로컬 파일을 열 수 없습니다."},
-            {IDS_UPLOAD_SEND_FAILED, "HttpSendRequestEx 오류 %1\n"},
-            {IDS_UPLOAD_WRITE_FAILED, "\nInternetWriteFile 실패 %1"},
-            {IDS_UPLOAD_READ_FAILED, "\n버퍼 %1 에서 ReadFile 실패."},
-            {IDS_UPLOAD_END_FAILED, "HttpEndRequest 오류."},
-            {IDS_UPLOAD_REFUSED, "HttpEndRequest 오류.\n서버 응답 %1."},
-        };
-        AfxAddStrings(UiLanguage::English, english, int(sizeof english / sizeof english[0]));
-        AfxAddStrings(UiLanguage::Korean, korean, int(sizeof korean / sizeof korean[0]));
-    });
-}
 
 void Say(UINT id, unsigned long number = 0) {
     CString text = AfxLoadString(id);
@@ -74,7 +37,7 @@ struct UploadHandles {
 }  // namespace
 
 int CVrViewerDoc::UploadFile(const char* localPath) {
-    RegisterUploadStrings();
+    AfxRegisterViewerStrings();
     UploadHandles h;
     // Proxies as libcurl takes them from the environment, as for fetching.
     h.session = InternetOpenA("Veloran Viewer Internet Upload Agent", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,

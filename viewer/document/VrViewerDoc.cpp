@@ -28,8 +28,6 @@
 namespace {
 
 constexpr int kRangeStep = 409600;
-constexpr const char* kNoDocument = "\n해당 문서가 없습니다.";
-constexpr const char* kDownloadDone = "다운로드가 완료되었습니다. \n\n웹브라우저의 \"뒤로\"버튼을 누르세요.";
 
 const DList<String8>& EmptyList() {
     static const DList<String8> empty;
@@ -493,6 +491,7 @@ int CVrViewerDoc::FailRun(const CString& text, std::optional<UINT> box, const ch
     AppendErrorText("\n");
     AppendErrorText(text);
     m_active = 0;
+    PostView("SetDownloadPos 0", [](CDocumentView* v) { v->SetDownloadPos(0); });
     if (box) ShowBox(text, caption, *box);
     CloseTempStream();
     return 0;
@@ -624,7 +623,7 @@ int CVrViewerDoc::EndOfData(bool http) {
     m_tempStream.flush();
     if (!m_tempStream) return FailWrite();
     if (m_received.load() == 0) {
-        AppendErrorText(kNoDocument);
+        AppendErrorText(AfxLoadString(IDS_NO_DOCUMENT));
         SetEndText("File Not Found!!");
         m_active = 0;
         PostView("SetStatusText File Not Found!!", [](CDocumentView* v) { v->SetStatusText("File Not Found!!"); });
@@ -687,7 +686,7 @@ int CVrViewerDoc::EndOfData(bool http) {
             AppendErrorText(text);
             ShowBox(text, docfetch::kCaption, MB_ICONERROR | MB_SYSTEMMODAL);
         } else {
-            ShowBox(kDownloadDone, docfetch::kCaption, MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+            ShowBox(AfxLoadString(IDS_DOWNLOAD_DONE), docfetch::kCaption, MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
         }
     }
     if (http) InternetConnectionClear(1);

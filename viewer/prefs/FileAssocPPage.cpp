@@ -9,6 +9,7 @@
 
 #include "platform/sys/ShellOpen.h"
 #include "platform/ui/MessageBox.h"
+#include "viewer/res/PrefStrings.h"
 
 namespace {
 
@@ -27,14 +28,14 @@ struct Box {
 void FileAssocPPage::Build(QWidget& page) {
     auto* layout = new QVBoxLayout(&page);
     for (int i = 0; i < 4; ++i) {
-        m_boxes[i] = new QCheckBox(QString::fromUtf8(kBoxes[i].text), &page);
+        m_boxes[i] = new QCheckBox(QString::fromUtf8(PrefText(kBoxes[i].text).c_str()), &page);
         m_boxes[i]->setObjectName(QString::number(kBoxes[i].id));
         layout->addWidget(m_boxes[i]);
         QObject::connect(m_boxes[i], &QCheckBox::clicked, &page, [this, i] { OnClicked(i); });
     }
     auto* row = new QHBoxLayout;
-    auto* all = new QPushButton(QString::fromUtf8("Select &All"), &page);
-    auto* none = new QPushButton(QString::fromUtf8("&Deselect All"), &page);
+    auto* all = new QPushButton(QString::fromUtf8(PrefText("Select &All").c_str()), &page);
+    auto* none = new QPushButton(QString::fromUtf8(PrefText("&Deselect All").c_str()), &page);
     all->setObjectName("1072");
     none->setObjectName("1073");
     row->addWidget(all);

@@ -21,10 +21,13 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/StringTable.h"
 #include "viewer/res/AppStrings.h"
+#include "viewer/res/PrefStrings.h"
 
 namespace {
 
 QString Q(const char* text) { return QString::fromUtf8(text); }
+// A text of the page in the interface's language.
+QString T(const char* english) { return QString::fromUtf8(PrefText(english).c_str()); }
 
 // Controls carry their dialog control id as object name.
 template <class W>
@@ -86,7 +89,7 @@ void LoadZoom(QComboBox* box, int zoom) {
 QComboBox* ZoomCombo(QWidget* parent, std::initializer_list<const char*> items) {
     auto* box = new QComboBox(parent);
     box->setEditable(true);
-    for (const char* i : items) box->addItem(Q(i));
+    for (const char* i : items) box->addItem(T(i));
     return box;
 }
 
@@ -98,7 +101,7 @@ int SaveZoom(const QComboBox* box) {
 
 QComboBox* BitsCombo(QWidget* parent, std::initializer_list<const char*> items) {
     auto* box = new QComboBox(parent);
-    for (const char* i : items) box->addItem(Q(i));
+    for (const char* i : items) box->addItem(T(i));
     return box;
 }
 
@@ -142,34 +145,34 @@ QWidget* CPrefPage::Create(QWidget* parent) {
 void PrefDispPPage::Build(QWidget& page) {
     auto* form = new QFormLayout(&page);
     m_zoomBox = Named(ZoomCombo(&page, {"200%", "150%", "120%", "100%", "90%", "80%", "70%", "50%", "Width", "Height"}), 1002);
-    form->addRow(Q("&Zoom:"), m_zoomBox);
+    form->addRow(T("&Zoom:"), m_zoomBox);
     auto* pageRow = new QHBoxLayout;
     m_pageEdit = Named(new QLineEdit(&page), 1007);
     m_total = new QLabel(&page);
     pageRow->addWidget(m_pageEdit);
     pageRow->addWidget(m_total);
-    auto* pageLabel = new QLabel(Q("&Page:"), &page);
+    auto* pageLabel = new QLabel(T("&Page:"), &page);
     pageLabel->setBuddy(m_pageEdit);  // the mnemonic reaches the edit; no literal '&'
     form->addRow(pageLabel, pageRow);
     m_leftEdit = Named(new QLineEdit(&page), 1006);
     m_topEdit = Named(new QLineEdit(&page), 1009);
-    form->addRow(Q("&Left margin (mm):"), m_leftEdit);
-    form->addRow(Q("&Top margin (mm):"), m_topEdit);
+    form->addRow(T("&Left margin (mm):"), m_leftEdit);
+    form->addRow(T("&Top margin (mm):"), m_topEdit);
     m_scrollBox = Named(BitsCombo(&page, {"None", "Horizontal", "Vertical", "Both"}), 1029);
-    form->addRow(Q("&Scroll bars:"), m_scrollBox);
+    form->addRow(T("&Scroll bars:"), m_scrollBox);
     m_paperBox = Named(BitsCombo(&page, {"B5", "A4", "B4", "A3", "Letter", "User Def."}), 1003);
-    form->addRow(Q("P&aper:"), m_paperBox);
+    form->addRow(T("P&aper:"), m_paperBox);
     m_widthEdit = Named(new QLineEdit(&page), 1004);
     m_heightEdit = Named(new QLineEdit(&page), 1005);
-    form->addRow(Q("&Width (mm):"), m_widthEdit);
-    form->addRow(Q("&Height (mm):"), m_heightEdit);
+    form->addRow(T("&Width (mm):"), m_widthEdit);
+    form->addRow(T("&Height (mm):"), m_heightEdit);
     auto* orient = new QHBoxLayout;
-    m_portrait = Named(new QRadioButton(Q("Portrait"), &page), 1036);
-    m_landscape = Named(new QRadioButton(Q("Landscape"), &page), 1037);
+    m_portrait = Named(new QRadioButton(T("Portrait"), &page), 1036);
+    m_landscape = Named(new QRadioButton(T("Landscape"), &page), 1037);
     orient->addWidget(m_portrait);
     orient->addWidget(m_landscape);
-    form->addRow(Q("Orientation:"), orient);
-    auto* reset = Named(new QPushButton(Q("&Reset default"), &page), 1018);
+    form->addRow(T("Orientation:"), orient);
+    auto* reset = Named(new QPushButton(T("&Reset default"), &page), 1018);
     form->addRow(QString(), reset);
     QObject::connect(reset, &QPushButton::clicked, &page, [this] { ResetDefault(); });
     QObject::connect(m_paperBox, &QComboBox::currentIndexChanged, &page, [this] { UpdatePaperControls(); });
@@ -187,7 +190,7 @@ void PrefDispPPage::Load() {
     if (!m_widget) return;
     LoadZoom(m_zoomBox, m_zoom);
     m_pageEdit->setText(QString::number(m_page));
-    m_total->setText(QString::asprintf("(Total: %d)", m_pageCount));
+    m_total->setText(QString::asprintf(PrefText("(Total: %d)").c_str(), m_pageCount));
     m_leftEdit->setText(Mm(m_leftMargin));
     m_topEdit->setText(Mm(m_topMargin));
     m_scrollBox->setCurrentIndex(std::clamp(m_scrollBarIndex, 0, 3));
@@ -259,15 +262,36 @@ void PrefMagGlassPPage::Build(QWidget& page) {
     auto* form = new QFormLayout(&page);
     m_widthEdit = Named(new QLineEdit(&page), 1001);
     m_heightEdit = Named(new QLineEdit(&page), 1002);
-    form->addRow(Q("&Width:"), m_widthEdit);
-    form->addRow(Q("&Height:"), m_heightEdit);
+    form->addRow(T("&Width:"), m_widthEdit);
+    form->addRow(T("&Height:"), m_heightEdit);
     m_magBox = Named(ZoomCombo(&page, {"200", "300", "400"}), 1000);
-    form->addRow(Q("&Magnification (%):"), m_magBox);
-    m_mono = Named(new QCheckBox(Q("Monochrome display (to save memory)"), &page), 1039);
+    form->addRow(T("&Magnification (%):"), m_magBox);
+    m_mono = Named(new QCheckBox(T("Monochrome display (to save memory)"), &page), 1039);
     form->addRow(m_mono);
-    auto* reset = Named(new QPushButton(Q("&Reset Default"), &page), 1003);
+    auto* reset = Named(new QPushButton(T("&Reset Default"), &page), 1003);
     form->addRow(QString(), reset);
     QObject::connect(reset, &QPushButton::clicked, &page, [this] { ResetDefault(); });
+    // A colour glass needs more memory: with little left the person is asked.
+    QObject::connect(m_mono, &QCheckBox::clicked, &page, [this](bool checked) {
+        const int load = m_memoryLoad ? m_memoryLoad() : SystemMemoryLoad();
+        if (checked || load <= 85) return;
+        if (AfxMessageBox(IDS_PREF_GLASS_MONOCHROME, MB_YESNO | MB_ICONQUESTION) == IDYES) m_mono->setChecked(true);
+    });
+}
+
+int PrefMagGlassPPage::SystemMemoryLoad() {
+    long long total = 0, available = -1;
+    if (FILE* f = std::fopen("/proc/meminfo", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f)) {
+            long long kb = 0;
+            if (std::sscanf(line, "MemTotal: %lld", &kb) == 1) total = kb;
+            else if (std::sscanf(line, "MemAvailable: %lld", &kb) == 1) available = kb;
+        }
+        std::fclose(f);
+    }
+    if (total <= 0 || available < 0) return 0;
+    return int(100 - std::min(total, available) * 100 / total);
 }
 
 void PrefMagGlassPPage::Load() {
@@ -312,12 +336,12 @@ void PrefGSPPage::Build(QWidget& page) {
     auto* form = new QFormLayout(&page);
     m_folderEdit = Named(new QLineEdit(&page), 1011);
     m_libEdit = Named(new QLineEdit(&page), 1012);
-    form->addRow(Q("GhostScript &folder:"), m_folderEdit);
-    form->addRow(Q("&Library path:"), m_libEdit);
+    form->addRow(T("GhostScript &folder:"), m_folderEdit);
+    form->addRow(T("&Library path:"), m_libEdit);
     m_screenBox = Named(BitsCombo(&page, {"True Color", "256 Color(recommend)", "16 Color", "Monochrome"}), 1014);
     m_printBox = Named(BitsCombo(&page, {"True Color", "256 Color", "16 Color", "Monochrome(recommend)"}), 1015);
-    form->addRow(Q("For &Screen:"), m_screenBox);
-    form->addRow(Q("For &Printer:"), m_printBox);
+    form->addRow(T("For &Screen:"), m_screenBox);
+    form->addRow(T("For &Printer:"), m_printBox);
 }
 
 void PrefGSPPage::Load() {
@@ -340,23 +364,23 @@ void PrefGSPPage::Save() {
 void PrefDispPPageOther::Build(QWidget& page) {
     auto* form = new QFormLayout(&page);
     m_zoomBox = Named(ZoomCombo(&page, {"150%", "120%", "100%", "90%", "80%", "70%", "50%", "Width", "Height"}), 1002);
-    form->addRow(Q("&Zoom:"), m_zoomBox);
+    form->addRow(T("&Zoom:"), m_zoomBox);
     auto* pageRow = new QHBoxLayout;
     m_pageEdit = Named(new QLineEdit(&page), 1007);
     m_total = new QLabel(&page);
     pageRow->addWidget(m_pageEdit);
     pageRow->addWidget(m_total);
-    auto* pageLabel = new QLabel(Q("&Page:"), &page);
+    auto* pageLabel = new QLabel(T("&Page:"), &page);
     pageLabel->setBuddy(m_pageEdit);  // the mnemonic reaches the edit; no literal '&'
     form->addRow(pageLabel, pageRow);
     m_scrollBox = Named(BitsCombo(&page, {"None", "Horizontal", "Vertical", "Both"}), 1029);
-    form->addRow(Q("&Scroll bars:"), m_scrollBox);
+    form->addRow(T("&Scroll bars:"), m_scrollBox);
     if (IsTiff()) {
         m_colorBox = Named(BitsCombo(&page, {"0 Degree", "90 Degree", "180 Degree", "270 Degree"}), 1000);
-        form->addRow(Q("&Rotation:"), m_colorBox);
+        form->addRow(T("&Rotation:"), m_colorBox);
     } else {
         m_colorBox = Named(BitsCombo(&page, {"True Color", "256 Color", "16 Color", "Monochrome"}), 1001);
-        form->addRow(Q("For &Screen:"), m_colorBox);
+        form->addRow(T("For &Screen:"), m_colorBox);
     }
 }
 
@@ -364,7 +388,7 @@ void PrefDispPPageOther::Load() {
     if (!m_widget) return;
     LoadZoom(m_zoomBox, m_zoom);
     m_pageEdit->setText(QString::number(m_page));
-    m_total->setText(QString::asprintf("(Total: %d)", m_pageCount));
+    m_total->setText(QString::asprintf(PrefText("(Total: %d)").c_str(), m_pageCount));
     m_scrollBox->setCurrentIndex(std::clamp(m_scrollBarIndex, -1, 3));
     m_colorBox->setCurrentIndex(IsTiff() ? std::clamp(m_color, 0, 3) : PrefIndexFromBits(m_color));
 }

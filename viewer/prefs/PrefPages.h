@@ -5,6 +5,8 @@
 // the members in Save.
 #pragma once
 
+#include <functional>
+
 #include <QWidget>
 
 #include "base/String8.h"
@@ -83,11 +85,15 @@ public:
     int m_width = 200, m_height = 200;  // 1 to 5000
     int m_monochrome = 1;
     int m_magnification = 250;          // 10 to 500 percent
+    // The system's memory load in percent (from /proc/meminfo); clearing the
+    // monochrome box above 85 % asks first.
+    std::function<int()> m_memoryLoad;
 
     void Load() override;
     String8 Validate() override;
     void Save() override;
     virtual void ResetDefault();
+    static int SystemMemoryLoad();
 
 protected:
     void Build(QWidget& page) override;

@@ -11,10 +11,13 @@
 
 #include "platform/ui/AfxIds.h"
 #include "platform/ui/StringTable.h"
+#include "viewer/res/PrefStrings.h"
 
 namespace {
 
 QString Q(const char* text) { return QString::fromUtf8(text); }
+// A text of the page in the interface's language.
+QString T(const char* english) { return QString::fromUtf8(PrefText(english).c_str()); }
 String8 S(const QString& text) { return String8(text.toUtf8().constData()); }
 
 constexpr const char* kNewEntry = "(New Entry)";
@@ -32,7 +35,7 @@ QLineEdit* FolderPage(QWidget& page, const char* label, int id) {
     auto* edit = new QLineEdit(&page);
     edit->setObjectName(QString::number(id));
     edit->setMinimumWidth(280);
-    form->addRow(Q(label), edit);
+    form->addRow(T(label), edit);
     return edit;
 }
 
@@ -41,7 +44,7 @@ QLineEdit* FolderPage(QWidget& page, const char* label, int id) {
 // ---- Edit Path ----
 
 void EditPathDlg::BuildDialog(QDialog& dialog) {
-    dialog.setWindowTitle(Q("Edit Path"));
+    dialog.setWindowTitle(T("Edit Path"));
     auto* layout = new QVBoxLayout(&dialog);
     auto* edit = new QLineEdit(&dialog);
     edit->setMinimumWidth(320);
@@ -82,14 +85,14 @@ void PrefPathPPage::Build(QWidget& page) {
                    {1019, "&Edit", &PrefPathPPage::OnEdit}};
     int row = 0;
     for (const auto& b : buttons) {
-        auto* button = new QPushButton(Q(b.text), &page);
+        auto* button = new QPushButton(T(b.text), &page);
         button->setObjectName(QString::number(b.id));
         grid->addWidget(button, row++, 1);
         QObject::connect(button, &QPushButton::clicked, &page, [this, h = b.handler] { (this->*h)(); });
         if (b.id == 1020) m_remove = button;
         if (b.id == 1019) m_edit = button;
     }
-    auto* note = new QLabel(Q("Note: Modified paths become effective after the next start of the viewer."), &page);
+    auto* note = new QLabel(T("Note: Modified paths become effective after the next start of the viewer."), &page);
     note->setWordWrap(true);
     grid->addWidget(note, 6, 0, 1, 2);
     QObject::connect(m_list, &QListWidget::currentRowChanged, &page, [this] { UpdateButtons(); });
@@ -118,10 +121,10 @@ void PrefPathPPage::Save() {
 void PrefPathPPage::OnNew() {
     const int sel = m_list->currentRow();
     if (sel < 0) {
-        m_list->addItem(Q(kNewEntry));
+        m_list->addItem(T(kNewEntry));
         m_list->setCurrentRow(m_list->count() - 1);
     } else {
-        m_list->insertItem(sel, Q(kNewEntry));
+        m_list->insertItem(sel, T(kNewEntry));
         m_list->setCurrentRow(sel);
     }
     UpdateButtons();

@@ -30,6 +30,18 @@ void AddViewDialogStrings() {
         {IDS_ZOOMMENU_FIT_HEIGHT, "Fit to Height"},
         {IDS_ZOOMMENU_BASIC, "Basic"},
         {IDS_ZOOMMENU_ADJUST_MARGIN, "Adjust Margin"},
+        {IDS_NOTEPROP_CAPTION, "Note Properties"},
+        {IDS_NOTEPROP_AUTHOR, "Author : "},
+        {IDS_NOTEPROP_MODIFIED, "Modified : "},
+        {IDS_NOTEPROP_TOO_LONG, "Enter no more than %d characters."},
+        {IDS_SEARCH_CAPTION, "Search..."},
+        {IDS_SEARCH_FIND_WHAT, "Find what:"},
+        {IDS_SEARCH_MATCH_CASE, "Match Case"},
+        {IDS_SEARCH_DIRECTION, "Direction"},
+        {IDS_SEARCH_UP, "Up"},
+        {IDS_SEARCH_DOWN, "Down"},
+        {IDS_SEARCH_SEARCH, "&Search"},
+        {IDS_SEARCH_CANCEL, "&Cancel"},
     };
     static const StringTableEntry korean[] = {
         {IDS_DOCINFO_CAPTION, "문서 정보"},
@@ -57,6 +69,18 @@ void AddViewDialogStrings() {
         {IDS_ZOOMMENU_FIT_HEIGHT, "높이에 맞춤"},
         {IDS_ZOOMMENU_BASIC, "기본"},
         {IDS_ZOOMMENU_ADJUST_MARGIN, "여백 조정"},
+        {IDS_NOTEPROP_CAPTION, "메모 속성"},
+        {IDS_NOTEPROP_AUTHOR, "작성자 : "},
+        {IDS_NOTEPROP_MODIFIED, "수정한 때 : "},
+        {IDS_NOTEPROP_TOO_LONG, "%d바이트 이내로 입력하십시오."},
+        {IDS_SEARCH_CAPTION, "찾기..."},
+        {IDS_SEARCH_FIND_WHAT, "찾을 내용:"},
+        {IDS_SEARCH_MATCH_CASE, "대/소문자 구분"},
+        {IDS_SEARCH_DIRECTION, "방향"},
+        {IDS_SEARCH_UP, "위로"},
+        {IDS_SEARCH_DOWN, "아래로"},
+        {IDS_SEARCH_SEARCH, "찾기(&S)"},
+        {IDS_SEARCH_CANCEL, "취소(&C)"},
     };
     AfxAddStrings(UiLanguage::English, english, int(sizeof english / sizeof english[0]));
     AfxAddStrings(UiLanguage::Korean, korean, int(sizeof korean / sizeof korean[0]));

@@ -16,3 +16,12 @@ constexpr UINT IDS_VIEW_SELECTION_RANGE = 59147;
 constexpr UINT IDS_VIEW_GHOSTSCRIPT_MISSING = 45102;
 constexpr UINT IDS_VIEW_DOCINFO_INCOMPLETE = 127;
 constexpr UINT IDS_VIEW_FONT_SUBSTITUTED = 45262;
+constexpr UINT IDS_VIEW_LINK_MISSING = 45270;
+constexpr UINT IDS_VIEW_LINK_MISSING_CAPTION = 45271;
+constexpr UINT IDS_VIEW_THUMBNAIL_MEMORY = 45272;
+constexpr UINT IDS_VIEW_UNDEFINED_FORMAT = 45273;
+// The localised names of the CJK faces of the Windows-font mode, in the
+// order Batang, Dotum, Gulim, Gungsuh, MS Gothic, MS PGothic, MS Mincho,
+// MS PMincho.
+constexpr UINT IDS_FACE_FIRST = 1201;
+constexpr UINT IDS_FACE_LAST = 1208;

@@ -1,8 +1,11 @@
 #include "viewer/res/ViewerBitmaps.h"
 
 #include <QPainter>
+#include <mutex>
 
+#include "platform/ui/Cursor.h"
 #include "viewer/res/FrameIds.h"
+#include "viewer/res/ViewCommandIds.h"
 
 namespace {
 
@@ -32,4 +35,18 @@ QImage LayoutTabImages() {
 QImage ViewerBitmap(UINT nID) {
     if (nID == IDB_LAYOUT_TABS) return LayoutTabImages();
     return QImage();
+}
+
+void AfxRegisterViewerCursors() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const struct {
+            UINT id;
+            Qt::CursorShape shape;
+        } cursors[] = {{IDC_VIEW_GLASS, Qt::SizeAllCursor},       {IDC_VIEW_LINK, Qt::PointingHandCursor},
+                       {IDC_VIEW_PAGE, Qt::ArrowCursor},          {IDC_VIEW_COLUMN, Qt::UpArrowCursor},
+                       {IDC_VIEW_NOTE_PLACE, Qt::WhatsThisCursor}, {IDC_VIEW_NOTE, Qt::OpenHandCursor}};
+        for (const auto& c : cursors)
+            if (!AfxLoadCursor(c.id)) AfxRegisterCursor(c.id, c.shape);
+    });
 }

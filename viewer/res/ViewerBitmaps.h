@@ -8,3 +8,7 @@
 
 // The strip of bitmap resource nID; a null image for an unknown id.
 QImage ViewerBitmap(UINT nID);
+
+// Registers the page view's cursors (glass, link, page, column, note
+// placing, note) as shapes of the system's cursors; once.
+void AfxRegisterViewerCursors();

@@ -166,11 +166,41 @@ std::vector<MenuItemTemplate> Translate(const std::vector<Item>& items, bool kor
     return out;
 }
 
+// The page view's popup menus: paging, a selection, the two text modes of
+// the band's drop-down arrow, a note.
+std::vector<Item> ViewPopup(UINT nIDResource) {
+    switch (nIDResource) {
+    case IDR_VIEW_POPUP:
+        return {Popup("Popup", "Popup",
+                      {{ID_PAGE_NEXT, "&Next Page", "다음 페이지(&N)", {}},
+                       {ID_PAGE_PREV, "&Previous Page", "이전 페이지(&P)", {}},
+                       {ID_PAGE_FIRST, "&First Page", "첫 페이지(&F)", {}},
+                       {ID_PAGE_LAST, "&Last Page", "마지막 페이지(&L)", {}},
+                       kSeparator,
+                       {ID_HISTORY_BACK, "&Back in History", "이전 위치로(&B)", {}},
+                       {ID_HISTORY_FORWARD, "F&orward in History", "다음 위치로(&O)", {}}})};
+    case IDR_SELECT_POPUP:
+        return {Popup("Popup", "Popup",
+                      {{ID_EDIT_COPY, "&Copy\tCtrl+C", "복사(&C)\tCtrl+C", {}},
+                       {ID_EDIT_CANCEL, "Canc&el\tESC", "취소(&E)\tESC", {}}})};
+    case IDR_TEXT_MODES_POPUP:
+        return {Popup("Popup", "Popup",
+                      {{ID_TEXT_SELECT, "Text Select", "텍스트 선택", {}},
+                       {ID_COLUMN_SELECT, "Column Select", "단 선택", {}}})};
+    case IDR_NOTE_POPUP:
+        return {Popup("Popup", "Popup",
+                      {{ID_NOTE_EDIT, "&Edit Note", "메모 편집(&E)", {}},
+                       {ID_NOTE_DELETE, "&Delete Note", "메모 삭제(&D)", {}},
+                       {ID_NOTE_PROPERTIES, "Note &Properties", "메모 속성(&P)", {}}})};
+    default: return {};
+    }
+}
+
 std::vector<Item> MenuOf(UINT nIDResource) {
     if (nIDResource == IDR_MAINFRAME) return MainFrameMenu();
     if (nIDResource == IDR_VRVIEWTYPE) return DocumentMenu(false);
     if (nIDResource == IDR_VRVIEWTYPE_SRVR_IP) return DocumentMenu(true);
-    return {};
+    return ViewPopup(nIDResource);
 }
 
 std::vector<AccelTemplate> AcceleratorsOf(UINT nIDResource) {
@@ -180,7 +210,8 @@ std::vector<AccelTemplate> AcceleratorsOf(UINT nIDResource) {
     return {};
 }
 
-constexpr UINT kResources[] = {IDR_MAINFRAME, IDR_VRVIEWTYPE, IDR_VRVIEWTYPE_SRVR_IP};
+constexpr UINT kResources[] = {IDR_MAINFRAME,  IDR_VRVIEWTYPE,   IDR_VRVIEWTYPE_SRVR_IP, IDR_VIEW_POPUP,
+                               IDR_SELECT_POPUP, IDR_TEXT_MODES_POPUP, IDR_NOTE_POPUP};
 
 }  // namespace
 
@@ -193,6 +224,6 @@ void AfxRegisterViewerMenus() {
     registered = int(korean);
     for (UINT id : kResources) {
         AfxRegisterMenu(id, Translate(MenuOf(id), korean));
-        AfxRegisterAccelerators(id, AcceleratorsOf(id));
+        if (!AcceleratorsOf(id).empty()) AfxRegisterAccelerators(id, AcceleratorsOf(id));
     }
 }

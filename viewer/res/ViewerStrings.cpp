@@ -10,5 +10,6 @@ void AfxRegisterViewerStrings() {
         AddViewDialogStrings();
         AddToolbarStrings();
         AddDocStrings();
+        AddPrefStrings();
     });
 }

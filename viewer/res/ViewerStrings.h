@@ -11,3 +11,4 @@ void AddViewStrings();
 void AddViewDialogStrings();
 void AddToolbarStrings();
 void AddDocStrings();
+void AddPrefStrings();

@@ -224,7 +224,8 @@ void CContentsView::ReadTocFile(CVrViewerView* view) {
     if (!address.empty()) {
         const std::string beside = TocAddressBeside(address);
         if (view->m_isBrowser) {
-            text = GetWebTocFile(beside);
+            // Beside the document: its server's failure is the document's to tell.
+            text = GetWebTocFile(beside, false);
             if (!HasTocTag(text)) text.clear();
         } else {
             text = ReadLocalTocFile(beside);
@@ -239,7 +240,7 @@ void CContentsView::ReadTocFile(CVrViewerView* view) {
     Fill(ParseToc(text));
 }
 
-std::string CContentsView::GetWebTocFile(const std::string& address) {
+std::string CContentsView::GetWebTocFile(const std::string& address, bool reportUnreachable) {
     HINTERNET net = InternetOpenA("Veloran Viewer Internet Toc Agent", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!net) {
         AfxMessageBox("Internet connection fail -1");
@@ -258,7 +259,7 @@ std::string CContentsView::GetWebTocFile(const std::string& address) {
         HINTERNET url = InternetOpenUrlA(net, candidate.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0);
         if (!url) {
             InternetCloseHandle(net);
-            AfxMessageBox("Internet connection fail -2");
+            if (reportUnreachable) AfxMessageBox("Internet connection fail -2");
             return std::string();
         }
         std::string body;

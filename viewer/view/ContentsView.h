@@ -29,7 +29,9 @@ public:
     void ReadTocFile(CVrViewerView* view);
     // The text at a web address, tried as given and with the extension
     // "TOC" and "Toc"; the first answer that is a contents file, else empty.
-    static std::string GetWebTocFile(const std::string& address);
+    // A server that cannot be reached is reported unless reportUnreachable
+    // is false (the document's own fetch reports its server).
+    static std::string GetWebTocFile(const std::string& address, bool reportUnreachable = true);
     // Header and tree from parsed contents.
     void Fill(const TocData& toc);
 

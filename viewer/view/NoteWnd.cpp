@@ -19,6 +19,7 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/StringTable.h"
 #include "viewer/document/NoteList.h"
+#include "viewer/res/ViewDialogStrings.h"
 #include "viewer/view/VrViewerView.h"
 
 namespace {
@@ -170,14 +171,14 @@ NotePropDlg::NotePropDlg(CVrViewerView* view, const std::string& author, const s
     : CDialog(IDD_NOTE_PROPERTIES, view), m_author(author), m_time(time) {}
 
 void NotePropDlg::BuildDialog(QDialog& dialog) {
-    dialog.setWindowTitle("Note Properties");
+    dialog.setWindowTitle(QString::fromUtf8(AfxLoadString(IDS_NOTEPROP_CAPTION).c_str()));
     auto* layout = new QVBoxLayout(&dialog);
     auto* form = new QFormLayout;
     auto* author = new QLineEdit(&dialog);
     author->setMaxLength(NoteList::kUserNameMax);
     auto* time = new QLabel(&dialog);
-    form->addRow("Author : ", author);
-    form->addRow("Modified : ", time);
+    form->addRow(QString::fromUtf8(AfxLoadString(IDS_NOTEPROP_AUTHOR).c_str()), author);
+    form->addRow(QString::fromUtf8(AfxLoadString(IDS_NOTEPROP_MODIFIED).c_str()), time);
     layout->addLayout(form);
     QDialogButtonBox* buttons = AddButtonBox(dialog, kOkCancel, false);
     layout->addWidget(buttons);
@@ -196,7 +197,7 @@ void NotePropDlg::OnOK() {
     // The name field of a note holds 14 bytes.
     if (int(author.size()) > NoteList::kUserNameMax) {
         CString text;
-        text.Format("Enter no more than %d characters.", NoteList::kUserNameMax);
+        text.Format(AfxLoadString(IDS_NOTEPROP_TOO_LONG), NoteList::kUserNameMax);
         AfxMessageBox(text, MB_ICONEXCLAMATION);
         return;
     }

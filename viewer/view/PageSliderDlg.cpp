@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/ui/StringTable.h"
+#include "viewer/res/ViewDialogStrings.h"
 #include "viewer/view/VrViewerView.h"
 
 PageSliderDlg::PageSliderDlg(CVrViewerView* view) : CDialog(IDD, view), m_pVrView(view) {}
@@ -24,7 +25,7 @@ void PageSliderDlg::SetRange(int minimum, int maximum) {
 QSlider* PageSliderDlg::Slider() const { return qobject_cast<QSlider*>(GetDlgItemWidget(IDC_PAGE_SLIDER)); }
 
 void PageSliderDlg::BuildDialog(QDialog& dialog) {
-    dialog.setWindowTitle("Goto Page...");
+    dialog.setWindowTitle(QString::fromUtf8(AfxLoadString(IDS_GOTOPAGE_CAPTION).c_str()));
     auto* grid = new QGridLayout(&dialog);
     auto* slider = new QSlider(Qt::Horizontal, &dialog);
     slider->setMinimumWidth(240);

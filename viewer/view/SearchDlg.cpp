@@ -14,14 +14,14 @@
 #include <algorithm>
 
 #include "platform/ui/StringTable.h"
+#include "viewer/res/ViewDialogStrings.h"
+#include "viewer/res/ViewerStrings.h"
 
 namespace {
-QString Text(const char* en, const char* ko) {
-    return QString::fromUtf8(AfxGetLanguage() == UiLanguage::Korean ? ko : en);
-}
+QString Text(UINT id) { return QString::fromUtf8(AfxLoadString(id).c_str()); }
 }  // namespace
 
-SearchDlg::SearchDlg(CWnd* pParent) : CDialog(IDD_SEARCH, pParent) {}
+SearchDlg::SearchDlg(CWnd* pParent) : CDialog(IDD_SEARCH, pParent) { AfxRegisterViewerStrings(); }
 
 CPoint SearchDlg::Placement(CPoint point, int width, int height, const RECT& desktop) {
     int x = std::max<int>(point.x - width / 2, 0);
@@ -32,31 +32,31 @@ CPoint SearchDlg::Placement(CPoint point, int width, int height, const RECT& des
 }
 
 void SearchDlg::BuildDialog(QDialog& dialog) {
-    dialog.setWindowTitle(Text("Search...", "찾기..."));
+    dialog.setWindowTitle(Text(IDS_SEARCH_CAPTION));
     auto* layout = new QHBoxLayout(&dialog);
     auto* left = new QVBoxLayout;
     auto* row = new QHBoxLayout;
     auto* edit = new QLineEdit(&dialog);
-    auto* label = new QLabel(Text("Find what:", "찾을 내용:"), &dialog);
+    auto* label = new QLabel(Text(IDS_SEARCH_FIND_WHAT), &dialog);
     label->setBuddy(edit);
     row->addWidget(label);
     row->addWidget(edit);
     left->addLayout(row);
     auto* lower = new QHBoxLayout;
-    auto* matchCase = new QCheckBox(Text("Match Case", "대/소문자 구분"), &dialog);
+    auto* matchCase = new QCheckBox(Text(IDS_SEARCH_MATCH_CASE), &dialog);
     lower->addWidget(matchCase, 0, Qt::AlignBottom);
-    auto* group = new QGroupBox(Text("Direction", "방향"), &dialog);
+    auto* group = new QGroupBox(Text(IDS_SEARCH_DIRECTION), &dialog);
     auto* radios = new QHBoxLayout(group);
-    auto* up = new QRadioButton(Text("Up", "위로"), group);
-    auto* down = new QRadioButton(Text("Down", "아래로"), group);
+    auto* up = new QRadioButton(Text(IDS_SEARCH_UP), group);
+    auto* down = new QRadioButton(Text(IDS_SEARCH_DOWN), group);
     radios->addWidget(up);
     radios->addWidget(down);
     lower->addWidget(group);
     left->addLayout(lower);
     layout->addLayout(left);
     auto* buttons = new QVBoxLayout;
-    auto* search = new QPushButton(Text("&Search", "찾기(&S)"), &dialog);
-    auto* cancel = new QPushButton(Text("&Cancel", "취소(&C)"), &dialog);
+    auto* search = new QPushButton(Text(IDS_SEARCH_SEARCH), &dialog);
+    auto* cancel = new QPushButton(Text(IDS_SEARCH_CANCEL), &dialog);
     search->setDefault(true);
     buttons->addWidget(search);
     buttons->addWidget(cancel);

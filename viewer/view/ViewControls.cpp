@@ -318,6 +318,16 @@ QAction* ViewControls::MainToolbarButton(unsigned id) const {
     return nullptr;
 }
 
+std::vector<QAction*> ViewControls::CommandActions() const {
+    std::vector<QAction*> out;
+    for (QWidget* w : {m_navigation.data(), m_group2.data(), static_cast<QWidget*>(m_mainToolbar.data())}) {
+        if (!w) continue;
+        for (QAction* a : w->actions())
+            if (a->data().toUInt() != 0) out.push_back(a);
+    }
+    return out;
+}
+
 QAction* ViewControls::NavigationButton(unsigned id) const {
     if (!m_navigation) return nullptr;
     for (QAction* a : m_navigation->actions())

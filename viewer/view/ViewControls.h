@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "platform/core/Geometry.h"
 #include "viewer/view/ToolbarControls.h"
@@ -57,6 +58,8 @@ public:
     void SetDropDownOwner(DropDownNotify notify);
     // A button of the main toolbar by command id (null when none).
     QAction* MainToolbarButton(unsigned id) const;
+    // Every command button of the bottom row and the main toolbar (its id in data()).
+    std::vector<QAction*> CommandActions() const;
 
 private:
     static void Place(QWidget* w, int x, int y, int cx, int cy, bool shown);

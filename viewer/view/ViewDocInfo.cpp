@@ -1,6 +1,8 @@
 // Document Information: the document's address and, for a DVI document, its
 // fonts with the TrueType faces that draw them and its picture files.
 #include <cstdio>
+#include <cstring>
+#include <iterator>
 
 #include "dvilib/VrDvi.h"
 #include "dvilib/VrDviDrawer.h"
@@ -13,6 +15,7 @@
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/DocumentInfoDlg.h"
 #include "viewer/res/ViewCommandIds.h"
+#include "viewer/res/ViewStrings.h"
 #include "viewer/view/VrViewerView.h"
 
 namespace {
@@ -29,6 +32,17 @@ String8 FaceOf(CFont* font, bool withStyle) {
 }
 
 }  // namespace
+
+// The face name as the interface's language calls it (the eight CJK faces
+// have localised names); other names as they are.
+String8 LocalisedFaceName(const String8& face) {
+    static const char* const kFaces[] = {"Batang",    "Dotum",      "Gulim",     "Gungsuh",
+                                         "MS Gothic", "MS PGothic", "MS Mincho", "MS PMincho"};
+    const char* name = face.IsNull() ? "" : face.c_str();
+    for (UINT i = 0; i < std::size(kFaces); ++i)
+        if (std::strcmp(name, kFaces[i]) == 0) return String8(AfxLoadString(IDS_FACE_FIRST + i).c_str());
+    return face;
+}
 
 // One line of the fonts list.
 String8 DocumentFontLine(const String8& name, const String8& sbFace, const String8& dbFace, int scaledSize) {
@@ -75,7 +89,8 @@ void CVrViewerView::OnDocumentInformation() {
                 drawer.Close();
             }
         } else {
-            dlg.m_fonts = reader.GetFontList();
+            const DList<String8> faces = reader.GetFontList();
+            for (auto it = faces.Begin(); it; it.Next()) dlg.m_fonts.AddTail(LocalisedFaceName(it.Value()));
         }
         for (const FetchedFile* file : doc->GetFetchedFiles().Entries())
             dlg.m_pictures.AddTail(DocumentPictureLine(file->GetUrl(), file->IsComplete()));

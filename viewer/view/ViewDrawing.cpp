@@ -5,7 +5,9 @@
 #include <exception>
 
 
+#include "platform/ui/StringTable.h"
 #include "viewer/document/VrViewerDoc.h"
+#include "viewer/res/ViewStrings.h"
 #include "viewer/view/ViewGeometry.h"
 #include "viewer/view/VrViewerView.h"
 
@@ -14,7 +16,6 @@ using namespace viewgeo;
 namespace {
 constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr COLORREF kLinkColour = 0xFF0000;
-const char kUndefinedFormat[] = "\n문서에 정의되지 않은 형식이 포함되었습니다.";
 }  // namespace
 
 bool CVrViewerView::RecreateSurfaceBitmap(PageSurface& surface, int mono) {
@@ -52,7 +53,7 @@ void CVrViewerView::DrawFailed(PageSurface& surface, const char* message) {
         text += CString(message).Left(255);
         ReportToUserAndLog(text);
     } else {
-        AppendErrorLog(kUndefinedFormat);
+        AppendErrorLog(AfxLoadString(IDS_VIEW_UNDEFINED_FORMAT));
     }
 }
 

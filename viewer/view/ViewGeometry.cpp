@@ -96,7 +96,7 @@ int ScrollStepsDivisor(int pageCount, int current) {
     else if (pageCount >= 101) s = 80;
     else if (pageCount >= 51) s = 30;
     else if (pageCount > 20) s = 10;
-    return std::max(s, current);
+    return s;
 }
 
 RECT PageAreaRect(const RECT& client, int scrollBarFlags, int showMainToolbar, int topOffset) {

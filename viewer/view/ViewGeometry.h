@@ -50,7 +50,7 @@ struct BarValues {
 BarValues VerticalBar(int pageHeight, int pageCount, int areaHeight, int page, int scrollY, int divisor);
 BarValues HorizontalBar(int pageWidth, int areaWidth, int scrollX);
 
-// Scroll steps divisor for a page count; never decreases below 21 pages.
+// Scroll steps divisor for a page count; below 21 pages the current one stays.
 int ScrollStepsDivisor(int pageCount, int current);
 
 // The client rectangle less the shown bars (16 px each) and the band above.

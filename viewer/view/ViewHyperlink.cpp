@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include <QWidget>
+
+#include "platform/ui/FrameWnd.h"
 #include "viewer/document/AddressParameters.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
@@ -59,4 +62,13 @@ void CVrViewerView::TakeHyperlink(const char* url) {
     m_tagShown = 0;
     if (CVrViewerDoc* doc = GetDocument()) doc->TakeHyperlink(String8(url));
     UpdateToolbarStatus();
+    // The view that moved comes to the front, where the person looks.
+    if (CFrameWnd* frame = GetParentFrame()) {
+        if (auto* child = dynamic_cast<CMDIChildWnd*>(frame)) {
+            child->MDIActivate();
+        } else if (QWidget* w = frame->GetWidget()) {
+            w->raise();
+            w->activateWindow();
+        }
+    }
 }

@@ -8,7 +8,6 @@
 #include <QWidget>
 #include <algorithm>
 #include <cstdlib>
-#include <mutex>
 #include <strings.h>
 
 #include "dvilib/VrDvi.h"
@@ -22,6 +21,8 @@
 #include "viewer/view/ViewHyperlink.h"
 #include "viewer/view/ViewInput.h"
 #include "viewer/res/ViewStrings.h"
+#include "viewer/res/ViewerBitmaps.h"
+#include "viewer/res/ViewerMenus.h"
 #include "viewer/view/VrViewerView.h"
 
 namespace viewinput {
@@ -71,44 +72,10 @@ bool ShiftDown() { return GetKeyState(VK_SHIFT) < 0; }
 
 bool PsType(int type) { return type == 2 || type == kDocPs || type == kDocGzip; }
 
-MenuItemTemplate Popup(std::vector<MenuItemTemplate> items) { return {0, "Popup", std::move(items)}; }
-
-// The popup menus and cursors of the page view, unless the resources have
-// them already.
+// The popup menus (in the current language) and the cursors of the page view.
 void RegisterViewInputResources() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        const bool ko = AfxGetLanguage() == UiLanguage::Korean;
-        auto t = [ko](const char* en, const char* kr) { return std::string(ko ? kr : en); };
-        if (!AfxFindMenu(IDR_VIEW_POPUP))
-            AfxRegisterMenu(IDR_VIEW_POPUP,
-                            {Popup({{ID_PAGE_NEXT, t("&Next Page", "다음 페이지(&N)"), {}},
-                                    {ID_PAGE_PREV, t("&Previous Page", "이전 페이지(&P)"), {}},
-                                    {ID_PAGE_FIRST, t("&First Page", "첫 페이지(&F)"), {}},
-                                    {ID_PAGE_LAST, t("&Last Page", "마지막 페이지(&L)"), {}},
-                                    {},
-                                    {ID_HISTORY_BACK, t("&Back in History", "이전 위치로(&B)"), {}},
-                                    {ID_HISTORY_FORWARD, t("F&orward in History", "다음 위치로(&O)"), {}}})});
-        if (!AfxFindMenu(IDR_SELECT_POPUP))
-            AfxRegisterMenu(IDR_SELECT_POPUP, {Popup({{ID_EDIT_COPY, t("&Copy\tCtrl+C", "복사(&C)\tCtrl+C"), {}},
-                                                      {ID_EDIT_CANCEL, t("Canc&el\tESC", "취소(&E)\tESC"), {}}})});
-        if (!AfxFindMenu(IDR_TEXT_MODES_POPUP))
-            AfxRegisterMenu(IDR_TEXT_MODES_POPUP, {Popup({{ID_TEXT_SELECT, t("Text Select", "텍스트 선택"), {}},
-                                                          {ID_COLUMN_SELECT, t("Column Select", "단 선택"), {}}})});
-        if (!AfxFindMenu(IDR_NOTE_POPUP))
-            AfxRegisterMenu(IDR_NOTE_POPUP,
-                            {Popup({{ID_NOTE_EDIT, t("&Edit Note", "메모 편집(&E)"), {}},
-                                    {ID_NOTE_DELETE, t("&Delete Note", "메모 삭제(&D)"), {}},
-                                    {ID_NOTE_PROPERTIES, t("Note &Properties", "메모 속성(&P)"), {}}})});
-        const struct {
-            UINT id;
-            Qt::CursorShape shape;
-        } cursors[] = {{IDC_VIEW_GLASS, Qt::SizeAllCursor},     {IDC_VIEW_LINK, Qt::PointingHandCursor},
-                       {IDC_VIEW_PAGE, Qt::ArrowCursor},        {IDC_VIEW_COLUMN, Qt::UpArrowCursor},
-                       {IDC_VIEW_NOTE_PLACE, Qt::WhatsThisCursor}, {IDC_VIEW_NOTE, Qt::OpenHandCursor}};
-        for (const auto& c : cursors)
-            if (!AfxLoadCursor(c.id)) AfxRegisterCursor(c.id, c.shape);
-    });
+    AfxRegisterViewerMenus();
+    AfxRegisterViewerCursors();
 }
 
 }  // namespace
@@ -216,6 +183,8 @@ void CVrViewerView::OnLButtonDown(UINT nFlags, CPoint point) {
         if (!OpenSelection(m_page)) return;
         const CPoint sp = SelectPoint(pp.x, pp.y);
         m_select.BeginSelect(sp.x, sp.y);
+        m_selectionStart = m_select.GetStartPos();
+        m_selectionEnd = m_select.GetEndPos();
         m_buttonDown = 1;
         m_segment = 0;
         m_segmentText.assign(1, String8());
@@ -387,6 +356,8 @@ void CVrViewerView::SetScrollDirection(int direction) {
 
 void CVrViewerView::OnMouseMove(UINT, CPoint point) {
     UpdateCursor(point);
+    // The position pane follows the pointer.
+    RequestCommandStates();
     if (m_draggingNote) {
         const int x = point.x - m_grabOffset.x, y = point.y - m_grabOffset.y;
         m_dragOutline = RECT{x, y, x + NoteList::kHitWidth, y + NoteList::kHitHeight};
@@ -414,6 +385,8 @@ void CVrViewerView::OnMouseMove(UINT, CPoint point) {
         const CPoint pp = PagePoint(point);
         const CPoint sp = SelectPoint(pp.x, pp.y);
         m_select.UpdateSelect(sp.x, sp.y);
+        m_selectionStart = m_select.GetStartPos();
+        m_selectionEnd = m_select.GetEndPos();
         SetScrollDirection(ScrollDirectionAt(point));
         Invalidate(FALSE);
     } else if (m_buttonDown && m_viewMode == kModeImage) {

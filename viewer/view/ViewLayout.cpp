@@ -35,7 +35,6 @@ namespace {
 
 constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr COLORREF kLinkColour = 0xFF0000;
-const char kThumbnailMemory[] = "메모리가 부족하여 'hThumbnailBitmap'에\n 메모리할당을 못했습니다.";
 
 // Thumbnail sizes of a TIFF file's first `count` pages, read in one pass.
 std::vector<std::pair<int, int>> TiffThumbnailSizes(const char* file, int count, int rotation) {
@@ -122,7 +121,7 @@ int CVrViewerView::CreateThumbnail(int page) {
         if (!RecreateBitmap(m_thumbDC, m_thumbBitmap, e.width, e.height, 0)) {
             if (!m_thumbMemoryReported) {
                 m_thumbMemoryReported = 1;
-                ReportToUserAndLog(kThumbnailMemory);
+                ReportToUserAndLog(AfxLoadString(IDS_VIEW_THUMBNAIL_MEMORY));
             }
             return 0;
         }

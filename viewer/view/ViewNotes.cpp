@@ -1,5 +1,8 @@
 // The page view's notes: hit testing, placing and moving notes, the note
 // window, the note commands and the icons painted with the page.
+#include <QCursor>
+#include <QWidget>
+
 #include "platform/ui/CmdTarget.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/NoteWnd.h"
@@ -100,7 +103,14 @@ void CVrViewerView::PaintNotes(CDC& dc, const ViewStatus& vs) {
 
 void CVrViewerView::OnNote() {
     if (m_docType != kDocDvi) return;
+    // A selection of the mode left behind goes with it.
+    OnEditCancel();
     m_viewMode = 6;
+    if (QWidget* w = GetWidget()) {
+        const QPoint p = w->mapFromGlobal(QCursor::pos());
+        UpdateCursor(CPoint(p.x(), p.y()));
+    }
+    RequestCommandStates();
 }
 
 void CVrViewerView::OnNoteEdit() { OpenNoteWindow(m_selectedNote, false); }

@@ -157,7 +157,7 @@ void CVrViewerView::OnSearch() {
         m_searchRects.clear();
         m_searchChars.clear();
         Invalidate(TRUE);
-        AfxShowMessageBox(this, "\n문서에 정의되지 않은 형식이 포함되었습니다.", nullptr, MB_SYSTEMMODAL);
+        AfxShowMessageBox(this, AfxLoadString(IDS_VIEW_UNDEFINED_FORMAT), nullptr, MB_SYSTEMMODAL);
     }
     SetFocus();
 }

@@ -36,6 +36,8 @@ void CVrViewerView::MapSelectionCommands() {
     MapUpdateUI(ID_TEXT_SELECT, &CVrViewerView::OnUpdateTextSelect);
     MapUpdateUI(ID_COLUMN_SELECT, &CVrViewerView::OnUpdateColumnSelect);
     MapUpdateUI(ID_IMAGE_SELECT, &CVrViewerView::OnUpdateImageSelect);
+    MapCommand(ID_EDIT_MODE, &CVrViewerView::OnEditMode);
+    MapUpdateUI(ID_EDIT_MODE, &CVrViewerView::OnUpdateEditMode);
     MapCommand(ID_EDIT_CANCEL, &CVrViewerView::OnEditCancel);
     MapCommand(ID_EDIT_COPY, &CVrViewerView::OnEditCopy);
 }
@@ -72,9 +74,23 @@ void CVrViewerView::OnImageSelect() {
 }
 
 void CVrViewerView::OnUpdateViewMode(CCmdUI* pCmdUI) { pCmdUI->SetCheck(m_viewMode == kModeView ? 2 : 0); }
-void CVrViewerView::OnUpdateTextSelect(CCmdUI* pCmdUI) { pCmdUI->SetCheck(m_viewMode == kModeText ? 2 : 0); }
-void CVrViewerView::OnUpdateColumnSelect(CCmdUI* pCmdUI) { pCmdUI->SetCheck(m_viewMode == kModeColumn ? 1 : 0); }
+// The text modes work on DVI pages only.
+void CVrViewerView::OnUpdateTextSelect(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(m_docType == kDocDvi);
+    pCmdUI->SetCheck(m_viewMode == kModeText ? 2 : 0);
+}
+void CVrViewerView::OnUpdateColumnSelect(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(m_docType == kDocDvi);
+    pCmdUI->SetCheck(m_viewMode == kModeColumn ? 1 : 0);
+}
 void CVrViewerView::OnUpdateImageSelect(CCmdUI* pCmdUI) { pCmdUI->SetCheck(m_viewMode == kModeImage ? 2 : 0); }
+
+void CVrViewerView::OnEditMode() { AfxMessageBox("TEST"); }
+
+void CVrViewerView::OnUpdateEditMode(CCmdUI* pCmdUI) {
+    const bool selecting = m_viewMode == kModeText || m_viewMode == kModeColumn || m_viewMode == kModeImage;
+    pCmdUI->SetCheck(selecting ? 2 : 0);
+}
 
 void CVrViewerView::OnToolbarDropDown(UINT nButtonId, const RECT& r) {
     if (nButtonId != ID_TEXT_SELECT) return;
@@ -89,6 +105,7 @@ void CVrViewerView::OnToolbarDropDown(UINT nButtonId, const RECT& r) {
 void CVrViewerView::OnEditCancel() {
     if (m_viewMode == kModeText || m_viewMode == kModeColumn) {
         m_select.SetRange(-1, -1);
+        m_selectionStart = m_selectionEnd = -1;
         m_segment = -1;
         m_selPageCount = 0;
         m_segmentText.clear();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "dvilib/VrDvi.h"
+#include "platform/ui/FrameWnd.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/StringTable.h"
 #include "viewer/document/LinkScanText.h"
@@ -61,6 +62,19 @@ void CVrViewerView::ConnectToolbarControls() {
     }
     if (ToolbarComboBox* page = m_controls->BandComboBox(IDC_PAGE_BOX))
         page->SetOwner([this](UINT id) { OnCmdMsg(id, CN_COMMAND, nullptr, nullptr); });
+    // The buttons show the states of the menus' commands (checked mode,
+    // greyed commands); the boxes keep their own texts (UpdateBandBoxes).
+    if (CFrameWnd* frame = GetParentFrame()) {
+        for (QAction* a : m_controls->CommandActions()) {
+            const UINT id = a->data().toUInt();
+            if (id != IDC_PAGE_BOX && id != IDC_ZOOM_BOX) frame->AddUpdateAction(a, id);
+        }
+        RequestCommandStates();
+    }
+}
+
+void CVrViewerView::RequestCommandStates() {
+    if (CFrameWnd* frame = GetParentFrame()) frame->DelayUpdateCmdUI();
 }
 
 QString CVrViewerView::PageBoxText() const {

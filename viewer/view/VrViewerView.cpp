@@ -102,6 +102,7 @@ void CVrViewerView::PostToUi(std::function<void()> fn) {
 void CVrViewerView::SetDocType(int type) {
     if (!UiDispatcher::IsUiThread()) return PostToUi([this, type] { SetDocType(type); });
     m_docType = type;
+    RequestCommandStates();
     if (type == kDocTiff || type == kDocPs) {
         m_imageInfo.clear();
         m_imageBits.reset();
@@ -118,7 +119,11 @@ void CVrViewerView::OnInitialUpdate() {
     if (m_initialUpdateDone) return;
     CView::OnInitialUpdate();
     m_initialUpdateDone = 1;
-    if (auto* app = CVrViewerAppBase::Get(); app && app->m_firstRun) FinishFirstRun();
+    // The first-run step belongs to the first document of a run only.
+    if (auto* app = CVrViewerAppBase::Get(); app && app->m_firstRun) {
+        app->m_firstRun = 0;
+        FinishFirstRun();
+    }
 }
 
 // ------------------------------------------------------------------- status
@@ -177,6 +182,7 @@ void CVrViewerView::SetStatus(ViewStatus& vs) {
     default: break;
     }
     if (m_pThumbnailView && m_page != oldPage && m_page >= 0) m_pThumbnailView->AdjustPos(m_page);
+    RequestCommandStates();
 }
 
 bool CVrViewerView::RecreateBitmap(CDC& dc, CBitmap& bitmap, int width, int height, int mono) {
@@ -533,7 +539,7 @@ void CVrViewerView::OnPaint() {
             CFont font;
             font.CreateFont(0, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
             CFont* old = dc.SelectObject(&font);
-            const char* text = m_busy               ? (m_renderState == -1 ? "Waiting.." : "Done")
+            const char* text = m_busy               ? (m_renderState == -1 ? "Waiting..." : "Done")
                                : m_pageImageFailed  ? m_statusText.c_str()
                                : m_docType == kDocPs ? "This file spec. does not support."
                                                     : "";
@@ -610,6 +616,7 @@ void CVrViewerView::SetPageCount(int count) {
     if ((m_pThumbnailView || m_layoutBar.show) && int(m_pageSizeTable.size()) != count) BuildPageSizeTable();
     UpdateToolbarStatus();
     UpdateWindow();
+    RequestCommandStates();
 }
 
 void CVrViewerView::ForceRedraw() {
@@ -710,7 +717,7 @@ void CVrViewerView::FindInitialViewTarget() {
         }
         if (hasTag && complete) {
             m_initialViewEstablished = 1;
-            AfxShowMessageBox(this, "링크가 존재하지 않습니다.", "Warning!", MB_OK);
+            AfxShowMessageBox(this, AfxLoadString(IDS_VIEW_LINK_MISSING), AfxLoadString(IDS_VIEW_LINK_MISSING_CAPTION), MB_OK);
         }
     }
     if (!m_initialViewEstablished && complete && pages > 0) ShowInitialPage(0, String8(), true);
@@ -742,7 +749,11 @@ int CVrViewerView::SetWindow() {
                 if (vertical) OnVScroll(UINT(code), UINT(pos));
                 else OnHScroll(UINT(code), UINT(pos));
             },
-            [this](unsigned id) { OnCmdMsg(id, CN_COMMAND, nullptr, nullptr); });
+            [this](unsigned id) {
+                WndGuard life = GetGuard();
+                OnCmdMsg(id, CN_COMMAND, nullptr, nullptr);
+                if (!life.expired()) RequestCommandStates();
+            });
         ConnectNavigationControls();
         m_windowCreated = 1;
         if (!m_pGlassWnd) {
@@ -844,6 +855,9 @@ int CVrViewerView::DrawerSetting() {
     m_stockBitmap.CreateBitmap(1, 1, 1, 1, nullptr);
     for (CDC* dc : {&m_pageSurface.dc, &m_glassSurface.dc, &m_thumbDC}) {
         if (!dc->CreateCompatibleDC(nullptr)) {
+            CString text;
+            AfxFormatString1(text, IDS_VIEW_NO_MEMORY_FOR, "'PageDC or GlassPageDC or ThumbnailDC'");
+            AfxShowMessageBox(nullptr, text, nullptr, MB_SYSTEMMODAL);
             m_drawerReleased = 1;
             return 0;
         }

@@ -145,6 +145,11 @@ public:
     int DrawerClear();
     void OnViewToolbar();
     void OnUpdateViewToolbar(CCmdUI* pCmdUI);
+    // The frame's command states follow a change of this view (page, mode,
+    // document), once the current message is done.
+    void RequestCommandStates();
+    // Save As (the document's command): enabled with a page to save.
+    void OnUpdateFileSaveAs(CCmdUI* pCmdUI);
     void SetDownloadRange(int total) override;
     void SetDownloadPos(int position) override;
     ViewControls* GetControls() const { return m_controls.get(); }
@@ -280,6 +285,9 @@ public:
     void OnUpdateTextSelect(CCmdUI* pCmdUI);
     void OnUpdateColumnSelect(CCmdUI* pCmdUI);
     void OnUpdateImageSelect(CCmdUI* pCmdUI);
+    // Command 40008: a test box; checked in the selection modes.
+    void OnEditMode();
+    void OnUpdateEditMode(CCmdUI* pCmdUI);
     // The main toolbar's drop-down arrow of a button (screen rectangle).
     void OnToolbarDropDown(UINT nButtonId, const RECT& buttonScreenRect);
     void OnEditCancel();

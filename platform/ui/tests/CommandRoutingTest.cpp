@@ -410,6 +410,45 @@ TEST(Docking, LeftBarSizedByCalcFixedLayout) {
     PumpPending();
 }
 
+// Items follow a change once the current message is done: any number of
+// requests make one update, and a frame that went takes none.
+TEST(UpdateUI, DelayedUpdatesCoalesceAndFollowTheFrame) {
+    TestApp();
+    // A frame whose handler decides an item that only shows a state (its
+    // owner sends its command).
+    struct CountingFrame : CFrameWnd {
+        int updates = 0;
+        bool on = false;
+        CountingFrame() {
+            MapUpdateUI(1234, [this](CCmdUI* ui) {
+                ++updates;
+                ui->Enable(on);
+            });
+        }
+    };
+    auto* frame = new CountingFrame;
+    ASSERT_TRUE(frame->LoadFrame(0, WS_OVERLAPPEDWINDOW));
+    QAction shown;
+    int sent = 0;
+    frame->AddUpdateAction(&shown, 1234);
+    QObject::connect(&shown, &QAction::triggered, [&] { ++sent; });
+    frame->UpdateCmdUI();
+    EXPECT_FALSE(shown.isEnabled());
+    frame->on = true;
+    const int before = frame->updates;
+    for (int i = 0; i < 5; ++i) frame->DelayUpdateCmdUI();
+    EXPECT_EQ(frame->updates, before);
+    ASSERT_TRUE(PumpUntil([&] { return shown.isEnabled(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame->updates, before + 1);
+    shown.trigger();
+    EXPECT_EQ(sent, 1);  // the frame sends no command of its own for it
+    // A request of a frame that goes is dropped with it.
+    frame->DelayUpdateCmdUI();
+    frame->DestroyWindow();
+    QCoreApplication::processEvents();
+}
+
 TEST(Profile, ExplicitProfilesSectionsAndDeletes) {
     TestApp();
     CWinApp app("P");

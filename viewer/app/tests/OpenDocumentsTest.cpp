@@ -247,7 +247,7 @@ TEST_F(OpenDocuments, FailedOpensEndWithTheirStatusNamingThePersonsFile) {
         int pages;         // pages shown
     } cases[] = {
         {"missing.dvi", "File not exist!", 0},
-        {"unknown.dvi", "\xEC\xA7\x80\xEC\x9B\x90", 0},  // "지원하지 않는 문서 파일입니다.."
+        {"unknown.dvi", "This document file is not supported.", 0},
         {"cut.dvi", "ends inside a page", 1},
         {"empty.dvi", "File error", 0},
     };

@@ -275,7 +275,7 @@ TEST_F(DocTest, MessagesOfAFailedWebLoadFitTheOneLineStatus) {
     struct Case {
         const char* path;
         const char* said;
-    } cases[] = {{"/silent.dvi", "did not answer"}, {"/bytes.dvi", "(참고 : 81828384)"}};
+    } cases[] = {{"/silent.dvi", "did not answer"}, {"/bytes.dvi", "(Note: 81828384)"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         boxes.clear();
@@ -553,20 +553,20 @@ TEST_F(DocTest, GzipBytesArriveRawAndAreUnpackedByName) {
     }
     {
         // An archive is offered for download; refused, nothing is shown.
-        answers = {{"다운로드 하시겠습니까", IDNO}};
+        answers = {{"download this file", IDNO}};
         CVrViewerDoc* doc = NewDoc();
         doc->LoadFromAddress(server.Url("/src.tar.gz").c_str());
         ASSERT_TRUE(Finish(doc));
         EXPECT_EQ(doc->GetDocType(), CVrViewerDoc::kTypeGzip);
-        EXPECT_TRUE(Boxed("이 파일을 다운로드 하시겠습니까?"));
-        EXPECT_TRUE(Boxed("버튼을 누르십시요."));
+        EXPECT_TRUE(Boxed("Do you want to download this file?"));
+        EXPECT_TRUE(Boxed("button of the web browser."));
         EXPECT_FALSE(Called("OnInitialUpdate"));
         EXPECT_EQ(doc->IsActive(), 0);
         doc->OnCloseDocument();
     }
     {
         // Agreed and a target chosen: the archive is stored as it came.
-        answers = {{"다운로드 하시겠습니까", IDYES}};
+        answers = {{"download this file", IDYES}};
         fs::path target = dir / "saved.tar.gz";
         AfxSetDialogAnswerer([&](UINT, QDialog& dialog) {
             static_cast<QFileDialog&>(dialog).selectFile(QString::fromStdString(target.string()));
@@ -578,7 +578,7 @@ TEST_F(DocTest, GzipBytesArriveRawAndAreUnpackedByName) {
         AfxSetDialogAnswerer(nullptr);
         EXPECT_TRUE(Called("SetStatusText Downloading..."));
         EXPECT_TRUE(Called("SetStatusText Download Completed!!"));
-        EXPECT_TRUE(Boxed("다운로드가 완료되었습니다."));
+        EXPECT_TRUE(Boxed("The download is complete."));
         EXPECT_EQ(ReadFile(target), packed);
     }
 }
@@ -593,8 +593,8 @@ TEST_F(DocTest, UnknownAnswersAreRefusedWithTheirFirstBytes) {
         const char* path;
         const char* box;
     } cases[] = {
-        {"/page.dvi", "(참고 : <htm)"},
-        {"/tiny.dvi", "(참고 : 6162 0 0)"},
+        {"/page.dvi", "(Note: <htm)"},
+        {"/tiny.dvi", "(Note: 6162 0 0)"},
     };
     for (const std::string& f : TempFiles("err")) fs::remove(f);
     for (auto& c : cases) {
@@ -618,7 +618,7 @@ TEST_F(DocTest, UnknownAnswersAreRefusedWithTheirFirstBytes) {
     doc->LoadFromAddress(server.Url("/empty.dvi").c_str());
     ASSERT_TRUE(Finish(doc));
     EXPECT_TRUE(Called("SetStatusText File Not Found!!"));
-    EXPECT_NE(doc->GetErrorText().str().find("해당 문서가 없습니다."), std::string::npos);
+    EXPECT_NE(doc->GetErrorText().str().find("The document does not exist."), std::string::npos);
 }
 
 TEST_F(DocTest, WebAddressOnTheCommandLineOpensInAChildFrame) {
@@ -708,8 +708,8 @@ TEST_F(DocTest, LocalFilesThatAreNotShown) {
     } cases[] = {
         {"missing.dvi", "File not exist!"},
         {"empty.dvi", "File error!!!!"},
-        {"text.dvi", "지원하지 않는 문서 파일입니다.."},
-        {"paper.tar.gz", "지원하지 않는 형태의 파일입니다."},
+        {"text.dvi", "This document file is not supported."},
+        {"paper.tar.gz", "This kind of file is not supported."},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -222,6 +222,11 @@ TEST_F(Contents, TheWebFetchTakesTheFirstAnswerWithTheTagAndSaysWhenNoConnection
     const std::string closed = "http://127.0.0.1:" + std::to_string(LoopbackServer::ClosedPort()) + "/b.toc";
     EXPECT_EQ(CContentsView::GetWebTocFile(closed), "");
     EXPECT_EQ(messages, std::vector<std::string>{"Internet connection fail -2"});
+    // Beside a web document whose server is the one that failed: the
+    // document's own fetch says so, in one box.
+    messages.clear();
+    EXPECT_EQ(CContentsView::GetWebTocFile(closed, false), "");
+    EXPECT_TRUE(messages.empty());
 }
 
 }  // namespace

@@ -73,7 +73,9 @@ TEST(ViewGeometry, BarsPageAreaAndDivisor) {
 
     struct D {
         int count, current, want;
-    } steps[] = {{20, 1, 1}, {21, 1, 10}, {51, 1, 30}, {101, 1, 80}, {201, 1, 100}, {15, 100, 100}, {250, 30, 100}};
+    } steps[] = {{20, 1, 1}, {21, 1, 10}, {51, 1, 30}, {101, 1, 80}, {201, 1, 100}, {15, 100, 100}, {250, 30, 100},
+                 // A reload to fewer pages takes the smaller step of its count.
+                 {60, 100, 30}, {21, 80, 10}};
     for (const D& d : steps) EXPECT_EQ(ScrollStepsDivisor(d.count, d.current), d.want) << d.count;
 
     const RECT client{0, 0, 800, 600};

@@ -355,7 +355,7 @@ TEST_F(PageView, APageThatCannotBeDrawnIsReportedOnceAndLogged) {
     const std::string log = doc->GetErrorText().str();
     EXPECT_EQ(log.rfind("earlier text", 0), 0u) << log;
     // The page and the glass both stopped on it; one report.
-    const std::string undefinedFormat = "문서에 정의되지 않은 형식이";
+    const std::string undefinedFormat = "The document contains a format that is not defined";
     EXPECT_NE(log.find(undefinedFormat), std::string::npos) << log;
     EXPECT_EQ(log.find(undefinedFormat), log.rfind(undefinedFormat)) << log;
     EXPECT_TRUE(messages.empty());
