@@ -442,7 +442,15 @@ void CVrViewerView::SetStatusTiff(ViewStatus& vs) {
     m_originY = vs.originY;
     m_workspaceColor = vs.workspaceColor;
     const bool redraw = m_pageSurface.dispMag != old.DispMag || m_rotation != old.rotation || m_page != old.page;
-    if (redraw && pageValid && !file.IsNull()) {
+    // Full-resolution blocks serve every zoom they are decoded for: a zoom
+    // change alone decodes again only where the reduced grey block is due.
+    bool sameImage = false;
+    if (m_imageBits && m_imageInfo.size() >= sizeof(BITMAPINFOHEADER) && m_page == old.page &&
+        m_rotation == old.rotation) {
+        const int bits = reinterpret_cast<const BITMAPINFOHEADER*>(m_imageInfo.data())->biBitCount;
+        sameImage = bits == 32 || (bits == 1 && m_pageSurface.dispMag >= 10000);
+    }
+    if (redraw && !sameImage && pageValid && !file.IsNull()) {
         m_imageBits.reset();
         m_imageInfo.assign(kTiffPageInfoBytes, 0);
         std::string failure;
