@@ -407,10 +407,10 @@ void CVrViewerView::PrintPostScriptDocument() {
     if (sheetW > sheetH && dpiY > 0) {
         // A landscape sheet: the page, taken as the sheet turned, is moved
         // down so that its top lies on the sheet's top, as DVI pages do, and
-        // what lies below the sheet is left out.
-        const double down = double(sheetW - sheetH) * 72.0 / dpiY;
-        char begin[128];
-        std::snprintf(begin, sizeof begin, "<< /BeginPage { pop 0 %.2f translate } bind >> setpagedevice", -down);
+        // what lies below the sheet is left out. The shift in points is a
+        // quotient of integers, whatever the locale's decimal sign.
+        const std::string begin = "<< /BeginPage { pop 0 " + std::to_string(-72LL * (sheetW - sheetH)) + " " +
+                                  std::to_string(dpiY) + " div translate } bind >> setpagedevice";
         line.Add("-dFIXEDMEDIA").Add("-c").Add(begin);
     }
     line.Add("-f").Add(file.c_str());
