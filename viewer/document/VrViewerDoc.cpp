@@ -663,6 +663,12 @@ int CVrViewerDoc::EndOfData(bool http) {
         PostView("SetDownloadPos 0", [](CDocumentView* v) { v->SetDownloadPos(0); });
     } else if (type == kTypeTiff) {
         PostView("SetDownloadPos 0", [](CDocumentView* v) { v->SetDownloadPos(0); });
+        if (m_input.GetTiffPages() == 0) {
+            // The file ended before its first page was whole: the run fails
+            // and the view says so instead of waiting.
+            if (http) InternetConnectionClear(1);
+            return FailRun(http ? "Data Error!" : "Data Error!!!");
+        }
     } else if (type == kTypePostScript || type == kTypePostScriptRaw) {
         PostView("SetDownloadPos 0", [](CDocumentView* v) { v->SetDownloadPos(0); });
         CloseTempStream();

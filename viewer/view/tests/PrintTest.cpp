@@ -180,6 +180,7 @@ protected:
         }
         printers->setCurrentIndex(pdf);
         QLineEdit* name = pd.findChild<QLineEdit*>("filename");
+        offeredFile = name->text().toStdString();
         name->selectAll();
         QTest::keyClicks(name, QString::fromStdString(output.string()));
         if (from > 0) {
@@ -276,6 +277,7 @@ protected:
     int from = 0, to = 0, dialogs = 0, copies = 1;
     std::function<int(QDialog&)> setupAnswer;
     std::vector<std::string> destinations;
+    std::string offeredFile;  // the file name the print dialog showed first
 };
 
 TEST_F(Printing, DviPagesPrintAsTheDrawerDrawsThemAndARangePrintsItsPages) {
@@ -604,6 +606,54 @@ TEST_F(Printing, PrintSetupsPaperAndOrientationReachTheNextJob) {
     PdfInfo(pages, width, height);
     EXPECT_NEAR(width, 420, 1);
     EXPECT_NEAR(height, 595, 1);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Printing, ALandscapePostScriptPrintKeepsThePagesTopAndTheFileIsOfferedAgain) {
+    const fs::path ps = *dir_ / "tex" / "three.ps";
+    Open(ps);
+    byHand = true;
+    struct Restore {
+        std::function<void()> undo;
+        ~Restore() { undo(); }
+    } restore{[this] { PrintSetup(QPageSize::A4, false); }};
+    PrintSetup(QPageSize::A4, true);
+    from = to = 1;
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(view->SendCommand(ID_FILE_PRINT));
+    testing::internal::GetCapturedStdout();
+    const std::vector<QImage> printed = PrintedPages();
+    ASSERT_EQ(printed.size(), 1u);
+    const int w = printed[0].width(), h = printed[0].height();
+    ASSERT_GT(w, h);
+    // The portrait page as gs draws it, its top on the sheet's top.
+    const std::vector<uint8_t> whole = GhostscriptInk(ps, 0, w, w);
+    ASSERT_EQ(whole.size(), size_t(w) * size_t(w));
+    const std::vector<uint8_t> top(whole.begin(), whole.begin() + ptrdiff_t(size_t(w) * size_t(h)));
+    const std::vector<uint8_t> got = Ink(printed[0]);
+    // The first line of text is there.
+    int firstInk = -1;
+    for (int y = 0; y < h && firstInk < 0; ++y)
+        for (int x = 0; x < w; ++x)
+            if (top[size_t(y) * w + x]) {
+                firstInk = y;
+                break;
+            }
+    ASSERT_GE(firstInk, 0);
+    ASSERT_LT(firstInk, h / 3);
+    long lineInk = 0;
+    for (int y = firstInk; y < firstInk + 20 && y < h; ++y)
+        for (int x = 0; x < w; ++x) lineInk += got[size_t(y) * w + x];
+    EXPECT_GT(lineInk, 200);
+    EXPECT_GE(TolerantIoU(got, top, w, h), 0.9);
+
+    // The next Print of the run offers the file this one printed into.
+    offeredFile.clear();
+    fs::remove(output);
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(view->SendCommand(ID_FILE_PRINT));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(offeredFile, output.string());
     EXPECT_TRUE(messages.empty());
 }
 
