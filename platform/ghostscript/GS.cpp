@@ -19,6 +19,7 @@
 
 #include "platform/ghostscript/GSJobArgs.h"
 #include "platform/ghostscript/GSPageBitmap.h"
+#include "platform/ghostscript/GsLibrary.h"
 
 void GS::PageOutputter::OnPage(GS*, int, int) {}
 void GS::PageOutputter::OnText(GS*, const char*, int) {}
@@ -172,6 +173,7 @@ int GS::Job::OnDevicePage() {
 GS::GS() = default;
 
 GS::~GS() {
+    gslibrary::WaitForBackgroundLoad();
     if (OwnJob()) EndGSJob();
 }
 
@@ -183,7 +185,19 @@ int GS::LoadGSDLL(const char*, const char* libPath) {
     return 1;
 }
 
+int GS::LoadGSDLLInBackground(const char*, const char* libPath) {
+    m_libPath = libPath ? libPath : "";
+    m_loaded = 1;
+    gslibrary::LoadInBackground(
+        [](bool ok, void* self) {
+            if (!ok) static_cast<GS*>(self)->m_loaded = 0;
+        },
+        this);
+    return 1;
+}
+
 void GS::UnloadGSDLL() {
+    gslibrary::WaitForBackgroundLoad();
     if (OwnJob()) EndGSJob();
     std::lock_guard<std::mutex> lock(g_jobMutex); // waits for a job of another thread
     m_loaded = 0;
