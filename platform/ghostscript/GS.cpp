@@ -173,7 +173,6 @@ int GS::Job::OnDevicePage() {
 GS::GS() = default;
 
 GS::~GS() {
-    gslibrary::WaitForBackgroundLoad();
     if (OwnJob()) EndGSJob();
 }
 
@@ -185,19 +184,13 @@ int GS::LoadGSDLL(const char*, const char* libPath) {
     return 1;
 }
 
-int GS::LoadGSDLLInBackground(const char*, const char* libPath) {
+int GS::LoadGSDLLWhenNeeded(const char*, const char* libPath) {
     m_libPath = libPath ? libPath : "";
     m_loaded = 1;
-    gslibrary::LoadInBackground(
-        [](bool ok, void* self) {
-            if (!ok) static_cast<GS*>(self)->m_loaded = 0;
-        },
-        this);
     return 1;
 }
 
 void GS::UnloadGSDLL() {
-    gslibrary::WaitForBackgroundLoad();
     if (OwnJob()) EndGSJob();
     std::lock_guard<std::mutex> lock(g_jobMutex); // waits for a job of another thread
     m_loaded = 0;
@@ -207,6 +200,10 @@ GS::Job* GS::OwnJob() const { return t_job.gs == this ? t_job.job : nullptr; }
 
 int GS::StartGSJob(const std::vector<String8>& args, PageOutputter* out) {
     if (!m_loaded) return 0;
+    if (!gslibrary::Load()) {
+        m_loaded = 0;
+        return 0;
+    }
     if (t_job.gs) {
         if (t_job.job->inGhostscript) return 0; // a callback of this thread's job: jobs do not nest
         // A job this thread left open: end it rather than wait for it forever.

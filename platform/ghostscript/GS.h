@@ -52,10 +52,9 @@ public:
     // GetRastinPath and added with -I to the jobs the wrapper builds.
     // Returns 1, or 0 when the library does not answer.
     int LoadGSDLL(const char* dllPath, const char* libPath);
-    // The same without waiting for the library: it loads on a thread of its
-    // own, jobs started meanwhile wait for it, and the wrapper counts as
-    // unloaded again when the load fails. Returns 1.
-    int LoadGSDLLInBackground(const char* dllPath, const char* libPath);
+    // The same without loading the library: the first job loads it, and the
+    // wrapper counts as unloaded again when that load fails. Returns 1.
+    int LoadGSDLLWhenNeeded(const char* dllPath, const char* libPath);
     void UnloadGSDLL();
     int IsGSDLLLoaded() const { return m_loaded.load(); }
     const char* GetRastinPath() const { return m_libPath.c_str(); }

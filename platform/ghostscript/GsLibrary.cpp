@@ -6,7 +6,6 @@
 #include <ghostscript/ierrors.h>
 
 #include <mutex>
-#include <thread>
 
 #include "platform/ghostscript/GS.h"
 
@@ -49,22 +48,6 @@ std::once_flag g_once;
 bool g_loaded = false;
 EntryPoints g_api;
 
-// The background loader, joined before the program ends.
-struct Background {
-    std::mutex lock;  // guards thread
-    std::thread thread;
-    ~Background() { Join(); }
-    void Join() {
-        std::thread t;
-        {
-            std::lock_guard<std::mutex> l(lock);
-            t.swap(thread);
-        }
-        if (t.joinable()) t.join();
-    }
-};
-Background g_background;
-
 void LoadOnce() {
     // Never unloaded: instances and callbacks may outlive any owner.
     void* handle = dlopen(kGSLibraryName, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
@@ -91,17 +74,6 @@ bool Load() {
     std::call_once(g_once, LoadOnce);
     return g_loaded;
 }
-
-void LoadInBackground(void (*done)(bool ok, void* context), void* context) {
-    g_background.Join();
-    std::lock_guard<std::mutex> l(g_background.lock);
-    g_background.thread = std::thread([done, context] {
-        const bool ok = Load();
-        if (done) done(ok, context);
-    });
-}
-
-void WaitForBackgroundLoad() { g_background.Join(); }
 
 }  // namespace gslibrary
 

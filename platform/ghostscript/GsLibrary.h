@@ -12,11 +12,4 @@ namespace gslibrary {
 // any thread; a call made while another thread loads waits for it.
 bool Load();
 
-// Starts loading on a thread of its own and returns at once; done(ok) runs on
-// that thread when the load has ended. Calls made meanwhile wait for it.
-void LoadInBackground(void (*done)(bool ok, void* context), void* context);
-
-// Waits for a background load to end (nothing when none runs).
-void WaitForBackgroundLoad();
-
 }  // namespace gslibrary

@@ -336,10 +336,10 @@ TEST_F(GSJobs, JobsThatCannotRunReleaseTheLock) {
     EXPECT_EQ(gs->GetBitmapRow(nullptr, nullptr, nullptr, 0), 0);
 }
 
-TEST(GSLoading, JobsWaitForALibraryLoadingInTheBackground) {
+TEST(GSLoading, ALibraryLoadedWhenNeededRunsTheFirstJob) {
     GS gs;
     RecordingOutputter out;
-    EXPECT_EQ(gs.LoadGSDLLInBackground(kGSLibraryName, "/usr/share/ghostscript/fonts"), 1);
+    EXPECT_EQ(gs.LoadGSDLLWhenNeeded(kGSLibraryName, "/usr/share/ghostscript/fonts"), 1);
     EXPECT_TRUE(gs.IsGSDLLLoaded());
     EXPECT_STREQ(gs.GetRastinPath(), "/usr/share/ghostscript/fonts");
     ASSERT_EQ(gs.StartGSJob(72, 72, 10, 10, 24, &out, -1, -1), 1);
