@@ -9,3 +9,13 @@ cmake_language(DEFER CALL target_link_libraries bench_PageTurnBench PRIVATE PkgC
 cmake_language(DEFER CALL add_dependencies bench_PageTurnBench fixture_math8 fixture_scan2000 fixture_page1 VrViewer)
 cmake_language(DEFER CALL target_compile_definitions bench_PageTurnBench PRIVATE
   VELORAN_VIEWER="$<TARGET_FILE:VrViewer>")
+# Eight LaTeX pages with two EPS pictures each (the pictures written by the
+# LaTeX run) and their text-only twin, made from the same source with
+# \textonly defined; the twin runs after, as both write the pictures.
+veloran_tex_fixture(NAME eps8 SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/data/eps8.tex FORMAT latex)
+file(READ ${CMAKE_CURRENT_SOURCE_DIR}/data/eps8.tex eps8_source)
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/eps8text.tex "\\def\\textonly{}\n${eps8_source}")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/data/eps8.tex)
+veloran_tex_fixture(NAME eps8text SOURCE ${CMAKE_CURRENT_BINARY_DIR}/eps8text.tex FORMAT latex)
+add_dependencies(fixture_eps8text fixture_eps8)
+cmake_language(DEFER CALL add_dependencies bench_PageTurnBench fixture_eps8 fixture_eps8text)
