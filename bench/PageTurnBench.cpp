@@ -3,15 +3,19 @@
 //
 // PageTurn/<document>/<peer>: the time from the next-page key to the settled
 // page, on 2000 pages of text, 8 of mathematics, and 8 LaTeX pages with two
-// EPS pictures each beside their text-only twin (eps8, eps8text). Each viewer shows the document in a window of the same size; the key
-// goes in through XTest and the page area is read back through MIT-SHM (the
-// window without its menu, tool and status bars, side panels and page lists:
-// the parts that show the page number change after the page itself). Every
-// distinct frame is kept with its time; the turn has settled when the area has
-// not changed for a quarter second, and its time is that of the first frame
-// equal to the settled one. A key that changes nothing within a second is sent
-// again after the window is raised and focused (counter "retries"); the row
-// fails after three tries.
+// EPS pictures each beside their text-only twin (eps8, eps8text); every page
+// of these documents looks different. Each viewer shows the document in a
+// window of the same size; the key goes in through XTest and the page area is
+// read back through MIT-SHM. The page area is the top-level window less fixed
+// bands per peer (Peer::page): this viewer's title, menu and tool bars and its
+// page bar and status bar; xdvi's title, its button and page-list panel and
+// its status line; evince's header bar and window shadow. Those bars show the
+// page number, which may change after the page itself. Every distinct frame is
+// kept with its time; the turn has settled when the area has not changed for
+// a quarter second, and its time is that of the first frame equal to the
+// settled one. A key that changes nothing within a second is sent again after
+// the window is raised and focused (counter "retries"); the row fails after
+// three tries. Okular scrolls its pages continuously and has no such rows.
 //
 // Start/<peer>: the time from spawning the viewer on a one-page document to
 // the first frame of the whole screen equal to its settled image (quiet for a
