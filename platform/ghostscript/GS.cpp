@@ -19,6 +19,7 @@
 
 #include "platform/ghostscript/GSJobArgs.h"
 #include "platform/ghostscript/GSPageBitmap.h"
+#include "platform/ghostscript/GsLibrary.h"
 
 void GS::PageOutputter::OnPage(GS*, int, int) {}
 void GS::PageOutputter::OnText(GS*, const char*, int) {}
@@ -183,6 +184,12 @@ int GS::LoadGSDLL(const char*, const char* libPath) {
     return 1;
 }
 
+int GS::LoadGSDLLWhenNeeded(const char*, const char* libPath) {
+    m_libPath = libPath ? libPath : "";
+    m_loaded = 1;
+    return 1;
+}
+
 void GS::UnloadGSDLL() {
     if (OwnJob()) EndGSJob();
     std::lock_guard<std::mutex> lock(g_jobMutex); // waits for a job of another thread
@@ -193,6 +200,10 @@ GS::Job* GS::OwnJob() const { return t_job.gs == this ? t_job.job : nullptr; }
 
 int GS::StartGSJob(const std::vector<String8>& args, PageOutputter* out) {
     if (!m_loaded) return 0;
+    if (!gslibrary::Load()) {
+        m_loaded = 0;
+        return 0;
+    }
     if (t_job.gs) {
         if (t_job.job->inGhostscript) return 0; // a callback of this thread's job: jobs do not nest
         // A job this thread left open: end it rather than wait for it forever.

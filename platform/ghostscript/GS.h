@@ -46,11 +46,15 @@ public:
     GS(const GS&) = delete;
     GS& operator=(const GS&) = delete;
 
-    // Makes jobs possible. dllPath names the library (ignored: libgs is linked);
+    // Makes jobs possible. dllPath names the library (ignored: kGSLibraryName is
+    // loaded when first needed, see GsLibrary.h);
     // libPath is Ghostscript's resource search path, handed back by
     // GetRastinPath and added with -I to the jobs the wrapper builds.
     // Returns 1, or 0 when the library does not answer.
     int LoadGSDLL(const char* dllPath, const char* libPath);
+    // The same without loading the library: the first job loads it, and the
+    // wrapper counts as unloaded again when that load fails. Returns 1.
+    int LoadGSDLLWhenNeeded(const char* dllPath, const char* libPath);
     void UnloadGSDLL();
     int IsGSDLLLoaded() const { return m_loaded.load(); }
     const char* GetRastinPath() const { return m_libPath.c_str(); }

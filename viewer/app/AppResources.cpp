@@ -106,8 +106,9 @@ int CVrViewerApp::LoadExternalResources(BOOL bLoad) {
     m_kpathsea.LoadKPathSeaDLLInit(kpathsea.c_str(), nullptr);
 
     // The library is found by its name; its resource path is the setting, or
-    // (empty) the library's own.
-    GetGS()->LoadGSDLL(kGSLibraryName, m_ghostscriptLibPath);
+    // (empty) the library's own. It loads with the first picture or
+    // PostScript page: a page without them never waits for it.
+    GetGS()->LoadGSDLLWhenNeeded(kGSLibraryName, m_ghostscriptLibPath);
 
     m_fileAssocCount = 4;
     for (int& state : m_fileAssocStates) state = 0;

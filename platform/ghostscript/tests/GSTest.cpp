@@ -336,6 +336,20 @@ TEST_F(GSJobs, JobsThatCannotRunReleaseTheLock) {
     EXPECT_EQ(gs->GetBitmapRow(nullptr, nullptr, nullptr, 0), 0);
 }
 
+TEST(GSLoading, ALibraryLoadedWhenNeededRunsTheFirstJob) {
+    GS gs;
+    RecordingOutputter out;
+    EXPECT_EQ(gs.LoadGSDLLWhenNeeded(kGSLibraryName, "/usr/share/ghostscript/fonts"), 1);
+    EXPECT_TRUE(gs.IsGSDLLLoaded());
+    EXPECT_STREQ(gs.GetRastinPath(), "/usr/share/ghostscript/fonts");
+    ASSERT_EQ(gs.StartGSJob(72, 72, 10, 10, 24, &out, -1, -1), 1);
+    gs.ProcessPSCommand("showpage\n");
+    EXPECT_EQ(gs.EndGSJob(), 0);
+    EXPECT_EQ(out.pages.size(), 1u);
+    gs.UnloadGSDLL();
+    EXPECT_FALSE(gs.IsGSDLLLoaded());
+}
+
 TEST(GSLoading, NothingRunsUntilLoaded) {
     GS gs;
     RecordingOutputter out;
