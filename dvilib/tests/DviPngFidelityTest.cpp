@@ -74,6 +74,71 @@ Mathematics: $\alpha+\beta=\gamma$, $\sum_{i=1}^n x_i^2 \le \int_0^\infty e^{-t}
 \end{document}
 )TEX";
 
+// LaTeX's PostScript fonts: T1 text through TeX's virtual fonts over the 8r
+// fonts, mathptmx's and mathpazo's symbols over the Symbol and Pazo faces.
+const char* kTimes = R"TEX(\documentclass{article}
+\usepackage[T1]{fontenc}
+\usepackage{mathptmx}
+\pagestyle{empty}
+\begin{document}
+Times: the first office offers ``quoted'' words -- and dashes --- with \guillemotleft Fran\c{c}ais\guillemotright,
+stra\ss e, caf\'e, \textbf{bold fl\"ussig}, \textit{italic na\"ive} and \textbf{\textit{both}}; 0123456789.
+Math: $\sum_{i=1}^n x_i^2 \le \int_0^\infty e^{-t}\,dt$, $\alpha+\beta=\Gamma\Delta$, $\mathcal{L}\cup\infty$.
+\[ \frac{a+b}{\sqrt{c^2+d^2}} = \prod_{k=1}^{\infty} \left( 1 + \frac{1}{k^2} \right) \]
+\end{document}
+)TEX";
+
+const char* kHelvet = R"TEX(\documentclass{article}
+\usepackage[T1]{fontenc}
+\usepackage{helvet}
+\renewcommand{\familydefault}{\sfdefault}
+\pagestyle{empty}
+\begin{document}
+Helvetica: the first office offers ``quoted'' words -- and dashes --- with \guillemotleft Fran\c{c}ais\guillemotright,
+stra\ss e, \textbf{bold fl\"ussig}, \textit{oblique na\"ive}; 0123456789.
+\end{document}
+)TEX";
+
+const char* kCourier = R"TEX(\documentclass{article}
+\usepackage[T1]{fontenc}
+\usepackage{courier}
+\renewcommand{\familydefault}{\ttdefault}
+\pagestyle{empty}
+\begin{document}
+Courier: the first office offers ``quoted'' words -- and dashes --- with \guillemotleft Fran\c{c}ais\guillemotright,
+stra\ss e, \textbf{bold fl\"ussig}, \textit{oblique na\"ive}; 0123456789.
+\end{document}
+)TEX";
+
+const char* kPalatino = R"TEX(\documentclass{article}
+\usepackage{mathpazo}
+\pagestyle{empty}
+\begin{document}
+Palatino: the first office offers ``quoted'' words -- and dashes --- in \textbf{bold} and \textit{italic}; 0123456789.
+Math: $\sum_{i=1}^n x_i^2 \le \int_0^\infty e^{-t}\,dt$, $\alpha+\beta=\Gamma\Delta$, $\partial\nabla\infty$.
+\[ \frac{a+b}{\sqrt{c^2+d^2}} = \prod_{k=1}^{\infty} \left( 1 + \frac{1}{k^2} \right) \]
+\end{document}
+)TEX";
+
+// T1 text at sizes cm-super has a design size of its own for.
+const char* kT1Eleven = R"TEX(\documentclass[11pt]{article}
+\usepackage[T1]{fontenc}
+\pagestyle{empty}
+\begin{document}
+Eleven points: the first caf\'e in Z\"urich offers ``quoted'' words -- and dashes --- in \textbf{bold fl\"ussig},
+\textit{italic na\"ive} and \textsc{Small Capitals}; \footnotesize footnote size, \large large, \Large larger.
+\end{document}
+)TEX";
+
+const char* kT1Twelve = R"TEX(\documentclass[12pt]{article}
+\usepackage[T1]{fontenc}
+\pagestyle{empty}
+\begin{document}
+Twelve points: the first caf\'e in Z\"urich offers ``quoted'' words -- and dashes --- in \textbf{bold fl\"ussig},
+\textit{italic na\"ive} and \textsc{Small Capitals}; \footnotesize footnote size, \large large, \Large larger.
+\end{document}
+)TEX";
+
 struct Document {
     const char* name;
     const char* source;
@@ -136,12 +201,16 @@ TEST_P(DviPngFidelity, InkLiesWithinOnePixelOfDviPngs) {
     EXPECT_EQ(dvi.TakeFallbackFont(), String8(""));
 }
 
-// A text font that no map names is drawn by the fallback face, and the
-// document names the first such font once.
+// A text font that no map names and no face has is drawn by the fallback
+// face, and the document names the first such font once. The two fonts are
+// Computer Modern's metrics under names of their own.
 TEST(FallbackFont, IsDrawnAndTheFirstIsNamedOncePerDocument) {
     TempDir dir;
-    const std::string out = RunTex(dir, R"TEX(\font\times=ptmr8r \font\courier=pcrr8r \nopagenumbers
-Computer Modern first. {\times Times without a map entry.} {\courier Courier neither.}
+    const std::string cmr = RunCommand("kpsewhich cmr10.tfm");
+    for (const char* name : {"nofacea.tfm", "nofaceb.tfm"})
+        fs::copy_file(cmr.substr(0, cmr.find('\n')), dir.File(name));
+    const std::string out = RunTex(dir, R"TEX(\font\first=nofacea \font\second=nofaceb \nopagenumbers
+Computer Modern first. {\first Text without a map entry or a face.} {\second Nor this.}
 \bye
 )TEX");
     ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
@@ -163,7 +232,9 @@ Computer Modern first. {\times Times without a map entry.} {\courier Courier nei
     };
     for (int open = 0; open < 2; ++open) {
         SCOPED_TRACE("open " + std::to_string(open + 1));
-        dvi.Open(dir.File("doc.dvi").c_str(), NoPaths(), NoPaths());
+        DList<String8> tfm;
+        tfm.AddTail(String8(dir.Path().c_str()));
+        dvi.Open(dir.File("doc.dvi").c_str(), tfm, NoPaths());
         dvi.NewPageWritten(0);
         ASSERT_EQ(dvi.GetMode(), ModeComplete) << dvi.GetErrorText().c_str();
         EXPECT_EQ(dvi.TakeFallbackFont(), String8(""));  // nothing drawn yet
@@ -173,7 +244,7 @@ Computer Modern first. {\times Times without a map entry.} {\courier Courier nei
         for (int y = 0; y < ink.height; ++y)
             for (int x = ink.width / 2; x < ink.width; ++x) right += ink.At(x, y);
         EXPECT_GT(right, 100);
-        EXPECT_EQ(dvi.TakeFallbackFont(), String8("ptmr8r"));
+        EXPECT_EQ(dvi.TakeFallbackFont(), String8("nofacea"));
         EXPECT_EQ(dvi.TakeFallbackFont(), String8(""));
         inkOfPage();
         EXPECT_EQ(dvi.TakeFallbackFont(), String8(""));
@@ -184,7 +255,13 @@ INSTANTIATE_TEST_SUITE_P(Documents, DviPngFidelity,
                          ::testing::Values(Document{"plain", kPlain, false, 0.99},
                                            Document{"latex", kLatex, true, 0.99},
                                            Document{"t1", kT1, true, 0.98},
-                                           Document{"lmodern", kLatinModern, true, 0.98}),
+                                           Document{"lmodern", kLatinModern, true, 0.98},
+                                           Document{"times", kTimes, true, 0.99},
+                                           Document{"helvet", kHelvet, true, 0.99},
+                                           Document{"courier", kCourier, true, 0.99},
+                                           Document{"mathpazo", kPalatino, true, 0.99},
+                                           Document{"t1_11pt", kT1Eleven, true, 0.99},
+                                           Document{"t1_12pt", kT1Twelve, true, 0.99}),
                          [](const ::testing::TestParamInfo<Document>& i) { return std::string(i.param.name); });
 
 } // namespace
