@@ -10,7 +10,7 @@ packages=(
   libfreetype-dev libfontconfig-dev zlib1g-dev libpng-dev libtiff-dev
   libjpeg-dev libgif-dev libcurl4-openssl-dev
   libgs-dev ghostscript libkpathsea-dev
-  texlive-binaries texlive-base texlive-fonts-recommended texlive-latex-base cm-super-minimal lmodern
+  texlive-binaries texlive-base texlive-fonts-recommended texlive-latex-base cm-super-minimal cm-super lmodern
   poppler-utils xvfb xauth python3 fonts-dejavu-core dvipng fonts-unfonts-core xdg-utils
   tango-icon-theme
   libx11-dev libxext-dev libxtst-dev
