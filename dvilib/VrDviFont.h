@@ -90,6 +90,8 @@ public:
     const TTFInfo& GetDBCTTFInfo() const { return dbcInfo; }
     int IsDBCEnabled() const { return !dbcInfo.faceName.IsNull(); }
     VrDviTTFMap::EncodingName GetEncoding() const { return encoding; }
+    // Whether the map has an entry for the font.
+    int IsMapped() const { return !sbcInfo.faceName.IsNull(); }
     int GetxSeriesFontIndex() const { return xSeriesFontIndex; }
 
     // Loaders. Each returns 1 when the file was read, 0 when it was refused;
