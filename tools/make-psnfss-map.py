@@ -9,8 +9,8 @@ face dvips downloads for them: the 8r fonts through their Unicode character
 map (encoding '8r-unicode'), the symbol and math fonts those virtual fonts
 set besides (psyr, pzdr, fplmr, rsfs10 ...) in their own encoding ('raw'). An
 entry the face is slanted for gets slant = 'true'; entries that stretch a
-face, or reencode it otherwise, and those whose Type1 file is not installed
-are left out.
+face, or reencode it otherwise, and those whose Type1 or metric file is not
+installed are left out.
 """
 import re
 import subprocess
@@ -55,13 +55,13 @@ def main():
         entries.append((tex, face, encoding, slant > 0, fonts[0]))
 
     installed = set()
-    names = sorted({e[4] for e in entries})
+    names = sorted({e[4] for e in entries} | {e[0] + ".tfm" for e in entries})
     for i in range(0, len(names), 200):
         for found in kpsewhich("-must-exist", *names[i:i + 200]):
             installed.add(found.rsplit("/", 1)[-1])
 
     for tex, face, encoding, slanted, font in sorted(entries):
-        if font not in installed:
+        if font not in installed or tex + ".tfm" not in installed:
             continue
         extra = ", slant = 'true'" if slanted else ""
         print(f"{tex} {{ fontname = '{face}', encoding = '{encoding}'{extra} }}")
