@@ -1,5 +1,6 @@
 // Documents typeset by plain TeX and LaTeX (Computer Modern, T1 with the EC
-// and TC fonts, Latin Modern) drawn by the page drawer with the
+// and TC fonts at 10, 11 and 12 pt, Latin Modern, LaTeX's PostScript fonts
+// through TeX's virtual fonts) drawn by the page drawer with the
 // installation's map files, against dvipng at 96 and 300 dpi. Both images
 // are read as grey and thresholded at half grey; of each side's ink pixels,
 // the given share must lie within one pixel of the other side's ink.
@@ -15,6 +16,7 @@
 #include "PageImage.h"
 #include "TexDocumentSupport.h"
 #include "dvilib/VrDviDrawer.h"
+#include "dvilib/VrDviSearch.h"
 #include "dvilib/VrDviTTFMap.h"
 #include "platform/kpathsea/KPathSea.h"
 
@@ -199,6 +201,40 @@ TEST_P(DviPngFidelity, InkLiesWithinOnePixelOfDviPngs) {
     }
     // Every font of the document has its face.
     EXPECT_EQ(dvi.TakeFallbackFont(), String8(""));
+}
+
+// UTF-8 of the Basic Multilingual Plane as UTF-16.
+std::u16string Utf16(const std::string& utf8) {
+    std::u16string out;
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char c = (unsigned char)utf8[i];
+        const int n = c < 0x80 ? 0 : c < 0xE0 ? 1 : 2;
+        char16_t u = n == 0 ? c : n == 1 ? c & 0x1F : c & 0x0F;
+        for (int k = 1; k <= n && i + size_t(k) < utf8.size(); ++k) u = char16_t(u << 6 | (utf8[i + size_t(k)] & 0x3F));
+        out.push_back(u);
+        i += size_t(n) + 1;
+    }
+    return out;
+}
+
+// Text set in the PostScript fonts through TeX's virtual fonts is searched
+// as the characters their raw fonts draw.
+TEST(PostScriptFontText, IsSearchedAsDrawn) {
+    TempDir dir;
+    const std::string out = RunLatex(dir, kTimes);
+    ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+    KPathSea kpse;
+    VrDviTTFMap ttfMap;
+    VrDvi dvi;
+    ASSERT_NO_FATAL_FAILURE(OpenWithInstalledMaps(kpse, ttfMap, dvi, dir.File("doc.dvi")));
+    dvi.SetWinFont(0);  // as the first drawing of a page with fonts leaves it
+    for (const char* text : {"Times", "stra\xC3\x9F" "e", "caf\xC3\xA9", "\xC2\xAB" "Fran\xC3\xA7" "ais\xC2\xBB",
+                             "\xE2\x80\x9C" "quoted\xE2\x80\x9D", "\xE2\x80\x94", "first", "office"}) {
+        VrDviSearch s;
+        const std::u16string t = Utf16(text);
+        s.FindString(reinterpret_cast<const unsigned short*>(t.c_str()), &dvi, 1, 0, 0);
+        EXPECT_EQ(s.GetResultList().Count(), 1) << text;
+    }
 }
 
 // A text font that no map names and no face has is drawn by the fallback
