@@ -169,6 +169,7 @@ public:
 
 protected:
     void PutChar(int h, int v, unsigned short code, int width, int height, int depth) override;
+    bool ExpandsMappedVirtualFonts() const override { return true; }
     void PutRule(int h, int v, int height, int width) override;
     // Binary drawing commands go to the special player first; the rest to
     // the interpreter's own handling.
