@@ -21,6 +21,7 @@
 #include "platform/ghostscript/GS.h"
 #include "platform/pictures/PictureDib.h"
 #include "platform/pictures/PngStream.h"
+#include "platform/sys/RegularFile.h"
 
 namespace {
 
@@ -73,13 +74,10 @@ bool ParseBoundingBox(const char* p, int box[4]) {
 
 std::unique_ptr<std::istream> VrDviDrawer::OpenPictFileStream(PictInfo* p, int* size) {
     if (!p || p->fileName.GetLength() == 0) return nullptr;
-    if (size) {
-        struct stat st;
-        if (::stat(p->fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > INT_MAX) return nullptr;
-        *size = int(st.st_size);
-    }
-    auto s = std::make_unique<std::ifstream>(p->fileName.c_str(), std::ios::binary | std::ios::in);
-    if (!s->is_open()) return nullptr;
+    int64_t length = 0;
+    auto s = sys::OpenRegularFileStream(p->fileName.c_str(), &length);
+    if (!s || length > INT_MAX) return nullptr;
+    if (size) *size = int(length);
     return s;
 }
 

@@ -115,6 +115,8 @@ SHORT GetKeyState(int nVirtKey) {
 // The widget of a drawing window: shows the back buffer and turns Qt events
 // into the window's message handlers.
 class SurfaceWidget : public QWidget {
+    static constexpr int kPaintBand = 32;
+
 public:
     SurfaceWidget(CWnd* owner, QWidget* parent) : QWidget(parent), owner_(owner) {
         setAttribute(Qt::WA_OpaquePaintEvent);
@@ -132,7 +134,13 @@ protected:
             QImage img(reinterpret_cast<const uchar*>(s.pixels.data()), s.width, s.height, s.width * 4,
                        QImage::Format_RGB32);
             const QRect r = e->rect() & img.rect();
-            p.drawImage(r.topLeft(), img, r);
+            // In bands low enough that Qt copies them on this thread: its
+            // pool threads would read the surface, which the window's
+            // painting writes next, with hand-overs no checker sees.
+            for (int y = r.top(); y <= r.bottom(); y += kPaintBand) {
+                const QRect band(r.left(), y, r.width(), std::min(kPaintBand, r.bottom() + 1 - y));
+                p.drawImage(band.topLeft(), img, band);
+            }
         }
     }
     void resizeEvent(QResizeEvent*) override {

@@ -21,7 +21,8 @@ bool IsDelimiter(char c) {
     return c != '\0' && kDelimiters.find(c) != std::string_view::npos;
 }
 
-bool IsBoundary(char c) { return IsWhite(c) || IsDelimiter(c); }
+// A NUL byte ends a token as a delimiter does.
+bool IsBoundary(char c) { return IsWhite(c) || IsDelimiter(c) || c == '\0'; }
 
 size_t SkipWhite(std::string_view s, size_t i) {
     while (i < s.size() && IsWhite(s[i])) ++i;
@@ -164,22 +165,63 @@ bool ReadReference(std::string_view s, size_t* pos, int32_t* num, int32_t* gen) 
     return true;
 }
 
-// The text of a (string) starting at `open`, up to the first ')'.
-bool ReadString(std::string_view s, size_t open, std::string* out) {
+// The text of a literal (string) starting at `open`: escapes decoded, nested
+// balanced parentheses kept, a backslash before a line end joining the lines.
+// *next, when given, is the offset behind the closing ')'. False when the
+// string does not end.
+bool ReadString(std::string_view s, size_t open, std::string* out, size_t* next = nullptr) {
     if (open >= s.size() || s[open] != '(') return false;
-    const size_t close = s.find(')', open + 1);
-    if (close == npos) return false;
-    out->assign(s.substr(open + 1, close - open - 1));
-    return true;
+    std::string text;
+    int depth = 0;
+    for (size_t i = open + 1; i < s.size(); ++i) {
+        char c = s[i];
+        if (c == ')') {
+            if (depth == 0) {
+                *out = std::move(text);
+                if (next) *next = i + 1;
+                return true;
+            }
+            --depth;
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == '\\' && i + 1 < s.size()) {
+            c = s[++i];
+            switch (c) {
+            case 'n': c = '\n'; break;
+            case 'r': c = '\r'; break;
+            case 't': c = '\t'; break;
+            case 'b': c = '\b'; break;
+            case 'f': c = '\f'; break;
+            case '\r':
+                if (i + 1 < s.size() && s[i + 1] == '\n') ++i;
+                continue;
+            case '\n':
+                continue;
+            default:
+                if (c >= '0' && c <= '7') {
+                    int v = c - '0';
+                    for (int k = 0; k < 2 && i + 1 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '7'; ++k)
+                        v = v * 8 + (s[++i] - '0');
+                    c = char(v & 0xFF);
+                }
+                break;  // any other character stands for itself
+            }
+        }
+        text += c == '\0' ? '|' : c;  // no NUL byte reaches a name or an address
+    }
+    return false;
 }
 
 class PdfScanner {
 public:
-    explicit PdfScanner(std::string_view buf) : buf_(buf) {}
+    explicit PdfScanner(const std::atomic<int>* stop) : stop_(stop) {}
 
-    void Run() {
+    // The obj ... endobj blocks of `buf`; false when stopped.
+    bool Run(std::string_view buf) {
+        buf_ = buf;
         size_t pos = 0;
-        while (pos < buf_.size()) {
+        for (unsigned n = 0; pos < buf_.size(); ++n) {
+            if (n % 1024 == 0 && Stopped()) return false;
             size_t found;
             const size_t r = FindKeyword(buf_, pos, "obj", &found);
             if (found == npos) break;
@@ -193,7 +235,20 @@ public:
             if (ObjectNumbers(pos, found, &num, &gen)) Object(buf_.substr(0, end), found + r, num, gen);
             pos = end + 6;
         }
+        return !Stopped();
     }
+
+    // The objects of an unpacked object stream, behind the file's own.
+    bool Run(std::string_view data, const std::vector<StreamObject>& entries) {
+        for (size_t n = 0; n < entries.size(); ++n) {
+            if (n % 1024 == 0 && Stopped()) return false;
+            const std::string_view obj = data.substr(0, entries[n].end);
+            Object(obj, SkipWhite(obj, entries[n].begin), entries[n].num, 0);
+        }
+        return !Stopped();
+    }
+
+    bool Stopped() const { return stop_ && stop_->load(std::memory_order_relaxed); }
 
     void Resolve();
 
@@ -318,7 +373,9 @@ private:
         for (size_t from = value;;) {
             r = FindKeyword(obj, from, "/URI", &f);
             if (f == npos) return;
-            if (r && ReadString(obj, f + r, &link.text)) {
+            if (r && f + r < obj.size() && obj[f + r] == '(') {
+                // A string that does not end has nothing behind it to read.
+                if (!ReadString(obj, f + r, &link.text)) return;
                 link.target = -2;
                 links.push_back(std::move(link));
                 return;
@@ -338,10 +395,9 @@ private:
                 std::string name;
                 if (obj[i] != '(') {
                     ++i;
-                } else if (!ReadString(obj, i, &name)) {
+                } else if (!ReadString(obj, i, &name, &i)) {
                     return;
                 } else {
-                    i = obj.find(')', i + 1) + 1;
                     PdfNameRecord rec;
                     if (ReadReference(obj, &i, &rec.refNum, &rec.refGen)) {
                         rec.name = std::move(name);
@@ -376,6 +432,7 @@ private:
         bool root = false;
     };
 
+    const std::atomic<int>* stop_;
     std::string_view buf_;
     int32_t pages_ = 0;
     std::vector<uint64_t> pageObjects_;  // in file order
@@ -511,15 +568,21 @@ void PdfScanner::Resolve() {
     }
 }
 
-int ScanText(std::string text, std::vector<LinkRecord>* links, std::vector<PdfObjectRecord>* objects,
-             std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests) {
+int ScanText(std::string_view text, std::vector<LinkRecord>* links, std::vector<PdfObjectRecord>* objects,
+             std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests, const std::atomic<int>* stop) {
     try {
+        PdfScanner scan(stop);
+        if (!scan.Run(text)) return 0;
         // The objects of compressed object streams are scanned behind the
-        // file's own.
-        text += ExpandObjectStreams(text);
-        std::replace(text.begin(), text.end(), '\0', '|');
-        PdfScanner scan(text);
-        scan.Run();
+        // file's own, one stream at a time.
+        bool going = true;
+        const bool walked = ForEachObjectStream(
+            text,
+            [&](std::string_view data, const std::vector<StreamObject>& entries) {
+                going = going && scan.Run(data, entries);
+            },
+            stop);
+        if (!walked || !going) return 0;
         scan.Resolve();
         if (links) *links = std::move(scan.links);
         if (objects) *objects = std::move(scan.objects);
@@ -545,14 +608,14 @@ int ScanPdfLinkText(std::string_view data, std::vector<LinkRecord>* links, std::
     Clear(names);
     Clear(dests);
     try {
-        return ScanText(std::string(data), links, objects, names, dests);
+        return ScanText(data, links, objects, names, dests, nullptr);
     } catch (const std::bad_alloc&) {
         return 0;
     }
 }
 
 int ScanPdfLinks(const char* path, std::vector<LinkRecord>* links, std::vector<PdfObjectRecord>* objects,
-                 std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests) {
+                 std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests, const std::atomic<int>* stop) {
     Clear(links);
     Clear(objects);
     Clear(names);
@@ -563,7 +626,7 @@ int ScanPdfLinks(const char* path, std::vector<LinkRecord>* links, std::vector<P
     } catch (const std::bad_alloc&) {
         return 0;
     }
-    return ScanText(std::move(data), links, objects, names, dests);
+    return ScanText(data, links, objects, names, dests, stop);
 }
 
 int FindLinkAtPoint(int page, int x, int y, int count, const LinkRecord* links, std::string* uri) {

@@ -79,7 +79,7 @@ int CVrViewerDoc::RunPostScriptJobs() {
     std::vector<PdfObjectRecord> objects;
     std::vector<PdfNameRecord> names;
     std::vector<PdfDestRecord> dests;
-    ScanPdfLinks(file.c_str(), links.get(), &objects, &names, &dests);
+    ScanPdfLinks(file.c_str(), links.get(), &objects, &names, &dests, &m_stopRequested);
     {
         std::lock_guard<std::mutex> lock(m_nameLock);
         m_pdfLinks = std::move(links);
