@@ -239,13 +239,16 @@ int GS::StartGSJob(const std::vector<String8>& args, PageOutputter* out) {
         EndGSJob();
         return 0;
     }
-    // Ghostscript lets jobs read its temporary folder, which holds other
-    // documents' temporary files too; a job reads only what it is given.
+    // Ghostscript lets jobs read, write, rename and delete anything in its
+    // temporary folder, which holds other documents' temporary files too. A
+    // job reads only what it is given and writes only its output file (and
+    // the scratch files Ghostscript makes itself, each permitted by name).
     const char* tmp = std::getenv("TMPDIR");
     std::string tmpDir = tmp && *tmp ? tmp : "/tmp";
     while (tmpDir.size() > 1 && tmpDir.back() == '/') tmpDir.pop_back();
-    for (const std::string& entry : {tmpDir + "/*", tmpDir + "//*"})
-        gsapi_remove_control_path(inst, GS_PERMIT_FILE_READING, entry.c_str());
+    for (int permission : {GS_PERMIT_FILE_READING, GS_PERMIT_FILE_WRITING, GS_PERMIT_FILE_CONTROL})
+        for (const std::string& entry : {tmpDir + "/*", tmpDir + "//*"})
+            gsapi_remove_control_path(inst, permission, entry.c_str());
     job->runBegun = 1;
     return 1;
 }

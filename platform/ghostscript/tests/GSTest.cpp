@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
 #include <thread>
 
 #include "platform/ghostscript/GSJobArgs.h"
@@ -157,6 +162,82 @@ TEST_F(GSJobs, RunsFilesWithAwkwardNamesAndNothingElse) {
     EXPECT_LT(gs->ProcessPSFile((dir / "missing.ps").c_str()), 0);
     gs->EndGSJob();
     EXPECT_EQ(out2.pages.size(), 1u);
+}
+
+// Files of the temporary folder as they stand: name and contents.
+std::map<std::string, std::string> TreeOf(const std::filesystem::path& dir) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir)) {
+        std::ifstream in(e.path(), std::ios::binary);
+        files[e.path().lexically_relative(dir).string()] =
+            e.is_directory() ? "<dir>" : std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    return files;
+}
+
+TEST_F(GSJobs, HostilePostScriptLeavesTheTemporaryFolderAlone) {
+    // Canaries with the names other documents' temporary copies have, in
+    // Ghostscript's temporary folder and in a folder inside it.
+    const std::filesystem::path tmp = getenv("TMPDIR");
+    const std::filesystem::path canaries = tmp / "canaries";
+    std::filesystem::remove_all(canaries);
+    std::filesystem::create_directories(canaries / "inner");
+    const std::string top = (canaries / "htp1A.tmp").string(), inner = (canaries / "inner" / "htp2B.tmp").string();
+    WriteFile(top, "first document");
+    WriteFile(inner, "second document");
+    const std::string made = (canaries / "new.tmp").string();
+
+    // Every operator that changes a file, on the canaries and on a new name;
+    // each attempt runs on whatever the one before did.
+    std::string ps = "/try { stopped pop } bind def\n";
+    for (const std::string& f : {top, inner}) {
+        const String8 name = PSStringLiteral(f.c_str());
+        ps += std::string("{ ") + name.c_str() + " (w) file dup (PWNED-BY-EPS) writestring closefile } try\n";
+        ps += std::string("{ ") + name.c_str() + " (a) file dup (PWNED) writestring closefile } try\n";
+        ps += std::string("{ ") + name.c_str() + " (r+) file dup (PWNED) writestring closefile } try\n";
+        ps += std::string("{ ") + name.c_str() + " " + PSStringLiteral(made.c_str()).c_str() + " renamefile } try\n";
+        ps += std::string("{ ") + PSStringLiteral(made.c_str()).c_str() + " " + name.c_str() + " renamefile } try\n";
+        ps += std::string("{ ") + name.c_str() + " deletefile } try\n";
+    }
+    ps += std::string("{ ") + PSStringLiteral(made.c_str()).c_str() + " (w) file closefile } try\n";
+    ps += std::string("{ ") + PSStringLiteral((canaries / "pre").c_str()).c_str() + " (w) .tempfile closefile pop } try\n";
+    // Guessing the names: three letters and a hexadecimal number.
+    for (unsigned n = 1; n <= 0x100; ++n) {
+        char name[16];
+        std::snprintf(name, sizeof name, "htp%X.tmp", n);
+        for (const std::filesystem::path& dir : {canaries, canaries / "inner"}) {
+            const std::string guess = PSStringLiteral((dir / name).c_str()).c_str();
+            ps += "{ " + guess + " deletefile } try { " + guess + " (w) file closefile } try\n";
+        }
+    }
+    ps += "showpage\n";
+    const auto before = TreeOf(canaries);
+
+    struct Job {
+        const char* what;
+        std::function<int(GS*, RecordingOutputter*)> start;
+    };
+    const std::filesystem::path pdf = tmp / "convert-hostile.pdf";
+    const Job jobs[] = {
+        {"EPS picture", [](GS* gs, RecordingOutputter* out) { return gs->StartGSJob(72, 72, 20, 20, 24, out, -1, -1); }},
+        {"page", [](GS* gs, RecordingOutputter* out) { return gs->StartGSJob(BitmapJobArgs(8, "-g20x20"), out); }},
+        {"conversion", [&](GS* gs, RecordingOutputter* out) {
+             return gs->StartGSJob({"gswin.exe", "-dSAFER", "-dNOPAUSE", "-dBATCH", "-sDEVICE#pdfwrite",
+                                    String8("-sOutputFile#") + pdf.c_str()},
+                                   out);
+         }},
+    };
+    for (const Job& job : jobs) {
+        SCOPED_TRACE(job.what);
+        RecordingOutputter out;
+        GS* gs = GetGS();
+        ASSERT_EQ(job.start(gs, &out), 1);
+        gs->ProcessPSCommand(ps.c_str());
+        gs->EndGSJob();
+        EXPECT_EQ(TreeOf(canaries), before) << out.AllText();
+    }
+    // The conversion still wrote its own output file.
+    EXPECT_GT(std::filesystem::file_size(pdf), 0u);
 }
 
 TEST_F(GSJobs, ConvertsToPdfAndCountsItsPages) {
