@@ -1,6 +1,7 @@
 #include "platform/ghostscript/GS.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -9,7 +10,9 @@
 #include <map>
 #include <thread>
 
+#include "platform/ghostscript/GSChildJob.h"
 #include "platform/ghostscript/GSJobArgs.h"
+#include "platform/sys/TerminationRequest.h"
 #include "platform/ghostscript/tests/GSTestSupport.h"
 
 namespace {
@@ -236,6 +239,14 @@ TEST_F(GSJobs, HostilePostScriptLeavesTheTemporaryFolderAlone) {
         gs->EndGSJob();
         EXPECT_EQ(TreeOf(canaries), before) << out.AllText();
     }
+    // A picture in a child process: its temporary folder is a private one.
+    RecordingOutputter child;
+    const GSChildJob::Result r =
+        GSChildJob::Run(GetGS(), GetGS()->PictureJobArgs(72, 72, 20, 20, 24), ps, &child, 60000);
+    EXPECT_EQ(r.end, GSChildJob::End::Done) << r.text;
+    EXPECT_EQ(child.pages.size(), 1u);
+    EXPECT_EQ(TreeOf(canaries), before) << r.text;
+    EXPECT_EQ(TreeOf(tmp / ("veloran-" + std::to_string(getuid()))).size(), 0u) << "the job's folder is left";
     // The conversion still wrote its own output file.
     EXPECT_GT(std::filesystem::file_size(pdf), 0u);
 }
@@ -415,6 +426,55 @@ TEST_F(GSJobs, JobsThatCannotRunReleaseTheLock) {
     EXPECT_EQ(gs->EndGSJob(), 0);
     EXPECT_EQ(gs->LockGSDevice(), 0);
     EXPECT_EQ(gs->GetBitmapRow(nullptr, nullptr, nullptr, 0), 0);
+}
+
+TEST_F(GSJobs, ChildJobsRenderAsInProcessJobsAndEndWhenTheyMust) {
+    GS* gs = GetGS();
+    // The same page at every depth as the library renders it.
+    for (int bpp : {1, 8, 24}) {
+        SCOPED_TRACE(bpp);
+        RecordingOutputter out;
+        const GSChildJob::Result r = GSChildJob::Run(gs, BitmapJobArgs(bpp, "-g70x30"),
+                                                     std::string("(hello) = ") + kSquares, &out, 60000);
+        EXPECT_EQ(r.end, GSChildJob::End::Done) << r.text;
+        ASSERT_EQ(out.pages.size(), 1u);
+        EXPECT_EQ(out.pageSizes[0], std::make_pair(70, 30));
+        const RecordedPage& p = out.pages[0];
+        EXPECT_EQ(p.header.biBitCount, bpp);
+        EXPECT_EQ(p.Pixel(12, 20), kBlack);
+        EXPECT_EQ(p.Pixel(2, 2), kWhite);
+        if (bpp != 1) {
+            EXPECT_EQ(p.Pixel(45, 10), kRed);
+        }
+        EXPECT_EQ(out.AllText(), "hello\n");
+    }
+
+    // A job that never ends: stopped at its deadline, by its outputter, or
+    // by a termination signal.
+    const std::string endless = "{ } loop\n";
+    RecordingOutputter late;
+    EXPECT_EQ(GSChildJob::Run(gs, BitmapJobArgs(24, "-g10x10"), endless, &late, 1500).end, GSChildJob::End::TimedOut);
+    RecordingOutputter pages;
+    pages.onPage = [&](GS*) { pages.stop = 1; };
+    EXPECT_EQ(GSChildJob::Run(gs, BitmapJobArgs(24, "-g10x10"), "{ showpage } loop\n", &pages, 600000).end,
+              GSChildJob::End::Done);
+    EXPECT_GE(pages.pages.size(), 1u);
+    sys::NoteTerminationRequest();
+    RecordingOutputter signalled;
+    EXPECT_EQ(GSChildJob::Run(gs, BitmapJobArgs(24, "-g10x10"), endless, &signalled, 600000).end,
+              GSChildJob::End::Stopped);
+    sys::ClearTerminationRequest();
+
+    // An error, and a program that cannot be run.
+    RecordingOutputter wrong;
+    EXPECT_EQ(GSChildJob::Run(gs, BitmapJobArgs(24, "-g10x10"), "nosuchoperator\n", &wrong, 60000).end,
+              GSChildJob::End::Failed);
+    EXPECT_NE(wrong.AllText().find("undefined"), std::string::npos) << wrong.AllText();
+    GSChildJob::SetProgram("/nonexistent/gs");
+    RecordingOutputter missing;
+    EXPECT_EQ(GSChildJob::Run(gs, BitmapJobArgs(24, "-g10x10"), "showpage\n", &missing, 60000).end,
+              GSChildJob::End::Failed);
+    GSChildJob::SetProgram("");
 }
 
 TEST(GSLoading, NothingRunsUntilLoaded) {

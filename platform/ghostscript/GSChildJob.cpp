@@ -1,0 +1,216 @@
+#include "platform/ghostscript/GSChildJob.h"
+
+#include <poll.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+#include "platform/core/DibTypes.h"
+#include "platform/ghostscript/GSJobArgs.h"
+#include "platform/sys/Process.h"
+#include "platform/sys/TempFiles.h"
+#include "platform/sys/TerminationRequest.h"
+
+namespace {
+
+constexpr size_t kKeptText = 64 * 1024;
+constexpr size_t kLongestLine = 64 * 1024;
+constexpr size_t kLargestPage = size_t(512) << 20;
+constexpr int kPollMs = 50;
+
+std::mutex g_programLock;
+std::string g_program = kGSConsoleProgram;
+
+uint32_t Le32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
+
+// The private folder of one job, removed with everything in it at the end.
+class JobFolder {
+public:
+    JobFolder() {
+        const std::string base = sys::GetTempPath();
+        if (base.empty()) return;
+        std::string pattern = base + "gsjXXXXXX";
+        if (mkdtemp(pattern.data())) m_path = pattern;
+    }
+    ~JobFolder() {
+        std::error_code ec;
+        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
+    }
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// Pages arriving as BMP files one after another on the child's output.
+class PageStream {
+public:
+    PageStream(GS* gs, GS::PageOutputter* out, int bitsPerPixel) : m_gs(gs), m_out(out), m_bitsPerPixel(bitsPerPixel) {}
+
+    // False when the bytes are not pages of the expected kind.
+    bool Add(const char* data, size_t n) {
+        m_buf.append(data, n);
+        while (m_buf.size() >= 54) {
+            const auto* p = reinterpret_cast<const unsigned char*>(m_buf.data());
+            const uint32_t offset = Le32(p + 10);
+            const int32_t width = int32_t(Le32(p + 18)), height = int32_t(Le32(p + 22));
+            const int bits = p[28] | p[29] << 8;
+            if (p[0] != 'B' || p[1] != 'M' || width < 1 || height < 1 || bits != (m_bitsPerPixel == 1 ? 1 : 24) ||
+                offset < 54 || offset > 54 + 256 * 4)
+                return false;
+            const size_t stride = size_t(DibRowBytes(width, bits));
+            if (stride * size_t(height) > kLargestPage) return false;
+            const size_t total = offset + stride * size_t(height);
+            if (m_buf.size() < total) break;
+            m_gs->DeliverPage(m_out, p + offset, width, height, int(stride), m_bitsPerPixel);
+            m_buf.erase(0, total);
+        }
+        return true;
+    }
+
+private:
+    GS* m_gs;
+    GS::PageOutputter* m_out;
+    int m_bitsPerPixel;
+    std::string m_buf;
+};
+
+} // namespace
+
+void GSChildJob::SetProgram(const std::string& program) {
+    std::lock_guard<std::mutex> lock(g_programLock);
+    g_program = program.empty() ? std::string(kGSConsoleProgram) : program;
+}
+
+GSChildJob::Result GSChildJob::Run(GS* gs, const std::vector<String8>& args, std::string_view input,
+                                   GS::PageOutputter* out, int timeoutMs) {
+    return Run(gs, args, input, nullptr, out, timeoutMs);
+}
+
+GSChildJob::Result GSChildJob::RunFile(GS* gs, const std::vector<String8>& args, const char* file,
+                                       GS::PageOutputter* out, int timeoutMs) {
+    return Run(gs, args, {}, file ? file : "", out, timeoutMs);
+}
+
+GSChildJob::Result GSChildJob::Run(GS* gs, const std::vector<String8>& args, std::string_view input,
+                                   const char* file, GS::PageOutputter* out, int timeoutMs) {
+    Result result;
+    auto fail = [&](const std::string& why) {
+        result.end = End::Failed;
+        result.text = why;
+        return result;
+    };
+    GSJobArgs a;
+    if (!gs || !out || !a.Build(args)) return fail("no job");
+    JobFolder folder;
+    if (folder.Path().empty()) return fail("no private temporary folder for the job");
+    std::string inputFile = file ? file : "";
+    if (!file) {
+        inputFile = folder.Path() + "/job.ps";
+        std::ofstream f(inputFile, std::ios::binary);
+        f.write(input.data(), std::streamsize(input.size()));
+        if (!f.flush()) return fail("the job's input cannot be written");
+    }
+
+    std::vector<std::string> argv;
+    {
+        std::lock_guard<std::mutex> lock(g_programLock);
+        argv.push_back(g_program);
+    }
+    const std::string device = a.bitsPerPixel == 1 ? "-sDEVICE=bmpmono" : "-sDEVICE=bmp16m";
+    for (size_t i = 1; i < a.argv.size(); ++i) {
+        const std::string& arg = a.argv[i];
+        if (arg.rfind("-dDisplayFormat=", 0) == 0) continue;
+        argv.push_back(a.bitmapDevice && arg == "-sDEVICE=display" ? device : arg);
+    }
+    for (const char* extra : {"-dQUIET", "-dBATCH", "-dNOPAUSE", "-sstdout=%stderr"}) argv.push_back(extra);
+    if (a.bitmapDevice) argv.push_back("-sOutputFile=-");
+    argv.push_back("-f");
+    argv.push_back(inputFile);
+
+    sys::Process::Options options;
+    options.argv = argv;
+    options.stdoutMode = sys::Process::Stream::Pipe;
+    options.stderrMode = sys::Process::Stream::Pipe;
+    // Ghostscript lets jobs write in its temporary folder: this one's own.
+    options.environment = {{"TMPDIR", folder.Path()}, {"TEMP", folder.Path()}};
+    sys::Process child;
+    std::string why;
+    if (!child.Start(options, &why)) return fail("Ghostscript could not be started: " + why);
+
+    PageStream pages(gs, out, a.bitsPerPixel);
+    std::string line;
+    auto text = [&](const char* s, size_t n) {
+        if (result.text.size() < kKeptText) result.text.append(s, std::min(n, kKeptText - result.text.size()));
+        for (size_t i = 0; i < n; ++i) {
+            line += s[i];
+            if (s[i] == '\n' || line.size() >= kLongestLine) {
+                out->OnText(gs, line.data(), int(line.size()));
+                line.clear();
+            }
+        }
+    };
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    bool outOpen = true, errOpen = true, broken = false;
+    auto stop = [&](End end) {
+        child.Kill();
+        child.Wait();
+        result.end = end;
+    };
+    bool ended = false;
+    while (!ended) {
+        if (sys::TerminationRequested()) {
+            stop(End::Stopped);
+            ended = true;
+            break;
+        }
+        if (out->IsDone(gs)) {
+            stop(End::Done);
+            ended = true;
+            break;
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) {
+            stop(End::TimedOut);
+            ended = true;
+            break;
+        }
+        if (!outOpen && !errOpen) break;
+        struct pollfd fds[2] = {{outOpen ? child.StdoutFd() : -1, POLLIN, 0}, {errOpen ? child.StderrFd() : -1, POLLIN, 0}};
+        poll(fds, 2, int(std::min<long long>(left, kPollMs)));
+        char buf[65536];
+        if (outOpen && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
+            const long n = child.ReadStdout(buf, sizeof buf);
+            if (n <= 0) outOpen = false;
+            else if (!pages.Add(buf, size_t(n))) broken = true;
+        }
+        if (errOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
+            const long n = child.ReadStderr(buf, sizeof buf);
+            if (n <= 0) errOpen = false;
+            else text(buf, size_t(n));
+        }
+        if (broken) {
+            stop(End::Failed);
+            ended = true;
+        }
+    }
+    if (!line.empty()) out->OnText(gs, line.data(), int(line.size()));
+    if (ended) return result;
+    // Both outputs are closed: the child is ending.
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    if (!child.Wait(uint32_t(std::max<long long>(left, 1)))) {
+        stop(End::TimedOut);
+        return result;
+    }
+    result.end = child.ExitCode() == 0 ? End::Done : End::Failed;
+    return result;
+}
