@@ -106,6 +106,10 @@ GSChildJob::Result GSChildJob::Run(GS* gs, const std::vector<String8>& args, std
         result.text = why;
         return result;
     };
+    if (sys::TerminationRequested()) {
+        result.end = End::Stopped;
+        return result;
+    }
     GSJobArgs a;
     if (!gs || !out || !a.Build(args)) return fail("no job");
     JobFolder folder;
