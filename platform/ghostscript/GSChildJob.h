@@ -38,8 +38,14 @@ struct GSChildJob {
     // The same with the PostScript or PDF file given (read by the child).
     static Result RunFile(GS* gs, const std::vector<String8>& args, const char* file, GS::PageOutputter* out,
                           int timeoutMs);
+    // The same with the PostScript file fed to the child's input in pieces.
+    // A stop (IsDone or a termination signal) ends the input, so that the
+    // job finishes what it has read (a converter closes its output); a job
+    // still running a few seconds later is ended.
+    static Result StreamFile(GS* gs, const std::vector<String8>& args, const char* file, GS::PageOutputter* out,
+                             int timeoutMs);
 
 private:
     static Result Run(GS* gs, const std::vector<String8>& args, std::string_view input, const char* file,
-                      GS::PageOutputter* out, int timeoutMs);
+                      bool stream, GS::PageOutputter* out, int timeoutMs);
 };

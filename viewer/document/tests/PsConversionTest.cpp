@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -149,6 +150,21 @@ TEST_F(PsJobs, AStopDuringALongConversionEndsItBetweenPages) {
     Write(small, ThreePages());
     EXPECT_EQ(ConvertPostScriptToPdf(small.c_str(), dir.File("small-out.tmp").c_str(), &go, &why),
               PsJobResult::Done);
+}
+
+TEST_F(PsJobs, AnEndlessDocumentEndsOnAStop) {
+    // PostScript that never ends, in a loop that reads no more input.
+    const std::string ps = dir.File("endless.tmp");
+    Write(ps, "%!PS\n{ } loop\n");
+    const std::string pdf = dir.File("endless-out.tmp");
+    std::atomic<int> stop{0};
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop = 1;  // as closing the document does
+    });
+    std::string why;
+    EXPECT_EQ(ConvertPostScriptToPdf(ps.c_str(), pdf.c_str(), &stop, &why), PsJobResult::Stopped) << why;
+    stopper.join();
 }
 
 }  // namespace
