@@ -66,25 +66,6 @@ private:
     bool m_wasPending = false;
 };
 
-// The private folder of one job, removed with everything in it at the end.
-class JobFolder {
-public:
-    JobFolder() {
-        const std::string base = sys::GetTempPath();
-        if (base.empty()) return;
-        std::string pattern = base + "gsjXXXXXX";
-        if (mkdtemp(pattern.data())) m_path = pattern;
-    }
-    ~JobFolder() {
-        std::error_code ec;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
-    }
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
 // Pages arriving as BMP files one after another on the child's output.
 class PageStream {
 public:
@@ -120,6 +101,22 @@ private:
 
 } // namespace
 
+GSJobFolder::GSJobFolder() {
+    const std::string base = sys::GetTempPath();
+    if (base.empty()) return;
+    std::string pattern = base + "gsjXXXXXX";
+    if (mkdtemp(pattern.data())) m_path = pattern;
+}
+
+GSJobFolder::~GSJobFolder() {
+    std::error_code ec;
+    if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
+}
+
+std::vector<std::pair<std::string, std::string>> GSJobFolder::Environment() const {
+    return {{"TMPDIR", m_path}, {"TEMP", m_path}};
+}
+
 void GSChildJob::SetProgram(const std::string& program) {
     std::lock_guard<std::mutex> lock(g_programLock);
     g_program = program.empty() ? std::string(kGSConsoleProgram) : program;
@@ -154,7 +151,7 @@ GSChildJob::Result GSChildJob::Run(GS* gs, const std::vector<String8>& args, std
     }
     GSJobArgs a;
     if (!gs || !out || !a.Build(args)) return fail("no job");
-    JobFolder folder;
+    GSJobFolder folder;
     if (folder.Path().empty()) return fail("no private temporary folder for the job");
     std::string inputFile = file ? file : "";
     if (!file) {
@@ -194,8 +191,7 @@ GSChildJob::Result GSChildJob::Run(GS* gs, const std::vector<String8>& args, std
     options.stdinMode = stream ? sys::Process::Stream::Pipe : sys::Process::Stream::Null;
     options.stdoutMode = sys::Process::Stream::Pipe;
     options.stderrMode = sys::Process::Stream::Pipe;
-    // Ghostscript lets jobs write in its temporary folder: this one's own.
-    options.environment = {{"TMPDIR", folder.Path()}, {"TEMP", folder.Path()}};
+    options.environment = folder.Environment();
     sys::Process child;
     std::string why;
     if (!child.Start(options, &why)) return fail("Ghostscript could not be started: " + why);

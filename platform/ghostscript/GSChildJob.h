@@ -8,10 +8,29 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/String8.h"
 #include "platform/ghostscript/GS.h"
+
+// A private folder (mode 0700, an unguessable name in the private temporary
+// folder) for one Ghostscript child process, removed with everything in it
+// at the end. Ghostscript lets jobs write, rename and delete in its temporary
+// folder: the child's is this one.
+class GSJobFolder {
+public:
+    GSJobFolder();
+    ~GSJobFolder();
+    GSJobFolder(const GSJobFolder&) = delete;
+    GSJobFolder& operator=(const GSJobFolder&) = delete;
+    const std::string& Path() const { return m_path; } // "" when it could not be made
+    // The child's environment entries that name it as the temporary folder.
+    std::vector<std::pair<std::string, std::string>> Environment() const;
+
+private:
+    std::string m_path;
+};
 
 struct GSChildJob {
     enum class End {
