@@ -144,7 +144,7 @@ void CVrViewerDoc::AppendErrorText(const char* text) {
 void CVrViewerDoc::ReportPageProblem(const std::string& text) {
     AppendErrorText(("\n" + text).c_str());
     const std::string shown = PersonsText(text);
-    PostView("SetStatusText " + shown, [shown](CDocumentView* v) { v->SetStatusText(shown.c_str()); });
+    PostView("SetFrameMessage " + shown, [shown](CDocumentView* v) { v->SetFrameMessage(shown.c_str()); });
 }
 
 std::string CVrViewerDoc::PersonsText(const std::string& text) const {

@@ -158,7 +158,7 @@ public:
     CString GetErrorText() const;
     void AppendErrorText(const char* text);
     // A problem with a part of a page (a picture that was stopped): added to
-    // the error text and shown in the status bar; any thread.
+    // the error text and shown in the frame's message pane; any thread.
     void ReportPageProblem(const std::string& text);
     // True while a worker runs (it has not yet ended).
     bool IsWorkerRunning() const { return m_worker.joinable() && !m_hThreadDone.IsSet(); }

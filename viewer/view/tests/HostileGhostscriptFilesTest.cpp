@@ -151,6 +151,11 @@ TEST_F(HostileGhostscriptFiles, EachEndsWithItsPageOrAMessageAndTouchesNothingEl
         for (const std::string& m : messages) told += "\n" + m;
         if (c.message) {
             EXPECT_NE(told.find(c.message), std::string::npos) << told;
+            // A stopped picture is told in the message pane as well.
+            if (c.pages) {
+                EXPECT_TRUE(PumpUntil([&] { return view->GetFrameMessage().str().find(c.message) != std::string::npos; }))
+                    << view->GetFrameMessage().str();
+            }
         } else {
             EXPECT_EQ(told, "");
         }
