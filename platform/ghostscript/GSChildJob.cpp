@@ -17,7 +17,7 @@
 #include <fstream>
 #include <mutex>
 
-#include "platform/core/DibTypes.h"
+#include "platform/ghostscript/GSBmpPageStream.h"
 #include "platform/ghostscript/GSJobArgs.h"
 #include "platform/sys/Process.h"
 #include "platform/sys/TempFiles.h"
@@ -27,7 +27,6 @@ namespace {
 
 constexpr size_t kKeptText = 64 * 1024;
 constexpr size_t kLongestLine = 64 * 1024;
-constexpr size_t kLargestPage = size_t(512) << 20;
 constexpr int kPollMs = 50;
 constexpr size_t kFeedChunk = 4096;
 // How long a streamed job may take to finish after its input was ended.
@@ -35,8 +34,6 @@ constexpr int kStopGraceMs = 5000;
 
 std::mutex g_programLock;
 std::string g_program = kGSConsoleProgram;
-
-uint32_t Le32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
 
 // SIGPIPE blocked for the calling thread while it lives; one that a write
 // raised meanwhile is taken back.
@@ -64,39 +61,6 @@ public:
 private:
     sigset_t m_set, m_old;
     bool m_wasPending = false;
-};
-
-// Pages arriving as BMP files one after another on the child's output.
-class PageStream {
-public:
-    PageStream(GS* gs, GS::PageOutputter* out, int bitsPerPixel) : m_gs(gs), m_out(out), m_bitsPerPixel(bitsPerPixel) {}
-
-    // False when the bytes are not pages of the expected kind.
-    bool Add(const char* data, size_t n) {
-        m_buf.append(data, n);
-        while (m_buf.size() >= 54) {
-            const auto* p = reinterpret_cast<const unsigned char*>(m_buf.data());
-            const uint32_t offset = Le32(p + 10);
-            const int32_t width = int32_t(Le32(p + 18)), height = int32_t(Le32(p + 22));
-            const int bits = p[28] | p[29] << 8;
-            if (p[0] != 'B' || p[1] != 'M' || width < 1 || height < 1 || bits != (m_bitsPerPixel == 1 ? 1 : 24) ||
-                offset < 54 || offset > 54 + 256 * 4)
-                return false;
-            const size_t stride = size_t(DibRowBytes(width, bits));
-            if (stride * size_t(height) > kLargestPage) return false;
-            const size_t total = offset + stride * size_t(height);
-            if (m_buf.size() < total) break;
-            m_gs->DeliverPage(m_out, p + offset, width, height, int(stride), m_bitsPerPixel);
-            m_buf.erase(0, total);
-        }
-        return true;
-    }
-
-private:
-    GS* m_gs;
-    GS::PageOutputter* m_out;
-    int m_bitsPerPixel;
-    std::string m_buf;
 };
 
 } // namespace
@@ -199,7 +163,7 @@ GSChildJob::Result GSChildJob::Run(GS* gs, const std::vector<String8>& args, std
     // A child that stops reading must not end this process with SIGPIPE.
     PipeSignalBlock pipeBlock;
 
-    PageStream pages(gs, out, a.bitsPerPixel);
+    GSBmpPageStream pages(gs, out, a.bitsPerPixel);
     std::string line;
     auto text = [&](const char* s, size_t n) {
         if (result.text.size() < kKeptText) result.text.append(s, std::min(n, kKeptText - result.text.size()));
