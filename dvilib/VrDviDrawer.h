@@ -159,7 +159,8 @@ public:
     PictInfo* GetPendingPicture() const;
     // How long Ghostscript may take over one EPS picture (process-wide;
     // 20 seconds unless set); a picture still running then is stopped and
-    // left undrawn, with a message through OnPictureMessage.
+    // left undrawn, with a message through OnPictureMessage, and the same
+    // PostScript is not run again in this process.
     static void SetPictureTimeLimit(int milliseconds);
     // A picture could not be drawn for a reason the person should know. The
     // base does nothing.

@@ -12,7 +12,10 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dvilib/EpsPictureOutputter.h"
@@ -35,6 +38,10 @@ constexpr int kMaxPictureFile = 256 << 20;
 
 // How long an EPS picture may take.
 std::atomic<int> g_pictureTimeLimitMs{20000};
+// The EPS programs (hashes of their text) stopped at that limit, in this
+// process.
+std::mutex g_stoppedLock;
+std::set<size_t> g_stoppedPictures;
 
 bool BoxAllZero(const VrDviDrawer::PictInfo& p) { return !p.box[0] && !p.box[1] && !p.box[2] && !p.box[3]; }
 
@@ -330,10 +337,23 @@ int VrDviDrawer::DrawEps(PictInfo* p, int& X, int& Y, int& W, int& H) {
     input.append(reinterpret_cast<const char*>(file.data()) + begin, end - begin);
     if (end > begin && file[end - 1] != '\n') input += '\n';
     input += "showpage\n";
+    // A picture stopped once would be stopped again at every redraw, at any
+    // size: it is not run again.
+    const size_t program =
+        std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(file.data()) + begin, end - begin));
+    {
+        std::lock_guard<std::mutex> lock(g_stoppedLock);
+        if (g_stoppedPictures.count(program)) return 1;
+    }
     const GSChildJob::Result r = GSChildJob::Run(gs, args, input, &out, g_pictureTimeLimitMs.load());
-    if (r.end == GSChildJob::End::TimedOut)
+    if (r.end == GSChildJob::End::TimedOut) {
+        {
+            std::lock_guard<std::mutex> lock(g_stoppedLock);
+            g_stoppedPictures.insert(program);
+        }
         OnPictureMessage(p, "The picture " + std::string(p->fileName.c_str()) + " was stopped: it did not finish within " +
                                 std::to_string((g_pictureTimeLimitMs.load() + 999) / 1000) + " seconds.");
+    }
     return 1;
 }
 

@@ -168,6 +168,14 @@ TEST_F(HostileGhostscriptFiles, EachEndsWithItsPageOrAMessageAndTouchesNothingEl
         if (view->GetPageCount() > 1) {
             view->OnNextPage();
             EXPECT_TRUE(PumpUntil([&] { return Status().page == 1 && !view->HasTimer(ID_PAGE_PARTS_TIMER); }));
+            // Back to the first page: a picture stopped once is not run again.
+            view->OnPrevPage();
+            EXPECT_TRUE(PumpUntil([&] { return Status().page == 0; }));
+            WaitDrawn();
+            const std::string text = doc->GetErrorText().str();
+            if (c.message) {
+                EXPECT_EQ(text.find(c.message), text.rfind(c.message)) << text;
+            }
         }
         CloseDocument();
         // Nothing outside a job's own place was touched, and every job's
