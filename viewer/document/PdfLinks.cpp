@@ -251,6 +251,8 @@ public:
     bool Stopped() const { return stop_ && stop_->load(std::memory_order_relaxed); }
 
     void Resolve();
+    // The longest chain of page-tree nodes, walked without recursion.
+    int TreeDepth() const;
 
     std::vector<LinkRecord> links;
     std::vector<PdfObjectRecord> objects;
@@ -476,6 +478,37 @@ std::vector<int32_t> PdfScanner::TreeNumbers() const {
     return numbers;
 }
 
+int PdfScanner::TreeDepth() const {
+    // depth: 0 not reached yet, -1 on the walk's path, else the chain's length
+    // from that node down.
+    std::unordered_map<uint64_t, int> depth;
+    int deepest = 0;
+    for (uint64_t start : treeOrder_) {
+        if (depth.count(start)) continue;
+        std::vector<std::pair<uint64_t, size_t>> stack{{start, 0}};  // node, next kid
+        depth[start] = -1;
+        while (!stack.empty()) {
+            auto& [node, kid] = stack.back();
+            const std::vector<uint64_t>& kids = tree_.at(node).kids;
+            if (kid < kids.size()) {
+                const uint64_t k = kids[kid++];
+                if (tree_.count(k) && !depth.count(k)) {
+                    depth[k] = -1;
+                    stack.push_back({k, 0});
+                }
+                continue;
+            }
+            int below = 0;
+            for (uint64_t k : kids)
+                if (auto it = depth.find(k); it != depth.end()) below = std::max(below, it->second);
+            depth[node] = below + 1;
+            deepest = std::max(deepest, below + 1);
+            stack.pop_back();
+        }
+    }
+    return deepest;
+}
+
 void PdfScanner::Resolve() {
     // Pages count in the order of the page tree where the file's order
     // differs from it.
@@ -569,7 +602,8 @@ void PdfScanner::Resolve() {
 }
 
 int ScanText(std::string_view text, std::vector<LinkRecord>* links, std::vector<PdfObjectRecord>* objects,
-             std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests, const std::atomic<int>* stop) {
+             std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests, const std::atomic<int>* stop,
+             int* pageTreeDepth) {
     try {
         PdfScanner scan(stop);
         if (!scan.Run(text)) return 0;
@@ -583,6 +617,7 @@ int ScanText(std::string_view text, std::vector<LinkRecord>* links, std::vector<
             },
             stop);
         if (!walked || !going) return 0;
+        if (pageTreeDepth) *pageTreeDepth = scan.TreeDepth();
         scan.Resolve();
         if (links) *links = std::move(scan.links);
         if (objects) *objects = std::move(scan.objects);
@@ -602,20 +637,23 @@ void Clear(std::vector<T>* v) {
 } // namespace
 
 int ScanPdfLinkText(std::string_view data, std::vector<LinkRecord>* links, std::vector<PdfObjectRecord>* objects,
-                    std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests) {
+                    std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests, int* pageTreeDepth) {
+    if (pageTreeDepth) *pageTreeDepth = 0;
     Clear(links);
     Clear(objects);
     Clear(names);
     Clear(dests);
     try {
-        return ScanText(data, links, objects, names, dests, nullptr);
+        return ScanText(data, links, objects, names, dests, nullptr, pageTreeDepth);
     } catch (const std::bad_alloc&) {
         return 0;
     }
 }
 
 int ScanPdfLinks(const char* path, std::vector<LinkRecord>* links, std::vector<PdfObjectRecord>* objects,
-                 std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests, const std::atomic<int>* stop) {
+                 std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests, const std::atomic<int>* stop,
+                 int* pageTreeDepth) {
+    if (pageTreeDepth) *pageTreeDepth = 0;
     Clear(links);
     Clear(objects);
     Clear(names);
@@ -626,7 +664,7 @@ int ScanPdfLinks(const char* path, std::vector<LinkRecord>* links, std::vector<P
     } catch (const std::bad_alloc&) {
         return 0;
     }
-    return ScanText(data, links, objects, names, dests, stop);
+    return ScanText(data, links, objects, names, dests, stop, pageTreeDepth);
 }
 
 int FindLinkAtPoint(int page, int x, int y, int count, const LinkRecord* links, std::string* uri) {

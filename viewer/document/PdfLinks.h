@@ -49,14 +49,22 @@ struct PdfDestRecord {
 // Scans the PDF file at `path`. Returns 1 after a scan, 0 when the file cannot
 // be read whole, memory runs out or `stop` is set during the scan. The four
 // tables are cleared first and filled only when at least one page lists
-// annotations, so a file without links leaves them all empty.
+// annotations, so a file without links leaves them all empty. *pageTreeDepth
+// (when given) is the longest chain of page-tree nodes (/Type /Pages) nested
+// in one another through their /Kids, 0 when there is none; a cycle does not
+// lengthen it.
 int ScanPdfLinks(const char* path, std::vector<LinkRecord>* links, std::vector<PdfObjectRecord>* objects,
                  std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests,
-                 const std::atomic<int>* stop = nullptr);
+                 const std::atomic<int>* stop = nullptr, int* pageTreeDepth = nullptr);
 
 // The same scan over the bytes of a file already in memory.
 int ScanPdfLinkText(std::string_view data, std::vector<LinkRecord>* links, std::vector<PdfObjectRecord>* objects,
-                    std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests);
+                    std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests,
+                    int* pageTreeDepth = nullptr);
+
+// Page trees nested deeper than this are refused before Ghostscript, which
+// walks them recursively, reads them (real files stay below ten levels).
+inline constexpr int kPdfPageTreeDepthLimit = 256;
 
 // The first link (in array order) on `page` whose rectangle contains (x, y),
 // edges included, decides: its target when it is a page (> 0); -2 for a URI

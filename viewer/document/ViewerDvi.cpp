@@ -392,6 +392,10 @@ void ViewerDvi::WatermarkSpecial(const unsigned char* text, int length) {
 
 // ----------------------------------------------------------------- drawer
 
+void ViewerDviDrawer::OnPictureMessage(const PictInfo*, const std::string& text) {
+    if (m_pDoc) m_pDoc->ReportPageProblem(text);
+}
+
 std::unique_ptr<std::istream> ViewerDviDrawer::OpenPictFileStream(PictInfo* p, int* size) {
     if (!m_pDoc || !p || p->fileName.GetLength() == 0) return nullptr;
     const std::string path = m_pDoc->PictureSourcePath(p->fileName);

@@ -139,6 +139,12 @@ void CVrViewerDoc::AppendErrorText(const char* text) {
     if (start != std::string::npos) m_endText = t.substr(start);
 }
 
+void CVrViewerDoc::ReportPageProblem(const std::string& text) {
+    AppendErrorText(("\n" + text).c_str());
+    const std::string shown = PersonsText(text);
+    PostView("SetFrameMessage " + shown, [shown](CDocumentView* v) { v->SetFrameMessage(shown.c_str()); });
+}
+
 std::string CVrViewerDoc::PersonsText(const std::string& text) const {
     // Messages name the person's file, never the temporary copy.
     std::string out = text;

@@ -23,6 +23,7 @@
 #include "dvilib/VrDvi.h"
 #include "dvilib/VrDviDrawer.h"
 #include "platform/ghostscript/GS.h"
+#include "platform/ghostscript/GSChildJob.h"
 #include "platform/ghostscript/GSJobArgs.h"
 #include "platform/sys/Process.h"
 #include "platform/ui/AfxIds.h"
@@ -418,6 +419,9 @@ void CVrViewerView::PrintPostScriptDocument() {
     options.argv = line.Argv();
     options.stdoutMode = sys::Process::Stream::Pipe;
     options.stderrMode = sys::Process::Stream::Null;
+    // The document's PostScript may write only in a temporary folder of its own.
+    GSJobFolder scratch;
+    options.environment = scratch.Environment();
     if (dc->StartDoc("Pdf print") <= 0) {
         AfxShowMessageBox(this, "Cannot continue print process.", AfxLoadString(IDS_VIEW_APP_TITLE).c_str(),
                           MB_ICONHAND | MB_SYSTEMMODAL);

@@ -532,6 +532,48 @@ TEST(PdfLinks, StopEndsTheScan) {
     fs::remove_all(dir);
 }
 
+// A page tree whose nodes 2 .. levels + 1 each hold the next; the page last.
+std::vector<std::pair<int, std::string>> ChainedTree(int levels) {
+    std::vector<std::pair<int, std::string>> objs = {{1, "<< /Type /Catalog /Pages 2 0 R >>"}};
+    for (int n = 2; n < levels + 2; ++n)
+        objs.push_back({n, "<< /Type /Pages " + (n > 2 ? "/Parent " + std::to_string(n - 1) + " 0 R " : std::string()) +
+                               "/Kids [" + std::to_string(n + 1) + " 0 R] /Count 1 >>"});
+    objs.push_back({levels + 2, "<< /Type /Page /Parent " + std::to_string(levels + 1) + " 0 R >>"});
+    return objs;
+}
+
+TEST(PdfLinks, MeasuresThePageTreeDepthWithoutRecursion) {
+    std::vector<std::pair<int, std::string>> cycle = ChainedTree(3);
+    cycle[3].second = "<< /Type /Pages /Parent 3 0 R /Kids [5 0 R 2 0 R] /Count 1 >>";  // back to the root
+    const struct {
+        const char* what;
+        std::string pdf;
+        int depth;
+    } cases[] = {
+        {"no page tree", Pdf({{1, "<< /Type /Page >>"}}), 0},
+        {"one node", Pdf(ThreePages("")), 1},
+        {"balanced", Pdf({{1, "<< /Type /Catalog /Pages 2 0 R >>"},
+                          {2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>"},
+                          {3, "<< /Type /Pages /Parent 2 0 R /Kids [5 0 R] /Count 1 >>"},
+                          {4, "<< /Type /Pages /Parent 2 0 R /Kids [6 0 R] /Count 1 >>"},
+                          {5, "<< /Type /Page /Parent 3 0 R >>"},
+                          {6, "<< /Type /Page /Parent 4 0 R >>"}}),
+         2},
+        {"a cycle", Pdf(cycle), 3},
+        {"at the limit", Pdf(ChainedTree(kPdfPageTreeDepthLimit)), kPdfPageTreeDepthLimit},
+        {"inside an object stream", Pdf({ObjectStream(900, ChainedTree(300))}), 300},
+        // Deep enough to overflow the stack of a recursive walk.
+        {"100000 levels", Pdf(ChainedTree(100000)), 100000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        int depth = -1;
+        std::vector<LinkRecord> links;
+        EXPECT_EQ(ScanPdfLinkText(c.pdf, &links, nullptr, nullptr, nullptr, &depth), 1);
+        EXPECT_EQ(depth, c.depth);
+    }
+}
+
 TEST(PdfLinks, ReadsFilesWhole) {
     std::string tmpl = (fs::temp_directory_path() / "pdflinks.XXXXXX").string();
     const std::string dir = mkdtemp(tmpl.data());

@@ -5,6 +5,9 @@
 // progress box ends a job with no output file and no child left.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -31,6 +34,7 @@
 #include "platform/ui/AfxIds.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/PrintDialog.h"
+#include "platform/ui/TerminationSignals.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 #include "viewer/app/VrViewerApp.h"
@@ -655,6 +659,51 @@ TEST_F(Printing, ALandscapePostScriptPrintKeepsThePagesTopAndTheFileIsOfferedAga
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(offeredFile, output.string());
     EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Printing, ATerminationSignalStopsTheJobAsCancelDoesAndEndsTheProgram) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const fs::path ps = *dir_ / "long.ps";
+    {
+        std::ofstream out(ps);
+        out << "%!PS\n/Times-Roman findfont 30 scalefont setfont\n";
+        for (int p = 1; p <= 60; ++p) out << "72 700 moveto (Page " << p << ") show showpage\n";
+    }
+    // The same path in the child that runs the job.
+    output = fs::path(VELORAN_BINARY_DIR) / "testdata" / "print-signalled.pdf";
+    fs::create_directories(output.parent_path());
+    fs::remove(output);
+    EXPECT_EXIT(
+        {
+            ASSERT_TRUE(doc->OnOpenDocument(ps.c_str()));
+            ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
+            ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
+            TerminationSignals::Install([](int) { AfxGetApp()->OnTerminationSignal(); });
+            // SIGTERM from outside once the third page is being printed.
+            QTimer watcher;
+            bool sent = false;
+            QObject::connect(&watcher, &QTimer::timeout, [&] {
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    for (QLabel* l : w->findChildren<QLabel*>())
+                        if (!sent && w->isVisible() && l->text().contains("page 3 is")) {
+                            sent = true;
+                            kill(getpid(), SIGTERM);
+                        }
+            });
+            watcher.start(1);
+            testing::internal::CaptureStdout();
+            view->SendCommand(ID_FILE_PRINT);
+            const std::string log = testing::internal::GetCapturedStdout();
+            watcher.stop();
+            // Stopped as Cancel stops it: no more pages, no file, nothing told.
+            if (!sent || log.find("Page 5,") != std::string::npos || fs::exists(output) || !messages.empty())
+                _exit(3);
+            // Then the program ends from its event loop.
+            AfxGetApp()->Run();
+            _exit(0);
+        },
+        testing::ExitedWithCode(0), "");
+    EXPECT_FALSE(fs::exists(output));
 }
 
 }  // namespace
