@@ -6,6 +6,7 @@
 #include <string>
 
 #include "dvilib/TexFontText.h"
+#include "dvilib/VrDviFont.h"
 
 namespace {
 
@@ -87,6 +88,13 @@ int VrDviSelect::SelectDrawer::Draw(int count) {
 
 void VrDviSelect::SelectDrawer::PutChar(int h, int v, unsigned short code, int width, int height, int depth) {
     CharRecord c;
+    // A ligature that a virtual font draws in pieces is spaced by its whole
+    // box, as its font sets it.
+    const Ligature ligature = TakeLigature();
+    if (ligature.letters) {
+        h = ligature.h, v = ligature.v;
+        width = ligature.width, height = ligature.height, depth = ligature.depth;
+    }
     const unsigned short text = TextOf(code);
     c.code = text >= 0xF000 && text <= 0xF0FF ? text - 0xF000 : text;
     if (IsWinFont()) {
@@ -95,8 +103,9 @@ void VrDviSelect::SelectDrawer::PutChar(int h, int v, unsigned short code, int w
         width = Scaled(width, scale_), height = Scaled(height, scale_), depth = Scaled(depth, scale_);
     }
     c.x = h, c.y = v, c.width = width, c.height = height, c.depth = depth;
+    if (!IsWinFont())
+        if (const VrDvi::ItrnFont* font = GetCurrentFont()) c.em = font->GetScaleSize();
     c.position = GetInstructionOffset();
-    const Ligature ligature = TakeLigature();
     if (ligature.letters) c.letters = ligature.letters;
     c.continued = ligature.continued;
     owner_->chars_.push_back(std::move(c));
@@ -384,7 +393,14 @@ String8 VrDviSelect::GetSelectedString() {
             bool space = false;
             if (!winFont_) {
                 if (IsWideWordChar(code) || IsWideWordChar(prev->code)) space = x >= px + 1.25 * w;
-                else space = x >= px + w + double(prev->width / 3);
+                else {
+                    // A third of the character before, but no more than a
+                    // fifth of an em: a word space after a dash is narrower
+                    // than a third of the dash.
+                    double gap = double(prev->width / 3);
+                    if (prev->em > 0) gap = std::min(gap, 0.2 * prev->em);
+                    space = x >= px + w + gap;
+                }
             } else if (IsHangulSyllable(code)) {
                 space = x > px + 2.5 * w;
             } else if (code < 128 && code != 32) {

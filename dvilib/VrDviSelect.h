@@ -95,6 +95,7 @@ private:
         int width = 0;
         int height = 0;
         int depth = 0;
+        int em = 0;  // the font's size, 0 where unknown
         unsigned short code = 0;
         int position = 0;
         // A ligature's letters, which its text is; a further character that

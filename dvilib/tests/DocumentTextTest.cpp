@@ -1,5 +1,5 @@
 // The text that search and copying take from documents made by latex and
-// tex: LaTeX in T1 with textcomp, in Latin Modern and in OT1 (Computer
+// tex: LaTeX in T1 with textcomp, in Latin Modern, in Times and in OT1 (Computer
 // Modern without fontenc, whose accented letters TeX builds from an accent
 // and a letter), plain TeX, and a Korean document with a line of symbols.
 // A paragraph dragged over copies as its source text, word for word and
@@ -68,6 +68,9 @@ std::vector<Document> Documents() {
         {"Latin Modern", "latex", Latex("\\usepackage[T1]{fontenc}\\usepackage{lmodern}\n",
                                         {kTexLatin, kTexSymbols, kLatexMath}),
          {kLatin, kSymbols}, kMathText, "⩽b."},
+        // Virtual fonts over raw PostScript fonts, whose ligatures are drawn
+        // in pieces.
+        {"Times", "latex", Latex("\\usepackage[T1]{fontenc}\\usepackage{times}\n", {kTexLatin}), {kLatin}, "", ""},
         {"OT1 LaTeX", "latex", Latex("", {kLatin, kLetters, kLatexMath}), {kLatin, kLetters}, kMathText, "⩽b."},
         {"plain TeX", "tex",
          std::string("\\hsize=6in \\parindent=0pt \\nopagenumbers\n") +
