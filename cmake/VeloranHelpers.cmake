@@ -45,8 +45,10 @@ function(veloran_add_test)
   target_compile_definitions(${T_NAME} PRIVATE
     VELORAN_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VELORAN_BINARY_DIR="${CMAKE_BINARY_DIR}")
   add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  # Long enough for the documents a test typesets and draws while every
+  # core runs other tests; a hung test still ends the run.
   if(NOT T_TIMEOUT)
-    set(T_TIMEOUT 300)
+    set(T_TIMEOUT 900)
   endif()
   # The thread checker slows a program down several times.
   if(VELORAN_TSAN)
