@@ -16,7 +16,7 @@
 
 #include "dvilib/DviOpcodes.h"
 #include "dvilib/VrDviWriter.h"
-#include "dvilib/XxxScan.h"
+#include "dvilib/SpecialScan.h"
 #include "platform/sys/FileSearch.h"
 #include "platform/sys/TempFiles.h"
 #include "platform/sys/UserDirs.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "dvilib/SharedBlock.h"
-#include "dvilib/XxxScan.h"
+#include "dvilib/SpecialScan.h"
 #include "dvilib/VrDvi.h"
 #include "platform/gdi/FontEngine.h"
 #include "platform/sys/NamedBlock.h"

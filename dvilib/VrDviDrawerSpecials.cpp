@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "dvilib/XxxScan.h"
+#include "dvilib/SpecialScan.h"
 #include "dvilib/VrDviDrawer.h"
 
 using namespace vrspecial;
