@@ -32,7 +32,7 @@ constexpr size_t kFeedChunk = 4096;
 // How long a streamed job may take to finish after its input was ended.
 constexpr int kStopGraceMs = 5000;
 
-std::mutex g_programLock;
+std::mutex g_programLock;  // guards g_program
 std::string g_program = kGSConsoleProgram;
 
 // SIGPIPE blocked for the calling thread while it lives; one that a write
