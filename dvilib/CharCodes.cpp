@@ -75,7 +75,7 @@ struct Loaded {
 };
 
 std::mutex& LoadedLock() {
-    static std::mutex m;
+    static std::mutex m;  // guards LoadedTables()
     return m;
 }
 Loaded& LoadedTables() {

@@ -50,6 +50,46 @@ private:
     void ProcessGdi(unsigned opcode, const unsigned char* op, unsigned int n, int depth);
     int ProcessPath(unsigned opcode, const unsigned char* op, unsigned int n);
 
+    // "GDI" family, one handler per opcode; each checks its operands.
+    void GdiPolyBezier(unsigned opcode, const unsigned char* op, unsigned n, int depth);
+    void GdiRuns(unsigned opcode, const unsigned char* op, unsigned n, int depth);
+    void GdiRectangle(unsigned opcode, const unsigned char* op, unsigned n, int depth);
+    void GdiEllipse(unsigned opcode, const unsigned char* op, unsigned n, int depth);
+    void GdiPolyline(unsigned opcode, const unsigned char* op, unsigned n, int depth);
+    void GdiPolygon(unsigned opcode, const unsigned char* op, unsigned n, int depth);
+    void GdiPieChord(unsigned opcode, const unsigned char* op, unsigned n, int depth);
+    void GdiPolyPolygon(unsigned opcode, const unsigned char* op, unsigned n, int depth);
+    void GdiPen(unsigned opcode, const unsigned char* op, unsigned n, int depth);
+    void GdiBrush(unsigned opcode, const unsigned char* op, unsigned n, int depth);
+    void GdiClipRect(unsigned opcode, const unsigned char* op, unsigned n, int depth);
+    void GdiMonoBitmap(unsigned opcode, const unsigned char* op, unsigned n, int depth);
+    void GdiBlit(unsigned opcode, const unsigned char* op, unsigned n, int depth);
+    void GdiPixel(unsigned opcode, const unsigned char* op, unsigned n, int depth);
+    void GdiStoreDib(unsigned opcode, const unsigned char* op, unsigned n, int depth);
+    void GdiDrawDib(unsigned opcode, const unsigned char* op, unsigned n, int depth);
+    void GdiAttributes(unsigned opcode, const unsigned char* op, unsigned n, int depth);
+    void GdiResolution(unsigned opcode, const unsigned char* op, unsigned n, int depth);
+    void GdiPicture(unsigned opcode, const unsigned char* op, unsigned n, int depth);
+    void GdiGroup(unsigned opcode, const unsigned char* op, unsigned n, int depth);
+    // A 16-bit count and that many points; false when short or fewer than minimum.
+    bool CountedPoints(const unsigned char* op, unsigned n, unsigned minimum, std::vector<POINT>& pts) const;
+
+    // "#" family, one handler per group of opcodes; each checks its operands.
+    POINT PathPoint(const unsigned char* p) const;
+    ColourSlot* SlotOf(uint32_t id);
+    void PathNothing(unsigned opcode, const unsigned char* op, unsigned n);
+    void PathTextColour(unsigned opcode, const unsigned char* op, unsigned n);
+    void PathFont(unsigned opcode, const unsigned char* op, unsigned n);
+    void PathLineStyle(unsigned opcode, const unsigned char* op, unsigned n);
+    void PathColour(unsigned opcode, const unsigned char* op, unsigned n);
+    void PathDefineSlot(unsigned opcode, const unsigned char* op, unsigned n);
+    void PathUseSlot(unsigned opcode, const unsigned char* op, unsigned n);
+    void PathRop(unsigned opcode, const unsigned char* op, unsigned n);
+    void PathLineExtension(unsigned opcode, const unsigned char* op, unsigned n);
+    void PathLine(unsigned opcode, const unsigned char* op, unsigned n);
+    void PathRect(unsigned opcode, const unsigned char* op, unsigned n);
+    void PathPoly(unsigned opcode, const unsigned char* op, unsigned n);
+
     // "GDI" units to device pixels.
     int ToDviX(int v) const;
     int ToDviY(int v) const;

@@ -283,14 +283,16 @@ private:
     std::shared_ptr<NamedBlock> sharedBlock_;
     std::vector<FontDef> fontDefs_;
     String8 errorText_;
+    // Guards tags_, fontList_, fontDefs_, errorText_ and slots_: the scan
+    // writes them while other threads read them.
     mutable std::mutex lock_;
     // The page whose bytes the drawers share (by its place in the file).
-    std::mutex pageCacheLock_;
+    std::mutex pageCacheLock_;  // guards cachedFile_, cachedStart_, cachedLength_ and cachedPage_
     std::string cachedFile_;
     int64_t cachedStart_ = -1;
     int cachedLength_ = -1;
     std::weak_ptr<const unsigned char[]> cachedPage_;
-    std::mutex fallbackLock_;
+    std::mutex fallbackLock_;  // guards fallbackFont_ and fallbackState_
     String8 fallbackFont_;
     int fallbackState_ = 0;  // 0 none noted, 1 noted, 2 handed out
 };

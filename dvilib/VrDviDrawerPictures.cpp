@@ -42,7 +42,7 @@ constexpr int kMaxPictureFile = 256 << 20;
 std::atomic<int> g_pictureTimeLimitMs{20000};
 // The EPS programs (hashes of their text) stopped at that limit, in this
 // process.
-std::mutex g_stoppedLock;
+std::mutex g_stoppedLock;  // guards g_stoppedPictures
 std::set<size_t> g_stoppedPictures;
 
 bool BoxAllZero(const VrDviDrawer::PictInfo& p) { return !p.box[0] && !p.box[1] && !p.box[2] && !p.box[3]; }

@@ -5,7 +5,7 @@
 
 namespace {
 std::mutex& HookLock() {
-    static std::mutex m;
+    static std::mutex m;  // guards Hook()
     return m;
 }
 VrDviErrorHook& Hook() {

@@ -17,6 +17,104 @@ void DevBox(const CDC& dc, int x, int y, int w, int h, int& X, int& Y, int& W, i
     dc.LPtoDP(p, 2);
     X = p[0].x, Y = p[0].y, W = p[1].x - p[0].x, H = p[1].y - p[0].y;
 }
+
+// Where a blit reads: a surface or a DIB, its pixels as destination device
+// values (value) or as 0x00RRGGBB colours (rgb).
+struct BlitSource {
+    const PixelBuffer* src;
+    const DibView* dib;
+    const PixelBuffer& dst;
+    bool same;           // src holds the destination's values as they are
+    bool dibToMono;      // a DIB onto a mono surface: white 1, all else 0
+    uint32_t fg, bg;     // destination values of a mono source's 0 and 1
+    uint32_t srcBk;      // a colour source's background, compared by colour
+
+    uint32_t Rgb(int x, int y) const {
+        if (dib) return dib->Rgb(x, y);
+        uint32_t v = src->Get(x, y);
+        if (src->IsMono()) return dst.ToRgb(v ? bg : fg);
+        return src->ToRgb(v);
+    }
+
+    uint32_t Value(int x, int y) const {
+        if (dib) {
+            uint32_t rgb = dib->Rgb(x, y);
+            if (dst.IsMono() && dibToMono) return rgb == 0xFFFFFF ? 1 : 0;
+            return dst.FromRgb(rgb);
+        }
+        uint32_t v = src->Get(x, y);
+        if (same) return v;
+        if (src->IsMono()) return v ? bg : fg;
+        if (dst.IsMono()) return src->ToRgb(v) == srcBk ? 1 : 0;
+        return dst.FromRgb(src->ToRgb(v));
+    }
+
+    // The source block [sx0, sx1) x [sy0, sy1) shrunk to one value by the
+    // stretch mode: HALFTONE averages, BLACKONWHITE ands, the rest ors.
+    uint32_t Combined(int mode, int sx0, int sx1, int sy0, int sy1) const {
+        if (mode == HALFTONE) {
+            uint64_t r = 0, gg = 0, b = 0, n = 0;
+            for (int yy = sy0; yy < sy1; ++yy)
+                for (int xx = sx0; xx < sx1; ++xx) {
+                    uint32_t c = Rgb(xx, yy);
+                    r += c >> 16, gg += (c >> 8) & 0xFF, b += c & 0xFF, ++n;
+                }
+            uint32_t avg = uint32_t(((r / n) << 16) | ((gg / n) << 8) | (b / n));
+            if (dst.IsMono() && !dib) return avg == srcBk ? 1 : 0;
+            if (dst.IsMono()) return avg == 0xFFFFFF ? 1 : 0;
+            return dst.FromRgb(avg);
+        }
+        bool andMode = mode == BLACKONWHITE;
+        uint32_t sv = andMode ? 0xFFFFFFFFu : 0;
+        for (int yy = sy0; yy < sy1; ++yy)
+            for (int xx = sx0; xx < sx1; ++xx) {
+                uint32_t c = Value(xx, yy);
+                sv = andMode ? (sv & c) : (sv | c);
+            }
+        return sv;
+    }
+};
+
+// Unstretched, unmirrored blits onto 32-bit pixels from 32-bit or mono
+// sources (the page, glass and mask copies): row loops with the operation
+// hoisted. fgRgb and bgRgb are a mono source's colours for 0 and 1.
+void Blit32(const Region& vis, PixelBuffer& dst, const PixelBuffer& src, int xd, int yd, int xs, int ys,
+            uint32_t fgRgb, uint32_t bgRgb, DWORD rop) {
+    const int sw = src.Width(), sh = src.Height();
+    auto run = [&](auto op) {
+        for (auto& band : vis.Bands())
+            for (int y = band.y0; y < band.y1; ++y) {
+                int64_t sy = int64_t(ys) + (y - yd);
+                if (sy < 0 || sy >= sh) continue;
+                uint32_t* drow = reinterpret_cast<uint32_t*>(dst.Row(y));
+                const uint8_t* srow = src.Row(int(sy));
+                for (auto& sp : band.spans) {
+                    int x0 = int(std::max<int64_t>(sp.x0, int64_t(xd) - xs));
+                    int x1 = int(std::min<int64_t>(sp.x1, int64_t(xd) + sw - xs));
+                    int off = xs - xd;
+                    if (src.Bpp() == 32) {
+                        const uint32_t* s32 = reinterpret_cast<const uint32_t*>(srow);
+                        for (int x = x0; x < x1; ++x) drow[x] = op(s32[x + off], drow[x]) | 0xFF000000u;
+                    } else {
+                        for (int x = x0; x < x1; ++x) {
+                            int sx = x + off;
+                            uint32_t sv = ((srow[sx >> 3] >> (7 - (sx & 7))) & 1) ? bgRgb : fgRgb;
+                            drow[x] = op(sv, drow[x]) | 0xFF000000u;
+                        }
+                    }
+                }
+            }
+    };
+    switch (rop) {
+    case SRCCOPY: run([](uint32_t sv, uint32_t) { return sv; }); break;
+    case SRCAND: run([](uint32_t sv, uint32_t d) { return sv & d; }); break;
+    case SRCPAINT: run([](uint32_t sv, uint32_t d) { return sv | d; }); break;
+    case SRCINVERT: run([](uint32_t sv, uint32_t d) { return sv ^ d; }); break;
+    case MERGEPAINT: run([](uint32_t sv, uint32_t d) { return ~sv | d; }); break;
+    case NOTSRCCOPY: run([](uint32_t sv, uint32_t) { return ~sv; }); break;
+    default: run([rop](uint32_t sv, uint32_t d) { return GdiRop::Rop3(rop, 0, sv, d); }); break;
+    }
+}
 }  // namespace
 
 BOOL CDC::PatBlt(int x, int y, int w, int h, DWORD rop) {
@@ -97,63 +195,11 @@ bool CDC::BlitCore(int xd, int yd, int wd, int hd, const PixelBuffer* src, const
                                     [](const RGBQUAD& a, const RGBQUAD& b) {
                                         return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
                                     })));
-    auto fetchRgb = [&](int x, int y) -> uint32_t {
-        if (dib) return dib->Rgb(x, y);
-        uint32_t v = src->Get(x, y);
-        if (src->IsMono()) return dst.ToRgb(v ? bg : fg) ;
-        return src->ToRgb(v);
-    };
-    auto fetch = [&](int x, int y) -> uint32_t {
-        if (dib) {
-            uint32_t rgb = dib->Rgb(x, y);
-            if (dst.IsMono() && dibToMono) return rgb == 0xFFFFFF ? 1 : 0;
-            return dst.FromRgb(rgb);
-        }
-        uint32_t v = src->Get(x, y);
-        if (same) return v;
-        if (src->IsMono()) return v ? bg : fg;
-        if (dst.IsMono()) return src->ToRgb(v) == srcBk ? 1 : 0;
-        return dst.FromRgb(src->ToRgb(v));
-    };
+    const BlitSource from{src, dib, dst, same, dibToMono, fg, bg, srcBk};
 
-    // Unstretched blits onto 32-bit pixels from 32-bit or mono sources: the
-    // page, glass and mask copies. Row loops with the operation hoisted.
     if (src && !transparent && ws == wd && hs == hd && !mirrorX && !mirrorY && dst.Bpp() == 32 &&
         (src->IsMono() || (src->Bpp() == 32 && rop != SRCCOPY)) && !GdiRop::UsesPattern(rop)) {
-        uint32_t fgRgb = dst.ToRgb(fg), bgRgb = dst.ToRgb(bg);
-        auto run = [&](auto op) {
-            for (auto& band : vis.Bands())
-                for (int y = band.y0; y < band.y1; ++y) {
-                    int64_t sy = int64_t(ys) + (y - yd);
-                    if (sy < 0 || sy >= sh) continue;
-                    uint32_t* drow = reinterpret_cast<uint32_t*>(dst.Row(y));
-                    const uint8_t* srow = src->Row(int(sy));
-                    for (auto& sp : band.spans) {
-                        int x0 = int(std::max<int64_t>(sp.x0, int64_t(xd) - xs));
-                        int x1 = int(std::min<int64_t>(sp.x1, int64_t(xd) + sw - xs));
-                        int off = xs - xd;
-                        if (src->Bpp() == 32) {
-                            const uint32_t* s32 = reinterpret_cast<const uint32_t*>(srow);
-                            for (int x = x0; x < x1; ++x) drow[x] = op(s32[x + off], drow[x]) | 0xFF000000u;
-                        } else {
-                            for (int x = x0; x < x1; ++x) {
-                                int sx = x + off;
-                                uint32_t sv = ((srow[sx >> 3] >> (7 - (sx & 7))) & 1) ? bgRgb : fgRgb;
-                                drow[x] = op(sv, drow[x]) | 0xFF000000u;
-                            }
-                        }
-                    }
-                }
-        };
-        switch (rop) {
-        case SRCCOPY: run([](uint32_t sv, uint32_t) { return sv; }); break;
-        case SRCAND: run([](uint32_t sv, uint32_t d) { return sv & d; }); break;
-        case SRCPAINT: run([](uint32_t sv, uint32_t d) { return sv | d; }); break;
-        case SRCINVERT: run([](uint32_t sv, uint32_t d) { return sv ^ d; }); break;
-        case MERGEPAINT: run([](uint32_t sv, uint32_t d) { return ~sv | d; }); break;
-        case NOTSRCCOPY: run([](uint32_t sv, uint32_t) { return ~sv; }); break;
-        default: run([rop](uint32_t sv, uint32_t d) { return GdiRop::Rop3(rop, 0, sv, d); }); break;
-        }
+        Blit32(vis, dst, *src, xd, yd, xs, ys, dst.ToRgb(fg), dst.ToRgb(bg), rop);
         return true;
     }
 
@@ -190,29 +236,9 @@ bool CDC::BlitCore(int xd, int yd, int wd, int hd, const PixelBuffer* src, const
                         if (sx1l <= sx0l || !combine) sx1l = sx0l + 1;
                         if (sx0l < 0 || sx0l >= sw) continue;
                         int sx0 = int(sx0l), sx1 = int(std::min<int64_t>(sx1l, sw));
-                        if (transparent && fetchRgb(sx0, sy0) == transparentRgb) continue;
-                        if (!combine || (sx1 - sx0 == 1 && sy1 - sy0 == 1)) {
-                            sv = fetch(sx0, sy0);
-                        } else if (mode == HALFTONE) {
-                            uint64_t r = 0, gg = 0, b = 0, n = 0;
-                            for (int yy = sy0; yy < sy1; ++yy)
-                                for (int xx = sx0; xx < sx1; ++xx) {
-                                    uint32_t c = fetchRgb(xx, yy);
-                                    r += c >> 16, gg += (c >> 8) & 0xFF, b += c & 0xFF, ++n;
-                                }
-                            uint32_t avg = uint32_t(((r / n) << 16) | ((gg / n) << 8) | (b / n));
-                            if (dst.IsMono() && !dib) sv = avg == srcBk ? 1 : 0;
-                            else if (dst.IsMono()) sv = avg == 0xFFFFFF ? 1 : 0;
-                            else sv = dst.FromRgb(avg);
-                        } else {
-                            bool andMode = mode == BLACKONWHITE;
-                            sv = andMode ? 0xFFFFFFFFu : 0;
-                            for (int yy = sy0; yy < sy1; ++yy)
-                                for (int xx = sx0; xx < sx1; ++xx) {
-                                    uint32_t c = fetch(xx, yy);
-                                    sv = andMode ? (sv & c) : (sv | c);
-                                }
-                        }
+                        if (transparent && from.Rgb(sx0, sy0) == transparentRgb) continue;
+                        if (!combine || (sx1 - sx0 == 1 && sy1 - sy0 == 1)) sv = from.Value(sx0, sy0);
+                        else sv = from.Combined(mode, sx0, sx1, sy0, sy1);
                     }
                     uint32_t p = 0;
                     if (brush.kind != Brush::None && !brush.At(x, y, p)) continue;

@@ -9,8 +9,9 @@
 #include FT_FREETYPE_H
 
 namespace FontLibrary {
-// Recursive, so that a font released while the lock is held (a cache
-// eviction) may take it again in its destructor.
+// Guards the FreeType library and every face made from it (FreeType is not
+// thread-safe per library). Recursive, so that a font released while the
+// lock is held (a cache eviction) may take it again in its destructor.
 std::recursive_mutex& Mutex();
 // Initialised on first use; lives until the process ends. Call with Mutex() held.
 FT_Library Library();

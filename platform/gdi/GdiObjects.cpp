@@ -16,7 +16,7 @@ GdiObject::~GdiObject() = default;
 
 namespace {
 std::mutex& TableMutex() {
-    static std::mutex m;
+    static std::mutex m;  // guards Table()
     return m;
 }
 std::unordered_map<HGDIOBJ, std::shared_ptr<GdiObject>>& Table() {
@@ -108,7 +108,7 @@ bool Remove(HGDIOBJ h) {
 }
 
 std::shared_ptr<GdiObject> Stock(int id) {
-    static std::mutex m;
+    static std::mutex m;  // guards stock
     static std::unordered_map<int, std::shared_ptr<GdiObject>> stock;
     std::lock_guard<std::mutex> lock(m);
     auto it = stock.find(id);
@@ -170,7 +170,7 @@ UINT CGdiObject::GetObjectType() const { return ::GetObjectType(m_hObject); }
 CGdiObject* CGdiObject::FromHandle(HGDIOBJ h) {
     auto o = GdiHandles::Get(h);
     if (!o) return nullptr;
-    static std::mutex m;
+    static std::mutex m;  // guards the objects' wrappers, made here once each
     std::lock_guard<std::mutex> lock(m);
     if (o->owner) return o->owner;
     if (!o->wrapper) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/gdi/DCInternal.h"
@@ -203,326 +204,472 @@ private:
         return true;
     }
 
+    // A record's handler: checks the record's size for its arguments and
+    // plays it; false ends the playback (a record too short for its kind).
+    using Handler = bool (*)(Player&, uint16_t fn, uint32_t words);
+    template <bool (Player::*M)(uint16_t, uint32_t)>
+    static bool Call(Player& p, uint16_t fn, uint32_t words) {
+        return (p.*M)(fn, words);
+    }
+
     bool Record(uint16_t fn, uint32_t words) {
-        switch (fn) {
-        case META_SAVEDC:
-            dc_.SaveDC();
-            ++depth_;
-            return true;
-        case META_RESTOREDC: {
-            if (!Has(1)) return false;
-            // Levels count from the player's own saved state, which the
-            // metafile can never restore.
-            int n = S(0), current = baseLevel_ + depth_;
-            int target = n < 0 ? current + n + 1 : baseLevel_ + n;
-            if (target > baseLevel_ && target <= current) {
-                dc_.RestoreDC(target);
-                depth_ = target - 1 - baseLevel_;
-            }
-            return true;
+        static const std::unordered_map<uint16_t, Handler> kHandlers = Handlers();
+        const auto h = kHandlers.find(fn);
+        return h == kHandlers.end() || h->second(*this, fn, words); // unknown, escapes and the rest: skipped
+    }
+
+    static std::unordered_map<uint16_t, Handler> Handlers() {
+        return {
+            {META_SAVEDC, &Call<&Player::OnSaveDc>},
+            {META_RESTOREDC, &Call<&Player::OnRestoreDc>},
+            {META_SETBKMODE,
+             [](Player& p, uint16_t, uint32_t) { return p.Has(1) && (p.dc_.SetBkMode(p.S(0)), true); }},
+            {META_SETMAPMODE,
+             [](Player& p, uint16_t, uint32_t) { return p.Has(1) && (p.dc_.SetMapMode(p.S(0)), true); }},
+            {META_SETROP2,
+             [](Player& p, uint16_t, uint32_t) { return p.Has(1) && (p.dc_.SetROP2(p.S(0)), true); }},
+            {META_SETPOLYFILLMODE,
+             [](Player& p, uint16_t, uint32_t) { return p.Has(1) && (p.dc_.SetPolyFillMode(p.S(0)), true); }},
+            {META_SETSTRETCHBLTMODE,
+             [](Player& p, uint16_t, uint32_t) {
+                 return p.Has(1) && (p.dc_.SetStretchBltMode(p.S(0)), true);
+             }},
+            {META_SETTEXTCHAREXTRA,
+             [](Player& p, uint16_t, uint32_t) {
+                 return p.Has(1) && (p.dc_.SetTextCharacterExtra(p.S(0)), true);
+             }},
+            {META_SETTEXTALIGN,
+             [](Player& p, uint16_t, uint32_t) { return p.Has(1) && (p.dc_.SetTextAlign(p.W(0)), true); }},
+            {META_SETBKCOLOR,
+             [](Player& p, uint16_t, uint32_t) { return p.Has(2) && (p.dc_.SetBkColor(p.D(0)), true); }},
+            {META_SETTEXTCOLOR,
+             [](Player& p, uint16_t, uint32_t) { return p.Has(2) && (p.dc_.SetTextColor(p.D(0)), true); }},
+            {META_SETWINDOWORG,
+             [](Player& p, uint16_t, uint32_t) {
+                 return p.Has(2) && (p.dc_.SetWindowOrg(p.S(1), p.S(0)), true);
+             }},
+            {META_SETWINDOWEXT,
+             [](Player& p, uint16_t, uint32_t) {
+                 return p.Has(2) && (p.dc_.SetWindowExt(p.S(1), p.S(0)), true);
+             }},
+            {META_SETVIEWPORTORG,
+             [](Player& p, uint16_t, uint32_t) {
+                 return p.Has(2) && (p.dc_.SetViewportOrg(p.S(1), p.S(0)), true);
+             }},
+            {META_SETVIEWPORTEXT,
+             [](Player& p, uint16_t, uint32_t) {
+                 return p.Has(2) && (p.dc_.SetViewportExt(p.S(1), p.S(0)), true);
+             }},
+            {META_OFFSETWINDOWORG,
+             [](Player& p, uint16_t, uint32_t) {
+                 return p.Has(2) && (p.dc_.OffsetWindowOrg(p.S(1), p.S(0)), true);
+             }},
+            {META_OFFSETVIEWPORTORG,
+             [](Player& p, uint16_t, uint32_t) {
+                 return p.Has(2) && (p.dc_.OffsetViewportOrg(p.S(1), p.S(0)), true);
+             }},
+            {META_SCALEWINDOWEXT,
+             [](Player& p, uint16_t, uint32_t) {
+                 return p.Has(4) && (p.dc_.ScaleWindowExt(p.S(3), p.S(2), p.S(1), p.S(0)), true);
+             }},
+            {META_SCALEVIEWPORTEXT,
+             [](Player& p, uint16_t, uint32_t) {
+                 return p.Has(4) && (p.dc_.ScaleViewportExt(p.S(3), p.S(2), p.S(1), p.S(0)), true);
+             }},
+            {META_LINETO,
+             [](Player& p, uint16_t, uint32_t) { return p.Has(2) && (p.dc_.LineTo(p.S(1), p.S(0)), true); }},
+            {META_MOVETO,
+             [](Player& p, uint16_t, uint32_t) { return p.Has(2) && (p.dc_.MoveTo(p.S(1), p.S(0)), true); }},
+            {META_EXCLUDECLIPRECT,
+             [](Player& p, uint16_t, uint32_t) {
+                 return p.Has(4) && (p.dc_.ExcludeClipRect(p.S(3), p.S(2), p.S(1), p.S(0)), true);
+             }},
+            {META_INTERSECTCLIPRECT,
+             [](Player& p, uint16_t, uint32_t) {
+                 return p.Has(4) && (p.dc_.IntersectClipRect(p.S(3), p.S(2), p.S(1), p.S(0)), true);
+             }},
+            {META_OFFSETCLIPRGN,
+             [](Player& p, uint16_t, uint32_t) {
+                 return p.Has(2) && (p.dc_.OffsetClipRgn(p.S(1), p.S(0)), true);
+             }},
+            {META_ELLIPSE,
+             [](Player& p, uint16_t, uint32_t) {
+                 return p.Has(4) && (p.dc_.Ellipse(p.S(3), p.S(2), p.S(1), p.S(0)), true);
+             }},
+            {META_RECTANGLE,
+             [](Player& p, uint16_t, uint32_t) {
+                 return p.Has(4) && (p.dc_.Rectangle(p.S(3), p.S(2), p.S(1), p.S(0)), true);
+             }},
+            {META_ROUNDRECT,
+             [](Player& p, uint16_t, uint32_t) {
+                 return p.Has(6) && (p.dc_.RoundRect(p.S(5), p.S(4), p.S(3), p.S(2), p.S(1), p.S(0)), true);
+             }},
+            {META_ARC, &Call<&Player::OnArcPieChord>},
+            {META_PIE, &Call<&Player::OnArcPieChord>},
+            {META_CHORD, &Call<&Player::OnArcPieChord>},
+            {META_SETPIXEL,
+             [](Player& p, uint16_t, uint32_t) {
+                 return p.Has(4) && (p.dc_.SetPixel(p.S(3), p.S(2), p.D(0)), true);
+             }},
+            {META_PATBLT,
+             [](Player& p, uint16_t, uint32_t) {
+                 return p.Has(6) && (p.dc_.PatBlt(p.S(5), p.S(4), p.S(3), p.S(2), p.D(0)), true);
+             }},
+            {META_POLYGON, &Call<&Player::OnPoly>},
+            {META_POLYLINE, &Call<&Player::OnPoly>},
+            {META_POLYPOLYGON, &Call<&Player::OnPolyPolygon>},
+            {META_TEXTOUT, &Call<&Player::OnTextOut>},
+            {META_EXTTEXTOUT, &Call<&Player::OnExtTextOut>},
+            {META_CREATEPENINDIRECT, &Call<&Player::OnCreatePen>},
+            {META_CREATEBRUSHINDIRECT, &Call<&Player::OnCreateBrush>},
+            {META_CREATEFONTINDIRECT, &Call<&Player::OnCreateFont>},
+            {META_CREATEPALETTE, &Call<&Player::OnCreatePalette>},
+            {META_DIBCREATEPATTERNBRUSH, &Call<&Player::OnCreateDibPatternBrush>},
+            {META_CREATEPATTERNBRUSH, &Call<&Player::OnCreatePatternBrush>},
+            {META_CREATEREGION, &Call<&Player::OnCreateRegionObject>},
+            {META_SELECTOBJECT, &Call<&Player::OnSelectObject>},
+            {META_SELECTPALETTE, &Call<&Player::OnSelectPalette>},
+            {META_REALIZEPALETTE, [](Player& p, uint16_t, uint32_t) { return p.dc_.RealizePalette(), true; }},
+            {META_SETPALENTRIES, &Call<&Player::OnSetPalEntries>},
+            {META_RESIZEPALETTE, &Call<&Player::OnResizePalette>},
+            {META_DELETEOBJECT, &Call<&Player::OnDeleteObject>},
+            {META_SELECTCLIPREGION, &Call<&Player::OnSelectClipRegion>},
+            {META_FILLREGION, &Call<&Player::OnFillFrameRegion>},
+            {META_FRAMEREGION, &Call<&Player::OnFillFrameRegion>},
+            {META_INVERTREGION, &Call<&Player::OnInvertPaintRegion>},
+            {META_PAINTREGION, &Call<&Player::OnInvertPaintRegion>},
+            {META_DIBBITBLT, &Call<&Player::OnDibBitBlt>},
+            {META_DIBSTRETCHBLT, &Call<&Player::OnDibStretchBlt>},
+            {META_STRETCHDIB, &Call<&Player::OnStretchDib>},
+            {META_SETDIBTODEV, &Call<&Player::OnSetDibToDev>},
+        };
+    }
+
+    bool OnSaveDc(uint16_t, uint32_t) {
+        dc_.SaveDC();
+        ++depth_;
+        return true;
+    }
+
+    bool OnRestoreDc(uint16_t, uint32_t) {
+        if (!Has(1)) return false;
+        // Levels count from the player's own saved state, which the
+        // metafile can never restore.
+        int n = S(0), current = baseLevel_ + depth_;
+        int target = n < 0 ? current + n + 1 : baseLevel_ + n;
+        if (target > baseLevel_ && target <= current) {
+            dc_.RestoreDC(target);
+            depth_ = target - 1 - baseLevel_;
         }
-        case META_SETBKMODE: return Has(1) && (dc_.SetBkMode(S(0)), true);
-        case META_SETMAPMODE: return Has(1) && (dc_.SetMapMode(S(0)), true);
-        case META_SETROP2: return Has(1) && (dc_.SetROP2(S(0)), true);
-        case META_SETPOLYFILLMODE: return Has(1) && (dc_.SetPolyFillMode(S(0)), true);
-        case META_SETSTRETCHBLTMODE: return Has(1) && (dc_.SetStretchBltMode(S(0)), true);
-        case META_SETTEXTCHAREXTRA: return Has(1) && (dc_.SetTextCharacterExtra(S(0)), true);
-        case META_SETTEXTALIGN: return Has(1) && (dc_.SetTextAlign(W(0)), true);
-        case META_SETBKCOLOR: return Has(2) && (dc_.SetBkColor(D(0)), true);
-        case META_SETTEXTCOLOR: return Has(2) && (dc_.SetTextColor(D(0)), true);
-        case META_SETWINDOWORG: return Has(2) && (dc_.SetWindowOrg(S(1), S(0)), true);
-        case META_SETWINDOWEXT: return Has(2) && (dc_.SetWindowExt(S(1), S(0)), true);
-        case META_SETVIEWPORTORG: return Has(2) && (dc_.SetViewportOrg(S(1), S(0)), true);
-        case META_SETVIEWPORTEXT: return Has(2) && (dc_.SetViewportExt(S(1), S(0)), true);
-        case META_OFFSETWINDOWORG: return Has(2) && (dc_.OffsetWindowOrg(S(1), S(0)), true);
-        case META_OFFSETVIEWPORTORG: return Has(2) && (dc_.OffsetViewportOrg(S(1), S(0)), true);
-        case META_SCALEWINDOWEXT: return Has(4) && (dc_.ScaleWindowExt(S(3), S(2), S(1), S(0)), true);
-        case META_SCALEVIEWPORTEXT: return Has(4) && (dc_.ScaleViewportExt(S(3), S(2), S(1), S(0)), true);
-        case META_LINETO: return Has(2) && (dc_.LineTo(S(1), S(0)), true);
-        case META_MOVETO: return Has(2) && (dc_.MoveTo(S(1), S(0)), true);
-        case META_EXCLUDECLIPRECT: return Has(4) && (dc_.ExcludeClipRect(S(3), S(2), S(1), S(0)), true);
-        case META_INTERSECTCLIPRECT: return Has(4) && (dc_.IntersectClipRect(S(3), S(2), S(1), S(0)), true);
-        case META_OFFSETCLIPRGN: return Has(2) && (dc_.OffsetClipRgn(S(1), S(0)), true);
-        case META_ELLIPSE: return Has(4) && (dc_.Ellipse(S(3), S(2), S(1), S(0)), true);
-        case META_RECTANGLE: return Has(4) && (dc_.Rectangle(S(3), S(2), S(1), S(0)), true);
-        case META_ROUNDRECT: return Has(6) && (dc_.RoundRect(S(5), S(4), S(3), S(2), S(1), S(0)), true);
-        case META_ARC:
-        case META_PIE:
-        case META_CHORD: {
+        return true;
+    }
+
+    bool OnArcPieChord(uint16_t fn, uint32_t) {
+        if (!Has(8)) return false;
+        int l = S(7), t = S(6), r = S(5), b = S(4), x1 = S(3), y1 = S(2), x2 = S(1), y2 = S(0);
+        if (fn == META_ARC)
+            dc_.Arc(l, t, r, b, x1, y1, x2, y2);
+        else if (fn == META_PIE)
+            dc_.Pie(l, t, r, b, x1, y1, x2, y2);
+        else
+            dc_.Chord(l, t, r, b, x1, y1, x2, y2);
+        return true;
+    }
+
+    bool OnPoly(uint16_t fn, uint32_t) {
+        if (!Has(1)) return false;
+        int count = S(0);
+        if (count < 0 || !Has(1 + size_t(count) * 2)) return false;
+        std::vector<POINT> pts(static_cast<size_t>(count));
+        for (int i = 0; i < count; ++i)
+            pts[size_t(i)] = {S(1 + 2 * size_t(i)), S(2 + 2 * size_t(i))};
+        if (fn == META_POLYGON)
+            dc_.Polygon(pts.data(), count);
+        else
+            dc_.Polyline(pts.data(), count);
+        return true;
+    }
+
+    bool OnPolyPolygon(uint16_t, uint32_t) {
+        if (!Has(1)) return false;
+        int polys = S(0);
+        if (polys < 0 || !Has(1 + size_t(polys))) return false;
+        std::vector<int> counts(static_cast<size_t>(polys));
+        size_t total = 0;
+        for (int i = 0; i < polys; ++i) {
+            counts[size_t(i)] = int(W(1 + size_t(i)));
+            total += size_t(counts[size_t(i)]);
+        }
+        size_t base = 1 + size_t(polys);
+        if (!Has(base + total * 2)) return false;
+        std::vector<POINT> pts(total);
+        for (size_t i = 0; i < total; ++i)
+            pts[i] = {S(base + 2 * i), S(base + 2 * i + 1)};
+        dc_.PolyPolygon(pts.data(), counts.data(), polys);
+        return true;
+    }
+
+    bool OnTextOut(uint16_t, uint32_t) {
+        if (!Has(1)) return false;
+        size_t count = W(0);
+        size_t strWords = (count + 1) / 2;
+        if (!Has(1 + strWords + 2)) return false;
+        std::u16string t = Text(p_ + 2, count, nullptr, nullptr);
+        dc_.ExtTextOutW(S(1 + strWords + 1), S(1 + strWords), 0, nullptr, t.data(), UINT(t.size()), nullptr);
+        return true;
+    }
+
+    bool OnExtTextOut(uint16_t, uint32_t) {
+        if (!Has(4)) return false;
+        int y = S(0), x = S(1);
+        size_t count = W(2);
+        UINT options = W(3);
+        size_t at = 4;
+        CRect rc;
+        bool hasRect = (options & (ETO_OPAQUE | ETO_CLIPPED)) != 0;
+        if (hasRect) {
             if (!Has(8)) return false;
-            int l = S(7), t = S(6), r = S(5), b = S(4), x1 = S(3), y1 = S(2), x2 = S(1), y2 = S(0);
-            if (fn == META_ARC) dc_.Arc(l, t, r, b, x1, y1, x2, y2);
-            else if (fn == META_PIE) dc_.Pie(l, t, r, b, x1, y1, x2, y2);
-            else dc_.Chord(l, t, r, b, x1, y1, x2, y2);
-            return true;
+            rc = CRect(S(4), S(5), S(6), S(7));
+            at = 8;
         }
-        case META_SETPIXEL: return Has(4) && (dc_.SetPixel(S(3), S(2), D(0)), true);
-        case META_PATBLT: return Has(6) && (dc_.PatBlt(S(5), S(4), S(3), S(2), D(0)), true);
-        case META_POLYGON:
-        case META_POLYLINE: {
-            if (!Has(1)) return false;
-            int count = S(0);
-            if (count < 0 || !Has(1 + size_t(count) * 2)) return false;
-            std::vector<POINT> pts(static_cast<size_t>(count));
-            for (int i = 0; i < count; ++i) pts[size_t(i)] = {S(1 + 2 * size_t(i)), S(2 + 2 * size_t(i))};
-            if (fn == META_POLYGON) dc_.Polygon(pts.data(), count);
-            else dc_.Polyline(pts.data(), count);
-            return true;
+        size_t strWords = (count + 1) / 2;
+        if (!Has(at + strWords)) return false;
+        std::vector<int> bytesDx, dx;
+        if (Has(at + strWords + count))
+            for (size_t i = 0; i < count; ++i)
+                bytesDx.push_back(S(at + strWords + i));
+        std::u16string t = Text(p_ + at * 2, count, bytesDx.empty() ? nullptr : &bytesDx, &dx);
+        dc_.ExtTextOutW(x, y, options, hasRect ? &rc : nullptr, t.data(), UINT(t.size()),
+                        dx.empty() ? nullptr : dx.data());
+        return true;
+    }
+
+    bool OnCreatePen(uint16_t, uint32_t) {
+        if (!Has(5)) return false;
+        LOGPEN lp;
+        lp.lopnStyle = W(0), lp.lopnWidth.x = S(1), lp.lopnColor = D(3);
+        HGDIOBJ h = CreatePenIndirect(&lp);
+        if (!h) {
+            lp.lopnStyle = PS_SOLID;
+            h = CreatePenIndirect(&lp);
         }
-        case META_POLYPOLYGON: {
-            if (!Has(1)) return false;
-            int polys = S(0);
-            if (polys < 0 || !Has(1 + size_t(polys))) return false;
-            std::vector<int> counts(static_cast<size_t>(polys));
-            size_t total = 0;
-            for (int i = 0; i < polys; ++i) {
-                counts[size_t(i)] = int(W(1 + size_t(i)));
-                total += size_t(counts[size_t(i)]);
-            }
-            size_t base = 1 + size_t(polys);
-            if (!Has(base + total * 2)) return false;
-            std::vector<POINT> pts(total);
-            for (size_t i = 0; i < total; ++i) pts[i] = {S(base + 2 * i), S(base + 2 * i + 1)};
-            dc_.PolyPolygon(pts.data(), counts.data(), polys);
-            return true;
+        AddObject(h);
+        return true;
+    }
+
+    bool OnCreateBrush(uint16_t, uint32_t) {
+        if (!Has(4)) return false;
+        LOGBRUSH lb;
+        lb.lbStyle = W(0), lb.lbColor = D(1), lb.lbHatch = W(3);
+        if (lb.lbStyle != BS_SOLID && lb.lbStyle != BS_NULL && lb.lbStyle != BS_HATCHED)
+            lb.lbStyle = BS_SOLID;
+        AddObject(CreateBrushIndirect(&lb));
+        return true;
+    }
+
+    bool OnCreateFont(uint16_t, uint32_t) {
+        if (!Has(9)) return false;
+        LOGFONT lf;
+        lf.lfHeight = S(0), lf.lfWidth = S(1), lf.lfEscapement = S(2), lf.lfOrientation = S(3);
+        lf.lfWeight = S(4);
+        const uint8_t* b = p_ + 10;
+        lf.lfItalic = b[0], lf.lfUnderline = b[1], lf.lfStrikeOut = b[2], lf.lfCharSet = b[3];
+        lf.lfOutPrecision = b[4], lf.lfClipPrecision = b[5], lf.lfQuality = b[6];
+        lf.lfPitchAndFamily = b[7];
+        size_t faceBytes = std::min<size_t>(n_ - 18, LF_FACESIZE - 1);
+        for (size_t i = 0; i < faceBytes && b[8 + i]; ++i)
+            lf.lfFaceName[i] = char(b[8 + i]);
+        AddObject(CreateFontIndirect(&lf));
+        return true;
+    }
+
+    bool OnCreatePalette(uint16_t, uint32_t) {
+        if (!Has(2)) return false;
+        size_t count = W(1);
+        if (count == 0 || !Has(2 + count * 2)) return false;
+        auto pal = std::make_shared<PaletteData>();
+        for (size_t i = 0; i < count; ++i) {
+            const uint8_t* e = p_ + 4 + 4 * i;
+            pal->entries.push_back({e[0], e[1], e[2], e[3]});
         }
-        case META_TEXTOUT: {
-            if (!Has(1)) return false;
-            size_t count = W(0);
-            size_t strWords = (count + 1) / 2;
-            if (!Has(1 + strWords + 2)) return false;
-            std::u16string t = Text(p_ + 2, count, nullptr, nullptr);
-            dc_.ExtTextOutW(S(1 + strWords + 1), S(1 + strWords), 0, nullptr, t.data(), UINT(t.size()), nullptr);
-            return true;
+        AddObject(GdiHandles::Add(pal));
+        return true;
+    }
+
+    bool OnCreateDibPatternBrush(uint16_t, uint32_t) {
+        if (!Has(2)) return false;
+        UINT usage = W(1);
+        CBrush brush;
+        if (usage <= DIB_PAL_COLORS && n_ > 4 && brush.CreateDIBPatternBrush(p_ + 4, usage, n_ - 4))
+            AddObject(brush.Detach());
+        else
+            AddObject(CreateSolidBrush(0)); // keeps the object indexes in step
+        return true;
+    }
+
+    bool OnCreatePatternBrush(uint16_t, uint32_t) {
+        // A device-dependent bitmap header, 18 reserved bytes, the bits.
+        if (!Has(7)) return false;
+        int w = S(1), h = S(2), widthBytes = S(3);
+        int planes = p_[8], bpp = p_[9];
+        size_t bitsAt = 14 + 18;
+        HGDIOBJ brush = nullptr;
+        if (w > 0 && h > 0 && widthBytes > 0 && planes == 1 && n_ >= bitsAt &&
+            size_t(widthBytes) * size_t(h) <= n_ - bitsAt && widthBytes >= (w * bpp + 15) / 16 * 2) {
+            CBitmap bm;
+            if (bm.CreateBitmap(w, h, 1, UINT(bpp), p_ + bitsAt)) brush = CreatePatternBrush(bm.m_hObject);
         }
-        case META_EXTTEXTOUT: {
-            if (!Has(4)) return false;
-            int y = S(0), x = S(1);
-            size_t count = W(2);
-            UINT options = W(3);
-            size_t at = 4;
-            CRect rc;
-            bool hasRect = (options & (ETO_OPAQUE | ETO_CLIPPED)) != 0;
-            if (hasRect) {
-                if (!Has(8)) return false;
-                rc = CRect(S(4), S(5), S(6), S(7));
-                at = 8;
-            }
-            size_t strWords = (count + 1) / 2;
-            if (!Has(at + strWords)) return false;
-            std::vector<int> bytesDx, dx;
-            if (Has(at + strWords + count))
-                for (size_t i = 0; i < count; ++i) bytesDx.push_back(S(at + strWords + i));
-            std::u16string t = Text(p_ + at * 2, count, bytesDx.empty() ? nullptr : &bytesDx, &dx);
-            dc_.ExtTextOutW(x, y, options, hasRect ? &rc : nullptr, t.data(), UINT(t.size()),
-                            dx.empty() ? nullptr : dx.data());
-            return true;
-        }
-        case META_CREATEPENINDIRECT: {
-            if (!Has(5)) return false;
-            LOGPEN lp;
-            lp.lopnStyle = W(0), lp.lopnWidth.x = S(1), lp.lopnColor = D(3);
-            HGDIOBJ h = CreatePenIndirect(&lp);
-            if (!h) {
-                lp.lopnStyle = PS_SOLID;
-                h = CreatePenIndirect(&lp);
-            }
-            AddObject(h);
-            return true;
-        }
-        case META_CREATEBRUSHINDIRECT: {
-            if (!Has(4)) return false;
-            LOGBRUSH lb;
-            lb.lbStyle = W(0), lb.lbColor = D(1), lb.lbHatch = W(3);
-            if (lb.lbStyle != BS_SOLID && lb.lbStyle != BS_NULL && lb.lbStyle != BS_HATCHED) lb.lbStyle = BS_SOLID;
-            AddObject(CreateBrushIndirect(&lb));
-            return true;
-        }
-        case META_CREATEFONTINDIRECT: {
-            if (!Has(9)) return false;
+        AddObject(brush ? brush : CreateSolidBrush(0));
+        return true;
+    }
+
+    bool OnCreateRegionObject(uint16_t, uint32_t) {
+        AddObject(CreateRegion());
+        return true;
+    }
+
+    bool OnSelectObject(uint16_t, uint32_t) {
+        if (!Has(1)) return false;
+        HGDIOBJ h = Object(W(0));
+        if (!h) return true;
+        if (GetObjectType(h) == OBJ_FONT) {
             LOGFONT lf;
-            lf.lfHeight = S(0), lf.lfWidth = S(1), lf.lfEscapement = S(2), lf.lfOrientation = S(3);
-            lf.lfWeight = S(4);
-            const uint8_t* b = p_ + 10;
-            lf.lfItalic = b[0], lf.lfUnderline = b[1], lf.lfStrikeOut = b[2], lf.lfCharSet = b[3];
-            lf.lfOutPrecision = b[4], lf.lfClipPrecision = b[5], lf.lfQuality = b[6];
-            lf.lfPitchAndFamily = b[7];
-            size_t faceBytes = std::min<size_t>(n_ - 18, LF_FACESIZE - 1);
-            for (size_t i = 0; i < faceBytes && b[8 + i]; ++i) lf.lfFaceName[i] = char(b[8 + i]);
-            AddObject(CreateFontIndirect(&lf));
-            return true;
+            if (::GetObject(h, sizeof lf, &lf)) fontCharset_ = lf.lfCharSet;
         }
-        case META_CREATEPALETTE: {
-            if (!Has(2)) return false;
-            size_t count = W(1);
-            if (count == 0 || !Has(2 + count * 2)) return false;
-            auto pal = std::make_shared<PaletteData>();
+        if (GetObjectType(h) == OBJ_REGION)
+            dc_.SelectClipRgn(CRgn::FromHandle(h));
+        else
+            dc_.SelectObject(h);
+        return true;
+    }
+
+    bool OnSelectPalette(uint16_t, uint32_t) {
+        if (!Has(1)) return false;
+        if (HGDIOBJ h = Object(W(0)); h && GetObjectType(h) == OBJ_PAL) dc_.SelectPalette(h, FALSE);
+        return true;
+    }
+
+    bool OnSetPalEntries(uint16_t, uint32_t) {
+        if (!Has(2)) return false;
+        size_t start = W(0), count = W(1);
+        if (!Has(2 + count * 2)) return false;
+        CPalette* pal = dc_.GetCurrentPalette();
+        if (pal && !GdiHandles::Get(pal->m_hObject)->stock) {
+            std::vector<PALETTEENTRY> e;
             for (size_t i = 0; i < count; ++i) {
-                const uint8_t* e = p_ + 4 + 4 * i;
-                pal->entries.push_back({e[0], e[1], e[2], e[3]});
+                const uint8_t* q = p_ + 4 + 4 * i;
+                e.push_back({q[0], q[1], q[2], q[3]});
             }
-            AddObject(GdiHandles::Add(pal));
-            return true;
+            pal->SetPaletteEntries(UINT(start), UINT(count), e.data());
         }
-        case META_DIBCREATEPATTERNBRUSH: {
-            if (!Has(2)) return false;
-            UINT usage = W(1);
-            CBrush brush;
-            if (usage <= DIB_PAL_COLORS && n_ > 4 && brush.CreateDIBPatternBrush(p_ + 4, usage, n_ - 4))
-                AddObject(brush.Detach());
-            else
-                AddObject(CreateSolidBrush(0));  // keeps the object indexes in step
-            return true;
+        return true;
+    }
+
+    bool OnResizePalette(uint16_t, uint32_t) {
+        if (!Has(1)) return false;
+        CPalette* pal = dc_.GetCurrentPalette();
+        if (pal && !GdiHandles::Get(pal->m_hObject)->stock) pal->ResizePalette(W(0));
+        return true;
+    }
+
+    bool OnDeleteObject(uint16_t, uint32_t) {
+        if (!Has(1)) return false;
+        size_t i = W(0);
+        if (i < objects_.size() && objects_[i]) {
+            GdiHandles::Remove(objects_[i]);
+            objects_[i] = nullptr;
         }
-        case META_CREATEPATTERNBRUSH: {
-            // A device-dependent bitmap header, 18 reserved bytes, the bits.
-            if (!Has(7)) return false;
-            int w = S(1), h = S(2), widthBytes = S(3);
-            int planes = p_[8], bpp = p_[9];
-            size_t bitsAt = 14 + 18;
-            HGDIOBJ brush = nullptr;
-            if (w > 0 && h > 0 && widthBytes > 0 && planes == 1 && n_ >= bitsAt &&
-                size_t(widthBytes) * size_t(h) <= n_ - bitsAt && widthBytes >= (w * bpp + 15) / 16 * 2) {
-                CBitmap bm;
-                if (bm.CreateBitmap(w, h, 1, UINT(bpp), p_ + bitsAt)) brush = CreatePatternBrush(bm.m_hObject);
-            }
-            AddObject(brush ? brush : CreateSolidBrush(0));
+        return true;
+    }
+
+    bool OnSelectClipRegion(uint16_t, uint32_t) {
+        if (!Has(1)) return false;
+        HGDIOBJ h = Object(W(0));
+        dc_.SelectClipRgn(h && GetObjectType(h) == OBJ_REGION ? CRgn::FromHandle(h) : nullptr);
+        return true;
+    }
+
+    bool OnFillFrameRegion(uint16_t fn, uint32_t) {
+        if (!Has(fn == META_FILLREGION ? 2 : 4)) return false;
+        HGDIOBJ rgn = Object(W(0)), brush = Object(W(1));
+        if (!rgn || !brush || GetObjectType(rgn) != OBJ_REGION || GetObjectType(brush) != OBJ_BRUSH)
             return true;
-        }
-        case META_CREATEREGION: {
-            AddObject(CreateRegion());
-            return true;
-        }
-        case META_SELECTOBJECT: {
-            if (!Has(1)) return false;
-            HGDIOBJ h = Object(W(0));
-            if (!h) return true;
-            if (GetObjectType(h) == OBJ_FONT) {
-                LOGFONT lf;
-                if (::GetObject(h, sizeof lf, &lf)) fontCharset_ = lf.lfCharSet;
-            }
-            if (GetObjectType(h) == OBJ_REGION) dc_.SelectClipRgn(CRgn::FromHandle(h));
-            else dc_.SelectObject(h);
-            return true;
-        }
-        case META_SELECTPALETTE: {
-            if (!Has(1)) return false;
-            if (HGDIOBJ h = Object(W(0)); h && GetObjectType(h) == OBJ_PAL) dc_.SelectPalette(h, FALSE);
-            return true;
-        }
-        case META_REALIZEPALETTE: dc_.RealizePalette(); return true;
-        case META_SETPALENTRIES: {
-            if (!Has(2)) return false;
-            size_t start = W(0), count = W(1);
-            if (!Has(2 + count * 2)) return false;
-            CPalette* pal = dc_.GetCurrentPalette();
-            if (pal && !GdiHandles::Get(pal->m_hObject)->stock) {
-                std::vector<PALETTEENTRY> e;
-                for (size_t i = 0; i < count; ++i) {
-                    const uint8_t* q = p_ + 4 + 4 * i;
-                    e.push_back({q[0], q[1], q[2], q[3]});
-                }
-                pal->SetPaletteEntries(UINT(start), UINT(count), e.data());
-            }
-            return true;
-        }
-        case META_RESIZEPALETTE: {
-            if (!Has(1)) return false;
-            CPalette* pal = dc_.GetCurrentPalette();
-            if (pal && !GdiHandles::Get(pal->m_hObject)->stock) pal->ResizePalette(W(0));
-            return true;
-        }
-        case META_DELETEOBJECT: {
-            if (!Has(1)) return false;
-            size_t i = W(0);
-            if (i < objects_.size() && objects_[i]) {
-                GdiHandles::Remove(objects_[i]);
-                objects_[i] = nullptr;
-            }
-            return true;
-        }
-        case META_SELECTCLIPREGION: {
-            if (!Has(1)) return false;
-            HGDIOBJ h = Object(W(0));
-            dc_.SelectClipRgn(h && GetObjectType(h) == OBJ_REGION ? CRgn::FromHandle(h) : nullptr);
-            return true;
-        }
-        case META_FILLREGION:
-        case META_FRAMEREGION: {
-            if (!Has(fn == META_FILLREGION ? 2 : 4)) return false;
-            HGDIOBJ rgn = Object(W(0)), brush = Object(W(1));
-            if (!rgn || !brush || GetObjectType(rgn) != OBJ_REGION || GetObjectType(brush) != OBJ_BRUSH) return true;
-            if (fn == META_FILLREGION) dc_.FillRgn(CRgn::FromHandle(rgn), CBrush::FromHandle(brush));
-            else dc_.FrameRgn(CRgn::FromHandle(rgn), CBrush::FromHandle(brush), S(3), S(2));
-            return true;
-        }
-        case META_INVERTREGION:
-        case META_PAINTREGION: {
-            if (!Has(1)) return false;
-            HGDIOBJ rgn = Object(W(0));
-            if (!rgn || GetObjectType(rgn) != OBJ_REGION) return true;
-            if (fn == META_INVERTREGION) dc_.InvertRgn(CRgn::FromHandle(rgn));
-            else dc_.PaintRgn(CRgn::FromHandle(rgn));
-            return true;
-        }
-        case META_DIBBITBLT: {
-            if (words == 12) {  // no source: a pattern blit
-                if (!Has(8)) return false;
-                dc_.PatBlt(S(7), S(6), S(5), S(4), D(0));
-                return true;
-            }
+        if (fn == META_FILLREGION)
+            dc_.FillRgn(CRgn::FromHandle(rgn), CBrush::FromHandle(brush));
+        else
+            dc_.FrameRgn(CRgn::FromHandle(rgn), CBrush::FromHandle(brush), S(3), S(2));
+        return true;
+    }
+
+    bool OnInvertPaintRegion(uint16_t fn, uint32_t) {
+        if (!Has(1)) return false;
+        HGDIOBJ rgn = Object(W(0));
+        if (!rgn || GetObjectType(rgn) != OBJ_REGION) return true;
+        if (fn == META_INVERTREGION)
+            dc_.InvertRgn(CRgn::FromHandle(rgn));
+        else
+            dc_.PaintRgn(CRgn::FromHandle(rgn));
+        return true;
+    }
+
+    bool OnDibBitBlt(uint16_t, uint32_t words) {
+        if (words == 12) { // no source: a pattern blit
             if (!Has(8)) return false;
-            const uint8_t *info, *bits;
-            size_t infoSize, bitsSize;
-            if (!Dib(8, info, infoSize, bits, bitsSize, DIB_RGB_COLORS)) return true;
-            int ySrc = S(2), xSrc = S(3), h = S(4), w = S(5), y = S(6), x = S(7);
-            DibView v;
-            if (!v.Parse(info, infoSize, bits, bitsSize)) return true;
-            dc_.StretchDIBits(x, y, w, h, xSrc, v.Height() - ySrc - h, w, h, bits, bitsSize, info, infoSize,
-                              DIB_RGB_COLORS, D(0));
+            dc_.PatBlt(S(7), S(6), S(5), S(4), D(0));
             return true;
         }
-        case META_DIBSTRETCHBLT: {
-            if (words == 14) {
-                if (!Has(10)) return false;
-                dc_.PatBlt(S(9), S(8), S(7), S(6), D(0));
-                return true;
-            }
+        if (!Has(8)) return false;
+        const uint8_t *info, *bits;
+        size_t infoSize, bitsSize;
+        if (!Dib(8, info, infoSize, bits, bitsSize, DIB_RGB_COLORS)) return true;
+        int ySrc = S(2), xSrc = S(3), h = S(4), w = S(5), y = S(6), x = S(7);
+        DibView v;
+        if (!v.Parse(info, infoSize, bits, bitsSize)) return true;
+        dc_.StretchDIBits(x, y, w, h, xSrc, v.Height() - ySrc - h, w, h, bits, bitsSize, info, infoSize,
+                          DIB_RGB_COLORS, D(0));
+        return true;
+    }
+
+    bool OnDibStretchBlt(uint16_t, uint32_t words) {
+        if (words == 14) {
             if (!Has(10)) return false;
-            const uint8_t *info, *bits;
-            size_t infoSize, bitsSize;
-            if (!Dib(10, info, infoSize, bits, bitsSize, DIB_RGB_COLORS)) return true;
-            int hs = S(2), ws = S(3), ys = S(4), xs = S(5), h = S(6), w = S(7), y = S(8), x = S(9);
-            DibView v;
-            if (!v.Parse(info, infoSize, bits, bitsSize)) return true;
-            dc_.StretchDIBits(x, y, w, h, xs, v.Height() - ys - hs, ws, hs, bits, bitsSize, info, infoSize,
-                              DIB_RGB_COLORS, D(0));
+            dc_.PatBlt(S(9), S(8), S(7), S(6), D(0));
             return true;
         }
-        case META_STRETCHDIB: {
-            if (!Has(11)) return false;
-            UINT usage = W(2);
-            const uint8_t *info, *bits;
-            size_t infoSize, bitsSize;
-            if (usage > DIB_PAL_COLORS || !Dib(11, info, infoSize, bits, bitsSize, usage)) return true;
-            dc_.StretchDIBits(S(10), S(9), S(8), S(7), S(6), S(5), S(4), S(3), bits, bitsSize, info, infoSize, usage,
-                              D(0));
-            return true;
-        }
-        case META_SETDIBTODEV: {
-            if (!Has(9)) return false;
-            UINT usage = W(0);
-            const uint8_t *info, *bits;
-            size_t infoSize, bitsSize;
-            if (usage > DIB_PAL_COLORS || !Dib(9, info, infoSize, bits, bitsSize, usage)) return true;
-            int scans = S(1), start = S(2), yDib = S(3), xDib = S(4), h = S(5), w = S(6), y = S(7), x = S(8);
-            if (scans <= 0 || start < 0 || w < 0 || h < 0) return true;
-            dc_.SetDIBitsToDevice(x, y, DWORD(w), DWORD(h), xDib, yDib, UINT(start), UINT(scans), bits, bitsSize, info,
-                                  infoSize, usage);
-            return true;
-        }
-        default: return true;  // unknown, escapes and the rest: skipped
-        }
+        if (!Has(10)) return false;
+        const uint8_t *info, *bits;
+        size_t infoSize, bitsSize;
+        if (!Dib(10, info, infoSize, bits, bitsSize, DIB_RGB_COLORS)) return true;
+        int hs = S(2), ws = S(3), ys = S(4), xs = S(5), h = S(6), w = S(7), y = S(8), x = S(9);
+        DibView v;
+        if (!v.Parse(info, infoSize, bits, bitsSize)) return true;
+        dc_.StretchDIBits(x, y, w, h, xs, v.Height() - ys - hs, ws, hs, bits, bitsSize, info, infoSize,
+                          DIB_RGB_COLORS, D(0));
+        return true;
+    }
+
+    bool OnStretchDib(uint16_t, uint32_t) {
+        if (!Has(11)) return false;
+        UINT usage = W(2);
+        const uint8_t *info, *bits;
+        size_t infoSize, bitsSize;
+        if (usage > DIB_PAL_COLORS || !Dib(11, info, infoSize, bits, bitsSize, usage)) return true;
+        dc_.StretchDIBits(S(10), S(9), S(8), S(7), S(6), S(5), S(4), S(3), bits, bitsSize, info, infoSize,
+                          usage, D(0));
+        return true;
+    }
+
+    bool OnSetDibToDev(uint16_t, uint32_t) {
+        if (!Has(9)) return false;
+        UINT usage = W(0);
+        const uint8_t *info, *bits;
+        size_t infoSize, bitsSize;
+        if (usage > DIB_PAL_COLORS || !Dib(9, info, infoSize, bits, bitsSize, usage)) return true;
+        int scans = S(1), start = S(2), yDib = S(3), xDib = S(4), h = S(5), w = S(6), y = S(7), x = S(8);
+        if (scans <= 0 || start < 0 || w < 0 || h < 0) return true;
+        dc_.SetDIBitsToDevice(x, y, DWORD(w), DWORD(h), xDib, yDib, UINT(start), UINT(scans), bits, bitsSize,
+                              info, infoSize, usage);
+        return true;
     }
 
     // A region record: a header, the bounds, then scans of (left, right) pairs.

@@ -57,7 +57,8 @@ struct GS::Job {
 
 namespace {
 
-// One Ghostscript job at a time in the whole process.
+// One Ghostscript job at a time in the whole process: held from a job's
+// start to its end (the library's global state).
 std::mutex g_jobMutex;
 
 // The job the calling thread runs. A thread that ends with a job open ends it,

@@ -32,7 +32,7 @@ constexpr size_t kFeedChunk = 4096;
 // How long a streamed job may take to finish after its input was ended.
 constexpr int kStopGraceMs = 5000;
 
-std::mutex g_programLock;
+std::mutex g_programLock;  // guards g_program
 std::string g_program = kGSConsoleProgram;
 
 // SIGPIPE blocked for the calling thread while it lives; one that a write
@@ -62,6 +62,36 @@ private:
     sigset_t m_set, m_old;
     bool m_wasPending = false;
 };
+
+} // namespace
+
+namespace {
+
+// The console program's command line for a job: the job's arguments with
+// the display device replaced by a bitmap device on standard output, and
+// the input as a file or on standard input (stream).
+std::vector<std::string> ChildArgv(const GSJobArgs& a, bool stream, const std::string& inputFile) {
+    std::vector<std::string> argv;
+    {
+        std::lock_guard<std::mutex> lock(g_programLock);
+        argv.push_back(g_program);
+    }
+    const std::string device = a.bitsPerPixel == 1 ? "-sDEVICE=bmpmono" : "-sDEVICE=bmp16m";
+    for (size_t i = 1; i < a.argv.size(); ++i) {
+        const std::string& arg = a.argv[i];
+        if (arg.rfind("-dDisplayFormat=", 0) == 0) continue;
+        argv.push_back(a.bitmapDevice && arg == "-sDEVICE=display" ? device : arg);
+    }
+    for (const char* extra : {"-dQUIET", "-dBATCH", "-dNOPAUSE", "-sstdout=%stderr"}) argv.push_back(extra);
+    if (a.bitmapDevice) argv.push_back("-sOutputFile=-");
+    if (stream) {
+        argv.push_back("-");
+    } else {
+        argv.push_back("-f");
+        argv.push_back(inputFile);
+    }
+    return argv;
+}
 
 } // namespace
 
@@ -130,26 +160,7 @@ GSChildJob::Result GSChildJob::Run(GS* gs, const std::vector<String8>& args, std
         if (!streamed) return fail("the job's input cannot be read");
     }
 
-    std::vector<std::string> argv;
-    {
-        std::lock_guard<std::mutex> lock(g_programLock);
-        argv.push_back(g_program);
-    }
-    const std::string device = a.bitsPerPixel == 1 ? "-sDEVICE=bmpmono" : "-sDEVICE=bmp16m";
-    for (size_t i = 1; i < a.argv.size(); ++i) {
-        const std::string& arg = a.argv[i];
-        if (arg.rfind("-dDisplayFormat=", 0) == 0) continue;
-        argv.push_back(a.bitmapDevice && arg == "-sDEVICE=display" ? device : arg);
-    }
-    for (const char* extra : {"-dQUIET", "-dBATCH", "-dNOPAUSE", "-sstdout=%stderr"}) argv.push_back(extra);
-    if (a.bitmapDevice) argv.push_back("-sOutputFile=-");
-    if (stream) {
-        argv.push_back("-");
-    } else {
-        argv.push_back("-f");
-        argv.push_back(inputFile);
-    }
-
+    const std::vector<std::string> argv = ChildArgv(a, stream, inputFile);
     sys::Process::Options options;
     options.argv = argv;
     options.stdinMode = stream ? sys::Process::Stream::Pipe : sys::Process::Stream::Null;

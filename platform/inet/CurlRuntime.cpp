@@ -6,7 +6,8 @@ namespace inet {
 
 namespace {
 
-// One mutex per kind of shared data; libcurl asks for them around every use.
+// One mutex per kind of shared data (cookies, DNS cache, connections), each
+// guarding that data of the share handle; libcurl asks for them around every use.
 std::mutex shareLocks[CURL_LOCK_DATA_LAST];
 
 void LockShare(CURL*, curl_lock_data data, curl_lock_access, void*) {

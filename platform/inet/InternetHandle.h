@@ -67,7 +67,7 @@ private:
 
     void CloseLocked(uintptr_t id, std::vector<std::shared_ptr<InternetHandle>>& closed);
 
-    mutable std::mutex mutex_;
+    mutable std::mutex mutex_;  // guards next_ and entries_
     uintptr_t next_ = 0x1000;
     std::vector<std::pair<uintptr_t, Entry>> entries_;
 };

@@ -19,7 +19,7 @@ namespace {
 // kpathsea is not re-entrant and keeps its state in globals, shared by every
 // object that loads the same library.
 std::mutex& KpseMutex() {
-    static std::mutex m;
+    static std::mutex m;  // guards every call into kpathsea and the loaded-library list
     return m;
 }
 

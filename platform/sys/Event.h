@@ -29,7 +29,7 @@ public:
 
 private:
     const Mode mode_;
-    mutable std::mutex mutex_;
+    mutable std::mutex mutex_;  // guards set_
     std::condition_variable cond_;
     bool set_;
 };

@@ -6,7 +6,7 @@
 
 namespace {
 std::mutex& RegistryLock() {
-    static std::mutex m;
+    static std::mutex m;  // guards Registry()
     return m;
 }
 std::map<std::string, std::weak_ptr<NamedBlock>>& Registry() {

@@ -39,6 +39,6 @@ private:
     NamedBlock(std::string name, std::size_t size) : name_(std::move(name)), bytes_(size, 0) {}
 
     const std::string name_;
-    mutable std::mutex lock_;
+    mutable std::mutex lock_;  // guards bytes_ (their contents; the size is fixed)
     std::vector<unsigned char> bytes_;
 };

@@ -16,9 +16,9 @@ namespace {
 
 const char* const kRootFiles[3] = {"hkcu", "hklm", "hkcr"};
 
-std::mutex g_defaultMutex;
+std::mutex g_defaultMutex;  // guards g_default
 std::unique_ptr<Registry> g_default;
-std::mutex g_hookMutex;
+std::mutex g_hookMutex;  // guards g_writeHook
 std::function<void(size_t)> g_writeHook;
 
 struct FileStamp {

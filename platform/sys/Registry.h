@@ -90,7 +90,7 @@ private:
     bool Read(RegRoot root, std::string_view key, const std::function<void(const RegKey*)>& look) const;
 
     std::string dir_;
-    mutable std::mutex mutex_;
+    mutable std::mutex mutex_;  // guards roots_ (trees and their files)
     std::unique_ptr<Root> roots_[3];
 };
 

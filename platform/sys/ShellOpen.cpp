@@ -8,7 +8,7 @@ namespace sys {
 
 namespace {
 
-std::mutex g_mutex;
+std::mutex g_mutex;  // guards g_launcher
 ShellLauncher g_launcher;
 
 bool Launch(const std::vector<std::string>& argv) {

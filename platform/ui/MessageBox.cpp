@@ -16,7 +16,7 @@
 
 namespace {
 
-std::mutex g_answerMutex;
+std::mutex g_answerMutex;  // guards g_boxAnswerer and g_dialogAnswerer
 MessageBoxAnswerer g_boxAnswerer;
 DialogAnswerer g_dialogAnswerer;
 

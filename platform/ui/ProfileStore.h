@@ -47,6 +47,6 @@ private:
     };
     static std::string Path(const char* key, const char* profile, const char* section);
     static std::string Fold(const char* s);
-    std::mutex mutex_;
+    std::mutex mutex_;  // guards sections_
     std::map<std::string, std::map<std::string, Value>> sections_;
 };

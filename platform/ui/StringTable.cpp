@@ -40,7 +40,7 @@ const StringTableEntry kFrameworkKorean[] = {
 };
 
 struct Tables {
-    std::mutex mutex;
+    std::mutex mutex;  // guards the tables, language and languageChosen
     std::map<UINT, std::string> english, korean;
     UiLanguage language = UiLanguage::English;
     bool languageChosen = false;

@@ -16,7 +16,7 @@ namespace {
 std::atomic<QThread*> g_uiThread{nullptr};
 
 struct Waiter {
-    std::mutex mutex;
+    std::mutex mutex;  // guards started, done and ran
     std::condition_variable cv;
     bool started = false;
     bool done = false;
@@ -31,7 +31,7 @@ struct Waiter {
 // calls run in the order posted even when one of them runs a nested event
 // loop.
 struct CallQueue {
-    std::mutex mutex;
+    std::mutex mutex;  // guards calls
     std::deque<std::function<void()>> calls;
 };
 

@@ -130,7 +130,7 @@ private:
     std::shared_ptr<ProfileStore> m_store;
     CString m_strRegistryKey;
     CString m_strProfileName;
-    mutable std::mutex m_profileMutex;
+    mutable std::mutex m_profileMutex;  // guards m_strRegistryKey and m_strProfileName
     std::unique_ptr<CRecentFileList> m_pRecentFileList;
     std::unique_ptr<CDocManager> m_pDocManager;
     bool m_bRunning = false;  // the event loop of Run is on

@@ -40,7 +40,7 @@ CString g_pendingMessage;
 // Reports of the DVI library reach the person in one box per burst (a
 // document with several broken fonts reports them together), each text once.
 void ShowLibraryReport(const char* text) {
-    static std::mutex lock;
+    static std::mutex lock;  // guards pending
     static std::vector<std::string> pending;
     std::lock_guard<std::mutex> guard(lock);
     const std::string t = text ? text : "";

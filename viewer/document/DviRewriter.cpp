@@ -16,7 +16,8 @@
 
 #include "dvilib/DviOpcodes.h"
 #include "dvilib/VrDviWriter.h"
-#include "dvilib/XxxScan.h"
+#include "dvilib/SpecialGrammar.h"
+#include "dvilib/SpecialScan.h"
 #include "platform/sys/FileSearch.h"
 #include "platform/sys/TempFiles.h"
 #include "platform/sys/UserDirs.h"
@@ -272,24 +273,8 @@ void RenameRest(std::string& s, size_t pos, const NameMap& renamed) {
 // picture type, then the name. The position of the name, or npos.
 size_t GraphicsName(const std::string& s, size_t at, bool watermark) {
     std::string buf = s.substr(at);
-    unsigned char* base = reinterpret_cast<unsigned char*>(buf.data());
-    unsigned char* p = base;
-    for (int i = 0; i < 6; ++i)
-        if (!(p = getdimen(vrspecial::SkipBlanks(p), nullptr))) return std::string::npos;
-    p = vrspecial::SkipBlanks(p);
-    static const char* const kTypes[] = {"WMF", "EPS", "JPEG", "JPG", "GIF", "PNG", "BMP"};
-    size_t n = 0;
-    for (const char* type : kTypes) {
-        if (watermark && std::strcmp(type, "WMF") != 0 && std::strcmp(type, "EPS") != 0) continue;
-        const size_t k = std::strlen(type);
-        if (vrspecial::IsKeyword(p, type) && p[k] <= 32) {
-            n = k;
-            break;
-        }
-    }
-    if (n == 0) return std::string::npos;
-    p = vrspecial::SkipBlanks(p + n);
-    return at + size_t(p - base);
+    const auto graphics = vrspecial::ParseGraphics(reinterpret_cast<unsigned char*>(buf.data()), watermark);
+    return graphics ? at + graphics->nameAt : std::string::npos;
 }
 
 // The word at pos (quoted or not) names the picture ("ps: plotfile").
@@ -365,12 +350,9 @@ void RenamePicture(std::string& s, const NameMap& renamed) {
         }
     }
     if (s.size() >= 3 && s[0] == '#') {
-        const int type = (uint8_t(s[1]) << 8) | uint8_t(s[2]);
-        if (type < 0x10 || type > 0x13) return;
-        const size_t at = type <= 0x11 ? 23 : type == 0x12 ? 11 : 3;
-        if (s.size() <= at) return;
-        const size_t n = uint8_t(s[at]);
-        if (n == 0 || s.size() < at + 1 + n) return;
+        const auto picture = vrspecial::ParseBinaryPicture(text, s.size());
+        if (!picture) return;
+        const size_t at = picture->lengthAt, n = uint8_t(s[at]);
         const std::string* name = NewName(renamed, s.substr(at + 1, n));
         if (!name || name->size() > 255) return;
         s.replace(at + 1, n, *name);

@@ -75,7 +75,7 @@ private:
     std::ofstream m_sink;
     sys::FileShareLock m_lock;
     std::atomic<int> m_complete{0};
-    mutable std::mutex m_copyLock;
+    mutable std::mutex m_copyLock;  // guards m_localCopy
     String8 m_localCopy;
 };
 
@@ -119,7 +119,7 @@ public:
     void Clear();
 
 private:
-    mutable std::mutex m_lock;
+    mutable std::mutex m_lock;  // guards m_entries, m_embedded and m_count
     std::vector<std::unique_ptr<FetchedFile>> m_entries;
     std::vector<String8> m_embedded;
     int m_count = 0;

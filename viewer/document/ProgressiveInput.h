@@ -28,6 +28,7 @@
 
 #include "base/String8.h"
 
+class BinFileStream;
 class VrDvi;
 
 // Where the TIFF scanner stands: waiting for bytes up to a position, or about
@@ -168,6 +169,14 @@ public:
 private:
     int ScanDvi(int64_t start, int64_t count);
     int ScanTiff(int64_t start, int64_t count);
+    // The TIFF scanner's steps, one per reading state (under m_linkLock).
+    void TiffHeader(BinFileStream& stream);
+    void TiffDirectory(BinFileStream& stream);
+    void TiffEntries(BinFileStream& stream);
+    void TiffStrips(BinFileStream& stream);
+    void TiffPageComplete(BinFileStream& stream);
+    void TiffWait(uint64_t needed, TiffScanState next);
+    void TiffMalformed() { m_tiffState = TiffScanState::Malformed; }
     int InflateFailed(const char* why, std::ostream& out);
     bool WriteOut(std::ostream& out, const unsigned char* p, size_t n);
     void TakeTrailer(const unsigned char* p, size_t n);

@@ -82,172 +82,149 @@ int ProgressiveInput::ScanTiff(int64_t start, int64_t count) {
         return 0;
     }
     stream.SetBigEndian(m_tiffByteOrder);
-    TiffFile f(stream);
     // Never trust more bytes than the file holds.
     stream.seekg(0, std::ios::end);
     const std::streamoff fileSize = stream.tellg();
     if (fileSize < 0) return 0;
     const uint64_t length = std::min(uint64_t(start) + uint64_t(count), uint64_t(fileSize));
     const int pagesBefore = m_tiffPages;
+    // The step of each reading state, by TiffScanState; each reads what its
+    // state needs, checks it and sets the next state.
+    using Step = void (*)(ProgressiveInput&, BinFileStream&);
+    static const Step kSteps[] = {
+        nullptr,
+        [](ProgressiveInput& p, BinFileStream& s) { p.TiffHeader(s); },
+        [](ProgressiveInput& p, BinFileStream& s) { p.TiffDirectory(s); },
+        [](ProgressiveInput& p, BinFileStream& s) { p.TiffEntries(s); },
+        [](ProgressiveInput& p, BinFileStream& s) { p.TiffStrips(s); },
+        [](ProgressiveInput& p, BinFileStream& s) { p.TiffPageComplete(s); },
+    };
     for (;;) {
-        switch (m_tiffState) {
-        case TiffScanState::Wait:
-            if (m_tiffNeeded >= length) return m_tiffPages > pagesBefore;
+        if (m_tiffState == TiffScanState::Wait) {
+            if (m_tiffNeeded >= length) break;
             m_tiffNeeded = 0;
             m_tiffState = m_tiffNextState;
+        } else if (m_tiffState == TiffScanState::Malformed) {
+            // Give the held link its value back.
+            if (m_tiffLinkZeroed && TiffFile(stream).WriteLink(m_tiffLinkPos, uint32_t(m_tiffDirOffset)))
+                m_tiffLinkZeroed = 0;
             break;
-        case TiffScanState::Header: {
-            int b0 = f.Seek(0) ? f.U8() : -1;
-            int b1 = f.U8();
-            if (!f.Good() || b0 != b1 || (b0 != 'I' && b0 != 'M')) {
-                m_tiffState = TiffScanState::Malformed;
-                break;
-            }
-            m_tiffByteOrder = b0 == 'M';
-            stream.SetBigEndian(m_tiffByteOrder);
-            const uint32_t magic = f.U16();
-            const uint32_t first = f.U32();
-            if (!f.Good() || magic != 42 || first < 8) {
-                m_tiffState = TiffScanState::Malformed;
-                break;
-            }
-            m_tiffLinkPos = 4;
-            m_tiffDirOffset = first;
-            m_tiffPages = 0;
-            m_tiffVisited.clear();
-            m_tiffVisited.insert(first);
-            if (!f.WriteLink(4, 0)) {
-                m_tiffState = TiffScanState::Malformed;
-                break;
-            }
-            m_tiffLinkZeroed = 1;
-            m_tiffNeeded = m_tiffDirOffset + 1;  // both bytes of the entry count
-            m_tiffNextState = TiffScanState::Directory;
-            m_tiffState = TiffScanState::Wait;
+        } else if (m_tiffState == TiffScanState::Done) {
             break;
-        }
-        case TiffScanState::Directory: {
-            if (!f.Seek(m_tiffDirOffset)) {
-                m_tiffState = TiffScanState::Malformed;
-                break;
-            }
-            m_tiffPageEnd = 0;
-            m_tiffEntries = int(f.U16());
-            if (!f.Good()) {
-                m_tiffState = TiffScanState::Malformed;
-                break;
-            }
-            m_tiffStripCount = 0;
-            m_tiffOffsetsPos = m_tiffCountsPos = 0;
-            m_tiffOffsetsType = m_tiffCountsType = 0;
-            m_tiffNeeded = m_tiffDirOffset + 12 * uint64_t(m_tiffEntries) + 5;  // last byte of the link
-            m_tiffNextState = TiffScanState::Entries;
-            m_tiffState = TiffScanState::Wait;
-            break;
-        }
-        case TiffScanState::Entries: {
-            bool malformed = false;
-            if (!f.Seek(m_tiffDirOffset + 2)) malformed = true;
-            for (int e = 0; e < m_tiffEntries && !malformed; ++e) {
-                const uint64_t entryPos = m_tiffDirOffset + 2 + 12 * uint64_t(e);
-                const uint32_t tag = f.U16();
-                const uint32_t type = f.U16();
-                const uint32_t n = f.U32();
-                const uint32_t value = f.U32();
-                const int typeSize = TiffTypeSize(int(type));
-                if (!f.Good() || typeSize == 0) {
-                    malformed = true;
-                    break;
-                }
-                const uint64_t size = uint64_t(n) * uint64_t(typeSize);
-                const uint64_t at = size <= 4 ? entryPos + 8 : value;
-                if (size > 0) m_tiffPageEnd = std::max(m_tiffPageEnd, at + size - 1);
-                const bool offsets = tag == kTagStripOffsets || tag == kTagTileOffsets;
-                const bool counts = tag == kTagStripByteCounts || tag == kTagTileByteCounts;
-                if (!offsets && !counts) continue;
-                if (m_tiffStripCount != 0 && n != m_tiffStripCount) {
-                    malformed = true;
-                    break;
-                }
-                m_tiffStripCount = n;
-                if (offsets) {
-                    m_tiffOffsetsType = int(type);
-                    m_tiffOffsetsPos = at;
-                } else {
-                    m_tiffCountsType = int(type);
-                    m_tiffCountsPos = at;
-                }
-            }
-            if (malformed) {
-                m_tiffState = TiffScanState::Malformed;
-                break;
-            }
-            m_tiffNeeded = m_tiffPageEnd;
-            m_tiffNextState = TiffScanState::Strips;
-            m_tiffState = TiffScanState::Wait;
-            break;
-        }
-        case TiffScanState::Strips: {
-            // Both arrays must be there, as SHORT or LONG values; their bytes
-            // lie inside the page end, which is in the file.
-            auto arrayType = [](int t) { return t == kTypeShort || t == kTypeLong; };
-            if (m_tiffOffsetsPos == 0 || m_tiffCountsPos == 0 || m_tiffStripCount == 0 ||
-                !arrayType(m_tiffOffsetsType) || !arrayType(m_tiffCountsType)) {
-                m_tiffState = TiffScanState::Malformed;
-                break;
-            }
-            std::vector<uint32_t> offsets(static_cast<size_t>(m_tiffStripCount));
-            bool ok = f.Seek(m_tiffOffsetsPos);
-            for (auto& o : offsets) o = m_tiffOffsetsType == kTypeShort ? f.U16() : f.U32();
-            ok = ok && f.Good() && f.Seek(m_tiffCountsPos);
-            for (uint32_t o : offsets) {
-                const uint64_t bytes = m_tiffCountsType == kTypeShort ? f.U16() : f.U32();
-                if (bytes > 0) m_tiffPageEnd = std::max(m_tiffPageEnd, uint64_t(o) + bytes - 1);
-            }
-            if (!ok || !f.Good()) {
-                m_tiffState = TiffScanState::Malformed;
-                break;
-            }
-            m_tiffNeeded = m_tiffPageEnd;
-            m_tiffNextState = TiffScanState::PageComplete;
-            m_tiffState = TiffScanState::Wait;
-            break;
-        }
-        case TiffScanState::PageComplete: {  // link it, then hold the next link at zero
-            if (!f.WriteLink(m_tiffLinkPos, uint32_t(m_tiffDirOffset))) {
-                m_tiffState = TiffScanState::Malformed;
-                break;
-            }
-            m_tiffLinkZeroed = 0;
-            ++m_tiffPages;
-            m_tiffLinkPos = m_tiffDirOffset + 2 + 12 * uint64_t(m_tiffEntries);
-            const uint32_t next = f.Seek(m_tiffLinkPos) ? f.U32() : 0;
-            if (!f.Good()) {
-                m_tiffState = TiffScanState::Malformed;
-            } else if (next == 0) {
-                m_tiffState = TiffScanState::Done;
-            } else if (next < 8 || !m_tiffVisited.insert(next).second) {
-                m_tiffState = TiffScanState::Malformed;  // a chain that loops (or points into the header) ends here
-            } else {
-                m_tiffDirOffset = next;
-                if (!f.WriteLink(m_tiffLinkPos, 0)) {
-                    m_tiffState = TiffScanState::Malformed;
-                    break;
-                }
-                m_tiffLinkZeroed = 1;
-                m_tiffNeeded = uint64_t(next) + 1;
-                m_tiffNextState = TiffScanState::Directory;
-                m_tiffState = TiffScanState::Wait;
-            }
-            break;
-        }
-        case TiffScanState::Done:
-            return m_tiffPages > pagesBefore;
-        case TiffScanState::Malformed:  // give the held link its value back
-            if (m_tiffLinkZeroed && f.WriteLink(m_tiffLinkPos, uint32_t(m_tiffDirOffset))) m_tiffLinkZeroed = 0;
-            return m_tiffPages > pagesBefore;
+        } else {
+            kSteps[size_t(m_tiffState)](*this, stream);
         }
     }
+    return m_tiffPages > pagesBefore;
+}
+
+void ProgressiveInput::TiffWait(uint64_t needed, TiffScanState next) {
+    m_tiffNeeded = needed;
+    m_tiffNextState = next;
+    m_tiffState = TiffScanState::Wait;
+}
+
+void ProgressiveInput::TiffHeader(BinFileStream& stream) {
+    TiffFile f(stream);
+    int b0 = f.Seek(0) ? f.U8() : -1;
+    int b1 = f.U8();
+    if (!f.Good() || b0 != b1 || (b0 != 'I' && b0 != 'M')) return TiffMalformed();
+    m_tiffByteOrder = b0 == 'M';
+    stream.SetBigEndian(m_tiffByteOrder);
+    const uint32_t magic = f.U16();
+    const uint32_t first = f.U32();
+    if (!f.Good() || magic != 42 || first < 8) return TiffMalformed();
+    m_tiffLinkPos = 4;
+    m_tiffDirOffset = first;
+    m_tiffPages = 0;
+    m_tiffVisited.clear();
+    m_tiffVisited.insert(first);
+    if (!f.WriteLink(4, 0)) return TiffMalformed();
+    m_tiffLinkZeroed = 1;
+    TiffWait(m_tiffDirOffset + 1, TiffScanState::Directory);  // both bytes of the entry count
+}
+
+void ProgressiveInput::TiffDirectory(BinFileStream& stream) {
+    TiffFile f(stream);
+    if (!f.Seek(m_tiffDirOffset)) return TiffMalformed();
+    m_tiffPageEnd = 0;
+    m_tiffEntries = int(f.U16());
+    if (!f.Good()) return TiffMalformed();
+    m_tiffStripCount = 0;
+    m_tiffOffsetsPos = m_tiffCountsPos = 0;
+    m_tiffOffsetsType = m_tiffCountsType = 0;
+    TiffWait(m_tiffDirOffset + 12 * uint64_t(m_tiffEntries) + 5, TiffScanState::Entries);  // last byte of the link
+}
+
+void ProgressiveInput::TiffEntries(BinFileStream& stream) {
+    TiffFile f(stream);
+    if (!f.Seek(m_tiffDirOffset + 2)) return TiffMalformed();
+    for (int e = 0; e < m_tiffEntries; ++e) {
+        const uint64_t entryPos = m_tiffDirOffset + 2 + 12 * uint64_t(e);
+        const uint32_t tag = f.U16();
+        const uint32_t type = f.U16();
+        const uint32_t n = f.U32();
+        const uint32_t value = f.U32();
+        const int typeSize = TiffTypeSize(int(type));
+        if (!f.Good() || typeSize == 0) return TiffMalformed();
+        const uint64_t size = uint64_t(n) * uint64_t(typeSize);
+        const uint64_t at = size <= 4 ? entryPos + 8 : value;
+        if (size > 0) m_tiffPageEnd = std::max(m_tiffPageEnd, at + size - 1);
+        const bool offsets = tag == kTagStripOffsets || tag == kTagTileOffsets;
+        const bool counts = tag == kTagStripByteCounts || tag == kTagTileByteCounts;
+        if (!offsets && !counts) continue;
+        if (m_tiffStripCount != 0 && n != m_tiffStripCount) return TiffMalformed();
+        m_tiffStripCount = n;
+        if (offsets) {
+            m_tiffOffsetsType = int(type);
+            m_tiffOffsetsPos = at;
+        } else {
+            m_tiffCountsType = int(type);
+            m_tiffCountsPos = at;
+        }
+    }
+    TiffWait(m_tiffPageEnd, TiffScanState::Strips);
+}
+
+void ProgressiveInput::TiffStrips(BinFileStream& stream) {
+    TiffFile f(stream);
+    // Both arrays must be there, as SHORT or LONG values; their bytes lie
+    // inside the page end, which is in the file.
+    auto arrayType = [](int t) { return t == kTypeShort || t == kTypeLong; };
+    if (m_tiffOffsetsPos == 0 || m_tiffCountsPos == 0 || m_tiffStripCount == 0 || !arrayType(m_tiffOffsetsType) ||
+        !arrayType(m_tiffCountsType))
+        return TiffMalformed();
+    std::vector<uint32_t> offsets(static_cast<size_t>(m_tiffStripCount));
+    bool ok = f.Seek(m_tiffOffsetsPos);
+    for (auto& o : offsets) o = m_tiffOffsetsType == kTypeShort ? f.U16() : f.U32();
+    ok = ok && f.Good() && f.Seek(m_tiffCountsPos);
+    for (uint32_t o : offsets) {
+        const uint64_t bytes = m_tiffCountsType == kTypeShort ? f.U16() : f.U32();
+        if (bytes > 0) m_tiffPageEnd = std::max(m_tiffPageEnd, uint64_t(o) + bytes - 1);
+    }
+    if (!ok || !f.Good()) return TiffMalformed();
+    TiffWait(m_tiffPageEnd, TiffScanState::PageComplete);
+}
+
+// A complete page: link it, then hold the next link at zero.
+void ProgressiveInput::TiffPageComplete(BinFileStream& stream) {
+    TiffFile f(stream);
+    if (!f.WriteLink(m_tiffLinkPos, uint32_t(m_tiffDirOffset))) return TiffMalformed();
+    m_tiffLinkZeroed = 0;
+    ++m_tiffPages;
+    m_tiffLinkPos = m_tiffDirOffset + 2 + 12 * uint64_t(m_tiffEntries);
+    const uint32_t next = f.Seek(m_tiffLinkPos) ? f.U32() : 0;
+    if (!f.Good()) return TiffMalformed();
+    if (next == 0) {
+        m_tiffState = TiffScanState::Done;
+        return;
+    }
+    // A chain that loops (or points into the header) ends here.
+    if (next < 8 || !m_tiffVisited.insert(next).second) return TiffMalformed();
+    m_tiffDirOffset = next;
+    if (!f.WriteLink(m_tiffLinkPos, 0)) return TiffMalformed();
+    m_tiffLinkZeroed = 1;
+    TiffWait(uint64_t(next) + 1, TiffScanState::Directory);
 }
 
 void ProgressiveInput::FinishTiffStream() {

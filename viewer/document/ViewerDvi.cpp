@@ -9,7 +9,7 @@
 #include <fstream>
 #include <strings.h>
 
-#include "dvilib/XxxScan.h"
+#include "dvilib/SpecialGrammar.h"
 #include "platform/sys/RegularFile.h"
 #include "viewer/document/FetchedFile.h"
 #include "viewer/document/VrViewerDoc.h"
@@ -25,6 +25,13 @@ bool IsBlank(unsigned char c) { return c != 0 && c <= 0x20; }
 const unsigned char* Blanks(const unsigned char* p) {
     while (IsBlank(*p)) ++p;
     return p;
+}
+
+// Only blanks from `from` to the end of the text (or its NUL).
+bool OnlyBlanks(const unsigned char* text, int length, int from) {
+    for (int i = from; i < length && text[i]; ++i)
+        if (!IsBlank(text[i])) return false;
+    return true;
 }
 
 bool Keyword(const unsigned char* text, int length, const char* keyword) {
@@ -196,47 +203,52 @@ void ViewerDvi::AppendPictFile(const String8& file) {
 
 void ViewerDvi::DoSpecial(unsigned char* text, int length) {
     if (!text || length <= 0) return VrDvi::DoSpecial(text, length);
-    // Only blanks behind the keyword.
-    auto onlyBlanks = [&](int from) {
-        for (int i = from; i < length && text[i]; ++i)
-            if (!IsBlank(text[i])) return false;
-        return true;
+    // The viewer's own specials by keyword; each handler takes the whole
+    // text, its length and where the arguments start, and checks them.
+    using Handler = void (*)(ViewerDvi&, unsigned char* text, int length, int at);
+    static const struct {
+        const char* keyword;
+        Handler handle;
+    } kOwn[] = {
+        {"landscape",
+         [](ViewerDvi& d, unsigned char* t, int n, int at) {
+             if (d.HasView() && OnlyBlanks(t, n, at)) d.PaperSpecial(1, nullptr);
+         }},
+        {"portrait",
+         [](ViewerDvi& d, unsigned char* t, int n, int at) {
+             if (d.HasView() && OnlyBlanks(t, n, at)) d.PaperSpecial(0, nullptr);
+         }},
+        {"papersize",
+         [](ViewerDvi& d, unsigned char* t, int, int at) {
+             int w = 0, h = 0;
+             if (!d.HasView() || !ParsePaperSizeArgs(t + at, w, h)) return;
+             const PaperSize size(w, h, 0);
+             d.PaperSpecial(-1, &size);
+         }},
+        {"defaultorg:",
+         [](ViewerDvi& d, unsigned char* t, int, int at) {
+             double x = 0, y = 0;
+             if (d.GetNPage() < 1 && d.HasView() && ParseDefaultOrgArgs(t + at, x, y)) d.DefaultOrgSpecial(x, y);
+         }},
+        {"workspacecolor:",
+         [](ViewerDvi& d, unsigned char* t, int, int at) {
+             COLORREF colour = 0;
+             if (d.GetNPage() < 1 && d.HasView() && ParseWorkspaceColorArgs(t + at, colour))
+                 d.WorkspaceColorSpecial(colour);
+         }},
+        {"allfilesembedded:",
+         [](ViewerDvi& d, unsigned char*, int, int) {
+             if (d.m_pDoc) d.m_pDoc->SetAllFilesEmbedded(1);
+         }},
+        {"embeddedfilename:", [](ViewerDvi& d, unsigned char* t, int n, int) { d.EmbeddedFileSpecial(t, n); }},
+        {"watermarkgraphics:", [](ViewerDvi& d, unsigned char* t, int n, int) { d.WatermarkSpecial(t, n); }},
+        {"note:",
+         [](ViewerDvi& d, unsigned char* t, int n, int) {
+             if (d.m_pDoc) d.m_pDoc->ReadNoteSpecial(reinterpret_cast<const char*>(t), n, d.GetNPage());
+         }},
     };
-    if (Keyword(text, length, "landscape")) {
-        if (HasView() && onlyBlanks(9)) PaperSpecial(1, nullptr);
-        return;
-    }
-    if (Keyword(text, length, "portrait")) {
-        if (HasView() && onlyBlanks(8)) PaperSpecial(0, nullptr);
-        return;
-    }
-    if (Keyword(text, length, "papersize")) {
-        int w = 0, h = 0;
-        if (!HasView() || !ParsePaperSizeArgs(text + 9, w, h)) return;
-        const PaperSize size(w, h, 0);
-        PaperSpecial(-1, &size);
-        return;
-    }
-    if (Keyword(text, length, "defaultorg:")) {
-        double x = 0, y = 0;
-        if (GetNPage() < 1 && HasView() && ParseDefaultOrgArgs(text + 11, x, y)) DefaultOrgSpecial(x, y);
-        return;
-    }
-    if (Keyword(text, length, "workspacecolor:")) {
-        COLORREF colour = 0;
-        if (GetNPage() < 1 && HasView() && ParseWorkspaceColorArgs(text + 15, colour)) WorkspaceColorSpecial(colour);
-        return;
-    }
-    if (Keyword(text, length, "allfilesembedded:")) {
-        if (m_pDoc) m_pDoc->SetAllFilesEmbedded(1);
-        return;
-    }
-    if (Keyword(text, length, "embeddedfilename:")) return EmbeddedFileSpecial(text, length);
-    if (Keyword(text, length, "watermarkgraphics:")) return WatermarkSpecial(text, length);
-    if (Keyword(text, length, "note:")) {
-        if (m_pDoc) m_pDoc->ReadNoteSpecial(reinterpret_cast<const char*>(text), length, GetNPage());
-        return;
-    }
+    for (const auto& own : kOwn)
+        if (Keyword(text, length, own.keyword)) return own.handle(*this, text, length, int(std::strlen(own.keyword)));
     VrDvi::DoSpecial(text, length);
 }
 
@@ -352,15 +364,9 @@ bool ViewerDvi::BuildWatermarkInstruction(const unsigned char* text, int length,
     // The arguments of a "graphics:" special: six dimensions, WMF or EPS, a name.
     std::vector<unsigned char> args(text + 18, text + 18 + n);
     args.push_back(0);
-    unsigned char* p = args.data();
-    for (int i = 0; i < 6; ++i)
-        if (!(p = getdimen(const_cast<unsigned char*>(Blanks(p)), nullptr))) return false;
-    p = const_cast<unsigned char*>(Blanks(p));
-    if (!(vrspecial::IsKeyword(p, "WMF") || vrspecial::IsKeyword(p, "EPS")) || !(p[3] == 0 || IsBlank(p[3])))
-        return false;
-    p = const_cast<unsigned char*>(Blanks(p + 3));
-    if (!*p) return false;
-    file = reinterpret_cast<const char*>(p);
+    const auto graphics = vrspecial::ParseGraphics(args.data(), true);
+    if (!graphics) return false;
+    file = graphics->name.c_str();
     out.assign(size_t(n) + 20, 0);
     const uint32_t len = uint32_t(n) + 10;
     out[0] = 242;

@@ -216,7 +216,7 @@ constexpr UINT kResources[] = {IDR_MAINFRAME,  IDR_VRVIEWTYPE,   IDR_VRVIEWTYPE_
 }  // namespace
 
 void AfxRegisterViewerMenus() {
-    static std::mutex lock;
+    static std::mutex lock;  // guards registered and the registration itself
     static int registered = -1;
     std::lock_guard<std::mutex> guard(lock);
     const bool korean = AfxGetLanguage() == UiLanguage::Korean;

@@ -1,4 +1,4 @@
-#include "dvilib/XxxScan.h"
+#include "dvilib/SpecialScan.h"
 
 #include <cerrno>
 #include <climits>

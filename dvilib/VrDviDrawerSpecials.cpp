@@ -8,7 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "dvilib/XxxScan.h"
+#include "dvilib/SpecialGrammar.h"
+#include "dvilib/SpecialScan.h"
 #include "dvilib/VrDviDrawer.h"
 
 using namespace vrspecial;
@@ -31,25 +32,6 @@ unsigned char* Dimens(unsigned char* p, int* out, int n) {
 unsigned char* Reals(unsigned char* p, double* out, int n) {
     for (int i = 0; i < n && p; ++i) p = NextReal(p, &out[i]);
     return p;
-}
-
-// The text between a pair of double quotes at p, or null; *end is set
-// after the closing quote.
-bool Quoted(unsigned char* p, String8* value, unsigned char** end) {
-    if (*p != '"') return false;
-    unsigned char* close = reinterpret_cast<unsigned char*>(std::strchr(reinterpret_cast<char*>(p + 1), '"'));
-    if (!close) return false;
-    *value = String8(std::string(reinterpret_cast<char*>(p + 1), size_t(close - p - 1)).c_str());
-    *end = close + 1;
-    return true;
-}
-
-// "key" then blanks, "=", blanks: the position after them, or null.
-unsigned char* KeyEquals(unsigned char* p, const char* key) {
-    if (!IsKeyword(p, key)) return nullptr;
-    p = SkipBlanks(p + std::strlen(key));
-    if (*p != '=') return nullptr;
-    return SkipBlanks(p + 1);
 }
 
 // A picture type from a file name's ending; -1 for none.
@@ -96,7 +78,7 @@ public:
         else if (IsKeyword(t, "ellipsefill:")) EllipseFill(t + 12);
         else if (IsKeyword(t, "graphics:")) Graphics(t + 9);
         else if (IsKeyword(t, "ps::[begin]")) PsBegin(t + 11);
-        else if (IsKeyword(t, "ps:") && IsKeyword(SkipBlanks(t + 3), "plotfile")) PlotFile(SkipBlanks(t + 3) + 8);
+        else if (IsKeyword(t, "ps:") && IsKeyword(SkipBlanks(t + 3), "plotfile")) PlotFile(t + 3);
         else PsFile(t);
     }
 
@@ -109,58 +91,31 @@ private:
     // html: an a-tag with href starts a link; with name, an anchor; the end
     // tag ends the link.
     void Html(unsigned char* p) {
-        p = SkipBlanks(p);
-        if (*p != '<') return;
-        ++p;
-        if (*p == 'a' || *p == 'A') {
-            p = SkipBlanks(p + 1);
-            if (unsigned char* q = KeyEquals(p, "href")) {
-                String8 reference, target("_self");
-                unsigned char* end = nullptr;
-                if (!Quoted(q, &reference, &end)) return;
-                q = SkipBlanks(end);
-                if (unsigned char* r = KeyEquals(q, "target")) {
-                    String8 t;
-                    if (Quoted(r, &t, &end)) target = t;
-                }
-                d_.BeginLink(reference, target, 0);
-                return;
-            }
-            if (d_.tag_.GetLength() == 0) return;
-            if (unsigned char* q = KeyEquals(p, "name")) {
-                String8 name;
-                unsigned char* end = nullptr;
-                if (Quoted(q, &name, &end) && name == d_.tag_) d_.SetTagFound(d_.hDot(d_.GetH()), d_.vDot(d_.GetV()));
-            }
+        const auto html = ParseHtml(p);
+        if (!html) return;
+        switch (html->kind) {
+        case HtmlSpecial::kLink:
+            d_.BeginLink(html->reference, html->target, 0);
+            return;
+        case HtmlSpecial::kAnchor:
+            if (d_.tag_.GetLength() > 0 && html->name == d_.tag_) d_.SetTagFound(d_.hDot(d_.GetH()), d_.vDot(d_.GetV()));
+            return;
+        case HtmlSpecial::kEnd:
+            d_.EndLink();
             return;
         }
-        if (p[0] == '/' && (p[1] == 'a' || p[1] == 'A')) d_.EndLink();
     }
 
     void Hypertext(unsigned char* p) {
-        int box[4];
-        for (int& v : box)
-            if (!(p = NextInt(p, &v))) return;
-        p = SkipBlanks(p);
-        if (d_.tag_.GetLength() > 0 && IsKeyword(p, "name")) {
-            p = SkipBlanks(p + 4);
-            if (*p != '=') return;
-            String8 name;
-            if (NextWordUnquoted(p + 1, &name) && name == d_.tag_) d_.SetTagFound(d_.hDot(box[0]), d_.vDot(box[1]));
+        const auto hyper = ParseHypertext(p);
+        if (!hyper) return;
+        const int* box = hyper->box;
+        if (hyper->anchor) {
+            if (d_.tag_.GetLength() > 0 && hyper->name == d_.tag_) d_.SetTagFound(d_.hDot(box[0]), d_.vDot(box[1]));
             return;
         }
-        unsigned char* q = KeyEquals(p, "ref");
-        if (!q) return;
-        String8 reference, target("_self");
-        q = NextWordUnquoted(q, &reference);
-        if (!q || reference.GetLength() == 0) return;
-        q = SkipBlanks(q);
-        if (IsKeyword(q, "target")) {
-            q = SkipBlanks(q + 6);
-            if (*q != '=') return;
-            if (!NextWordUnquoted(q + 1, &target)) return;
-        }
-        auto* link = d_.hyperlinks_.AddTail(std::make_unique<VrDviDrawer::HyLinkInfo>(reference, target, 1))->data.get();
+        auto* link = d_.hyperlinks_.AddTail(std::make_unique<VrDviDrawer::HyLinkInfo>(hyper->reference, hyper->target, 1))
+                         ->data.get();
         link->AddRect(d_.hDot(box[0]), d_.vDot(box[1]), d_.dhDot(box[2]), d_.dvDot(box[3]));
     }
 
@@ -262,26 +217,12 @@ private:
     }
 
     void Graphics(unsigned char* p) {
+        const auto graphics = ParseGraphics(p);
+        if (!graphics) return;
         int a[6];
-        if (!(p = Dimens(p, a, 6))) return;
-        p = SkipBlanks(p);
-        static const struct {
-            const char* key;
-            int type;
-        } kKeys[] = {{"WMF", 0}, {"EPS", 1}, {"JPEG", 2}, {"JPG", 2}, {"GIF", 3}, {"PNG", 4}, {"BMP", 5}};
-        int type = -1;
-        for (const auto& k : kKeys) {
-            const size_t n = std::strlen(k.key);
-            if (IsKeyword(p, k.key) && (p[n] == 0 || p[n] <= 32)) {
-                type = k.type;
-                p += n;
-                break;
-            }
-        }
-        if (type < 0) return;
-        p = SkipBlanks(p);
-        if (!*p) return;
-        const String8 name(reinterpret_cast<char*>(p));
+        std::memcpy(a, graphics->dimen, sizeof a);
+        const int type = graphics->type;
+        const String8& name = graphics->name;
         if (a[2] == 0 || a[4] == 0) a[2] = a[4] = 1;
         if (a[3] == 0 || a[5] == 0) a[3] = a[5] = 1;
         auto pi = NewPicture(type, name);
@@ -292,7 +233,7 @@ private:
         pi->vScale = double(a[5]) / a[3];
         for (int& b : pi->box) b = kNoBox;
         const CString watermark = d_.dvi_ ? d_.dvi_->GetWaterMarkWMFFileName() : CString();
-        if (type == 0 && watermark.GetLength() > 0 && std::strcmp(watermark.c_str(), name.c_str()) == 0) {
+        if (type == kWmf && watermark.GetLength() > 0 && std::strcmp(watermark.c_str(), name.c_str()) == 0) {
             pi->x = AddClamped(pi->x, -int(d_.hDotsPerInch_));
             pi->y = AddClamped(pi->y, -int(d_.vDotsPerInch_));
         }
@@ -307,12 +248,12 @@ private:
     }
 
     void PlotFile(unsigned char* p) {
-        String8 name;
-        if (!NextWord(p, &name) || name.GetLength() == 0) return;
+        const auto name = ParsePlotFile(p);
+        if (!name) return;
         const int* b = d_.psBox_;
         // A box of no width or height gives no scale: the special is ignored.
         if (b[4] == b[2] || b[5] == b[3]) return;
-        auto pi = NewPicture(1, name);
+        auto pi = NewPicture(kEps, *name);
         pi->anchor = 1;
         pi->x = d_.hDot(d_.GetH());
         pi->y = d_.vDot(d_.GetV());
@@ -324,65 +265,13 @@ private:
 
     // key=value pairs with a psfile key.
     void PsFile(unsigned char* p) {
-        String8 file;
-        bool haveFile = false;
-        double hoffset = 0, voffset = 0, hscale = 0, vscale = 0;
-        bool hset = false, vset = false;
-        int bb[4] = {0, 0, 0, 0};
-        bool bbset[4] = {false, false, false, false};
-        int rwi = 0, rhi = 0;
-        for (;;) {
-            p = SkipBlanks(p);
-            unsigned char* key = p;
-            while (*p > 32 && *p != '=') ++p;
-            if (p == key) break;
-            const std::string k(reinterpret_cast<char*>(key), size_t(p - key));
-            p = SkipBlanks(p);
-            if (*p != '=') break;
-            p = SkipBlanks(p + 1);
-            unsigned char* value = p;
-            if (*p == '"') {
-                unsigned char* close =
-                    reinterpret_cast<unsigned char*>(std::strchr(reinterpret_cast<char*>(p + 1), '"'));
-                p = close ? close + 1 : p + std::strlen(reinterpret_cast<char*>(p));
-            } else {
-                while (*p > 32) ++p;
-            }
-            std::string v(reinterpret_cast<char*>(value), size_t(p - value));
-            auto key_is = [&](const char* name) {
-                return k.size() == std::strlen(name) && IsKeyword(reinterpret_cast<const unsigned char*>(k.c_str()), name);
-            };
-            auto real = [&](double* out) {
-                return NextReal(reinterpret_cast<unsigned char*>(v.data()), out) != nullptr;
-            };
-            auto integer = [&](int* out) {
-                return NextInt(reinterpret_cast<unsigned char*>(v.data()), out) != nullptr;
-            };
-            if (key_is("psfile")) {
-                file = String8(v.c_str());
-                haveFile = true;
-            } else if (key_is("hoffset")) {
-                if (!real(&hoffset)) hoffset = 0;
-            } else if (key_is("voffset")) {
-                if (!real(&voffset)) voffset = 0;
-            } else if (key_is("hscale")) {
-                hset = real(&hscale);
-            } else if (key_is("vscale")) {
-                vset = real(&vscale);
-            } else if (key_is("rwi")) {
-                if (!integer(&rwi)) rwi = 0;
-            } else if (key_is("rhi")) {
-                if (!integer(&rhi)) rhi = 0;
-            } else {
-                static const char* kBox[4] = {"llx", "lly", "urx", "ury"};
-                for (int i = 0; i < 4; ++i)
-                    if (key_is(kBox[i])) bbset[i] = integer(&bb[i]);
-            }
-        }
-        if (!haveFile) return;
-        file = Unquote(file);
-        if (file.GetLength() == 0) return;
-        const bool boxSet = bbset[0] && bbset[1] && bbset[2] && bbset[3];
+        const auto ps = ParsePsfile(p);
+        if (!ps) return;
+        const int* bb = ps->bb;
+        const int rwi = ps->rwi, rhi = ps->rhi;
+        double hscale = ps->hscale, vscale = ps->vscale;
+        bool hset = ps->hset, vset = ps->vset;
+        const bool boxSet = ps->bbset[0] && ps->bbset[1] && ps->bbset[2] && ps->bbset[3];
         if (!hset && !vset && boxSet) {
             const double bw = double(bb[2]) - bb[0], bh = double(bb[3]) - bb[1];
             // rwi and rhi are tenths of a point; a box without width or
@@ -398,10 +287,10 @@ private:
                 hset = vset = true;
             }
         }
-        auto pi = NewPicture(1, file);
+        auto pi = NewPicture(kEps, ps->file);
         pi->anchor = 0;
-        pi->x = AddClamped(d_.hDot(d_.GetH()), d_.Round(hoffset * d_.hDotsPerInch_ / 72));
-        pi->y = AddClamped(d_.vDot(d_.GetV()), d_.Round(voffset * d_.vDotsPerInch_ / 72));
+        pi->x = AddClamped(d_.hDot(d_.GetH()), d_.Round(ps->hoffset * d_.hDotsPerInch_ / 72));
+        pi->y = AddClamped(d_.vDot(d_.GetV()), d_.Round(ps->voffset * d_.vDotsPerInch_ / 72));
         pi->hScale = hset ? hscale : 1.0;
         pi->vScale = vset ? vscale : 1.0;
         for (int i = 0; i < 4; ++i) pi->box[i] = boxSet ? bb[i] : kNoBox;
@@ -411,26 +300,16 @@ private:
     // Binary picture specials: 0x10 and 0x11 a picture drawn at once
     // (through the mask when one is set), 0x12 the watermark, 0x13 the mask.
     void Binary(const unsigned char* b, unsigned int length) {
-        if (length < 3) return;
-        const unsigned code = unsigned(b[1]) << 8 | b[2];
+        const auto picture = ParseBinaryPicture(b, length);
+        if (!picture) return;
+        const unsigned code = picture->code;
         const unsigned char* op = b + 3;
-        const unsigned int left = length - 3;
-        auto name_at = [&](unsigned int offset, String8* name, int* type) {
-            if (left < offset + 1) return false;
-            const unsigned n = op[offset];
-            if (left < offset + 1 + n || n == 0) return false;
-            const unsigned char* s = op + offset + 1;
-            if (std::memchr(s, 0, n)) return false;
-            *name = String8(std::string(reinterpret_cast<const char*>(s), n).c_str());
-            *type = TypeOfName(s, n);
-            return *type >= 0;
-        };
-        String8 name;
-        int type = -1;
+        const String8& name = picture->name;
+        const int type = TypeOfName(b + picture->lengthAt + 1, b[picture->lengthAt]);
         switch (code) {
         case 0x10:
         case 0x11: {
-            if (!name_at(20, &name, &type) || !Dc()) return;
+            if (type < 0 || !Dc()) return;
             if (code == 0x11) Dc()->SelectClipRgn(nullptr);
             auto pi = NewPicture(type, name);
             for (int i = 0; i < 4; ++i) pi->box[i] = S16(op + 2 * i);
@@ -454,7 +333,7 @@ private:
             return;
         }
         case 0x12: {
-            if (!name_at(8, &name, &type) || !Dc()) return;
+            if (type < 0 || !Dc()) return;
             auto pi = NewPicture(type, name);
             pi->link = nullptr;
             pi->anchor = 1;
@@ -469,9 +348,7 @@ private:
             return;
         }
         case 0x13: {
-            if (left < 1 || left < 1u + op[0] || op[0] == 0 || std::memchr(op + 1, 0, op[0])) return;
-            name = String8(std::string(reinterpret_cast<const char*>(op + 1), op[0]).c_str());
-            d_.mask_ = NewPicture(5, name);
+            d_.mask_ = NewPicture(kBmp, name);
             d_.mask_->link = nullptr;
             return;
         }

@@ -1,10 +1,12 @@
 // The reader's handling of specials at scan time: colour stack and
-// background, anchors, picture names and the binary font special.
+// background, anchors, picture names (through SpecialGrammar) and the binary
+// font special.
 #include <cstring>
 #include <string>
 
 #include "dvilib/SharedBlock.h"
-#include "dvilib/XxxScan.h"
+#include "dvilib/SpecialGrammar.h"
+#include "dvilib/SpecialScan.h"
 #include "dvilib/VrDvi.h"
 #include "platform/gdi/FontEngine.h"
 #include "platform/sys/NamedBlock.h"
@@ -83,13 +85,8 @@ void VrDvi::DoBinaryFontSpecial(const unsigned char* text, int length) {
         fontList_.AddTail(face);
     } else if (type == 0 && length >= 5) {
         specialValue_ = (unsigned short)(text[3] << 8 | text[4]);
-    } else if (type >= 0x10 && type <= 0x13) {
-        // Picture specials: the file name is a length byte and its bytes.
-        const int at = type <= 0x11 ? 23 : type == 0x12 ? 11 : 3;
-        if (length <= at) return;
-        const int n = text[at];
-        if (n == 0 || length < at + 1 + n || std::memchr(text + at + 1, 0, size_t(n))) return;
-        AppendPictFile(String8(std::string(reinterpret_cast<const char*>(text + at + 1), size_t(n)).c_str()));
+    } else if (auto picture = ParseBinaryPicture(text, size_t(length))) {
+        AppendPictFile(picture->name);
     }
 }
 
@@ -113,85 +110,19 @@ void VrDvi::DoSpecial(unsigned char* text, int length) {
         return;
     }
     if (IsKeyword(text, "html:")) {
-        unsigned char* p = SkipBlanks(text + 5);
-        if (*p != '<') return;
-        ++p;
-        if (*p == 'a' || *p == 'A') {
-            p = SkipBlanks(p + 1);
-            if (!IsKeyword(p, "name")) return;
-            p = SkipBlanks(p + 4);
-            if (*p != '=') return;
-            p = SkipBlanks(p + 1);
-            if (*p != '"') return;
-            unsigned char* value = p + 1;
-            unsigned char* close = reinterpret_cast<unsigned char*>(std::strchr(reinterpret_cast<char*>(value), '"'));
-            if (!close) return;
-            *close = 0;
-            AddTag(String8(value));
-            return;
-        }
-        // Other tags go on to the later forms.
+        if (auto html = ParseHtml(text + 5); html && html->kind == HtmlSpecial::kAnchor) AddTag(html->name);
+        return;
     }
     if (IsKeyword(text, "hypertext:")) {
-        unsigned char* p = text + 10;
-        for (int i = 0; i < 4; ++i)
-            if (!(p = NextInt(p, nullptr))) return;
-        p = SkipBlanks(p);
-        if (!IsKeyword(p, "name")) return;
-        p = SkipBlanks(p + 4);
-        if (*p != '=') return;
-        String8 name;
-        if (NextWordUnquoted(p + 1, &name) && name.GetLength() > 0) AddTag(name);
+        if (auto hyper = ParseHypertext(text + 10); hyper && hyper->anchor) AddTag(hyper->name);
         return;
     }
     if (IsKeyword(text, "graphics:")) {
-        unsigned char* p = text + 9;
-        for (int i = 0; i < 6; ++i)
-            if (!(p = getdimen(SkipBlanks(p), nullptr))) return;
-        p = SkipBlanks(p);
-        // Every picture type the drawer draws.
-        static const char* const kTypes[] = {"WMF", "EPS", "JPEG", "JPG", "GIF", "PNG", "BMP"};
-        size_t n = 0;
-        for (const char* type : kTypes)
-            if (IsKeyword(p, type) && p[std::strlen(type)] <= 32) {
-                n = std::strlen(type);
-                break;
-            }
-        if (n == 0) return;
-        p = SkipBlanks(p + n);
-        if (*p) AppendPictFile(String8(p));
+        if (auto graphics = ParseGraphics(text + 9)) AppendPictFile(graphics->name);
         return;
     }
-    if (IsKeyword(text, "ps:") && IsKeyword(SkipBlanks(text + 3), "plotfile")) {
-        String8 name;
-        if (NextWord(SkipBlanks(text + 3) + 8, &name) && name.GetLength() > 0) AppendPictFile(name);
-        return;
-    }
-
-    // key=value pairs; only psfile matters at scan time.
-    String8 psfile;
-    unsigned char* p = text;
-    for (;;) {
-        p = SkipBlanks(p);
-        unsigned char* key = p;
-        while (*p > 32 && *p != '=') ++p;
-        if (p == key) break;
-        bool isPsfile = p - key == 6 && IsKeyword(key, "psfile");
-        p = SkipBlanks(p);
-        if (*p != '=') break;
-        p = SkipBlanks(p + 1);
-        unsigned char* value = p;
-        if (*p == '"') {
-            // A quoted value runs to its closing quote, blanks and all.
-            unsigned char* close = reinterpret_cast<unsigned char*>(std::strchr(reinterpret_cast<char*>(p + 1), '"'));
-            p = close ? close + 1 : p + std::strlen(reinterpret_cast<char*>(p));
-        } else {
-            while (*p > 32) ++p;
-        }
-        if (isPsfile) psfile = String8(std::string(reinterpret_cast<char*>(value), size_t(p - value)).c_str());
-    }
-    if (!psfile.IsNull()) {
-        psfile = Unquote(psfile);
-        if (psfile.GetLength() > 0) AppendPictFile(psfile);
-    }
+    if (IsKeyword(text, "ps:"))
+        if (auto plot = ParsePlotFile(text + 3)) return AppendPictFile(*plot);
+    // key=value pairs; only the psfile matters at scan time.
+    if (auto ps = ParsePsfile(text)) AppendPictFile(ps->file);
 }
