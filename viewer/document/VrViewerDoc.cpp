@@ -241,7 +241,7 @@ void CVrViewerDoc::BeginLoad(bool http) {
     if (m_pView) {
         m_viewGuard = m_pView->GetGuard();
         m_pView->m_isBrowser = http ? 1 : 0;
-        m_pView->m_topOffset = 28;
+        m_pView->m_topOffset = kBandHeight;
         m_pView->SetLoadingComplete(0);
         m_pView->GetNotes().Clear();
         m_pView->SetWindow();

@@ -28,6 +28,9 @@ struct InitialViewRequest {
     int glassEnabled = -1;       // negative: absent (the view keeps its own)
 };
 
+// Height in pixels of the page view's toolbar band, when shown.
+constexpr int kBandHeight = 28;
+
 class CDocumentView : public CView {
 public:
     // ---- a load's start ----
@@ -68,5 +71,5 @@ public:
 
     // Set by the document at a load's start.
     int m_isBrowser = 0;   // the document came from a web address
-    int m_topOffset = 28;  // height of the view's toolbar band
+    int m_topOffset = kBandHeight;  // height of the view's toolbar band (0: hidden)
 };

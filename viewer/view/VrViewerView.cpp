@@ -130,7 +130,7 @@ void CVrViewerView::OnInitialUpdate() {
 
 int CVrViewerView::GetViewStatus(ViewStatus& vs) {
     if (!m_showToolbar) m_showMainToolbar = 0;
-    m_topOffset = m_showMainToolbar ? 28 : 0;
+    m_topOffset = m_showMainToolbar ? kBandHeight : 0;
     vs.resolutionX = m_resolutionX;
     vs.resolutionY = m_resolutionY;
     vs.DispMag = m_pageSurface.dispMag;
@@ -245,7 +245,7 @@ void CVrViewerView::SetStatusDvi(ViewStatus& vs) {
     m_scrollBarFlags = vs.scrollBarFlags;
     m_showToolbar = vs.showToolbar;
     m_showMainToolbar = vs.showToolbar ? vs.showMainToolbar : 0;
-    m_topOffset = m_showMainToolbar ? 28 : 0;
+    m_topOffset = m_showMainToolbar ? kBandHeight : 0;
 
     int paperW = 0, paperH = 0;
     m_paper.GetWidth(&paperW);
@@ -911,7 +911,7 @@ int CVrViewerView::DrawerClear() {
 
 void CVrViewerView::OnViewToolbar() {
     m_showMainToolbar = m_showMainToolbarSetting = !m_showMainToolbar;
-    m_topOffset = m_showMainToolbar ? 28 : 0;
+    m_topOffset = m_showMainToolbar ? kBandHeight : 0;
     ShowScrollBar();
     ViewStatus vs;
     GetViewStatus(vs);

@@ -74,7 +74,7 @@ public:
     int GetDocType() const { return m_docType; }
     // Once per document.
     void OnInitialUpdate() override;
-    // The band's height (the document sets 28 before a load).
+    // The band's height (the document sets kBandHeight before a load).
     void SetTopOffset(int topOffset) { m_topOffset = topOffset; }
 
     // ---- status and progressive drawing ----
