@@ -74,7 +74,12 @@ public:
     int GetDocType() const { return m_docType; }
     // Once per document.
     void OnInitialUpdate() override;
-    // The band's height (the document sets kBandHeight before a load).
+    void StartLoad(bool fromWeb) override {
+        m_isBrowser = fromWeb ? 1 : 0;
+        m_topOffset = kBandHeight;
+    }
+    bool IsFromWeb() const override { return m_isBrowser != 0; }
+    // The band's height (kBandHeight at a load's start, 0 when hidden).
     void SetTopOffset(int topOffset) { m_topOffset = topOffset; }
 
     // ---- status and progressive drawing ----
@@ -438,6 +443,8 @@ public:
     int IsShowingNoteIcons() const { return m_showNoteIcons; }
 
     CWnd* m_pNoteWnd = nullptr;  // the open note window, if any
+    int m_isBrowser = 0;            // the document came from a web address
+    int m_topOffset = kBandHeight;  // height of the toolbar band (0: hidden)
 
 protected:
     // The go-to-page dialog: shows the page count and the current page
