@@ -23,7 +23,7 @@
 #include "viewer/document/DocFetch.h"
 #include "viewer/document/FetchedFile.h"
 #include "viewer/document/VrViewerAppBase.h"
-#include "viewer/view/DocumentView.h"
+#include "viewer/document/DocumentView.h"
 
 namespace {
 

@@ -31,9 +31,9 @@
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/res/ViewCommandIds.h"
 #include "viewer/res/ViewStrings.h"
-#include "viewer/view/DocumentView.h"
+#include "viewer/document/DocumentView.h"
 #include "viewer/view/PageSurface.h"
-#include "viewer/view/ViewStatus.h"
+#include "viewer/document/ViewStatus.h"
 
 class CVrViewerDoc;
 class CCmdUI;

@@ -9,7 +9,7 @@
 #include "base/String8.h"
 #include "platform/ui/View.h"
 #include "viewer/document/NoteList.h"
-#include "viewer/view/ViewStatus.h"
+#include "viewer/document/ViewStatus.h"
 
 // What the document's address asks of the first view (absent values as
 // their sentinels).
