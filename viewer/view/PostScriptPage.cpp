@@ -216,7 +216,7 @@ void CVrViewerView::SetStatusPs(ViewStatus& vs) {
     // A fitted page follows the page area's size as well.
     const bool boxChanged = fitMode && (fitWidth != m_psFitWidth || fitHeight != m_psFitHeight);
     CVrViewerDoc* doc = GetDocument();
-    const String8 file = doc && m_docType == kDocPs ? doc->GetTempFileName() : String8();
+    const String8 file = doc ? doc->GetTempFileName() : String8();
     if ((m_DispMagSpec != old.DispMagSpec || m_pageSurface.dispMag != old.DispMag ||
          m_pageSurface.gsBitsPerPixel != old.GSScreenBitsPerPixel || m_page != old.page || boxChanged) &&
         m_initialViewEstablished && m_page >= 0 && m_page < m_pageCount && file.GetLength() > 0) {
@@ -268,7 +268,7 @@ int CVrViewerView::PageToLogical(POINT* point) {
 
 int CVrViewerView::PdfLinkAt(POINT point, std::string* uri) {
     CVrViewerDoc* doc = GetDocument();
-    if (!doc || m_docType != kDocPs || !m_imageBits || point.y < m_topOffset) return 0;
+    if (!doc || !m_pages->HasPdfLinks() || !m_imageBits || point.y < m_topOffset) return 0;
     const auto links = doc->GetPdfLinks();
     if (links->empty()) return 0;
     const int page = PageToLogical(&point);

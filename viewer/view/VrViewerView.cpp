@@ -20,6 +20,7 @@
 #include "viewer/document/VrViewerAppBase.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/PageIndicatorDlg.h"
+#include "viewer/view/PageSet.h"
 #include "viewer/view/GlassWnd.h"
 #include "viewer/view/LayoutBarHost.h"
 #include "viewer/view/ThumbnailView.h"
@@ -38,7 +39,7 @@ constexpr COLORREF kRuleColour = 0x282828;
 constexpr COLORREF kCornerColour = 0xC8D0D4;
 }  // namespace
 
-CVrViewerView::CVrViewerView() {
+CVrViewerView::CVrViewerView() : m_pages(MakePageSet(kDocDvi, *this)) {
     AfxRegisterViewerStrings();
     MapCommand(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnViewToolbar);
     MapUpdateUI(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnUpdateViewToolbar);
@@ -102,16 +103,11 @@ void CVrViewerView::PostToUi(std::function<void()> fn) {
 void CVrViewerView::SetDocType(int type) {
     if (!UiDispatcher::IsUiThread()) return PostToUi([this, type] { SetDocType(type); });
     m_docType = type;
+    m_pages = MakePageSet(type, *this);
     RequestCommandStates();
-    if (type == kDocTiff || type == kDocPs) {
-        m_imageInfo.clear();
-        m_imageBits.reset();
-        // The settings these types saved (the view was made as DVI).
-        LoadViewSettings();
-    }
     // The program that opens web links (used by the link commands).
     m_browserPath = "xdg-open";
-    if (type == kDocPs) CheckGhostscriptInstalled();
+    m_pages->Start();
 }
 
 void CVrViewerView::OnInitialUpdate() {
@@ -147,24 +143,7 @@ int CVrViewerView::GetViewStatus(ViewStatus& vs) {
     vs.showToolbar = m_showToolbar;
     vs.showMainToolbar = m_showMainToolbar;
     vs.topOffset = m_topOffset;
-    if (m_docType == kDocDvi) {
-        vs.GlassDispMag = m_glassSurface.dispMag;
-        vs.paper = m_paper;
-        vs.glassPageWidth = m_glassSurface.width;
-        vs.glassPageHeight = m_glassSurface.height;
-        vs.EnableColor = m_EnableColor;
-        vs.hMargin = m_hMargin;
-        vs.vMargin = m_vMargin;
-        vs.targetName = String8("");
-        vs.GSScreenBitsPerPixel = m_pageSurface.gsBitsPerPixel;
-        vs.GlassGSBitsPerPixel = m_glassSurface.gsBitsPerPixel;
-    }
-    if (m_docType == kDocPs) vs.GSScreenBitsPerPixel = m_pageSurface.gsBitsPerPixel;
-    if (m_docType == kDocTiff || m_docType == kDocPs) vs.rotation = m_rotation;
-    if (m_docType == kDocTiff) {
-        vs.tiffWidth = m_tiffWidth;
-        vs.tiffHeight = m_tiffHeight;
-    }
+    m_pages->FillStatus(vs);
     return m_topOffset;
 }
 
@@ -175,12 +154,7 @@ void CVrViewerView::SetStatus(ViewStatus& vs) {
     }
     if (!GetDocument()) return;
     const int oldPage = m_page;
-    switch (m_docType) {
-    case kDocDvi: SetStatusDvi(vs); break;
-    case kDocTiff: SetStatusTiff(vs); break;
-    case kDocPs: SetStatusPs(vs); break;
-    default: break;
-    }
+    m_pages->SetStatus(vs);
     if (m_pThumbnailView && m_page != oldPage && m_page >= 0) m_pThumbnailView->AdjustPos(m_page);
     RequestCommandStates();
 }
@@ -526,43 +500,7 @@ void CVrViewerView::OnPaint() {
     GetPageAreaRect(&area);
     ViewStatus vs;
     GetViewStatus(vs);
-    ViewerDvi* reader = Reader();
-    if (m_docType == kDocDvi && reader && vs.page >= 0 && vs.page < reader->GetNPage() && m_pageSurface.width > 0) {
-        PaintFrame(dc, area, vs, false);
-        // The visible part of the page; the workspace below it stays.
-        m_pageSurface.CopyTo(dc, 0, vs.topOffset, area.right, area.bottom - vs.topOffset, vs.scrollX, vs.scrollY);
-        // The rule and corner go over the page's edge as well.
-        PaintFrame(dc, area, vs, false);
-        DrawTextHighlights(dc, vs);
-        PaintOverlays(dc, area, vs);
-        PaintNotes(dc, vs);
-        return;
-    }
-    if ((m_docType == kDocTiff || m_docType == kDocPs) && vs.page >= 0 && vs.page < m_pageCount) {
-        PaintFrame(dc, area, vs, true);
-        if (m_imageBits && !m_imageInfo.empty()) {
-            const int w = std::min<int>(area.right, vs.pageWidth - vs.scrollX);
-            const int h = std::min<int>(area.bottom - vs.topOffset, vs.pageHeight - vs.scrollY);
-            if (w > 0 && h > 0) {
-                const int saved = dc.SaveDC();
-                dc.IntersectClipRect(0, vs.topOffset, w, vs.topOffset + h);
-                StretchPageImage(dc, -vs.scrollX, vs.topOffset - vs.scrollY);
-                dc.RestoreDC(saved);
-            }
-        } else {
-            CFont font;
-            font.CreateFont(0, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
-            CFont* old = dc.SelectObject(&font);
-            const char* text = m_busy               ? (m_renderState == -1 ? "Waiting..." : "Done")
-                               : m_pageImageFailed  ? m_statusText.c_str()
-                               : m_docType == kDocPs ? "This file spec. does not support."
-                                                    : "";
-            dc.TextOut(10, vs.topOffset + 10, text);
-            dc.SelectObject(old);
-        }
-        PaintOverlays(dc, area, vs);
-        return;
-    }
+    if (m_pages->Paint(dc, area, vs)) return;
     // No page to show.
     CBrush white(kWhite);
     CBrush* oldBrush = dc.SelectObject(&white);
@@ -615,18 +553,7 @@ void CVrViewerView::SetPageCount(int count) {
                                         m_scrollY, m_scrollSteps);
         m_controls->SetBar(true, v.max, v.page, v.pos);
     }
-    if (m_docType == kDocTiff || m_docType == kDocPs) {
-        if (m_initialViewEstablished && (count < previous || (previous <= m_page && m_page < count))) ForceRedraw();
-        if (!m_initialViewEstablished) FindInitialViewTarget();
-    } else if (!m_initialViewEstablished) {
-        FindInitialViewTarget();
-    } else if (m_docType == kDocDvi) {
-        // The paper may follow from the document's end, now known: the same
-        // record redraws nothing unless the page size changed.
-        ViewStatus vs;
-        GetViewStatus(vs);
-        SetStatus(vs);
-    }
+    m_pages->PageCountChanged(previous, count);
     if ((m_pThumbnailView || m_layoutBar.show) && int(m_pageSizeTable.size()) != count) BuildPageSizeTable();
     UpdateToolbarStatus();
     UpdateWindow();
@@ -656,10 +583,7 @@ void CVrViewerView::SetInitialViewStatus(const InitialViewRequest& request) {
     } else if (request.dispMag == -20000) {
         vs.DispMagSpec = kFitPage;
     }
-    if (m_docType == kDocDvi) {
-        if (request.hOffset > InitialViewRequest::kAbsent) vs.hMargin = Round(request.hOffset * 10000.0);
-        if (request.vOffset > InitialViewRequest::kAbsent) vs.vMargin = Round(request.vOffset * 10000.0);
-    }
+    m_pages->ApplyRequest(request, vs);
     if (request.workspaceColor < 0x1000000) vs.workspaceColor = request.workspaceColor;
     if (request.scrollBarFlags != 4) vs.scrollBarFlags = request.scrollBarFlags;
     if (request.showToolbar != 2) vs.showToolbar = request.showToolbar;
@@ -700,45 +624,11 @@ void CVrViewerView::ShowInitialPage(int page, const String8& tag, bool toolbarRe
 
 void CVrViewerView::FindInitialViewTarget() {
     if (!GetDocument() || !m_initialStatusApplied || m_initialViewEstablished) return;
-    const InitialViewRequest& r = m_request;
-    if (m_docType == kDocTiff || m_docType == kDocPs) {
-        if (r.firstPage < 0) {
-            if (m_pageCount > 0) ShowInitialPage(0, String8(), false);
-        } else if (r.firstPage < m_pageCount) {
-            ShowInitialPage(r.firstPage, String8(), true);
-        }
-        return;
-    }
-    if (m_docType != kDocDvi) return;
-    ViewerDvi* reader = Reader();
-    if (!reader) return;
-    const bool hasTag = r.targetTag.GetLength() > 0;
-    const int pages = reader->GetNPage();
-    const bool complete = m_loadingComplete || reader->GetMode() != ModeScanning;
-    if (!hasTag) {
-        if (r.firstPage < 0 && pages > 0) ShowInitialPage(0, String8(), true);
-    } else if (int p = reader->FindTagPage(r.targetTag); p >= 0 && p < pages) {
-        ShowInitialPage(p, r.targetTag, true);
-    }
-    if (!m_initialViewEstablished && r.firstPage >= 0 && r.firstPage < pages) {
-        // With a tag still to come the page is shown once and kept.
-        if (!hasTag) {
-            ShowInitialPage(r.firstPage, String8(), true);
-        } else if (!m_tagShown) {
-            m_tagShown = 1;
-            ShowInitialPage(r.firstPage, String8(), true);
-            m_initialViewEstablished = 0;
-        }
-        if (hasTag && complete) {
-            m_initialViewEstablished = 1;
-            AfxShowMessageBox(this, AfxLoadString(IDS_VIEW_LINK_MISSING), AfxLoadString(IDS_VIEW_LINK_MISSING_CAPTION), MB_OK);
-        }
-    }
-    if (!m_initialViewEstablished && complete && pages > 0) ShowInitialPage(0, String8(), true);
+    m_pages->FindInitialViewTarget();
 }
 
 void CVrViewerView::RedrawIfAwaitedFile(const String8& address) {
-    if (m_docType != kDocDvi || m_awaitedFile.GetLength() == 0) return;
+    if (!m_pages->HasText() || m_awaitedFile.GetLength() == 0) return;
     if (strcasecmp(address.c_str(), m_awaitedFile.c_str()) != 0) return;
     m_awaitedFile = String8();
     ForceRedraw();
@@ -776,7 +666,7 @@ int CVrViewerView::SetWindow() {
         }
     }
     ViewerDvi* reader = Reader();
-    if (m_docType == kDocDvi && reader && reader->IsOpened()) m_pageCount = reader->GetNPage();
+    if (m_pages->HasText() && reader && reader->IsOpened()) m_pageCount = reader->GetNPage();
     else SetDownloadPos(0);
     if (m_windowCreated) SetFocus();
     return 1;

@@ -32,6 +32,7 @@
 #include "viewer/res/ViewCommandIds.h"
 #include "viewer/res/ViewStrings.h"
 #include "viewer/document/DocumentView.h"
+#include "viewer/view/PageSet.h"
 #include "viewer/view/PageSurface.h"
 #include "viewer/document/ViewStatus.h"
 
@@ -44,6 +45,7 @@ class MarginDlg;
 class PageIndicatorDlg;
 class CGlassWnd;
 class CThumbnailView;
+class PageSet;
 
 // ID_PAGE_PARTS_TIMER (126), the timer that draws the parts of a page not
 // yet drawn, comes with the document.
@@ -389,6 +391,8 @@ public:
     // The thumbnails can be made now (a table, a window, no page rendering).
     bool ThumbnailsReady() const;
     CDC& GetThumbnailDC() { return m_thumbDC; }
+    // The thumbnail is left in the thumbnail DC (else in its DIB).
+    bool ThumbnailInDC() const { return m_pages->ThumbnailInDC(); }
     const BITMAPINFO* GetThumbnailInfo() const;
     const uint8_t* GetThumbnailBits() const { return m_thumbBits.get(); }
     // The thumbnail tab, told of page changes (null: none).
@@ -471,6 +475,17 @@ protected:
     void AppendErrorLog(const CString& text);
 
 private:
+    // The page sets work on the view's state.
+    friend class PageSet;
+    friend class PackedPages;
+    friend class DviPages;
+    friend class ImagePages;
+    friend class TiffPages;
+    friend class RawPsPages;
+    friend class PsPages;
+    // What the document's kind does its own way (PageSet.h).
+    std::unique_ptr<PageSet> m_pages;
+
     enum { kPageTextDone, kPagePicturesTried, kGlassTextDone, kGlassPicturesTried, kPagePicturesDone,
            kGlassPicturesDone, kPartFlagCount };
     // Page parts still to draw (1 = done), for both surfaces.
