@@ -496,9 +496,6 @@ private:
     ViewerDvi* Reader() const;
     // Runs fn on the UI thread later, while the view lives.
     void PostToUi(std::function<void()> fn);
-    void SetStatusDvi(ViewStatus& vs);
-    void SetStatusTiff(ViewStatus& vs);
-    void SetStatusPs(ViewStatus& vs);
     // The PDF link's target at a client point (FindLinkAtPoint's result).
     int PdfLinkAt(POINT point, std::string* uri);
     void SetScrollBars(const ViewStatus& old, bool force);
