@@ -13,7 +13,7 @@
 #include "platform/ui/StringTable.h"
 #include "viewer/document/DocFetch.h"
 #include "viewer/document/FetchedFile.h"
-#include "viewer/view/DocumentView.h"
+#include "viewer/document/DocumentView.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "platform/ui/WinApp.h"
 #include "viewer/document/DocFetch.h"
 #include "viewer/document/FetchedFile.h"
-#include "viewer/view/DocumentView.h"
+#include "viewer/document/DocumentView.h"
 
 namespace {
 

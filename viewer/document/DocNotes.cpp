@@ -2,7 +2,7 @@
 // of the view, at the view's zoom.
 #include "viewer/document/NoteSpecial.h"
 #include "viewer/document/VrViewerDoc.h"
-#include "viewer/view/DocumentView.h"
+#include "viewer/document/DocumentView.h"
 
 void CVrViewerDoc::ReadNoteSpecial(const char* text, int length, int page) {
     notespecial::Decoded d;

@@ -21,7 +21,7 @@
 #include "viewer/document/NoteSpecial.h"
 #include "viewer/document/VrViewerAppBase.h"
 #include "viewer/document/VrViewerDoc.h"
-#include "viewer/view/DocumentView.h"
+#include "viewer/document/DocumentView.h"
 
 namespace fs = std::filesystem;
 

@@ -13,7 +13,7 @@
 #include "platform/ui/UiDispatcher.h"
 #include "viewer/document/DocFetch.h"
 #include "viewer/res/DocStrings.h"
-#include "viewer/view/DocumentView.h"
+#include "viewer/document/DocumentView.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "platform/sys/RegularFile.h"
 #include "viewer/document/FetchedFile.h"
 #include "viewer/document/VrViewerDoc.h"
-#include "viewer/view/DocumentView.h"
+#include "viewer/document/DocumentView.h"
 
 namespace {
 

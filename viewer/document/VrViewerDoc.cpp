@@ -23,7 +23,7 @@
 #include "viewer/document/DocFetch.h"
 #include "viewer/document/FetchedFile.h"
 #include "viewer/document/VrViewerAppBase.h"
-#include "viewer/view/DocumentView.h"
+#include "viewer/document/DocumentView.h"
 
 namespace {
 
@@ -240,8 +240,7 @@ void CVrViewerDoc::BeginLoad(bool http) {
     if (!m_viewList.empty()) m_pView = dynamic_cast<CDocumentView*>(m_viewList.front());
     if (m_pView) {
         m_viewGuard = m_pView->GetGuard();
-        m_pView->m_isBrowser = http ? 1 : 0;
-        m_pView->m_topOffset = 28;
+        m_pView->StartLoad(http);
         m_pView->SetLoadingComplete(0);
         m_pView->GetNotes().Clear();
         m_pView->SetWindow();
@@ -375,7 +374,7 @@ BOOL CVrViewerDoc::SaveModified() {
     if (!IsModified()) return TRUE;
     CDocumentView* view = m_viewGuard.expired() ? nullptr : m_pView;
     if (view) view->CloseNoteWindow();
-    if (view && view->m_isBrowser) return TRUE;
+    if (view && view->IsFromWeb()) return TRUE;
     CString name = AfterLast(m_address.c_str(), "/\\").c_str();
     CString prompt;
     AfxFormatString1(prompt, IDS_SAVE_CHANGES, name);

@@ -9,7 +9,7 @@
 #include "platform/ui/MessageBox.h"
 #include "viewer/document/PsConversion.h"
 #include "viewer/document/VrViewerDoc.h"
-#include "viewer/view/DocumentView.h"
+#include "viewer/document/DocumentView.h"
 
 String8 CVrViewerDoc::GetPsTempFileName() const {
     std::lock_guard<std::mutex> lock(m_nameLock);

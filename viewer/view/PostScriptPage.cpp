@@ -190,68 +190,73 @@ int CVrViewerView::RenderPostScriptPage(const char* file, int page, int bitsPerP
     return 1;
 }
 
-void CVrViewerView::SetStatusPs(ViewStatus& vs) {
+void PsPages::SetStatus(ViewStatus& vs) {
+    CVrViewerView& v = m_view;
     ViewStatus old;
-    GetViewStatus(old);
-    m_DispMagSpec = vs.DispMagSpec;
-    m_scrollBarFlags = vs.scrollBarFlags;
+    v.GetViewStatus(old);
+    v.m_DispMagSpec = vs.DispMagSpec;
+    v.m_scrollBarFlags = vs.scrollBarFlags;
     int W = 0, H = 0;
-    if (m_windowCreated) {
-        if (old.scrollBarFlags != m_scrollBarFlags) ShowScrollBar();
+    if (v.m_windowCreated) {
+        if (old.scrollBarFlags != v.m_scrollBarFlags) v.ShowScrollBar();
         RECT area;
-        GetPageAreaRect(&area);
+        v.GetPageAreaRect(&area);
         W = area.right - area.left;
-        H = area.bottom - m_topOffset;
+        H = area.bottom - v.m_topOffset;
     }
-    m_pageSurface.dispMag = ClampDispMag(vs.DispMag);
-    m_page = Clamp(vs.page, m_pageCount);
-    m_originX = vs.originX;
-    m_originY = vs.originY;
-    m_workspaceColor = vs.workspaceColor;
-    m_pageSurface.gsBitsPerPixel = vs.GSScreenBitsPerPixel;
+    v.m_pageSurface.dispMag = ClampDispMag(vs.DispMag);
+    v.m_page = Clamp(vs.page, v.m_pageCount);
+    v.m_originX = vs.originX;
+    v.m_originY = vs.originY;
+    v.m_workspaceColor = vs.workspaceColor;
+    v.m_pageSurface.gsBitsPerPixel = vs.GSScreenBitsPerPixel;
 
-    const bool fitMode = m_DispMagSpec == kFitWidth || m_DispMagSpec == kFitPage;
+    const bool fitMode = v.m_DispMagSpec == kFitWidth || v.m_DispMagSpec == kFitPage;
     const int fitWidth = fitMode ? W : -1;
-    const int fitHeight = m_DispMagSpec == kFitPage ? H : -1;
+    const int fitHeight = v.m_DispMagSpec == kFitPage ? H : -1;
     // A fitted page follows the page area's size as well.
-    const bool boxChanged = fitMode && (fitWidth != m_psFitWidth || fitHeight != m_psFitHeight);
-    CVrViewerDoc* doc = GetDocument();
-    const String8 file = doc && m_docType == kDocPs ? doc->GetTempFileName() : String8();
-    if ((m_DispMagSpec != old.DispMagSpec || m_pageSurface.dispMag != old.DispMag ||
-         m_pageSurface.gsBitsPerPixel != old.GSScreenBitsPerPixel || m_page != old.page || boxChanged) &&
-        m_initialViewEstablished && m_page >= 0 && m_page < m_pageCount && file.GetLength() > 0) {
+    const bool boxChanged = fitMode && (fitWidth != v.m_psFitWidth || fitHeight != v.m_psFitHeight);
+    CVrViewerDoc* doc = v.GetDocument();
+    const String8 file = doc ? doc->GetTempFileName() : String8();
+    if ((v.m_DispMagSpec != old.DispMagSpec || v.m_pageSurface.dispMag != old.DispMag ||
+         v.m_pageSurface.gsBitsPerPixel != old.GSScreenBitsPerPixel || v.m_page != old.page || boxChanged) &&
+        v.m_initialViewEstablished && v.m_page >= 0 && v.m_page < v.m_pageCount && file.GetLength() > 0) {
         CWaitCursor wait;
-        m_busy = 1;
-        m_renderState = -1;
-        Invalidate(FALSE);
-        UpdateWindow();
-        m_imageInfo.clear();
-        m_imageBits.reset();
-        const double dpiX = m_resolutionX * 0.0001, dpiY = m_resolutionY * 0.0001;
-        const double mag = fitMode ? 1.0 : m_pageSurface.dispMag * 0.0001;
+        v.m_busy = 1;
+        v.m_renderState = -1;
+        v.Invalidate(FALSE);
+        v.UpdateWindow();
+        v.m_imageInfo.clear();
+        v.m_imageBits.reset();
+        const double dpiX = v.m_resolutionX * 0.0001, dpiY = v.m_resolutionY * 0.0001;
+        const double mag = fitMode ? 1.0 : v.m_pageSurface.dispMag * 0.0001;
         int scale = 10000;
-        if (RenderPostScriptPage(file.c_str(), m_page, m_pageSurface.gsBitsPerPixel, int(dpiX * mag + 0.5),
-                                 int(dpiY * mag + 0.5), fitWidth, fitHeight, &m_imageInfo, &m_imageBits, &scale)) {
-            const auto* h = reinterpret_cast<const BITMAPINFOHEADER*>(m_imageInfo.data());
-            m_pageSurface.width = h->biWidth;
-            m_pageSurface.height = std::abs(h->biHeight);
-            if (fitMode) m_pageSurface.dispMag = scale;
+        if (v.RenderPostScriptPage(file.c_str(), v.m_page, v.m_pageSurface.gsBitsPerPixel,
+                                   int(dpiX * mag + 0.5), int(dpiY * mag + 0.5), fitWidth, fitHeight,
+                                   &v.m_imageInfo, &v.m_imageBits, &scale)) {
+            const auto* h = reinterpret_cast<const BITMAPINFOHEADER*>(v.m_imageInfo.data());
+            v.m_pageSurface.width = h->biWidth;
+            v.m_pageSurface.height = std::abs(h->biHeight);
+            if (fitMode) v.m_pageSurface.dispMag = scale;
         } else {
-            m_imageInfo.clear();
-            m_imageBits.reset();
+            v.m_imageInfo.clear();
+            v.m_imageBits.reset();
         }
-        m_psFitWidth = fitWidth;
-        m_psFitHeight = fitHeight;
-        m_busy = 0;
-        m_renderState = 0;
+        v.m_psFitWidth = fitWidth;
+        v.m_psFitHeight = fitHeight;
+        v.m_busy = 0;
+        v.m_renderState = 0;
     }
-    if (m_windowCreated) ApplyScrollPosition(vs, W, H);
-    else m_scrollX = vs.scrollX, m_scrollY = vs.scrollY;
-    if (m_pageSurface.dispMag != old.DispMag || m_page != old.page || m_workspaceColor != old.workspaceColor ||
-        m_scrollX != old.scrollX || m_scrollY != old.scrollY || m_scrollBarFlags != old.scrollBarFlags ||
-        m_pageSurface.width != old.pageWidth || m_pageSurface.height != old.pageHeight)
-        Invalidate(FALSE);
-    SetScrollBars(old, false);
+    if (v.m_windowCreated)
+        v.ApplyScrollPosition(vs, W, H);
+    else
+        v.m_scrollX = vs.scrollX, v.m_scrollY = vs.scrollY;
+    if (v.m_pageSurface.dispMag != old.DispMag || v.m_page != old.page ||
+        v.m_workspaceColor != old.workspaceColor || v.m_scrollX != old.scrollX ||
+        v.m_scrollY != old.scrollY || v.m_scrollBarFlags != old.scrollBarFlags ||
+        v.m_pageSurface.width != old.pageWidth || v.m_pageSurface.height != old.pageHeight)
+        v.Invalidate(FALSE);
+    v.SetScrollBars(old, false);
 }
 
 int CVrViewerView::PageToLogical(POINT* point) {
@@ -268,7 +273,7 @@ int CVrViewerView::PageToLogical(POINT* point) {
 
 int CVrViewerView::PdfLinkAt(POINT point, std::string* uri) {
     CVrViewerDoc* doc = GetDocument();
-    if (!doc || m_docType != kDocPs || !m_imageBits || point.y < m_topOffset) return 0;
+    if (!doc || !m_pages->HasPdfLinks() || !m_imageBits || point.y < m_topOffset) return 0;
     const auto links = doc->GetPdfLinks();
     if (links->empty()) return 0;
     const int page = PageToLogical(&point);

@@ -249,7 +249,7 @@ void CThumbnailView::OnTimer(UINT_PTR nIDEvent) {
     if (m_pVrView->CreateThumbnail(e.page) > 0) image = CreateMemoryDC(e.width, e.height, 32);
     if (image) {
         image->FillSolidRect(0, 0, e.width, e.height, kWhite);
-        if (m_pVrView->GetDocType() == kDocDvi) {
+        if (m_pVrView->ThumbnailInDC()) {
             image->BitBlt(0, 0, e.width, e.height, &m_pVrView->GetThumbnailDC(), 0, 0, SRCCOPY);
         } else if (const BITMAPINFO* info = m_pVrView->GetThumbnailInfo(); info && m_pVrView->GetThumbnailBits()) {
             image->SetStretchBltMode(COLORONCOLOR);

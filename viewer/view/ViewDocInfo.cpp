@@ -67,7 +67,7 @@ void CVrViewerView::OnDocumentInformation() {
     DocumentInfoDlg dlg(this);
     dlg.m_path = doc->GetAddress();
     dlg.m_name = doc->GetAddress();
-    if (m_docType == kDocDvi) {
+    if (m_pages->HasText()) {
         VrDvi& reader = doc->GetReader();
         // Only a document whose reader has not yet reached the postamble is
         // incomplete (the document's active flag stays set for a loaded one).

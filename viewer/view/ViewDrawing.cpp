@@ -153,7 +153,7 @@ int CVrViewerView::DrawPicture(VrDviDrawer& drawer, VrDviDrawer::PictInfo& pictu
 
 int CVrViewerView::DrawNonDrawnPartOfPage() {
     ViewerDvi* reader = Reader();
-    if (m_docType != kDocDvi || !reader || !reader->IsOpened()) return 0;
+    if (!m_pages->HasText() || !reader || !reader->IsOpened()) return 0;
     PageSurface& page = m_pageSurface;
     PageSurface& glass = m_glassSurface;
     if (!page.textDone) return DrawTextSlice(page, kTick);

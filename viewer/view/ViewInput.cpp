@@ -71,8 +71,6 @@ namespace {
 
 bool ShiftDown() { return GetKeyState(VK_SHIFT) < 0; }
 
-bool PsType(int type) { return type == 2 || type == kDocPs || type == kDocGzip; }
-
 // The popup menus (in the current language) and the cursors of the page view.
 void RegisterViewInputResources() {
     AfxRegisterViewerMenus();
@@ -157,9 +155,9 @@ void CVrViewerView::HideMagnifierGlass() {
 void CVrViewerView::OnLButtonDown(UINT nFlags, CPoint point) {
     SetFocus();
     m_pressPoint = point;
-    if (PsType(m_docType)) {
+    if (m_pages->ClickFollowsPdfLink()) {
         UpdateCursor(point);
-    } else if (m_docType == kDocDvi) {
+    } else if (m_pages->HasText()) {
         const int note = NoteAtPoint(point);
         if (note >= 0 && !m_draggingNote) {
             // A note's icon is dragged by where it was grabbed.
@@ -175,7 +173,7 @@ void CVrViewerView::OnLButtonDown(UINT nFlags, CPoint point) {
         if (!m_pageSurface.drawer.IsWorking() && m_viewMode != kModeImage) return;
     }
     const CPoint pp = PagePoint(point);
-    if (m_docType == kDocDvi && m_viewMode == kModeView) {
+    if (m_pages->HasText() && m_viewMode == kModeView) {
         m_pressPagePoint = pp;
         const bool onLink = m_pageSurface.drawer.FindHyLink(pp.x, pp.y) != nullptr;
         if (m_glassEnabled && !m_glassShown && !(onLink && !(nFlags & MK_SHIFT))) {
@@ -184,7 +182,7 @@ void CVrViewerView::OnLButtonDown(UINT nFlags, CPoint point) {
             SetCapture();
             SetViewCursor(0);
         }
-    } else if (m_docType == kDocDvi && (m_viewMode == kModeText || m_viewMode == kModeColumn)) {
+    } else if (m_pages->HasText() && (m_viewMode == kModeText || m_viewMode == kModeColumn)) {
         HideMagnifierGlass();
         m_select.SetRange(-1, -1);
         m_segment = -1;
@@ -240,7 +238,7 @@ void CVrViewerView::StopDrag() {
 
 void CVrViewerView::OnLButtonUp(UINT, CPoint point) {
     const bool glassWasShown = m_glassShown != 0;
-    if (PsType(m_docType)) {
+    if (m_pages->ClickFollowsPdfLink()) {
         FollowPdfLink(point);
         UpdateCursor(point);
         StopDrag();
@@ -252,9 +250,9 @@ void CVrViewerView::OnLButtonUp(UINT, CPoint point) {
             MoveNoteTo(m_dragNote, CPoint(point.x - m_grabOffset.x, point.y - m_grabOffset.y));
         m_dragNote = -1;
         Invalidate(FALSE);
-    } else if (m_docType == kDocDvi && glassWasShown) {
+    } else if (m_pages->HasText() && glassWasShown) {
         HideMagnifierGlass();
-    } else if (m_docType == kDocDvi && m_viewMode == kModeNote) {
+    } else if (m_pages->HasText() && m_viewMode == kModeNote) {
         if (m_pNoteWnd) {
             CloseNoteWindow();
             m_noteOpenedByHover = 0;
@@ -262,7 +260,7 @@ void CVrViewerView::OnLButtonUp(UINT, CPoint point) {
             const int index = AddNoteAt(point);
             if (index >= 0) OpenNoteWindow(index, true);
         }
-    } else if (m_docType == kDocDvi && m_viewMode == kModeView && m_pageSurface.drawer.IsWorking()) {
+    } else if (m_pages->HasText() && m_viewMode == kModeView && m_pageSurface.drawer.IsWorking()) {
         if (const VrDviDrawer::HyLinkInfo* link =
                 m_pageSurface.drawer.FindHyLink(m_pressPagePoint.x, m_pressPagePoint.y)) {
             const String8 reference = link->GetReference();  // following it redraws the page and its links
@@ -315,7 +313,7 @@ void CVrViewerView::OnRButtonUp(UINT, CPoint point) {
 
 void CVrViewerView::ShowContextMenu(CPoint point) {
     UINT id = IDR_VIEW_POPUP;
-    const int note = m_docType == kDocDvi ? NoteAtPoint(point) : -1;
+    const int note = m_pages->HasText() ? NoteAtPoint(point) : -1;
     if (note >= 0) {
         id = IDR_NOTE_POPUP;
         m_selectedNote = note;
@@ -375,7 +373,7 @@ void CVrViewerView::OnMouseMove(UINT, CPoint point) {
         Invalidate(FALSE);
         return;
     }
-    if (m_docType == kDocDvi && !m_buttonDown && !m_glassShown && m_showNoteIcons) {
+    if (m_pages->HasText() && !m_buttonDown && !m_glassShown && m_showNoteIcons) {
         // Hovering over an icon shows its note until the pointer leaves it.
         const int note = NoteAtPoint(point);
         if (note >= 0 && !m_pNoteWnd) {
@@ -387,12 +385,12 @@ void CVrViewerView::OnMouseMove(UINT, CPoint point) {
             m_noteOpenedByHover = 0;
         }
     }
-    if (m_docType == kDocDvi && m_glassShown) {
+    if (m_pages->HasText() && m_glassShown) {
         PlaceGlass(point);
         Invalidate(FALSE);
         return;
     }
-    if (m_docType == kDocDvi && m_buttonDown && (m_viewMode == kModeText || m_viewMode == kModeColumn)) {
+    if (m_pages->HasText() && m_buttonDown && (m_viewMode == kModeText || m_viewMode == kModeColumn)) {
         const CPoint pp = PagePoint(point);
         const CPoint sp = SelectPoint(pp.x, pp.y);
         m_select.UpdateSelect(sp.x, sp.y);
@@ -421,7 +419,7 @@ void CVrViewerView::OnSelectionScrollTimer() {
     RECT area;
     GetPageAreaRect(&area);
     const int W = area.right - area.left, H = area.bottom - vs.topOffset;
-    const bool text = m_docType == kDocDvi && (m_viewMode == kModeText || m_viewMode == kModeColumn);
+    const bool text = m_pages->HasText() && (m_viewMode == kModeText || m_viewMode == kModeColumn);
     const bool column = m_viewMode == kModeColumn;
     const bool up = d == 2 || d == 5 || d == 7, down = d == 4 || d == 6 || d == 8;
     const bool atTop = vs.scrollY < 1, atBottom = H + vs.scrollY >= vs.pageHeight;
@@ -534,14 +532,14 @@ BOOL CVrViewerView::OnSetCursor(CWnd*, UINT, UINT) {
 void CVrViewerView::UpdateCursor(CPoint point) {
     if (m_glassShown) return SetViewCursor(0);
     const bool menu = m_contextMenuActive != 0;
-    if ((m_docType == kDocPsRaw || m_docType == kDocPs) && m_viewMode == kModeView && !menu) {
+    if (m_pages->ShowsPdfLinkCursor() && m_viewMode == kModeView && !menu) {
         m_noteUnderPointer = 0;
         POINT p{point.x, point.y};
         if (SetPdfLinkCursor(p)) return SetViewCursor(IDC_VIEW_LINK);
     }
-    if (m_docType != kDocDvi || !m_pageSurface.drawer.IsWorking()) {
+    if (!m_pages->HasText() || !m_pageSurface.drawer.IsWorking()) {
         m_noteUnderPointer = 0;
-        return SetViewCursor(m_viewMode == kModeImage && m_docType != kDocDvi ? IDC_CROSS : IDC_ARROW);
+        return SetViewCursor(m_viewMode == kModeImage && !m_pages->HasText() ? IDC_CROSS : IDC_ARROW);
     }
     m_noteUnderPointer = (!menu && NoteAtPoint(point) >= 0) || m_draggingNote;
     if (m_noteUnderPointer) return SetViewCursor(IDC_VIEW_NOTE);

@@ -73,7 +73,7 @@ void CVrViewerView::OnKeyDown(UINT nChar, UINT, UINT) {
 }
 
 void CVrViewerView::OnKeyUp(UINT nChar, UINT, UINT) {
-    if (nChar != VK_SHIFT || m_buttonDown || m_docType != kDocDvi || !m_pageSurface.drawer.IsWorking()) return;
+    if (nChar != VK_SHIFT || m_buttonDown || !m_pages->HasText() || !m_pageSurface.drawer.IsWorking()) return;
     QWidget* w = GetWidget();
     if (!w) return;
     const QPoint p = w->mapFromGlobal(QCursor::pos());

@@ -66,31 +66,7 @@ void CVrViewerView::BuildPageSizeTable() {
     CVrViewerDoc* doc = GetDocument();
     if (!doc || m_pageCount <= 0) return;
     const int count = m_pageCount;
-    std::vector<std::pair<int, int>> sizes;
-    if (m_docType == kDocPs) {
-        // Every page at the current page's size, at 10 % of the current zoom.
-        const int percent = std::max(1, (m_pageSurface.dispMag + 50) / 100);
-        const int w = int(100.0 / percent * m_pageSurface.width * 0.1);
-        const int h = int(100.0 / percent * m_pageSurface.height * 0.1);
-        sizes.assign(size_t(count), {w, h});
-    } else if (m_docType == kDocTiff) {
-        const String8 file = doc->GetTempFileName();
-        sizes = TiffThumbnailSizes(file.IsNull() ? nullptr : file.c_str(), count, m_rotation);
-    } else {
-        // Each page on its own paper; pages the reader has no entry for on
-        // the view's.
-        ViewerDvi* reader = Reader();
-        sizes.resize(size_t(count));
-        for (int i = 0; i < count; ++i) {
-            PaperSize paper = m_paper;
-            if (reader) reader->GetPagePaper(i, paper);
-            int paperW = 0, paperH = 0;
-            paper.GetWidth(&paperW);
-            paper.GetHeight(&paperH);
-            sizes[size_t(i)] = {std::max(0, viewgeo::BitmapSide(paperW, kThumbnailDispMag, m_resolutionX)),
-                                std::max(0, viewgeo::BitmapSide(paperH, kThumbnailDispMag, m_resolutionY))};
-        }
-    }
+    const std::vector<std::pair<int, int>> sizes = m_pages->ThumbnailSizes(count);
     m_pageSizeTable.resize(size_t(count));
     int top = kThumbnailGap;
     for (int i = 0; i < count; ++i) {
@@ -121,67 +97,122 @@ int CVrViewerView::CreateThumbnail(int page) {
     if (!doc || m_drawerReleased || page < 0 || page >= int(m_pageSizeTable.size())) return 0;
     const PageSizeEntry e = m_pageSizeTable[size_t(page)];
     if (e.width <= 0 || e.height <= 0) return 0;
-    if (m_docType == kDocDvi) {
-        VrDvi* reader = Reader();
-        if (!reader || page >= reader->GetNPage()) return 0;
-        m_thumbDrawer.Close();
-        if (!RecreateBitmap(m_thumbDC, m_thumbBitmap, e.width, e.height, 0)) {
-            if (!m_thumbMemoryReported) {
-                m_thumbMemoryReported = 1;
-                ReportToUserAndLog(AfxLoadString(IDS_VIEW_THUMBNAIL_MEMORY));
-            }
-            return 0;
-        }
-        m_thumbDC.FillSolidRect(0, 0, e.width, e.height, kWhite);
-        // The reader keeps the screen's devices: a thumbnail leaves them as
-        // they were.
-        VrDvi::DeviceSlot savedDevices[VrDvi::kDeviceSlots];
-        for (int i = 0; i < VrDvi::kDeviceSlots; ++i) savedDevices[i] = reader->GetDeviceSlot(i);
-        int made = 0;
-        if (m_thumbDrawer.Open(m_thumbDC, *reader, page, fpreal4(e.zoom),
-                               viewgeo::MarginPixels(m_hMargin, m_resolutionX, e.zoom),
-                               viewgeo::MarginPixels(m_vMargin, m_resolutionY, e.zoom), kLinkColour, String8())) {
-            m_thumbDrawer.SetGSBitsPerPixel(m_pageSurface.gsBitsPerPixel);
-            // A page that cannot be drawn keeps what was drawn of it.
-            try {
-                m_thumbDrawer.Draw(-1);
-            } catch (const std::exception&) {
-            } catch (...) {
-            }
-            m_thumbDrawer.Close();
-            made = 1;
-        }
-        for (int i = 0; i < VrDvi::kDeviceSlots; ++i) reader->SetDeviceSlot(i, savedDevices[i]);
-        return made;
+    return m_pages->CreateThumbnail(page);
+}
+
+// ------------------------------------------------------- thumbnails by kind
+// CreateThumbnail calls these with a document and an entry of some size.
+
+std::vector<std::pair<int, int>> PageSet::ThumbnailSizes(int count) {
+    CVrViewerView& v = m_view;
+    std::vector<std::pair<int, int>> sizes;
+    // Each page on its own paper; pages the reader has no entry for on
+    // the view's.
+    ViewerDvi* reader = v.Reader();
+    sizes.resize(size_t(count));
+    for (int i = 0; i < count; ++i) {
+        PaperSize paper = v.m_paper;
+        if (reader) reader->GetPagePaper(i, paper);
+        int paperW = 0, paperH = 0;
+        paper.GetWidth(&paperW);
+        paper.GetHeight(&paperH);
+        sizes[size_t(i)] = {
+            std::max(0, viewgeo::BitmapSide(paperW, CVrViewerView::kThumbnailDispMag, v.m_resolutionX)),
+            std::max(0, viewgeo::BitmapSide(paperH, CVrViewerView::kThumbnailDispMag, v.m_resolutionY))};
     }
-    if (m_docType == kDocTiff) {
-        m_thumbBits.reset();
-        m_thumbInfo.assign(kTiffPageInfoBytes, 0);
-        const String8 file = doc->GetTempFileName();
-        if (TIFF* tif = file.IsNull() ? nullptr : TIFFOpen(file.c_str(), "r")) {
-            const int zoom = e.zoom;
-            if (TIFFSetDirectory(tif, tdir_t(page)))
-                m_thumbBits = DecodeTiffPage(tif, reinterpret_cast<BITMAPINFO*>(m_thumbInfo.data()), &m_rotation, &zoom);
-            TIFFClose(tif);
+    return sizes;
+}
+
+std::vector<std::pair<int, int>> TiffPages::ThumbnailSizes(int count) {
+    CVrViewerView& v = m_view;
+    const String8 file = v.GetDocument()->GetTempFileName();
+    return TiffThumbnailSizes(file.IsNull() ? nullptr : file.c_str(), count, v.m_rotation);
+}
+
+std::vector<std::pair<int, int>> PsPages::ThumbnailSizes(int count) {
+    CVrViewerView& v = m_view;
+    std::vector<std::pair<int, int>> sizes;
+    // Every page at the current page's size, at 10 % of the current zoom.
+    const int percent = std::max(1, (v.m_pageSurface.dispMag + 50) / 100);
+    const int w = int(100.0 / percent * v.m_pageSurface.width * 0.1);
+    const int h = int(100.0 / percent * v.m_pageSurface.height * 0.1);
+    sizes.assign(size_t(count), {w, h});
+    return sizes;
+}
+
+int DviPages::CreateThumbnail(int page) {
+    CVrViewerView& v = m_view;
+    const CVrViewerView::PageSizeEntry e = v.m_pageSizeTable[size_t(page)];
+    VrDvi* reader = v.Reader();
+    if (!reader || page >= reader->GetNPage()) return 0;
+    v.m_thumbDrawer.Close();
+    if (!v.RecreateBitmap(v.m_thumbDC, v.m_thumbBitmap, e.width, e.height, 0)) {
+        if (!v.m_thumbMemoryReported) {
+            v.m_thumbMemoryReported = 1;
+            v.ReportToUserAndLog(AfxLoadString(IDS_VIEW_THUMBNAIL_MEMORY));
         }
-        if (!m_thumbBits) m_thumbInfo.clear();
-        return m_thumbBits ? 1 : 0;
+        return 0;
     }
-    if (m_docType == kDocPs) {
-        // Always fitted to the entry's width and height.
-        m_thumbBits.reset();
-        m_thumbInfo.clear();
-        const String8 file = doc->GetTempFileName();
-        if (file.GetLength() > 0 &&
-            !RenderPostScriptPage(file.c_str(), page, m_pageSurface.gsBitsPerPixel, int(m_resolutionX * 0.0001 + 0.5),
-                                  int(m_resolutionY * 0.0001 + 0.5), e.width, e.height, &m_thumbInfo, &m_thumbBits,
-                                  nullptr)) {
-            m_thumbBits.reset();
-            m_thumbInfo.clear();
+    v.m_thumbDC.FillSolidRect(0, 0, e.width, e.height, kWhite);
+    // The reader keeps the screen's devices: a thumbnail leaves them as
+    // they were.
+    VrDvi::DeviceSlot savedDevices[VrDvi::kDeviceSlots];
+    for (int i = 0; i < VrDvi::kDeviceSlots; ++i)
+        savedDevices[i] = reader->GetDeviceSlot(i);
+    int made = 0;
+    if (v.m_thumbDrawer.Open(v.m_thumbDC, *reader, page, fpreal4(e.zoom),
+                             viewgeo::MarginPixels(v.m_hMargin, v.m_resolutionX, e.zoom),
+                             viewgeo::MarginPixels(v.m_vMargin, v.m_resolutionY, e.zoom), kLinkColour,
+                             String8())) {
+        v.m_thumbDrawer.SetGSBitsPerPixel(v.m_pageSurface.gsBitsPerPixel);
+        // A page that cannot be drawn keeps what was drawn of it.
+        try {
+            v.m_thumbDrawer.Draw(-1);
+        } catch (const std::exception&) {
+        } catch (...) {
         }
-        return m_thumbBits ? 1 : 0;
+        v.m_thumbDrawer.Close();
+        made = 1;
     }
-    return 0;
+    for (int i = 0; i < VrDvi::kDeviceSlots; ++i)
+        reader->SetDeviceSlot(i, savedDevices[i]);
+    return made;
+}
+
+int TiffPages::CreateThumbnail(int page) {
+    CVrViewerView& v = m_view;
+    CVrViewerDoc* doc = v.GetDocument();
+    const CVrViewerView::PageSizeEntry e = v.m_pageSizeTable[size_t(page)];
+    v.m_thumbBits.reset();
+    v.m_thumbInfo.assign(kTiffPageInfoBytes, 0);
+    const String8 file = doc->GetTempFileName();
+    if (TIFF* tif = file.IsNull() ? nullptr : TIFFOpen(file.c_str(), "r")) {
+        const int zoom = e.zoom;
+        if (TIFFSetDirectory(tif, tdir_t(page)))
+            v.m_thumbBits = DecodeTiffPage(tif, reinterpret_cast<BITMAPINFO*>(v.m_thumbInfo.data()),
+                                           &v.m_rotation, &zoom);
+        TIFFClose(tif);
+    }
+    if (!v.m_thumbBits) v.m_thumbInfo.clear();
+    return v.m_thumbBits ? 1 : 0;
+}
+
+int PsPages::CreateThumbnail(int page) {
+    CVrViewerView& v = m_view;
+    CVrViewerDoc* doc = v.GetDocument();
+    const CVrViewerView::PageSizeEntry e = v.m_pageSizeTable[size_t(page)];
+    // Always fitted to the entry's width and height.
+    v.m_thumbBits.reset();
+    v.m_thumbInfo.clear();
+    const String8 file = doc->GetTempFileName();
+    if (file.GetLength() > 0 &&
+        !v.RenderPostScriptPage(file.c_str(), page, v.m_pageSurface.gsBitsPerPixel,
+                                int(v.m_resolutionX * 0.0001 + 0.5), int(v.m_resolutionY * 0.0001 + 0.5),
+                                e.width, e.height, &v.m_thumbInfo, &v.m_thumbBits, nullptr)) {
+        v.m_thumbBits.reset();
+        v.m_thumbInfo.clear();
+    }
+    return v.m_thumbBits ? 1 : 0;
 }
 
 // --------------------------------------------------------------- layout bar
@@ -234,7 +265,7 @@ CString CVrViewerView::PositionText(int x, int y, int resolutionX, int resolutio
 
 void CVrViewerView::OnUpdateIndicatorPosition(CCmdUI* pCmdUI) {
     VrDvi* reader = Reader();
-    if (!GetDocument() || (m_docType == kDocDvi && (!reader || !reader->IsOpened()))) {
+    if (!GetDocument() || (m_pages->HasText() && (!reader || !reader->IsOpened()))) {
         pCmdUI->Enable(FALSE);
         return;
     }
@@ -301,7 +332,7 @@ std::function<bool()> CVrViewerView::SetGhostscriptProbe(std::function<bool()> p
 
 void CVrViewerView::CheckGhostscriptInstalled() {
     if (!UiDispatcher::IsUiThread()) return PostToUi([this] { CheckGhostscriptInstalled(); });
-    if (m_docType != 2 && m_docType != kDocPs) return;
+    if (!m_pages->UsesGhostscript()) return;
     if (GhostscriptLoads()) return;
     // Only the person's Yes opens the download page.
     if (AfxShowMessageBox(this, AfxLoadString(IDS_VIEW_GHOSTSCRIPT_MISSING), nullptr,

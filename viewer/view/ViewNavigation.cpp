@@ -150,7 +150,7 @@ void CVrViewerView::OnGotoPageDialog() {
 }
 
 int CVrViewerView::EnableForDvi(CCmdUI* pCmdUI) {
-    if (m_docType != kDocDvi) return 1;
+    if (!m_pages->HasText()) return 1;
     CVrViewerDoc* doc = GetDocument();
     if (!doc) return -1;
     if (!doc->GetReader().IsOpened()) {
@@ -187,7 +187,7 @@ void CVrViewerView::OnUpdateHistoryForward(CCmdUI* pCmdUI) {
 // ---- the page and zoom boxes ----
 
 bool CVrViewerView::CanShowPages() {
-    if (m_docType != kDocDvi) return true;
+    if (!m_pages->HasText()) return true;
     VrDvi* reader = Reader();
     if (!reader || !reader->IsOpened()) return false;
     m_pageCount = reader->GetNPage();

@@ -28,7 +28,7 @@ void CVrViewerView::MapNoteCommands() {
 }
 
 int CVrViewerView::NoteAtPoint(CPoint point) {
-    if (m_docType != kDocDvi || !m_showNoteIcons) return -1;
+    if (!m_pages->HasText() || !m_showNoteIcons) return -1;
     ViewStatus vs;
     GetViewStatus(vs);
     m_notes.ComputeIconRects(vs.page, vs.DispMag, vs.scrollX, vs.scrollY, vs.topOffset);
@@ -36,7 +36,7 @@ int CVrViewerView::NoteAtPoint(CPoint point) {
 }
 
 int CVrViewerView::AddNoteAt(CPoint point) {
-    if (m_docType != kDocDvi || !CanShowPages()) return -1;
+    if (!m_pages->HasText() || !CanShowPages()) return -1;
     ViewStatus vs;
     GetViewStatus(vs);
     if (vs.page < 0 || vs.page >= m_pageCount || point.y < vs.topOffset) return -1;
@@ -102,7 +102,7 @@ void CVrViewerView::PaintNotes(CDC& dc, const ViewStatus& vs) {
 // ---------------------------------------------------------------- commands
 
 void CVrViewerView::OnNote() {
-    if (m_docType != kDocDvi) return;
+    if (!m_pages->HasText()) return;
     // A selection of the mode left behind goes with it.
     OnEditCancel();
     m_viewMode = 6;
@@ -141,7 +141,7 @@ void CVrViewerView::OnShowNoteIcon() {
 }
 
 void CVrViewerView::OnUpdateNote(CCmdUI* pCmdUI) {
-    pCmdUI->Enable(m_docType == kDocDvi && m_pageCount > 0);
+    pCmdUI->Enable(m_pages->HasText() && m_pageCount > 0);
     pCmdUI->SetCheck(m_viewMode == 6);
 }
 

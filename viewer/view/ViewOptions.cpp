@@ -36,8 +36,10 @@ void ApplyZoom(ViewStatus& vs, int zoom) {
 }  // namespace
 
 void CVrViewerView::OnViewerOptions() {
-    const int type = m_docType;
-    if (type != kDocDvi && type != kDocTiff && type != kDocPs) return;
+    if (!m_pages->HasOptions()) return;
+    // The DVI sheet, or the sheet of an image kind: TIFF pages turn, PDF
+    // pages have a Ghostscript depth.
+    const bool dvi = m_pages->HasText(), pdf = m_pages->UsesGhostscript();
     auto* app = CVrViewerAppBase::Get();
     if (!app) return;
     ViewStatus vs;
@@ -52,7 +54,7 @@ void CVrViewerView::OnViewerOptions() {
     PrefDispPPageTiff tiff;
     PrefDispPPagePs ps;
     PrefSheet sheet(this);
-    if (type == kDocDvi) {
+    if (dvi) {
         disp.m_zoom = ZoomOfStatus(vs);
         disp.m_page = vs.page + 1;
         disp.m_pageCount = m_pageCount;
@@ -69,18 +71,18 @@ void CVrViewerView::OnViewerOptions() {
                                                               &shared.contents})
             sheet.AddPage(p);
     } else {
-        PrefDispPPageOther& page = type == kDocTiff ? static_cast<PrefDispPPageOther&>(tiff) : ps;
+        PrefDispPPageOther& page = pdf ? static_cast<PrefDispPPageOther&>(ps) : tiff;
         page.m_zoom = ZoomOfStatus(vs);
         page.m_page = vs.page + 1;
         page.m_pageCount = m_pageCount;
         page.m_scrollBarIndex = vs.scrollBarFlags & 3;
-        page.m_color = type == kDocTiff ? vs.rotation : vs.GSScreenBitsPerPixel;
+        page.m_color = pdf ? vs.GSScreenBitsPerPixel : vs.rotation;
         for (CPrefPage* p : std::initializer_list<CPrefPage*>{&page, &shared.fileAssoc, &shared.contents})
             sheet.AddPage(p);
     }
 
     if (sheet.DoModal() == IDOK) {
-        if (type == kDocDvi) {
+        if (dvi) {
             ApplyZoom(vs, disp.m_zoom);
             if (disp.m_page > 0 && disp.m_page <= m_pageCount) vs.page = disp.m_page - 1;
             vs.paper = disp.m_paper;
@@ -101,12 +103,12 @@ void CVrViewerView::OnViewerOptions() {
             UpdateToolbarStatus();
             shared.Apply(*app);
         } else {
-            PrefDispPPageOther& page = type == kDocTiff ? static_cast<PrefDispPPageOther&>(tiff) : ps;
+            PrefDispPPageOther& page = pdf ? static_cast<PrefDispPPageOther&>(ps) : tiff;
             ApplyZoom(vs, page.m_zoom);
             if (page.m_page > 0 && page.m_page <= m_pageCount) vs.page = page.m_page - 1;
             if (page.m_scrollBarIndex >= 0) vs.scrollBarFlags = page.m_scrollBarIndex & 3;
-            if (type == kDocTiff) vs.rotation = page.m_color;
-            else vs.GSScreenBitsPerPixel = page.m_color;
+            if (pdf) vs.GSScreenBitsPerPixel = page.m_color;
+            else vs.rotation = page.m_color;
             SetStatus(vs);
             UpdateToolbarStatus();
             // Only the associations and the contents folder are on this sheet.
@@ -123,7 +125,7 @@ void CVrViewerView::OnViewerOptions() {
     // PostScript or PDF now opened by the viewer: Ghostscript must be there.
     int states[4] = {};
     file_assoc::ReadFileAssociations(states);
-    if ((states[2] || states[3]) && !(type == kDocPs && !app->m_gsDllPath.IsNull() && *app->m_gsDllPath.c_str()))
+    if ((states[2] || states[3]) && !(pdf && !app->m_gsDllPath.IsNull() && *app->m_gsDllPath.c_str()))
         CheckGhostscriptInstalled();
 }
 

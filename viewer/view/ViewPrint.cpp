@@ -204,17 +204,12 @@ void CVrViewerView::OnUpdateFilePrint(CCmdUI* pCmdUI) {
 void CVrViewerView::OnFilePrint() {
     PrintingGuard guard;
     if (!guard.Owner() || !GetDocument()) return;
-    switch (m_docType) {
-    case kDocDvi: PrintDviDocument(); break;
-    case kDocTiff: PrintTiffDocument(); break;
-    case kDocPsRaw:
-    case kDocPs: PrintPostScriptDocument(); break;
-    case kDocGzip:
-        AfxShowMessageBox(this, kNotArrived, AfxLoadString(IDS_VIEW_APP_TITLE).c_str(),
-                          MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
-        break;
-    default: break;
-    }
+    m_pages->Print();
+}
+
+void PackedPages::Print() {
+    AfxShowMessageBox(&m_view, kNotArrived, AfxLoadString(IDS_VIEW_APP_TITLE).c_str(),
+                      MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
 }
 
 void CVrViewerView::PrintDviDocument() {

@@ -86,7 +86,7 @@ int CVrViewerView::ShowSearchHit(const VrDviSearch::Result& hit, CPoint& dialogP
 }
 
 void CVrViewerView::OnSearch() {
-    if (m_docType != kDocDvi) {
+    if (!m_pages->HasText()) {
         AfxShowMessageBox(this, AfxLoadString(IDS_VIEW_SEARCH_NOT_SUPPORTED), nullptr, MB_SYSTEMMODAL);
         return;
     }

@@ -62,11 +62,11 @@ void CVrViewerView::OnViewMode() {
 }
 
 void CVrViewerView::OnTextSelect() {
-    if (m_docType == kDocDvi && m_viewMode != kModeText) SwitchMode(kModeText);
+    if (m_pages->HasText() && m_viewMode != kModeText) SwitchMode(kModeText);
 }
 
 void CVrViewerView::OnColumnSelect() {
-    if (m_docType == kDocDvi && m_viewMode != kModeColumn) SwitchMode(kModeColumn);
+    if (m_pages->HasText() && m_viewMode != kModeColumn) SwitchMode(kModeColumn);
 }
 
 void CVrViewerView::OnImageSelect() {
@@ -76,11 +76,11 @@ void CVrViewerView::OnImageSelect() {
 void CVrViewerView::OnUpdateViewMode(CCmdUI* pCmdUI) { pCmdUI->SetCheck(m_viewMode == kModeView ? 2 : 0); }
 // The text modes work on DVI pages only.
 void CVrViewerView::OnUpdateTextSelect(CCmdUI* pCmdUI) {
-    pCmdUI->Enable(m_docType == kDocDvi);
+    pCmdUI->Enable(m_pages->HasText());
     pCmdUI->SetCheck(m_viewMode == kModeText ? 2 : 0);
 }
 void CVrViewerView::OnUpdateColumnSelect(CCmdUI* pCmdUI) {
-    pCmdUI->Enable(m_docType == kDocDvi);
+    pCmdUI->Enable(m_pages->HasText());
     pCmdUI->SetCheck(m_viewMode == kModeColumn ? 1 : 0);
 }
 void CVrViewerView::OnUpdateImageSelect(CCmdUI* pCmdUI) { pCmdUI->SetCheck(m_viewMode == kModeImage ? 2 : 0); }
@@ -157,7 +157,7 @@ void CVrViewerView::OnEditCopy() {
     if (right <= left || bottom <= top) return;
     const int w = right - left, h = bottom - top;
     std::vector<uint32_t> pixels(size_t(w) * size_t(h), 0xFFFFFFFF);
-    if (m_docType == kDocDvi) {
+    if (m_pages->HasText()) {
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 const COLORREF c = m_pageSurface.dc.GetPixel(left + x, top + y);
@@ -268,7 +268,7 @@ void CVrViewerView::ClearImageSelection() { m_imageSel = ImageSelection{}; }
 
 void CVrViewerView::PaintOverlays(CDC& dc, const RECT& area, const ViewStatus& vs) {
     const int ox = -vs.scrollX, oy = vs.topOffset - vs.scrollY;
-    const bool dviPage = m_docType == kDocDvi && m_pageSurface.drawer.IsWorking();
+    const bool dviPage = m_pages->HasText() && m_pageSurface.drawer.IsWorking();
     CRect clip(area.left, vs.topOffset, area.right, area.bottom);
     if (dviPage && !m_searchRects.empty()) {
         const int saved = dc.SaveDC();

@@ -20,6 +20,7 @@
 #include "viewer/document/VrViewerAppBase.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/PageIndicatorDlg.h"
+#include "viewer/view/PageSet.h"
 #include "viewer/view/GlassWnd.h"
 #include "viewer/view/LayoutBarHost.h"
 #include "viewer/view/ThumbnailView.h"
@@ -38,7 +39,7 @@ constexpr COLORREF kRuleColour = 0x282828;
 constexpr COLORREF kCornerColour = 0xC8D0D4;
 }  // namespace
 
-CVrViewerView::CVrViewerView() {
+CVrViewerView::CVrViewerView() : m_pages(MakePageSet(kDocDvi, *this)) {
     AfxRegisterViewerStrings();
     MapCommand(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnViewToolbar);
     MapUpdateUI(ID_VIEW_TOOLBAR_BAND, &CVrViewerView::OnUpdateViewToolbar);
@@ -102,16 +103,11 @@ void CVrViewerView::PostToUi(std::function<void()> fn) {
 void CVrViewerView::SetDocType(int type) {
     if (!UiDispatcher::IsUiThread()) return PostToUi([this, type] { SetDocType(type); });
     m_docType = type;
+    m_pages = MakePageSet(type, *this);
     RequestCommandStates();
-    if (type == kDocTiff || type == kDocPs) {
-        m_imageInfo.clear();
-        m_imageBits.reset();
-        // The settings these types saved (the view was made as DVI).
-        LoadViewSettings();
-    }
     // The program that opens web links (used by the link commands).
     m_browserPath = "xdg-open";
-    if (type == kDocPs) CheckGhostscriptInstalled();
+    m_pages->Start();
 }
 
 void CVrViewerView::OnInitialUpdate() {
@@ -130,7 +126,7 @@ void CVrViewerView::OnInitialUpdate() {
 
 int CVrViewerView::GetViewStatus(ViewStatus& vs) {
     if (!m_showToolbar) m_showMainToolbar = 0;
-    m_topOffset = m_showMainToolbar ? 28 : 0;
+    m_topOffset = m_showMainToolbar ? kBandHeight : 0;
     vs.resolutionX = m_resolutionX;
     vs.resolutionY = m_resolutionY;
     vs.DispMag = m_pageSurface.dispMag;
@@ -147,24 +143,7 @@ int CVrViewerView::GetViewStatus(ViewStatus& vs) {
     vs.showToolbar = m_showToolbar;
     vs.showMainToolbar = m_showMainToolbar;
     vs.topOffset = m_topOffset;
-    if (m_docType == kDocDvi) {
-        vs.GlassDispMag = m_glassSurface.dispMag;
-        vs.paper = m_paper;
-        vs.glassPageWidth = m_glassSurface.width;
-        vs.glassPageHeight = m_glassSurface.height;
-        vs.EnableColor = m_EnableColor;
-        vs.hMargin = m_hMargin;
-        vs.vMargin = m_vMargin;
-        vs.targetName = String8("");
-        vs.GSScreenBitsPerPixel = m_pageSurface.gsBitsPerPixel;
-        vs.GlassGSBitsPerPixel = m_glassSurface.gsBitsPerPixel;
-    }
-    if (m_docType == kDocPs) vs.GSScreenBitsPerPixel = m_pageSurface.gsBitsPerPixel;
-    if (m_docType == kDocTiff || m_docType == kDocPs) vs.rotation = m_rotation;
-    if (m_docType == kDocTiff) {
-        vs.tiffWidth = m_tiffWidth;
-        vs.tiffHeight = m_tiffHeight;
-    }
+    m_pages->FillStatus(vs);
     return m_topOffset;
 }
 
@@ -175,12 +154,7 @@ void CVrViewerView::SetStatus(ViewStatus& vs) {
     }
     if (!GetDocument()) return;
     const int oldPage = m_page;
-    switch (m_docType) {
-    case kDocDvi: SetStatusDvi(vs); break;
-    case kDocTiff: SetStatusTiff(vs); break;
-    case kDocPs: SetStatusPs(vs); break;
-    default: break;
-    }
+    m_pages->SetStatus(vs);
     if (m_pThumbnailView && m_page != oldPage && m_page >= 0) m_pThumbnailView->AdjustPos(m_page);
     RequestCommandStates();
 }
@@ -214,181 +188,6 @@ void CVrViewerView::ApplyScrollPosition(ViewStatus& vs, int W, int H) {
     m_scrollY = s.y;
 }
 
-void CVrViewerView::SetStatusDvi(ViewStatus& vs) {
-    ViewerDvi* reader = Reader();
-    if (!reader) return;
-    for (ViewerDviDrawer* d : {&m_pageSurface.drawer, &m_glassSurface.drawer, &m_thumbDrawer})
-        d->SetDocument(GetDocument());
-    m_pageCount = reader->GetNPage();
-    ViewStatus old;
-    GetViewStatus(old);
-
-    // Paper: the page's own from its specials; else, without a paper
-    // special, the document's widest and tallest pages with an inch all
-    // round; else the paper the specials left in force.
-    PaperSize pagePaper = vs.paper;
-    if (vs.page >= 0 && reader->GetPagePaper(vs.page, pagePaper)) {
-        vs.paper = pagePaper;
-    } else if (reader->IsPaperBySpecial()) {
-        vs.paper = reader->GetPaper();
-    } else if (m_showToolbar) {
-        const double magRaw = int32_t(reader->GetAbsMag());
-        if (magRaw > 0 && reader->GetDviDen() > 0) {
-            const double k = double(reader->GetDviNum()) / reader->GetDviDen() * magRaw * 1e-8;
-            const double w = reader->GetPageWidthDvi() * k, h = reader->GetPageHeightDvi() * k;
-            if (w > 0 && h > 0)
-                vs.paper = PaperSize(Round((w + 508000 / magRaw) * 10000), Round((h + 508000 / magRaw) * 10000), 0);
-        }
-    }
-    m_paper = vs.paper;
-    m_DispMagSpec = vs.DispMagSpec;
-    m_scrollBarFlags = vs.scrollBarFlags;
-    m_showToolbar = vs.showToolbar;
-    m_showMainToolbar = vs.showToolbar ? vs.showMainToolbar : 0;
-    m_topOffset = m_showMainToolbar ? 28 : 0;
-
-    int paperW = 0, paperH = 0;
-    m_paper.GetWidth(&paperW);
-    m_paper.GetHeight(&paperH);
-
-    int W = 0, H = 0;
-    if (!m_windowCreated) {
-        m_pageSurface.dispMag = ClampDispMag(vs.DispMag);
-    } else {
-        if (old.scrollBarFlags != m_scrollBarFlags || old.showToolbar != m_showToolbar ||
-            old.showMainToolbar != m_showMainToolbar)
-            ShowScrollBar();
-        RECT area;
-        GetPageAreaRect(&area);
-        m_areaRight = area.right;
-        m_areaBottom = area.bottom;
-        W = area.right - area.left;
-        H = area.bottom - m_topOffset;
-        m_pageSurface.dispMag =
-            FitDispMagDvi(m_DispMagSpec, vs.DispMag, paperW, paperH, m_resolutionX, m_resolutionY, W, H);
-    }
-    const int newW = BitmapSide(paperW, m_pageSurface.dispMag, m_resolutionX);
-    const int newH = BitmapSide(paperH, m_pageSurface.dispMag, m_resolutionY);
-    const bool tooLarge = newW < 0 || newH < 0;
-    m_pageSurface.width = std::max(0, newW);
-    m_pageSurface.height = std::max(0, newH);
-    if (m_windowCreated) ApplyScrollPosition(vs, W, H);
-    else m_scrollX = vs.scrollX, m_scrollY = vs.scrollY;
-
-    m_glassSurface.dispMag = ClampDispMag(vs.GlassDispMag > 0 ? vs.GlassDispMag : m_glassSurface.dispMag);
-    m_glassSurface.width = std::max(0, BitmapSide(paperW, m_glassSurface.dispMag, m_resolutionX));
-    m_glassSurface.height = std::max(0, BitmapSide(paperH, m_glassSurface.dispMag, m_resolutionY));
-    m_EnableColor = vs.EnableColor;
-    m_hMargin = vs.hMargin;
-    m_vMargin = vs.vMargin;
-    m_pageSurface.gsBitsPerPixel = vs.GSScreenBitsPerPixel;
-    m_glassSurface.gsBitsPerPixel = vs.GlassGSBitsPerPixel;
-    m_originX = vs.originX;
-    m_originY = vs.originY;
-    m_workspaceColor = vs.workspaceColor;
-    m_page = Clamp(vs.page, m_pageCount - 1);
-
-    // The page bitmap.
-    if (m_pageSurface.dispMag != old.DispMag || m_pageSurface.width != old.pageWidth ||
-        m_pageSurface.height != old.pageHeight || tooLarge) {
-        if (m_drawerReleased || tooLarge || !RecreateSurfaceBitmap(m_pageSurface, 0)) {
-            m_pageSurface.drawer.Close();
-            CString text;
-            AfxFormatString1(text, IDS_VIEW_NO_MEMORY_FOR, "'hPageBitmap'");
-            ReportToUserAndLog(text);
-            m_pageSurface.width = m_pageSurface.height = 0;
-            m_pageSurface.SetPartsDone();
-            return;
-        }
-    }
-    // The glass bitmap.
-    const bool glassChanged = m_EnableColor != old.EnableColor || m_glassSurface.dispMag != old.GlassDispMag ||
-                              m_glassSurface.width != old.glassPageWidth ||
-                              m_glassSurface.height != old.glassPageHeight;
-    if (m_glassEnabled && glassChanged && !m_drawerReleased) {
-        bool made = RecreateSurfaceBitmap(m_glassSurface, !m_EnableColor);
-        if (!made && m_EnableColor && RecreateSurfaceBitmap(m_glassSurface, 1)) {
-            made = true;
-            m_EnableColor = 0;
-            AfxShowMessageBox(this, AfxLoadString(IDS_VIEW_GLASS_MONOCHROME), AfxLoadString(IDS_VIEW_APP_TITLE),
-                              MB_SYSTEMMODAL | MB_ICONINFORMATION);
-        }
-        if (!made) {
-            CString text;
-            AfxFormatString1(text, IDS_VIEW_NO_MEMORY_FOR, "'hGlassPageBitmap'");
-            ReportToUserAndLog(text);
-            m_glassEnabled = 0;
-        }
-    }
-
-    const bool pageValid = m_page >= 0 && m_page < m_pageCount;
-    const bool hasTarget = !vs.targetName.IsNull() && vs.targetName.GetLength() > 0;
-    const String8 target = hasTarget ? vs.targetName : String8();
-    bool timerNeeded = false;
-    bool drewPage = false;
-    if (m_pageSurface.dispMag != old.DispMag || m_pageSurface.width != old.pageWidth ||
-        m_pageSurface.height != old.pageHeight || m_hMargin != old.hMargin || m_vMargin != old.vMargin ||
-        m_page != old.page || m_pageSurface.gsBitsPerPixel != old.GSScreenBitsPerPixel || hasTarget) {
-        drewPage = true;
-        m_failedPage = -1;
-        if (!m_initialViewEstablished || !pageValid) {
-            StartSurface(m_pageSurface, nullptr, target);
-            WriteWaiting(m_pageSurface.dc);
-        } else if (StartSurface(m_pageSurface, reader, target)) {
-            NameFallbackFont(*reader);
-            if (m_windowCreated && !hasTarget) {
-                // No blank page: it first shows when its text is drawn or a
-                // frame has passed; slices under the timer draw the rest.
-                DrawTextSlice(m_pageSurface, kFrame);
-                m_pageRepaintPending = 0;
-                m_lastPageRepaint = Clock::now();
-            } else {
-                // With a target (its position is needed now) or before the
-                // window exists the text is drawn at once.
-                try {
-                    m_pageSurface.drawer.Draw(-1);
-                    m_pageSurface.textPassEnded = 1;
-                    m_pageSurface.textDone = 1;
-                } catch (const std::exception& e) {
-                    DrawFailed(m_pageSurface, e.what());
-                } catch (...) {
-                    DrawFailed(m_pageSurface, nullptr);
-                }
-            }
-            timerNeeded = true;
-        }
-    }
-    const bool glassRedraw = glassChanged || m_hMargin != old.hMargin || m_vMargin != old.vMargin ||
-                             m_page != old.page || m_glassSurface.gsBitsPerPixel != old.GlassGSBitsPerPixel;
-    if (m_glassEnabled && !m_drawerReleased && glassRedraw) {
-        // The magnifier's page is drawn when the glass is next shown.
-        m_glassSurface.drawer.Close();
-        m_glassSurface.SetPartsDone();
-        m_glassStale = 1;
-        if (m_glassShown) PrepareGlass();
-    }
-    if (timerNeeded && m_windowCreated) {
-        m_slowRetries = 0;
-        SetTimer(ID_PAGE_PARTS_TIMER, 1);
-    }
-
-    // A target: scroll so that it sits 20 pixels inside the page area.
-    if (hasTarget && m_pageSurface.drawer.IsTagFound()) {
-        const int mx = m_pageSurface.drawer.GetTaghPos(), my = m_pageSurface.drawer.GetTagvPos();
-        if (W * 2 / 3 + m_scrollX < mx) m_scrollX = mx - 20;
-        else if (mx < m_scrollX) m_scrollX = m_originX;
-        m_scrollX = Clamp(m_scrollX, m_pageSurface.width - W);
-        m_scrollY = Clamp(my - 20, m_pageSurface.height - H);
-        Invalidate(FALSE);
-    }
-
-    if (drewPage || m_scrollX != old.scrollX || m_scrollY != old.scrollY ||
-        m_workspaceColor != old.workspaceColor || m_scrollBarFlags != old.scrollBarFlags ||
-        m_showToolbar != old.showToolbar || m_showMainToolbar != old.showMainToolbar)
-        Invalidate(FALSE);
-    SetScrollBars(old, false);
-}
-
 void CVrViewerView::SetScrollBars(const ViewStatus& old, bool force) {
     if (!m_windowCreated || !m_controls || !m_scrollBarFlags) return;
     RECT area;
@@ -404,82 +203,6 @@ void CVrViewerView::SetScrollBars(const ViewStatus& old, bool force) {
                                         m_scrollSteps);
         m_controls->SetBar(true, v.max, v.page, v.pos);
     }
-}
-
-void CVrViewerView::SetStatusTiff(ViewStatus& vs) {
-    ViewStatus old;
-    GetViewStatus(old);
-    m_page = Clamp(vs.page, m_pageCount);
-    m_rotation = vs.rotation;
-    m_tiffWidth = m_tiffHeight = 0;
-    const bool pageValid = m_initialViewEstablished && m_page < m_pageCount;
-    CVrViewerDoc* doc = GetDocument();
-    const String8 file = doc ? doc->GetTempFileName() : String8();
-    if (pageValid && !file.IsNull()) {
-        if (TIFF* tif = TIFFOpen(file.c_str(), "r")) {
-            uint32_t w = 0, h = 0;
-            if (TIFFSetDirectory(tif, tdir_t(m_page)) && TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w) &&
-                TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h)) {
-                m_tiffWidth = int(std::min<uint32_t>(w, kTiffMaxSide));
-                m_tiffHeight = int(std::min<uint32_t>(h, kTiffMaxSide));
-                if (m_rotation == 1 || m_rotation == 3) std::swap(m_tiffWidth, m_tiffHeight);
-            }
-            TIFFClose(tif);
-        }
-    }
-    m_DispMagSpec = vs.DispMagSpec;
-    m_scrollBarFlags = vs.scrollBarFlags;
-    int W = 0, H = 0;
-    if (m_windowCreated) {
-        if (old.scrollBarFlags != m_scrollBarFlags) ShowScrollBar();
-        RECT area;
-        GetPageAreaRect(&area);
-        W = area.right - area.left;
-        H = area.bottom - m_topOffset;
-        m_pageSurface.dispMag = FitDispMagTiff(m_DispMagSpec, vs.DispMag, m_tiffWidth, m_tiffHeight, W, H);
-    } else {
-        m_pageSurface.dispMag = ClampDispMag(vs.DispMag);
-    }
-    m_pageSurface.width = int(m_pageSurface.dispMag * double(m_tiffWidth) * 0.0001 + 0.5);
-    m_pageSurface.height = int(m_pageSurface.dispMag * double(m_tiffHeight) * 0.0001 + 0.5);
-    if (m_windowCreated) ApplyScrollPosition(vs, W, H);
-    else m_scrollX = vs.scrollX, m_scrollY = vs.scrollY;
-    m_originX = vs.originX;
-    m_originY = vs.originY;
-    m_workspaceColor = vs.workspaceColor;
-    const bool redraw = m_pageSurface.dispMag != old.DispMag || m_rotation != old.rotation || m_page != old.page;
-    // Full-resolution blocks serve every zoom they are decoded for: a zoom
-    // change alone decodes again only where the reduced grey block is due.
-    bool sameImage = false;
-    if (m_imageBits && m_imageInfo.size() >= sizeof(BITMAPINFOHEADER) && m_page == old.page &&
-        m_rotation == old.rotation) {
-        const int bits = reinterpret_cast<const BITMAPINFOHEADER*>(m_imageInfo.data())->biBitCount;
-        sameImage = bits == 32 || (bits == 1 && m_pageSurface.dispMag >= 10000);
-    }
-    if (redraw && !sameImage && pageValid && !file.IsNull()) {
-        m_imageBits.reset();
-        m_imageInfo.assign(kTiffPageInfoBytes, 0);
-        std::string failure;
-        if (TIFF* tif = TIFFOpen(file.c_str(), "r")) {
-            if (TIFFSetDirectory(tif, tdir_t(m_page))) {
-                m_imageBits = DecodeTiffPage(tif, reinterpret_cast<BITMAPINFO*>(m_imageInfo.data()), &m_rotation,
-                                             &m_pageSurface.dispMag);
-                if (!m_imageBits) failure = TiffPageFailure(tif, m_page, m_pageSurface.dispMag);
-            }
-            TIFFClose(tif);
-        }
-        m_pageImageFailed = !failure.empty();
-        // Like a failed load: the view and the status bar say why.
-        if (m_pageImageFailed) {
-            SetStatusText(failure.c_str());
-            if (doc) doc->AppendErrorText(("\n" + failure).c_str());
-            if (auto* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd())) frame->SetMessageText(failure.c_str());
-        }
-    }
-    if (redraw || m_workspaceColor != old.workspaceColor || m_scrollBarFlags != old.scrollBarFlags ||
-        (m_windowCreated && (m_scrollX != old.scrollX || m_scrollY != old.scrollY)))
-        Invalidate(FALSE);
-    SetScrollBars(old, false);
 }
 
 // ----------------------------------------------------------------- painting
@@ -526,43 +249,7 @@ void CVrViewerView::OnPaint() {
     GetPageAreaRect(&area);
     ViewStatus vs;
     GetViewStatus(vs);
-    ViewerDvi* reader = Reader();
-    if (m_docType == kDocDvi && reader && vs.page >= 0 && vs.page < reader->GetNPage() && m_pageSurface.width > 0) {
-        PaintFrame(dc, area, vs, false);
-        // The visible part of the page; the workspace below it stays.
-        m_pageSurface.CopyTo(dc, 0, vs.topOffset, area.right, area.bottom - vs.topOffset, vs.scrollX, vs.scrollY);
-        // The rule and corner go over the page's edge as well.
-        PaintFrame(dc, area, vs, false);
-        DrawTextHighlights(dc, vs);
-        PaintOverlays(dc, area, vs);
-        PaintNotes(dc, vs);
-        return;
-    }
-    if ((m_docType == kDocTiff || m_docType == kDocPs) && vs.page >= 0 && vs.page < m_pageCount) {
-        PaintFrame(dc, area, vs, true);
-        if (m_imageBits && !m_imageInfo.empty()) {
-            const int w = std::min<int>(area.right, vs.pageWidth - vs.scrollX);
-            const int h = std::min<int>(area.bottom - vs.topOffset, vs.pageHeight - vs.scrollY);
-            if (w > 0 && h > 0) {
-                const int saved = dc.SaveDC();
-                dc.IntersectClipRect(0, vs.topOffset, w, vs.topOffset + h);
-                StretchPageImage(dc, -vs.scrollX, vs.topOffset - vs.scrollY);
-                dc.RestoreDC(saved);
-            }
-        } else {
-            CFont font;
-            font.CreateFont(0, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
-            CFont* old = dc.SelectObject(&font);
-            const char* text = m_busy               ? (m_renderState == -1 ? "Waiting..." : "Done")
-                               : m_pageImageFailed  ? m_statusText.c_str()
-                               : m_docType == kDocPs ? "This file spec. does not support."
-                                                    : "";
-            dc.TextOut(10, vs.topOffset + 10, text);
-            dc.SelectObject(old);
-        }
-        PaintOverlays(dc, area, vs);
-        return;
-    }
+    if (m_pages->Paint(dc, area, vs)) return;
     // No page to show.
     CBrush white(kWhite);
     CBrush* oldBrush = dc.SelectObject(&white);
@@ -615,18 +302,7 @@ void CVrViewerView::SetPageCount(int count) {
                                         m_scrollY, m_scrollSteps);
         m_controls->SetBar(true, v.max, v.page, v.pos);
     }
-    if (m_docType == kDocTiff || m_docType == kDocPs) {
-        if (m_initialViewEstablished && (count < previous || (previous <= m_page && m_page < count))) ForceRedraw();
-        if (!m_initialViewEstablished) FindInitialViewTarget();
-    } else if (!m_initialViewEstablished) {
-        FindInitialViewTarget();
-    } else if (m_docType == kDocDvi) {
-        // The paper may follow from the document's end, now known: the same
-        // record redraws nothing unless the page size changed.
-        ViewStatus vs;
-        GetViewStatus(vs);
-        SetStatus(vs);
-    }
+    m_pages->PageCountChanged(previous, count);
     if ((m_pThumbnailView || m_layoutBar.show) && int(m_pageSizeTable.size()) != count) BuildPageSizeTable();
     UpdateToolbarStatus();
     UpdateWindow();
@@ -656,10 +332,7 @@ void CVrViewerView::SetInitialViewStatus(const InitialViewRequest& request) {
     } else if (request.dispMag == -20000) {
         vs.DispMagSpec = kFitPage;
     }
-    if (m_docType == kDocDvi) {
-        if (request.hOffset > InitialViewRequest::kAbsent) vs.hMargin = Round(request.hOffset * 10000.0);
-        if (request.vOffset > InitialViewRequest::kAbsent) vs.vMargin = Round(request.vOffset * 10000.0);
-    }
+    m_pages->ApplyRequest(request, vs);
     if (request.workspaceColor < 0x1000000) vs.workspaceColor = request.workspaceColor;
     if (request.scrollBarFlags != 4) vs.scrollBarFlags = request.scrollBarFlags;
     if (request.showToolbar != 2) vs.showToolbar = request.showToolbar;
@@ -700,45 +373,11 @@ void CVrViewerView::ShowInitialPage(int page, const String8& tag, bool toolbarRe
 
 void CVrViewerView::FindInitialViewTarget() {
     if (!GetDocument() || !m_initialStatusApplied || m_initialViewEstablished) return;
-    const InitialViewRequest& r = m_request;
-    if (m_docType == kDocTiff || m_docType == kDocPs) {
-        if (r.firstPage < 0) {
-            if (m_pageCount > 0) ShowInitialPage(0, String8(), false);
-        } else if (r.firstPage < m_pageCount) {
-            ShowInitialPage(r.firstPage, String8(), true);
-        }
-        return;
-    }
-    if (m_docType != kDocDvi) return;
-    ViewerDvi* reader = Reader();
-    if (!reader) return;
-    const bool hasTag = r.targetTag.GetLength() > 0;
-    const int pages = reader->GetNPage();
-    const bool complete = m_loadingComplete || reader->GetMode() != ModeScanning;
-    if (!hasTag) {
-        if (r.firstPage < 0 && pages > 0) ShowInitialPage(0, String8(), true);
-    } else if (int p = reader->FindTagPage(r.targetTag); p >= 0 && p < pages) {
-        ShowInitialPage(p, r.targetTag, true);
-    }
-    if (!m_initialViewEstablished && r.firstPage >= 0 && r.firstPage < pages) {
-        // With a tag still to come the page is shown once and kept.
-        if (!hasTag) {
-            ShowInitialPage(r.firstPage, String8(), true);
-        } else if (!m_tagShown) {
-            m_tagShown = 1;
-            ShowInitialPage(r.firstPage, String8(), true);
-            m_initialViewEstablished = 0;
-        }
-        if (hasTag && complete) {
-            m_initialViewEstablished = 1;
-            AfxShowMessageBox(this, AfxLoadString(IDS_VIEW_LINK_MISSING), AfxLoadString(IDS_VIEW_LINK_MISSING_CAPTION), MB_OK);
-        }
-    }
-    if (!m_initialViewEstablished && complete && pages > 0) ShowInitialPage(0, String8(), true);
+    m_pages->FindInitialViewTarget();
 }
 
 void CVrViewerView::RedrawIfAwaitedFile(const String8& address) {
-    if (m_docType != kDocDvi || m_awaitedFile.GetLength() == 0) return;
+    if (!m_pages->HasText() || m_awaitedFile.GetLength() == 0) return;
     if (strcasecmp(address.c_str(), m_awaitedFile.c_str()) != 0) return;
     m_awaitedFile = String8();
     ForceRedraw();
@@ -776,7 +415,7 @@ int CVrViewerView::SetWindow() {
         }
     }
     ViewerDvi* reader = Reader();
-    if (m_docType == kDocDvi && reader && reader->IsOpened()) m_pageCount = reader->GetNPage();
+    if (m_pages->HasText() && reader && reader->IsOpened()) m_pageCount = reader->GetNPage();
     else SetDownloadPos(0);
     if (m_windowCreated) SetFocus();
     return 1;
@@ -911,7 +550,7 @@ int CVrViewerView::DrawerClear() {
 
 void CVrViewerView::OnViewToolbar() {
     m_showMainToolbar = m_showMainToolbarSetting = !m_showMainToolbar;
-    m_topOffset = m_showMainToolbar ? 28 : 0;
+    m_topOffset = m_showMainToolbar ? kBandHeight : 0;
     ShowScrollBar();
     ViewStatus vs;
     GetViewStatus(vs);

@@ -31,9 +31,10 @@
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/res/ViewCommandIds.h"
 #include "viewer/res/ViewStrings.h"
-#include "viewer/view/DocumentView.h"
+#include "viewer/document/DocumentView.h"
+#include "viewer/view/PageSet.h"
 #include "viewer/view/PageSurface.h"
-#include "viewer/view/ViewStatus.h"
+#include "viewer/document/ViewStatus.h"
 
 class CVrViewerDoc;
 class CCmdUI;
@@ -44,6 +45,7 @@ class MarginDlg;
 class PageIndicatorDlg;
 class CGlassWnd;
 class CThumbnailView;
+class PageSet;
 
 // ID_PAGE_PARTS_TIMER (126), the timer that draws the parts of a page not
 // yet drawn, comes with the document.
@@ -74,7 +76,12 @@ public:
     int GetDocType() const { return m_docType; }
     // Once per document.
     void OnInitialUpdate() override;
-    // The band's height (the document sets 28 before a load).
+    void StartLoad(bool fromWeb) override {
+        m_isBrowser = fromWeb ? 1 : 0;
+        m_topOffset = kBandHeight;
+    }
+    bool IsFromWeb() const override { return m_isBrowser != 0; }
+    // The band's height (kBandHeight at a load's start, 0 when hidden).
     void SetTopOffset(int topOffset) { m_topOffset = topOffset; }
 
     // ---- status and progressive drawing ----
@@ -384,6 +391,8 @@ public:
     // The thumbnails can be made now (a table, a window, no page rendering).
     bool ThumbnailsReady() const;
     CDC& GetThumbnailDC() { return m_thumbDC; }
+    // The thumbnail is left in the thumbnail DC (else in its DIB).
+    bool ThumbnailInDC() const { return m_pages->ThumbnailInDC(); }
     const BITMAPINFO* GetThumbnailInfo() const;
     const uint8_t* GetThumbnailBits() const { return m_thumbBits.get(); }
     // The thumbnail tab, told of page changes (null: none).
@@ -438,6 +447,8 @@ public:
     int IsShowingNoteIcons() const { return m_showNoteIcons; }
 
     CWnd* m_pNoteWnd = nullptr;  // the open note window, if any
+    int m_isBrowser = 0;            // the document came from a web address
+    int m_topOffset = kBandHeight;  // height of the toolbar band (0: hidden)
 
 protected:
     // The go-to-page dialog: shows the page count and the current page
@@ -464,6 +475,17 @@ protected:
     void AppendErrorLog(const CString& text);
 
 private:
+    // The page sets work on the view's state.
+    friend class PageSet;
+    friend class PackedPages;
+    friend class DviPages;
+    friend class ImagePages;
+    friend class TiffPages;
+    friend class RawPsPages;
+    friend class PsPages;
+    // What the document's kind does its own way (PageSet.h).
+    std::unique_ptr<PageSet> m_pages;
+
     enum { kPageTextDone, kPagePicturesTried, kGlassTextDone, kGlassPicturesTried, kPagePicturesDone,
            kGlassPicturesDone, kPartFlagCount };
     // Page parts still to draw (1 = done), for both surfaces.
@@ -474,9 +496,6 @@ private:
     ViewerDvi* Reader() const;
     // Runs fn on the UI thread later, while the view lives.
     void PostToUi(std::function<void()> fn);
-    void SetStatusDvi(ViewStatus& vs);
-    void SetStatusTiff(ViewStatus& vs);
-    void SetStatusPs(ViewStatus& vs);
     // The PDF link's target at a client point (FindLinkAtPoint's result).
     int PdfLinkAt(POINT point, std::string* uri);
     void SetScrollBars(const ViewStatus& old, bool force);

@@ -20,7 +20,7 @@
 #include "platform/ui/UiDispatcher.h"
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/document/VrViewerDoc.h"
-#include "viewer/view/ViewStatus.h"
+#include "viewer/document/ViewStatus.h"
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"

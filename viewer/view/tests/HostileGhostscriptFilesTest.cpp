@@ -20,7 +20,7 @@
 #include "platform/sys/TempFiles.h"
 #include "viewer/document/PdfLinks.h"
 #include "viewer/document/VrViewerDoc.h"
-#include "viewer/view/ViewStatus.h"
+#include "viewer/document/ViewStatus.h"
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"

@@ -6,7 +6,7 @@
 #include <climits>
 
 #include "viewer/view/ViewGeometry.h"
-#include "viewer/view/ViewStatus.h"
+#include "viewer/document/ViewStatus.h"
 
 using namespace viewgeo;
 

@@ -9,7 +9,7 @@
 #include "base/String8.h"
 #include "platform/ui/View.h"
 #include "viewer/document/NoteList.h"
-#include "viewer/view/ViewStatus.h"
+#include "viewer/document/ViewStatus.h"
 
 // What the document's address asks of the first view (absent values as
 // their sentinels).
@@ -28,9 +28,17 @@ struct InitialViewRequest {
     int glassEnabled = -1;       // negative: absent (the view keeps its own)
 };
 
+// Height in pixels of the page view's toolbar band, when shown.
+constexpr int kBandHeight = 28;
+
 class CDocumentView : public CView {
 public:
     // ---- a load's start ----
+    // A load begins: fromWeb when the document comes from a web address;
+    // the toolbar band takes its height again.
+    virtual void StartLoad(bool fromWeb) = 0;
+    // The document came from a web address.
+    virtual bool IsFromWeb() const = 0;
     // Once per view: status reset and the child controls; 0 on later calls.
     virtual int SetWindow() = 0;
     // Before a load from a web address or a reload: drawing stops, the
@@ -65,8 +73,4 @@ public:
     // ---- notes, saved with the document ----
     virtual NoteList& GetNotes() = 0;
     virtual void CloseNoteWindow() = 0;
-
-    // Set by the document at a load's start.
-    int m_isBrowser = 0;   // the document came from a web address
-    int m_topOffset = 28;  // height of the view's toolbar band
 };
