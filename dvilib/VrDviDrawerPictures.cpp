@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dvilib/EpsPictureCache.h"
 #include "dvilib/EpsPictureOutputter.h"
 #include "dvilib/VrDviDrawer.h"
 #include "dvilib/VrDviError.h"
@@ -320,11 +321,6 @@ int VrDviDrawer::DrawEps(PictInfo* p, int& X, int& Y, int& W, int& H) {
     H = ClampInt(double(T) - B + 1);
 
     EpsPictureOutputter out(dc_, refDC_ ? refDC_ : dc_, X, bottom, gsBitsPerPixel_, palette_.get());
-    // Ghostscript takes a while: the wait cursor shows until the picture is done.
-    struct Busy {
-        Busy() { VrDviReportBusy(true); }
-        ~Busy() { VrDviReportBusy(false); }
-    } busy;
     const int xRes = CeilInt(Trunc(sx * kDviPerInch) * hFactor_);
     const int yRes = CeilInt(Trunc(sy * kDviPerInch) * vFactor_);
     GS* gs = GetGS();
@@ -336,15 +332,39 @@ int VrDviDrawer::DrawEps(PictInfo* p, int& X, int& Y, int& W, int& H) {
     // end; a page if the picture does not output one (later pages are ignored).
     char command[200];
     std::snprintf(command, sizeof command, "%d %d translate\n", -box[0], -box[1]);
+    const std::string_view text(reinterpret_cast<const char*>(file.data()) + begin, end - begin);
+    const size_t program = std::hash<std::string_view>()(text);
+
+    // A rendering made before for the same file, contents, job and shift is
+    // drawn again without a job.
+    std::string key = p->fileName.c_str();
+    key += '\0';
+    struct stat st;
+    if (stat(p->fileName.c_str(), &st) == 0)
+        key += std::to_string(st.st_dev) + ':' + std::to_string(st.st_ino) + ':' + std::to_string(st.st_size) + ':' +
+               std::to_string(st.st_mtim.tv_sec) + '.' + std::to_string(st.st_mtim.tv_nsec);
+    key += '\0' + std::to_string(program) + ':' + std::to_string(text.size()) + '\0' + command;
+    for (const String8& a : args) {
+        key += a.c_str();
+        key += '\0';
+    }
+    if (const auto kept = EpsPictureCache::Get().Find(key)) {
+        out.Draw(*kept);
+        return 1;
+    }
+
+    // Ghostscript takes a while: the wait cursor shows until the picture is done.
+    struct Busy {
+        Busy() { VrDviReportBusy(true); }
+        ~Busy() { VrDviReportBusy(false); }
+    } busy;
     std::string input = command;
     if (gsBitsPerPixel_ >= 8) input += "mark /GraphicsAlphaBits 4 /TextAlphaBits 4 currentdevice putdeviceprops pop\n";
-    input.append(reinterpret_cast<const char*>(file.data()) + begin, end - begin);
+    input.append(text);
     if (end > begin && file[end - 1] != '\n') input += '\n';
     input += "showpage\n";
     // A picture stopped once would be stopped again at every redraw, at any
     // size: it is not run again.
-    const size_t program =
-        std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(file.data()) + begin, end - begin));
     {
         std::lock_guard<std::mutex> lock(g_stoppedLock);
         if (g_stoppedPictures.count(program)) return 1;
@@ -357,6 +377,8 @@ int VrDviDrawer::DrawEps(PictInfo* p, int& X, int& Y, int& W, int& H) {
         }
         OnPictureMessage(p, "The picture " + std::string(p->fileName.c_str()) + " was stopped: it did not finish within " +
                                 std::to_string((g_pictureTimeLimitMs.load() + 999) / 1000) + " seconds.");
+    } else if (r.end != GSChildJob::End::Stopped && out.Rendering()) {
+        EpsPictureCache::Get().Put(key, out.Rendering());
     }
     return 1;
 }

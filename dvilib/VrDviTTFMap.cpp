@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/gdi/FontEngine.h"
+#include "platform/gdi/FontPresence.h"
 
 namespace {
 
@@ -17,18 +17,9 @@ constexpr int MaxToken = 199;
 // Default face of double-byte characters: "바탕체" in code page 949.
 const char DefaultDbcFace[] = "\xB9\xD9\xC5\xC1\xC3\xBC";
 
-int DefaultFaceTest(const char* face) {
-    auto proc = [](const LOGFONT*, const TEXTMETRIC*, DWORD type, LPARAM found) -> int {
-        if (type & TRUETYPE_FONTTYPE) {
-            *reinterpret_cast<int*>(found) = 1;
-            return 0;
-        }
-        return 1;
-    };
-    int found = 0;
-    FontEngine::EnumFontFamilies(face, proc, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
+// A face the catalog lists, found without opening its file: a map names
+// hundreds of faces.
+int DefaultFaceTest(const char* face) { return FontEngine::HasFace(face) ? 1 : 0; }
 
 VrDviTTFMap::FaceTest g_faceTest = DefaultFaceTest;
 

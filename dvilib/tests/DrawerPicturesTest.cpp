@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "SpecialTestSupport.h"
+#include "dvilib/EpsPictureCache.h"
 #include "dvilib/VrDviError.h"
 #include "platform/ghostscript/GS.h"
+#include "platform/ghostscript/GSChildJob.h"
 #include "platform/pictures/tests/PictureWriters.h"
 
 using namespace dvitest;
@@ -377,6 +379,90 @@ TEST_F(Pictures, EpsThroughGhostscript) {
         EXPECT_NEAR(ink.Height(), 24, 2);
         EXPECT_EQ(PixelAt(page.Dc(), kOX + 34, kOY + 98), RGB(255, 255, 0));
     }
+}
+
+TEST_F(Pictures, EpsRenderingsAreKept) {
+    EpsPictureCache& cache = EpsPictureCache::Get();
+    cache.Clear();
+    const std::string eps = files.File("kept.eps");
+    SaveText(eps, std::string("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 72 36\n") + kEpsBody);
+    // Draws the picture at a scale on a new page: its ink, and the jobs it ran.
+    struct Drawn {
+        InkBox ink;
+        COLORREF centre;
+        unsigned long long jobs;
+    };
+    auto draw = [&](const std::string& scale) {
+        Bytes b;
+        MoveTo(b, 10, 110).Special("psfile=" + eps + scale);
+        SpecialPage page(b);
+        EXPECT_EQ(page.Draw(), 1);
+        const unsigned long long before = GSChildJob::Started();
+        page.drawer.DrawAllPictures();
+        const InkBox ink = InkOf(page.Dc());
+        return Drawn{ink, PixelAt(page.Dc(), (ink.left + ink.right) / 2, (ink.top + ink.bottom) / 2),
+                     GSChildJob::Started() - before};
+    };
+    const Drawn first = draw("");
+    EXPECT_EQ(first.jobs, 1u);
+    EXPECT_EQ(first.centre, kBlue);
+    EXPECT_NEAR(first.ink.Width(), 96, 2);
+    // Drawn again (a redraw, a page turned back): the same ink, no job.
+    const Drawn again = draw("");
+    EXPECT_EQ(again.jobs, 0u);
+    EXPECT_EQ(again.ink.left, first.ink.left);
+    EXPECT_EQ(again.ink.top, first.ink.top);
+    EXPECT_EQ(again.ink.Width(), first.ink.Width());
+    EXPECT_EQ(again.ink.Height(), first.ink.Height());
+    EXPECT_EQ(again.centre, kBlue);
+    // Another size is another rendering, then kept as well.
+    EXPECT_EQ(draw(" hscale=2 vscale=2").jobs, 1u);
+    const Drawn twice = draw(" hscale=2 vscale=2");
+    EXPECT_EQ(twice.jobs, 0u);
+    EXPECT_NEAR(twice.ink.Width(), 192, 3);
+    // A changed file is rendered again, even at the same size and length.
+    SaveText(eps, std::string("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 72 36\n") +
+                      "1 0 0 setrgbcolor 0 0 72 36 rectfill\n");
+    const Drawn changed = draw("");
+    EXPECT_EQ(changed.jobs, 1u);
+    EXPECT_EQ(changed.centre, kRed);
+    EXPECT_EQ(draw("").jobs, 0u);
+    // A cache too small for a rendering keeps none.
+    cache.SetLimit(1000);
+    EXPECT_EQ(cache.Count(), 0u);
+    EXPECT_EQ(draw("").jobs, 1u);
+    EXPECT_EQ(draw("").jobs, 1u);
+    cache.SetLimit(EpsPictureCache::kDefaultLimit);
+}
+
+TEST(EpsPictureCache, DropsTheLeastRecentlyUsed) {
+    EpsPictureCache cache;
+    auto rendering = [](size_t bytes) {
+        auto r = std::make_shared<EpsPictureCache::Rendering>();
+        r->bits.resize(bytes);
+        return r;
+    };
+    const size_t one = rendering(1000)->Bytes();
+    cache.SetLimit(3 * one);
+    cache.Put("a", rendering(1000));
+    cache.Put("b", rendering(1000));
+    cache.Put("c", rendering(1000));
+    ASSERT_NE(cache.Find("a"), nullptr);  // now the most recently used
+    cache.Put("d", rendering(1000));
+    EXPECT_EQ(cache.Find("b"), nullptr);
+    for (const char* kept : {"a", "c", "d"}) EXPECT_NE(cache.Find(kept), nullptr) << kept;
+    EXPECT_EQ(cache.Bytes(), 3 * one);
+    // Put again under a key: replaced, counted once.
+    cache.Put("a", rendering(1000));
+    EXPECT_EQ(cache.Count(), 3u);
+    EXPECT_EQ(cache.Bytes(), 3 * one);
+    // Larger than the whole limit: not kept, and nothing else dropped for it.
+    cache.Put("big", rendering(4000));
+    EXPECT_EQ(cache.Find("big"), nullptr);
+    EXPECT_EQ(cache.Count(), 3u);
+    cache.SetLimit(one);
+    EXPECT_EQ(cache.Count(), 1u);
+    EXPECT_LE(cache.Bytes(), one);
 }
 
 } // namespace

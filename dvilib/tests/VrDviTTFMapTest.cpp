@@ -371,11 +371,16 @@ TEST(VrDviTTFMapTest, SubstituteFaceWhenTheFirstIsMissing) {
     EXPECT_EQ(5, asked);  // a: 2, b: 2, c: 1; none without a substitute
 }
 
-TEST(VrDviTTFMapTest, DefaultFaceTestFindsNoMadeUpFace) {
+TEST(VrDviTTFMapTest, DefaultFaceTestFindsInstalledFacesOnly) {
     EXPECT_EQ(0, VrDviTTFMap::IsFaceInstalled("No Such Face Veloran 42"));
+    EXPECT_EQ(0, VrDviTTFMap::IsFaceInstalled(""));
+    EXPECT_EQ(1, VrDviTTFMap::IsFaceInstalled("DejaVu Serif"));
+    EXPECT_EQ(1, VrDviTTFMap::IsFaceInstalled("dejavu serif"));
     VrDviTTFMap map;
-    ASSERT_EQ(1, Append(map, "a { fontname = 'No Such Face Veloran 42', subsname = 'Another Made Up Face' }"));
+    ASSERT_EQ(1, Append(map, "a { fontname = 'No Such Face Veloran 42', subsname = 'Another Made Up Face' }\n"
+                             "b { fontname = 'No Such Face Veloran 42', subsname = 'DejaVu Serif' }"));
     EXPECT_EQ("no such face veloran 42", Str(map.GetEntry("a")->sbc.fontName));
+    EXPECT_EQ("dejavu serif", Str(map.GetEntry("b")->sbc.fontName));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // cache of instances by LOGFONT so that making the same font again is cheap.
 #include "platform/gdi/FontEngine.h"
 #include "platform/gdi/FontEngineCache.h"
+#include "platform/gdi/FontPresence.h"
 
 #include <algorithm>
 #include <climits>
@@ -158,6 +159,31 @@ bool Describe(const FaceRecord& r, const std::string& name, Enumerated& out) {
     std::strncpy(out.lf.lfFaceName, name.c_str(), LF_FACESIZE - 1);
     return true;
 }
+
+// What Describe gave for each face and name while the catalog stays the same:
+// a face is opened once, not at every enumeration (a map file asks for the
+// same few families many times). Empty for a face that cannot be made.
+struct DescribedFaces {
+    uint64_t generation = 0;
+    std::unordered_map<std::string, std::optional<Enumerated>> faces;
+};
+
+const std::optional<Enumerated>& DescribeOnce(const FaceRecord& r, const std::string& name, uint64_t generation) {
+    static auto* described = new DescribedFaces;
+    if (described->generation != generation) {
+        described->faces.clear();
+        described->generation = generation;
+    }
+    std::string key = r.file;
+    key += '\0' + std::to_string(r.index) + '\0' + std::to_string(r.weight) + (r.italic ? "i" : "r") + '\0' + name;
+    auto it = described->faces.find(key);
+    if (it == described->faces.end()) {
+        Enumerated e;
+        it = described->faces.emplace(std::move(key), Describe(r, name, e) ? std::optional<Enumerated>(e) : std::nullopt)
+                 .first;
+    }
+    return it->second;
+}
 }  // namespace
 
 namespace FontEngine {
@@ -201,22 +227,33 @@ void SetGlyphBudget(size_t bytes) {
 
 int EnumFontFamilies(const char* family, FONTENUMPROC proc, LPARAM data) {
     if (!proc) return 0;
-    std::vector<Enumerated> found;
+    std::vector<std::pair<FaceRecord, std::string>> matches;
     {
         std::lock_guard lock(FontLibrary::Mutex());
         FontCatalog& catalog = FontCatalog::Instance();
         const bool all = !family || !*family;
-        auto matches = all ? catalog.Families() : catalog.Find(family, FW_NORMAL, false);
-        for (const auto& m : matches) {
-            Enumerated e;
-            if (Describe(*m.face, m.name, e)) found.push_back(e);
-        }
+        for (const auto& m : all ? catalog.Families() : catalog.Find(family, FW_NORMAL, false))
+            matches.emplace_back(*m.face, m.name);
     }
-    // Called without the lock: a callback may make fonts or add files.
+    // Each face is described when the enumeration reaches it (a callback that
+    // stops at the first face opens no other), and the callback runs without
+    // the lock: it may make fonts or add files.
     int result = 0;
-    for (const Enumerated& e : found)
-        if ((result = proc(&e.lf, &e.tm, TRUETYPE_FONTTYPE, data)) == 0) break;
+    for (const auto& [face, name] : matches) {
+        std::optional<Enumerated> e;
+        {
+            std::lock_guard lock(FontLibrary::Mutex());
+            e = DescribeOnce(face, name, FontCatalog::Instance().Generation());
+        }
+        if (e && (result = proc(&e->lf, &e->tm, TRUETYPE_FONTTYPE, data)) == 0) break;
+    }
     return result;
+}
+
+bool HasFace(const char* family) {
+    if (!family || !*family) return false;
+    std::lock_guard lock(FontLibrary::Mutex());
+    return !FontCatalog::Instance().Find(family, FW_NORMAL, false).empty();
 }
 
 int AddFontResource(const char* path) {

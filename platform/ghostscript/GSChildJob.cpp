@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -32,6 +33,7 @@ constexpr size_t kFeedChunk = 4096;
 // How long a streamed job may take to finish after its input was ended.
 constexpr int kStopGraceMs = 5000;
 
+std::atomic<unsigned long long> g_started{0};
 std::mutex g_programLock;  // guards g_program
 std::string g_program = kGSConsoleProgram;
 
@@ -111,6 +113,8 @@ std::vector<std::pair<std::string, std::string>> GSJobFolder::Environment() cons
     return {{"TMPDIR", m_path}, {"TEMP", m_path}};
 }
 
+unsigned long long GSChildJob::Started() { return g_started.load(); }
+
 void GSChildJob::SetProgram(const std::string& program) {
     std::lock_guard<std::mutex> lock(g_programLock);
     g_program = program.empty() ? std::string(kGSConsoleProgram) : program;
@@ -170,6 +174,7 @@ GSChildJob::Result GSChildJob::Run(GS* gs, const std::vector<String8>& args, std
     sys::Process child;
     std::string why;
     if (!child.Start(options, &why)) return fail("Ghostscript could not be started: " + why);
+    ++g_started;
     if (stream) fcntl(child.StdinFd(), F_SETFL, fcntl(child.StdinFd(), F_GETFL) | O_NONBLOCK);
     // A child that stops reading must not end this process with SIGPIPE.
     PipeSignalBlock pipeBlock;

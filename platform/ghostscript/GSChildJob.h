@@ -46,6 +46,8 @@ struct GSChildJob {
 
     // The program run; a name is searched on PATH.
     static void SetProgram(const std::string& program);
+    // How many child processes the process has started so far.
+    static unsigned long long Started();
 
     // Runs `input` (PostScript) as a job of `args` (as GS::StartGSJob takes
     // them: the program name first, -sDEVICE=mswindll for pages as bitmaps,
