@@ -27,8 +27,6 @@
 
 namespace fs = std::filesystem;
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
-
 namespace {
 
 // Three pictures and a watermark beside the document, and one picture that

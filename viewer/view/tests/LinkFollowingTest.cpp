@@ -30,8 +30,6 @@
 namespace fs = std::filesystem;
 using testsupport::TempDir;
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
-
 namespace {
 
 // Four pages; the anchor sec2 is on the third.
