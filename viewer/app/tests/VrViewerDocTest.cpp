@@ -59,7 +59,7 @@ void WriteFile(const fs::path& p, const std::string& bytes) {
 
 // Runs plain TeX on source in dir; the DVI's bytes.
 std::string MakeDvi(const fs::path& dir, const std::string& name, const std::string& source) {
-    if (testsupport::RunTex(dir, source, name).rfind("FAILED", 0) == 0) return std::string();
+    testsupport::RunTex(dir, source, name);
     return ReadFile(dir / (name + ".dvi"));
 }
 

@@ -34,10 +34,9 @@ TEST(AddressParametersViewTest, LocalDocumentOpensAtTheAddressedPageAndZoom) {
     setenv("TMPDIR", (dir / "tmp").c_str(), 1);
     setenv("VELORAN_CONFIG_HOME", (dir / "config").c_str(), 1);
     sys::Registry::SetDefault(sys::Registry::OpenDirectory((dir / "config").string()));
-    const std::string tex = testsupport::RunTex(dir, "\\newcount\\n \\n=0\n"
+    ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(dir, "\\newcount\\n \\n=0\n"
                                                      "\\loop \\advance\\n by 1 \\centerline{Page \\the\\n}\n"
-                                                     "\\ifnum\\n<5 \\vfill\\eject \\repeat\n\\bye\n");
-    ASSERT_EQ(tex.rfind("FAILED", 0), std::string::npos) << "TeX must make the test document: " << tex;
+                                                     "\\ifnum\\n<5 \\vfill\\eject \\repeat\n\\bye\n"));
 
     static int argc = 1;
     static char arg0[] = "address_parameters_view_test";

@@ -93,8 +93,7 @@ protected:
 
 TEST_F(BadDocument, EachEndsWithTheWorkerDoneAnErrorToldAndTheViewResponding) {
     const fs::path& d = *dir_;
-    const std::string tex = testsupport::RunTex(d, "Page one.\\vfill\\eject Page two.\\bye\n");
-    ASSERT_EQ(tex.rfind("FAILED", 0), std::string::npos) << tex;
+    ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(d, "Page one.\\vfill\\eject Page two.\\bye\n"));
     const std::string dvi = ReadAll(d / "doc.dvi");
     ASSERT_GT(dvi.size(), 100u);
 

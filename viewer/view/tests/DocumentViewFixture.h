@@ -32,8 +32,7 @@ protected:
         fs::create_directories(*dir_ / "config");
         fs::create_directories(*dir_ / "tmp");
         if (texSource) {
-            const std::string out = testsupport::RunTex(*dir_, texSource);
-            ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+            ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(*dir_, texSource));
         }
         setenv("TMPDIR", (*dir_ / "tmp").c_str(), 1);
         setenv("VELORAN_CONFIG_HOME", (*dir_ / "config").c_str(), 1);

@@ -62,12 +62,11 @@ protected:
         fs::create_directories(*dir_ / "tex");
         ASSERT_EQ(GetGS()->LoadGSDLL(kGSLibraryName, nullptr), 1);
         const fs::path tex = *dir_ / "tex";
-        for (const std::string& out :
-             {testsupport::RunTex(tex, kThreePages, "three"), testsupport::RunIn(tex, "dvips -q -o three.ps three.dvi")})
-            ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+        ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(tex, kThreePages, "three"));
+        const std::string ps = testsupport::RunIn(tex, "dvips -q -o three.ps three.dvi");
+        ASSERT_EQ(ps.rfind("FAILED", 0), std::string::npos) << ps;
         std::ofstream(tex / "links.tex") << kLinks;
-        const std::string pdf = testsupport::RunIn(tex, "pdftex -interaction=batchmode -halt-on-error links.tex");
-        ASSERT_EQ(pdf.rfind("FAILED", 0), std::string::npos) << pdf;
+        ASSERT_NO_FATAL_FAILURE(testsupport::RunTexProgram(tex, "pdftex", "links"));
     }
     static void TearDownTestSuite() { TearDownDocuments(); }
 
