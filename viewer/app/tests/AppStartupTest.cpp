@@ -19,6 +19,7 @@
 #include "platform/ui/UiDispatcher.h"
 #include "viewer/frames/MainFrame.h"
 #include "viewer/app/VrViewerApp.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 
 namespace fs = std::filesystem;
@@ -33,19 +34,12 @@ class AppStartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
         TestApp();
-        tmp = fs::temp_directory_path() /
-              ("vrviewer-start-" + std::to_string(getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(tmp);
-        fs::create_directories(tmp / "config");
+        tmp = env.Path();
         fs::create_directories(tmp / "run");
-        setenv("VELORAN_CONFIG_HOME", (tmp / "config").c_str(), 1);
         setenv("XDG_RUNTIME_DIR", (tmp / "run").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((tmp / "config").string()));
     }
     void TearDown() override {
         if (app) Shutdown();
-        fs::remove_all(tmp);
     }
     sys::Registry& Reg() { return sys::Registry::Default(); }
     void PutShared(const std::string& section, const std::string& name, const std::string& value) {
@@ -68,6 +62,7 @@ protected:
         app.reset();
     }
 
+    testsupport::TestEnvironment env;
     fs::path tmp;
     std::unique_ptr<CVrViewerApp> app;
 };

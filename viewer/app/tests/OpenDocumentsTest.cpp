@@ -19,6 +19,7 @@
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/UiDispatcher.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 #include "viewer/frames/ChildFrame.h"
@@ -40,7 +41,7 @@ constexpr int kPages = 4;
 // The world of the tests: one folder, one server, and the QApplication whose
 // command line names the server's document, made before anything else.
 struct World {
-    TempDir dir;
+    testsupport::TestEnvironment dir;
     std::string dvi;
     LoopbackServer server{[this](const LoopbackServer::Request& r, LoopbackServer::Reply& reply) { Serve(r, reply); }};
     std::string commandLineUrl;
@@ -50,15 +51,10 @@ struct World {
         const std::vector<unsigned char> bytes = testsupport::ReadFile(dir.File("paper.dvi"));
         dvi.assign(bytes.begin(), bytes.end());
         commandLineUrl = server.Url("/paper.dvi");
-        fs::create_directories(dir.Path() / "config");
         fs::create_directories(dir.Path() / "run");
         fs::permissions(dir.Path() / "run", fs::perms::owner_all);
-        fs::create_directories(dir.Path() / "tmp");
-        setenv("TMPDIR", (dir.Path() / "tmp").c_str(), 1);
-        setenv("VELORAN_CONFIG_HOME", (dir.Path() / "config").c_str(), 1);
         setenv("XDG_RUNTIME_DIR", (dir.Path() / "run").c_str(), 1);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((dir.Path() / "config").string()));
         static int argc = 2;
         static std::string arg0 = "VrViewer", arg1 = commandLineUrl;
         static char* argv[] = {arg0.data(), arg1.data(), nullptr};

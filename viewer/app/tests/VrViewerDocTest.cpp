@@ -26,6 +26,7 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/StringTable.h"
 #include "platform/ui/tests/QtTestApp.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/GzipData.h"
 #include "testsupport/TestTools.h"
 #include "viewer/res/AppStrings.h"
@@ -80,14 +81,9 @@ std::string Head(size_t length, const std::string& extra = "") {
 class DocTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        root = fs::temp_directory_path() / ("vrviewer-doc-" + std::to_string(getpid()));
-        fs::remove_all(root);
-        fs::create_directories(root / "config");
+        env = new testsupport::TestEnvironment;
+        root = env->Path();
         fs::create_directories(root / "tex");
-        fs::create_directories(root / "tmp");
-        setenv("TMPDIR", (root / "tmp").c_str(), 1);
-        setenv("VELORAN_CONFIG_HOME", (root / "config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((root / "config").string()));
         TestApp();
         AfxSetLanguage(UiLanguage::English);
         AfxRegisterViewerStrings();
@@ -111,7 +107,8 @@ protected:
         PumpPending();
         delete app;
         app = nullptr;
-        fs::remove_all(root);
+        delete env;
+        env = nullptr;
     }
 
     void SetUp() override {
@@ -179,6 +176,7 @@ protected:
         return std::find(docs.begin(), docs.end(), doc) != docs.end();
     }
 
+    static inline testsupport::TestEnvironment* env = nullptr;
     static inline fs::path root;
     static inline CVrViewerApp* app = nullptr;
     static inline CMultiDocTemplate* tmpl = nullptr;

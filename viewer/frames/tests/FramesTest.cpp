@@ -33,6 +33,7 @@
 #include "platform/sys/TempFiles.h"
 #include "platform/ui/ControlBars.h"
 #include "platform/ui/MessageBox.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 #include "viewer/res/AppStrings.h"
@@ -91,11 +92,7 @@ std::vector<QAction*> MenuActions(const QList<QAction*>& actions) {
 class Frames : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new testsupport::TempDir;
-        fs::create_directories(dir_->Path() / "config");
-        fs::create_directories(dir_->Path() / "tmp");
-        setenv("TMPDIR", dir_->File("tmp").c_str(), 1);
-        setenv("VELORAN_CONFIG_HOME", dir_->File("config").c_str(), 1);
+        dir_ = new testsupport::TestEnvironment;
         const std::string text =
             "\\newcount\\n \\n=0\n\\loop \\advance\\n by 1 \\centerline{Page \\the\\n}\n"
             "\\ifnum\\n<4 \\vfill\\eject \\repeat\n\\bye\n";
@@ -109,13 +106,10 @@ protected:
     static void TearDownTestSuite() {
         AfxSetMessageBoxAnswerer(nullptr);
         delete dir_;
-        unsetenv("TMPDIR");
     }
 
     void SetUp() override {
-        fs::remove_all(dir_->Path() / "config");
-        fs::create_directories(dir_->Path() / "config");
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory(dir_->File("config")));
+        dir_->ResetConfig();
         app_ = NewTestApplication();
         app_->SetRegistryKey(CVrViewerApp::kRegistryKey);
         app_->SetAppProfile();
@@ -196,14 +190,14 @@ protected:
         EXPECT_GT(ids.size(), 3u);
     }
 
-    static testsupport::TempDir* dir_;
+    static testsupport::TestEnvironment* dir_;
     // Documents open with an OptionsView.
     static inline bool countOptions_ = false;
     CVrViewerApp* app_ = nullptr;
     CMainFrame* main_ = nullptr;
     WndGuard life_;
 };
-testsupport::TempDir* Frames::dir_ = nullptr;
+testsupport::TestEnvironment* Frames::dir_ = nullptr;
 
 TEST_F(Frames, EveryMenuItemAndAcceleratorHasARoute) {
     // No document: the main frame's own menu.

@@ -19,6 +19,7 @@
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 
@@ -27,13 +28,8 @@ namespace fs = std::filesystem;
 namespace {
 
 TEST(AddressParametersViewTest, LocalDocumentOpensAtTheAddressedPageAndZoom) {
-    const fs::path dir = fs::temp_directory_path() / ("vrparams-" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir / "config");
-    fs::create_directories(dir / "tmp");
-    setenv("TMPDIR", (dir / "tmp").c_str(), 1);
-    setenv("VELORAN_CONFIG_HOME", (dir / "config").c_str(), 1);
-    sys::Registry::SetDefault(sys::Registry::OpenDirectory((dir / "config").string()));
+    const testsupport::TestEnvironment env;
+    const fs::path& dir = env.Path();
     ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(dir, "\\newcount\\n \\n=0\n"
                                                      "\\loop \\advance\\n by 1 \\centerline{Page \\the\\n}\n"
                                                      "\\ifnum\\n<5 \\vfill\\eject \\repeat\n\\bye\n"));
@@ -84,7 +80,6 @@ TEST(AddressParametersViewTest, LocalDocumentOpensAtTheAddressedPageAndZoom) {
     }
     AfxSetMessageBoxAnswerer(nullptr);
     delete app;
-    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "platform/inet/tests/LoopbackServer.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/MessageBox.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 #include "viewer/document/VrViewerDoc.h"
@@ -40,12 +41,7 @@ const char kDocument[] =
 class AddressView : public ShownViewsTest {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new TempDir;
-        fs::create_directories(dir_->Path() / "config");
-        fs::create_directories(dir_->Path() / "tmp");
-        setenv("TMPDIR", (dir_->Path() / "tmp").c_str(), 1);
-        setenv("VELORAN_CONFIG_HOME", (dir_->Path() / "config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((dir_->Path() / "config").string()));
+        dir_ = new testsupport::TestEnvironment;
         ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(*dir_, kDocument, "doc"));
         testsupport::RunTex(*dir_, "Another paper.\\bye\n", "other");
         TestApp();
@@ -68,7 +64,7 @@ protected:
     }
     static std::string Doc(const char* name) { return dir_->File(name); }
 
-    static inline TempDir* dir_ = nullptr;
+    static inline testsupport::TestEnvironment* dir_ = nullptr;
     static inline CVrViewerApp* app_ = nullptr;
 };
 

@@ -20,6 +20,7 @@
 #include "platform/inet/tests/LoopbackServer.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/MessageBox.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 #include "viewer/document/VrViewerDoc.h"
@@ -47,12 +48,7 @@ std::string Head(size_t length) {
 class ArrivalFailures : public ShownViewsTest {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new TempDir;
-        fs::create_directories(dir_->Path() / "config");
-        fs::create_directories(dir_->Path() / "tmp");
-        setenv("TMPDIR", (dir_->Path() / "tmp").c_str(), 1);
-        setenv("VELORAN_CONFIG_HOME", (dir_->Path() / "config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((dir_->Path() / "config").string()));
+        dir_ = new testsupport::TestEnvironment;
         ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(*dir_, kDocument, "doc"));
         TestApp();
         app_ = NewTestApplication();
@@ -94,7 +90,7 @@ protected:
         return either ? double(both) / double(either) : 0;
     }
 
-    static inline TempDir* dir_ = nullptr;
+    static inline testsupport::TestEnvironment* dir_ = nullptr;
     static inline CVrViewerApp* app_ = nullptr;
 };
 

@@ -18,6 +18,7 @@
 #include "platform/ui/UiDispatcher.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 #include "viewer/view/tests/ViewTestSupport.h"
@@ -28,15 +29,11 @@ protected:
     // null) becomes doc.dvi in Dir().
     static void SetUpDocuments(const char* texSource) {
         namespace fs = std::filesystem;
-        dir_ = new fs::path(fs::temp_directory_path() / ("vrside-" + std::to_string(getpid())));
-        fs::create_directories(*dir_ / "config");
-        fs::create_directories(*dir_ / "tmp");
+        env_ = new testsupport::TestEnvironment;
+        dir_ = new fs::path(env_->Path());
         if (texSource) {
             ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(*dir_, texSource));
         }
-        setenv("TMPDIR", (*dir_ / "tmp").c_str(), 1);
-        setenv("VELORAN_CONFIG_HOME", (*dir_ / "config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((*dir_ / "config").string()));
         TestApp();
         app_ = NewTestApplication();
         ASSERT_TRUE(app_->m_kpathsea.IsKPathSeaDLLLoaded());
@@ -44,8 +41,8 @@ protected:
     static void TearDownDocuments() {
         delete app_;
         app_ = nullptr;
-        std::filesystem::remove_all(*dir_);
         delete dir_;
+        delete env_;
     }
     static const std::filesystem::path& Dir() { return *dir_; }
 
@@ -107,6 +104,7 @@ protected:
         return vs;
     }
 
+    static inline testsupport::TestEnvironment* env_ = nullptr;
     static inline std::filesystem::path* dir_ = nullptr;
     static inline CVrViewerApp* app_ = nullptr;
     CVrViewerDoc* doc = nullptr;

@@ -19,6 +19,7 @@
 #include "platform/sys/Registry.h"
 #include "platform/sys/ShellOpen.h"
 #include "platform/ui/MessageBox.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 #include "viewer/res/AppStrings.h"
@@ -74,9 +75,7 @@ TEST(LayoutBarWidth, TheStoredWidthUnlessItDoesNotFit) {
 class Services : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new testsupport::TempDir;
-        fs::create_directories(dir_->Path() / "tmp");
-        setenv("TMPDIR", dir_->File("tmp").c_str(), 1);
+        dir_ = new testsupport::TestEnvironment;
         const std::string text =
             "\\newcount\\n \\n=0\n\\loop \\advance\\n by 1 \\centerline{Page \\the\\n}\n"
             "\\ifnum\\n<6 \\vfill\\eject \\repeat\n\\bye\n";
@@ -89,10 +88,7 @@ protected:
     static void TearDownTestSuite() { delete dir_; }
 
     void SetUp() override {
-        fs::remove_all(dir_->Path() / "config");
-        fs::create_directories(dir_->Path() / "config");
-        setenv("VELORAN_CONFIG_HOME", dir_->File("config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory(dir_->File("config")));
+        dir_->ResetConfig();
         AfxSetMessageBoxAnswerer([this](const MessageBoxRequest& r) {
             questions.push_back(r.text);
             return answer;
@@ -141,7 +137,7 @@ protected:
         return vs.page;
     }
 
-    static inline testsupport::TempDir* dir_ = nullptr;
+    static inline testsupport::TestEnvironment* dir_ = nullptr;
     CVrViewerApp* app_ = nullptr;
     CMainFrame* main_ = nullptr;
     WndGuard life_;

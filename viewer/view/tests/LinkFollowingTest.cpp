@@ -20,6 +20,7 @@
 #include "platform/sys/Registry.h"
 #include "platform/sys/ShellOpen.h"
 #include "platform/ui/MessageBox.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 #include "viewer/document/VrViewerDoc.h"
@@ -49,13 +50,8 @@ class LinkFollowing : public ShownViewsTest {
 protected:
     LinkFollowing() { answer = IDYES; }
     static void SetUpTestSuite() {
-        dir_ = new TempDir;
-        fs::create_directories(dir_->Path() / "config");
-        fs::create_directories(dir_->Path() / "tmp");
+        dir_ = new testsupport::TestEnvironment;
         fs::create_directories(dir_->Path() / "bin");
-        setenv("TMPDIR", (dir_->Path() / "tmp").c_str(), 1);
-        setenv("VELORAN_CONFIG_HOME", (dir_->Path() / "config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((dir_->Path() / "config").string()));
         for (const auto& [text, name] : {std::pair{kTarget, "target"}, std::pair{kLinker, "linker"}}) {
             ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(*dir_, text, name));
         }
@@ -103,7 +99,7 @@ protected:
         for (const auto& e : fs::directory_iterator(dir_->File("started"))) fs::remove(e.path());
     }
 
-    static inline TempDir* dir_ = nullptr;
+    static inline testsupport::TestEnvironment* dir_ = nullptr;
     static inline CVrViewerApp* app_ = nullptr;
 };
 

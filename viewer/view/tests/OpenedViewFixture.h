@@ -15,6 +15,7 @@
 
 #include "platform/sys/Registry.h"
 #include "platform/ui/MessageBox.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 #include "viewer/document/VrViewerDoc.h"
@@ -24,12 +25,7 @@
 class DocumentViewFixture : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new testsupport::TempDir;
-        std::filesystem::create_directories(dir_->Path() / "config");
-        std::filesystem::create_directories(dir_->Path() / "tmp");
-        setenv("TMPDIR", dir_->File("tmp").c_str(), 1);
-        setenv("VELORAN_CONFIG_HOME", dir_->File("config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory(dir_->File("config")));
+        dir_ = new testsupport::TestEnvironment;
         TestApp();
         app_ = NewTestApplication();
     }
@@ -106,7 +102,7 @@ protected:
         return dir_->File(name + ".dvi");
     }
 
-    static inline testsupport::TempDir* dir_ = nullptr;
+    static inline testsupport::TestEnvironment* dir_ = nullptr;
     static inline CVrViewerApp* app_ = nullptr;
     CVrViewerDoc* doc = nullptr;
     CVrViewerView* view = nullptr;

@@ -31,6 +31,7 @@
 #include "platform/ui/AfxIds.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/PrintDialog.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 #include "viewer/app/VrViewerApp.h"
@@ -92,14 +93,9 @@ double TolerantIoU(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b,
 class Printing : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new fs::path(fs::temp_directory_path() / ("vrprint-" + std::to_string(getpid())));
-        fs::remove_all(*dir_);
-        fs::create_directories(*dir_ / "config");
-        fs::create_directories(*dir_ / "tmp");
+        env_ = new testsupport::TestEnvironment;
+        dir_ = new fs::path(env_->Path());
         fs::create_directories(*dir_ / "tex");
-        setenv("TMPDIR", (*dir_ / "tmp").c_str(), 1);
-        setenv("VELORAN_CONFIG_HOME", (*dir_ / "config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((*dir_ / "config").string()));
         TestApp();
         app_ = NewTestApplication();
         ASSERT_EQ(GetGS()->LoadGSDLL(kGSLibraryName, nullptr), 1);
@@ -111,8 +107,8 @@ protected:
     }
     static void TearDownTestSuite() {
         delete app_;
-        fs::remove_all(*dir_);
         delete dir_;
+        delete env_;
     }
 
     void SetUp() override {
@@ -266,6 +262,7 @@ protected:
         return Ink(QImage(QString::fromStdString(png.string())));
     }
 
+    static inline testsupport::TestEnvironment* env_ = nullptr;
     static inline fs::path* dir_ = nullptr;
     static inline CVrViewerApp* app_ = nullptr;
     CVrViewerDoc* doc = nullptr;
