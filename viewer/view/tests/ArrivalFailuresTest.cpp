@@ -25,7 +25,7 @@
 #include "testsupport/TestTools.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
-#include "viewer/view/tests/ShownViewsFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -45,21 +45,14 @@ std::string Head(size_t length) {
     return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(length) + "\r\nConnection: close\r\n\r\n";
 }
 
-class ArrivalFailures : public ShownViewsTest {
+class ArrivalFailures : public ViewFixture {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new testsupport::TestEnvironment;
-        ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(*dir_, kDocument, "doc"));
-        TestApp();
-        app_ = NewTestApplication();
-    }
-    static void TearDownTestSuite() {
-        delete app_;
-        delete dir_;
+        SetUpDocuments(kDocument);
     }
     // A view whose document has been read to its end (or its failure).
     Shown& Show(const std::string& address, bool local) {
-        Shown& s = Open(address, local, 900, 700);
+        Shown& s = OpenShown(address, local, 900, 700);
         EXPECT_TRUE(PumpUntil([&] { return s.doc->WaitWorker(0); }));
         PumpPending();
         return s;
@@ -89,9 +82,6 @@ protected:
         }
         return either ? double(both) / double(either) : 0;
     }
-
-    static inline testsupport::TestEnvironment* dir_ = nullptr;
-    static inline CVrViewerApp* app_ = nullptr;
 };
 
 TEST_F(ArrivalFailures, ATransferThatBreaksOffShowsEveryCompletePageThatArrived) {

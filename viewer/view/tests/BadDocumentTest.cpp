@@ -24,7 +24,7 @@
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -65,7 +65,7 @@ void WriteDvi(const fs::path& p, const std::function<void(VrDviWriter&)>& fontDe
     ASSERT_TRUE(w.WriteGood());
 }
 
-class BadDocument : public DocumentViewTest {
+class BadDocument : public ViewFixture {
 protected:
     static void SetUpTestSuite() { SetUpDocuments(nullptr); }
     static void TearDownTestSuite() { TearDownDocuments(); }
@@ -78,7 +78,7 @@ protected:
     }
     void TearDown() override {
         CloseView();
-        DocumentViewTest::TearDown();
+        ViewFixture::TearDown();
     }
 
     void OpenView() { MakeView(800, 600); }
@@ -92,7 +92,7 @@ protected:
 };
 
 TEST_F(BadDocument, EachEndsWithTheWorkerDoneAnErrorToldAndTheViewResponding) {
-    const fs::path& d = *dir_;
+    const fs::path& d = Dir();
     ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(d, "Page one.\\vfill\\eject Page two.\\bye\n"));
     const std::string dvi = ReadAll(d / "doc.dvi");
     ASSERT_GT(dvi.size(), 100u);

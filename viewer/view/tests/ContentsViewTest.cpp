@@ -14,7 +14,7 @@
 
 #include "platform/inet/tests/LoopbackServer.h"
 #include "viewer/view/ContentsView.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ const char kToc[] =
 
 void Write(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
-class Contents : public DocumentViewTest {
+class Contents : public ViewFixture {
 protected:
     static void SetUpTestSuite() {
         SetUpDocuments(kDocument);
@@ -50,7 +50,7 @@ protected:
         if (contents) contents->DestroyWindow();  // deletes it
         contents = nullptr;
         app_->SetContentsPath("");
-        DocumentViewTest::TearDown();
+        ViewFixture::TearDown();
     }
 
     CContentsView* MakeContents(int width, int height) {

@@ -22,7 +22,7 @@
 #include "viewer/app/AboutDlg.h"
 #include "platform/inet/tests/LoopbackServer.h"
 #include "viewer/document/DocSaveDlg.h"
-#include "viewer/view/tests/OpenedViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 #include "viewer/view/tests/PictureFiles.h"
 
 namespace fs = std::filesystem;
@@ -87,12 +87,12 @@ void Keep(QDialog& dialog, const char* name) {
     dialog.hide();
 }
 
-class DocSave : public DocumentViewFixture {
+class DocSave : public ViewFixture {
 protected:
     static void SetUpTestSuite() {
         setenv("TZ", "UTC", 1);
         tzset();
-        DocumentViewFixture::SetUpTestSuite();
+        ViewFixture::SetUpTestSuite();
         plain_ = new std::string(Tex("\\hsize=5in Some text of page one.\\vfill\\eject Page two.\\bye\n", "plain"));
         picturefiles::SaveWmf(dir_->File("pic.wmf"), 1000, 500, 1000, 0x0000C0);
         picturefiles::SaveImage(dir_->File("shot.png"), 60, 30, 0x2080F0);
@@ -114,10 +114,10 @@ protected:
         delete pictures_;
         delete watermarked_;
         delete graphicx_;
-        DocumentViewFixture::TearDownTestSuite();
+        ViewFixture::TearDownTestSuite();
     }
     void SetUp() override {
-        NewView();
+        MakeView();
         doc->m_saveClock = [] { return std::time_t(1709820300); };
     }
 
@@ -136,8 +136,8 @@ protected:
         AfxSetDialogAnswerer(nullptr);
     }
     void Reopen(const std::string& file) {
-        CloseView();
-        NewView();
+        CloseDocument();
+        MakeView();
         Open(file);
     }
 
@@ -506,8 +506,8 @@ TEST_F(DocSave, ASaveOntoTheOpenFileThatFailsLeavesItAsItWasAndSaysSo) {
         view->GotoPage(1);
         WaitDrawn();
         EXPECT_EQ(Status().page, 1);
-        CloseView();
-        NewView();
+        CloseDocument();
+        MakeView();
     }
 }
 
@@ -604,8 +604,8 @@ TEST_F(DocSave, TheSaveDialogOpensInTheDocumentsFolderAndForAWebDocumentInTheLas
     }
     LoopbackServer server(
         [&](const LoopbackServer::Request&, LoopbackServer::Reply& reply) { reply.Respond(200, data); });
-    CloseView();
-    NewView();
+    CloseDocument();
+    MakeView();
     ASSERT_EQ(doc->LoadFromAddress(server.Url("/papers/web.dvi").c_str()), CVrViewerDoc::kLoadOk);
     ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0) && view->IsInitialViewEstablished(); }));
     WaitDrawn();

@@ -22,7 +22,7 @@
 #include "viewer/view/DocumentInfoDlg.h"
 #include "viewer/view/SearchDlg.h"
 #include "viewer/view/ViewControls.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 #include "viewer/view/tests/PictureFiles.h"
 
 namespace fs = std::filesystem;
@@ -70,7 +70,7 @@ void WriteWinFontDocument(const std::string& path, const std::string& text) {
     b.Finish();
 }
 
-class HighlightsAndInfo : public DocumentViewTest {
+class HighlightsAndInfo : public ViewFixture {
 protected:
     // The glass in colour, so that its highlight colours can be seen.
     void SetUp() override { app_->WriteProfileInt(CVrViewerApp::kAppProfile, "MagGlass", "EnableColor", 1); }

@@ -26,7 +26,7 @@
 #include "viewer/view/PostScriptPage.h"
 #include "viewer/res/ViewCommandIds.h"
 #include "viewer/view/VrViewerView.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 
 namespace fs = std::filesystem;
 
@@ -55,13 +55,13 @@ std::string Slurp(const fs::path& p) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-class PostScriptDocument : public DocumentViewTest {
+class PostScriptDocument : public ViewFixture {
 protected:
     static void SetUpTestSuite() {
         SetUpDocuments(nullptr);
-        fs::create_directories(*dir_ / "tex");
+        fs::create_directories(Dir() / "tex");
         ASSERT_EQ(GetGS()->LoadGSDLL(kGSLibraryName, nullptr), 1);
-        const fs::path tex = *dir_ / "tex";
+        const fs::path tex = Dir() / "tex";
         ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(tex, kThreePages, "three"));
         const std::string ps = testsupport::RunIn(tex, "dvips -q -o three.ps three.dvi");
         ASSERT_EQ(ps.rfind("FAILED", 0), std::string::npos) << ps;
@@ -76,14 +76,14 @@ protected:
     }
     void TearDown() override {
         CloseDocument();
-        DocumentViewTest::TearDown();
+        ViewFixture::TearDown();
         // Closing leaves no temporary file behind.
         std::vector<std::string> left;
         for (const auto& e : fs::directory_iterator(sys::GetTempPath())) left.push_back(e.path().string());
         EXPECT_EQ(left, std::vector<std::string>());
     }
 
-    static fs::path Tex(const char* name) { return *dir_ / "tex" / name; }
+    static fs::path Tex(const char* name) { return Dir() / "tex" / name; }
 
     void WaitShown(int pages) {
         ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
@@ -106,7 +106,7 @@ protected:
         const ViewStatus vs = Status();
         EXPECT_EQ(vs.page, page);
         const int dpi = int(vs.resolutionX * 0.0001 * vs.DispMag * 0.0001 + 0.5);
-        const fs::path png = *dir_ / "ref.png";
+        const fs::path png = Dir() / "ref.png";
         const std::string cmd = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pnggray -r" + std::to_string(dpi) + " -g" +
                                 std::to_string(vs.pageWidth) + "x" + std::to_string(vs.pageHeight) +
                                 " -dTextAlphaBits=4 -dGraphicsAlphaBits=4 -dFirstPage=" + std::to_string(page + 1) +
@@ -327,7 +327,7 @@ TEST_F(PostScriptDocument, PostScriptOverHttpIsShownLikeALocalFile) {
 }
 
 TEST_F(PostScriptDocument, StopDuringTheConversionOfALongFileEndsItAndClosingLeavesNoFile) {
-    const fs::path ps = *dir_ / "long.ps";
+    const fs::path ps = Dir() / "long.ps";
     {
         std::ofstream out(ps);
         out << "%!PS\n/Times-Roman findfont 10 scalefont setfont\n";
@@ -351,7 +351,7 @@ TEST_F(PostScriptDocument, StopDuringTheConversionOfALongFileEndsItAndClosingLea
 }
 
 TEST_F(PostScriptDocument, AFailedConversionIsReported) {
-    const fs::path ps = *dir_ / "broken.ps";
+    const fs::path ps = Dir() / "broken.ps";
     std::ofstream(ps) << "%!PS\n10 10 moveto nosuchoperator showpage\n";
     ASSERT_TRUE(doc->OnOpenDocument(ps.c_str()));
     ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));

@@ -26,7 +26,7 @@
 #include "viewer/document/FetchedFile.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -59,14 +59,14 @@ std::string PictureSource(const std::vector<std::pair<std::string, std::string>>
     return s + "\\bye\n";
 }
 
-class SideFiles : public DocumentViewTest {
+class SideFiles : public ViewFixture {
 protected:
     static void SetUpTestSuite() { SetUpDocuments(nullptr); }
     static void TearDownTestSuite() { TearDownDocuments(); }
     void SetUp() override { MakeView(900, 700); }
     void TearDown() override {
         CloseDocument();
-        DocumentViewTest::TearDown();
+        ViewFixture::TearDown();
     }
     // Makes name.dvi from source in dir.
     static fs::path Tex(const TempDir& dir, const std::string& source, const std::string& name) {

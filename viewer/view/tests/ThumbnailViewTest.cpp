@@ -94,14 +94,14 @@ TEST(ThumbnailGeometry, VisibleEntriesScrollingHitsAndRecentring) {
     EXPECT_EQ(thumbgeo::RecenterOffset(t[1], 0, 400, 1088), 0);
 }
 
-class Thumbnails : public DocumentViewTest {
+class Thumbnails : public ViewFixture {
 protected:
     static void SetUpTestSuite() { SetUpDocuments(kDocument); }
     static void TearDownTestSuite() { TearDownDocuments(); }
     void TearDown() override {
         if (thumbs) thumbs->DestroyWindow();
         thumbs = nullptr;
-        DocumentViewTest::TearDown();
+        ViewFixture::TearDown();
     }
 
     CThumbnailView* MakeThumbs(int width, int height) {

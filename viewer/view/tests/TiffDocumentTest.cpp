@@ -17,7 +17,7 @@
 #include "viewer/res/ViewCommandIds.h"
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 
 namespace fs = std::filesystem;
 
@@ -67,12 +67,12 @@ bool WriteDocument(const fs::path& file, const char* mode) {
     return ok;
 }
 
-class TiffDocument : public DocumentViewTest {
+class TiffDocument : public ViewFixture {
 protected:
     static void SetUpTestSuite() {
         SetUpDocuments(nullptr);
-        ASSERT_TRUE(WriteDocument(*dir_ / "little.tif", "wl"));
-        ASSERT_TRUE(WriteDocument(*dir_ / "big.tif", "wb"));
+        ASSERT_TRUE(WriteDocument(Dir() / "little.tif", "wl"));
+        ASSERT_TRUE(WriteDocument(Dir() / "big.tif", "wb"));
     }
     static void TearDownTestSuite() { TearDownDocuments(); }
 
@@ -122,7 +122,7 @@ protected:
 class TiffDocumentByteOrder : public TiffDocument, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(TiffDocumentByteOrder, OpensWithBothPagesAndShowsEachPageItsSquare) {
-    ASSERT_TRUE(doc->OnOpenDocument((*dir_ / GetParam()).c_str()));
+    ASSERT_TRUE(doc->OnOpenDocument((Dir() / GetParam()).c_str()));
     ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
     ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
     Paint();

@@ -29,7 +29,7 @@
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 #include "viewer/res/ViewerStrings.h"
 
@@ -164,7 +164,7 @@ TEST(ToolbarCombo, EnterFindsTheExactEntryAndAddsNoDuplicates) {
     EXPECT_EQ(dropped, 1);
 }
 
-class ToolbarInView : public DocumentViewTest {
+class ToolbarInView : public ViewFixture {
 protected:
     static void SetUpTestSuite() { SetUpDocuments(kDocument); }
     static void TearDownTestSuite() { TearDownDocuments(); }
@@ -173,7 +173,7 @@ protected:
         MakeView(900, 700);
         view->GetWidget()->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(view->GetWidget()));
-        Open(*dir_ / "doc.dvi");
+        Open(Dir() / "doc.dvi");
         ASSERT_EQ(view->GetPageCount(), 5);
         view->SetZoomPercent(100);
         // A first move starts the history (with the place it left).
@@ -181,7 +181,7 @@ protected:
     }
     void TearDown() override {
         AfxSetPopupMenuAnswerer(nullptr);
-        DocumentViewTest::TearDown();
+        ViewFixture::TearDown();
     }
 
     ViewStatus Status() {

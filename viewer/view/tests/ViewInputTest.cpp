@@ -36,7 +36,7 @@
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -99,21 +99,21 @@ struct MenuSeen {
     bool enabled;
 };
 
-class PageInput : public DocumentViewTest {
+class PageInput : public ViewFixture {
 protected:
     static void SetUpTestSuite() { SetUpDocuments(kDocument); }
     static void TearDownTestSuite() { TearDownDocuments(); }
 
     void SetUp() override {
         view = MakeView<ScriptedView>(kWidth, kHeight);
-        Open(*dir_ / "doc.dvi");
+        Open(Dir() / "doc.dvi");
         ASSERT_EQ(view->GetPageCount(), 5);
         Settle();
     }
     void TearDown() override {
         AfxSetPopupMenuAnswerer(nullptr);
         AfxSetDialogAnswerer(nullptr);
-        DocumentViewTest::TearDown();
+        ViewFixture::TearDown();
         view = nullptr;
     }
 

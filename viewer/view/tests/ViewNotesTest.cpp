@@ -11,7 +11,7 @@
 
 #include "platform/ui/CmdTarget.h"
 #include "viewer/view/NoteWnd.h"
-#include "viewer/view/tests/OpenedViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 
 namespace {
 
@@ -21,20 +21,20 @@ struct RecordingCmdUI : CCmdUI {
     void SetCheck(int c) override { checked = c; }
 };
 
-class ViewNotes : public DocumentViewFixture {
+class ViewNotes : public ViewFixture {
 protected:
     static void SetUpTestSuite() {
         setenv("TZ", "UTC", 1);
         tzset();
-        DocumentViewFixture::SetUpTestSuite();
+        ViewFixture::SetUpTestSuite();
         file_ = new std::string(Tex("\\hsize=5in Some text of page one.\\vfill\\eject Page two.\\bye\n", "notes"));
     }
     static void TearDownTestSuite() {
         delete file_;
-        DocumentViewFixture::TearDownTestSuite();
+        ViewFixture::TearDownTestSuite();
     }
     void SetUp() override {
-        NewView();
+        MakeView();
         Open(*file_);
         NoteList& notes = view->GetNotes();
         notes.clock = [this] { return now; };
@@ -52,7 +52,7 @@ protected:
         view->OnCmdMsg(id, CN_UPDATE_COMMAND_UI, &ui, nullptr);
         return ui.enabled;
     }
-    uint32_t Pixel(int x, int y) { return DocumentViewFixture::Window(x, y); }
+    uint32_t Pixel(int x, int y) { return ViewFixture::Window(x, y); }
 
     static inline std::string* file_ = nullptr;
     std::time_t now = 1709820300;
