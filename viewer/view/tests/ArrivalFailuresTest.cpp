@@ -20,6 +20,7 @@
 #include "platform/inet/tests/LoopbackServer.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/MessageBox.h"
+#include "testsupport/Ink.h"
 #include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
@@ -65,22 +66,12 @@ protected:
         }, 20000) && (PumpPending(), s.view->Invalidate(FALSE), s.view->UpdateWindow(), true);
     }
     // The dark pixels of the window.
-    static std::vector<bool> Ink(const Shown& s) {
+    static testsupport::InkMask Ink(const Shown& s) {
         const WindowSurface& w = s.view->GetSurface();
-        std::vector<bool> ink(size_t(w.width) * size_t(w.height));
-        for (size_t i = 0; i < ink.size(); ++i) {
-            const uint32_t p = w.pixels[i];
-            ink[i] = ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) < 200;
-        }
-        return ink;
-    }
-    static double InkIoU(const std::vector<bool>& a, const std::vector<bool>& b) {
-        size_t both = 0, either = 0;
-        for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
-            both += a[i] && b[i];
-            either += a[i] || b[i];
-        }
-        return either ? double(both) / double(either) : 0;
+        return testsupport::InkWhere(w.width, w.height, [&](int x, int y) {
+            const uint32_t p = w.pixels[size_t(y) * w.width + x];
+            return ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) < 200;
+        });
     }
 };
 
@@ -104,11 +95,12 @@ TEST_F(ArrivalFailures, ATransferThatBreaksOffShowsEveryCompletePageThatArrived)
     });
     Shown& local = Show(dir_->File("doc.dvi"), true);
     ASSERT_TRUE(Drawn(local));
-    std::vector<std::vector<bool>> want;
+    std::vector<testsupport::InkMask> want;
     for (int page : {0, 1}) {
         local.view->GotoPage(page);
         ASSERT_TRUE(Drawn(local));
         want.push_back(Ink(local));
+        ASSERT_GT(std::count(want.back().ink.begin(), want.back().ink.end(), 1), 1000) << "page " << page + 1;
     }
     for (const char* path : {"/short.dvi", "/reset.dvi"}) {
         SCOPED_TRACE(path);
@@ -121,7 +113,7 @@ TEST_F(ArrivalFailures, ATransferThatBreaksOffShowsEveryCompletePageThatArrived)
             web.view->GotoPage(page);
             ASSERT_TRUE(Drawn(web));
             EXPECT_EQ(Page(web), page);
-            EXPECT_GT(InkIoU(Ink(web), want[size_t(page)]), 0.95) << "page " << page + 1;
+            EXPECT_GT(testsupport::InkIoU(Ink(web), want[size_t(page)]), 0.95) << "page " << page + 1;
         }
     }
 }

@@ -18,6 +18,7 @@
 #include "platform/sys/ShellOpen.h"
 #include "platform/sys/TempFiles.h"
 #include "platform/ui/MessageBox.h"
+#include "testsupport/Ink.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 #include "viewer/document/PdfLinks.h"
@@ -122,31 +123,14 @@ protected:
         const int w = std::min({kWidth - 17, vs.pageWidth - vs.scrollX, ref.width() - vs.scrollX});
         const int h = std::min({kHeight - 17 - vs.topOffset, vs.pageHeight - vs.scrollY, ref.height() - vs.scrollY});
         if (w <= 0 || h <= 0) return 0;
-        std::vector<uint8_t> shown(size_t(w) * h), want(size_t(w) * h);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const uint32_t c = view->GetSurface().Row(y + vs.topOffset)[x];
-                const int grey = (int((c >> 16) & 0xFF) * 299 + int((c >> 8) & 0xFF) * 587 + int(c & 0xFF) * 114) / 1000;
-                shown[size_t(y) * w + x] = grey < 128;
-                want[size_t(y) * w + x] = ref.constScanLine(y + vs.scrollY)[x + vs.scrollX] < 128;
-            }
-        auto near = [&](const std::vector<uint8_t>& img, int x, int y) {
-            for (int dy = -tolerance; dy <= tolerance; ++dy)
-                for (int dx = -tolerance; dx <= tolerance; ++dx) {
-                    const int u = x + dx, v = y + dy;
-                    if (u >= 0 && v >= 0 && u < w && v < h && img[size_t(v) * w + u]) return true;
-                }
-            return false;
-        };
-        long matched = 0, total = 0;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const bool s = shown[size_t(y) * w + x], r = want[size_t(y) * w + x];
-                total += s + r;
-                matched += (s && near(want, x, y)) + (r && near(shown, x, y));
-            }
-        EXPECT_GT(total, 1000) << "page " << page + 1 << " shows no ink";
-        return total ? double(matched) / double(total) : 0;
+        const testsupport::InkMask shown = testsupport::InkWhere(
+            w, h, [&](int x, int y) { return testsupport::DarkPixel(view->GetSurface().Row(y + vs.topOffset)[x]); });
+        const testsupport::InkMask want = testsupport::InkWhere(
+            w, h, [&](int x, int y) { return ref.constScanLine(y + vs.scrollY)[x + vs.scrollX] < 128; });
+        long inked = 0;
+        const double matched = testsupport::InkMatched(shown, want, tolerance, &inked);
+        EXPECT_GT(inked, 1000) << "page " << page + 1 << " shows no ink";
+        return matched;
     }
 
     // The window point over the centre of a PDF link rectangle.

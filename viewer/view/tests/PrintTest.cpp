@@ -31,6 +31,7 @@
 #include "platform/ui/AfxIds.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/PrintDialog.h"
+#include "testsupport/Ink.h"
 #include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
@@ -62,33 +63,11 @@ int ChildCount() {
 }
 
 // Ink (darker than mid grey) of a grey image.
-std::vector<uint8_t> Ink(const QImage& image) {
-    std::vector<uint8_t> ink(size_t(image.width()) * image.height());
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) ink[size_t(y) * image.width() + x] = qGray(image.pixel(x, y)) < 128;
-    return ink;
+testsupport::InkMask Ink(const QImage& image) {
+    return testsupport::InkWhere(image.width(), image.height(),
+                                 [&](int x, int y) { return qGray(image.pixel(x, y)) < 128; });
 }
 
-// Ink agreement of two images of the same size, ink counting as matched by
-// ink of the other within one pixel.
-double TolerantIoU(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int w, int h) {
-    auto near = [&](const std::vector<uint8_t>& img, int x, int y) {
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx) {
-                const int u = x + dx, v = y + dy;
-                if (u >= 0 && v >= 0 && u < w && v < h && img[size_t(v) * w + u]) return true;
-            }
-        return false;
-    };
-    long matched = 0, total = 0;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const bool s = a[size_t(y) * w + x], r = b[size_t(y) * w + x];
-            total += s + r;
-            matched += (s && near(b, x, y)) + (r && near(a, x, y));
-        }
-    return total ? double(matched) / double(total) : 0;
-}
 
 class Printing : public ::testing::Test {
 protected:
@@ -238,7 +217,7 @@ protected:
 
     // The drawer's rendering of a DVI page on a sheet of that size at kDpi,
     // one inch from the sheet's left and top edges.
-    std::vector<uint8_t> DrawerInk(int page, int w, int h) {
+    testsupport::InkMask DrawerInk(int page, int w, int h) {
         auto dc = CreateMemoryDC(w, h, 32, kDpi);
         dc->FillSolidRect(0, 0, w, h, RGB(255, 255, 255));
         VrDviDrawer drawer;
@@ -252,7 +231,7 @@ protected:
     }
 
     // gs's own rendering of a page of a file on the same sheet.
-    std::vector<uint8_t> GhostscriptInk(const fs::path& file, int page, int w, int h) {
+    testsupport::InkMask GhostscriptInk(const fs::path& file, int page, int w, int h) {
         const fs::path png = *dir_ / "gs.png";
         const std::string cmd = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pnggray -r" + std::to_string(kDpi) + " -g" +
                                 std::to_string(w) + "x" + std::to_string(h) + " -dFirstPage=" +
@@ -290,7 +269,7 @@ TEST_F(Printing, DviPagesPrintAsTheDrawerDrawsThemAndARangePrintsItsPages) {
         ASSERT_EQ(printed.size(), c.pages.size()) << "range " << c.from << "-" << c.to;
         for (size_t i = 0; i < printed.size(); ++i) {
             const int w = printed[i].width(), h = printed[i].height();
-            EXPECT_GE(TolerantIoU(Ink(printed[i]), DrawerInk(c.pages[i], w, h), w, h), 0.9)
+            EXPECT_GE(testsupport::InkMatched(Ink(printed[i]), DrawerInk(c.pages[i], w, h), 1), 0.9)
                 << "printed page " << i + 1 << " of range " << c.from << "-" << c.to;
         }
     }
@@ -314,7 +293,7 @@ TEST_F(Printing, PostScriptPrintsThroughGhostscriptBitmapsWithTheSamePagesAndInk
     ASSERT_EQ(printed.size(), 3u);
     for (int page = 0; page < 3; ++page) {
         const int w = printed[size_t(page)].width(), h = printed[size_t(page)].height();
-        EXPECT_GE(TolerantIoU(Ink(printed[size_t(page)]), GhostscriptInk(ps, page, w, h), w, h), 0.9)
+        EXPECT_GE(testsupport::InkMatched(Ink(printed[size_t(page)]), GhostscriptInk(ps, page, w, h), 1), 0.9)
             << "page " << page + 1;
     }
     // A range reads the pages before it and ignores them.
@@ -554,9 +533,9 @@ TEST_F(Printing, EveryKindPrintsItsRangeToAPdfFileAsOftenAsTheCopiesSay) {
             SCOPED_TRACE("printed page " + std::to_string(i + 1));
             const int w = printed[i].width(), h = printed[i].height();
             switch (c.kind) {
-            case Dvi: EXPECT_GE(TolerantIoU(Ink(printed[i]), DrawerInk(order[i], w, h), w, h), 0.9); break;
+            case Dvi: EXPECT_GE(testsupport::InkMatched(Ink(printed[i]), DrawerInk(order[i], w, h), 1), 0.9); break;
             case Ghostscript:
-                EXPECT_GE(TolerantIoU(Ink(printed[i]), GhostscriptInk(c.file, order[i], w, h), w, h), 0.9);
+                EXPECT_GE(testsupport::InkMatched(Ink(printed[i]), GhostscriptInk(c.file, order[i], w, h), 1), 0.9);
                 break;
             case Tiff: EXPECT_NEAR(InkWidth(printed[i]), 40 * (order[i] + 1) * kDpi / 100, 3); break;
             }

@@ -16,7 +16,8 @@
 #include "viewer/view/ThumbnailView.h"
 #include "viewer/view/TiffPage.h"
 #include "viewer/view/ViewGeometry.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
+#include "testsupport/Ink.h"
 
 namespace {
 
@@ -136,16 +137,15 @@ protected:
                   1);
         d.Draw(-1);
         d.Close();
-        int both = 0, either = 0;
-        for (int y = 0; y < e.height; ++y)
-            for (int x = 0; x < e.width; ++x) {
-                const bool a = ref->Surface()->Get(x, y) != 0xFFFFFF;
-                const bool b = Pixel(e.left + x, e.top - thumbs->GetOffset() + y) != 0xFFFFFF;
-                both += a && b;
-                either += a || b;
-            }
-        EXPECT_GT(either, 50) << e.page;
-        return either ? double(both) / either : 0;
+        // Ink: anything not white.
+        const testsupport::InkMask want =
+            testsupport::InkWhere(e.width, e.height, [&](int x, int y) { return ref->Surface()->Get(x, y) != 0xFFFFFF; });
+        const testsupport::InkMask shown = testsupport::InkWhere(e.width, e.height, [&](int x, int y) {
+            return Pixel(e.left + x, e.top - thumbs->GetOffset() + y) != 0xFFFFFF;
+        });
+        EXPECT_GT(std::count(want.ink.begin(), want.ink.end(), 1) + std::count(shown.ink.begin(), shown.ink.end(), 1), 50)
+            << e.page;
+        return testsupport::InkIoU(want, shown);
     }
 
     CThumbnailView* thumbs = nullptr;
