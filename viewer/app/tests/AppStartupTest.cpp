@@ -52,12 +52,12 @@ protected:
     void Start() {
         app = std::make_unique<CVrViewerApp>();
         ASSERT_TRUE(app->InitInstance());
-        PumpPending();
+        ASSERT_TRUE(PumpUntilQueuedRan());
     }
     // The way a run ends: the main frame closes, then the application exits.
     void Shutdown() {
         if (app->m_pMainWnd) app->m_pMainWnd->OnClose();
-        PumpPending();
+        EXPECT_TRUE(PumpUntilQueuedRan());
         app->ExitInstance();
         app.reset();
     }
@@ -103,8 +103,7 @@ TEST_F(AppStartupTest, FirstRunLoadsResourcesAndWritesDefaults) {
 
     // Shutdown releases the libraries and empties the lists.
     app->m_pMainWnd->OnClose();
-    PumpPending();
-    EXPECT_EQ(app->m_pMainWnd, nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return app->m_pMainWnd == nullptr; }));
     app->ExitInstance();
     EXPECT_FALSE(GetGS()->IsGSDLLLoaded());
     EXPECT_FALSE(app->m_kpathsea.IsKPathSeaDLLLoaded());
@@ -159,7 +158,7 @@ TEST_F(AppStartupTest, InstallationKeyAndSavedPlacement) {
 
     // Closed while minimised: the normal placement is saved.
     w->showMinimized();
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return w->isMinimized(); }));
     Shutdown();
     auto saved = [&](const char* name) { return int(*Reg().GetDword(RegRoot::CurrentUser, kSettingsKey, name)); };
     EXPECT_EQ(saved("Window Left"), 40);
@@ -245,7 +244,7 @@ TEST_F(AppStartupTest, SecondStartHandsItsFileOverAndEnds) {
 
     // Without a file: nothing is handed over, the running instance is unchanged.
     EXPECT_EQ(RunSecondStart(docs, {}), 0);
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_EQ(app->GetDocManager()->GetOpenDocumentCount(), 0);
 
     // A relative name is made absolute in the second start's folder.

@@ -99,11 +99,11 @@ protected:
         ASSERT_FALSE(TheWorld().dvi.empty()) << "TeX must make the test document";
         app = new CVrViewerApp;
         ASSERT_TRUE(app->InitInstance());
-        PumpPending();
+        ASSERT_TRUE(PumpUntilQueuedRan());
     }
     static void TearDownTestSuite() {
         if (app->m_pMainWnd) app->m_pMainWnd->OnClose();
-        PumpPending();
+        PumpUntilQueuedRan();
         app->ExitInstance();
         delete app;
         app = nullptr;
@@ -117,7 +117,8 @@ protected:
     }
     void TearDown() override {
         for (CDocument* d : std::vector<CDocument*>(app->m_pDocTemplate->GetDocuments())) d->OnCloseDocument();
-        PumpPending();
+        EXPECT_TRUE(PumpUntil([] { return Documents().empty(); }));
+        EXPECT_TRUE(PumpUntilQueuedRan());
         AfxSetMessageBoxAnswerer(nullptr);
     }
 
@@ -172,7 +173,7 @@ protected:
         EXPECT_GT(ink, 500);
         EXPECT_EQ(differing, 0);
         local->OnCloseDocument();
-        PumpPending();
+        EXPECT_TRUE(PumpUntilQueuedRan());
     }
 
     static inline CVrViewerApp* app = nullptr;
@@ -191,7 +192,8 @@ TEST_F(OpenDocuments, AnAddressHandedOverToTheRunningViewerOpensOneDocumentWindo
     const std::string url = TheWorld().server.Url("/handed/paper.dvi");
     ASSERT_EQ(RunSecondStart({QString::fromStdString(url)}), 0);
     ASSERT_TRUE(PumpUntil([&] { return Documents().size() == 1; }));
-    PumpPending();
+    // No second window follows.
+    ASSERT_TRUE(PumpUntilQueuedRan());
     ASSERT_EQ(Documents().size(), 1u);
     EXPECT_EQ(Documents()[0]->GetAddress().c_str(), url);
     ExpectShownLikeTheLocalFile(Documents()[0]);
@@ -215,7 +217,7 @@ TEST_F(OpenDocuments, AnAnchorHandedOverMovesTheOpenViewAndOpensNoOtherView) {
         view->GetViewStatus(now);
         return now.page == 2;
     }));
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_EQ(Documents().size(), 1u);
     EXPECT_EQ(doc->GetViews().size(), 1u);
     EXPECT_EQ(std::string(doc->GetAddress().c_str()), path);
@@ -256,7 +258,7 @@ TEST_F(OpenDocuments, FailedOpensEndWithTheirStatusNamingThePersonsFile) {
         ASSERT_TRUE(view);
         ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
         ASSERT_TRUE(PumpUntil([&] { return view->GetStatusText().str() != "Retrieving..."; }, 20000));
-        PumpPending();
+        ASSERT_TRUE(PumpUntilQueuedRan());
         const std::string status = view->GetStatusText().str();
         EXPECT_EQ(status.rfind(path + ": ", 0), 0u) << status;
         EXPECT_NE(status.find(c.says), std::string::npos) << status;
@@ -278,7 +280,7 @@ TEST_F(OpenDocuments, FailedOpensEndWithTheirStatusNamingThePersonsFile) {
             EXPECT_NE(errors.find(path), std::string::npos) << errors;
         }
         doc->OnCloseDocument();
-        PumpPending();
+        ASSERT_TRUE(PumpUntilQueuedRan());
     }
 }
 

@@ -129,7 +129,7 @@ TEST(FrameScreenshot, MainFrameWithMenusToolbarLayoutBarAndStatusBar) {
     AfxSetMessageBoxAnswerer(nullptr);
     app->CloseAllDocuments(FALSE);
     main->DestroyWindow();
-    PumpPending();
+    EXPECT_TRUE(PumpUntilQueuedRan());
     delete app;
 }
 

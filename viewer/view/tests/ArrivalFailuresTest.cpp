@@ -55,7 +55,7 @@ protected:
     Shown& Show(const std::string& address, bool local) {
         Shown& s = OpenShown(address, local, 900, 700);
         EXPECT_TRUE(PumpUntil([&] { return s.doc->WaitWorker(0); }));
-        PumpPending();
+        EXPECT_TRUE(PumpUntilQueuedRan());
         return s;
     }
     // The page drawn whole and painted; false when it never is.
@@ -63,7 +63,7 @@ protected:
         return PumpUntil([&] {
             const int* f = s.view->GetPagePartFlags();
             return s.view->IsInitialViewEstablished() && std::all_of(f, f + 6, [](int v) { return v == 1; });
-        }, 20000) && (PumpPending(), s.view->Invalidate(FALSE), s.view->UpdateWindow(), true);
+        }, 20000) && PumpUntilQueuedRan() && (s.view->Invalidate(FALSE), s.view->UpdateWindow(), true);
     }
     // The dark pixels of the window.
     static testsupport::InkMask Ink(const Shown& s) {

@@ -623,7 +623,7 @@ TEST_F(DocSave, AMalformedPageIsRefusedWithAMessage) {
     testsupport::WriteFile(bad, bytes);
     doc->OnOpenDocument(bad.c_str());
     ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     messages.clear();
     const std::string target = out.File("bad-saved.dvi");
     AfxSetDialogAnswerer([&](UINT, QDialog& dialog) {
@@ -726,7 +726,7 @@ TEST_F(DocSave, TheOpenDialogsFirstFilterShowsEveryNameTheViewerSavesUnder) {
         dialog.show();
         auto* list = dialog.findChild<QListView*>("listView");
         EXPECT_TRUE(PumpUntil([&] { return list->model()->rowCount(list->rootIndex()) >= 4; }));
-        PumpPending();
+        EXPECT_TRUE(PumpUntilQueuedRan());
         for (int r = 0; r < list->model()->rowCount(list->rootIndex()); ++r)
             shown.push_back(list->model()->index(r, 0, list->rootIndex()).data().toString().toStdString());
         dialog.hide();

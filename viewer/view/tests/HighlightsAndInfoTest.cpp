@@ -136,7 +136,7 @@ TEST_F(HighlightsAndInfo, ASearchHitOnAWindowsFontPageIsPaintedRed) {
         EXPECT_EQ(id, UINT(IDD_SEARCH));
         if (++shown == 2) {
             // The dialog beside the hit: the hit's characters are red.
-            PumpPending();
+            EXPECT_TRUE(PumpUntilQueuedRan());
             view->UpdateWindow();
             red = Count(view->GetSurface(), 0xFF0000);
             EXPECT_EQ(view->GetSearchCharacters().size(), 5u);
@@ -207,7 +207,7 @@ TEST_F(HighlightsAndInfo, DocumentInformationWarnsWhileTheDocumentStillArrives) 
     MakeView();
     ASSERT_EQ(doc->LoadFromAddress(server.Url("/doc.dvi").c_str()), CVrViewerDoc::kLoadOk);
     ASSERT_TRUE(PumpUntil([&] { return sent.load(); }));
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     DocumentInformation();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], "Not all parts of the document are retrieved.\nDocument information may not be complete.");

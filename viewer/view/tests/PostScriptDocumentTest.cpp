@@ -89,13 +89,13 @@ protected:
     void WaitShown(int pages) {
         ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
         ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
-        PumpPending();
+        ASSERT_TRUE(PumpUntilQueuedRan());
         ASSERT_EQ(view->GetPageCount(), pages);
         ASSERT_EQ(doc->GetPsPageCount(), pages);
         Paint();
     }
     void Paint() {
-        PumpPending();
+        ASSERT_TRUE(PumpUntilQueuedRan());
         view->Invalidate(FALSE);
         view->UpdateWindow();
     }
@@ -319,11 +319,13 @@ TEST_F(PostScriptDocument, StopDuringTheConversionOfALongFileEndsItAndClosingLea
     }
     ASSERT_TRUE(doc->OnOpenDocument(ps.c_str()));
     ASSERT_TRUE(PumpUntil([&] { return Has(calls, "SetStatusText PostScript Converting..."); }));
-    // Let the conversion get going, then stop it.
-    for (int i = 0; i < 20; ++i) PumpPending();
+    // Once the conversion writes its PDF beside the document's copy, stop it.
+    EXPECT_TRUE(PumpUntil([] {
+        return std::distance(fs::directory_iterator(sys::GetTempPath()), fs::directory_iterator()) >= 2;
+    }));
     doc->OnStop();
     EXPECT_TRUE(doc->WaitWorker(0));
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_EQ(view->GetPageCount(), 0);
     EXPECT_EQ(doc->GetPsPageCount(), 0);
     // Only the document's own copy is left while it is open; the partial PDF went at once.
@@ -338,8 +340,8 @@ TEST_F(PostScriptDocument, AFailedConversionIsReported) {
     const fs::path ps = Dir() / "broken.ps";
     std::ofstream(ps) << "%!PS\n10 10 moveto nosuchoperator showpage\n";
     ASSERT_TRUE(doc->OnOpenDocument(ps.c_str()));
-    ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
-    PumpPending();
+    ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0) && !messages.empty(); }));
+    ASSERT_TRUE(PumpUntilQueuedRan());
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("could not convert"), std::string::npos) << messages[0];
     EXPECT_NE(std::string(doc->GetErrorText().str()).find("undefined"), std::string::npos);

@@ -126,7 +126,7 @@ protected:
     void TearDown() override {
         if (view) view->DestroyWindow();
         delete doc;
-        PumpPending();
+        PumpUntilQueuedRan();
         AfxSetMessageBoxAnswerer(nullptr);
         AfxSetDialogAnswerer(nullptr);
     }
@@ -135,7 +135,7 @@ protected:
         ASSERT_TRUE(doc->OnOpenDocument(file.c_str()));
         ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
         ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
-        PumpPending();
+        ASSERT_TRUE(PumpUntilQueuedRan());
         ASSERT_EQ(view->GetPageCount(), 3);
     }
 
@@ -352,7 +352,7 @@ TEST_F(Printing, CancelInTheProgressBoxEndsTheJobWithNoFileAndNoChild) {
 TEST_F(Printing, ADocumentStillArrivingIsRefusedWithAMessage) {
     Open(*dir_ / "tex" / "three.dvi");
     view->SetDocType(kDocGzip);
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_TRUE(view->SendCommand(ID_FILE_PRINT));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("not arrived"), std::string::npos);

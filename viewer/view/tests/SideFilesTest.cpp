@@ -111,7 +111,7 @@ TEST_F(SideFiles, PicturesOfAWebDocumentArriveAfterItAndAreDrawnWithoutARefresh)
 
     // The page shows while its picture is still on its way.
     ASSERT_TRUE(PumpUntil([&] { return PageDrawn() && !Entries().empty(); }));
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     view->UpdateWindow();
     EXPECT_EQ(Pixels(0xFF0000), 0);
     EXPECT_TRUE(doc->IsWorkerRunning());
@@ -166,7 +166,7 @@ TEST_F(SideFiles, ErrorAnswersAndDamagedPackedFilesStayIncomplete) {
     });
     ASSERT_EQ(doc->LoadFromAddress(server.Url("/doc.dvi").c_str()), CVrViewerDoc::kLoadOk);
     ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0) && !Entries().empty(); }));
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
 
     struct Case {
         const char* name;
@@ -208,7 +208,7 @@ TEST_F(SideFiles, LocalSideFilesComeFromTheDocumentsFolder) {
     fs::current_path(elsewhere.Path());
     ASSERT_TRUE(doc->OnOpenDocument(dviPath.c_str()));
     ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0) && PageDrawn(); }));
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     fs::current_path(cwd);
 
     auto entries = Entries();
@@ -230,7 +230,7 @@ TEST_F(SideFiles, LocalSideFilesComeFromTheDocumentsFolder) {
     fs::last_write_time(dviPath, fs::last_write_time(dviPath) + std::chrono::seconds(5));
     EXPECT_EQ(doc->CheckReloadFile(), 1);
     ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0) && PageDrawn(); }));
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     std::vector<int> indexes;
     for (FetchedFile* f : doc->GetFetchedFiles().Entries()) indexes.push_back(f->GetIndex());
     EXPECT_EQ(indexes, (std::vector<int>{0, 1}));

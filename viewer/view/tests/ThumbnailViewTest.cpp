@@ -110,7 +110,7 @@ protected:
         EXPECT_TRUE(thumbs->Create(nullptr, "thumbnails", WS_VISIBLE, RECT{0, 0, width, height}, nullptr, 3));
         thumbs->GetWidget()->resize(width, height);
         thumbs->GetWidget()->show();
-        PumpPending();
+        EXPECT_TRUE(PumpUntilQueuedRan());
         view->BuildPageSizeTable();
         thumbs->SetVrView(view);
         return thumbs;
@@ -258,7 +258,7 @@ TEST_F(Thumbnails, TheWheelScrollsAPageAndAPageChangeIsCentredASecondLater) {
     // The last page in the page view: its thumbnail comes into view a
     // second later, not at once.
     view->GotoPage(7);
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_EQ(thumbs->GetOffset(), 20);
     ASSERT_TRUE(PumpUntil([&] { return thumbs->GetOffset() != 20; }, 3000));
     EXPECT_EQ(thumbs->GetOffset(), strip - thumbs->GetClientHeight());
@@ -269,7 +269,7 @@ TEST_F(Thumbnails, TheWheelScrollsAPageAndAPageChangeIsCentredASecondLater) {
 
     // Grown tall enough to hold the strip, the view does not scroll.
     thumbs->GetWidget()->resize(200, strip + 50);
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return thumbs->GetOffset() == 0; }));
     EXPECT_EQ(thumbs->GetOffset(), 0);
     QApplication::sendEvent(w, &down);
     EXPECT_EQ(thumbs->GetOffset(), 0);

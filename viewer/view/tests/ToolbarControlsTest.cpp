@@ -74,7 +74,7 @@ TEST(ToolbarEditBox, EnterSendsOneMessageOtherKeysTypeAndFocusSelectsAll) {
 
     // Focusing by a click selects the whole text, after the click placed the caret.
     QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(4, edit->height() / 2));
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return edit->hasFocus() && edit->selectedText() == edit->text(); }));
     EXPECT_TRUE(edit->hasFocus());
     EXPECT_EQ(edit->selectedText().toStdString(), "3/12");
 
@@ -193,7 +193,7 @@ protected:
     // Into the box by a click, the text typed over the selection, Enter.
     void Type(QLineEdit* box, const char* text) {
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(3, box->height() / 2));
-        PumpPending();
+        EXPECT_TRUE(PumpUntil([&] { return box->hasFocus() && box->selectedText() == box->text(); }));
         QTest::keyClicks(box, text);
         QTest::keyClick(box, Qt::Key_Return);
     }
@@ -210,7 +210,7 @@ TEST_F(ToolbarInView, TypingIntoTheBoxesWorksAndTheViewDoesNotWriteOverAFocusedB
 
     // While a person types, a page change elsewhere leaves the box alone.
     QTest::mouseClick(zoom, Qt::LeftButton, {}, QPoint(3, zoom->height() / 2));
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return zoom->hasFocus() && zoom->selectedText() == zoom->text(); }));
     QTest::keyClicks(zoom, "15");
     view->OnNextPage();
     EXPECT_EQ(zoom->text().toStdString(), "15");

@@ -340,7 +340,8 @@ TEST(DocumentInfoDlgBox, ShowsTheLastPartOfTheNameThePathAndTheLists) {
             EXPECT_EQ(id, UINT(DocumentInfoDlg::IDD));
             if (filled) {
                 dialog.show();
-                PumpPending();
+                EXPECT_TRUE(PumpUntil([&] { return dialog.isVisible(); }));
+                EXPECT_TRUE(PumpUntilQueuedRan());
                 KeepPicture(&dialog, "dialog-document-info");
                 // The long line can be scrolled to.
                 sideways = qobject_cast<QListWidget*>(dlg.GetDlgItemWidget(DocumentInfoDlg::IDC_DOCINFO_PICTURES))

@@ -148,7 +148,7 @@ TEST_F(ViewerSpecials, AReloadBringsThePapersAndWatermarkOfTheNewFile) {
     const std::string plain = Tex("\\hsize=6in Plain text.\\bye\n", "plain");
     ASSERT_TRUE(doc->OnOpenDocument(plain.c_str()));
     ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_EQ(doc->GetReader().GetPagePaperCount(), 0);
     EXPECT_EQ(doc->GetReader().GetWatermarkFile(), "");
     EXPECT_TRUE(doc->GetReader().GetWatermarkInstruction().empty());
