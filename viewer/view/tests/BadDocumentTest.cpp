@@ -31,10 +31,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void Pump(int rounds = 10) {
-    for (int i = 0; i < rounds; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
 std::string ReadAll(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -87,7 +83,7 @@ protected:
         view = nullptr;
         delete doc;
         doc = nullptr;
-        Pump();  // the closing document's report, still answered by the script
+        PumpUntilQueuedRan();  // the closing document's report, still answered by the script
     }
 };
 
@@ -147,16 +143,16 @@ TEST_F(BadDocument, EachEndsWithTheWorkerDoneAnErrorToldAndTheViewResponding) {
         OpenView();
         ASSERT_TRUE(doc->OnOpenDocument((d / c.file).c_str()));
         ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); })) << "worker hangs";
-        Pump();
+        ASSERT_TRUE(PumpUntilQueuedRan());
         // Paint, turn the page, paint again; drawing stops by itself.
         view->Invalidate(FALSE);
         view->UpdateWindow();
         view->OnNextPage();
-        Pump();
+        ASSERT_TRUE(PumpUntilQueuedRan());
         EXPECT_TRUE(PumpUntil([&] { return !view->HasTimer(ID_PAGE_PARTS_TIMER); })) << "drawing never ends";
         view->Invalidate(FALSE);
         view->UpdateWindow();
-        Pump();
+        ASSERT_TRUE(PumpUntilQueuedRan());
         std::string told = doc->GetErrorText().str();
         for (const std::string& m : messages) told += "\n" + m;
         EXPECT_EQ(!told.empty(), c.errorDue) << told;

@@ -84,7 +84,7 @@ protected:
         return vs;
     }
     void Paint() {
-        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents);
+        ASSERT_TRUE(PumpUntilQueuedRan());
         view->Invalidate(FALSE);
         view->UpdateWindow();
     }

@@ -349,8 +349,7 @@ TEST_F(PageView, APageThatCannotBeDrawnIsReportedOnceAndLogged) {
     Thumb(1 * pageHeight);
     EXPECT_EQ(Status().page, 1);
     // Drawing stopped: nothing pending, the error shown once, the log kept.
-    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_FALSE(view->HasTimer(ID_PAGE_PARTS_TIMER));
+    EXPECT_TRUE(PumpUntil([&] { return !view->HasTimer(ID_PAGE_PARTS_TIMER); }));
     const std::string log = doc->GetErrorText().str();
     EXPECT_EQ(log.rfind("earlier text", 0), 0u) << log;
     // The page and the glass both stopped on it; one report.
