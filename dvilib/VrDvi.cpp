@@ -120,7 +120,11 @@ VrDvi::VrDvi() : extFontIndex_(new ItrnFont*[kExtFontIndexSize]) {
 
 VrDvi::VrDvi(const String8& file, const DList<String8>& tfmPaths, const DList<String8>& vfPaths)
     : VrDvi() {
-    fileName_ = file;
+    {
+        std::lock_guard<std::mutex> g(fileLock_);
+        fileName_ = file;
+    }
+    opened_.store(!file.IsNull(), std::memory_order_release);
     tfmPaths_ = tfmPaths;
     vfPaths_ = vfPaths;
 }
@@ -132,14 +136,40 @@ VrDvi::~VrDvi() {
 
 void VrDvi::Open(const String8& file, const DList<String8>& tfmPaths, const DList<String8>& vfPaths) {
     if (IsOpened()) Close();
-    fileName_ = file;
+    {
+        std::lock_guard<std::mutex> g(fileLock_);
+        fileName_ = file;
+    }
     tfmPaths_ = tfmPaths;
     vfPaths_ = vfPaths;
     RenewDvi();
-    waterMark_.Empty();
-    std::lock_guard<std::mutex> g(fallbackLock_);
-    fallbackFont_ = String8();
-    fallbackState_ = 0;
+    SetWaterMarkWMFFileName(CString());
+    {
+        std::lock_guard<std::mutex> g(fallbackLock_);
+        fallbackFont_ = String8();
+        fallbackState_ = 0;
+    }
+    opened_.store(!file.IsNull(), std::memory_order_release);
+}
+
+String8 VrDvi::GetFileName() const {
+    std::lock_guard<std::mutex> g(fileLock_);
+    return fileName_;
+}
+
+void VrDvi::SetDisplayName(const String8& name) {
+    std::lock_guard<std::mutex> g(fileLock_);
+    displayName_ = name;
+}
+
+void VrDvi::SetWaterMarkWMFFileName(const CString& name) {
+    std::lock_guard<std::mutex> g(fileLock_);
+    waterMark_ = name;
+}
+
+CString VrDvi::GetWaterMarkWMFFileName() const {
+    std::lock_guard<std::mutex> g(fileLock_);
+    return waterMark_;
 }
 
 void VrDvi::NoteFallbackFont(const String8& name) {
@@ -159,7 +189,11 @@ String8 VrDvi::TakeFallbackFont() {
 void VrDvi::Close() {
     if (!IsOpened()) return;
     mode_.store(ModeScanning, std::memory_order_release);
-    fileName_ = String8::Null;
+    opened_.store(false, std::memory_order_release);
+    {
+        std::lock_guard<std::mutex> g(fileLock_);
+        fileName_ = String8::Null;
+    }
     tfmPaths_.RemoveAll();
     vfPaths_.RemoveAll();
     {
@@ -168,7 +202,7 @@ void VrDvi::Close() {
         tags_.RemoveAll();
     }
     InitAll(1);
-    waterMark_.Empty();
+    SetWaterMarkWMFFileName(CString());
 }
 
 void VrDvi::RenewDvi() {
@@ -241,7 +275,11 @@ VrDvi::PageRecord* VrDvi::NewPageRecord(int page) {
 void VrDvi::SetInvalid(const char* why) {
     mode_.store(ModeInvalid, std::memory_order_release);
     String8 text = String8(why);
-    const String8& name = displayName_.IsNull() || displayName_.GetLength() == 0 ? fileName_ : displayName_;
+    String8 name;
+    {
+        std::lock_guard<std::mutex> g(fileLock_);
+        name = displayName_.IsNull() || displayName_.GetLength() == 0 ? fileName_ : displayName_;
+    }
     if (!name.IsNull()) text = name + String8(": ") + text;
     {
         std::lock_guard<std::mutex> g(lock_);
@@ -262,7 +300,7 @@ void VrDvi::NewPageWritten(int nPages) {
     int count = GetNPage();
     if (nPages <= count) return;
 
-    DviStream in(fileName_);
+    DviStream in(GetFileName());
     if (count == 0) {
         int pre = in.Byte();
         int id = in.Byte();
@@ -440,7 +478,7 @@ int VrDvi::GetPageContents(int page, unsigned char* buffer) {
     const PageRecord* r = Page(page);
     if (!r) return -1;
     if (!buffer) return r->length;
-    DviStream in(fileName_);
+    DviStream in(GetFileName());
     in.Seek(r->start);
     if (!in.Bytes(reinterpret_cast<char*>(buffer), r->length)) return -1;
     return r->length;
@@ -449,9 +487,10 @@ int VrDvi::GetPageContents(int page, unsigned char* buffer) {
 std::shared_ptr<const unsigned char[]> VrDvi::SharePageContents(int page, int* length) {
     const PageRecord* r = Page(page);
     if (!r) return nullptr;
-    const std::string file = fileName_.IsNull() ? std::string() : fileName_.c_str();
+    const String8 name = GetFileName();
+    const std::string file = name.IsNull() ? std::string() : name.c_str();
     std::lock_guard<std::mutex> g(pageCacheLock_);
-    DviStream in(fileName_);
+    DviStream in(name);
     if (cachedFile_ == file && cachedStart_ == int64_t(r->start) && cachedLength_ == int(r->length))
         if (std::shared_ptr<const unsigned char[]> held = cachedPage_.lock()) {
             // Shared only while the file still holds these bytes, compared

@@ -99,10 +99,12 @@ public:
     void Open(const String8& file, const DList<String8>& tfmPaths, const DList<String8>& vfPaths);
     void Close();
     void RenewDvi();
-    int IsOpened() const { return !fileName_.IsNull(); }
+    // IsOpened and GetFileName may be asked on another thread than the one
+    // that opens.
+    int IsOpened() const { return opened_.load(std::memory_order_acquire); }
     // The name the reader's messages give its file (a copy may be read in
     // place of the file the person opened); null: the file's own name.
-    void SetDisplayName(const String8& name) { displayName_ = name; }
+    void SetDisplayName(const String8& name);
 
     // The first font of the document drawn without an installed face: the
     // drawer notes every such font, TakeFallbackFont hands the first out
@@ -122,7 +124,7 @@ public:
 
     // Preamble and postamble.
     unsigned char GetDviVersion() const { return id_; }
-    const String8& GetFileName() const { return fileName_; }
+    String8 GetFileName() const;
     VrDviMode GetMode() const { return VrDviMode(mode_.load(std::memory_order_acquire)); }
     fpreal4 GetAbsMag() const { return fpreal4(mag_.load()); }
     unsigned GetDviNum() const { return num_; }
@@ -177,8 +179,9 @@ public:
     // Drawing settings.
     void SetWinFont(int on) { winFont_ = on; }
     int GetWinFont() const { return winFont_; }
-    void SetWaterMarkWMFFileName(const CString& name) { waterMark_ = name; }
-    const CString& GetWaterMarkWMFFileName() const { return waterMark_; }
+    // Set while the document is scanned, read while its pages are drawn.
+    void SetWaterMarkWMFFileName(const CString& name);
+    CString GetWaterMarkWMFFileName() const;
     DeviceSlot GetDeviceSlot(int i) const;
     void SetDeviceSlot(int i, const DeviceSlot& slot);
 
@@ -246,7 +249,9 @@ private:
     // The preamble's and postamble's values: the scanning thread writes them
     // while the UI thread may read them.
     std::atomic<unsigned char> id_{0};
+    mutable std::mutex fileLock_;  // guards fileName_, displayName_ and waterMark_
     String8 fileName_;
+    std::atomic<bool> opened_{false};
     String8 displayName_;
     std::atomic<int> mode_{ModeScanning};
     std::atomic<int32_t> mag_{0};  // fpreal4's raw value

@@ -12,6 +12,7 @@
 #include <functional>
 #include <istream>
 #include <memory>
+#include <string>
 
 #include "base/DList.h"
 #include "base/String8.h"
@@ -156,6 +157,14 @@ public:
     void DrawAllPictures(const std::function<void()>& shown = nullptr);
     // The first picture of the list not yet drawn, or null.
     PictInfo* GetPendingPicture() const;
+    // How long Ghostscript may take over one EPS picture (process-wide;
+    // 20 seconds unless set); a picture still running then is stopped and
+    // left undrawn, with a message through OnPictureMessage, and the same
+    // PostScript is not run again in this process.
+    static void SetPictureTimeLimit(int milliseconds);
+    // A picture could not be drawn for a reason the person should know. The
+    // base does nothing.
+    virtual void OnPictureMessage(const PictInfo* p, const std::string& text);
     // The bytes of a picture: the file it names, opened for reading; with
     // size given, the file's size is stored there first. Null on failure.
     virtual std::unique_ptr<std::istream> OpenPictFileStream(PictInfo* p, int* size);
@@ -169,6 +178,7 @@ public:
 
 protected:
     void PutChar(int h, int v, unsigned short code, int width, int height, int depth) override;
+    bool ExpandsMappedVirtualFonts() const override { return true; }
     void PutRule(int h, int v, int height, int width) override;
     // Binary drawing commands go to the special player first; the rest to
     // the interpreter's own handling.

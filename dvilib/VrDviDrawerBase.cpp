@@ -327,7 +327,7 @@ void VrDviDrawerBase::DviPut(unsigned short code) {
         }
     }
 
-    if (font->IsVirtual()) {
+    if (font->IsVirtual() && (!font->IsMapped() || ExpandsMappedVirtualFonts())) {
         DoVirtualFont(font, code);
         return;
     }

@@ -150,6 +150,11 @@ protected:
     // packet). Here: the binary font special "#" that sets the reader's
     // drawing state; a subclass that takes specials calls it for those.
     virtual void DoSpecial(unsigned int length, InstPtr text);
+    // Whether a virtual font that the map also names runs its packets (the
+    // glyphs it sets: the page drawer) or reports the characters its map
+    // entry gives (here: search and selection take the text the font stands
+    // for, not the codes of the faces under it).
+    virtual bool ExpandsMappedVirtualFonts() const { return false; }
 
 private:
     void InitAll();

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -11,6 +12,10 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <set>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "dvilib/EpsPictureOutputter.h"
@@ -19,8 +24,10 @@
 #include "dvilib/WinMetafile.h"
 #include "platform/gdi/Dib.h"
 #include "platform/ghostscript/GS.h"
+#include "platform/ghostscript/GSChildJob.h"
 #include "platform/pictures/PictureDib.h"
 #include "platform/pictures/PngStream.h"
+#include "platform/sys/RegularFile.h"
 
 namespace {
 
@@ -30,6 +37,13 @@ constexpr double kDviPerPoint = 65781.76;
 constexpr int kNoBox = -1000000;
 // Largest picture file read whole into memory.
 constexpr int kMaxPictureFile = 256 << 20;
+
+// How long an EPS picture may take.
+std::atomic<int> g_pictureTimeLimitMs{20000};
+// The EPS programs (hashes of their text) stopped at that limit, in this
+// process.
+std::mutex g_stoppedLock;
+std::set<size_t> g_stoppedPictures;
 
 bool BoxAllZero(const VrDviDrawer::PictInfo& p) { return !p.box[0] && !p.box[1] && !p.box[2] && !p.box[3]; }
 
@@ -73,13 +87,10 @@ bool ParseBoundingBox(const char* p, int box[4]) {
 
 std::unique_ptr<std::istream> VrDviDrawer::OpenPictFileStream(PictInfo* p, int* size) {
     if (!p || p->fileName.GetLength() == 0) return nullptr;
-    if (size) {
-        struct stat st;
-        if (::stat(p->fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > INT_MAX) return nullptr;
-        *size = int(st.st_size);
-    }
-    auto s = std::make_unique<std::ifstream>(p->fileName.c_str(), std::ios::binary | std::ios::in);
-    if (!s->is_open()) return nullptr;
+    int64_t length = 0;
+    auto s = sys::OpenRegularFileStream(p->fileName.c_str(), &length);
+    if (!s || length > INT_MAX) return nullptr;
+    if (size) *size = int(length);
     return s;
 }
 
@@ -317,21 +328,39 @@ int VrDviDrawer::DrawEps(PictInfo* p, int& X, int& Y, int& W, int& H) {
     const int xRes = CeilInt(Trunc(sx * kDviPerInch) * hFactor_);
     const int yRes = CeilInt(Trunc(sy * kDviPerInch) * vFactor_);
     GS* gs = GetGS();
-    if (!gs || !gs->StartGSJob(xRes, yRes, R - L, T - B, gsBitsPerPixel_, &out, -1, -1)) return 1;
+    if (!gs || !gs->IsGSDLLLoaded()) return 1;
+    const std::vector<String8> args = gs->PictureJobArgs(xRes, yRes, R - L, T - B, gsBitsPerPixel_);
+    if (args.empty()) return 1;
+    // The picture is a program that may never end: it runs in a child
+    // process with a time limit. The file as it stands, with a line end at its
+    // end; a page if the picture does not output one (later pages are ignored).
     char command[200];
     std::snprintf(command, sizeof command, "%d %d translate\n", -box[0], -box[1]);
-    gs->ProcessPSCommand(command);
-    if (gsBitsPerPixel_ >= 8) gs->ProcessPSCommand("mark /GraphicsAlphaBits 4 /TextAlphaBits 4 currentdevice putdeviceprops pop\n");
-    // The PostScript as it stands, in pieces of whole lines.
-    for (size_t pos = begin; pos < end;) {
-        size_t stop = pos;
-        while (stop < end && stop - pos < 4998 && file[stop] != '\n') ++stop;
-        if (stop < end && file[stop] == '\n') ++stop;
-        gs->ProcessPSCommand(reinterpret_cast<const char*>(&file[pos]), stop - pos);
-        pos = stop;
+    std::string input = command;
+    if (gsBitsPerPixel_ >= 8) input += "mark /GraphicsAlphaBits 4 /TextAlphaBits 4 currentdevice putdeviceprops pop\n";
+    input.append(reinterpret_cast<const char*>(file.data()) + begin, end - begin);
+    if (end > begin && file[end - 1] != '\n') input += '\n';
+    input += "showpage\n";
+    // A picture stopped once would be stopped again at every redraw, at any
+    // size: it is not run again.
+    const size_t program =
+        std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(file.data()) + begin, end - begin));
+    {
+        std::lock_guard<std::mutex> lock(g_stoppedLock);
+        if (g_stoppedPictures.count(program)) return 1;
     }
-    if (end > begin && file[end - 1] != '\n') gs->ProcessPSCommand("\n");
-    if (!out.HasPage()) gs->ProcessPSCommand("showpage\n");
-    gs->EndGSJob();
+    const GSChildJob::Result r = GSChildJob::Run(gs, args, input, &out, g_pictureTimeLimitMs.load());
+    if (r.end == GSChildJob::End::TimedOut) {
+        {
+            std::lock_guard<std::mutex> lock(g_stoppedLock);
+            g_stoppedPictures.insert(program);
+        }
+        OnPictureMessage(p, "The picture " + std::string(p->fileName.c_str()) + " was stopped: it did not finish within " +
+                                std::to_string((g_pictureTimeLimitMs.load() + 999) / 1000) + " seconds.");
+    }
     return 1;
 }
+
+void VrDviDrawer::SetPictureTimeLimit(int milliseconds) { g_pictureTimeLimitMs = std::max(milliseconds, 1); }
+
+void VrDviDrawer::OnPictureMessage(const PictInfo*, const std::string&) {}

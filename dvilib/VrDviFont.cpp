@@ -113,19 +113,26 @@ int VrDvi::LoadFontFiles(ItrnFont* font) {
     }
     if (!font->LoadTfm(path)) return 0;
 
-    for (auto it = vfPaths_.Begin(); !it.AtEnd(); it.Next()) {
+    String8 vf;
+    for (auto it = vfPaths_.Begin(); !it.AtEnd() && vf.IsNull(); it.Next()) {
         String8 p = Join(it.Value(), name + String8(".vf"));
-        if (Opens(p)) {
-            g_loading.push_back(name);
-            try {
-                font->LoadVf(p);
-            } catch (...) {
-                g_loading.pop_back();
-                throw;
-            }
+        if (Opens(p)) vf = p;
+    }
+    // TeX's own virtual fonts (PSNFSS's T1 and math fonts over their raw
+    // fonts ...) for fonts the map names no face for: a mapped font is drawn
+    // by its face.
+    if (vf.IsNull() && kpse_ && !(ttfMap_ && ttfMap_->GetEntry(name))) {
+        if (const char* found = kpse_->KPSEFindVf((name + String8(".vf")).c_str())) vf = String8(found);
+    }
+    if (!vf.IsNull()) {
+        g_loading.push_back(name);
+        try {
+            font->LoadVf(vf);
+        } catch (...) {
             g_loading.pop_back();
-            break;
+            throw;
         }
+        g_loading.pop_back();
     }
     font->LoadTTFInfo(ttfMap_);
     return 1;

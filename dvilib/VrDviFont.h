@@ -91,6 +91,8 @@ public:
     const TTFInfo& GetDBCTTFInfo() const { return dbcInfo; }
     int IsDBCEnabled() const { return !dbcInfo.faceName.IsNull(); }
     VrDviTTFMap::EncodingName GetEncoding() const { return encoding; }
+    // Whether the map has an entry for the font.
+    int IsMapped() const { return !sbcInfo.faceName.IsNull(); }
     int GetxSeriesFontIndex() const { return xSeriesFontIndex; }
     // The layout by which search and copying read the font's codes (from
     // its name; drawing goes by the encoding).

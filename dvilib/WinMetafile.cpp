@@ -4,6 +4,8 @@
 #include <fstream>
 #include <vector>
 
+#include "platform/sys/RegularFile.h"
+
 namespace {
 
 int S16(const unsigned char* p) { return int16_t(uint16_t(p[0] | p[1] << 8)); }
@@ -24,9 +26,10 @@ WinMetafile::WinMetafile(const char* file) {
 WinMetafile::~WinMetafile() { Close(); }
 
 int WinMetafile::Open(const char* file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in.good()) return 0;
-    return Read(in);
+    if (!file) return 0;
+    auto in = sys::OpenRegularFileStream(file);
+    if (!in) return 0;
+    return Read(*in);
 }
 
 int WinMetafile::Read(std::istream& s) {

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -148,6 +151,42 @@ inline bool ThreadWaitsInPoll(pid_t tid) {
              long(SYS_ppoll), long(SYS_pselect6), long(SYS_epoll_pwait)})
         if (nr == waiting) return true;
     return false;
+}
+
+// What a child process made by RunInChild did.
+struct ChildRun {
+    bool ended = false;      // it ended before the limit (else it was killed)
+    int exitCode = -1;       // its exit code; -1 when a signal ended it
+    long growthKb = 0;       // its peak resident memory above this process's own at the fork
+};
+
+// Runs body() in a forked child whose exit code is body()'s result, waiting
+// at most limitMs (a generous bound that only a hang reaches) before it is
+// killed. The memory figure comes from the child's resource usage, so one
+// run's peak is measured apart from the rest of the test process.
+inline ChildRun RunInChild(const std::function<int()>& body, int limitMs = 120000) {
+    long rssKb = 0;
+    {
+        std::ifstream statm("/proc/self/statm");
+        long size = 0, resident = 0;
+        statm >> size >> resident;
+        rssKb = resident * (::sysconf(_SC_PAGESIZE) / 1024);
+    }
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(body());
+    ChildRun run;
+    if (pid < 0) return run;
+    int status = 0;
+    struct rusage usage {};
+    run.ended = WaitUntil([&] { return ::wait4(pid, &status, WNOHANG, &usage) == pid; }, limitMs);
+    if (!run.ended) {
+        ::kill(pid, SIGKILL);
+        ::wait4(pid, &status, 0, &usage);
+    }
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.growthKb = usage.ru_maxrss - rssKb;
+    return run;
 }
 
 } // namespace testsupport

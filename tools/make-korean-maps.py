@@ -6,7 +6,7 @@ files of each Korean font family name the subfonts to map, and the CJK
 package's KS-HLaTeX.sfd gives the layout of the HLaTeX symbol subfonts.
 Run from the source tree's root; the outputs are kept in git:
 
-    share/ttfcfg/korean-nanum.map  ko.TeX's Nanum subfonts, their own Type1 faces
+    share/ttfcfg/korean-nanum.map  ko.TeX's Nanum subfonts and T1/TS1 Latin fonts, their own Type1 faces
     share/ttfcfg/korean-uwmj.map   CJK's Unicode subfonts uwmj*, Un Batang
     share/ttfcfg/korean-wmj.map    CJK's HLaTeX subfonts wmj*, Un Batang
     share/ttfcfg/korean-umj.map    the umj faces under the wmj virtual fonts
@@ -83,6 +83,15 @@ for family in ("nanummjm", "nanummjb", "nanumgtm", "nanumgtb"):
             if shape:
                 keys["slant"] = "true"
             lines.append(entry(family + shape + h, **keys))
+# Its Latin fonts through the T1 face's Unicode character map; TS1 has no
+# face of its own and takes the T1 face's symbols.
+for family in ("nanummjm", "nanummjb", "nanumgtm", "nanumgtb"):
+    for enc, encoding in (("t1", "t1-unicode"), ("ts1", "ts1-unicode")):
+        for shape in ("", "o"):
+            keys = {"fontname": "t1" + family, "encoding": encoding}
+            if shape:
+                keys["slant"] = "true"
+            lines.append(entry(enc + family + shape, **keys))
 write("share/ttfcfg/korean-nanum.map", lines)
 
 # CJK's myeongjo families: normal, condensed (c), extended (x), ultra

@@ -10,7 +10,7 @@ packages=(
   libfreetype-dev libfontconfig-dev zlib1g-dev libpng-dev libtiff-dev
   libjpeg-dev libgif-dev libcurl4-openssl-dev
   libgs-dev ghostscript libkpathsea-dev
-  texlive-binaries texlive-base texlive-fonts-recommended texlive-latex-base cm-super-minimal lmodern
+  texlive-binaries texlive-base texlive-fonts-recommended texlive-latex-base cm-super-minimal cm-super lmodern
   poppler-utils xvfb xauth python3 fonts-dejavu-core fonts-dejavu-extra dvipng fonts-unfonts-core xdg-utils shared-mime-info libglib2.0-bin
   tango-icon-theme qt6-translations-l10n
   libx11-dev libxext-dev libxtst-dev

@@ -1,5 +1,6 @@
 // Documents typeset by plain TeX and LaTeX (Computer Modern, T1 with the EC
-// and TC fonts, Latin Modern) drawn by the page drawer with the
+// and TC fonts at 10, 11 and 12 pt, Latin Modern, LaTeX's PostScript fonts
+// through TeX's virtual fonts) drawn by the page drawer with the
 // installation's map files, against dvipng at 96 and 300 dpi. Both images
 // are read as grey and thresholded at half grey; of each side's ink pixels,
 // the given share must lie within one pixel of the other side's ink.
@@ -15,6 +16,7 @@
 #include "PageImage.h"
 #include "TexDocumentSupport.h"
 #include "dvilib/VrDviDrawer.h"
+#include "dvilib/VrDviSearch.h"
 #include "dvilib/VrDviTTFMap.h"
 #include "platform/kpathsea/KPathSea.h"
 
@@ -71,6 +73,71 @@ Mathematics: $\alpha+\beta=\gamma$, $\sum_{i=1}^n x_i^2 \le \int_0^\infty e^{-t}
 \[ \frac{a+b}{\sqrt{c^2+d^2}} = \prod_{k} \left( 1 + \frac{1}{k^2} \right). \]
 {\fontencoding{T1}\selectfont In T1: caf\'e, Z\"urich, \guillemotleft\ss\guillemotright, --- and
 \textit{na\"ive} \textbf{\AE}.}
+\end{document}
+)TEX";
+
+// LaTeX's PostScript fonts: T1 text through TeX's virtual fonts over the 8r
+// fonts, mathptmx's and mathpazo's symbols over the Symbol and Pazo faces.
+const char* kTimes = R"TEX(\documentclass{article}
+\usepackage[T1]{fontenc}
+\usepackage{mathptmx}
+\pagestyle{empty}
+\begin{document}
+Times: the first office offers ``quoted'' words -- and dashes --- with \guillemotleft Fran\c{c}ais\guillemotright,
+stra\ss e, caf\'e, \textbf{bold fl\"ussig}, \textit{italic na\"ive} and \textbf{\textit{both}}; 0123456789.
+Math: $\sum_{i=1}^n x_i^2 \le \int_0^\infty e^{-t}\,dt$, $\alpha+\beta=\Gamma\Delta$, $\mathcal{L}\cup\infty$.
+\[ \frac{a+b}{\sqrt{c^2+d^2}} = \prod_{k=1}^{\infty} \left( 1 + \frac{1}{k^2} \right) \]
+\end{document}
+)TEX";
+
+const char* kHelvet = R"TEX(\documentclass{article}
+\usepackage[T1]{fontenc}
+\usepackage{helvet}
+\renewcommand{\familydefault}{\sfdefault}
+\pagestyle{empty}
+\begin{document}
+Helvetica: the first office offers ``quoted'' words -- and dashes --- with \guillemotleft Fran\c{c}ais\guillemotright,
+stra\ss e, \textbf{bold fl\"ussig}, \textit{oblique na\"ive}; 0123456789.
+\end{document}
+)TEX";
+
+const char* kCourier = R"TEX(\documentclass{article}
+\usepackage[T1]{fontenc}
+\usepackage{courier}
+\renewcommand{\familydefault}{\ttdefault}
+\pagestyle{empty}
+\begin{document}
+Courier: the first office offers ``quoted'' words -- and dashes --- with \guillemotleft Fran\c{c}ais\guillemotright,
+stra\ss e, \textbf{bold fl\"ussig}, \textit{oblique na\"ive}; 0123456789.
+\end{document}
+)TEX";
+
+const char* kPalatino = R"TEX(\documentclass{article}
+\usepackage{mathpazo}
+\pagestyle{empty}
+\begin{document}
+Palatino: the first office offers ``quoted'' words -- and dashes --- in \textbf{bold} and \textit{italic}; 0123456789.
+Math: $\sum_{i=1}^n x_i^2 \le \int_0^\infty e^{-t}\,dt$, $\alpha+\beta=\Gamma\Delta$, $\partial\nabla\infty$.
+\[ \frac{a+b}{\sqrt{c^2+d^2}} = \prod_{k=1}^{\infty} \left( 1 + \frac{1}{k^2} \right) \]
+\end{document}
+)TEX";
+
+// T1 text at sizes cm-super has a design size of its own for.
+const char* kT1Eleven = R"TEX(\documentclass[11pt]{article}
+\usepackage[T1]{fontenc}
+\pagestyle{empty}
+\begin{document}
+Eleven points: the first caf\'e in Z\"urich offers ``quoted'' words -- and dashes --- in \textbf{bold fl\"ussig},
+\textit{italic na\"ive} and \textsc{Small Capitals}; \footnotesize footnote size, \large large, \Large larger.
+\end{document}
+)TEX";
+
+const char* kT1Twelve = R"TEX(\documentclass[12pt]{article}
+\usepackage[T1]{fontenc}
+\pagestyle{empty}
+\begin{document}
+Twelve points: the first caf\'e in Z\"urich offers ``quoted'' words -- and dashes --- in \textbf{bold fl\"ussig},
+\textit{italic na\"ive} and \textsc{Small Capitals}; \footnotesize footnote size, \large large, \Large larger.
 \end{document}
 )TEX";
 
@@ -135,12 +202,49 @@ TEST_P(DviPngFidelity, InkLiesWithinOnePixelOfDviPngs) {
     EXPECT_EQ(dvi.TakeFallbackFont(), String8(""));
 }
 
-// A text font that no map names is drawn by the fallback face, and the
-// document names the first such font once.
+// UTF-8 of the Basic Multilingual Plane as UTF-16.
+std::u16string Utf16(const std::string& utf8) {
+    std::u16string out;
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char c = (unsigned char)utf8[i];
+        const int n = c < 0x80 ? 0 : c < 0xE0 ? 1 : 2;
+        char16_t u = n == 0 ? c : n == 1 ? c & 0x1F : c & 0x0F;
+        for (int k = 1; k <= n && i + size_t(k) < utf8.size(); ++k) u = char16_t(u << 6 | (utf8[i + size_t(k)] & 0x3F));
+        out.push_back(u);
+        i += size_t(n) + 1;
+    }
+    return out;
+}
+
+// Text set in the PostScript fonts through TeX's virtual fonts is searched
+// as the characters their raw fonts draw.
+TEST(PostScriptFontText, IsSearchedAsDrawn) {
+    TempDir dir;
+    ASSERT_NO_FATAL_FAILURE(RunLatex(dir, kTimes));
+    KPathSea kpse;
+    VrDviTTFMap ttfMap;
+    VrDvi dvi;
+    ASSERT_NO_FATAL_FAILURE(OpenWithInstalledMaps(kpse, ttfMap, dvi, dir.File("doc.dvi")));
+    dvi.SetWinFont(0);  // as the first drawing of a page with fonts leaves it
+    for (const char* text : {"Times", "stra\xC3\x9F" "e", "caf\xC3\xA9", "\xC2\xAB" "Fran\xC3\xA7" "ais\xC2\xBB",
+                             "\xE2\x80\x9C" "quoted\xE2\x80\x9D", "\xE2\x80\x94", "first", "office"}) {
+        VrDviSearch s;
+        const std::u16string t = Utf16(text);
+        s.FindString(reinterpret_cast<const unsigned short*>(t.c_str()), &dvi, 1, 0, 0);
+        EXPECT_EQ(s.GetResultList().Count(), 1) << text;
+    }
+}
+
+// A text font that no map names and no face has is drawn by the fallback
+// face, and the document names the first such font once. The two fonts are
+// Computer Modern's metrics under names of their own.
 TEST(FallbackFont, IsDrawnAndTheFirstIsNamedOncePerDocument) {
     TempDir dir;
-    ASSERT_NO_FATAL_FAILURE(RunTex(dir, R"TEX(\font\times=ptmr8r \font\courier=pcrr8r \nopagenumbers
-Computer Modern first. {\times Times without a map entry.} {\courier Courier neither.}
+    const std::string cmr = RunCommand("kpsewhich cmr10.tfm");
+    for (const char* name : {"nofacea.tfm", "nofaceb.tfm"})
+        fs::copy_file(cmr.substr(0, cmr.find('\n')), dir.File(name));
+    ASSERT_NO_FATAL_FAILURE(RunTex(dir, R"TEX(\font\first=nofacea \font\second=nofaceb \nopagenumbers
+Computer Modern first. {\first Text without a map entry or a face.} {\second Nor this.}
 \bye
 )TEX"));
     KPathSea kpse;
@@ -161,7 +265,9 @@ Computer Modern first. {\times Times without a map entry.} {\courier Courier nei
     };
     for (int open = 0; open < 2; ++open) {
         SCOPED_TRACE("open " + std::to_string(open + 1));
-        dvi.Open(dir.File("doc.dvi").c_str(), NoPaths(), NoPaths());
+        DList<String8> tfm;
+        tfm.AddTail(String8(dir.Path().c_str()));
+        dvi.Open(dir.File("doc.dvi").c_str(), tfm, NoPaths());
         dvi.NewPageWritten(0);
         ASSERT_EQ(dvi.GetMode(), ModeComplete) << dvi.GetErrorText().c_str();
         EXPECT_EQ(dvi.TakeFallbackFont(), String8(""));  // nothing drawn yet
@@ -171,7 +277,7 @@ Computer Modern first. {\times Times without a map entry.} {\courier Courier nei
         for (int y = 0; y < ink.height; ++y)
             for (int x = ink.width / 2; x < ink.width; ++x) right += ink.At(x, y);
         EXPECT_GT(right, 100);
-        EXPECT_EQ(dvi.TakeFallbackFont(), String8("ptmr8r"));
+        EXPECT_EQ(dvi.TakeFallbackFont(), String8("nofacea"));
         EXPECT_EQ(dvi.TakeFallbackFont(), String8(""));
         inkOfPage();
         EXPECT_EQ(dvi.TakeFallbackFont(), String8(""));
@@ -182,7 +288,13 @@ INSTANTIATE_TEST_SUITE_P(Documents, DviPngFidelity,
                          ::testing::Values(Document{"plain", kPlain, false, 0.99},
                                            Document{"latex", kLatex, true, 0.99},
                                            Document{"t1", kT1, true, 0.98},
-                                           Document{"lmodern", kLatinModern, true, 0.98}),
+                                           Document{"lmodern", kLatinModern, true, 0.98},
+                                           Document{"times", kTimes, true, 0.99},
+                                           Document{"helvet", kHelvet, true, 0.99},
+                                           Document{"courier", kCourier, true, 0.99},
+                                           Document{"mathpazo", kPalatino, true, 0.99},
+                                           Document{"t1_11pt", kT1Eleven, true, 0.99},
+                                           Document{"t1_12pt", kT1Twelve, true, 0.99}),
                          [](const ::testing::TestParamInfo<Document>& i) { return std::string(i.param.name); });
 
 } // namespace

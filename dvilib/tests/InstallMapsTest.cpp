@@ -4,6 +4,7 @@
 #include "dvilib/VrDviTTFMap.h"
 #include "dvilib/FaceLists.h"
 #include "dvilib/TexTextEncodings.h"
+#include "dvilib/CharCodes.h"
 
 #include <gtest/gtest.h>
 
@@ -328,6 +329,7 @@ TEST_F(InstallMapsTest, UnicodeEncodingsPutEveryTexTextCodeOnItsGlyph) {
          {0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x38, 0x39, 0x4F, 0x5B, 0x5D, 0x90, 0x91, 0x93, 0x95, 0x9C},
          256},
         {VrDviTTFMap::EncOT1Unicode, vrcodes::OT1ToUnicode, {0x20}, {}, 128},
+        {VrDviTTFMap::Enc8rUnicode, vrcodes::EightrToUnicode, {}, {}, 256},
     };
     // Font -> its encoding vector, from the dvips maps of cm-super and Latin Modern.
     std::map<std::string, std::string> vectors;
@@ -348,21 +350,30 @@ TEST_F(InstallMapsTest, UnicodeEncodingsPutEveryTexTextCodeOnItsGlyph) {
                 word != "<lm-rmtt.enc" && word != "<lm-rmsc.enc")
                 vectors[name] = word.substr(1);
     }
-    ASSERT_GE(vectors.size(), 200u);
+    // The 8r fonts of the base faces, from the PostScript fonts' map.
+    std::ifstream psnfss(MapDir + "/psnfss.map");
+    for (std::string line; std::getline(psnfss, line);)
+        if (line.find("'8r-unicode'") != std::string::npos) vectors[line.substr(0, line.find(' '))] = "8r.enc";
+    ASSERT_GE(vectors.size(), 300u);
     // Files by name, found in one run of kpsewhich.
     std::string query = "kpsewhich";
     for (const auto& [font, vector] : vectors) query += " " + font + ".tfm";
-    for (const char* enc : {"lm-ec.enc", "lm-ts1.enc", "lm-rm.enc"}) query += std::string(" ") + enc;
+    for (const char* enc : {"lm-ec.enc", "lm-ts1.enc", "lm-rm.enc", "8r.enc"}) query += std::string(" ") + enc;
     std::map<std::string, std::string> found;
     std::istringstream paths(RunCommand(query));
     for (std::string path; std::getline(paths, path);) found[fs::path(path).filename()] = path;
 
     // Faces by PostScript name: cm-super's Type1 files and Latin Modern's
     // OpenType files, which the application's font catalog prefers to the
-    // Type1 files of the same name.
+    // Type1 files of the same name, and TeX Live's files of the 8r fonts.
     std::map<std::string, std::string> files;
-    for (const char* dir : {"/usr/share/texmf/fonts/type1/public/cm-super", "/usr/share/texmf/fonts/opentype/public/lm"})
-        for (const auto& e : fs::directory_iterator(dir)) {
+    std::vector<std::string> dirs = {"/usr/share/texmf/fonts/type1/public/cm-super",
+                                     "/usr/share/texmf/fonts/opentype/public/lm"};
+    for (const char* sub : {"urw", "adobe/utopia", "bitstrea/charter", "public/fpl"})
+        dirs.push_back(*texmfDist_ + "/fonts/type1/" + sub);
+    for (const std::string& dir : dirs)
+        for (const auto& e : fs::recursive_directory_iterator(dir)) {
+            if (!e.is_regular_file()) continue;
             FT_Face face;
             if (FT_New_Face(ft_->lib_, e.path().c_str(), 0, &face)) continue;
             FacePtr owner(face);

@@ -83,6 +83,7 @@ struct Kind {
     const char* end;
     const char* encoding; // of the source file
     double overlap;       // least share of ink within one pixel at 96 dpi
+    bool texLiveVf = false; // TeX Live's wmj and uwmj VF folders configured
 };
 
 // ko.TeX's Hangul is drawn with the Type1 files TeX Live itself uses; the
@@ -94,6 +95,12 @@ const Kind kKinds[] = {
     {"kotex", "\\usepackage{kotex}\n", "", "", "UTF-8", 0.98},
     {"hlatex", "\\usepackage{CJK}\n", "\\begin{CJK}[HL]{KS}{mj}\n", "\\end{CJK}\n", "EUC-KR", 0.90},
     {"cjkutf8", "\\usepackage{CJKutf8}\n", "\\begin{CJK}{UTF8}{mj}\n", "\\end{CJK}\n", "UTF-8", 0.90},
+    // With TeX Live's virtual fonts, as a user who configures their folders:
+    // the pages are drawn with the umj faces dvipng uses, and the text is
+    // still the characters the wmj and uwmj fonts stand for.
+    {"kotex_vf", "\\usepackage{kotex}\n", "", "", "UTF-8", 0.98, true},
+    {"hlatex_vf", "\\usepackage{CJK}\n", "\\begin{CJK}[HL]{KS}{mj}\n", "\\end{CJK}\n", "EUC-KR", 0.98, true},
+    {"cjkutf8_vf", "\\usepackage{CJKutf8}\n", "\\begin{CJK}{UTF8}{mj}\n", "\\end{CJK}\n", "UTF-8", 0.98, true},
 };
 
 std::string Source(const Kind& k) {
@@ -114,7 +121,16 @@ protected:
     void SetUp() override {
         std::ofstream(dir.File("doc.tex"), std::ios::binary) << Source(GetParam());
         ASSERT_NO_FATAL_FAILURE(RunTexProgram(dir.Path(), "latex"));
-        ASSERT_NO_FATAL_FAILURE(OpenWithInstalledMaps(kpse, ttfMap, dvi, dir.File("doc.dvi")));
+        DList<String8> vf;
+        if (GetParam().texLiveVf) {
+            std::string dist = RunCommand("kpsewhich -var-value TEXMFDIST");
+            while (!dist.empty() && dist.back() == '\n') dist.pop_back();
+            for (const char* folder : {"/fonts/vf/uhc/wmj", "/fonts/vf/uhc/uwmj"}) {
+                ASSERT_TRUE(fs::is_directory(dist + folder)) << dist + folder;
+                vf.AddTail(String8((dist + folder).c_str()));
+            }
+        }
+        ASSERT_NO_FATAL_FAILURE(OpenWithInstalledMaps(kpse, ttfMap, dvi, dir.File("doc.dvi"), vf));
         ASSERT_EQ(dvi.GetNPage(), 1);
         dvi.SetWinFont(0); // as the first drawing of a page with fonts leaves it
     }
@@ -150,7 +166,7 @@ TEST_P(KoreanDocuments, SearchFindsHangulAndHanjaWords) {
     // set ※ in textcomp's tcrm1000 instead.
     for (const char* symbol : {"○", "●", "★", "㉠", "①"})
         EXPECT_EQ(Find(symbol).Count(), 1) << symbol;
-    if (std::string(GetParam().name) == "hlatex") {
+    if (std::string(GetParam().name).rfind("hlatex", 0) == 0) {
         EXPECT_EQ(Find("※").Count(), 1);
     }
 }
@@ -190,6 +206,52 @@ TEST_P(KoreanDocuments, DrawnPageOverlapsDviPng) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, KoreanDocuments, ::testing::ValuesIn(kKinds),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// ko.TeX with the Nanum faces for Latin text too (dhucs-nanumfont's T1
+// fonts t1nanummjm, t1nanummjb, t1nanumgtm): drawn as dvipng draws it, every
+// font with its face, and the T1 quotes and dashes searched as themselves.
+TEST(NanumLatin, T1DocumentIsDrawnAsDviPngDrawsIt) {
+    TempDir dir;
+    std::ofstream(dir.File("doc.tex")) << R"TEX(\documentclass{article}
+\usepackage{kotex}
+\usepackage[uset1font]{dhucs-nanumfont}
+\pagestyle{empty}
+\begin{document}
+한글 검색 시험 ``Nanum'' --- English text, caf\'e, first office.
+
+\textbf{굵은 글씨 Bold ``quoted''} \textsf{고딕 Gothic `single' -- dash}.
+\end{document}
+)TEX";
+    ASSERT_NO_FATAL_FAILURE(RunTexProgram(dir.Path(), "latex"));
+    KPathSea kpse;
+    VrDviTTFMap ttfMap;
+    VrDvi dvi;
+    ASSERT_NO_FATAL_FAILURE(OpenWithInstalledMaps(kpse, ttfMap, dvi, dir.File("doc.dvi")));
+    dvi.SetWinFont(0);
+
+    for (const char* text : {"\xE2\x80\x9CNanum\xE2\x80\x9D \xE2\x80\x94", "\xE2\x80\x98single\xE2\x80\x99 \xE2\x80\x93", "검색"}) {
+        VrDviSearch s;
+        std::u16string t = Utf16(text);
+        s.FindString(reinterpret_cast<const unsigned short*>(t.c_str()), &dvi, 1, 0, 0);
+        EXPECT_EQ(s.GetResultList().Count(), 1) << text;
+    }
+
+    const int dpi = 96;
+    RunIn(dir, "dvipng -q -D 96 -T 8.5in,11in -O 1in,1in -bg 'rgb 1 1 1' -o ref.png doc.dvi");
+    const InkMask want = InkOfPng(dir.File("ref.png"));
+    ASSERT_GT(want.width, 0);
+    auto dc = CreateMemoryDC(dpi * 17 / 2, dpi * 11, 32, dpi);
+    VrDviDrawer d;
+    ASSERT_EQ(d.Open(*dc, dvi, 0, fpreal4(10000), dpi, dpi + 1, 0, String8()), 1);
+    ASSERT_EQ(d.Draw(-1), 1);
+    d.Close();
+    const InkMask got = InkOf(*dc);
+    const double ours = InkNear(got, want), theirs = InkNear(want, got);
+    std::printf("nanum T1 at 96 dpi: our ink near dvipng's %.4f, dvipng's near ours %.4f\n", ours, theirs);
+    EXPECT_GE(ours, 0.98);
+    EXPECT_GE(theirs, 0.98);
+    EXPECT_EQ(dvi.TakeFallbackFont(), String8(""));
+}
 
 // The HLaTeX subfonts against the layout of TeX Live's CJK fonts
 // (KS-HLaTeX.sfd): every code of every subfont, Hangul 0-9, symbols 04-07

@@ -298,7 +298,11 @@ std::optional<FaceRecord> FontCatalog::Fallback(std::string_view rawName, int we
     FcPatternAddDouble(p, FC_WEIGHT, FcWeightFromOpenTypeDouble(weight));
     FcPatternAddInteger(p, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(p, FC_SCALABLE, FcTrue);
-    if (charSet == HANGUL_CHARSET || korean) FcPatternAddString(p, FC_LANG, reinterpret_cast<const FcChar8*>("ko"));
+    // Western text gets a Latin face whatever the user's language: the
+    // locale's own default face may put other letters at Latin codes (the
+    // Korean faces' jamo in the private-use area that symbol codes reach).
+    const char* lang = charSet == HANGUL_CHARSET || korean ? "ko" : charSet == ANSI_CHARSET ? "en" : nullptr;
+    if (lang) FcPatternAddString(p, FC_LANG, reinterpret_cast<const FcChar8*>(lang));
     FcConfigSubstitute(nullptr, p, FcMatchPattern);
     FcDefaultSubstitute(p);
     FcResult result = FcResultNoMatch;

@@ -1,9 +1,84 @@
 #include "platform/gdi/PixelBuffer.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <limits>
+#include <mutex>
+#include <new>
+#include <type_traits>
+
+#include <sys/mman.h>
+
+namespace {
+// Blocks from this size on are aligned for huge pages and recycled.
+constexpr size_t kLargeBlock = size_t(1) << 20;
+constexpr size_t kHugePage = size_t(2) << 20;
+// Larger blocks go back to the system at once.
+constexpr size_t kMaxRecycled = size_t(64) << 20;
+
+size_t LargeCapacity(size_t n) { return (n + kHugePage - 1) / kHugePage * kHugePage; }
+
+// The last large block freed, kept for the next one that fits. Under the
+// address checker blocks are never reused, so that a stale row pointer
+// still shows.
+struct Recycled {
+    std::mutex lock;  // guards block and capacity
+    uint8_t* block = nullptr;
+    size_t capacity = 0;
+    ~Recycled() { std::free(block); }
+};
+Recycled g_recycled;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kRecycle = false;
+#else
+constexpr bool kRecycle = true;
+#endif
+}  // namespace
+
+uint8_t* PixelStorage::allocate(size_t n) {
+    if (n < kLargeBlock) {
+        if (auto* p = static_cast<uint8_t*>(std::malloc(std::max<size_t>(n, 1)))) return p;
+        throw std::bad_alloc();
+    }
+    const size_t capacity = LargeCapacity(n);
+    if (kRecycle) {
+        std::lock_guard<std::mutex> l(g_recycled.lock);
+        // A block at most four times the size: a page zoomed out or back.
+        if (g_recycled.block && g_recycled.capacity >= capacity && g_recycled.capacity <= 4 * capacity) {
+            uint8_t* p = g_recycled.block;
+            g_recycled.block = nullptr;
+            g_recycled.capacity = 0;
+            return p;
+        }
+    }
+    auto* p = static_cast<uint8_t*>(std::aligned_alloc(kHugePage, capacity));
+    if (!p) throw std::bad_alloc();
+    madvise(p, capacity, MADV_HUGEPAGE);
+    return p;
+}
+
+void PixelStorage::deallocate(uint8_t* p, size_t n) {
+    if (!p) return;
+    if (kRecycle && n >= kLargeBlock && LargeCapacity(n) <= kMaxRecycled) {
+        const size_t capacity = LargeCapacity(n);
+        uint8_t* old = nullptr;
+        {
+            std::lock_guard<std::mutex> l(g_recycled.lock);
+            // The larger block is the one worth keeping.
+            if (capacity >= g_recycled.capacity) {
+                old = g_recycled.block;
+                g_recycled.block = p;
+                g_recycled.capacity = capacity;
+                p = nullptr;
+            }
+        }
+        std::free(old);
+    }
+    std::free(p);
+}
 
 std::vector<RGBQUAD> DefaultColorTable(int bpp) {
     std::vector<RGBQUAD> t;
@@ -29,6 +104,7 @@ std::vector<RGBQUAD> DefaultColorTable(int bpp) {
 }
 
 namespace {
+void Fill32(uint8_t* row, int x0, int x1, uint32_t px);
 bool DepthOk(int bpp) { return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24 || bpp == 32; }
 }  // namespace
 
@@ -37,15 +113,17 @@ bool PixelBuffer::Create(int width, int height, int bpp) {
     int64_t stride = DibRowBytes(width, bpp);
     if (stride * height > kMaxBytes) return false;
     try {
-        own_.assign(size_t(stride * height), 0);
+        own_.clear();
+        own_.resize(size_t(stride * height));
     } catch (const std::bad_alloc&) {
         return false;
     }
     width_ = width, height_ = height, bpp_ = bpp, stride_ = int(stride);
     bits_ = own_.data();
     palette = DefaultColorTable(bpp);
-    if (bpp == 32)
-        for (int y = 0; y < height; ++y) FillValue(0, y, width, y + 1, 0);
+    // One pass over the new rows, padding included: 32-bit pixels are opaque.
+    if (bpp == 32) Fill32(bits_, 0, int(int64_t(width) * height), 0xFF000000u);
+    else std::memset(bits_, 0, own_.size());
     return true;
 }
 
@@ -152,6 +230,46 @@ void PixelBuffer::FillValue(int x0, int y0, int x1, int y1, uint32_t v) {
         const size_t rows = size_t(y1 - y0);
         if (bpp_ == 32) Fill32(r, 0, int(size_t(width_) * rows), v | 0xFF000000u);
         else std::memset(r, BytePattern(bpp_, v), size_t(stride_) * rows);
+        return;
+    }
+    // Whole rows of packed pixels with padding: one memset of the block, with
+    // the bytes past each row's pixels put back (a page's clear runs at the
+    // rate of memset).
+    const int64_t rowBits = int64_t(width_) * bpp_;
+    const size_t whole = size_t(rowBits / 8), kept = size_t(stride_) - whole;
+    if (x0 == 0 && x1 == width_ && bpp_ <= 8 && kept <= 8 && y1 - y0 > 1) {
+        const size_t rows = size_t(y1 - y0);
+        const uint8_t pattern = BytePattern(bpp_, v);
+        // The pixels in the byte that the row's padding shares.
+        const uint8_t tailMask = uint8_t(0xFF00 >> (rowBits % 8));
+        const size_t stride = size_t(stride_);
+        // Blocks of rows that stay in the first-level cache between the save,
+        // the memset and the restore; the kept byte count known to the
+        // compiler in the row loops.
+        constexpr size_t kBlockRows = 64;
+        uint8_t saved[kBlockRows * 8];
+        auto fill = [&]<size_t K>(std::integral_constant<size_t, K>) {
+            const size_t n = K ? K : kept;
+            for (size_t r0 = 0; r0 < rows; r0 += kBlockRows) {
+                const size_t count = std::min(kBlockRows, rows - r0);
+                uint8_t* block = Row(y0 + int(r0));
+                uint8_t* first = block + whole;
+                for (size_t i = 0; i < count; ++i) std::memcpy(&saved[i * n], first + i * stride, K ? K : n);
+                std::memset(block, pattern, stride * (count - 1) + whole);
+                for (size_t i = 0; i < count; ++i) {
+                    uint8_t* tail = first + i * stride;
+                    std::memcpy(tail, &saved[i * n], K ? K : n);
+                    tail[0] = uint8_t((tail[0] & ~tailMask) | (pattern & tailMask));
+                }
+            }
+        };
+        switch (kept) {
+        case 1: fill(std::integral_constant<size_t, 1>()); break;
+        case 2: fill(std::integral_constant<size_t, 2>()); break;
+        case 3: fill(std::integral_constant<size_t, 3>()); break;
+        case 4: fill(std::integral_constant<size_t, 4>()); break;
+        default: fill(std::integral_constant<size_t, 0>());
+        }
         return;
     }
     for (int y = y0; y < y1; ++y) {

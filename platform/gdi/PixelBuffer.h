@@ -4,11 +4,34 @@
 // for 24 and 32 bits (32-bit pixels are stored as 0xFFRRGGBB).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "platform/core/DibTypes.h"
 #include "platform/core/WinTypes.h"
+
+// Storage of pixel rows. Large blocks are aligned for huge pages, and the
+// last large block freed is kept for the next bitmap that fits in it, so a
+// page bitmap made anew at each zoom or resize finds its memory mapped
+// already. Elements are left uninitialised: the buffer fills them itself.
+struct PixelStorage {
+    using value_type = uint8_t;
+    template <class U>
+    struct rebind {
+        using other = PixelStorage;
+    };
+    PixelStorage() = default;
+    template <class U>
+    PixelStorage(const U&) {}
+    uint8_t* allocate(size_t n);
+    void deallocate(uint8_t* p, size_t n);
+    template <class U>
+    void construct(U*) noexcept {}
+    template <class U>
+    void construct(U* p, const U& v) { *p = v; }
+    bool operator==(const PixelStorage&) const { return true; }
+};
 
 class PixelBuffer {
 public:
@@ -77,7 +100,7 @@ public:
 private:
     int width_ = 0, height_ = 0, bpp_ = 0, stride_ = 0;
     uint8_t* bits_ = nullptr;
-    std::vector<uint8_t> own_;
+    std::vector<uint8_t, PixelStorage> own_;
 };
 
 constexpr uint32_t ColorRefToRgb(COLORREF c) {

@@ -19,6 +19,7 @@
 
 #include "platform/ghostscript/GSJobArgs.h"
 #include "platform/ghostscript/GSPageBitmap.h"
+#include "platform/ghostscript/GsLibrary.h"
 
 void GS::PageOutputter::OnPage(GS*, int, int) {}
 void GS::PageOutputter::OnText(GS*, const char*, int) {}
@@ -183,6 +184,12 @@ int GS::LoadGSDLL(const char*, const char* libPath) {
     return 1;
 }
 
+int GS::LoadGSDLLWhenNeeded(const char*, const char* libPath) {
+    m_libPath = libPath ? libPath : "";
+    m_loaded = 1;
+    return 1;
+}
+
 void GS::UnloadGSDLL() {
     if (OwnJob()) EndGSJob();
     std::lock_guard<std::mutex> lock(g_jobMutex); // waits for a job of another thread
@@ -193,6 +200,10 @@ GS::Job* GS::OwnJob() const { return t_job.gs == this ? t_job.job : nullptr; }
 
 int GS::StartGSJob(const std::vector<String8>& args, PageOutputter* out) {
     if (!m_loaded) return 0;
+    if (!gslibrary::Load()) {
+        m_loaded = 0;
+        return 0;
+    }
     if (t_job.gs) {
         if (t_job.job->inGhostscript) return 0; // a callback of this thread's job: jobs do not nest
         // A job this thread left open: end it rather than wait for it forever.
@@ -239,24 +250,32 @@ int GS::StartGSJob(const std::vector<String8>& args, PageOutputter* out) {
         EndGSJob();
         return 0;
     }
-    // Ghostscript lets jobs read its temporary folder, which holds other
-    // documents' temporary files too; a job reads only what it is given.
+    // Ghostscript lets jobs read, write, rename and delete anything in its
+    // temporary folder, which holds other documents' temporary files too. A
+    // job reads only what it is given and writes only its output file (and
+    // the scratch files Ghostscript makes itself, each permitted by name).
     const char* tmp = std::getenv("TMPDIR");
     std::string tmpDir = tmp && *tmp ? tmp : "/tmp";
     while (tmpDir.size() > 1 && tmpDir.back() == '/') tmpDir.pop_back();
-    for (const std::string& entry : {tmpDir + "/*", tmpDir + "//*"})
-        gsapi_remove_control_path(inst, GS_PERMIT_FILE_READING, entry.c_str());
+    for (int permission : {GS_PERMIT_FILE_READING, GS_PERMIT_FILE_WRITING, GS_PERMIT_FILE_CONTROL})
+        for (const std::string& entry : {tmpDir + "/*", tmpDir + "//*"})
+            gsapi_remove_control_path(inst, permission, entry.c_str());
     job->runBegun = 1;
     return 1;
 }
 
-int GS::StartGSJob(int xRes, int yRes, int width, int height, int bitsPerPixel, PageOutputter* out, int, int) {
-    if (xRes < 1 || yRes < 1 || width < 1 || height < 1) return 0;
+std::vector<String8> GS::PictureJobArgs(int xRes, int yRes, int width, int height, int bitsPerPixel) const {
+    if (xRes < 1 || yRes < 1 || width < 1 || height < 1) return {};
     GSCommandLine line(kGSConsoleProgram);
     line.Safer().Add("-dNOPAUSE").Add("-dQUIET").Add("-dNOPLATFONTS").Add("-sDEVICE=mswindll");
     line.Define("BitsPerPixel", bitsPerPixel).Resolution(xRes, yRes).PageSize(width, height);
     if (m_libPath.GetLength() > 0) line.Library(m_libPath);
-    return StartGSJob(line.Args(), out);
+    return line.Args();
+}
+
+int GS::StartGSJob(int xRes, int yRes, int width, int height, int bitsPerPixel, PageOutputter* out, int, int) {
+    const std::vector<String8> args = PictureJobArgs(xRes, yRes, width, height, bitsPerPixel);
+    return args.empty() ? 0 : StartGSJob(args, out);
 }
 
 int GS::ProcessPSCommand(const char* text) { return ProcessPSCommand(text, text ? std::strlen(text) : 0); }
@@ -373,6 +392,27 @@ int GS::GetBitmapRow(BITMAPINFOHEADER* header, RGBQUAD* palette, unsigned char**
         *row = page.Row(int(index));
     }
     return page.Stride();
+}
+
+int GS::DeliverPage(PageOutputter* out, const unsigned char* rows, int width, int height, int raster,
+                    int bitsPerPixel) {
+    if (t_job.gs || !out) return 0;
+    Job job;
+    job.gs = this;
+    job.out = out;
+    job.bitsPerPixel = GSPageBitmap::NormalBitsPerPixel(bitsPerPixel);
+    if (!job.page.Assign(rows, width, height, raster, job.bitsPerPixel)) return 0;
+    m_width = job.page.Width();
+    m_height = job.page.Height();
+    t_job.gs = this;
+    t_job.job = &job;
+    ++job.inGhostscript; // a callback may not start or end a job meanwhile
+    job.pageReadable = true;
+    out->OnPageSize(this, width, height);
+    out->OnPage(this, width, height);
+    t_job.gs = nullptr;
+    t_job.job = nullptr;
+    return 1;
 }
 
 GS* GetGS() {

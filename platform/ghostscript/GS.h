@@ -46,11 +46,15 @@ public:
     GS(const GS&) = delete;
     GS& operator=(const GS&) = delete;
 
-    // Makes jobs possible. dllPath names the library (ignored: libgs is linked);
+    // Makes jobs possible. dllPath names the library (ignored: kGSLibraryName is
+    // loaded when first needed, see GsLibrary.h);
     // libPath is Ghostscript's resource search path, handed back by
     // GetRastinPath and added with -I to the jobs the wrapper builds.
     // Returns 1, or 0 when the library does not answer.
     int LoadGSDLL(const char* dllPath, const char* libPath);
+    // The same without loading the library: the first job loads it, and the
+    // wrapper counts as unloaded again when that load fails. Returns 1.
+    int LoadGSDLLWhenNeeded(const char* dllPath, const char* libPath);
     void UnloadGSDLL();
     int IsGSDLLLoaded() const { return m_loaded.load(); }
     const char* GetRastinPath() const { return m_libPath.c_str(); }
@@ -69,6 +73,8 @@ public:
     // A job on the bitmap device for an EPS picture: resolutions in dots per
     // inch, page size in pixels, bits per pixel. The last two are unused.
     int StartGSJob(int xRes, int yRes, int width, int height, int bitsPerPixel, PageOutputter* out, int, int);
+    // The arguments of that job; empty when a size is below 1.
+    std::vector<String8> PictureJobArgs(int xRes, int yRes, int width, int height, int bitsPerPixel) const;
 
     // PostScript text for the running job. Returns 0, or Ghostscript's
     // (negative) error code; after an error or a stop the job runs nothing more.
@@ -93,6 +99,13 @@ public:
     // bottom-up, 4-byte aligned. Returns the row stride in bytes, or 0 when
     // there is no page or the index is beyond it.
     int GetBitmapRow(BITMAPINFOHEADER* header, RGBQUAD* palette, unsigned char** row, unsigned int index);
+    // Hands a page rendered elsewhere (a child process's job) to out as a job
+    // would: OnPageSize, then OnPage with the page readable through
+    // GetBitmapRow. rows: bottom row first, raster bytes apart, 1 bit per
+    // pixel (1 black) when bitsPerPixel is 1, else 24-bit blue-green-red.
+    // Returns 0 when the calling thread runs a job or the page is unusable.
+    int DeliverPage(PageOutputter* out, const unsigned char* rows, int width, int height, int raster,
+                    int bitsPerPixel);
     int GetBitmapWidth() const { return m_width.load(); }
     int GetBitmapHeight() const { return m_height.load(); }
 

@@ -87,13 +87,17 @@ void KPathSea::UnloadKPathSeaDLL() {
     m_api = nullptr;
 }
 
-const char* KPathSea::KPSEFindTfm(const char* fileName) {
+const char* KPathSea::KPSEFindTfm(const char* fileName) { return Find(fileName, kpse_tfm_format); }
+
+const char* KPathSea::KPSEFindVf(const char* fileName) { return Find(fileName, kpse_vf_format); }
+
+const char* KPathSea::Find(const char* fileName, int format) {
     thread_local std::string result;
     if (!fileName || !*fileName) return nullptr;
 
     std::lock_guard<std::mutex> lock(KpseMutex());
     if (!m_library) return nullptr;
-    char* found = m_api->findFile(fileName, kpse_tfm_format, 0);
+    char* found = m_api->findFile(fileName, kpse_file_format_type(format), 0);
     if (!found) return nullptr;
     result = found;
     free(found);

@@ -27,9 +27,13 @@ public:
     // found or nothing is loaded. The text stays valid on the calling thread
     // until its next lookup.
     const char* KPSEFindTfm(const char* fileName);
+    // Likewise for a virtual font file ("ptmr8t.vf").
+    const char* KPSEFindVf(const char* fileName);
 
 private:
     struct Api;
+
+    const char* Find(const char* fileName, int format);
 
     void* m_library; // dlopen handle; null when not loaded
     Api* m_api;

@@ -35,13 +35,34 @@ bool IsUrl(const std::string& s) {
     return true;
 }
 
-bool MakeAddress(const std::string& path, sockaddr_un& addr) {
+// The socket address of <dir>/<file>. A path too long for an address is
+// reached through a descriptor of its folder, "/proc/self/fd/N/<file>", which
+// stays open in *dirFd (else -1) while the address is in use.
+bool MakeAddress(const std::string& dir, const std::string& file, sockaddr_un& addr, int* dirFd) {
     std::memset(&addr, 0, sizeof addr);
     addr.sun_family = AF_UNIX;
-    if (path.size() >= sizeof addr.sun_path) return false;
+    *dirFd = -1;
+    std::string path = dir + "/" + file;
+    if (path.size() >= sizeof addr.sun_path) {
+        const int fd = open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return false;
+        path = "/proc/self/fd/" + std::to_string(fd) + "/" + file;
+        if (path.size() >= sizeof addr.sun_path) {
+            close(fd);
+            return false;
+        }
+        *dirFd = fd;
+    }
     std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
     return true;
 }
+
+struct FdCloser {
+    int fd;
+    ~FdCloser() {
+        if (fd >= 0) close(fd);
+    }
+};
 
 using Clock = std::chrono::steady_clock;
 
@@ -123,7 +144,9 @@ InstanceLock::~InstanceLock() {
 
 std::string InstanceLock::LockPath() const { return dir_ + "/" + name_ + ".lock"; }
 
-std::string InstanceLock::SocketPath() const { return dir_ + "/" + name_ + ".sock"; }
+std::string InstanceLock::SocketName() const { return name_ + ".sock"; }
+
+std::string InstanceLock::SocketPath() const { return dir_ + "/" + SocketName(); }
 
 InstanceLock::State InstanceLock::Acquire() {
     if (state_ == State::Acquired) return state_;
@@ -144,9 +167,10 @@ InstanceLock::State InstanceLock::Acquire() {
     // Holding the lock, any socket file left here belongs to an instance that
     // has gone. Listening now lets hand-overs queue until Serve.
     sockaddr_un addr;
-    std::string path = SocketPath();
-    if (MakeAddress(path, addr)) {
-        unlink(path.c_str());
+    int dirFd;
+    if (MakeAddress(dir_, SocketName(), addr, &dirFd)) {
+        FdCloser closeDir{dirFd};
+        unlink(SocketPath().c_str());
         int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 && listen(fd, 16) == 0) {
             listenFd_ = fd;
@@ -217,7 +241,9 @@ void InstanceLock::HandleConnection(int fd) {
 bool InstanceLock::HandOver(const std::string& target, uint32_t timeoutMs) const {
     if (!IsHandOverTarget(target)) return false;
     sockaddr_un addr;
-    if (!MakeAddress(SocketPath(), addr)) return false;
+    int dirFd;
+    if (!MakeAddress(dir_, SocketName(), addr, &dirFd)) return false;
+    FdCloser closeDir{dirFd};
     auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);

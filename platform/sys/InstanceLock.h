@@ -33,10 +33,13 @@ public:
     ~InstanceLock();
 
     // Takes the lock without waiting. Acquired: this is the first instance
-    // and its socket is listening (hand-overs wait until Serve). Failed: the
-    // folder or lock file is unusable.
+    // and its socket is listening (hand-overs wait until Serve) unless
+    // Listening() says otherwise. Failed: the folder or lock file is unusable.
+    // A socket path longer than an address holds is reached through a
+    // descriptor of its folder.
     State Acquire();
     State GetState() const { return state_; }
+    bool Listening() const { return listenFd_ >= 0; }
 
     // First instance: takes hand-overs on a thread of its own and calls the
     // handler there, once per valid target, in arrival order. The handler
@@ -54,6 +57,7 @@ public:
     std::string SocketPath() const;
 
 private:
+    std::string SocketName() const;
     void ServeLoop();
     void HandleConnection(int fd);
 

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <string_view>
 #include <thread>
 
 extern char** environ;
@@ -49,11 +50,26 @@ public:
     posix_spawnattr_t attr;
 };
 
-int Spawn(const std::vector<std::string>& args, SpawnSetup& setup, pid_t* pid) {
+int Spawn(const std::vector<std::string>& args, SpawnSetup& setup, pid_t* pid,
+          const std::vector<std::pair<std::string, std::string>>& environment = {}) {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    return posix_spawnp(pid, argv[0], &setup.actions, &setup.attr, argv.data(), environ);
+    if (environment.empty()) return posix_spawnp(pid, argv[0], &setup.actions, &setup.attr, argv.data(), environ);
+    std::vector<std::string> set;
+    std::vector<char*> envp;
+    for (char** e = environ; e && *e; ++e) {
+        const std::string_view entry(*e);
+        bool replaced = false;
+        for (const auto& [name, value] : environment)
+            replaced = replaced || (entry.size() > name.size() && entry.substr(0, name.size()) == name &&
+                                    entry[name.size()] == '=');
+        if (!replaced) envp.push_back(*e);
+    }
+    for (const auto& [name, value] : environment) set.push_back(name + "=" + value);
+    for (std::string& e : set) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    return posix_spawnp(pid, argv[0], &setup.actions, &setup.attr, argv.data(), envp.data());
 }
 
 long ReadFd(int fd, void* buffer, size_t size) {
@@ -113,7 +129,7 @@ bool Process::Start(const Options& options, std::string* error) {
         posix_spawn_file_actions_addchdir_np(&setup.actions, options.workingDir.c_str());
 
     pid_t pid;
-    int rc = Spawn(options.argv, setup, &pid);
+    int rc = Spawn(options.argv, setup, &pid, options.environment);
     if (rc != 0) {
         closeAll();
         return fail(options.argv[0] + ": " + std::strerror(rc));

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sys {
@@ -22,6 +23,9 @@ public:
         Stream stdoutMode = Stream::Inherit;
         Stream stderrMode = Stream::Inherit;
         std::string workingDir;  // empty: the current one
+        // Variables set in the child's environment (replacing inherited ones
+        // of the same name).
+        std::vector<std::pair<std::string, std::string>> environment;
     };
     static constexpr uint32_t kInfinite = 0xFFFFFFFFu;
 

@@ -2,12 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
+#include <cstdint>
 #include <cstdio>
 
 #include "platform/sys/FileSearch.h"
@@ -17,36 +17,33 @@ namespace sys {
 
 namespace {
 
-std::atomic<unsigned> g_counter{0};
-
-std::string FormName(std::string_view dir, std::string_view prefix, unsigned unique) {
+std::string FormName(std::string_view dir, std::string_view prefix, std::string_view number) {
     std::string name(dir);
     if (!name.empty() && name.back() != '/' && name.back() != '\\') name += '/';
     name += prefix.substr(0, 3);
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%X", unique);
-    name += hex;
+    name += number;
     name += ".tmp";
     return name;
 }
 
-// Makes a new file of the temporary shape; its descriptor in *fd.
+// Makes a new file of the temporary shape with an unguessable number (64
+// random bits), so that nothing can plant or take a name before it is made;
+// its descriptor in *fd.
 std::string MakeUniqueFile(std::string_view dir, std::string_view prefix, int* fd) {
-    unsigned seed = unsigned(getpid()) * 2654435761u ^
-                    unsigned(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                    (g_counter.fetch_add(1) * 40503u);
-    unsigned start = (seed & 0xFFFFu) | 1u;  // 1 to 0xFFFF; 0 means "choose"
-    for (unsigned i = 0; i < 0xFFFFu; ++i) {
-        unsigned unique = ((start - 1 + i) % 0xFFFFu) + 1;
-        std::string name = FormName(dir, prefix, unique);
-        int f = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    *fd = -1;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        uint64_t random = 0;
+        if (getrandom(&random, sizeof random, 0) != ssize_t(sizeof random)) return std::string();
+        char hex[24];
+        std::snprintf(hex, sizeof hex, "%016llX", static_cast<unsigned long long>(random));
+        const std::string name = FormName(dir, prefix, hex);
+        int f = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (f >= 0) {
             *fd = f;
             return name;
         }
         if (errno != EEXIST) break;
     }
-    *fd = -1;
     return std::string();
 }
 
@@ -93,7 +90,11 @@ std::string GetTempPath() {
 }
 
 std::string GetTempFileName(std::string_view dir, std::string_view prefix, unsigned unique) {
-    if (unique != 0) return FormName(dir, prefix, unique & 0xFFFFu);
+    if (unique != 0) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%X", unique & 0xFFFFu);
+        return FormName(dir, prefix, hex);
+    }
     int fd;
     std::string name = MakeUniqueFile(dir, prefix, &fd);
     if (fd >= 0) close(fd);

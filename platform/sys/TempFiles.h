@@ -1,5 +1,5 @@
 // Temporary files: the private per-user temporary folder, names of the shape
-// <prefix><hex>.tmp, advisory locks standing in for file share modes, and the
+// <prefix><hex>.tmp (unguessable), advisory locks standing in for file share modes, and the
 // clean-up of temporary files that no document holds.
 //
 // Share modes become flock() locks: a document holds a Shared lock on each
@@ -45,8 +45,9 @@ std::string GetTempPath();
 
 // GetTempFileName's shape: the first three characters of `prefix`, the
 // number in upper-case hexadecimal and ".tmp", in folder `dir` (a separator is
-// added when missing). With unique 0 a number is chosen so that the file is new
-// and the empty file is made (mode 0600); otherwise the name is only formed.
+// added when missing). With unique 0 a random 64-bit number (16 digits) is
+// chosen, so that nobody can guess the name in advance, and the new empty
+// file is made (mode 0600); otherwise the name is only formed.
 // "" on failure.
 std::string GetTempFileName(std::string_view dir, std::string_view prefix, unsigned unique = 0);
 

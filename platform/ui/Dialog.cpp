@@ -159,3 +159,13 @@ UINT CDialog::IsDlgButtonChecked(UINT nIDButton) const {
     if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->isChecked() ? 1 : 0;
     return 0;
 }
+
+namespace {
+constexpr char kCancelledOnTermination[] = "veloranCancelledOnTermination";
+}  // namespace
+
+void CDialog::MarkCancelledOnTermination(QDialog& dialog) { dialog.setProperty(kCancelledOnTermination, true); }
+
+bool CDialog::IsCancelledOnTermination(const QDialog& dialog) {
+    return dialog.property(kCancelledOnTermination).toBool();
+}

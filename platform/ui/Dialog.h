@@ -34,6 +34,11 @@ public:
     void EndDialog(int nResult);
 
     UINT GetTemplateID() const { return m_nIDTemplate; }
+    // A termination signal cancels a visible dialog marked so (as its Cancel
+    // button does) before the program ends: one that stands for work in
+    // progress, such as a print job.
+    static void MarkCancelledOnTermination(QDialog& dialog);
+    static bool IsCancelledOnTermination(const QDialog& dialog);
     QDialog* GetDialog() const { return m_dialog; }
 
     // Controls by id.

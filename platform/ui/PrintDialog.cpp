@@ -1,5 +1,9 @@
 #include "platform/ui/PrintDialog.h"
 
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
@@ -11,6 +15,10 @@
 #include <QPrinterInfo>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
 
 #include "platform/ui/MessageBox.h"
 
@@ -29,6 +37,17 @@ struct PrintSetup {
     QPageSize paper;
     QPageLayout::Orientation orientation = QPageLayout::Portrait;
 };
+
+// Print documents begun and not yet ended, process-wide (UI thread only).
+int g_openDocuments = 0;
+
+// The process's file-creation mask, read without changing it.
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("Umask:", 0) == 0) return mode_t(std::strtoul(line.c_str() + 6, nullptr, 8));
+    return 022;
+}
 
 PrintSetup& LastSetup() {
     static PrintSetup setup;
@@ -59,10 +78,34 @@ PrinterInfo QtPrintSink::Describe(QPrinter& printer) {
     return info;
 }
 
+QtPrintSink::~QtPrintSink() {
+    if (m_painter.isActive()) m_painter.end();
+    Finish();
+}
+
 bool QtPrintSink::BeginDocument(const std::string& name, const PrinterInfo&) {
     m_printer.setDocName(QString::fromStdString(name));
     m_pages = 0;
-    return m_painter.begin(&m_printer);
+    const QString file = m_printer.outputFileName();
+    if (!file.isEmpty()) {
+        const std::string path = file.toStdString();
+        const size_t slash = path.find_last_of('/');
+        std::string part = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "." +
+                           path.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
+        const int fd = mkstemp(part.data());
+        if (fd < 0) return false;
+        close(fd);
+        m_chosenFile = file;
+        m_partFile = QString::fromStdString(part);
+        m_printer.setOutputFileName(m_partFile);
+    }
+    if (!m_painter.begin(&m_printer)) {
+        Finish();
+        return false;
+    }
+    m_open = true;
+    ++g_openDocuments;
+    return true;
 }
 
 bool QtPrintSink::BeginPage(int) {
@@ -79,14 +122,34 @@ bool QtPrintSink::PrintBand(const ::PrintBand& band) {
     return true;
 }
 
-bool QtPrintSink::EndDocument() { return m_painter.isActive() && m_painter.end(); }
+bool QtPrintSink::EndDocument() {
+    bool ok = m_painter.isActive() && m_painter.end();
+    if (ok && !m_partFile.isEmpty()) {
+        // mkstemp made it private; the finished file gets the usual mode.
+        const std::string part = m_partFile.toStdString(), chosen = m_chosenFile.toStdString();
+        ok = chmod(part.c_str(), 0666 & ~CurrentUmask()) == 0 && rename(part.c_str(), chosen.c_str()) == 0;
+        if (ok) m_partFile.clear();
+    }
+    Finish();
+    return ok;
+}
 
 void QtPrintSink::AbortDocument() {
     m_printer.abort();
     if (m_painter.isActive()) m_painter.end();
-    const QString file = m_printer.outputFileName();
-    if (!file.isEmpty()) QFile::remove(file);
+    Finish();
 }
+
+void QtPrintSink::Finish() {
+    if (!m_partFile.isEmpty()) QFile::remove(m_partFile);
+    if (!m_chosenFile.isEmpty()) m_printer.setOutputFileName(m_chosenFile);
+    m_partFile.clear();
+    m_chosenFile.clear();
+    if (m_open) --g_openDocuments;
+    m_open = false;
+}
+
+int QtPrintSink::OpenDocuments() { return g_openDocuments; }
 
 CPrintDialog::CPrintDialog(BOOL bPrintSetupOnly, DWORD dwFlags, CWnd* pParentWnd)
     : CDialog(bPrintSetupOnly ? IDD_PRINT_SETUP_DIALOG : IDD_PRINT_DIALOG, pParentWnd), m_setupOnly(bPrintSetupOnly),

@@ -28,20 +28,32 @@ constexpr UINT IDD_PRINT_SETUP_DIALOG = 1539;
 class QtPrintSink : public PrintSink {
 public:
     explicit QtPrintSink(QPrinter& printer) : m_printer(printer) {}
+    ~QtPrintSink() override;
     // The printer's resolution, sheet and printable area in device pixels.
     static PrinterInfo Describe(QPrinter& printer);
 
     bool BeginDocument(const std::string& name, const PrinterInfo& printer) override;
     bool BeginPage(int pageNumber) override;
     bool PrintBand(const ::PrintBand& band) override;
+    // A PDF file is written under a temporary name beside the chosen one
+    // and renamed to it at the end, so that a job that is stopped, fails or
+    // is killed leaves nothing at the chosen path (and a file already there
+    // as it was).
     bool EndDocument() override;
-    // Ends the document; a PDF file being written is removed.
+    // Ends the document; the PDF file being written is removed.
     void AbortDocument() override;
 
+    // Documents begun and not yet ended or aborted, in the whole process.
+    static int OpenDocuments();
+
 private:
+    void Finish();
+
     QPrinter& m_printer;
     QPainter m_painter;
     int m_pages = 0;
+    bool m_open = false;
+    QString m_chosenFile, m_partFile; // empty when not printing to a file
 };
 
 class CPrintDialog : public CDialog {

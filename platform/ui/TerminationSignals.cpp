@@ -7,6 +7,8 @@
 #include <QSocketNotifier>
 #include <cerrno>
 
+#include "platform/sys/TerminationRequest.h"
+
 namespace {
 
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
@@ -18,6 +20,7 @@ std::function<void(int)> g_callback;
 extern "C" void OnTerminationSignal(int signo) {
     // Only async-signal-safe calls here.
     int saved = errno;
+    sys::NoteTerminationRequest();
     unsigned char byte = static_cast<unsigned char>(signo);
     if (g_pipe[1] >= 0) {
         ssize_t n = write(g_pipe[1], &byte, 1);
@@ -71,4 +74,5 @@ void TerminationSignals::Uninstall() {
         fd = -1;
     }
     g_callback = nullptr;
+    sys::ClearTerminationRequest();
 }

@@ -1,8 +1,10 @@
 // SIGTERM, SIGINT and SIGHUP (logout, kill, Ctrl+C in a terminal) turned into
 // a call on the UI thread: the signal handler only writes the signal's number
 // into a pipe, and a socket notifier on the pipe's other end runs the call
-// from the event loop. Until Install runs the signals keep their default
-// action; a signal that arrives before the event loop runs waits in the pipe.
+// from the event loop. The handler also notes the request
+// (sys::TerminationRequested) for work that keeps the loop waiting. Until
+// Install runs the signals keep their default action; a signal that arrives
+// before the event loop runs waits in the pipe.
 #pragma once
 
 #include <functional>

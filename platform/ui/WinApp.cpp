@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMenu>
@@ -310,6 +311,18 @@ void CWinApp::OnTerminationSignal() {
             if (CWinApp* app = AfxGetApp()) app->OnTerminationSignal();
         });
     };
+    // A print job stops as its Cancel button stops it, and the end comes once
+    // it has unwound (it runs inside the event loop that called this). One
+    // that will not stop is passed over after a while.
+    static int printTries = 0;
+    if (QtPrintSink::OpenDocuments() > 0 && printTries < 200) {
+        ++printTries;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible() && CDialog::IsCancelledOnTermination(*d))
+                d->reject();
+        again(50);
+        return;
+    }
     // A modal window runs an event loop of its own, and the code that opened
     // it goes on once it closes: cancel it first and close the main window
     // from the outer loop. One that will not close is passed over after a

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QAbstractSlider>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -11,6 +12,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRect>
+#include <QRegion>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -113,6 +115,8 @@ SHORT GetKeyState(int nVirtKey) {
 // The widget of a drawing window: shows the back buffer and turns Qt events
 // into the window's message handlers.
 class SurfaceWidget : public QWidget {
+    static constexpr int kPaintBand = 32;
+
 public:
     SurfaceWidget(CWnd* owner, QWidget* parent) : QWidget(parent), owner_(owner) {
         setAttribute(Qt::WA_OpaquePaintEvent);
@@ -130,7 +134,13 @@ protected:
             QImage img(reinterpret_cast<const uchar*>(s.pixels.data()), s.width, s.height, s.width * 4,
                        QImage::Format_RGB32);
             const QRect r = e->rect() & img.rect();
-            p.drawImage(r.topLeft(), img, r);
+            // In bands low enough that Qt copies them on this thread: its
+            // pool threads would read the surface, which the window's
+            // painting writes next, with hand-overs no checker sees.
+            for (int y = r.top(); y <= r.bottom(); y += kPaintBand) {
+                const QRect band(r.left(), y, r.width(), std::min(kPaintBand, r.bottom() + 1 - y));
+                p.drawImage(band.topLeft(), img, band);
+            }
         }
     }
     void resizeEvent(QResizeEvent*) override {
@@ -420,6 +430,24 @@ void CWnd::ReleaseCapture() {
     if (QWidget* g = QWidget::mouseGrabber()) g->releaseMouse();
 }
 
+namespace {
+// The part of a window's rectangle that its shown opaque child windows leave
+// uncovered: as on the designed platform, painting a window does not repaint
+// its children (scroll bars, toolbar bands), which paint themselves when they
+// change. A child that lets the window show through is repainted with it.
+QRegion OutsideChildren(QWidget* widget, const QRect& rect) {
+    QRegion region(rect);
+    for (QObject* o : widget->children()) {
+        auto* child = qobject_cast<QWidget*>(o);
+        if (!child || child->isWindow() || !child->isVisible()) continue;
+        if (child->autoFillBackground() || child->testAttribute(Qt::WA_OpaquePaintEvent) ||
+            qobject_cast<QAbstractSlider*>(child))
+            region -= child->geometry();
+    }
+    return region;
+}
+}  // namespace
+
 void CWnd::Invalidate(BOOL bErase) { InvalidateRect(nullptr, bErase); }
 
 void CWnd::InvalidateRect(const RECT* lpRect, BOOL bErase) {
@@ -459,7 +487,7 @@ void CWnd::UpdateWindow() {
     }
     if (!m_widget || !m_paintPending) return;
     const QRect painted = DeliverPaint();
-    if (m_widget && !painted.isEmpty()) m_widget->repaint(painted);
+    if (m_widget && !painted.isEmpty()) m_widget->repaint(OutsideChildren(m_widget, painted));
 }
 
 bool CWnd::GetPaintRect(RECT* rect) const {
@@ -488,7 +516,7 @@ QRect CWnd::DeliverPaint() {
     m_painting = false;
     if (!m_widget) return QRect();
     const QRect painted = all ? m_widget->rect() : QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
-    m_widget->update(painted);
+    m_widget->update(OutsideChildren(m_widget, painted));
     return painted;
 }
 

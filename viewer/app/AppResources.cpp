@@ -10,6 +10,7 @@
 #include "dvilib/SharedBlock.h"
 #include "platform/gdi/FontEngine.h"
 #include "platform/ghostscript/GS.h"
+#include "platform/ghostscript/GSChildJob.h"
 #include "platform/sys/FileSearch.h"
 #include "platform/sys/InstanceLock.h"
 #include "platform/sys/NamedBlock.h"
@@ -106,8 +107,11 @@ int CVrViewerApp::LoadExternalResources(BOOL bLoad) {
     m_kpathsea.LoadKPathSeaDLLInit(kpathsea.c_str(), nullptr);
 
     // The library is found by its name; its resource path is the setting, or
-    // (empty) the library's own.
-    GetGS()->LoadGSDLL(kGSLibraryName, m_ghostscriptLibPath);
+    // (empty) the library's own. It loads with the first picture or
+    // PostScript page: a page without them never waits for it.
+    GetGS()->LoadGSDLLWhenNeeded(kGSLibraryName, m_ghostscriptLibPath);
+    // Pictures run in the console program of the same folder.
+    GSChildJob::SetProgram(std::string(m_gsDllPath.c_str()) + kGSConsoleProgram);
 
     m_fileAssocCount = 4;
     for (int& state : m_fileAssocStates) state = 0;

@@ -122,6 +122,10 @@ BOOL CVrViewerApp::InitInstance() {
     m_instanceLock = std::make_unique<sys::InstanceLock>(kInstanceName);
     switch (m_instanceLock->Acquire()) {
     case sys::InstanceLock::State::Acquired: {
+        if (!m_instanceLock->Listening())
+            std::fprintf(stderr, "VrViewer: no hand-over socket could be made at %s: later starts cannot pass "
+                                 "their documents to this viewer\n",
+                         m_instanceLock->SocketPath().c_str());
         std::weak_ptr<int> alive = m_alive;
         m_instanceLock->Serve([this, alive](const std::string& target) {
             UiDispatcher::Post([this, alive, target] {
@@ -146,14 +150,18 @@ BOOL CVrViewerApp::InitInstance() {
         // reached directly, never through another program.
         if (!cmdInfo.m_strFileName.IsEmpty()) {
             std::string target = sys::AbsoluteTarget(cmdInfo.m_strFileName.str());
-            if (!m_instanceLock->HandOver(target))
-                std::fprintf(stderr, "VrViewer: the running viewer did not take %s\n", target.c_str());
+            if (!m_instanceLock->HandOver(target)) {
+                std::fprintf(stderr, "VrViewer: the running viewer did not take %s (hand-over socket %s)\n",
+                             target.c_str(), m_instanceLock->SocketPath().c_str());
+                m_startExitCode = 1;
+            }
         }
         return FALSE;
     }
     default:
         std::fprintf(stderr, "VrViewer: the instance lock in %s cannot be used\n",
                      m_instanceLock->LockPath().c_str());
+        m_startExitCode = 1;
         return FALSE;
     }
 
@@ -193,7 +201,8 @@ int CVrViewerApp::ExitInstance() {
     VrDviSetBusyHook(nullptr);
     if (m_instanceLock) m_instanceLock->StopServing();
     LoadExternalResources(FALSE);
-    return CWinApp::ExitInstance();
+    const int code = CWinApp::ExitInstance();
+    return m_startExitCode ? m_startExitCode : code;
 }
 
 CDocument* CVrViewerApp::OpenDocumentFile(const char* lpszFileName) {

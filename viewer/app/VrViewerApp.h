@@ -92,6 +92,9 @@ public:
 
 private:
     std::unique_ptr<sys::InstanceLock> m_instanceLock;
+    // The exit code of a start that ended in InitInstance: 1 when a later
+    // start could not hand its document over or the lock was unusable.
+    int m_startExitCode = 0;
     std::shared_ptr<NamedBlock> m_sharedBlock;
     std::vector<std::string> m_addedFonts;
     // Queued hand-overs check it, so none runs after the object is gone.

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <memory>
 
+#include "platform/sys/RegularFile.h"
 #include "platform/ui/StringTable.h"
 #include "viewer/document/DocFetch.h"
 #include "viewer/document/FetchedFile.h"
@@ -50,14 +51,14 @@ int CVrViewerDoc::ReadLinkedFileLocal(FetchedFile* entry) {
     if (entry->IsComplete()) return 1;
     const std::string path = LocalPathOfAddress(entry->GetFullAddress().c_str());
     if (path.empty()) return 0;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int64_t size = 0;
+    int fd = sys::OpenRegularFile(path, &size);
     if (fd < 0) return 0;
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) return 0;
+    if (size == 0) return 0;
     std::unique_ptr<unsigned char[]> buf(new unsigned char[docfetch::kChunkSize]);
     for (;;) {
         if (m_stopRequested.load()) {
@@ -83,7 +84,8 @@ int CVrViewerDoc::GetFileData() {
     m_total = 0;
     m_beyondTotal = 0;
     m_stage = 0;
-    int fd = ::open(m_localPath.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without waiting: a FIFO or device is refused below instead of blocking.
+    int fd = ::open(m_localPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         UINT id = FileErrorString(errno);
         return FailRun(AfxLoadString(id), MB_SYSTEMMODAL);
@@ -97,6 +99,7 @@ int CVrViewerDoc::GetFileData() {
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         return FailRun(AfxLoadString(IDS_FILE_UNKNOWN_ERROR), MB_SYSTEMMODAL);
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     m_total = int64_t(st.st_size);
     if (m_total == 0) {
         m_active = 0;

@@ -11,7 +11,7 @@ namespace linkscan {
 
 bool IsWhite(char c);
 bool IsDelimiter(char c);
-bool IsBoundary(char c); // white space or a delimiter
+bool IsBoundary(char c); // white space, a delimiter or NUL
 size_t SkipWhite(std::string_view s, size_t i);
 // Truncates toward zero, saturating at the int32 range; NaN gives 0.
 int32_t ToInt32(double v);

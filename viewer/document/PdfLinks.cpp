@@ -21,7 +21,8 @@ bool IsDelimiter(char c) {
     return c != '\0' && kDelimiters.find(c) != std::string_view::npos;
 }
 
-bool IsBoundary(char c) { return IsWhite(c) || IsDelimiter(c); }
+// A NUL byte ends a token as a delimiter does.
+bool IsBoundary(char c) { return IsWhite(c) || IsDelimiter(c) || c == '\0'; }
 
 size_t SkipWhite(std::string_view s, size_t i) {
     while (i < s.size() && IsWhite(s[i])) ++i;
@@ -164,22 +165,63 @@ bool ReadReference(std::string_view s, size_t* pos, int32_t* num, int32_t* gen) 
     return true;
 }
 
-// The text of a (string) starting at `open`, up to the first ')'.
-bool ReadString(std::string_view s, size_t open, std::string* out) {
+// The text of a literal (string) starting at `open`: escapes decoded, nested
+// balanced parentheses kept, a backslash before a line end joining the lines.
+// *next, when given, is the offset behind the closing ')'. False when the
+// string does not end.
+bool ReadString(std::string_view s, size_t open, std::string* out, size_t* next = nullptr) {
     if (open >= s.size() || s[open] != '(') return false;
-    const size_t close = s.find(')', open + 1);
-    if (close == npos) return false;
-    out->assign(s.substr(open + 1, close - open - 1));
-    return true;
+    std::string text;
+    int depth = 0;
+    for (size_t i = open + 1; i < s.size(); ++i) {
+        char c = s[i];
+        if (c == ')') {
+            if (depth == 0) {
+                *out = std::move(text);
+                if (next) *next = i + 1;
+                return true;
+            }
+            --depth;
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == '\\' && i + 1 < s.size()) {
+            c = s[++i];
+            switch (c) {
+            case 'n': c = '\n'; break;
+            case 'r': c = '\r'; break;
+            case 't': c = '\t'; break;
+            case 'b': c = '\b'; break;
+            case 'f': c = '\f'; break;
+            case '\r':
+                if (i + 1 < s.size() && s[i + 1] == '\n') ++i;
+                continue;
+            case '\n':
+                continue;
+            default:
+                if (c >= '0' && c <= '7') {
+                    int v = c - '0';
+                    for (int k = 0; k < 2 && i + 1 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '7'; ++k)
+                        v = v * 8 + (s[++i] - '0');
+                    c = char(v & 0xFF);
+                }
+                break;  // any other character stands for itself
+            }
+        }
+        text += c == '\0' ? '|' : c;  // no NUL byte reaches a name or an address
+    }
+    return false;
 }
 
 class PdfScanner {
 public:
-    explicit PdfScanner(std::string_view buf) : buf_(buf) {}
+    explicit PdfScanner(const std::atomic<int>* stop) : stop_(stop) {}
 
-    void Run() {
+    // The obj ... endobj blocks of `buf`; false when stopped.
+    bool Run(std::string_view buf) {
+        buf_ = buf;
         size_t pos = 0;
-        while (pos < buf_.size()) {
+        for (unsigned n = 0; pos < buf_.size(); ++n) {
+            if (n % 1024 == 0 && Stopped()) return false;
             size_t found;
             const size_t r = FindKeyword(buf_, pos, "obj", &found);
             if (found == npos) break;
@@ -193,9 +235,24 @@ public:
             if (ObjectNumbers(pos, found, &num, &gen)) Object(buf_.substr(0, end), found + r, num, gen);
             pos = end + 6;
         }
+        return !Stopped();
     }
 
+    // The objects of an unpacked object stream, behind the file's own.
+    bool Run(std::string_view data, const std::vector<StreamObject>& entries) {
+        for (size_t n = 0; n < entries.size(); ++n) {
+            if (n % 1024 == 0 && Stopped()) return false;
+            const std::string_view obj = data.substr(0, entries[n].end);
+            Object(obj, SkipWhite(obj, entries[n].begin), entries[n].num, 0);
+        }
+        return !Stopped();
+    }
+
+    bool Stopped() const { return stop_ && stop_->load(std::memory_order_relaxed); }
+
     void Resolve();
+    // The longest chain of page-tree nodes, walked without recursion.
+    int TreeDepth() const;
 
     std::vector<LinkRecord> links;
     std::vector<PdfObjectRecord> objects;
@@ -318,7 +375,9 @@ private:
         for (size_t from = value;;) {
             r = FindKeyword(obj, from, "/URI", &f);
             if (f == npos) return;
-            if (r && ReadString(obj, f + r, &link.text)) {
+            if (r && f + r < obj.size() && obj[f + r] == '(') {
+                // A string that does not end has nothing behind it to read.
+                if (!ReadString(obj, f + r, &link.text)) return;
                 link.target = -2;
                 links.push_back(std::move(link));
                 return;
@@ -338,10 +397,9 @@ private:
                 std::string name;
                 if (obj[i] != '(') {
                     ++i;
-                } else if (!ReadString(obj, i, &name)) {
+                } else if (!ReadString(obj, i, &name, &i)) {
                     return;
                 } else {
-                    i = obj.find(')', i + 1) + 1;
                     PdfNameRecord rec;
                     if (ReadReference(obj, &i, &rec.refNum, &rec.refGen)) {
                         rec.name = std::move(name);
@@ -376,6 +434,7 @@ private:
         bool root = false;
     };
 
+    const std::atomic<int>* stop_;
     std::string_view buf_;
     int32_t pages_ = 0;
     std::vector<uint64_t> pageObjects_;  // in file order
@@ -417,6 +476,37 @@ std::vector<int32_t> PdfScanner::TreeNumbers() const {
     }
     if (size_t(next) != pageObjects_.size()) return {};
     return numbers;
+}
+
+int PdfScanner::TreeDepth() const {
+    // depth: 0 not reached yet, -1 on the walk's path, else the chain's length
+    // from that node down.
+    std::unordered_map<uint64_t, int> depth;
+    int deepest = 0;
+    for (uint64_t start : treeOrder_) {
+        if (depth.count(start)) continue;
+        std::vector<std::pair<uint64_t, size_t>> stack{{start, 0}};  // node, next kid
+        depth[start] = -1;
+        while (!stack.empty()) {
+            auto& [node, kid] = stack.back();
+            const std::vector<uint64_t>& kids = tree_.at(node).kids;
+            if (kid < kids.size()) {
+                const uint64_t k = kids[kid++];
+                if (tree_.count(k) && !depth.count(k)) {
+                    depth[k] = -1;
+                    stack.push_back({k, 0});
+                }
+                continue;
+            }
+            int below = 0;
+            for (uint64_t k : kids)
+                if (auto it = depth.find(k); it != depth.end()) below = std::max(below, it->second);
+            depth[node] = below + 1;
+            deepest = std::max(deepest, below + 1);
+            stack.pop_back();
+        }
+    }
+    return deepest;
 }
 
 void PdfScanner::Resolve() {
@@ -511,15 +601,23 @@ void PdfScanner::Resolve() {
     }
 }
 
-int ScanText(std::string text, std::vector<LinkRecord>* links, std::vector<PdfObjectRecord>* objects,
-             std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests) {
+int ScanText(std::string_view text, std::vector<LinkRecord>* links, std::vector<PdfObjectRecord>* objects,
+             std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests, const std::atomic<int>* stop,
+             int* pageTreeDepth) {
     try {
+        PdfScanner scan(stop);
+        if (!scan.Run(text)) return 0;
         // The objects of compressed object streams are scanned behind the
-        // file's own.
-        text += ExpandObjectStreams(text);
-        std::replace(text.begin(), text.end(), '\0', '|');
-        PdfScanner scan(text);
-        scan.Run();
+        // file's own, one stream at a time.
+        bool going = true;
+        const bool walked = ForEachObjectStream(
+            text,
+            [&](std::string_view data, const std::vector<StreamObject>& entries) {
+                going = going && scan.Run(data, entries);
+            },
+            stop);
+        if (!walked || !going) return 0;
+        if (pageTreeDepth) *pageTreeDepth = scan.TreeDepth();
         scan.Resolve();
         if (links) *links = std::move(scan.links);
         if (objects) *objects = std::move(scan.objects);
@@ -539,20 +637,23 @@ void Clear(std::vector<T>* v) {
 } // namespace
 
 int ScanPdfLinkText(std::string_view data, std::vector<LinkRecord>* links, std::vector<PdfObjectRecord>* objects,
-                    std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests) {
+                    std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests, int* pageTreeDepth) {
+    if (pageTreeDepth) *pageTreeDepth = 0;
     Clear(links);
     Clear(objects);
     Clear(names);
     Clear(dests);
     try {
-        return ScanText(std::string(data), links, objects, names, dests);
+        return ScanText(data, links, objects, names, dests, nullptr, pageTreeDepth);
     } catch (const std::bad_alloc&) {
         return 0;
     }
 }
 
 int ScanPdfLinks(const char* path, std::vector<LinkRecord>* links, std::vector<PdfObjectRecord>* objects,
-                 std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests) {
+                 std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests, const std::atomic<int>* stop,
+                 int* pageTreeDepth) {
+    if (pageTreeDepth) *pageTreeDepth = 0;
     Clear(links);
     Clear(objects);
     Clear(names);
@@ -563,7 +664,7 @@ int ScanPdfLinks(const char* path, std::vector<LinkRecord>* links, std::vector<P
     } catch (const std::bad_alloc&) {
         return 0;
     }
-    return ScanText(std::move(data), links, objects, names, dests);
+    return ScanText(data, links, objects, names, dests, stop, pageTreeDepth);
 }
 
 int FindLinkAtPoint(int page, int x, int y, int count, const LinkRecord* links, std::string* uri) {

@@ -2,12 +2,13 @@
 // parser: obj ... endobj blocks are searched for link annotations, page
 // objects, named-destination leaves and destination dictionaries, and each
 // link is resolved to a page number or a URI. The objects inside compressed
-// object streams are scanned too (PdfObjectStreams.h); escaped string
-// characters are not decoded. Pages are numbered in the order of the page
-// tree, or in the order their objects appear in the file when the tree does
-// not name every page once.
+// object streams are scanned too (PdfObjectStreams.h); literal strings are
+// read with their escapes and balanced parentheses. Pages are numbered in the
+// order of the page tree, or in the order their objects appear in the file
+// when the tree does not name every page once.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -46,15 +47,24 @@ struct PdfDestRecord {
 };
 
 // Scans the PDF file at `path`. Returns 1 after a scan, 0 when the file cannot
-// be read whole or memory runs out. The four tables are cleared first and
-// filled only when at least one page lists annotations, so a file without
-// links leaves them all empty.
+// be read whole, memory runs out or `stop` is set during the scan. The four
+// tables are cleared first and filled only when at least one page lists
+// annotations, so a file without links leaves them all empty. *pageTreeDepth
+// (when given) is the longest chain of page-tree nodes (/Type /Pages) nested
+// in one another through their /Kids, 0 when there is none; a cycle does not
+// lengthen it.
 int ScanPdfLinks(const char* path, std::vector<LinkRecord>* links, std::vector<PdfObjectRecord>* objects,
-                 std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests);
+                 std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests,
+                 const std::atomic<int>* stop = nullptr, int* pageTreeDepth = nullptr);
 
 // The same scan over the bytes of a file already in memory.
 int ScanPdfLinkText(std::string_view data, std::vector<LinkRecord>* links, std::vector<PdfObjectRecord>* objects,
-                    std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests);
+                    std::vector<PdfNameRecord>* names, std::vector<PdfDestRecord>* dests,
+                    int* pageTreeDepth = nullptr);
+
+// Page trees nested deeper than this are refused before Ghostscript, which
+// walks them recursively, reads them (real files stay below ten levels).
+inline constexpr int kPdfPageTreeDepthLimit = 256;
 
 // The first link (in array order) on `page` whose rectangle contains (x, y),
 // edges included, decides: its target when it is a page (> 0); -2 for a URI

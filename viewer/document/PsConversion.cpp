@@ -3,15 +3,15 @@
 #include <cctype>
 #include <climits>
 #include <fstream>
-#include <memory>
+#include <string>
 
+#include "platform/ghostscript/GSChildJob.h"
 #include "platform/ghostscript/GSJobArgs.h"
 
 namespace {
 
-// Pieces of PostScript fed to the converter: small enough that a stop is
-// seen within a page of a typical document.
-constexpr std::streamsize kFeedChunk = 4096;
+// How long a conversion may take.
+constexpr int kConversionTimeLimitMs = 10 * 60 * 1000;
 constexpr size_t kLongestLine = 4096;
 constexpr size_t kKeptMessages = 2048;
 
@@ -103,24 +103,20 @@ PsJobResult ConvertPostScriptToPdf(const char* psFile, const char* pdfFile, cons
         if (error) *error = why;
         return PsJobResult::Failed;
     };
-    std::ifstream in(psFile ? psFile : "", std::ios::binary);
-    if (!in) return fail("The PostScript file cannot be read.");
-    GS* gs = GetGS();
+    if (!std::ifstream(psFile ? psFile : "", std::ios::binary)) return fail("The PostScript file cannot be read.");
+    if (stop && stop->load()) return PsJobResult::Stopped;
+    // PostScript is a program that may never end: it runs in a child
+    // process, fed in pieces, and a stop ends its input there.
     ConversionOutputter out(stop);
-    if (!gs->StartGSJob(PdfWriteJobArgs(pdfFile), &out))
-        return fail("Ghostscript did not start the conversion to PDF.\n" + out.m_messages);
-    std::unique_ptr<char[]> buf(new char[kFeedChunk]);
-    int code = 0;
-    while (code >= 0 && !out.Stopped()) {
-        in.read(buf.get(), kFeedChunk);
-        const std::streamsize n = in.gcount();
-        if (n <= 0) break;
-        code = gs->ProcessPSCommand(buf.get(), size_t(n));
-    }
-    const int endCode = gs->EndGSJob();
-    if (out.Stopped()) return PsJobResult::Stopped;
-    if (code < 0 || endCode < 0 || in.bad())
-        return fail("Ghostscript could not convert the PostScript document.\n" + out.m_messages);
+    const GSChildJob::Result r = GSChildJob::StreamFile(GetGS(), PdfWriteJobArgs(pdfFile), psFile, &out,
+                                                        kConversionTimeLimitMs);
+    if (out.Stopped() || r.end == GSChildJob::End::Stopped) return PsJobResult::Stopped;
+    if (r.end == GSChildJob::End::TimedOut)
+        return fail("Ghostscript did not finish converting the PostScript document within " +
+                    std::to_string(kConversionTimeLimitMs / 60000) + " minutes.\n" + out.m_messages);
+    if (r.end != GSChildJob::End::Done)
+        return fail("Ghostscript could not convert the PostScript document.\n" +
+                    (out.m_messages.empty() ? r.text : out.m_messages));
     return PsJobResult::Done;
 }
 

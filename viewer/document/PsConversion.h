@@ -1,8 +1,9 @@
-// PostScript to PDF conversion and the page count of a PDF, each one
-// in-process Ghostscript job run by a document's worker thread. A stop flag
-// (the document's) ends either job early: it is polled by the Ghostscript
-// wrapper and tested between the pieces of PostScript fed to the converter,
-// so a stop takes effect within a page.
+// PostScript to PDF conversion and the page count of a PDF, Ghostscript jobs
+// run by a document's worker thread: the conversion in a child process (the
+// PostScript may never end), the count in-process. A stop flag (the
+// document's) ends either job early: the wrapper polls it for the count, and
+// the converter's input is ended at the next piece, so a stop takes effect
+// within a page (a child that runs on is ended).
 #pragma once
 
 #include <atomic>

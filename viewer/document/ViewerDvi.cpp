@@ -10,6 +10,7 @@
 #include <strings.h>
 
 #include "dvilib/XxxScan.h"
+#include "platform/sys/RegularFile.h"
 #include "viewer/document/FetchedFile.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/DocumentView.h"
@@ -391,15 +392,18 @@ void ViewerDvi::WatermarkSpecial(const unsigned char* text, int length) {
 
 // ----------------------------------------------------------------- drawer
 
+void ViewerDviDrawer::OnPictureMessage(const PictInfo*, const std::string& text) {
+    if (m_pDoc) m_pDoc->ReportPageProblem(text);
+}
+
 std::unique_ptr<std::istream> ViewerDviDrawer::OpenPictFileStream(PictInfo* p, int* size) {
     if (!m_pDoc || !p || p->fileName.GetLength() == 0) return nullptr;
     const std::string path = m_pDoc->PictureSourcePath(p->fileName);
     if (path.empty()) return nullptr;
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > INT32_MAX) return nullptr;
-    if (size) *size = int(st.st_size);
-    auto s = std::make_unique<std::ifstream>(path, std::ios::binary | std::ios::in);
-    if (!s->is_open()) return nullptr;
+    int64_t length = 0;
+    auto s = sys::OpenRegularFileStream(path, &length);
+    if (!s || length > INT32_MAX) return nullptr;
+    if (size) *size = int(length);
     return s;
 }
 

@@ -106,6 +106,8 @@ public:
     // the file of that name beside a local document; null when neither.
     std::unique_ptr<std::istream> OpenPictFileStream(PictInfo* p, int* size) override;
     void ClosePictFileStream(PictInfo* p, std::unique_ptr<std::istream> s) override;
+    // Reported to the document.
+    void OnPictureMessage(const PictInfo* p, const std::string& text) override;
 
     // Runs the watermark instruction on the open page and draws its
     // pictures at once, so that the page's contents lie over them.

@@ -139,6 +139,12 @@ void CVrViewerDoc::AppendErrorText(const char* text) {
     if (start != std::string::npos) m_endText = t.substr(start);
 }
 
+void CVrViewerDoc::ReportPageProblem(const std::string& text) {
+    AppendErrorText(("\n" + text).c_str());
+    const std::string shown = PersonsText(text);
+    PostView("SetFrameMessage " + shown, [shown](CDocumentView* v) { v->SetFrameMessage(shown.c_str()); });
+}
+
 std::string CVrViewerDoc::PersonsText(const std::string& text) const {
     // Messages name the person's file, never the temporary copy.
     std::string out = text;
@@ -663,6 +669,12 @@ int CVrViewerDoc::EndOfData(bool http) {
         PostView("SetDownloadPos 0", [](CDocumentView* v) { v->SetDownloadPos(0); });
     } else if (type == kTypeTiff) {
         PostView("SetDownloadPos 0", [](CDocumentView* v) { v->SetDownloadPos(0); });
+        if (m_input.GetTiffPages() == 0) {
+            // The file ended before its first page was whole: the run fails
+            // and the view says so instead of waiting.
+            if (http) InternetConnectionClear(1);
+            return FailRun(http ? "Data Error!" : "Data Error!!!");
+        }
     } else if (type == kTypePostScript || type == kTypePostScriptRaw) {
         PostView("SetDownloadPos 0", [](CDocumentView* v) { v->SetDownloadPos(0); });
         CloseTempStream();

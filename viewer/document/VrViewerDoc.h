@@ -157,6 +157,9 @@ public:
     String8 GetTempFileName() const;
     CString GetErrorText() const;
     void AppendErrorText(const char* text);
+    // A problem with a part of a page (a picture that was stopped): added to
+    // the error text and shown in the frame's message pane; any thread.
+    void ReportPageProblem(const std::string& text);
     // True while a worker runs (it has not yet ended).
     bool IsWorkerRunning() const { return m_worker.joinable() && !m_hThreadDone.IsSet(); }
     // Waits for the worker's end; true when it ended within the time.

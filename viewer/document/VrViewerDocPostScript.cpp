@@ -3,6 +3,8 @@
 // are scanned and its pages counted.
 #include <unistd.h>
 
+#include <string>
+
 #include "platform/sys/TempFiles.h"
 #include "platform/ui/MessageBox.h"
 #include "viewer/document/PsConversion.h"
@@ -79,12 +81,20 @@ int CVrViewerDoc::RunPostScriptJobs() {
     std::vector<PdfObjectRecord> objects;
     std::vector<PdfNameRecord> names;
     std::vector<PdfDestRecord> dests;
-    ScanPdfLinks(file.c_str(), links.get(), &objects, &names, &dests);
+    int treeDepth = 0;
+    ScanPdfLinks(file.c_str(), links.get(), &objects, &names, &dests, &m_stopRequested, &treeDepth);
+    if (m_stopRequested.load()) return -1;
+    if (treeDepth > kPdfPageTreeDepthLimit) {
+        // Ghostscript would exhaust the stack walking it and end the program.
+        ReportPostScriptFailure("The PDF document cannot be shown: its page tree is nested " +
+                                std::to_string(treeDepth) + " levels deep (at most " +
+                                std::to_string(kPdfPageTreeDepthLimit) + " are read).");
+        return 0;
+    }
     {
         std::lock_guard<std::mutex> lock(m_nameLock);
         m_pdfLinks = std::move(links);
     }
-    if (m_stopRequested.load()) return -1;
 
     int count = 1;
     const PsJobResult r = CountPdfPages(file.c_str(), &m_stopRequested, &count);

@@ -9,6 +9,8 @@
 #include <climits>
 #include <fstream>
 
+#include "platform/sys/RegularFile.h"
+
 namespace {
 
 constexpr size_t kLocalFileLimit = size_t(16) << 20;
@@ -265,9 +267,10 @@ std::string TocAddressInFolder(const std::string& address, const std::string& fo
 }
 
 std::string ReadLocalTocFile(const std::string& path) {
-    std::ifstream in(path);
     std::string text, line;
-    while (text.size() < kLocalFileLimit && std::getline(in, line)) {
+    auto in = sys::OpenRegularFileStream(path);
+    if (!in) return text;
+    while (text.size() < kLocalFileLimit && std::getline(*in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         text += line;
     }

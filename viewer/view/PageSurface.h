@@ -27,6 +27,7 @@ public:
     int width = 0, height = 0;
     int gsBitsPerPixel;
     int textPassEnded = 0;   // the last text pass ran to its end
+    int marksInverted = 0;   // the highlight boxes are inverted (once a drawing)
     const int sliceLength;
 
     int& textDone;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/ghostscript/GSChildJob.h"
 #include "platform/ghostscript/GSJobArgs.h"
 #include "platform/ui/AfxIds.h"
 #include "platform/ui/Cursor.h"
@@ -17,6 +18,8 @@ using namespace viewgeo;
 namespace {
 
 constexpr int kLongestJobLine = 999;
+// How long Ghostscript may take over one pass of a page.
+constexpr int kPsPageTimeLimitMs = 60000;
 constexpr UINT kLinkCursor = 123;
 
 // The arguments, or none when their line is too long.
@@ -158,25 +161,29 @@ int CVrViewerView::RenderPostScriptPage(const char* file, int page, int bitsPerP
                                         std::unique_ptr<uint8_t[]>* bits, int* scale) {
     GS* gs = GetGS();
     if (!file || !*file || page < 0 || xRes < 1 || yRes < 1) return 0;
+    // Both passes run in a child process, so that a file that makes
+    // Ghostscript crash or run on for ever costs only that child.
     PsPageFit fit = FitPostScriptPage(0, 0, xRes, yRes, boxWidth, boxHeight);
     if (boxWidth > 0 || boxHeight >= 1) {
         PageSizeProbe probe;
         const std::vector<String8> args = PsProbeJobArgs(gs->GetRastinPath(), page);
-        if (args.empty() || !gs->StartGSJob(args, &probe)) return 0;
-        gs->ProcessPSFile(file);
-        gs->EndGSJob();
+        if (args.empty() || GSChildJob::RunFile(gs, args, file, &probe, kPsPageTimeLimitMs).end ==
+                                GSChildJob::End::TimedOut)
+            return 0;
         if (probe.m_width > 0 && probe.m_height > 0)
             fit = FitPostScriptPage(probe.m_width, probe.m_height, xRes, yRes, boxWidth, boxHeight);
     }
     if (scale) *scale = fit.scale10000;
 
     PageRowCollector collector(bitsPerPixel, 1);
-    const std::vector<String8> args = PsRenderJobArgs(gs->GetRastinPath(), bitsPerPixel, fit.xRes, fit.yRes, page,
-                                                      &fit);
-    if (args.empty() || !gs->StartGSJob(args, &collector)) return 0;
-    if (bitsPerPixel >= 8) gs->ProcessPSCommand(kPsAntiAliasCommand);
-    gs->ProcessPSFile(file);
-    gs->EndGSJob();
+    std::vector<String8> args = PsRenderJobArgs(gs->GetRastinPath(), bitsPerPixel, fit.xRes, fit.yRes, page, &fit);
+    if (args.empty()) return 0;
+    // Anti-aliasing, as the device properties kPsAntiAliasCommand sets.
+    if (bitsPerPixel >= 8) {
+        args.push_back("-dGraphicsAlphaBits=4");
+        args.push_back("-dTextAlphaBits=4");
+    }
+    GSChildJob::RunFile(gs, args, file, &collector, kPsPageTimeLimitMs);
     if (collector.m_header.empty() || !collector.m_bits) return 0;
     *info = std::move(collector.m_header);
     *bits = std::move(collector.m_bits);

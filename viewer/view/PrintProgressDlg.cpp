@@ -33,6 +33,8 @@ void PrintProgressDlg::ShowPageText(const char* text) {
 }
 
 void PrintProgressDlg::BuildDialog(QDialog& dialog) {
+    // A termination signal stops the job as Cancel does.
+    MarkCancelledOnTermination(dialog);
     dialog.setWindowTitle(QString::fromUtf8(AfxLoadString(IDS_PRINTING_CAPTION).c_str()));
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(new QLabel(QString::fromUtf8(AfxLoadString(IDS_PRINTING_NOW).c_str()), &dialog));

@@ -233,51 +233,68 @@ uint32_t Scaled(uint32_t size, int dispMag) {
 
 } // namespace
 
+namespace {
+
+// What DecodeTiffPage reads of the current directory and the block it makes.
+struct PagePlan {
+    uint32_t width = 0, height = 0;  // as stored
+    uint32_t w = 0, h = 0;           // of the block, before rotation
+    int bits = 0;                    // 0: the size is not accepted
+    bool bilevel = false, minIsBlack = false;
+    uint64_t bytes = 0;
+};
+
+PagePlan Plan(TIFF* tif, int mag) {
+    PagePlan p;
+    uint16_t photometric = 0, bitsPerSample = 1, samplesPerPixel = 1;
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &p.width) || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &p.height))
+        return p;
+    if (p.width == 0 || p.height == 0 || p.width > kTiffMaxSide || p.height > kTiffMaxSide) return p;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
+    p.bilevel = (photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK) &&
+                bitsPerSample == 1 && samplesPerPixel == 1 && !TIFFIsTiled(tif);
+    p.minIsBlack = photometric == PHOTOMETRIC_MINISBLACK;
+    p.w = p.width, p.h = p.height;
+    if (p.bilevel && mag >= 10000) {
+        p.bits = 1;
+    } else if (p.bilevel) {
+        p.bits = 4;
+        p.w = Scaled(p.width, mag);
+        p.h = Scaled(p.height, mag);
+    } else {
+        p.bits = 32;
+    }
+    p.bytes = uint64_t(DibRowBytes(p.w, p.bits)) * p.h;
+    return p;
+}
+
+}  // namespace
+
 std::unique_ptr<uint8_t[]> DecodeTiffPage(TIFF* tif, BITMAPINFO* info, const int* rotation, const int* dispMag) {
     if (!tif || !info) return nullptr;
     const int code = rotation ? *rotation : 0;
-    const int mag = dispMag ? *dispMag : 10000;
-
-    uint16_t photometric = 0, bitsPerSample = 1, samplesPerPixel = 1;
-    uint32_t width = 0, height = 0;
-    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
-    if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height))
-        return nullptr;
-    if (width == 0 || height == 0 || width > kTiffMaxSide || height > kTiffMaxSide) return nullptr;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
-
-    const bool bilevel = (photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK) &&
-                         bitsPerSample == 1 && samplesPerPixel == 1 && !TIFFIsTiled(tif);
-    const bool minIsBlack = photometric == PHOTOMETRIC_MINISBLACK;
+    const PagePlan p = Plan(tif, dispMag ? *dispMag : 10000);
+    if (!p.bits || p.bytes > kTiffMaxBlockBytes) return nullptr;
 
     Block block;
-    int bits;
-    uint32_t w = width, h = height;
-    if (bilevel && mag >= 10000) {
-        bits = 1;
-        block = DecodeBilevel(tif, width, height, minIsBlack);
-    } else if (bilevel) {
-        bits = 4;
-        w = Scaled(width, mag);
-        h = Scaled(height, mag);
-        block = DecodeGrey(tif, width, height, minIsBlack, w, h);
-    } else {
-        bits = 32;
-        block = DecodeRgba(tif, width, height);
-    }
+    if (p.bits == 1) block = DecodeBilevel(tif, p.width, p.height, p.minIsBlack);
+    else if (p.bits == 4) block = DecodeGrey(tif, p.width, p.height, p.minIsBlack, p.w, p.h);
+    else block = DecodeRgba(tif, p.width, p.height);
     if (!block) return nullptr;
 
+    uint32_t w = p.w, h = p.h;
     if (code == 1 || code == 2 || code == 3) {
-        block = Rotate(block.get(), w, h, bits, code);
+        block = Rotate(block.get(), w, h, p.bits, code);
         if (!block) return nullptr;
         if (code != 2) std::swap(w, h);
     }
-    FillHeader(info, w, h, bits);
+    FillHeader(info, w, h, p.bits);
     return block;
 }
 
-std::string TiffPageFailure(TIFF* tif, int page) {
+std::string TiffPageFailure(TIFF* tif, int page, int dispMag) {
     uint32_t width = 0, height = 0;
     if (tif) {
         TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
@@ -285,7 +302,7 @@ std::string TiffPageFailure(TIFF* tif, int page) {
     }
     const std::string which = "The image of page " + std::to_string(page + 1);
     const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
-    if (width > kTiffMaxSide || height > kTiffMaxSide)
+    if (width > kTiffMaxSide || height > kTiffMaxSide || (tif && Plan(tif, dispMag).bytes > kTiffMaxBlockBytes))
         return which + " is too large to show (" + size + ").";
     return which + " (" + size + ") cannot be decoded.";
 }

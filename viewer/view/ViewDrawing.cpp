@@ -38,6 +38,7 @@ bool CVrViewerView::StartSurface(PageSurface& surface, ViewerDvi* reader, const 
     // The watermark lies under the page.
     surface.drawer.DrawWatermark(reader->GetWatermarkInstruction());
     surface.textPassEnded = 0;
+    surface.marksInverted = 0;
     surface.textDone = surface.picturesTried = surface.picturesDone = 0;
     return true;
 }

@@ -1,7 +1,8 @@
 // Highlight words: the words an address names ("hltext" and its slot forms)
 // found on the current page and painted over it in their slots' colours, on
 // the window and on the glass's page; on Windows-font pages the characters
-// found are redrawn in the colour instead (search hits as well).
+// found are redrawn in the colour instead (search hits as well). The
+// monochrome glass inverts the words' boxes.
 #include <QString>
 
 #include <algorithm>
@@ -140,7 +141,15 @@ void CVrViewerView::DrawGlassHighlights() {
     std::vector<std::vector<RECT>> rects;
     std::vector<std::vector<VrDviSearch::CharRecord>> chars;
     FindHighlightWords(m_glassSurface.drawer, rects, chars);
-    if (m_glassSurface.drawer.IsWinFont()) {
+    if (!m_EnableColor) {
+        // A monochrome glass has no colour to mark with: the words' boxes are
+        // inverted, once for each drawing of the page.
+        if (m_glassSurface.marksInverted) return;
+        m_glassSurface.marksInverted = 1;
+        for (const std::vector<RECT>& slot : rects)
+            for (const RECT& r : slot)
+                if (r.left >= 0 || r.right >= 0) m_glassSurface.dc.InvertRect(&r);
+    } else if (m_glassSurface.drawer.IsWinFont()) {
         for (size_t i = 0; i < chars.size(); ++i) {
             const HighlightSlot& s = doc->m_params.highlights[i];
             RedrawHitCharacters(m_glassSurface.dc, m_glassSurface.drawer, chars[i], RGB(s.red, s.green, s.blue), 0, 0, 0);

@@ -18,6 +18,7 @@
 #include "platform/ui/StringTable.h"
 #include "platform/ui/VirtualKeys.h"
 #include "viewer/view/GlassWnd.h"
+#include "viewer/view/ThumbnailView.h"
 #include "viewer/view/ViewHyperlink.h"
 #include "viewer/view/ViewInput.h"
 #include "viewer/res/ViewStrings.h"
@@ -125,8 +126,18 @@ void CVrViewerView::PlaceGlass(CPoint client) {
     glass->SetOffsets(m_glassSourceX, m_glassSourceY);
     CPoint screen(x, y);
     ClientToScreen(&screen);
-    glass->SetWindowPos(nullptr, screen.x - m_glassWidth / 2, screen.y - m_glassHeight / 2, m_glassWidth + 2,
-                        m_glassHeight + 2, SWP_NOZORDER | SWP_NOACTIVATE);
+    int left = screen.x - m_glassWidth / 2;
+    const int top = screen.y - m_glassHeight / 2;
+    // The thumbnails of the layout bar stay in sight: a glass that would
+    // cover them moves right of them.
+    if (m_pThumbnailView && m_pThumbnailView->IsWindow() && m_pThumbnailView->IsWindowVisible()) {
+        RECT bar;
+        m_pThumbnailView->GetWindowRect(&bar);
+        if (left < bar.right && left + m_glassWidth + 2 > bar.left && top < bar.bottom &&
+            top + m_glassHeight + 2 > bar.top)
+            left = bar.right;
+    }
+    glass->SetWindowPos(nullptr, left, top, m_glassWidth + 2, m_glassHeight + 2, SWP_NOZORDER | SWP_NOACTIVATE);
     if (!glass->IsWindowVisible()) glass->ShowWindow(SW_SHOWNA);
     glass->Invalidate(FALSE);
     glass->UpdateWindow();

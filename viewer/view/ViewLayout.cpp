@@ -77,12 +77,19 @@ void CVrViewerView::BuildPageSizeTable() {
         const String8 file = doc->GetTempFileName();
         sizes = TiffThumbnailSizes(file.IsNull() ? nullptr : file.c_str(), count, m_rotation);
     } else {
-        int paperW = 0, paperH = 0;
-        m_paper.GetWidth(&paperW);
-        m_paper.GetHeight(&paperH);
-        const int w = std::max(0, viewgeo::BitmapSide(paperW, kThumbnailDispMag, m_resolutionX));
-        const int h = std::max(0, viewgeo::BitmapSide(paperH, kThumbnailDispMag, m_resolutionY));
-        sizes.assign(size_t(count), {w, h});
+        // Each page on its own paper; pages the reader has no entry for on
+        // the view's.
+        ViewerDvi* reader = Reader();
+        sizes.resize(size_t(count));
+        for (int i = 0; i < count; ++i) {
+            PaperSize paper = m_paper;
+            if (reader) reader->GetPagePaper(i, paper);
+            int paperW = 0, paperH = 0;
+            paper.GetWidth(&paperW);
+            paper.GetHeight(&paperH);
+            sizes[size_t(i)] = {std::max(0, viewgeo::BitmapSide(paperW, kThumbnailDispMag, m_resolutionX)),
+                                std::max(0, viewgeo::BitmapSide(paperH, kThumbnailDispMag, m_resolutionY))};
+        }
     }
     m_pageSizeTable.resize(size_t(count));
     int top = kThumbnailGap;

@@ -1,16 +1,19 @@
-// File > Print of the page view: DVI pages drawn by a drawer of the job's own
-// on the printer DC, PostScript and PDF pages rendered by the gs program into
-// BMP pages on a pipe and printed band by band. Every kind shares one print
-// dialog (the printers and a PDF file); copies the destination does not make
-// are printed by the job, the range again each time. One progress box and one
-// abort flag serve every job; a second job cannot start while one runs.
+// File > Print of the page view: DVI pages drawn on the printer DC by a drawer
+// of the job's own, of the screen's kind; PostScript and PDF pages rendered by
+// the gs program into BMP pages on a pipe and printed band by band. Every kind
+// shares one print dialog (the printers and a PDF file); copies the
+// destination does not make are printed by the job, the range again each time.
+// One progress box and one abort flag serve every job; a second job cannot
+// start while one runs.
 #include <QCoreApplication>
 #include <QDialog>
 #include <QGuiApplication>
+#include <QPrinter>
 #include <QScreen>
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -20,6 +23,7 @@
 #include "dvilib/VrDvi.h"
 #include "dvilib/VrDviDrawer.h"
 #include "platform/ghostscript/GS.h"
+#include "platform/ghostscript/GSChildJob.h"
 #include "platform/ghostscript/GSJobArgs.h"
 #include "platform/sys/Process.h"
 #include "platform/ui/AfxIds.h"
@@ -27,6 +31,7 @@
 #include "platform/ui/PrintDialog.h"
 #include "platform/ui/StringTable.h"
 #include "viewer/document/PageRange.h"
+#include "viewer/document/ViewerDvi.h"
 #include "viewer/document/VrViewerAppBase.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/PrintProgressDlg.h"
@@ -39,6 +44,7 @@ constexpr COLORREF kLinkColour = 0xFF0000;
 constexpr const char kNotComplete[] =
     "This document is not yet retrived completely.\nIf you print this document now, parts of the document may "
     "not be printed.\n\nDo you want to print now?";
+constexpr const char kUndefinedFormat[] = "\n문서에 정의되지 않은 형식이 포함되었습니다.";
 constexpr const char kNotArrived[] =
     "This document has not arrived completely yet. It can be printed once it is shown.";
 
@@ -156,7 +162,15 @@ bool ChoosePrint(CWnd* view, DWORD flags, int count, int current, PrintChoice& c
     CPrintDialog& dlg = *choice.dialog;
     dlg.m_pd.nMinPage = dlg.m_pd.nFromPage = 1;
     dlg.m_pd.nMaxPage = dlg.m_pd.nToPage = WORD(std::min(count, 65535));
+    // The file the last job of the run printed into is offered again, unless
+    // a printer is to be used.
+    static QString lastFile;
+    QPrinter& printer = dlg.GetPrinter();
+    if (!lastFile.isEmpty() && (printer.outputFormat() == QPrinter::PdfFormat || printer.printerName().isEmpty()))
+        printer.setOutputFileName(lastFile);
     if (dlg.DoModal() != IDOK) return false;
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        lastFile = printer.outputFileName();
     choice.pages = ChosenPages(dlg, current, count);
     choice.copies = dlg.GetJobCopies();
     choice.dc = dlg.GetPrinterDC();
@@ -204,9 +218,10 @@ void CVrViewerView::OnFilePrint() {
 }
 
 void CVrViewerView::PrintDviDocument() {
-    VrDvi* reader = Reader();
+    ViewerDvi* reader = Reader();
     if (!reader || !reader->IsOpened()) return;
-    if (reader->GetMode() == ModeScanning || reader->GetNPage() == 0) {
+    CVrViewerDoc* doc = GetDocument();
+    if (reader->GetMode() == ModeScanning || reader->GetNPage() == 0 || !doc->AreFetchedFilesComplete()) {
         if (AfxShowMessageBox(this, kNotComplete, AfxLoadString(IDS_VIEW_APP_TITLE).c_str(),
                               MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;
@@ -223,8 +238,19 @@ void CVrViewerView::PrintDviDocument() {
 
     PrintJobFrame frame(this, pages.front() + 1, pages.back() + 1);
     SetAbortProc(dc->GetSafeHdc(), PrintAbortProc);
-    CVrViewerDoc* doc = GetDocument();
     if (dc->StartDoc(doc->GetAddress().c_str()) <= 0) return frame.Fail();
+    // The drawer keeps the reader's devices for the screen: the job leaves
+    // them as they were.
+    VrDvi::DeviceSlot savedDevices[VrDvi::kDeviceSlots];
+    for (int i = 0; i < VrDvi::kDeviceSlots; ++i) savedDevices[i] = reader->GetDeviceSlot(i);
+    struct RestoreDevices {
+        VrDvi* reader;
+        VrDvi::DeviceSlot* saved;
+        ~RestoreDevices() {
+            for (int i = 0; i < VrDvi::kDeviceSlots; ++i) reader->SetDeviceSlot(i, saved[i]);
+        }
+    } restore{reader, savedDevices};
+    bool errorShown = false;
     for (int page : choice.JobPages()) {
         if (g_printAbort) break;
         frame.ShowPage(page + 1);
@@ -234,17 +260,29 @@ void CVrViewerView::PrintDviDocument() {
             dc->AbortDoc();
             return frame.Fail();
         }
-        // The job's own drawer: the view's page drawer keeps the screen page.
-        VrDviDrawer drawer;
+        // A drawer of the job's own, of the screen's kind: pictures come from
+        // the document's side files and folder, the watermark lies under the
+        // page and the pictures over its text.
+        ViewerDviDrawer drawer;
+        drawer.SetDocument(doc);
         if (drawer.Open(*dc, *reader, page, fpreal4(10000), originX, originY, kLinkColour, String8())) {
             drawer.SetGSBitsPerPixel(m_GSPrintBitsPerPixel);
             try {
+                drawer.DrawWatermark(reader->GetWatermarkInstruction());
                 drawer.Draw(-1);
-                drawer.DrawAllPictures();
             } catch (const std::exception& e) {
-                AppendErrorLog(CString("\n") + e.what());
+                // Once a job: the same fault fails every copy of the page.
+                if (!errorShown)
+                    ReportToUserAndLog(CString("SetStatus Error\n") + CString(e.what()).Left(255), nullptr,
+                                       MB_SYSTEMMODAL);
+                errorShown = true;
             } catch (...) {
-                AppendErrorLog("\nThe page could not be printed whole.");
+                AppendErrorLog(kUndefinedFormat);
+            }
+            // What the page drew so far keeps its pictures.
+            try {
+                drawer.DrawAllPictures();
+            } catch (...) {
             }
             drawer.Close();
         }
@@ -361,14 +399,29 @@ void CVrViewerView::PrintPostScriptDocument() {
     program += kGSConsoleProgram;
     GSCommandLine line(program);
     line.Add("-q").Safer().Add("-dBATCH").Add("-dNOPAUSE").Add("-sDEVICE=bmpmono");
-    line.PageSize(dc->GetDeviceCaps(PHYSICALWIDTH), dc->GetDeviceCaps(PHYSICALHEIGHT));
-    line.Resolution(dc->GetDeviceCaps(LOGPIXELSX), dc->GetDeviceCaps(LOGPIXELSY)).Define("LastPage", last);
+    const int sheetW = dc->GetDeviceCaps(PHYSICALWIDTH), sheetH = dc->GetDeviceCaps(PHYSICALHEIGHT);
+    const int dpiY = dc->GetDeviceCaps(LOGPIXELSY);
+    line.PageSize(sheetW, sheetH);
+    line.Resolution(dc->GetDeviceCaps(LOGPIXELSX), dpiY).Define("LastPage", last);
     // BMP pages on standard output; PostScript's own output goes elsewhere.
-    line.DefineString("stdout", "%stderr").DefineString("OutputFile", "-").Add("-f").Add(file.c_str());
+    line.DefineString("stdout", "%stderr").DefineString("OutputFile", "-");
+    if (sheetW > sheetH && dpiY > 0) {
+        // A landscape sheet: the page, taken as the sheet turned, is moved
+        // down so that its top lies on the sheet's top, as DVI pages do, and
+        // what lies below the sheet is left out. The shift in points is a
+        // quotient of integers, whatever the locale's decimal sign.
+        const std::string begin = "<< /BeginPage { pop 0 " + std::to_string(-72LL * (sheetW - sheetH)) + " " +
+                                  std::to_string(dpiY) + " div translate } bind >> setpagedevice";
+        line.Add("-dFIXEDMEDIA").Add("-c").Add(begin);
+    }
+    line.Add("-f").Add(file.c_str());
     sys::Process::Options options;
     options.argv = line.Argv();
     options.stdoutMode = sys::Process::Stream::Pipe;
     options.stderrMode = sys::Process::Stream::Null;
+    // The document's PostScript may write only in a temporary folder of its own.
+    GSJobFolder scratch;
+    options.environment = scratch.Environment();
     if (dc->StartDoc("Pdf print") <= 0) {
         AfxShowMessageBox(this, "Cannot continue print process.", AfxLoadString(IDS_VIEW_APP_TITLE).c_str(),
                           MB_ICONHAND | MB_SYSTEMMODAL);

@@ -165,16 +165,14 @@ void CVrViewerView::OnEditCopy() {
                     0xFF000000u | (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
             }
     } else {
-        // TIFF and PostScript pages: the decoded image at its own size.
+        // TIFF and PostScript pages: the image as the page shows it.
         if (!m_imageBits || m_imageInfo.empty()) return;
         CDC dc;
         if (!dc.CreateCompatibleDC(nullptr)) return;
         CBitmap bitmap;
         if (!bitmap.CreateCompatibleBitmap(nullptr, w, h)) return;
         CBitmap* old = dc.SelectObject(&bitmap);
-        const auto* info = reinterpret_cast<const BITMAPINFO*>(m_imageInfo.data());
-        dc.StretchDIBits(0, 0, w, h, left, m_pageSurface.height - top - h, w, h, m_imageBits.get(), info,
-                         DIB_RGB_COLORS, SRCCOPY);
+        StretchPageImage(dc, -left, -top);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 const COLORREF c = dc.GetPixel(x, y);

@@ -448,7 +448,15 @@ void CVrViewerView::SetStatusTiff(ViewStatus& vs) {
     m_originY = vs.originY;
     m_workspaceColor = vs.workspaceColor;
     const bool redraw = m_pageSurface.dispMag != old.DispMag || m_rotation != old.rotation || m_page != old.page;
-    if (redraw && pageValid && !file.IsNull()) {
+    // Full-resolution blocks serve every zoom they are decoded for: a zoom
+    // change alone decodes again only where the reduced grey block is due.
+    bool sameImage = false;
+    if (m_imageBits && m_imageInfo.size() >= sizeof(BITMAPINFOHEADER) && m_page == old.page &&
+        m_rotation == old.rotation) {
+        const int bits = reinterpret_cast<const BITMAPINFOHEADER*>(m_imageInfo.data())->biBitCount;
+        sameImage = bits == 32 || (bits == 1 && m_pageSurface.dispMag >= 10000);
+    }
+    if (redraw && !sameImage && pageValid && !file.IsNull()) {
         m_imageBits.reset();
         m_imageInfo.assign(kTiffPageInfoBytes, 0);
         std::string failure;
@@ -456,7 +464,7 @@ void CVrViewerView::SetStatusTiff(ViewStatus& vs) {
             if (TIFFSetDirectory(tif, tdir_t(m_page))) {
                 m_imageBits = DecodeTiffPage(tif, reinterpret_cast<BITMAPINFO*>(m_imageInfo.data()), &m_rotation,
                                              &m_pageSurface.dispMag);
-                if (!m_imageBits) failure = TiffPageFailure(tif, m_page);
+                if (!m_imageBits) failure = TiffPageFailure(tif, m_page, m_pageSurface.dispMag);
             }
             TIFFClose(tif);
         }
@@ -466,11 +474,6 @@ void CVrViewerView::SetStatusTiff(ViewStatus& vs) {
             SetStatusText(failure.c_str());
             if (doc) doc->AppendErrorText(("\n" + failure).c_str());
             if (auto* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd())) frame->SetMessageText(failure.c_str());
-        }
-        if (m_imageBits) {
-            const auto* h = reinterpret_cast<const BITMAPINFOHEADER*>(m_imageInfo.data());
-            m_pageSurface.width = h->biWidth;
-            m_pageSurface.height = std::abs(h->biHeight);
         }
     }
     if (redraw || m_workspaceColor != old.workspaceColor || m_scrollBarFlags != old.scrollBarFlags ||
@@ -482,6 +485,18 @@ void CVrViewerView::SetStatusTiff(ViewStatus& vs) {
 // ----------------------------------------------------------------- painting
 
 void CVrViewerView::OnDraw(CDC*) {}
+
+void CVrViewerView::StretchPageImage(CDC& dc, int x, int y) {
+    if (!m_imageBits || m_imageInfo.empty()) return;
+    // The whole image over the whole page: every visible pixel maps the same
+    // way at any scroll position. Rows are stored bottom-up.
+    const auto* info = reinterpret_cast<const BITMAPINFO*>(m_imageInfo.data());
+    const int iw = info->bmiHeader.biWidth, ih = std::abs(info->bmiHeader.biHeight);
+    const int oldMode = dc.SetStretchBltMode(COLORONCOLOR);
+    dc.StretchDIBits(x, y, m_pageSurface.width, m_pageSurface.height, 0, 0, iw, ih, m_imageBits.get(), info,
+                     DIB_RGB_COLORS, SRCCOPY);
+    dc.SetStretchBltMode(oldMode);
+}
 
 void CVrViewerView::PaintFrame(CDC& dc, const RECT& area, const ViewStatus& vs, bool cornerAlways) {
     CBrush brush(vs.workspaceColor);
@@ -526,14 +541,13 @@ void CVrViewerView::OnPaint() {
     if ((m_docType == kDocTiff || m_docType == kDocPs) && vs.page >= 0 && vs.page < m_pageCount) {
         PaintFrame(dc, area, vs, true);
         if (m_imageBits && !m_imageInfo.empty()) {
-            const auto* info = reinterpret_cast<const BITMAPINFO*>(m_imageInfo.data());
             const int w = std::min<int>(area.right, vs.pageWidth - vs.scrollX);
             const int h = std::min<int>(area.bottom - vs.topOffset, vs.pageHeight - vs.scrollY);
             if (w > 0 && h > 0) {
-                // Rows are stored bottom-up: the source rectangle counts from the bottom row.
-                const int ySrc = vs.pageHeight - vs.scrollY - h;
-                dc.StretchDIBits(0, vs.topOffset, w, h, vs.scrollX, ySrc, w, h, m_imageBits.get(), info,
-                                 DIB_RGB_COLORS, SRCCOPY);
+                const int saved = dc.SaveDC();
+                dc.IntersectClipRect(0, vs.topOffset, w, vs.topOffset + h);
+                StretchPageImage(dc, -vs.scrollX, vs.topOffset - vs.scrollY);
+                dc.RestoreDC(saved);
             }
         } else {
             CFont font;

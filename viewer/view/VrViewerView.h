@@ -505,6 +505,8 @@ private:
     void ShowInitialPage(int page, const String8& tag, bool toolbarRefresh);
     void TargetPosition(ViewStatus& vs);
     void PaintFrame(CDC& dc, const RECT& area, const ViewStatus& vs, bool cornerAlways);
+    // The TIFF or PostScript image stretched over the page, its corner at (x, y).
+    void StretchPageImage(CDC& dc, int x, int y);
     // History.
     void UpdateHistoryEntry();
     void PushHistoryEntry();

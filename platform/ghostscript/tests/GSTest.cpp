@@ -1,10 +1,18 @@
 #include "platform/ghostscript/GS.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
 #include <thread>
 
+#include "platform/ghostscript/GSChildJob.h"
 #include "platform/ghostscript/GSJobArgs.h"
+#include "platform/sys/TerminationRequest.h"
 #include "platform/ghostscript/tests/GSTestSupport.h"
 
 namespace {
@@ -157,6 +165,90 @@ TEST_F(GSJobs, RunsFilesWithAwkwardNamesAndNothingElse) {
     EXPECT_LT(gs->ProcessPSFile((dir / "missing.ps").c_str()), 0);
     gs->EndGSJob();
     EXPECT_EQ(out2.pages.size(), 1u);
+}
+
+// Files of the temporary folder as they stand: name and contents.
+std::map<std::string, std::string> TreeOf(const std::filesystem::path& dir) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir)) {
+        std::ifstream in(e.path(), std::ios::binary);
+        files[e.path().lexically_relative(dir).string()] =
+            e.is_directory() ? "<dir>" : std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    return files;
+}
+
+TEST_F(GSJobs, HostilePostScriptLeavesTheTemporaryFolderAlone) {
+    // Canaries with the names other documents' temporary copies have, in
+    // Ghostscript's temporary folder and in a folder inside it.
+    const std::filesystem::path tmp = getenv("TMPDIR");
+    const std::filesystem::path canaries = tmp / "canaries";
+    std::filesystem::remove_all(canaries);
+    std::filesystem::create_directories(canaries / "inner");
+    const std::string top = (canaries / "htp1A.tmp").string(), inner = (canaries / "inner" / "htp2B.tmp").string();
+    WriteFile(top, "first document");
+    WriteFile(inner, "second document");
+    const std::string made = (canaries / "new.tmp").string();
+
+    // Every operator that changes a file, on the canaries and on a new name;
+    // each attempt runs on whatever the one before did.
+    std::string ps = "/try { stopped pop } bind def\n";
+    for (const std::string& f : {top, inner}) {
+        const String8 name = PSStringLiteral(f.c_str());
+        ps += std::string("{ ") + name.c_str() + " (w) file dup (PWNED-BY-EPS) writestring closefile } try\n";
+        ps += std::string("{ ") + name.c_str() + " (a) file dup (PWNED) writestring closefile } try\n";
+        ps += std::string("{ ") + name.c_str() + " (r+) file dup (PWNED) writestring closefile } try\n";
+        ps += std::string("{ ") + name.c_str() + " " + PSStringLiteral(made.c_str()).c_str() + " renamefile } try\n";
+        ps += std::string("{ ") + PSStringLiteral(made.c_str()).c_str() + " " + name.c_str() + " renamefile } try\n";
+        ps += std::string("{ ") + name.c_str() + " deletefile } try\n";
+    }
+    ps += std::string("{ ") + PSStringLiteral(made.c_str()).c_str() + " (w) file closefile } try\n";
+    ps += std::string("{ ") + PSStringLiteral((canaries / "pre").c_str()).c_str() + " (w) .tempfile closefile pop } try\n";
+    // Guessing the names: three letters and a hexadecimal number.
+    for (unsigned n = 1; n <= 0x100; ++n) {
+        char name[16];
+        std::snprintf(name, sizeof name, "htp%X.tmp", n);
+        for (const std::filesystem::path& dir : {canaries, canaries / "inner"}) {
+            const std::string guess = PSStringLiteral((dir / name).c_str()).c_str();
+            ps += "{ " + guess + " deletefile } try { " + guess + " (w) file closefile } try\n";
+        }
+    }
+    ps += "showpage\n";
+    const auto before = TreeOf(canaries);
+
+    struct Job {
+        const char* what;
+        std::function<int(GS*, RecordingOutputter*)> start;
+    };
+    const std::filesystem::path pdf = tmp / "convert-hostile.pdf";
+    const Job jobs[] = {
+        {"EPS picture", [](GS* gs, RecordingOutputter* out) { return gs->StartGSJob(72, 72, 20, 20, 24, out, -1, -1); }},
+        {"page", [](GS* gs, RecordingOutputter* out) { return gs->StartGSJob(BitmapJobArgs(8, "-g20x20"), out); }},
+        {"conversion", [&](GS* gs, RecordingOutputter* out) {
+             return gs->StartGSJob({"gswin.exe", "-dSAFER", "-dNOPAUSE", "-dBATCH", "-sDEVICE#pdfwrite",
+                                    String8("-sOutputFile#") + pdf.c_str()},
+                                   out);
+         }},
+    };
+    for (const Job& job : jobs) {
+        SCOPED_TRACE(job.what);
+        RecordingOutputter out;
+        GS* gs = GetGS();
+        ASSERT_EQ(job.start(gs, &out), 1);
+        gs->ProcessPSCommand(ps.c_str());
+        gs->EndGSJob();
+        EXPECT_EQ(TreeOf(canaries), before) << out.AllText();
+    }
+    // A picture in a child process: its temporary folder is a private one.
+    RecordingOutputter child;
+    const GSChildJob::Result r =
+        GSChildJob::Run(GetGS(), GetGS()->PictureJobArgs(72, 72, 20, 20, 24), ps, &child, 60000);
+    EXPECT_EQ(r.end, GSChildJob::End::Done) << r.text;
+    EXPECT_EQ(child.pages.size(), 1u);
+    EXPECT_EQ(TreeOf(canaries), before) << r.text;
+    EXPECT_EQ(TreeOf(tmp / ("veloran-" + std::to_string(getuid()))).size(), 0u) << "the job's folder is left";
+    // The conversion still wrote its own output file.
+    EXPECT_GT(std::filesystem::file_size(pdf), 0u);
 }
 
 TEST_F(GSJobs, ConvertsToPdfAndCountsItsPages) {
@@ -334,6 +426,69 @@ TEST_F(GSJobs, JobsThatCannotRunReleaseTheLock) {
     EXPECT_EQ(gs->EndGSJob(), 0);
     EXPECT_EQ(gs->LockGSDevice(), 0);
     EXPECT_EQ(gs->GetBitmapRow(nullptr, nullptr, nullptr, 0), 0);
+}
+
+TEST(GSLoading, ALibraryLoadedWhenNeededRunsTheFirstJob) {
+    GS gs;
+    RecordingOutputter out;
+    EXPECT_EQ(gs.LoadGSDLLWhenNeeded(kGSLibraryName, "/usr/share/ghostscript/fonts"), 1);
+    EXPECT_TRUE(gs.IsGSDLLLoaded());
+    EXPECT_STREQ(gs.GetRastinPath(), "/usr/share/ghostscript/fonts");
+    ASSERT_EQ(gs.StartGSJob(72, 72, 10, 10, 24, &out, -1, -1), 1);
+    gs.ProcessPSCommand("showpage\n");
+    EXPECT_EQ(gs.EndGSJob(), 0);
+    EXPECT_EQ(out.pages.size(), 1u);
+    gs.UnloadGSDLL();
+    EXPECT_FALSE(gs.IsGSDLLLoaded());
+}
+
+TEST_F(GSJobs, ChildJobsRenderAsInProcessJobsAndEndWhenTheyMust) {
+    GS* gs = GetGS();
+    // The same page at every depth as the library renders it.
+    for (int bpp : {1, 8, 24}) {
+        SCOPED_TRACE(bpp);
+        RecordingOutputter out;
+        const GSChildJob::Result r = GSChildJob::Run(gs, BitmapJobArgs(bpp, "-g70x30"),
+                                                     std::string("(hello) = ") + kSquares, &out, 60000);
+        EXPECT_EQ(r.end, GSChildJob::End::Done) << r.text;
+        ASSERT_EQ(out.pages.size(), 1u);
+        EXPECT_EQ(out.pageSizes[0], std::make_pair(70, 30));
+        const RecordedPage& p = out.pages[0];
+        EXPECT_EQ(p.header.biBitCount, bpp);
+        EXPECT_EQ(p.Pixel(12, 20), kBlack);
+        EXPECT_EQ(p.Pixel(2, 2), kWhite);
+        if (bpp != 1) {
+            EXPECT_EQ(p.Pixel(45, 10), kRed);
+        }
+        EXPECT_EQ(out.AllText(), "hello\n");
+    }
+
+    // A job that never ends: stopped at its deadline, by its outputter, or
+    // by a termination signal.
+    const std::string endless = "{ } loop\n";
+    RecordingOutputter late;
+    EXPECT_EQ(GSChildJob::Run(gs, BitmapJobArgs(24, "-g10x10"), endless, &late, 1500).end, GSChildJob::End::TimedOut);
+    RecordingOutputter pages;
+    pages.onPage = [&](GS*) { pages.stop = 1; };
+    EXPECT_EQ(GSChildJob::Run(gs, BitmapJobArgs(24, "-g10x10"), "{ showpage } loop\n", &pages, 600000).end,
+              GSChildJob::End::Done);
+    EXPECT_GE(pages.pages.size(), 1u);
+    sys::NoteTerminationRequest();
+    RecordingOutputter signalled;
+    EXPECT_EQ(GSChildJob::Run(gs, BitmapJobArgs(24, "-g10x10"), endless, &signalled, 600000).end,
+              GSChildJob::End::Stopped);
+    sys::ClearTerminationRequest();
+
+    // An error, and a program that cannot be run.
+    RecordingOutputter wrong;
+    EXPECT_EQ(GSChildJob::Run(gs, BitmapJobArgs(24, "-g10x10"), "nosuchoperator\n", &wrong, 60000).end,
+              GSChildJob::End::Failed);
+    EXPECT_NE(wrong.AllText().find("undefined"), std::string::npos) << wrong.AllText();
+    GSChildJob::SetProgram("/nonexistent/gs");
+    RecordingOutputter missing;
+    EXPECT_EQ(GSChildJob::Run(gs, BitmapJobArgs(24, "-g10x10"), "showpage\n", &missing, 60000).end,
+              GSChildJob::End::Failed);
+    GSChildJob::SetProgram("");
 }
 
 TEST(GSLoading, NothingRunsUntilLoaded) {

@@ -13,7 +13,7 @@ bool EndsWith(const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-TEST(KPathSea, FindsTheSystemTfmAndNothingForAMissingFont) {
+TEST(KPathSea, FindsTheSystemTfmAndVfAndNothingForAMissingFont) {
     KPathSea kpse;
     kpse.LoadKPathSeaDLLInit(kKPathSeaLibraryName, nullptr);
     ASSERT_TRUE(kpse.IsKPathSeaDLLLoaded());
@@ -30,9 +30,18 @@ TEST(KPathSea, FindsTheSystemTfmAndNothingForAMissingFont) {
     EXPECT_EQ(kpse.KPSEFindTfm(""), nullptr);
     EXPECT_EQ(kpse.KPSEFindTfm(nullptr), nullptr);
 
+    // Virtual fonts along TeX's VF path; a font without one has none.
+    const char* vf = kpse.KPSEFindVf("ptmr8t.vf");
+    ASSERT_NE(vf, nullptr);
+    EXPECT_TRUE(EndsWith(vf, "/ptmr8t.vf")) << vf;
+    EXPECT_TRUE(std::filesystem::is_regular_file(vf)) << vf;
+    EXPECT_EQ(kpse.KPSEFindVf("cmr10.vf"), nullptr);
+    EXPECT_EQ(kpse.KPSEFindVf(nullptr), nullptr);
+
     kpse.UnloadKPathSeaDLL();
     EXPECT_FALSE(kpse.IsKPathSeaDLLLoaded());
     EXPECT_EQ(kpse.KPSEFindTfm("cmr10.tfm"), nullptr);
+    EXPECT_EQ(kpse.KPSEFindVf("ptmr8t.vf"), nullptr);
 }
 
 TEST(KPathSea, BadLibraryPathsLeaveItUnloaded) {

@@ -130,6 +130,24 @@ TEST(InstanceLock, SecondStartHandsItsDocumentToTheFirst) {
                                                    "http://127.0.0.1:8080/doc.dvi?page=3#sec"}));
 }
 
+// A folder so deep that the socket's path does not fit a socket address.
+TEST(InstanceLock, ASocketPathTooLongForAnAddressStillHandsOver) {
+    ScratchDir scratch;
+    const std::string dir = scratch / (std::string(100, 'd') + "/" + std::string(100, 'e'));
+    Received got;
+    {
+        InstanceLock first(kName, dir);
+        ASSERT_EQ(first.Acquire(), InstanceLock::State::Acquired);
+        EXPECT_TRUE(first.Listening());
+        EXPECT_GE(first.SocketPath().size(), sizeof(sockaddr_un::sun_path));
+        EXPECT_TRUE(std::filesystem::is_socket(first.SocketPath()));
+        ASSERT_TRUE(first.Serve(got.Handler()));
+        EXPECT_EQ(ExitCodeOf(SecondStart(dir, "/home/u/deep.dvi")), 0);
+        EXPECT_EQ(got.Get(), std::vector<std::string>{"/home/u/deep.dvi"});
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir + "/" + kName + ".sock")) << "removed on leaving";
+}
+
 TEST(InstanceLock, ACrashedInstanceLeavesNothingBehindThatBlocks) {
     ScratchDir dir;
     int ready[2];

@@ -33,11 +33,12 @@ private:
 };
 
 // <prefix><1 to 4 upper-case hex digits>.tmp
-bool HasTempShape(const std::string& name, const std::string& prefix) {
+// digits: the length of the number, 0 for any up to 16.
+bool HasTempShape(const std::string& name, const std::string& prefix, size_t digits = 0) {
     if (name.size() < prefix.size() + 5 || name.compare(0, prefix.size(), prefix) != 0) return false;
     if (name.compare(name.size() - 4, 4, ".tmp") != 0) return false;
     std::string hex = name.substr(prefix.size(), name.size() - prefix.size() - 4);
-    if (hex.empty() || hex.size() > 4) return false;
+    if (hex.empty() || hex.size() > 16 || (digits && hex.size() != digits)) return false;
     for (char c : hex)
         if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
     return true;
@@ -73,7 +74,8 @@ TEST(TempFiles, NamesHaveThePrefixHexNumberShape) {
         std::string path = GetTempFileName(dir.Path(), "htp");
         ASSERT_FALSE(path.empty());
         std::string name = std::filesystem::path(path).filename();
-        EXPECT_TRUE(HasTempShape(name, "htp")) << name;
+        // 64 random bits: the name cannot be guessed and planted first.
+        EXPECT_TRUE(HasTempShape(name, "htp", 16)) << name;
         EXPECT_EQ(path, dir / name);
         EXPECT_TRUE(names.insert(name).second) << "repeated " << name;
         EXPECT_EQ(std::filesystem::file_size(path), 0u);

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <sys/un.h>
 #include <filesystem>
 #include <fstream>
 
@@ -221,8 +222,9 @@ TEST_F(AppStartupTest, MissingKpathseaAndGhostscriptLeaveTheProgramRunning) {
     EXPECT_EQ(Shared("KPathSea", "DLLPath"), (tmp / "empty").string() + "/");
 }
 
-// The second start of the real program, in the given folder.
-int RunSecondStart(const fs::path& cwd, const QStringList& args) {
+// The second start of the real program, in the given folder; *errors takes
+// what it wrote to its standard error.
+int RunSecondStart(const fs::path& cwd, const QStringList& args, std::string* errors = nullptr) {
     QProcess p;
     p.setWorkingDirectory(QString::fromStdString(cwd.string()));
     p.start(QStringLiteral(VELORAN_BINARY_DIR "/bin/VrViewer"), args);
@@ -233,6 +235,7 @@ int RunSecondStart(const fs::path& cwd, const QStringList& args) {
         p.waitForFinished();
         return -2;
     }
+    if (errors) *errors = p.readAllStandardError().toStdString();
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -3;
 }
 
@@ -262,6 +265,42 @@ TEST_F(AppStartupTest, SecondStartHandsItsFileOverAndEnds) {
     Shutdown();
     Start();
     EXPECT_EQ(app->GetDocManager()->GetOpenDocumentCount(), 0);
+}
+
+// A runtime folder (XDG_RUNTIME_DIR, or TMPDIR without it) so deep that the
+// socket's path does not fit a socket address: the hand-over still works, and
+// a second start that cannot hand over says so and fails.
+TEST_F(AppStartupTest, DeepRuntimeFolderStillHandsOverOrTheSecondStartFails) {
+    const fs::path deep = tmp / std::string(100, 'd') / std::string(40, 'e');
+    fs::create_directories(deep);
+    fs::path docs = tmp / "docs";
+    fs::create_directories(docs);
+    std::ofstream(docs / "paper.dvi") << "x";
+    const std::string savedTmp = getenv("TMPDIR") ? getenv("TMPDIR") : "";
+    for (const char* variable : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
+        SCOPED_TRACE(variable);
+        if (std::string(variable) == "TMPDIR") unsetenv("XDG_RUNTIME_DIR");
+        setenv(variable, deep.c_str(), 1);
+        Start();
+        fs::path socket;
+        for (const auto& e : fs::recursive_directory_iterator(deep))
+            if (e.is_socket()) socket = e.path();
+        ASSERT_FALSE(socket.empty()) << "the first instance listens";
+        EXPECT_GE(socket.string().size(), sizeof(sockaddr_un::sun_path));
+
+        EXPECT_EQ(RunSecondStart(docs, {QStringLiteral("paper.dvi")}), 0);
+        ASSERT_TRUE(PumpUntil([&] { return app->GetDocManager()->GetOpenDocumentCount() == 1; }));
+
+        // Its socket gone, the running viewer cannot be reached.
+        fs::remove(socket);
+        std::string errors;
+        EXPECT_EQ(RunSecondStart(docs, {QStringLiteral("paper.dvi")}, &errors), 1);
+        EXPECT_NE(errors.find("did not take " + (docs / "paper.dvi").string()), std::string::npos) << errors;
+        EXPECT_EQ(app->GetDocManager()->GetOpenDocumentCount(), 1);
+        Shutdown();
+    }
+    if (savedTmp.empty()) unsetenv("TMPDIR");
+    else setenv("TMPDIR", savedTmp.c_str(), 1);
 }
 
 }  // namespace

@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<PdfObjectRecord> objects;
     std::vector<PdfNameRecord> names;
     std::vector<PdfDestRecord> dests;
-    ScanPdfLinkText(text, &links, &objects, &names, &dests);
+    int depth = 0;
+    ScanPdfLinkText(text, &links, &objects, &names, &dests, &depth);
     std::string uri;
     for (const LinkRecord& l : links) {
         FindLinkAtPoint(l.page, l.x0, l.y1, int(links.size()), links.data(), &uri);

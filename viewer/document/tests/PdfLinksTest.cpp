@@ -6,11 +6,14 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "testsupport/TestTools.h"
 
 namespace {
 
@@ -143,6 +146,36 @@ TEST(PdfLinks, UriLinks) {
     uri = "untouched";
     EXPECT_EQ(FindLinkAtPoint(2, 150, 130, int(t.links.size()), t.links.data(), &uri), 0);
     EXPECT_EQ(uri, "untouched");
+}
+
+TEST(PdfLinks, StringsAreReadWithEscapesAndBalancedParentheses) {
+    struct Row {
+        std::string written, read;
+    };
+    const Row rows[] = {
+        // As pdflatex writes \href{https://en.wikipedia.org/wiki/Set_(mathematics)}.
+        {R"((https://en.wikipedia.org/wiki/Set_\(mathematics\)))", "https://en.wikipedia.org/wiki/Set_(mathematics)"},
+        {"(https://example.org/a_(b_(c))_d)", "https://example.org/a_(b_(c))_d"},
+        {R"((a\\b\)c\(d))", R"(a\b)c(d)"},
+        {R"((\101\60\0601\7x))", "A001\x07x"},
+        {"(one\\\ntwo\\\r\nthree)", "onetwothree"},
+        {R"((tab\there\qnot))", "tab\there" "qnot"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.written);
+        auto objs = ThreePages(" /Annots [12 0 R 13 0 R]");
+        objs.push_back({12, "<< /Subtype /Link /Rect [0 0 9 9] /A << /S /URI /URI " + row.written + " >> >>"});
+        // The same string as a destination name, found in the name tree.
+        objs.push_back({13, "<< /Subtype /Link /Rect [0 20 9 29] /Dest " + row.written + " >>"});
+        objs.push_back({7, "<< /Limits [(a)(z)] /Names [" + row.written + " 8 0 R (after) 9 0 R] >>"});
+        objs.push_back({8, "<< /D [5 0 R /Fit] >>"});
+        objs.push_back({9, "<< /D [4 0 R /Fit] >>"});
+        Tables t = Scan(Pdf(objs));
+        ExpectLinks(t.links, {{1, 0, 0, 9, 9, 12, -1, -2, row.read}, {1, 0, 20, 9, 29, 13, 5, 3, row.read}});
+        ASSERT_EQ(t.names.size(), 2u);
+        EXPECT_EQ(t.names[1].name, "after");
+        EXPECT_EQ(t.names[1].refNum, 9);
+    }
 }
 
 TEST(PdfLinks, IndirectAnnotsThroughArrayObject) {
@@ -402,6 +435,142 @@ TEST(PdfLinks, ObjectsOfObjectStreamsAndPagesInTreeOrder) {
                                     std::string("<< /Type /ObjStm /N 1 /First 2 /Length 99999 >>\nstream\n1 0")}) {
         SCOPED_TRACE(text);
         EXPECT_EQ(Scan(Pdf({{1, text}})).result, 1);
+    }
+}
+
+// A FlateDecode object stream of one object: "1 0 " and `zeros` NUL bytes,
+// packed without holding them.
+std::string ZeroBomb(size_t zeros) {
+    z_stream z{};
+    deflateInit(&z, Z_BEST_COMPRESSION);
+    std::string packed;
+    const std::string head = "1 0 ";
+    const std::vector<unsigned char> block(1 << 20, 0);
+    unsigned char out[1 << 16];
+    auto pump = [&](const unsigned char* in, size_t size, int flush) {
+        z.next_in = const_cast<unsigned char*>(in);
+        z.avail_in = uInt(size);
+        do {
+            z.next_out = out;
+            z.avail_out = sizeof out;
+            deflate(&z, flush);
+            packed.append(reinterpret_cast<char*>(out), sizeof out - z.avail_out);
+        } while (z.avail_out == 0);
+    };
+    pump(reinterpret_cast<const unsigned char*>(head.data()), head.size(), Z_NO_FLUSH);
+    for (size_t left = zeros; left > 0;) {
+        const size_t n = std::min(left, block.size());
+        left -= n;
+        pump(block.data(), n, left ? Z_NO_FLUSH : Z_FINISH);
+    }
+    deflateEnd(&z);
+    return "<< /Type /ObjStm /N 1 /First 4 /Length " + std::to_string(packed.size()) +
+           " /Filter /FlateDecode >>\nstream\n" + packed + "\nendstream";
+}
+
+std::string Repeat(const std::string& piece, size_t count) {
+    std::string s;
+    s.reserve(piece.size() * count);
+    for (size_t i = 0; i < count; ++i) s += piece;
+    return s;
+}
+
+// Hostile files, each scanned in a child process of its own: the scan ends,
+// and its memory stays within a bound far below what copies of the unpacked
+// data beside the 256 MB cap would take.
+TEST(PdfLinks, HostileFilesEndWithinAMemoryBound) {
+    const std::string page = "1 0 obj << /Type /Page /Annots [2 0 R] >> endobj\n";
+    const std::string link = "2 0 obj << /Subtype /Link /Rect [0 0 1 1] ";
+    std::string damaged = ZeroBomb(250u << 20);
+    damaged[damaged.find("\nendstream") - 1] ^= 0x55;  // its check sum
+    struct Row {
+        const char* name;
+        std::string text;
+    };
+    const Row rows[] = {
+        {"object-stream keywords repeated", Repeat("/ObjStm stream\n", 300000)},
+        {"object-stream keywords far from any stream", Repeat("/ObjStm ", 600000) + "stream"},
+        {"object-stream dictionaries repeated", Repeat("9 0 obj << /Type /ObjStm /N 1 /First 0 >> stream\n", 90000)},
+        {"object-stream bomb", page + "3 0 obj\n" + ZeroBomb(250u << 20) + "\nendobj\n"},
+        {"object-stream bombs beyond the cap",
+         page + "3 0 obj\n" + ZeroBomb(200u << 20) + "\nendobj\n4 0 obj\n" + ZeroBomb(200u << 20) + "\nendobj\n"},
+        {"damaged object-stream bombs", Repeat("5 0 obj\n" + damaged + "\nendobj\n", 16)},
+        {"strings that do not end", page + link + Repeat("/URI (", 400000) + " >> endobj"},
+        {"parentheses nested deep", page + link + "/URI " + Repeat("(", 1000000) + Repeat(")", 1000000) + " >> endobj"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const testsupport::ChildRun run = testsupport::RunInChild([&] {
+            Tables t = Scan(row.text);
+            return t.result == 1 ? 0 : 1;
+        });
+        EXPECT_TRUE(run.ended);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_LT(run.growthKb, 400L << 10);
+    }
+}
+
+TEST(PdfLinks, StopEndsTheScan) {
+    std::string tmpl = (fs::temp_directory_path() / "pdflinks.XXXXXX").string();
+    const std::string dir = mkdtemp(tmpl.data());
+    auto objs = ThreePages(" /Annots [12 0 R]");
+    objs.push_back({12, "<< /Subtype /Link /Rect [1 2 3 4] /Dest [4 0 R] >>"});
+    objs.push_back(ObjectStream(20, {{13, "<< /Subtype /Link /Rect [1 2 3 4] /Dest [5 0 R] >>"}}));
+    const std::string path = dir + "/a.pdf";
+    std::ofstream(path, std::ios::binary) << Pdf(objs);
+
+    std::vector<LinkRecord> links;
+    std::vector<PdfObjectRecord> objects;
+    std::vector<PdfNameRecord> names;
+    std::vector<PdfDestRecord> dests;
+    std::atomic<int> stop{0};
+    EXPECT_EQ(ScanPdfLinks(path.c_str(), &links, &objects, &names, &dests, &stop), 1);
+    EXPECT_EQ(links.size(), 2u);
+    stop = 1;
+    EXPECT_EQ(ScanPdfLinks(path.c_str(), &links, &objects, &names, &dests, &stop), 0);
+    EXPECT_TRUE(links.empty());
+    fs::remove_all(dir);
+}
+
+// A page tree whose nodes 2 .. levels + 1 each hold the next; the page last.
+std::vector<std::pair<int, std::string>> ChainedTree(int levels) {
+    std::vector<std::pair<int, std::string>> objs = {{1, "<< /Type /Catalog /Pages 2 0 R >>"}};
+    for (int n = 2; n < levels + 2; ++n)
+        objs.push_back({n, "<< /Type /Pages " + (n > 2 ? "/Parent " + std::to_string(n - 1) + " 0 R " : std::string()) +
+                               "/Kids [" + std::to_string(n + 1) + " 0 R] /Count 1 >>"});
+    objs.push_back({levels + 2, "<< /Type /Page /Parent " + std::to_string(levels + 1) + " 0 R >>"});
+    return objs;
+}
+
+TEST(PdfLinks, MeasuresThePageTreeDepthWithoutRecursion) {
+    std::vector<std::pair<int, std::string>> cycle = ChainedTree(3);
+    cycle[3].second = "<< /Type /Pages /Parent 3 0 R /Kids [5 0 R 2 0 R] /Count 1 >>";  // back to the root
+    const struct {
+        const char* what;
+        std::string pdf;
+        int depth;
+    } cases[] = {
+        {"no page tree", Pdf({{1, "<< /Type /Page >>"}}), 0},
+        {"one node", Pdf(ThreePages("")), 1},
+        {"balanced", Pdf({{1, "<< /Type /Catalog /Pages 2 0 R >>"},
+                          {2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>"},
+                          {3, "<< /Type /Pages /Parent 2 0 R /Kids [5 0 R] /Count 1 >>"},
+                          {4, "<< /Type /Pages /Parent 2 0 R /Kids [6 0 R] /Count 1 >>"},
+                          {5, "<< /Type /Page /Parent 3 0 R >>"},
+                          {6, "<< /Type /Page /Parent 4 0 R >>"}}),
+         2},
+        {"a cycle", Pdf(cycle), 3},
+        {"at the limit", Pdf(ChainedTree(kPdfPageTreeDepthLimit)), kPdfPageTreeDepthLimit},
+        {"inside an object stream", Pdf({ObjectStream(900, ChainedTree(300))}), 300},
+        // Deep enough to overflow the stack of a recursive walk.
+        {"100000 levels", Pdf(ChainedTree(100000)), 100000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        int depth = -1;
+        std::vector<LinkRecord> links;
+        EXPECT_EQ(ScanPdfLinkText(c.pdf, &links, nullptr, nullptr, nullptr, &depth), 1);
+        EXPECT_EQ(depth, c.depth);
     }
 }
 

@@ -2,13 +2,19 @@
 // library, and the page-count parser on text split in awkward places.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/ghostscript/GS.h"
+#include "platform/sys/TempFiles.h"
 #include "testsupport/TestTools.h"
 #include "viewer/document/PsConversion.h"
 
@@ -149,6 +155,50 @@ TEST_F(PsJobs, AStopDuringALongConversionEndsItBetweenPages) {
     Write(small, ThreePages());
     EXPECT_EQ(ConvertPostScriptToPdf(small.c_str(), dir.File("small-out.tmp").c_str(), &go, &why),
               PsJobResult::Done);
+}
+
+TEST_F(PsJobs, AnEndlessDocumentEndsOnAStop) {
+    // PostScript that never ends, in a loop that reads no more input.
+    const std::string ps = dir.File("endless.tmp");
+    Write(ps, "%!PS\n{ } loop\n");
+    const std::string pdf = dir.File("endless-out.tmp");
+    std::atomic<int> stop{0};
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop = 1;  // as closing the document does
+    });
+    std::string why;
+    EXPECT_EQ(ConvertPostScriptToPdf(ps.c_str(), pdf.c_str(), &stop, &why), PsJobResult::Stopped) << why;
+    stopper.join();
+}
+
+TEST_F(PsJobs, AHostileDocumentChangesNothingInTheTemporaryFolders) {
+    // Canaries where documents' temporary copies are kept.
+    const char* env = std::getenv("TMPDIR");
+    const fs::path tmp = env && *env ? env : "/tmp";
+    const fs::path ours = sys::GetTempPath();
+    ASSERT_FALSE(ours.empty());
+    const std::string tag = std::to_string(getpid());
+    const std::vector<fs::path> canaries = {tmp / ("htp" + tag + ".tmp"), ours / ("htp" + tag + ".tmp")};
+    std::string ps = "%!PS\n/try { stopped pop } bind def\n";
+    for (const fs::path& c : canaries) {
+        Write(c.string(), "a document");
+        const std::string name = "(" + c.string() + ")";
+        ps += "{ " + name + " (w) file dup (PWNED) writestring closefile } try\n{ " + name + " (" + c.string() +
+              ".x) renamefile } try\n{ " + name + " deletefile } try\n";
+    }
+    ps += "0 setgray 10 10 50 50 rectfill showpage\n";
+    const std::string source = dir.File("hostile.tmp"), pdf = dir.File("hostile-out.tmp");
+    Write(source, ps);
+    std::string why;
+    EXPECT_EQ(ConvertPostScriptToPdf(source.c_str(), pdf.c_str(), nullptr, &why), PsJobResult::Done) << why;
+    EXPECT_EQ(Head(pdf, 5), "%PDF-");
+    for (const fs::path& c : canaries) {
+        const auto bytes = ReadFile(c.string());
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "a document") << c;
+        EXPECT_FALSE(fs::exists(c.string() + ".x"));
+        fs::remove(c);
+    }
 }
 
 }  // namespace

@@ -531,12 +531,12 @@ TEST_F(Frames, StatusBarHasTheMessagePositionAndPagePanes) {
 
 TEST_F(Frames, AFontWithoutAFaceIsNamedInTheStatusBar) {
     ASSERT_NO_FATAL_FAILURE(
-        testsupport::RunTex(*dir_, "\\font\\times=ptmr8r Roman, {\\times Times}.\n\\bye\n", "substitute"));
+        testsupport::RunTex(*dir_, "\\font\\random=random Roman, {\\random 0123}.\n\\bye\n", "substitute"));
     CStatusBar& bar = main_->GetStatusBarCtrl();
     ASSERT_NE(Open("doc.dvi"), nullptr);
     EXPECT_EQ(std::string(bar.GetPaneText(0)).find("No outline face"), std::string::npos);
     ASSERT_NE(Open("substitute.dvi"), nullptr);
-    EXPECT_EQ(std::string(bar.GetPaneText(0)), "No outline face for font ptmr8r: a substitute face draws it.");
+    EXPECT_EQ(std::string(bar.GetPaneText(0)), "No outline face for font random: a substitute face draws it.");
 }
 
 TEST_F(Frames, EmptyFramesCloseAndNamedDocumentsStay) {

@@ -1,12 +1,14 @@
 // Documents whose arrival goes wrong, shown in a page view on the offscreen
 // platform: a web DVI whose transfer breaks off shows the pages that came, a
-// TIFF page too large to decode says so, and a download that meets a full
-// disk ends with a message and leaves no temporary file.
+// TIFF page too large to decode or a TIFF that ends early says so, and a
+// download that meets a full disk ends with a message and leaves no temporary
+// file.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -118,36 +120,82 @@ TEST_F(ArrivalFailures, ATransferThatBreaksOffShowsEveryCompletePageThatArrived)
     }
 }
 
-// A little-endian TIFF of one bilevel page whose header claims the size.
-std::string ClaimingTiff(uint32_t width, uint32_t height) {
-    std::string t("II*\0\x08\0\0\0", 8);
-    auto u16 = [&](uint32_t v) { t += char(v & 0xFF), t += char(v >> 8 & 0xFF); };
-    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
-    const struct {
+// Little-endian TIFF writing: a header, then one directory of LONG/SHORT
+// entries with single values at offset 8.
+struct TiffBytes {
+    std::string t{"II*\0\x08\0\0\0", 8};
+    void U16(uint32_t v) { t += char(v & 0xFF), t += char(v >> 8 & 0xFF); }
+    void U32(uint32_t v) { U16(v & 0xFFFF), U16(v >> 16); }
+    struct Entry {
         uint16_t tag, type;
-        uint32_t value;
-    } entries[] = {{256, 4, width}, {257, 4, height}, {258, 3, 1}, {259, 3, 1}, {262, 3, 0},
-                   {273, 4, 8 + 2 + 8 * 12 + 4}, {278, 4, height}, {279, 4, 16}};
-    u16(8);
-    for (const auto& e : entries) {
-        u16(e.tag), u16(e.type), u32(1), u32(e.value);
+        uint32_t count, value;
+    };
+    void Directory(const std::vector<Entry>& entries) {
+        U16(uint32_t(entries.size()));
+        for (const Entry& e : entries) U16(e.tag), U16(e.type), U32(e.count), U32(e.value);
+        U32(0);
     }
-    u32(0);
-    t.append(16, '\0');
-    return t;
+    static uint32_t DataAt(size_t entries) { return uint32_t(8 + 2 + 12 * entries + 4); }
+};
+
+// One bilevel page whose header claims the size.
+std::string ClaimingTiff(uint32_t width, uint32_t height) {
+    TiffBytes b;
+    b.Directory({{256, 4, 1, width}, {257, 4, 1, height}, {258, 3, 1, 1}, {259, 3, 1, 1}, {262, 3, 1, 0},
+                 {273, 4, 1, TiffBytes::DataAt(8)}, {278, 4, 1, height}, {279, 4, 1, 16}});
+    b.t.append(16, '\0');
+    return b.t;
 }
 
-TEST_F(ArrivalFailures, ATiffPageTooLargeToDecodeEndsWithAMessage) {
-    std::ofstream(dir_->File("huge.tif"), std::ios::binary) << ClaimingTiff(100000, 100000);
-    Shown& s = Show(dir_->File("huge.tif"), true);
-    ASSERT_TRUE(PumpUntil([&] { return s.view->GetStatusText().str().find("too large") != std::string::npos; }, 20000))
-        << s.view->GetStatusText().str();
-    EXPECT_EQ(s.view->GetStatusText().str().find("Retrieving"), std::string::npos);
-    EXPECT_NE(s.doc->GetErrorText().str().find("100000 x 100000"), std::string::npos) << s.doc->GetErrorText().str();
-    // The message is what the page area shows.
-    s.view->Invalidate(FALSE);
-    s.view->UpdateWindow();
-    EXPECT_EQ(s.view->GetPageCount(), 1);
+// A bilevel page of 32767 x 32767 pixels in 512 x 512 tiles that all share
+// one PackBits-compressed white tile: about 33 KB.
+std::string TiledTiff() {
+    constexpr uint32_t side = 32767, tile = 512, tiles = ((side + tile - 1) / tile) * ((side + tile - 1) / tile);
+    constexpr uint32_t tileBytes = tile * tile / 8 / 128 * 2;  // runs of 128 zero bytes
+    const uint32_t offsets = TiffBytes::DataAt(9), counts = offsets + 4 * tiles, data = counts + 4 * tiles;
+    TiffBytes b;
+    b.Directory({{256, 4, 1, side}, {257, 4, 1, side}, {258, 3, 1, 1}, {259, 3, 1, 32773}, {262, 3, 1, 0},
+                 {322, 4, 1, tile}, {323, 4, 1, tile}, {324, 4, tiles, offsets}, {325, 4, tiles, counts}});
+    for (uint32_t i = 0; i < tiles; ++i) b.U32(data);
+    for (uint32_t i = 0; i < tiles; ++i) b.U32(tileBytes);
+    for (uint32_t i = 0; i < tileBytes / 2; ++i) b.t += "\x81", b.t += '\0';
+    return b.t;
+}
+
+long PeakKilobytes() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+TEST_F(ArrivalFailures, ATiffTooLargeOrEndingEarlyEndsWithAMessageWithinAMemoryBound) {
+    const struct {
+        const char* file;
+        std::string bytes;
+        const char* status;  // in the view's status once the run has ended
+        const char* error;   // in the document's error text
+        int pages;
+    } cases[] = {
+        {"huge.tif", ClaimingTiff(100000, 100000), "too large", "100000 x 100000", 1},
+        {"tiled.tif", TiledTiff(), "too large", "32767 x 32767", 1},
+        {"short.tif", std::string("II*\0\x08\0\0\0", 8), "Data Error", "Data Error", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::ofstream(dir_->File(c.file), std::ios::binary) << c.bytes;
+        const long before = PeakKilobytes();
+        Shown& s = Show(dir_->File(c.file), true);
+        ASSERT_TRUE(PumpUntil([&] { return s.view->GetStatusText().str().find(c.status) != std::string::npos; },
+                              20000))
+            << s.view->GetStatusText().str();
+        EXPECT_EQ(s.view->GetStatusText().str().find("Retrieving"), std::string::npos);
+        EXPECT_NE(s.doc->GetErrorText().str().find(c.error), std::string::npos) << s.doc->GetErrorText().str();
+        // The message is what the page area shows.
+        s.view->Invalidate(FALSE);
+        s.view->UpdateWindow();
+        EXPECT_EQ(s.view->GetPageCount(), c.pages);
+        EXPECT_LT(PeakKilobytes() - before, 300 * 1024L) << "the page was decoded past the budget";
+    }
 }
 
 }  // namespace

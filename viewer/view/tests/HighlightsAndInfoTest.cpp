@@ -179,6 +179,36 @@ TEST_F(HighlightsAndInfo, HighlightWordsShowInTheGlassOfATexPage) {
     EXPECT_EQ(GlassCount(RGB(0, 255, 0)), 0);
 }
 
+TEST_F(HighlightsAndInfo, HighlightWordsShowInTheMonochromeGlassAsAnInvertedBox) {
+    // The glass page drawn whole, pixel by pixel.
+    auto glassPixels = [&] {
+        GlassCount(RGB(0, 0, 0));
+        const ViewStatus vs = Status();
+        std::vector<COLORREF> p;
+        for (int y = 0; y < std::min(vs.glassPageHeight, 1200); ++y)
+            for (int x = 0; x < vs.glassPageWidth; ++x) p.push_back(view->GetGlassDC().GetPixel(x, y));
+        return p;
+    };
+    app_->WriteProfileInt(CVrViewerApp::kAppProfile, "MagGlass", "EnableColor", 0);
+    MakeView();
+    Open(Dir().string() + "/doc.dvi?hltext=quick&hlcolor=00ff00");
+    ASSERT_EQ(Status().EnableColor, 0);
+    ASSERT_EQ(view->GetHighlightRects()[0].size(), 1u);
+    const std::vector<COLORREF> marked = glassPixels();
+    TearDown();
+    app_->WriteProfileInt(CVrViewerApp::kAppProfile, "MagGlass", "EnableColor", 0);
+    MakeView();
+    Open(Dir() / "doc.dvi");
+    const std::vector<COLORREF> plain = glassPixels();
+    ASSERT_EQ(marked.size(), plain.size());
+    // The word's box, 2.5 times its size on the page, is turned over: about
+    // 60 x 25 pixels of it differ, and nothing else does.
+    int differ = 0;
+    for (size_t i = 0; i < marked.size(); ++i) differ += marked[i] != plain[i];
+    EXPECT_GT(differ, 1000);
+    EXPECT_LT(differ, 20000);
+}
+
 TEST_F(HighlightsAndInfo, DocumentInformationOfACompleteFileListsEveryPictureWithoutWarning) {
     MakeView();
     Open(Dir() / "doc.dvi");

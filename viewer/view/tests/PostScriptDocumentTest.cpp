@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QImage>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -188,7 +189,7 @@ TEST_F(PostScriptDocument, DvipsPostScriptIsConvertedCountedAndEachPageShownAsGh
 TEST_F(PostScriptDocument, SaveAsOfPostScriptWritesThePostScriptNotThePdfMadeOfIt) {
     ASSERT_TRUE(doc->OnOpenDocument(Tex("three.ps").c_str()));
     WaitShown(3);
-    const fs::path saved = *dir_ / "saved-three.ps";
+    const fs::path saved = Dir() / "saved-three.ps";
     std::string filters;
     AfxSetDialogAnswerer([&](UINT, QDialog& dialog) {
         auto* files = qobject_cast<QFileDialog*>(&dialog);
@@ -252,6 +253,36 @@ TEST_F(PostScriptDocument, PdfPagesShowAndAClickOnALinkMovesToItsPage) {
     // The moves are in the history.
     EXPECT_TRUE(view->SendCommand(ID_HISTORY_BACK));
     EXPECT_EQ(Status().page, 1);
+}
+
+// pdflatex writes the parentheses of an \href address escaped, inside an
+// object stream: a click on the link starts the browser program (a stand-in
+// on PATH that records its arguments) with the address whole.
+TEST_F(PostScriptDocument, AnHrefWithParenthesesIsLaunchedWhole) {
+    const fs::path tex = Dir() / "tex";
+    std::ofstream(tex / "href.tex") << "\\documentclass{article}\\usepackage{hyperref}\\begin{document}\\Huge\n"
+                                       "\\href{https://en.wikipedia.org/wiki/Set_(mathematics)}{Sets}\n\\end{document}\n";
+    const std::string out = testsupport::RunIn(tex, "pdflatex -interaction=batchmode -halt-on-error href");
+    ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+
+    testsupport::TempDir bin;
+    const std::string record = bin.File("argv");
+    std::ofstream(bin.File("xdg-open")) << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > " << record
+                                        << ".part\nmv " << record << ".part " << record << "\n";
+    fs::permissions(bin.File("xdg-open"), fs::perms::owner_all);
+    const std::string savedPath = getenv("PATH");
+    setenv("PATH", (bin.Path().string() + ":" + savedPath).c_str(), 1);
+
+    ASSERT_TRUE(doc->OnOpenDocument((tex / "href.pdf").c_str()));
+    WaitShown(1);
+    auto links = doc->GetPdfLinks();
+    ASSERT_EQ(links->size(), 1u);
+    const POINT at = LinkPoint((*links)[0]);
+    QTest::mouseClick(view->GetWidget(), Qt::LeftButton, {}, QPoint(at.x, at.y));
+    const bool started = PumpUntil([&] { return fs::exists(record); });
+    setenv("PATH", savedPath.c_str(), 1);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(Slurp(record), "https://en.wikipedia.org/wiki/Set_(mathematics)\n");
 }
 
 TEST_F(PostScriptDocument, FitModesRenderThePageIntoTheArea) {

@@ -5,6 +5,9 @@
 // progress box ends a job with no output file and no child left.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -31,9 +34,10 @@
 #include "platform/ui/AfxIds.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/PrintDialog.h"
+#include "platform/ui/TerminationSignals.h"
 #include "testsupport/Ink.h"
-#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/TestTools.h"
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/document/VrViewerDoc.h"
@@ -155,6 +159,7 @@ protected:
         }
         printers->setCurrentIndex(pdf);
         QLineEdit* name = pd.findChild<QLineEdit*>("filename");
+        offeredFile = name->text().toStdString();
         name->selectAll();
         QTest::keyClicks(name, QString::fromStdString(output.string()));
         if (from > 0) {
@@ -252,6 +257,7 @@ protected:
     int from = 0, to = 0, dialogs = 0, copies = 1;
     std::function<int(QDialog&)> setupAnswer;
     std::vector<std::string> destinations;
+    std::string offeredFile;  // the file name the print dialog showed first
 };
 
 TEST_F(Printing, DviPagesPrintAsTheDrawerDrawsThemAndARangePrintsItsPages) {
@@ -581,6 +587,99 @@ TEST_F(Printing, PrintSetupsPaperAndOrientationReachTheNextJob) {
     EXPECT_NEAR(width, 420, 1);
     EXPECT_NEAR(height, 595, 1);
     EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Printing, ALandscapePostScriptPrintKeepsThePagesTopAndTheFileIsOfferedAgain) {
+    const fs::path ps = *dir_ / "tex" / "three.ps";
+    Open(ps);
+    byHand = true;
+    struct Restore {
+        std::function<void()> undo;
+        ~Restore() { undo(); }
+    } restore{[this] { PrintSetup(QPageSize::A4, false); }};
+    PrintSetup(QPageSize::A4, true);
+    from = to = 1;
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(view->SendCommand(ID_FILE_PRINT));
+    testing::internal::GetCapturedStdout();
+    const std::vector<QImage> printed = PrintedPages();
+    ASSERT_EQ(printed.size(), 1u);
+    const int w = printed[0].width(), h = printed[0].height();
+    ASSERT_GT(w, h);
+    // The portrait page as gs draws it, its top on the sheet's top.
+    const testsupport::InkMask whole = GhostscriptInk(ps, 0, w, w);
+    ASSERT_EQ(whole.ink.size(), size_t(w) * size_t(w));
+    const testsupport::InkMask top = testsupport::InkWhere(w, h, [&](int x, int y) { return whole.At(x, y); });
+    const testsupport::InkMask got = Ink(printed[0]);
+    // The first line of text is there.
+    int firstInk = -1;
+    for (int y = 0; y < h && firstInk < 0; ++y)
+        for (int x = 0; x < w; ++x)
+            if (top.At(x, y)) {
+                firstInk = y;
+                break;
+            }
+    ASSERT_GE(firstInk, 0);
+    ASSERT_LT(firstInk, h / 3);
+    long lineInk = 0;
+    for (int y = firstInk; y < firstInk + 20 && y < h; ++y)
+        for (int x = 0; x < w; ++x) lineInk += got.At(x, y);
+    EXPECT_GT(lineInk, 200);
+    EXPECT_GE(testsupport::InkMatched(got, top, 1), 0.9);
+
+    // The next Print of the run offers the file this one printed into.
+    offeredFile.clear();
+    fs::remove(output);
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(view->SendCommand(ID_FILE_PRINT));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(offeredFile, output.string());
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Printing, ATerminationSignalStopsTheJobAsCancelDoesAndEndsTheProgram) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const fs::path ps = *dir_ / "long.ps";
+    {
+        std::ofstream out(ps);
+        out << "%!PS\n/Times-Roman findfont 30 scalefont setfont\n";
+        for (int p = 1; p <= 60; ++p) out << "72 700 moveto (Page " << p << ") show showpage\n";
+    }
+    // The same path in the child that runs the job.
+    output = fs::path(VELORAN_BINARY_DIR) / "testdata" / "print-signalled.pdf";
+    fs::create_directories(output.parent_path());
+    fs::remove(output);
+    EXPECT_EXIT(
+        {
+            ASSERT_TRUE(doc->OnOpenDocument(ps.c_str()));
+            ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
+            ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
+            TerminationSignals::Install([](int) { AfxGetApp()->OnTerminationSignal(); });
+            // SIGTERM from outside once the third page is being printed.
+            QTimer watcher;
+            bool sent = false;
+            QObject::connect(&watcher, &QTimer::timeout, [&] {
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    for (QLabel* l : w->findChildren<QLabel*>())
+                        if (!sent && w->isVisible() && l->text().contains("page 3 is")) {
+                            sent = true;
+                            kill(getpid(), SIGTERM);
+                        }
+            });
+            watcher.start(1);
+            testing::internal::CaptureStdout();
+            view->SendCommand(ID_FILE_PRINT);
+            const std::string log = testing::internal::GetCapturedStdout();
+            watcher.stop();
+            // Stopped as Cancel stops it: no more pages, no file, nothing told.
+            if (!sent || log.find("Page 5,") != std::string::npos || fs::exists(output) || !messages.empty())
+                _exit(3);
+            // Then the program ends from its event loop.
+            AfxGetApp()->Run();
+            _exit(0);
+        },
+        testing::ExitedWithCode(0), "");
+    EXPECT_FALSE(fs::exists(output));
 }
 
 }  // namespace

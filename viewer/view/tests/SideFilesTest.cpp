@@ -4,6 +4,8 @@
 // beside a local document read from its own folder whatever the current
 // directory; names that would leave that folder refused.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QColor>
@@ -234,6 +236,37 @@ TEST_F(SideFiles, LocalSideFilesComeFromTheDocumentsFolder) {
     std::vector<int> indexes;
     for (FetchedFile* f : doc->GetFetchedFiles().Entries()) indexes.push_back(f->GetIndex());
     EXPECT_EQ(indexes, (std::vector<int>{0, 1}));
+}
+
+// Pictures named by a document that are a FIFO or a folder are refused
+// without opening them for reading: the worker ends and the page is drawn.
+TEST_F(SideFiles, PicturesThatAreNoRegularFilesAreRefusedWithoutWaiting) {
+    TempDir docs;
+    std::ofstream(docs.File("red.png"), std::ios::binary) << Png(QColor(255, 0, 0));
+    ASSERT_EQ(::mkfifo(docs.File("pipe.png").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(docs.File("pipe.eps").c_str(), 0600), 0);
+    fs::create_directories(docs.Path() / "folder.png");
+    const fs::path dviPath = Tex(
+        docs, PictureSource({{"PNG", "pipe.png"}, {"EPS", "pipe.eps"}, {"PNG", "folder.png"}, {"PNG", "red.png"}}),
+        "doc");
+
+    ASSERT_TRUE(doc->OnOpenDocument(dviPath.c_str()));
+    const bool ended = PumpUntil([&] { return doc->WaitWorker(0) && PageDrawn(); });
+    // A reader blocked on a FIFO is what lets a writer open it without waiting.
+    for (const char* fifo : {"pipe.png", "pipe.eps"}) {
+        const int w = ::open(docs.File(fifo).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        EXPECT_LT(w, 0) << fifo << " was opened for reading";
+        if (w >= 0) ::close(w);
+    }
+    ASSERT_TRUE(ended);
+    auto entries = Entries();
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_FALSE(entries["pipe.png"]->IsComplete());
+    EXPECT_FALSE(entries["pipe.eps"]->IsComplete());
+    EXPECT_FALSE(entries["folder.png"]->IsComplete());
+    EXPECT_TRUE(entries["red.png"]->IsComplete());
+    view->UpdateWindow();
+    EXPECT_GE(Pixels(0xFF0000), 40 * 30) << "the regular picture is drawn";
 }
 
 TEST(SideFileNames, NormalisedAndResolvedAgainstTheDocumentsFolder) {

@@ -13,6 +13,7 @@
 #include "dvilib/VrDviDrawer.h"
 #include "platform/gdi/DC.h"
 #include "platform/gdi/PixelBuffer.h"
+#include "viewer/view/GlassWnd.h"
 #include "viewer/view/ThumbnailView.h"
 #include "viewer/view/TiffPage.h"
 #include "viewer/view/ViewGeometry.h"
@@ -356,6 +357,61 @@ TEST_F(Thumbnails, TiffPagesShowTheirReducedImage) {
                 EXPECT_EQ(p, 0xFFFFFFu) << e.page << " " << y;
             }
         }
+    }
+}
+
+TEST_F(Thumbnails, ALandscapePageAmongPortraitOnesHasAWideThumbnail) {
+    const std::string out = testsupport::RunTex(
+        Dir(),
+        "\\hsize=5in Portrait page one.\\vfill\\eject\n"
+        "\\special{landscape}\\hsize=8in Landscape page two, a long line across the width.\\vfill\\eject\n"
+        "\\special{portrait}\\hsize=5in Portrait page three.\\bye\n",
+        "turned");
+    ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+    MakeView();
+    Open(Dir() / "turned.dvi");
+    ASSERT_EQ(view->GetPageCount(), 3);
+    MakeThumbs(200, 600);
+    WaitThumbs();
+    const std::vector<Entry>& t = view->GetPageSizeTable();
+    ASSERT_EQ(t.size(), 3u);
+    EXPECT_LT(t[0].width, t[0].height);
+    EXPECT_GT(t[1].width, t[1].height);
+    EXPECT_LT(t[2].width, t[2].height);
+    EXPECT_EQ(t[1].width, t[0].height);
+    EXPECT_EQ(t[1].height, t[0].width);
+}
+
+TEST_F(Thumbnails, TheMagnifierMovesClearOfTheThumbnails) {
+    MakeView(600, 500);
+    Open(Dir() / "doc.dvi");
+    MakeThumbs(200, 400);
+    WaitThumbs();
+    thumbs->GetWidget()->move(0, 0);
+    view->GetWidget()->move(150, 0);
+    PumpUntil([&] { return view->GetWidget()->pos() == QPoint(150, 0); });
+    CGlassWnd* glass = view->GetGlassWnd();
+    ASSERT_NE(glass, nullptr);
+    RECT bar;
+    thumbs->GetWindowRect(&bar);
+    ASSERT_GT(bar.right, 150 + 80 - view->GetGlassWidth() / 2);
+    // Pressed near the view's left edge, the glass would cover the thumbnails.
+    for (bool shown : {true, false}) {
+        SCOPED_TRACE(shown ? "thumbnails shown" : "thumbnails hidden");
+        thumbs->ShowWindow(shown ? SW_SHOW : SW_HIDE);
+        QTest::mousePress(view->GetWidget(), Qt::LeftButton, {}, QPoint(80, 200));
+        ASSERT_TRUE(PumpUntil([&] { return glass->IsWindowVisible() != 0; }));
+        RECT r;
+        glass->GetWindowRect(&r);
+        if (shown) {
+            EXPECT_GE(r.left, bar.right);
+        } else {
+            CPoint at(80, 200);
+            view->ClientToScreen(&at);
+            EXPECT_EQ(r.left, at.x - view->GetGlassWidth() / 2);
+        }
+        QTest::mouseRelease(view->GetWidget(), Qt::LeftButton, {}, QPoint(80, 200));
+        ASSERT_TRUE(PumpUntil([&] { return glass->IsWindowVisible() == 0; }));
     }
 }
 

@@ -1,10 +1,11 @@
-// A two-page TIFF document opened end to end on the offscreen platform: the
-// document's worker scans it, the view counts its pages and shows the first,
-// and the page commands bring up the second.
+// TIFF documents opened end to end on the offscreen platform: the document's
+// worker scans them, the view counts their pages and shows the first, the page
+// commands bring up the second, and every kind of page follows the zoom.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTest>
 #include <filesystem>
 #include <tiffio.h>
 #include <vector>
@@ -74,7 +75,11 @@ protected:
         ASSERT_TRUE(WriteDocument(Dir() / "little.tif", "wl"));
         ASSERT_TRUE(WriteDocument(Dir() / "big.tif", "wb"));
     }
-    static void TearDownTestSuite() { TearDownDocuments(); }
+    static void TearDownTestSuite() {
+        TearDownDocuments();
+        // The next suite makes its folder in the usual temporary place.
+        unsetenv("TMPDIR");
+    }
 
     void SetUp() override { MakeView(kWidth, kHeight); }
 
@@ -147,5 +152,123 @@ TEST_P(TiffDocumentByteOrder, OpensWithBothPagesAndShowsEachPageItsSquare) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, TiffDocumentByteOrder, ::testing::Values("little.tif", "big.tif"));
+
+// One page of each kind at every zoom: the page's size follows the zoom and
+// each page pixel shows at (px, py) x DispMag / 10000, also scrolled to the
+// page's end.
+enum class Kind { Bilevel, Grey, Rgb };
+constexpr int kZoomW = 300, kZoomH = 240;
+constexpr Square kZoomSquare{100, 80, 80, 0};
+
+uint32_t InkOf(Kind k) { return k == Kind::Bilevel ? 0x000000 : k == Kind::Grey ? 0x404040 : 0xFF0000; }
+
+bool WriteOnePage(const fs::path& file, Kind kind) {
+    TIFF* tif = TIFFOpen(file.c_str(), "w");
+    if (!tif) return false;
+    const int samples = kind == Kind::Rgb ? 3 : 1, bits = kind == Kind::Bilevel ? 1 : 8;
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(kZoomW));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(kZoomH));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(bits));
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(samples));
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
+                 uint16_t(kind == Kind::Rgb ? PHOTOMETRIC_RGB
+                          : kind == Kind::Grey ? PHOTOMETRIC_MINISBLACK
+                                               : PHOTOMETRIC_MINISWHITE));
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(16));
+    std::vector<uint8_t> row(kind == Kind::Bilevel ? (kZoomW + 7) / 8 : size_t(kZoomW) * samples);
+    bool ok = true;
+    for (int y = 0; y < kZoomH && ok; ++y) {
+        std::fill(row.begin(), row.end(), kind == Kind::Bilevel ? 0x00 : 0xFF);
+        for (int x = 0; x < kZoomW; ++x) {
+            if (!Inside(kZoomSquare, x, y)) continue;
+            if (kind == Kind::Bilevel) row[x / 8] |= uint8_t(0x80 >> (x % 8));
+            else if (kind == Kind::Grey) row[x] = 0x40;
+            else row[x * 3 + 1] = row[x * 3 + 2] = 0;  // red
+        }
+        ok = TIFFWriteScanline(tif, row.data(), uint32_t(y), 0) == 1;
+    }
+    ok = ok && TIFFWriteDirectory(tif);
+    TIFFClose(tif);
+    return ok;
+}
+
+TEST_F(TiffDocument, EveryKindOfPageIsDrawnAtTheZoomAndScrolledOverItsZoomedSize) {
+    const struct {
+        Kind kind;
+        const char* file;
+    } kinds[] = {{Kind::Bilevel, "bilevel.tif"}, {Kind::Grey, "grey.tif"}, {Kind::Rgb, "rgb.tif"}};
+    const struct {
+        UINT command;
+        int percent;  // 0: the window's width decides
+    } zooms[] = {{ID_ZOOM_50, 50}, {ID_ZOOM_100, 100}, {ID_ZOOM_200, 200}, {ID_FIT_WIDTH, 0}};
+    for (const auto& k : kinds) {
+        ASSERT_TRUE(WriteOnePage(Dir() / k.file, k.kind));
+        CloseDocument();
+        MakeView(kWidth, kHeight);
+        ASSERT_TRUE(doc->OnOpenDocument((Dir() / k.file).c_str()));
+        ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
+        ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
+        const uint32_t ink = InkOf(k.kind);
+        for (const auto& z : zooms) {
+            SCOPED_TRACE(std::string(k.file) + " at " + (z.percent ? std::to_string(z.percent) + " %" : "fit width"));
+            ASSERT_TRUE(view->SendCommand(z.command));
+            Paint();
+            ViewStatus vs = Status();
+            if (z.percent) EXPECT_EQ(vs.DispMag, z.percent * 100);
+            else EXPECT_GT(vs.DispMag, 20000);  // 300 pixels across a window of 800
+            EXPECT_EQ(vs.pageWidth, int(vs.DispMag * kZoomW * 0.0001 + 0.5));
+            EXPECT_EQ(vs.pageHeight, int(vs.DispMag * kZoomH * 0.0001 + 0.5));
+            // Top left, then scrolled to the end of the page.
+            for (bool end : {false, true}) {
+                if (end) {
+                    QTest::keyClick(view->GetWidget(), Qt::Key_End);
+                    for (int i = 0; i < 20; ++i) QTest::keyClick(view->GetWidget(), Qt::Key_Right);
+                    Paint();
+                    vs = Status();
+                    RECT area;
+                    view->GetPageAreaRect(&area);
+                    const int areaH = area.bottom - vs.topOffset;
+                    EXPECT_EQ(vs.scrollY, std::max(0, vs.pageHeight - areaH));
+                    EXPECT_EQ(vs.scrollX, std::max(0, vs.pageWidth - int(area.right - area.left)));
+                }
+                int wrong = 0, inside = 0, seen = 0;
+                for (int py = 1; py < kZoomH; py += 3)
+                    for (int px = 1; px < kZoomW; px += 3) {
+                        // The middle of the pixel's place on the screen.
+                        const int x = int((px + 0.5) * vs.DispMag / 10000.0) - vs.scrollX;
+                        const int y = vs.topOffset + int((py + 0.5) * vs.DispMag / 10000.0) - vs.scrollY;
+                        if (x < 0 || y < vs.topOffset || x >= kWidth - 17 || y >= kHeight - 17) continue;
+                        // Below 100 % a bilevel page is averaged: its square's edge is grey.
+                        const bool in = Inside(kZoomSquare, px, py);
+                        if (vs.DispMag < 10000 && (Inside(Square{99, 79, 82, 0}, px, py) != Inside(Square{101, 81, 78, 0}, px, py)))
+                            continue;
+                        ++seen;
+                        inside += in;
+                        const uint32_t want = in ? ink : 0xFFFFFF;
+                        if (Window(x, y) != want && wrong++ < 5)
+                            ADD_FAILURE() << (end ? "scrolled, " : "") << "at " << px << "," << py << ": " << std::hex
+                                          << Window(x, y) << " want " << want;
+                    }
+                EXPECT_EQ(wrong, 0);
+                EXPECT_GT(inside, 20);
+                EXPECT_GT(seen, 500);
+                // Past the page's right and bottom edges: the workspace, not the image.
+                const uint32_t workspace = uint32_t(GetRValue(vs.workspaceColor)) << 16 |
+                                           uint32_t(GetGValue(vs.workspaceColor)) << 8 | GetBValue(vs.workspaceColor);
+                const int right = vs.pageWidth - vs.scrollX, bottom = vs.topOffset + vs.pageHeight - vs.scrollY;
+                if (right + 2 < kWidth - 17) {
+                    EXPECT_EQ(Window(right + 2, vs.topOffset + 5), workspace);
+                }
+                if (bottom + 2 < kHeight - 17) {
+                    EXPECT_EQ(Window(5, bottom + 2), workspace);
+                }
+            }
+            QTest::keyClick(view->GetWidget(), Qt::Key_Home);
+            for (int i = 0; i < 20; ++i) QTest::keyClick(view->GetWidget(), Qt::Key_Left);
+        }
+    }
+    EXPECT_TRUE(messages.empty());
+}
 
 }  // namespace
