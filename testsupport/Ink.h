@@ -70,4 +70,17 @@ inline double InkMatched(const InkMask& a, const InkMask& b, int tolerance, long
     return total ? double(matched) / double(total) : 0;
 }
 
+// The share of a's ink pixels that have ink of b within `tolerance` pixels
+// (1 when a has no ink): how much of a's ink b covers, one way.
+inline double InkNear(const InkMask& a, const InkMask& b, int tolerance) {
+    long inked = 0, near = 0;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) {
+            if (!a.At(x, y)) continue;
+            ++inked;
+            near += ink_detail::Near(b, x, y, tolerance);
+        }
+    return inked ? double(near) / double(inked) : 1.0;
+}
+
 } // namespace testsupport

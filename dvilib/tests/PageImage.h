@@ -21,6 +21,7 @@ namespace dvitest {
 // colour).
 using testsupport::InkMask;
 using testsupport::InkIoU;
+using testsupport::InkNear;
 
 inline int Darkest(uint32_t rgb) {
     return std::min({int((rgb >> 16) & 0xFF), int((rgb >> 8) & 0xFF), int(rgb & 0xFF)});
@@ -123,22 +124,6 @@ inline std::vector<InkPiece> InkPieces(const InkMask& m) {
             out.push_back(p);
         }
     return out;
-}
-
-// The share of a's ink pixels that have ink of b within tolerance pixels
-// (1 when a has no ink).
-inline double InkNear(const InkMask& a, const InkMask& b, int tolerance) {
-    long inked = 0, near = 0;
-    for (int y = 0; y < a.height; ++y)
-        for (int x = 0; x < a.width; ++x) {
-            if (!a.At(x, y)) continue;
-            ++inked;
-            bool found = false;
-            for (int dy = -tolerance; dy <= tolerance && !found; ++dy)
-                for (int dx = -tolerance; dx <= tolerance && !found; ++dx) found = b.At(x + dx, y + dy);
-            near += found;
-        }
-    return inked ? double(near) / double(inked) : 1.0;
 }
 
 // The shift (dx, dy), each within range, that lays `of`'s ink inside the

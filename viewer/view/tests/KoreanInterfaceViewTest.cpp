@@ -32,13 +32,10 @@ A second line.
 constexpr double kSpPerInch = 72.27 * 65536;
 
 InkMask InkOfImage(const QImage& img, const QRect& r) {
-    InkMask m{r.width(), r.height(), std::vector<uint8_t>(size_t(r.width()) * size_t(r.height()))};
-    for (int y = 0; y < r.height(); ++y)
-        for (int x = 0; x < r.width(); ++x) {
-            const QPoint p(r.left() + x, r.top() + y);
-            m.ink[size_t(y) * size_t(r.width()) + size_t(x)] = img.rect().contains(p) && qGray(img.pixel(p)) < 128;
-        }
-    return m;
+    return testsupport::InkWhere(r.width(), r.height(), [&](int x, int y) {
+        const QPoint p(r.left() + x, r.top() + y);
+        return img.rect().contains(p) && qGray(img.pixel(p)) < 128;
+    });
 }
 
 // The mask moved so that its leftmost and topmost ink sit at (0, 0).
