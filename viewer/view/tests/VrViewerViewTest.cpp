@@ -379,11 +379,8 @@ TEST_F(PageView, PicturesAreDrawnLastAndMissingOnesStopTheRetriesOnceTheDocument
         bool drawn;
     } cases[] = {{"withpicture", png.string(), true}, {"missingpicture", (Dir() / "none.png").string(), false}};
     for (const Case& c : cases) {
-        std::ofstream(Dir() / (std::string(c.name) + ".tex"))
-            << "Text before. \\special{graphics: 0pt 0pt 0pt 0pt 0pt 0pt PNG " << c.picture << "}\\bye\n";
-        const std::string out = RunCommand("cd '" + Dir().string() + "' && tex -interaction=batchmode " + c.name +
-                                           ".tex 2>&1");
-        ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+        ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(
+            Dir(), "Text before. \\special{graphics: 0pt 0pt 0pt 0pt 0pt 0pt PNG " + c.picture + "}\\bye\n", c.name));
         if (c.drawn == false) {
             TearDown();
             SetUpView();
