@@ -75,25 +75,15 @@ protected:
         ASSERT_TRUE(WriteDocument(Dir() / "little.tif", "wl"));
         ASSERT_TRUE(WriteDocument(Dir() / "big.tif", "wb"));
     }
-    static void TearDownTestSuite() {
-        TearDownDocuments();
-        // The next suite makes its folder in the usual temporary place.
-        unsetenv("TMPDIR");
-    }
+    static void TearDownTestSuite() { TearDownDocuments(); }
 
     void SetUp() override { MakeView(kWidth, kHeight); }
 
-    ViewStatus Status() {
-        ViewStatus vs;
-        view->GetViewStatus(vs);
-        return vs;
-    }
     void Paint() {
         ASSERT_TRUE(PumpUntilQueuedRan());
         view->Invalidate(FALSE);
         view->UpdateWindow();
     }
-    uint32_t Window(int x, int y) { return view->GetSurface().Row(y)[x] & 0xFFFFFF; }
 
     // Samples the shown page on a grid of page pixels: inside the square its
     // colour, elsewhere on the page white. Returns the count of wrong samples.
