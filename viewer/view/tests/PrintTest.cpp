@@ -42,6 +42,7 @@
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
+#include "viewer/view/tests/ViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -73,38 +74,27 @@ testsupport::InkMask Ink(const QImage& image) {
 }
 
 
-class Printing : public ::testing::Test {
+class Printing : public ViewFixture {
 protected:
     static void SetUpTestSuite() {
-        env_ = new testsupport::TestEnvironment;
-        dir_ = new fs::path(env_->Path());
-        fs::create_directories(*dir_ / "tex");
-        TestApp();
-        app_ = NewTestApplication();
+        SetUpDocuments(nullptr);
+        fs::create_directories(Dir() / "tex");
         ASSERT_EQ(GetGS()->LoadGSDLL(kGSLibraryName, nullptr), 1);
-        const fs::path tex = *dir_ / "tex";
+        const fs::path tex = Dir() / "tex";
         ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(tex, kThreePages, "three"));
         const std::string ps = testsupport::RunIn(tex, "dvips -q -o three.ps three.dvi");
         ASSERT_EQ(ps.rfind("FAILED", 0), std::string::npos) << ps;
         ASSERT_NO_FATAL_FAILURE(testsupport::RunTexProgram(tex, "pdftex", "three"));
     }
-    static void TearDownTestSuite() {
-        delete app_;
-        delete dir_;
-        delete env_;
-    }
+    static void TearDownTestSuite() { TearDownDocuments(); }
 
     void SetUp() override {
-        AfxSetMessageBoxAnswerer([this](const MessageBoxRequest& r) {
-            messages.push_back(r.text);
-            return IDOK;
-        });
         AfxSetDialogAnswerer([this](UINT id, QDialog& d) {
             if (id == IDD_PRINT_SETUP_DIALOG && setupAnswer) return setupAnswer(d);
             if (id != IDD_PRINT_DIALOG) return int(IDCANCEL);
             ++dialogs;
             auto* pd = dynamic_cast<QPrintDialog*>(&d);
-            if (!pd || !answer) return int(IDCANCEL);
+            if (!pd || !printAnswer) return int(IDCANCEL);
             if (byHand) return AnswerByHand(*pd);
             QPrinter* p = pd->printer();
             p->setOutputFormat(QPrinter::PdfFormat);
@@ -117,29 +107,18 @@ protected:
             }
             return int(IDOK);
         });
-        output = *dir_ / "out.pdf";
+        output = Dir() / "out.pdf";
         fs::remove(output);
-        doc = new CVrViewerDoc;
-        doc->m_bAutoDelete = FALSE;
-        view = new CVrViewerView;
-        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, 800, 600}, nullptr, 1));
-        view->GetWidget()->resize(800, 600);
-        view->GetWidget()->show();
-        doc->AddView(view);
+        MakeView(800, 600);
     }
     void TearDown() override {
-        if (view) view->DestroyWindow();
-        delete doc;
+        ViewFixture::TearDown();
         PumpUntilQueuedRan();
-        AfxSetMessageBoxAnswerer(nullptr);
-        AfxSetDialogAnswerer(nullptr);
     }
 
+    // A document of three pages, opened and drawn.
     void Open(const fs::path& file) {
-        ASSERT_TRUE(doc->OnOpenDocument(file.c_str()));
-        ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
-        ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
-        ASSERT_TRUE(PumpUntilQueuedRan());
+        ASSERT_NO_FATAL_FAILURE(ViewFixture::Open(file));
         ASSERT_EQ(view->GetPageCount(), 3);
     }
 
@@ -206,14 +185,14 @@ protected:
     std::vector<QImage> PrintedPages() {
         std::vector<QImage> pages;
         if (!fs::exists(output)) return pages;
-        const fs::path prefix = *dir_ / "printed";
-        for (const auto& e : fs::directory_iterator(*dir_))
+        const fs::path prefix = Dir() / "printed";
+        for (const auto& e : fs::directory_iterator(Dir()))
             if (e.path().filename().string().rfind("printed", 0) == 0) fs::remove(e.path());
         const std::string cmd = "pdftoppm -gray -r " + std::to_string(kDpi) + " '" + output.string() + "' '" +
                                 prefix.string() + "' >/dev/null 2>&1";
         EXPECT_EQ(std::system(cmd.c_str()), 0);
         std::vector<fs::path> files;
-        for (const auto& e : fs::directory_iterator(*dir_))
+        for (const auto& e : fs::directory_iterator(Dir()))
             if (e.path().filename().string().rfind("printed", 0) == 0) files.push_back(e.path());
         std::sort(files.begin(), files.end());
         for (const fs::path& f : files) pages.push_back(QImage(QString::fromStdString(f.string())));
@@ -237,7 +216,7 @@ protected:
 
     // gs's own rendering of a page of a file on the same sheet.
     testsupport::InkMask GhostscriptInk(const fs::path& file, int page, int w, int h) {
-        const fs::path png = *dir_ / "gs.png";
+        const fs::path png = Dir() / "gs.png";
         const std::string cmd = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pnggray -r" + std::to_string(kDpi) + " -g" +
                                 std::to_string(w) + "x" + std::to_string(h) + " -dFirstPage=" +
                                 std::to_string(page + 1) + " -dLastPage=" + std::to_string(page + 1) +
@@ -246,14 +225,8 @@ protected:
         return Ink(QImage(QString::fromStdString(png.string())));
     }
 
-    static inline testsupport::TestEnvironment* env_ = nullptr;
-    static inline fs::path* dir_ = nullptr;
-    static inline CVrViewerApp* app_ = nullptr;
-    CVrViewerDoc* doc = nullptr;
-    CVrViewerView* view = nullptr;
-    std::vector<std::string> messages;
     fs::path output;
-    bool answer = true, noMargins = false, byHand = false;
+    bool printAnswer = true, noMargins = false, byHand = false;
     int from = 0, to = 0, dialogs = 0, copies = 1;
     std::function<int(QDialog&)> setupAnswer;
     std::vector<std::string> destinations;
@@ -261,7 +234,7 @@ protected:
 };
 
 TEST_F(Printing, DviPagesPrintAsTheDrawerDrawsThemAndARangePrintsItsPages) {
-    Open(*dir_ / "tex" / "three.dvi");
+    Open(Dir() / "tex" / "three.dvi");
     struct Case {
         int from, to;
         std::vector<int> pages;
@@ -281,14 +254,14 @@ TEST_F(Printing, DviPagesPrintAsTheDrawerDrawsThemAndARangePrintsItsPages) {
     }
     EXPECT_TRUE(messages.empty());
     // Cancel in the print dialog prints nothing.
-    answer = false;
+    printAnswer = false;
     fs::remove(output);
     EXPECT_TRUE(view->SendCommand(ID_FILE_PRINT));
     EXPECT_FALSE(fs::exists(output));
 }
 
 TEST_F(Printing, PostScriptPrintsThroughGhostscriptBitmapsWithTheSamePagesAndInk) {
-    const fs::path ps = *dir_ / "tex" / "three.ps";
+    const fs::path ps = Dir() / "tex" / "three.ps";
     Open(ps);
     noMargins = true;
     testing::internal::CaptureStdout();
@@ -314,7 +287,7 @@ TEST_F(Printing, PostScriptPrintsThroughGhostscriptBitmapsWithTheSamePagesAndInk
 }
 
 TEST_F(Printing, CancelInTheProgressBoxEndsTheJobWithNoFileAndNoChild) {
-    const fs::path ps = *dir_ / "long.ps";
+    const fs::path ps = Dir() / "long.ps";
     {
         std::ofstream out(ps);
         out << "%!PS\n/Times-Roman findfont 30 scalefont setfont\n";
@@ -356,7 +329,7 @@ TEST_F(Printing, CancelInTheProgressBoxEndsTheJobWithNoFileAndNoChild) {
 }
 
 TEST_F(Printing, ADocumentStillArrivingIsRefusedWithAMessage) {
-    Open(*dir_ / "tex" / "three.dvi");
+    Open(Dir() / "tex" / "three.dvi");
     view->SetDocType(kDocGzip);
     ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_TRUE(view->SendCommand(ID_FILE_PRINT));
@@ -428,15 +401,10 @@ TEST_F(Printing, TiffPagesPrintCentredAtTheirOwnResolution) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(WriteSquareTiff(*dir_ / c.name, c.unit, c.resolution, c.withResolution));
-        if (view) view->DestroyWindow();
-        delete doc;
-        doc = new CVrViewerDoc;
-        doc->m_bAutoDelete = FALSE;
-        view = new CVrViewerView;
-        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, 800, 600}, nullptr, 1));
-        doc->AddView(view);
-        ASSERT_TRUE(doc->OnOpenDocument((*dir_ / c.name).c_str()));
+        ASSERT_TRUE(WriteSquareTiff(Dir() / c.name, c.unit, c.resolution, c.withResolution));
+        CloseDocument();
+        MakeView(800, 600);
+        ASSERT_TRUE(doc->OnOpenDocument((Dir() / c.name).c_str()));
         ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
         ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
         fs::remove(output);
@@ -504,27 +472,22 @@ int InkWidth(const QImage& page) {
 }
 
 TEST_F(Printing, EveryKindPrintsItsRangeToAPdfFileAsOftenAsTheCopiesSay) {
-    ASSERT_TRUE(WritePagesTiff(*dir_ / "pages.tif"));
-    const fs::path tex = *dir_ / "tex";
+    ASSERT_TRUE(WritePagesTiff(Dir() / "pages.tif"));
+    const fs::path tex = Dir() / "tex";
     enum Kind { Dvi, Ghostscript, Tiff };
     struct Case {
         fs::path file;
         Kind kind;
     } cases[] = {{tex / "three.dvi", Dvi}, {tex / "three.ps", Ghostscript}, {tex / "three.pdf", Ghostscript},
-                 {*dir_ / "pages.tif", Tiff}};
+                 {Dir() / "pages.tif", Tiff}};
     byHand = true;
     from = 2;
     to = 3;
     copies = 2;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file.filename().string());
-        if (view) view->DestroyWindow();
-        delete doc;
-        doc = new CVrViewerDoc;
-        doc->m_bAutoDelete = FALSE;
-        view = new CVrViewerView;
-        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, 800, 600}, nullptr, 1));
-        doc->AddView(view);
+        CloseDocument();
+        MakeView(800, 600);
         Open(c.file);
         fs::remove(output);
         testing::internal::CaptureStdout();
@@ -551,7 +514,7 @@ TEST_F(Printing, EveryKindPrintsItsRangeToAPdfFileAsOftenAsTheCopiesSay) {
 }
 
 TEST_F(Printing, PrintSetupsPaperAndOrientationReachTheNextJob) {
-    Open(*dir_ / "tex" / "three.dvi");
+    Open(Dir() / "tex" / "three.dvi");
     byHand = true;
     // Later tests start from the usual setup again, whatever happens here.
     struct Restore {
@@ -590,7 +553,7 @@ TEST_F(Printing, PrintSetupsPaperAndOrientationReachTheNextJob) {
 }
 
 TEST_F(Printing, ALandscapePostScriptPrintKeepsThePagesTopAndTheFileIsOfferedAgain) {
-    const fs::path ps = *dir_ / "tex" / "three.ps";
+    const fs::path ps = Dir() / "tex" / "three.ps";
     Open(ps);
     byHand = true;
     struct Restore {
@@ -639,7 +602,7 @@ TEST_F(Printing, ALandscapePostScriptPrintKeepsThePagesTopAndTheFileIsOfferedAga
 
 TEST_F(Printing, ATerminationSignalStopsTheJobAsCancelDoesAndEndsTheProgram) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const fs::path ps = *dir_ / "long.ps";
+    const fs::path ps = Dir() / "long.ps";
     {
         std::ofstream out(ps);
         out << "%!PS\n/Times-Roman findfont 30 scalefont setfont\n";
