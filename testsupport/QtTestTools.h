@@ -60,7 +60,3 @@ inline bool PumpUntilTimerFired(int ms, int limitMs = 60000) {
     QTimer::singleShot(ms, QCoreApplication::instance(), [fired] { *fired = true; });
     return PumpUntil([fired] { return *fired; }, limitMs);
 }
-
-inline void PumpPending() {
-    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
