@@ -59,7 +59,7 @@ void ScrollThumbnails(benchmark::State& state) {
     auto* thumbs = new CThumbnailView;
     thumbs->Create(nullptr, "thumbnails", WS_VISIBLE, RECT{0, 0, 200, 700}, nullptr, 2);
     thumbs->GetWidget()->show();
-    PumpPending();
+    PumpUntilQueuedRan();
     view->BuildPageSizeTable();
     thumbs->SetVrView(view);
 

@@ -64,17 +64,21 @@ function(veloran_add_test)
   set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${VELORAN_SANITIZER_ENV};${T_ENV}")
 endfunction()
 
-# veloran_add_fuzzer(NAME name SOURCES ... LIBS ... [CORPUS dir])
+# veloran_add_fuzzer(NAME name SOURCES ... LIBS ... [CORPUS dir] [RUNS n])
 # With clang the target is a libFuzzer binary. Otherwise it is linked with a
-# small driver that replays the seed corpus and a bounded number of
-# deterministic mutations of it; that run is a CTest test.
+# small driver that replays the seed corpus and deterministic mutations of
+# it; that run is a CTest test. The mutations are 200 of each seed (RUNS: n
+# in all): a target's replay grows with the cases its corpus holds, and the
+# cost of a target whose every input reads a whole document stays bounded.
 function(veloran_add_fuzzer)
   cmake_parse_arguments(F "" "NAME;CORPUS;RUNS" "SOURCES;LIBS" ${ARGN})
   if(VELORAN_TSAN)
     return()
   endif()
-  if(NOT F_RUNS)
-    set(F_RUNS 3000)
+  if(F_RUNS)
+    set(runs --runs=${F_RUNS})
+  else()
+    set(runs --runs-per-seed=200)
   endif()
   add_executable(${F_NAME} ${F_SOURCES})
   target_link_libraries(${F_NAME} PRIVATE ${F_LIBS} veloran_root_includes)
@@ -84,7 +88,7 @@ function(veloran_add_fuzzer)
   else()
     target_sources(${F_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/fuzz/FuzzDriver.cpp)
     if(VELORAN_TESTS)
-      add_test(NAME ${F_NAME} COMMAND ${F_NAME} ${F_CORPUS} --runs=${F_RUNS})
+      add_test(NAME ${F_NAME} COMMAND ${F_NAME} ${F_CORPUS} ${runs})
       set_tests_properties(${F_NAME} PROPERTIES LABELS fuzz TIMEOUT 600 ENVIRONMENT "${VELORAN_SANITIZER_ENV}")
     endif()
   endif()

@@ -1,5 +1,7 @@
 // Replays a fuzz target's seed files, then a bounded number of deterministic
 // mutations of them, so every build exercises the target without libFuzzer.
+// --runs=N makes N mutations in all; --runs-per-seed=N makes N of each seed,
+// so that a replay grows with the cases its corpus holds.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -57,17 +59,20 @@ void Mutate(std::vector<uint8_t>& d, std::mt19937& rng) {
 } // namespace
 
 int main(int argc, char** argv) {
-    long runs = 1000;
+    long runs = 1000, perSeed = 0;
     std::vector<std::vector<uint8_t>> seeds;
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--runs=", 7) == 0)
             runs = std::strtol(argv[i] + 7, nullptr, 10);
+        else if (std::strncmp(argv[i], "--runs-per-seed=", 16) == 0)
+            perSeed = std::strtol(argv[i] + 16, nullptr, 10);
         else {
             auto more = LoadSeeds(argv[i]);
             seeds.insert(seeds.end(), more.begin(), more.end());
         }
     }
     if (seeds.empty()) seeds.emplace_back();
+    if (perSeed > 0) runs = perSeed * long(seeds.size());
     for (auto& s : seeds) LLVMFuzzerTestOneInput(s.data(), s.size());
     std::mt19937 rng(12345);
     for (long r = 0; r < runs; ++r) {

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 
 #include "platform/ui/UiDispatcher.h"
 
@@ -41,6 +42,21 @@ inline bool PumpUntil(const std::function<bool()>& done, int limitMs = 60000) {
     return true;
 }
 
-inline void PumpPending() {
-    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents);
+// Runs the UI thread until a marker queued now has run: every call and event
+// queued before it (UiDispatcher::Post, Qt's posted events) has been handled.
+// For a test that needs no more than that: a closed document's or destroyed
+// window's queued calls have found it gone, or an action's queued work has
+// run before the test looks that it changed nothing.
+inline bool PumpUntilQueuedRan(int limitMs = 60000) {
+    auto ran = std::make_shared<bool>(false);
+    UiDispatcher::Post([ran] { *ran = true; });
+    return PumpUntil([ran] { return *ran; }, limitMs);
+}
+
+// Runs the UI thread until a timer of `ms` milliseconds started now has
+// fired: a timer due before it has fired by then.
+inline bool PumpUntilTimerFired(int ms, int limitMs = 60000) {
+    auto fired = std::make_shared<bool>(false);
+    QTimer::singleShot(ms, QCoreApplication::instance(), [fired] { *fired = true; });
+    return PumpUntil([fired] { return *fired; }, limitMs);
 }

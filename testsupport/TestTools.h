@@ -2,6 +2,7 @@
 // reads and writes, and the TeX tools (tex, dvitype, ...) run as commands.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -79,12 +80,26 @@ inline std::string RunIn(const std::filesystem::path& dir, const std::string& co
 }
 inline std::string RunIn(const TempDir& dir, const std::string& command) { return RunIn(dir.Path(), command); }
 
-// Writes `text` to <name>.tex in `dir` and runs plain TeX on it there,
-// stopping at the first error; the result is RunCommand's.
+// Runs `program` (tex, latex, pdftex, ...) on <name>.tex in `dir`, stopping at
+// the first error. When TeX fails, the test fails (fatally: a caller that
+// must stop wraps the call in ASSERT_NO_FATAL_FAILURE) with TeX's log.
+inline std::string RunTexProgram(const std::filesystem::path& dir, const std::string& program,
+                                 const std::string& name = "doc") {
+    const std::string out = RunIn(dir, program + " -interaction=batchmode -halt-on-error " + name + ".tex");
+    if (out.rfind("FAILED", 0) == 0) {
+        std::ifstream log(dir / (name + ".log"));
+        const std::string text{std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>()};
+        [&] { FAIL() << program << " " << name << ".tex in " << dir.string() << ": " << out << text; }();
+    }
+    return out;
+}
+
+// Writes `text` to <name>.tex in `dir` and runs plain TeX on it there; the
+// result is RunCommand's.
 inline std::string RunTex(const std::filesystem::path& dir, const std::string& text,
                           const std::string& name = "doc") {
-    std::ofstream(dir / (name + ".tex")) << text;
-    return RunIn(dir, "tex -interaction=batchmode -halt-on-error " + name + ".tex");
+    std::ofstream(dir / (name + ".tex"), std::ios::binary) << text;
+    return RunTexProgram(dir, "tex", name);
 }
 inline std::string RunTex(const TempDir& dir, const std::string& text, const std::string& name = "doc") {
     return RunTex(dir.Path(), text, name);
@@ -92,8 +107,8 @@ inline std::string RunTex(const TempDir& dir, const std::string& text, const std
 
 // The same with LaTeX.
 inline std::string RunLatex(const TempDir& dir, const std::string& text, const std::string& name = "doc") {
-    std::ofstream(dir.File(name + ".tex")) << text;
-    return RunIn(dir, "latex -interaction=batchmode -halt-on-error " + name + ".tex");
+    std::ofstream(dir.File(name + ".tex"), std::ios::binary) << text;
+    return RunTexProgram(dir.Path(), "latex", name);
 }
 
 // dvitype's listing of a DVI file at the given output level.

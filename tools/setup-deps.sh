@@ -11,7 +11,7 @@ packages=(
   libjpeg-dev libgif-dev libcurl4-openssl-dev
   libgs-dev ghostscript libkpathsea-dev
   texlive-binaries texlive-base texlive-fonts-recommended texlive-latex-base cm-super-minimal cm-super lmodern
-  poppler-utils xvfb xauth python3 fonts-dejavu-core dvipng fonts-unfonts-core xdg-utils shared-mime-info libglib2.0-bin
+  poppler-utils xvfb xauth python3 fonts-dejavu-core fonts-dejavu-extra dvipng fonts-unfonts-core xdg-utils shared-mime-info libglib2.0-bin
   tango-icon-theme qt6-translations-l10n
   libx11-dev libxext-dev libxtst-dev
   texlive-lang-korean latex-cjk-korean fonts-baekmuk fonts-unfonts-extra

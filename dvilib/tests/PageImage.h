@@ -13,16 +13,15 @@
 
 #include "platform/gdi/DC.h"
 #include "platform/gdi/PixelBuffer.h"
+#include "testsupport/Ink.h"
 
 namespace dvitest {
 
 // Ink: pixels with a channel below half (half covered or more, in any
 // colour).
-struct InkMask {
-    int width = 0, height = 0;
-    std::vector<uint8_t> ink;  // 1 ink, 0 paper
-    bool At(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height && ink[size_t(y) * width + x]; }
-};
+using testsupport::InkMask;
+using testsupport::InkIoU;
+using testsupport::InkNear;
 
 inline int Darkest(uint32_t rgb) {
     return std::min({int((rgb >> 16) & 0xFF), int((rgb >> 8) & 0xFF), int(rgb & 0xFF)});
@@ -30,10 +29,7 @@ inline int Darkest(uint32_t rgb) {
 
 inline InkMask InkOf(const CDC& dc) {
     const PixelBuffer& px = *dc.Surface();
-    InkMask m{px.Width(), px.Height(), std::vector<uint8_t>(size_t(px.Width()) * px.Height())};
-    for (int y = 0; y < m.height; ++y)
-        for (int x = 0; x < m.width; ++x) m.ink[size_t(y) * m.width + x] = Darkest(px.Get(x, y)) < 128;
-    return m;
+    return testsupport::InkWhere(px.Width(), px.Height(), [&](int x, int y) { return Darkest(px.Get(x, y)) < 128; });
 }
 
 // The ink of a PNG file; an empty mask when it cannot be read.
@@ -91,18 +87,6 @@ inline bool WriteOverlayPng(const InkMask& a, const InkMask& b, int x0, int y0, 
     return png_image_write_to_file(&image, file.c_str(), 0, rgb.data(), 0, nullptr) != 0;
 }
 
-// Intersection over union of the ink of two masks of one size.
-inline double InkIoU(const InkMask& a, const InkMask& b) {
-    long both = 0, either = 0;
-    for (int y = 0; y < std::min(a.height, b.height); ++y)
-        for (int x = 0; x < std::min(a.width, b.width); ++x) {
-            const bool p = a.At(x, y), q = b.At(x, y);
-            both += p && q;
-            either += p || q;
-        }
-    return either ? double(both) / double(either) : 1.0;
-}
-
 // Connected pieces of ink (8-neighbours): their centroid, pixel count and box.
 struct InkPiece {
     double cx = 0, cy = 0;
@@ -140,43 +124,6 @@ inline std::vector<InkPiece> InkPieces(const InkMask& m) {
             out.push_back(p);
         }
     return out;
-}
-
-// Intersection over union with a tolerance: a pixel of either mask counts
-// as shared when the other mask has ink within tolerance pixels of it (0: the
-// plain measure).
-inline double InkIoUWithin(const InkMask& a, const InkMask& b, int tolerance) {
-    auto near = [&](const InkMask& m, int x, int y) {
-        for (int dy = -tolerance; dy <= tolerance; ++dy)
-            for (int dx = -tolerance; dx <= tolerance; ++dx)
-                if (m.At(x + dx, y + dy)) return true;
-        return false;
-    };
-    long shared = 0, either = 0;
-    for (int y = 0; y < std::max(a.height, b.height); ++y)
-        for (int x = 0; x < std::max(a.width, b.width); ++x) {
-            const bool p = a.At(x, y), q = b.At(x, y);
-            if (!p && !q) continue;
-            ++either;
-            shared += (!p || near(b, x, y)) && (!q || near(a, x, y));
-        }
-    return either ? double(shared) / double(either) : 1.0;
-}
-
-// The share of a's ink pixels that have ink of b within tolerance pixels
-// (1 when a has no ink).
-inline double InkNear(const InkMask& a, const InkMask& b, int tolerance) {
-    long inked = 0, near = 0;
-    for (int y = 0; y < a.height; ++y)
-        for (int x = 0; x < a.width; ++x) {
-            if (!a.At(x, y)) continue;
-            ++inked;
-            bool found = false;
-            for (int dy = -tolerance; dy <= tolerance && !found; ++dy)
-                for (int dx = -tolerance; dx <= tolerance && !found; ++dx) found = b.At(x + dx, y + dy);
-            near += found;
-        }
-    return inked ? double(near) / double(inked) : 1.0;
 }
 
 // The shift (dx, dy), each within range, that lays `of`'s ink inside the

@@ -94,8 +94,7 @@ protected:
                "\\page{\\at{p}\\special{psfile=" << d << "p.eps llx=0 lly=0 urx=30 ury=15 rwi=600}\\kern100pt"
                "\\special{ps::[begin] 60 30 0 0 30 15}\\special{ps: plotfile " << d << "p.eps}}\n"
                "\\bye\n";
-        const std::string out = RunIn(dir, "tex -interaction=batchmode -halt-on-error doc.tex");
-        ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+        ASSERT_NO_FATAL_FAILURE(RunTexProgram(dir.Path(), "tex"));
         dvi.Open(dir.File("doc.dvi").c_str(), DList<String8>(), DList<String8>());
         dvi.NewPageWritten(0);
         ASSERT_EQ(dvi.GetMode(), ModeComplete) << dvi.GetErrorText().c_str();

@@ -43,16 +43,13 @@ public:
     // "latex") and opens the result; call under ASSERT_NO_FATAL_FAILURE.
     void Typeset(const char* text, const std::string& program = "tex") {
         std::ofstream(dir.File("doc.tex")) << text;
-        std::vector<std::string> commands;
         for (const auto& [name, vpl] : vpls_) {
             std::ofstream(dir.File(name + ".vpl")) << vpl;
-            commands.push_back("vptovf " + name + ".vpl " + name + ".vf " + name + ".tfm");
-        }
-        commands.push_back(program + " -interaction=batchmode -halt-on-error doc.tex");
-        for (const auto& cmd : commands) {
-            std::string out = RunIn(dir, cmd);
+            const std::string cmd = "vptovf " + name + ".vpl " + name + ".vf " + name + ".tfm";
+            const std::string out = RunIn(dir, cmd);
             ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << cmd << ": " << out;
         }
+        ASSERT_NO_FATAL_FAILURE(RunTexProgram(dir.Path(), program));
         DList<String8> paths;
         paths.AddTail(String8(dir.Path().string().c_str()));
         ASSERT_NO_FATAL_FAILURE(OpenWithInstalledMaps(kpse, ttfMap, dvi, dir.File("doc.dvi"), paths));

@@ -82,8 +82,7 @@ DviType ParseDviType(const std::string& text) {
 class TexDocument : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string out = RunTex(dir, kDocument);
-        ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << "tex: " << out;
+        ASSERT_NO_FATAL_FAILURE(RunTex(dir, kDocument));
         dviPath = dir.File("doc.dvi");
         std::string dt = RunDviType(dviPath, 1);
         ASSERT_EQ(dt.rfind("FAILED", 0), std::string::npos) << "dvitype: " << dt;

@@ -16,6 +16,7 @@
 
 #include "platform/sys/InstanceLock.h"
 #include "platform/sys/Registry.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/TestTools.h"
 
 extern char** environ;
@@ -70,16 +71,14 @@ std::string RunViewer(const fs::path& exe, const fs::path& doc, const fs::path& 
 }
 
 TEST(Installer, InstallsARunningViewerAndUninstallRemovesExactlyThat) {
-    testsupport::TempDir dir;
-    const fs::path prefix = dir.Path() / "prefix", config = dir.Path() / "config";
+    testsupport::TestEnvironment env;  // the setup program's settings in its config folder
+    const fs::path prefix = env.Path() / "prefix", config = env.Path() / "config";
     // The prefix already holds things of others, which must stay.
     fs::create_directories(prefix / "share" / "applications");
     fs::create_directories(prefix / "bin");
     std::ofstream(prefix / "share" / "applications" / "other.desktop") << "[Desktop Entry]\n";
     std::ofstream(prefix / "bin" / "other-program") << "x";
     const std::set<std::string> before = Tree(prefix);
-    fs::create_directories(config);
-    ASSERT_EQ(setenv("VELORAN_CONFIG_HOME", config.c_str(), 1), 0);
     const std::string setup = VELORAN_BINARY_DIR "/bin/setup";
 
     std::string out = testsupport::RunCommand("'" + setup + "' /prefix='" + prefix.string() + "' 2>&1");
@@ -95,7 +94,7 @@ TEST(Installer, InstallsARunningViewerAndUninstallRemovesExactlyThat) {
               std::string::npos);
 
     // The installed viewer starts on the installed sample and ends normally.
-    EXPECT_EQ(RunViewer(prefix / "bin" / "VrViewer", prefix / "share/veloran/sample/sample.dvi", dir.Path()), "");
+    EXPECT_EQ(RunViewer(prefix / "bin" / "VrViewer", prefix / "share/veloran/sample/sample.dvi", env.Path()), "");
     // What the viewer wrote to the settings is its own; the base folder stays recorded.
     EXPECT_TRUE(reg->GetString(sys::RegRoot::LocalMachine, "Software\\Veloran\\Viewer", "VeloranBaseDir"));
 
@@ -106,17 +105,14 @@ TEST(Installer, InstallsARunningViewerAndUninstallRemovesExactlyThat) {
     // Nothing recorded: a second uninstall has nothing to do.
     out = testsupport::RunCommand("'" + setup + "' /s /uninst 2>&1");
     EXPECT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
-    unsetenv("VELORAN_CONFIG_HOME");
 }
 
 TEST(Installer, ARelativePrefixIsRefused) {
-    testsupport::TempDir dir;
-    ASSERT_EQ(setenv("VELORAN_CONFIG_HOME", dir.Path().c_str(), 1), 0);
+    testsupport::TestEnvironment env;
     std::string out = testsupport::RunCommand("'" VELORAN_BINARY_DIR "/bin/setup' /prefix=relative/place 2>&1");
     EXPECT_EQ(out.rfind("FAILED", 0), 0u) << out;
     EXPECT_NE(out.find("absolute"), std::string::npos) << out;
-    EXPECT_FALSE(fs::exists(dir.Path() / "hklm.reg"));
-    unsetenv("VELORAN_CONFIG_HOME");
+    EXPECT_FALSE(fs::exists(env.Path() / "config" / "hklm.reg"));
 }
 
 }  // namespace

@@ -144,7 +144,7 @@ protected:
 
     void TearDown() override {
         if (app->m_pMainWnd) static_cast<CFrameWnd*>(app->m_pMainWnd)->DestroyWindow();
-        PumpPending();
+        PumpUntilQueuedRan();
         app.reset();
     }
 
@@ -260,7 +260,7 @@ TEST_F(Routing, OpenAgainActivatesFailureLeavesNothingAndTitlesFollow) {
     EXPECT_TRUE(maximized);
 
     EXPECT_EQ(app->OpenDocumentFile(MakeFile("c.bad").c_str()), nullptr);
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_EQ(app->GetDocManager()->GetOpenDocumentCount(), 2);
     EXPECT_EQ(main->GetChildFrames().size(), 2u);
 }
@@ -271,7 +271,7 @@ TEST_F(Routing, ClosingTheChildFrameClosesItsDocument) {
     CMDIChildWnd* child = main->MDIGetActive();
     ASSERT_NE(child, nullptr);
     child->GetSubWindow()->close();
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return app->GetDocManager()->GetOpenDocumentCount() == 0 && main->GetChildFrames().empty(); }));
     EXPECT_EQ(app->GetDocManager()->GetOpenDocumentCount(), 0);
     EXPECT_TRUE(main->GetChildFrames().empty());
     EXPECT_EQ(main->GetActiveDocument(), nullptr);
@@ -359,14 +359,13 @@ TEST_F(Routing, InPlaceFrameHoldsAViewAtTheGivenPosition) {
     frame->MoveWindow(0, 0, 400, 300);
     CRect pos(150, 0, 400, 300);
     frame->RepositionFrame(&pos, &pos);
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return view->GetWidget()->geometry().left() == 150; }));
     EXPECT_EQ(view->GetWidget()->geometry().left(), 150);
     // Commands of the in-place frame go to its view and document.
     frame->OnCommand(ID_BY_DOC);
     EXPECT_EQ(g_calls["doc"], 1);
     frame->DestroyWindow();
-    PumpPending();
-    EXPECT_EQ(app->GetDocManager()->GetOpenDocumentCount(), 0);
+    EXPECT_TRUE(PumpUntil([&] { return app->GetDocManager()->GetOpenDocumentCount() == 0; }));
 }
 
 // A bar docked at the left takes the width its CalcFixedLayout gives; the
@@ -393,7 +392,7 @@ TEST(Docking, LeftBarSizedByCalcFixedLayout) {
     frame->EnableDocking(CBRS_ALIGN_ANY);
     bar.EnableDocking(CBRS_ALIGN_LEFT);
     frame->DockControlBar(&bar, AFX_IDW_DOCKBAR_LEFT);
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return bar.GetWidget()->width() == 150; }));
     EXPECT_EQ(bar.GetDockBarID(), AFX_IDW_DOCKBAR_LEFT);
     EXPECT_EQ(frame->GetControlBar(161), &bar);
     EXPECT_EQ(bar.GetWidget()->width(), 150);
@@ -402,12 +401,12 @@ TEST(Docking, LeftBarSizedByCalcFixedLayout) {
 
     bar.width = 220;
     frame->DelayRecalcLayout();
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return bar.GetWidget()->width() == 220; }));
     EXPECT_EQ(bar.GetWidget()->width(), 220);
     frame->UpdateCmdUI();
     EXPECT_GE(bar.updates, 1);
     frame->DestroyWindow();
-    PumpPending();
+    EXPECT_TRUE(PumpUntilQueuedRan());
 }
 
 // Items follow a change once the current message is done: any number of

@@ -66,7 +66,7 @@ TEST_F(ScriptedBoxes, WorkerGivesUpWhenStopped) {
     while (!started) std::this_thread::yield();
     stop = 1;
     worker.join();
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(asked.empty());
 }

@@ -59,7 +59,7 @@ TEST(UiDispatcher, CallForDestroyedWindowIsDroppedOthersRun) {
     wnd->DestroyWindow();
     delete wnd;
     ASSERT_TRUE(PumpUntil([&] { return !ran.empty(); }));
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_EQ(ran, std::vector<std::string>{"plain"});
 }
 
@@ -98,7 +98,7 @@ TEST(UiDispatcher, WaitingCallGivesUpWhenStopIsSetAndNeverRuns) {
     stop = 1;
     worker.join();
     EXPECT_FALSE(result);
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_FALSE(called);
 }
 
@@ -116,7 +116,9 @@ TEST(WindowTimers, FireByIdAndStopWhenKilled) {
     EXPECT_EQ(wnd.SetTimer(122, 5), UINT_PTR(122));
     EXPECT_EQ(wnd.SetTimer(126, 1), UINT_PTR(126));
     ASSERT_TRUE(PumpUntil([&] { return wnd.fired.size() >= 2; }));
-    PumpPending();
+    // Until a timer started now and longer than both has fired: a repeat of
+    // either would have come first.
+    ASSERT_TRUE(PumpUntilTimerFired(20));
     std::vector<UINT_PTR> fired = wnd.fired;
     std::sort(fired.begin(), fired.end());
     EXPECT_EQ(fired, (std::vector<UINT_PTR>{122, 126}));
@@ -155,7 +157,7 @@ TEST(WindowTimers, SettingSameIdAgainKeepsOneTimerAndDestroyStopsAll) {
     wnd->DestroyWindow();
     EXPECT_FALSE(wnd->HasTimer(8));
     EXPECT_EQ(wnd->SetTimer(9, 1), UINT_PTR(0)); // no window, no timer
-    PumpPending();
+    ASSERT_TRUE(PumpUntilTimerFired(20));
     EXPECT_TRUE(wnd->fired.empty());
     delete wnd;
 }

@@ -37,7 +37,7 @@ TEST(WindowSurface, PaintLandsInSurfaceAndIsShownByTheWidget) {
     TestApp();
     PaintWnd wnd;
     ASSERT_TRUE(wnd.Create(nullptr, "paint", WS_VISIBLE, CRect(0, 0, 64, 48), nullptr, 0));
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     CRect client;
     wnd.GetClientRect(&client);
     EXPECT_EQ(client, CRect(0, 0, 64, 48));
@@ -57,7 +57,7 @@ TEST(WindowSurface, PaintLandsInSurfaceAndIsShownByTheWidget) {
 
     // A resize keeps the surface the size of the client area.
     wnd.MoveWindow(0, 0, 30, 20);
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return wnd.GetSurface().width == 30 && wnd.GetSurface().height == 20; }));
     EXPECT_EQ(wnd.GetSurface().width, 30);
     EXPECT_EQ(wnd.GetSurface().height, 20);
 }
@@ -72,7 +72,7 @@ TEST(WindowSurface, InvalidateFromWorkerPaintsOnUiThread) {
         }
     } wnd;
     ASSERT_TRUE(wnd.Create(nullptr, "paint", WS_VISIBLE, CRect(0, 0, 32, 32), nullptr, 0));
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     int before = wnd.paints;
     std::thread worker([&] {
         wnd.Invalidate();
@@ -86,7 +86,8 @@ TEST(WindowSurface, InvalidateFromWorkerPaintsOnUiThread) {
     wnd.Invalidate();
     wnd.Invalidate();
     wnd.Invalidate();
-    PumpPending();
+    ASSERT_TRUE(PumpUntil([&] { return wnd.paints > before; }));
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_EQ(wnd.paints, before + 1);
 }
 
@@ -104,7 +105,7 @@ TEST(WindowSurface, ViewDrawsThroughDeviceContext) {
     };
     auto* view = new DrawView;
     ASSERT_TRUE(view->Create(nullptr, "v", WS_VISIBLE, CRect(0, 0, 40, 30), nullptr, 0));
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     view->Invalidate();
     view->UpdateWindow();
     EXPECT_GE(view->draws, 1);
@@ -121,7 +122,7 @@ TEST(WindowSurface, ViewDrawsThroughDeviceContext) {
         CClientDC client(view);
         client.FillSolidRect(38, 28, 2, 2, RGB(0, 0xFF, 0));
     }
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_EQ(view->GetWidget()->grab().toImage().pixel(39, 29), 0xFF00FF00u);
     view->DestroyWindow(); // deletes the view
 }

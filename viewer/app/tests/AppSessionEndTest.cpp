@@ -26,6 +26,7 @@
 #include "platform/sys/InstanceLock.h"
 #include "platform/sys/Registry.h"
 #include "platform/sys/TempFiles.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/TestTools.h"
 #include "viewer/app/VrViewerApp.h"
 
@@ -156,16 +157,15 @@ private:
 class AppSessionEndTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* d : {"config", "run", "tmp", "docs"}) fs::create_directories(dir.Path() / d);
+        // This process looks into the viewer's temporary folder (the
+        // environment's) as well.
+        for (const char* d : {"run", "docs"}) fs::create_directories(dir.Path() / d);
         fs::permissions(dir.Path() / "run", fs::perms::owner_all);
-        // This process looks into the viewer's temporary folder as well.
-        setenv("TMPDIR", (dir.Path() / "tmp").c_str(), 1);
-        ASSERT_EQ(testsupport::RunTex(tex, PagesSource(40), "paper").rfind("FAILED", 0), std::string::npos);
+        ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(tex, PagesSource(40), "paper"));
         dvi = ReadText(tex.Path() / "paper.dvi");
         ASSERT_GT(dvi.size(), 60000u);
         fs::copy_file(tex.Path() / "paper.dvi", dir.Path() / "docs" / "local.dvi");
     }
-    void TearDown() override { unsetenv("TMPDIR"); }
 
     static std::string PagesSource(int pages) {
         return "\\def\\ln{The quick brown fox jumps over the lazy dog, again and again. }\n"
@@ -194,7 +194,8 @@ protected:
         return names;
     }
 
-    testsupport::TempDir dir, tex;
+    testsupport::TestEnvironment dir;
+    testsupport::TempDir tex;
     std::string dvi;
 };
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/sys/Registry.h"
+#include "testsupport/TestEnvironment.h"
 #include "viewer/app/VrViewerApp.h"
 
 namespace fs = std::filesystem;
@@ -25,16 +26,10 @@ std::vector<std::string> Items(const DList<String8>& list) {
 class AppSettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        sys::Registry::SetDefault(sys::Registry::CreateInMemory());
         app = std::make_unique<CVrViewerApp>();
         app->SetRegistryKey(CVrViewerApp::kRegistryKey);
-        tmp = fs::temp_directory_path() / ("vrviewer-settings-" + std::to_string(getpid()));
-        fs::create_directories(tmp);
     }
-    void TearDown() override {
-        app.reset();
-        fs::remove_all(tmp);
-    }
+    void TearDown() override { app.reset(); }
     sys::Registry& Reg() { return sys::Registry::Default(); }
     void Put(const std::string& section, const std::string& name, const std::string& value) {
         std::string key = kShared + section;
@@ -45,8 +40,9 @@ protected:
         return Reg().GetString(RegRoot::CurrentUser, kShared + section, name);
     }
 
+    testsupport::TestEnvironment env;  // settings of the test's own
+    const fs::path tmp = env.Path();
     std::unique_ptr<CVrViewerApp> app;
-    fs::path tmp;
 };
 
 TEST(AppHelpersTest, FolderAndExpansion) {
@@ -184,7 +180,7 @@ TEST_F(AppSettingsTest, GhostscriptLocations) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        sys::Registry::SetDefault(sys::Registry::CreateInMemory());
+        env.ResetConfig();
         CVrViewerApp a;
         a.SetRegistryKey(CVrViewerApp::kRegistryKey);
         if (c.installDll) {

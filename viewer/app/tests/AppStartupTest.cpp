@@ -20,6 +20,7 @@
 #include "platform/ui/UiDispatcher.h"
 #include "viewer/frames/MainFrame.h"
 #include "viewer/app/VrViewerApp.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 
 namespace fs = std::filesystem;
@@ -34,19 +35,12 @@ class AppStartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
         TestApp();
-        tmp = fs::temp_directory_path() /
-              ("vrviewer-start-" + std::to_string(getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(tmp);
-        fs::create_directories(tmp / "config");
+        tmp = env.Path();
         fs::create_directories(tmp / "run");
-        setenv("VELORAN_CONFIG_HOME", (tmp / "config").c_str(), 1);
         setenv("XDG_RUNTIME_DIR", (tmp / "run").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((tmp / "config").string()));
     }
     void TearDown() override {
         if (app) Shutdown();
-        fs::remove_all(tmp);
     }
     sys::Registry& Reg() { return sys::Registry::Default(); }
     void PutShared(const std::string& section, const std::string& name, const std::string& value) {
@@ -59,16 +53,17 @@ protected:
     void Start() {
         app = std::make_unique<CVrViewerApp>();
         ASSERT_TRUE(app->InitInstance());
-        PumpPending();
+        ASSERT_TRUE(PumpUntilQueuedRan());
     }
     // The way a run ends: the main frame closes, then the application exits.
     void Shutdown() {
         if (app->m_pMainWnd) app->m_pMainWnd->OnClose();
-        PumpPending();
+        EXPECT_TRUE(PumpUntilQueuedRan());
         app->ExitInstance();
         app.reset();
     }
 
+    testsupport::TestEnvironment env;
     fs::path tmp;
     std::unique_ptr<CVrViewerApp> app;
 };
@@ -109,8 +104,7 @@ TEST_F(AppStartupTest, FirstRunLoadsResourcesAndWritesDefaults) {
 
     // Shutdown releases the libraries and empties the lists.
     app->m_pMainWnd->OnClose();
-    PumpPending();
-    EXPECT_EQ(app->m_pMainWnd, nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return app->m_pMainWnd == nullptr; }));
     app->ExitInstance();
     EXPECT_FALSE(GetGS()->IsGSDLLLoaded());
     EXPECT_FALSE(app->m_kpathsea.IsKPathSeaDLLLoaded());
@@ -165,7 +159,7 @@ TEST_F(AppStartupTest, InstallationKeyAndSavedPlacement) {
 
     // Closed while minimised: the normal placement is saved.
     w->showMinimized();
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return w->isMinimized(); }));
     Shutdown();
     auto saved = [&](const char* name) { return int(*Reg().GetDword(RegRoot::CurrentUser, kSettingsKey, name)); };
     EXPECT_EQ(saved("Window Left"), 40);
@@ -253,7 +247,7 @@ TEST_F(AppStartupTest, SecondStartHandsItsFileOverAndEnds) {
 
     // Without a file: nothing is handed over, the running instance is unchanged.
     EXPECT_EQ(RunSecondStart(docs, {}), 0);
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_EQ(app->GetDocManager()->GetOpenDocumentCount(), 0);
 
     // A relative name is made absolute in the second start's folder.

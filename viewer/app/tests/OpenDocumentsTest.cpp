@@ -19,6 +19,7 @@
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/UiDispatcher.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 #include "viewer/frames/ChildFrame.h"
@@ -40,7 +41,7 @@ constexpr int kPages = 4;
 // The world of the tests: one folder, one server, and the QApplication whose
 // command line names the server's document, made before anything else.
 struct World {
-    TempDir dir;
+    testsupport::TestEnvironment dir;
     std::string dvi;
     LoopbackServer server{[this](const LoopbackServer::Request& r, LoopbackServer::Reply& reply) { Serve(r, reply); }};
     std::string commandLineUrl;
@@ -50,15 +51,10 @@ struct World {
         const std::vector<unsigned char> bytes = testsupport::ReadFile(dir.File("paper.dvi"));
         dvi.assign(bytes.begin(), bytes.end());
         commandLineUrl = server.Url("/paper.dvi");
-        fs::create_directories(dir.Path() / "config");
         fs::create_directories(dir.Path() / "run");
         fs::permissions(dir.Path() / "run", fs::perms::owner_all);
-        fs::create_directories(dir.Path() / "tmp");
-        setenv("TMPDIR", (dir.Path() / "tmp").c_str(), 1);
-        setenv("VELORAN_CONFIG_HOME", (dir.Path() / "config").c_str(), 1);
         setenv("XDG_RUNTIME_DIR", (dir.Path() / "run").c_str(), 1);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((dir.Path() / "config").string()));
         static int argc = 2;
         static std::string arg0 = "VrViewer", arg1 = commandLineUrl;
         static char* argv[] = {arg0.data(), arg1.data(), nullptr};
@@ -103,11 +99,11 @@ protected:
         ASSERT_FALSE(TheWorld().dvi.empty()) << "TeX must make the test document";
         app = new CVrViewerApp;
         ASSERT_TRUE(app->InitInstance());
-        PumpPending();
+        ASSERT_TRUE(PumpUntilQueuedRan());
     }
     static void TearDownTestSuite() {
         if (app->m_pMainWnd) app->m_pMainWnd->OnClose();
-        PumpPending();
+        PumpUntilQueuedRan();
         app->ExitInstance();
         delete app;
         app = nullptr;
@@ -121,7 +117,8 @@ protected:
     }
     void TearDown() override {
         for (CDocument* d : std::vector<CDocument*>(app->m_pDocTemplate->GetDocuments())) d->OnCloseDocument();
-        PumpPending();
+        EXPECT_TRUE(PumpUntil([] { return Documents().empty(); }));
+        EXPECT_TRUE(PumpUntilQueuedRan());
         AfxSetMessageBoxAnswerer(nullptr);
     }
 
@@ -176,7 +173,7 @@ protected:
         EXPECT_GT(ink, 500);
         EXPECT_EQ(differing, 0);
         local->OnCloseDocument();
-        PumpPending();
+        EXPECT_TRUE(PumpUntilQueuedRan());
     }
 
     static inline CVrViewerApp* app = nullptr;
@@ -195,7 +192,8 @@ TEST_F(OpenDocuments, AnAddressHandedOverToTheRunningViewerOpensOneDocumentWindo
     const std::string url = TheWorld().server.Url("/handed/paper.dvi");
     ASSERT_EQ(RunSecondStart({QString::fromStdString(url)}), 0);
     ASSERT_TRUE(PumpUntil([&] { return Documents().size() == 1; }));
-    PumpPending();
+    // No second window follows.
+    ASSERT_TRUE(PumpUntilQueuedRan());
     ASSERT_EQ(Documents().size(), 1u);
     EXPECT_EQ(Documents()[0]->GetAddress().c_str(), url);
     ExpectShownLikeTheLocalFile(Documents()[0]);
@@ -219,7 +217,7 @@ TEST_F(OpenDocuments, AnAnchorHandedOverMovesTheOpenViewAndOpensNoOtherView) {
         view->GetViewStatus(now);
         return now.page == 2;
     }));
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_EQ(Documents().size(), 1u);
     EXPECT_EQ(doc->GetViews().size(), 1u);
     EXPECT_EQ(std::string(doc->GetAddress().c_str()), path);
@@ -260,7 +258,7 @@ TEST_F(OpenDocuments, FailedOpensEndWithTheirStatusNamingThePersonsFile) {
         ASSERT_TRUE(view);
         ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
         ASSERT_TRUE(PumpUntil([&] { return view->GetStatusText().str() != "Retrieving..."; }, 20000));
-        PumpPending();
+        ASSERT_TRUE(PumpUntilQueuedRan());
         const std::string status = view->GetStatusText().str();
         EXPECT_EQ(status.rfind(path + ": ", 0), 0u) << status;
         EXPECT_NE(status.find(c.says), std::string::npos) << status;
@@ -282,7 +280,7 @@ TEST_F(OpenDocuments, FailedOpensEndWithTheirStatusNamingThePersonsFile) {
             EXPECT_NE(errors.find(path), std::string::npos) << errors;
         }
         doc->OnCloseDocument();
-        PumpPending();
+        ASSERT_TRUE(PumpUntilQueuedRan());
     }
 }
 

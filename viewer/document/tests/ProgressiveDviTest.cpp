@@ -53,8 +53,7 @@ protected:
     static void SetUpTestSuite() {
         VrDviSetErrorHook([](const char*) {});
         dir_ = new TempDir;
-        std::string out = RunTex(*dir_, kDocument);
-        ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << "tex: " << out;
+        ASSERT_NO_FATAL_FAILURE(RunTex(*dir_, kDocument));
         dvi_ = new Bytes(ReadFile(dir_->File("doc.dvi")));
         eops_ = new std::vector<long>(EopOffsets(dir_->File("doc.dvi")));
     }

@@ -37,6 +37,7 @@
 #include "platform/ui/WinApp.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/StringTable.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 #include "viewer/document/VrViewerDoc.h"
@@ -79,19 +80,14 @@ std::string PagesText(int n) {
 class CommandStates : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new testsupport::TempDir;
-        fs::create_directories(dir_->Path() / "config");
-        fs::create_directories(dir_->Path() / "tmp");
-        setenv("TMPDIR", dir_->File("tmp").c_str(), 1);
-        setenv("VELORAN_CONFIG_HOME", dir_->File("config").c_str(), 1);
-        ASSERT_EQ(testsupport::RunTex(*dir_, PagesText(4)).rfind("FAILED", 0), std::string::npos);
+        dir_ = new testsupport::TestEnvironment;
+        ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(*dir_, PagesText(4)));
         fs::copy_file(dir_->File("doc.dvi"), dir_->File("second.dvi"));
         ASSERT_TRUE(WriteTiff(dir_->File("page.tif")));
         TestApp();
     }
     static void TearDownTestSuite() {
         delete dir_;
-        unsetenv("TMPDIR");
     }
 
     void SetUp() override {
@@ -100,9 +96,7 @@ protected:
             boxes_.push_back(r.text);
             return IDOK;
         });
-        fs::remove_all(dir_->Path() / "config");
-        fs::create_directories(dir_->Path() / "config");
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory(dir_->File("config")));
+        dir_->ResetConfig();
         app_ = NewTestApplication();
         app_->SetRegistryKey(CVrViewerApp::kRegistryKey);
         app_->SetAppProfile();
@@ -154,13 +148,13 @@ protected:
         return false;
     }
 
-    static testsupport::TempDir* dir_;
+    static testsupport::TestEnvironment* dir_;
     CVrViewerApp* app_ = nullptr;
     CMainFrame* main_ = nullptr;
     WndGuard life_;
     std::vector<std::string> boxes_;
 };
-testsupport::TempDir* CommandStates::dir_ = nullptr;
+testsupport::TestEnvironment* CommandStates::dir_ = nullptr;
 
 TEST_F(CommandStates, TheBandShowsTheModeAndGreysWhatTheDocumentCannotDo) {
     CVrViewerDoc* doc = Open("doc.dvi");
@@ -309,8 +303,8 @@ TEST_F(CommandStates, OnlyTheFirstDocumentOfTheFirstRunRunsTheFirstRunStep) {
 }
 
 TEST_F(CommandStates, TheScrollStepsFollowAReloadToFewerPages) {
-    ASSERT_EQ(testsupport::RunTex(*dir_, PagesText(120), "long").rfind("FAILED", 0), std::string::npos);
-    ASSERT_EQ(testsupport::RunTex(*dir_, PagesText(60), "shorter").rfind("FAILED", 0), std::string::npos);
+    ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(*dir_, PagesText(120), "long"));
+    ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(*dir_, PagesText(60), "shorter"));
     const fs::path file = dir_->Path() / "grows.dvi";
     fs::copy_file(dir_->Path() / "long.dvi", file, fs::copy_options::overwrite_existing);
     CVrViewerDoc* doc = Open("grows.dvi");

@@ -20,6 +20,7 @@
 #include "platform/sys/Registry.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/UiDispatcher.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 #include "viewer/res/AppStrings.h"
@@ -61,14 +62,11 @@ TEST(FrameScreenshot, MainFrameWithMenusToolbarLayoutBarAndStatusBar) {
     }
 
     // Under Xvfb, with no window manager.
-    testsupport::TempDir dir;
-    fs::create_directories(dir.Path() / "config");
+    testsupport::TestEnvironment dir;
     fs::create_directories(dir.Path() / "run");
     fs::permissions(dir.Path() / "run", fs::perms::owner_all);
-    setenv("VELORAN_CONFIG_HOME", dir.File("config").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", dir.File("run").c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
-    sys::Registry::SetDefault(sys::Registry::OpenDirectory(dir.File("config")));
     static int argc = 1;
     static char arg0[] = "viewer_app_frame_screenshot";
     static char* argv[] = {arg0, nullptr};
@@ -131,7 +129,7 @@ TEST(FrameScreenshot, MainFrameWithMenusToolbarLayoutBarAndStatusBar) {
     AfxSetMessageBoxAnswerer(nullptr);
     app->CloseAllDocuments(FALSE);
     main->DestroyWindow();
-    PumpPending();
+    EXPECT_TRUE(PumpUntilQueuedRan());
     delete app;
 }
 

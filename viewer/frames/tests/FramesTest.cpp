@@ -33,6 +33,7 @@
 #include "platform/sys/TempFiles.h"
 #include "platform/ui/ControlBars.h"
 #include "platform/ui/MessageBox.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 #include "viewer/res/AppStrings.h"
@@ -91,15 +92,11 @@ std::vector<QAction*> MenuActions(const QList<QAction*>& actions) {
 class Frames : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new testsupport::TempDir;
-        fs::create_directories(dir_->Path() / "config");
-        fs::create_directories(dir_->Path() / "tmp");
-        setenv("TMPDIR", dir_->File("tmp").c_str(), 1);
-        setenv("VELORAN_CONFIG_HOME", dir_->File("config").c_str(), 1);
+        dir_ = new testsupport::TestEnvironment;
         const std::string text =
             "\\newcount\\n \\n=0\n\\loop \\advance\\n by 1 \\centerline{Page \\the\\n}\n"
             "\\ifnum\\n<4 \\vfill\\eject \\repeat\n\\bye\n";
-        ASSERT_EQ(testsupport::RunTex(*dir_, text).rfind("FAILED", 0), std::string::npos);
+        ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(*dir_, text));
         fs::copy_file(dir_->File("doc.dvi"), dir_->File("second.dvi"));
         // A document named without an extension.
         fs::copy_file(dir_->File("doc.dvi"), dir_->File("paper"));
@@ -109,13 +106,10 @@ protected:
     static void TearDownTestSuite() {
         AfxSetMessageBoxAnswerer(nullptr);
         delete dir_;
-        unsetenv("TMPDIR");
     }
 
     void SetUp() override {
-        fs::remove_all(dir_->Path() / "config");
-        fs::create_directories(dir_->Path() / "config");
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory(dir_->File("config")));
+        dir_->ResetConfig();
         app_ = NewTestApplication();
         app_->SetRegistryKey(CVrViewerApp::kRegistryKey);
         app_->SetAppProfile();
@@ -136,9 +130,9 @@ protected:
             app_->CloseAllDocuments(FALSE);
             main_->DestroyWindow();
         }
-        PumpPending();
+        PumpUntilQueuedRan();
         delete app_;
-        PumpPending();
+        PumpUntilQueuedRan();
     }
 
     // Opens a document of the folder and waits until its first page shows.
@@ -147,7 +141,7 @@ protected:
         if (!doc) return nullptr;
         CVrViewerView* view = ViewOf(doc);
         if (!PumpUntil([&] { return doc->WaitWorker(0) && view->IsInitialViewEstablished(); })) return nullptr;
-        PumpPending();
+        if (!PumpUntilQueuedRan()) return nullptr;
         return doc;
     }
     static CVrViewerView* ViewOf(CDocument* doc) {
@@ -196,14 +190,14 @@ protected:
         EXPECT_GT(ids.size(), 3u);
     }
 
-    static testsupport::TempDir* dir_;
+    static testsupport::TestEnvironment* dir_;
     // Documents open with an OptionsView.
     static inline bool countOptions_ = false;
     CVrViewerApp* app_ = nullptr;
     CMainFrame* main_ = nullptr;
     WndGuard life_;
 };
-testsupport::TempDir* Frames::dir_ = nullptr;
+testsupport::TestEnvironment* Frames::dir_ = nullptr;
 
 TEST_F(Frames, EveryMenuItemAndAcceleratorHasARoute) {
     // No document: the main frame's own menu.
@@ -303,9 +297,11 @@ TEST_F(Frames, LayoutBarDocksLeftSizesAndSwitchesTabs) {
     frame->CreateLayoutBar(200, view);
     SizingTabBar* bar = frame->GetLayoutBar();
     ASSERT_NE(bar, nullptr);
-    PumpPending();
     QWidget* barWidget = bar->GetWidget();
     QMainWindow* body = frame->GetBody();
+    ASSERT_TRUE(PumpUntil([&] {
+        return barWidget->isVisible() && barWidget->width() == 200 && view->GetWidget()->mapTo(body, QPoint(0, 0)).x() >= 200;
+    }));
 
     // Docked on the left, 200 wide, the page view beside it.
     EXPECT_EQ(bar->GetDockBarID(), AFX_IDW_DOCKBAR_LEFT);
@@ -351,7 +347,7 @@ TEST_F(Frames, LayoutBarDocksLeftSizesAndSwitchesTabs) {
     QTest::mousePress(barWidget, Qt::LeftButton, {}, edge);
     QTest::mouseMove(barWidget, edge + QPoint(50, 0));
     QTest::mouseRelease(barWidget, Qt::LeftButton, {}, edge + QPoint(50, 0));
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return bar->GetVertSize().cx == 250 && barWidget->width() == 250; }));
     EXPECT_EQ(bar->GetVertSize().cx, 250);
     EXPECT_EQ(barWidget->width(), 250);
     EXPECT_EQ(app_->GetProfileInt(CVrViewerApp::kAppProfile, "LayoutBar", "Width", -1), 250u);
@@ -363,7 +359,7 @@ TEST_F(Frames, LayoutBarDocksLeftSizesAndSwitchesTabs) {
     QTest::keyClick(barWidget, Qt::Key_Escape);
     EXPECT_FALSE(bar->IsTracking());
     QTest::mouseRelease(barWidget, Qt::LeftButton, {}, edge2 + QPoint(-100, 0));
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_EQ(bar->GetVertSize().cx, 250);
 
     // Hidden and shown again.
@@ -374,7 +370,7 @@ TEST_F(Frames, LayoutBarDocksLeftSizesAndSwitchesTabs) {
 
     // Removed: the page view is the active view again and takes the room.
     frame->DestroyLayoutBar();
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(frame->GetLayoutBar(), nullptr);
     EXPECT_EQ(frame->GetActiveView(), view);
@@ -464,7 +460,7 @@ TEST_F(Frames, ARestoredDocumentStaysUsableAndTheLastCloseBringsBackTheMainMenu)
     QMenuBar* menuBar = main_->GetBody()->menuBar();
 
     sub->showNormal();
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return !sub->isMaximized() && menuBar->isVisible(); }));
     EXPECT_FALSE(sub->isMaximized());
     EXPECT_TRUE(menuBar->isVisible());
     EXPECT_EQ(main_->GetMenuResourceShown(), IDR_VRVIEWTYPE);
@@ -474,7 +470,7 @@ TEST_F(Frames, ARestoredDocumentStaysUsableAndTheLastCloseBringsBackTheMainMenu)
     EXPECT_TRUE(ViewOf(doc)->GetControls()->BandVisible());
     // Maximize brings it back.
     Command(ID_WINDOW_MAXIMIZE);
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return sub->isMaximized(); }));
     EXPECT_TRUE(sub->isMaximized());
 
     // The Open button of the view's toolbar band opens the dialog.
@@ -494,8 +490,7 @@ TEST_F(Frames, ARestoredDocumentStaysUsableAndTheLastCloseBringsBackTheMainMenu)
 
     // The last document closes: File Open and Exit are there and enabled.
     doc->OnCloseDocument();
-    PumpPending();
-    EXPECT_EQ(main_->GetMenuResourceShown(), IDR_MAINFRAME);
+    EXPECT_TRUE(PumpUntil([&] { return main_->GetMenuResourceShown() == IDR_MAINFRAME; }));
     main_->UpdateCmdUI();
     for (UINT id : {ID_FILE_OPEN, ID_APP_EXIT}) {
         auto actions = main_->FindCommandActions(id);
@@ -535,9 +530,8 @@ TEST_F(Frames, StatusBarHasTheMessagePositionAndPagePanes) {
 }
 
 TEST_F(Frames, AFontWithoutAFaceIsNamedInTheStatusBar) {
-    ASSERT_EQ(testsupport::RunTex(*dir_, "\\font\\random=random Roman, {\\random 0123}.\n\\bye\n", "substitute")
-                  .rfind("FAILED", 0),
-              std::string::npos);
+    ASSERT_NO_FATAL_FAILURE(
+        testsupport::RunTex(*dir_, "\\font\\random=random Roman, {\\random 0123}.\n\\bye\n", "substitute"));
     CStatusBar& bar = main_->GetStatusBarCtrl();
     ASSERT_NE(Open("doc.dvi"), nullptr);
     EXPECT_EQ(std::string(bar.GetPaneText(0)).find("No outline face"), std::string::npos);
@@ -609,7 +603,7 @@ TEST_F(Frames, ViewSettingsComeBackForEachDocumentType) {
     Command(ID_VIEW_TOOLBAR);
     EXPECT_FALSE(ViewOf(doc)->GetControls()->BandVisible());
     doc->OnCloseDocument();
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
 
     // ...gives the next DVI view 150 % and the band hidden.
     doc = Open("second.dvi");
@@ -621,7 +615,7 @@ TEST_F(Frames, ViewSettingsComeBackForEachDocumentType) {
     EXPECT_FALSE(ViewOf(doc)->GetControls()->BandVisible());
     Command(ID_VIEW_TOOLBAR);
     doc->OnCloseDocument();
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
 
     // A TIFF view keeps to its own values: it takes and leaves the zoom,
     // and leaves the DVI paper and glass alone.
@@ -635,7 +629,7 @@ TEST_F(Frames, ViewSettingsComeBackForEachDocumentType) {
     Command(ID_ZOOM_80);
     app_->WriteProfileString(CVrViewerApp::kAppProfile, "MagGlass", "GlassWidth", nullptr);
     doc->OnCloseDocument();
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return app_->GetProfileInt(CVrViewerApp::kAppProfile, "Display", "DispMag", -1) == 8000u; }));
     EXPECT_EQ(app_->GetProfileInt(CVrViewerApp::kAppProfile, "Display", "DispMag", -1), 8000u);
     EXPECT_EQ(app_->GetProfileInt(CVrViewerApp::kAppProfile, "Display", "PaperOrientation", -1), 1u);
     EXPECT_EQ(app_->GetProfileInt(CVrViewerApp::kAppProfile, "MagGlass", "GlassWidth", -1), UINT(-1));
@@ -743,7 +737,7 @@ TEST_F(Frames, TheWindowMenuListsTheDocumentsAndActivatesTheChosenOne) {
     EXPECT_TRUE(listed[1]->isChecked());
     // Choosing the first by its number activates it.
     QTest::keyClick(window, Qt::Key_1);
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return main_->MDIGetActive() == FrameOf(first); }));
     EXPECT_EQ(main_->MDIGetActive(), FrameOf(first));
     EXPECT_EQ(main_->GetWidget()->windowTitle().toStdString(), "Veloran Viewer - [doc.dvi]");
     // The list is made anew each time: still two items, the other one checked.
@@ -766,7 +760,10 @@ TEST_F(Frames, TheLayoutBarOfTheStartsDocumentComesBackWithItsWidthAndTab) {
     CVrViewerDoc* doc = Open("doc.dvi");
     ASSERT_NE(doc, nullptr);
     main_->ShowWindow(SW_SHOW);
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] {
+        SizingTabBar* shown = FrameOf(doc)->GetLayoutBar();
+        return shown && shown->GetWidget()->isVisible() && shown->GetVertSize().cx == 260;
+    }));
     SizingTabBar* bar = FrameOf(doc)->GetLayoutBar();
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(bar->GetActiveTab(), 1);
@@ -785,11 +782,10 @@ TEST_F(Frames, TheMessagePaneShowsTheActiveDocumentsFailureOnly) {
         << messagePane();
     CVrViewerDoc* doc = Open("doc.dvi");
     ASSERT_NE(doc, nullptr);
-    PumpPending();
-    EXPECT_EQ(messagePane(), AfxLoadString(AFX_IDS_IDLEMESSAGE).str());
+    EXPECT_TRUE(PumpUntil([&] { return messagePane() == AfxLoadString(AFX_IDS_IDLEMESSAGE).str(); }));
     // Back on the failed document, its message is back.
     main_->MDIActivate(FrameOf(failed));
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return messagePane().find("Can not connect") != std::string::npos; }));
     EXPECT_NE(messagePane().find("Can not connect"), std::string::npos);
     EXPECT_TRUE(status->isVisible());
 }

@@ -17,11 +17,20 @@ namespace {
 
 class FileAssocTest : public ::testing::Test {
 protected:
+    // A private XDG world: xdg-mime sees the test's folders only, not the
+    // system's lists and desktop files of viewers installed there, and takes
+    // no desktop session's own query.
     void SetUp() override {
         setenv("XDG_DATA_HOME", (dir.Path() / "data").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (dir.Path() / "config").c_str(), 1);
-        unsetenv("XDG_CURRENT_DESKTOP");
-        unsetenv("DESKTOP_SESSION");
+        setenv("XDG_DATA_DIRS", (dir.Path() / "system-data").c_str(), 1);
+        setenv("XDG_CONFIG_DIRS", (dir.Path() / "system-config").c_str(), 1);
+        for (const char* session : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "XDG_MENU_PREFIX", "KDE_FULL_SESSION",
+                                    "KDE_SESSION_VERSION", "GNOME_DESKTOP_SESSION_ID", "MATE_DESKTOP_SESSION_ID",
+                                    "LXQT_SESSION_CONFIG", "DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"})
+            unsetenv(session);
+        fs::create_directories(dir.Path() / "system-data" / "applications");
+        fs::create_directories(dir.Path() / "system-config");
         fs::create_directories(dir.Path() / "data" / "applications");
         fs::create_directories(dir.Path() / "config");
         for (const char* other : {"other.desktop", "third.desktop"})
@@ -33,8 +42,7 @@ protected:
         reg = sys::Registry::CreateInMemory();
     }
     void TearDown() override {
-        unsetenv("XDG_DATA_HOME");
-        unsetenv("XDG_CONFIG_HOME");
+        for (const char* var : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"}) unsetenv(var);
     }
     std::string Default(const char* mime) {
         std::string out = testsupport::RunCommand(std::string("xdg-mime query default ") + mime + " 2>/dev/null");

@@ -2,55 +2,28 @@
 // the page and zoom the address asks for.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QElapsedTimer>
-
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <string>
 
-#include "platform/kpathsea/KPathSea.h"
-#include "platform/sys/Registry.h"
-#include "platform/ui/MessageBox.h"
-#include "platform/ui/UiDispatcher.h"
-#include "viewer/app/VrViewerApp.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
-#include "testsupport/QtTestTools.h"
-#include "testsupport/TestTools.h"
+#include "viewer/view/tests/ViewFixture.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-TEST(AddressParametersViewTest, LocalDocumentOpensAtTheAddressedPageAndZoom) {
-    const fs::path dir = fs::temp_directory_path() / ("vrparams-" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir / "config");
-    fs::create_directories(dir / "tmp");
-    setenv("TMPDIR", (dir / "tmp").c_str(), 1);
-    setenv("VELORAN_CONFIG_HOME", (dir / "config").c_str(), 1);
-    sys::Registry::SetDefault(sys::Registry::OpenDirectory((dir / "config").string()));
-    const std::string tex = testsupport::RunTex(dir, "\\newcount\\n \\n=0\n"
-                                                     "\\loop \\advance\\n by 1 \\centerline{Page \\the\\n}\n"
-                                                     "\\ifnum\\n<5 \\vfill\\eject \\repeat\n\\bye\n");
-    ASSERT_EQ(tex.rfind("FAILED", 0), std::string::npos) << "TeX must make the test document: " << tex;
+class AddressParametersView : public ViewFixture {
+protected:
+    static void SetUpTestSuite() {
+        SetUpDocuments("\\newcount\\n \\n=0\n"
+                       "\\loop \\advance\\n by 1 \\centerline{Page \\the\\n}\n"
+                       "\\ifnum\\n<5 \\vfill\\eject \\repeat\n\\bye\n");
+    }
+};
 
-    static int argc = 1;
-    static char arg0[] = "address_parameters_view_test";
-    static char* argv[] = {arg0, nullptr};
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication qapp(argc, argv);
-    UiDispatcher::Init();
-    AfxSetMessageBoxAnswerer([](const MessageBoxRequest&) { return IDOK; });
-    auto* app = new CVrViewerApp;
-    app->m_kpathsea.LoadKPathSeaDLLInit(kKPathSeaLibraryName, nullptr);
-    ASSERT_TRUE(app->m_kpathsea.IsKPathSeaDLLLoaded());
-
-    const std::string file = (dir / "doc.dvi").string();
+TEST_F(AddressParametersView, LocalDocumentOpensAtTheAddressedPageAndZoom) {
+    const std::string file = (Dir() / "doc.dvi").string();
     const struct {
         std::string address;
         int page, mag;
@@ -62,30 +35,16 @@ TEST(AddressParametersViewTest, LocalDocumentOpensAtTheAddressedPageAndZoom) {
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.address);
-        auto* doc = new CVrViewerDoc;
-        doc->m_bAutoDelete = FALSE;
-        auto* view = new CVrViewerView;
-        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, 900, 700}, nullptr, 1));
-        view->GetWidget()->resize(900, 700);
-        view->GetWidget()->show();
-        doc->AddView(view);
-
+        MakeView(900, 700);
         ASSERT_TRUE(doc->OnOpenDocument(c.address.c_str()));
         EXPECT_EQ(std::string(doc->GetAddress().c_str()), c.address.substr(0, c.address.find('?')));
-        ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
-        ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
+        ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0) && view->IsInitialViewEstablished() != 0; }));
         EXPECT_EQ(view->GetPageCount(), 5);
-        ViewStatus vs;
-        view->GetViewStatus(vs);
+        const ViewStatus vs = Status();
         EXPECT_EQ(vs.page, c.page);
         EXPECT_EQ(vs.DispMag, c.mag);
-
-        view->DestroyWindow();
-        delete doc;
+        CloseDocument();
     }
-    AfxSetMessageBoxAnswerer(nullptr);
-    delete app;
-    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -16,12 +16,13 @@
 #include "platform/inet/tests/LoopbackServer.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/MessageBox.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/ViewHyperlink.h"
 #include "viewer/view/VrViewerView.h"
-#include "viewer/view/tests/ShownViewsFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -37,24 +38,11 @@ const char kDocument[] =
     "\\special{html:<a name=\"sec2\">}Section two starts here.\\par\\vfill\\eject\n"
     "Last page.\\par\\bye\n";
 
-class AddressView : public ShownViewsTest {
+class AddressView : public ViewFixture {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new TempDir;
-        fs::create_directories(dir_->Path() / "config");
-        fs::create_directories(dir_->Path() / "tmp");
-        setenv("TMPDIR", (dir_->Path() / "tmp").c_str(), 1);
-        setenv("VELORAN_CONFIG_HOME", (dir_->Path() / "config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((dir_->Path() / "config").string()));
-        const std::string out = testsupport::RunTex(*dir_, kDocument, "doc");
-        ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+        ASSERT_NO_FATAL_FAILURE(SetUpDocuments(kDocument));
         testsupport::RunTex(*dir_, "Another paper.\\bye\n", "other");
-        TestApp();
-        app_ = NewTestApplication();
-    }
-    static void TearDownTestSuite() {
-        delete app_;
-        delete dir_;
     }
     static uint32_t Pixel(const Shown& s, int x, int y) {
         const WindowSurface& w = s.view->GetSurface();
@@ -68,9 +56,6 @@ protected:
         return n;
     }
     static std::string Doc(const char* name) { return dir_->File(name); }
-
-    static inline TempDir* dir_ = nullptr;
-    static inline CVrViewerApp* app_ = nullptr;
 };
 
 TEST_F(AddressView, ParametersChooseThePageTheAnchorAndTheWorkspaceColour) {
@@ -87,7 +72,7 @@ TEST_F(AddressView, ParametersChooseThePageTheAnchorAndTheWorkspaceColour) {
     s.view->GetPageAreaRect(&area);
     ASSERT_LT(vs.pageWidth - vs.scrollX, area.right - 4);
     EXPECT_EQ(Pixel(s, area.right - 3, vs.topOffset + 40), 0xFF0000u);
-    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(AddressView, HighlightWordsArePaintedInTheirSlotsColours) {
@@ -164,7 +149,7 @@ TEST_F(AddressView, LinksGoToTheFirstViewThatShowsTheirDocument) {
     EXPECT_EQ(first.doc->CheckReloadFile(), 1);
     EXPECT_EQ(first.view->IsInitialViewEstablished(), 0) << "the file is read again";
     EXPECT_TRUE(Drawn(first));
-    EXPECT_TRUE(boxes.empty()) << boxes.front();
+    EXPECT_TRUE(messages.empty()) << messages.front();
 }
 
 }  // namespace

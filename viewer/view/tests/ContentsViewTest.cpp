@@ -14,7 +14,7 @@
 
 #include "platform/inet/tests/LoopbackServer.h"
 #include "viewer/view/ContentsView.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ const char kToc[] =
 
 void Write(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
-class Contents : public DocumentViewTest {
+class Contents : public ViewFixture {
 protected:
     static void SetUpTestSuite() {
         SetUpDocuments(kDocument);
@@ -50,7 +50,7 @@ protected:
         if (contents) contents->DestroyWindow();  // deletes it
         contents = nullptr;
         app_->SetContentsPath("");
-        DocumentViewTest::TearDown();
+        ViewFixture::TearDown();
     }
 
     CContentsView* MakeContents(int width, int height) {
@@ -58,7 +58,7 @@ protected:
         EXPECT_TRUE(contents->Create(nullptr, "contents", WS_VISIBLE, RECT{0, 0, width, height}, nullptr, 2));
         contents->GetWidget()->resize(width, height);
         contents->GetWidget()->show();
-        PumpPending();
+        EXPECT_TRUE(PumpUntilQueuedRan());
         return contents;
     }
 
@@ -81,7 +81,7 @@ protected:
         QTreeWidget* tree = contents->GetTree();
         tree->scrollToItem(item);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
-        PumpPending();
+        EXPECT_TRUE(PumpUntilQueuedRan());
     }
 
     CContentsView* contents = nullptr;
@@ -140,12 +140,12 @@ TEST_F(Contents, ATitleWiderThanTheTabOpensInATipUnderThePointer) {
     QWidget* w = contents->GetWidget();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
     QTest::mouseMove(w->windowHandle(), QPoint(20, 8));
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return contents->GetTip()->isVisible(); }));
     ASSERT_TRUE(contents->GetTip()->isVisible());
     EXPECT_EQ(contents->GetTip()->text().toStdString(), "Notes on Groups");
     EXPECT_GT(contents->GetTip()->width(), 60);
     QTest::mouseMove(w->windowHandle(), QPoint(20, 30));
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return !contents->GetTip()->isVisible(); }));
     EXPECT_FALSE(contents->GetTip()->isVisible());
 }
 
@@ -190,9 +190,7 @@ TEST_F(Contents, AWebDocumentsFileIsFetchedAndOneWithoutTheTagGivesWayToTheFolde
     });
     MakeView();
     ASSERT_EQ(doc->LoadFromAddress(server.Url("/docs/paper.dvi").c_str()), CVrViewerDoc::kLoadOk);
-    ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
-    PumpPending();
-    ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0) && view->IsInitialViewEstablished() != 0; }));
     ASSERT_EQ(view->m_isBrowser, 1);
     app_->SetContentsPath(server.Url("/tocs").c_str());
     MakeContents(220, 300);

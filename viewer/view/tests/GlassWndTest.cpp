@@ -14,7 +14,7 @@
 #include "platform/gdi/PixelBuffer.h"
 #include "viewer/view/GlassWnd.h"
 #include "viewer/view/ViewGeometry.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ const char* kDocument = R"TEX(
 \bye
 )TEX";
 
-class Glass : public DocumentViewTest {
+class Glass : public ViewFixture {
 protected:
     static void SetUpTestSuite() { SetUpDocuments(kDocument); }
     static void TearDownTestSuite() { TearDownDocuments(); }

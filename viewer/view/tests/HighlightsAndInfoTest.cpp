@@ -22,12 +22,10 @@
 #include "viewer/view/DocumentInfoDlg.h"
 #include "viewer/view/SearchDlg.h"
 #include "viewer/view/ViewControls.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 #include "viewer/view/tests/PictureFiles.h"
 
 namespace fs = std::filesystem;
-
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
 
 namespace {
 
@@ -72,7 +70,7 @@ void WriteWinFontDocument(const std::string& path, const std::string& text) {
     b.Finish();
 }
 
-class HighlightsAndInfo : public DocumentViewTest {
+class HighlightsAndInfo : public ViewFixture {
 protected:
     // The glass in colour, so that its highlight colours can be seen.
     void SetUp() override { app_->WriteProfileInt(CVrViewerApp::kAppProfile, "MagGlass", "EnableColor", 1); }
@@ -138,7 +136,7 @@ TEST_F(HighlightsAndInfo, ASearchHitOnAWindowsFontPageIsPaintedRed) {
         EXPECT_EQ(id, UINT(IDD_SEARCH));
         if (++shown == 2) {
             // The dialog beside the hit: the hit's characters are red.
-            PumpPending();
+            EXPECT_TRUE(PumpUntilQueuedRan());
             view->UpdateWindow();
             red = Count(view->GetSurface(), 0xFF0000);
             EXPECT_EQ(view->GetSearchCharacters().size(), 5u);
@@ -239,7 +237,7 @@ TEST_F(HighlightsAndInfo, DocumentInformationWarnsWhileTheDocumentStillArrives) 
     MakeView();
     ASSERT_EQ(doc->LoadFromAddress(server.Url("/doc.dvi").c_str()), CVrViewerDoc::kLoadOk);
     ASSERT_TRUE(PumpUntil([&] { return sent.load(); }));
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     DocumentInformation();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], "Not all parts of the document are retrieved.\nDocument information may not be complete.");

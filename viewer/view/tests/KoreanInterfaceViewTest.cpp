@@ -15,7 +15,7 @@
 #include "dvilib/tests/PageImage.h"
 #include "platform/gdi/DC.h"
 #include "platform/gdi/GdiObjects.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 
 namespace {
 
@@ -32,13 +32,10 @@ A second line.
 constexpr double kSpPerInch = 72.27 * 65536;
 
 InkMask InkOfImage(const QImage& img, const QRect& r) {
-    InkMask m{r.width(), r.height(), std::vector<uint8_t>(size_t(r.width()) * size_t(r.height()))};
-    for (int y = 0; y < r.height(); ++y)
-        for (int x = 0; x < r.width(); ++x) {
-            const QPoint p(r.left() + x, r.top() + y);
-            m.ink[size_t(y) * size_t(r.width()) + size_t(x)] = img.rect().contains(p) && qGray(img.pixel(p)) < 128;
-        }
-    return m;
+    return testsupport::InkWhere(r.width(), r.height(), [&](int x, int y) {
+        const QPoint p(r.left() + x, r.top() + y);
+        return img.rect().contains(p) && qGray(img.pixel(p)) < 128;
+    });
 }
 
 // The mask moved so that its leftmost and topmost ink sit at (0, 0).
@@ -59,7 +56,7 @@ long Count(const InkMask& m) {
     return n;
 }
 
-class KoreanInterfaceView : public DocumentViewTest {
+class KoreanInterfaceView : public ViewFixture {
 protected:
     static void SetUpTestSuite() {
         ASSERT_EQ(std::string(std::getenv("LANG") ? std::getenv("LANG") : ""), "ko_KR.UTF-8");

@@ -19,6 +19,7 @@
 #include "platform/sys/Registry.h"
 #include "platform/sys/ShellOpen.h"
 #include "platform/ui/MessageBox.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 #include "viewer/res/AppStrings.h"
@@ -74,15 +75,12 @@ TEST(LayoutBarWidth, TheStoredWidthUnlessItDoesNotFit) {
 class Services : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new testsupport::TempDir;
-        fs::create_directories(dir_->Path() / "tmp");
-        setenv("TMPDIR", dir_->File("tmp").c_str(), 1);
+        dir_ = new testsupport::TestEnvironment;
         const std::string text =
             "\\newcount\\n \\n=0\n\\loop \\advance\\n by 1 \\centerline{Page \\the\\n}\n"
             "\\ifnum\\n<6 \\vfill\\eject \\repeat\n\\bye\n";
-        ASSERT_EQ(testsupport::RunTex(*dir_, text).rfind("FAILED", 0), std::string::npos);
-        ASSERT_EQ(testsupport::RunTex(*dir_, "\\centerline{Alone}\\bye\n", "one").rfind("FAILED", 0),
-                  std::string::npos);
+        ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(*dir_, text));
+        ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(*dir_, "\\centerline{Alone}\\bye\n", "one"));
         std::ofstream(dir_->File("doc.toc")) << "<TOC><META><TI>Six pages</TI></META><CONTENT>"
                                                 "1 <PAGE IMGSTART=4><TI>Four</TI></CONTENT>";
         TestApp();
@@ -90,10 +88,7 @@ protected:
     static void TearDownTestSuite() { delete dir_; }
 
     void SetUp() override {
-        fs::remove_all(dir_->Path() / "config");
-        fs::create_directories(dir_->Path() / "config");
-        setenv("VELORAN_CONFIG_HOME", dir_->File("config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory(dir_->File("config")));
+        dir_->ResetConfig();
         AfxSetMessageBoxAnswerer([this](const MessageBoxRequest& r) {
             questions.push_back(r.text);
             return answer;
@@ -118,9 +113,9 @@ protected:
             app_->CloseAllDocuments(FALSE);
             main_->DestroyWindow();
         }
-        PumpPending();
+        PumpUntilQueuedRan();
         delete app_;
-        PumpPending();
+        PumpUntilQueuedRan();
         sys::SetShellLauncher(shellBefore);
         CVrViewerView::SetGhostscriptProbe(nullptr);
         AfxSetMessageBoxAnswerer(nullptr);
@@ -132,7 +127,7 @@ protected:
         if (!doc || doc->GetViews().empty()) return nullptr;
         auto* view = dynamic_cast<CVrViewerView*>(doc->GetViews().front());
         if (!PumpUntil([&] { return doc->WaitWorker(0) && view->IsInitialViewEstablished(); })) return nullptr;
-        PumpPending();
+        if (!PumpUntilQueuedRan()) return nullptr;
         return view;
     }
     static CChildFrame* FrameOf(CVrViewerView* view) { return dynamic_cast<CChildFrame*>(view->GetParentFrame()); }
@@ -142,7 +137,7 @@ protected:
         return vs.page;
     }
 
-    static inline testsupport::TempDir* dir_ = nullptr;
+    static inline testsupport::TestEnvironment* dir_ = nullptr;
     CVrViewerApp* app_ = nullptr;
     CMainFrame* main_ = nullptr;
     WndGuard life_;
@@ -162,7 +157,7 @@ TEST_F(Services, TheLayoutBarCommandOpensTheBarAndTwoTogglesRestoreTheFrame) {
     view->GetLayoutBarStatus().width = 5000;
     view->GetLayoutBarStatus().viewNum = 3;
     main_->OnCommand(ID_LAYOUT_BAR);
-    PumpPending();
+    ASSERT_TRUE(PumpUntil([&] { return frame->GetLayoutBar() && frame->GetLayoutBar()->GetWidget()->width() == 200; }));
     SizingTabBar* bar = frame->GetLayoutBar();
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(bar->GetWidget()->width(), 200);
@@ -178,14 +173,14 @@ TEST_F(Services, TheLayoutBarCommandOpensTheBarAndTwoTogglesRestoreTheFrame) {
     // Kept for a look: the frame with the thumbnails tab.
     bar->SelectTab(1);
     PumpUntil([&] { return !bar->GetView<CThumbnailView>()->HasTimer(CThumbnailView::ID_THUMBNAIL_DRAW_TIMER); });
-    PumpPending();
+    PumpUntilQueuedRan();
     fs::create_directories(VELORAN_BINARY_DIR "/artefacts");
     main_->GetWidget()->grab().save(VELORAN_BINARY_DIR "/artefacts/layout-bar.png");
     bar->SelectTab(0);
 
     // The command again (from the page view's frame) removes the bar.
     main_->OnCommand(ID_LAYOUT_BAR);
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return !frame->GetLayoutBar() && view->GetWidget()->geometry() == before; }));
     EXPECT_EQ(frame->GetLayoutBar(), nullptr);
     EXPECT_EQ(view->GetLayoutBarStatus().show, 0);
     EXPECT_EQ(app_->GetProfileInt(CVrViewerApp::kAppProfile, "LayoutBar", "Show", -1), 0u);
@@ -195,7 +190,7 @@ TEST_F(Services, TheLayoutBarCommandOpensTheBarAndTwoTogglesRestoreTheFrame) {
     // when it was left shown.
     view->GetLayoutBarStatus().width = 260;
     main_->OnCommand(ID_LAYOUT_BAR);
-    PumpPending();
+    ASSERT_TRUE(PumpUntil([&] { return frame->GetLayoutBar() && frame->GetLayoutBar()->GetWidget()->width() == 260; }));
     ASSERT_NE(frame->GetLayoutBar(), nullptr);
     EXPECT_EQ(frame->GetLayoutBar()->GetWidget()->width(), 260);
     CVrViewerView* second = Open("one.dvi");
@@ -327,7 +322,9 @@ TEST_F(Services, TheFirstRunIsRecordedInTheUsersStore) {
     app_->m_firstRun = 1;
     CVrViewerView* view = Open("doc.dvi");
     ASSERT_NE(view, nullptr);
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] {
+        return reg.GetString(sys::RegRoot::LocalMachine, CVrViewerApp::kInstallKey, "FirstRunning") == "FALSE";
+    }));
     EXPECT_EQ(reg.GetString(sys::RegRoot::LocalMachine, CVrViewerApp::kInstallKey, "FirstRunning"), "FALSE");
     // Written to the file of the user's own store.
     const std::vector<unsigned char> file = testsupport::ReadFile(reg.FileOf(sys::RegRoot::LocalMachine));

@@ -20,17 +20,16 @@
 #include "platform/sys/Registry.h"
 #include "platform/sys/ShellOpen.h"
 #include "platform/ui/MessageBox.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
-#include "viewer/view/tests/ShownViewsFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
 using testsupport::TempDir;
-
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libkpathsea.so\n"; }
 
 namespace {
 
@@ -47,20 +46,14 @@ const char kLinker[] =
     "\\font\\big=cmr10 at 20pt \\big\n"
     "\\special{html:<a href=\"target.dvi\\string#sec2\">}Go to section two\\special{html:</a>} of the target.\\par\\bye\n";
 
-class LinkFollowing : public ShownViewsTest {
+class LinkFollowing : public ViewFixture {
 protected:
     LinkFollowing() { answer = IDYES; }
     static void SetUpTestSuite() {
-        dir_ = new TempDir;
-        fs::create_directories(dir_->Path() / "config");
-        fs::create_directories(dir_->Path() / "tmp");
+        ASSERT_NO_FATAL_FAILURE(SetUpDocuments(nullptr));
         fs::create_directories(dir_->Path() / "bin");
-        setenv("TMPDIR", (dir_->Path() / "tmp").c_str(), 1);
-        setenv("VELORAN_CONFIG_HOME", (dir_->Path() / "config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((dir_->Path() / "config").string()));
         for (const auto& [text, name] : {std::pair{kTarget, "target"}, std::pair{kLinker, "linker"}}) {
-            const std::string out = testsupport::RunTex(*dir_, text, name);
-            ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+            ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(*dir_, text, name));
         }
         // The stand-in opener: each start leaves one file with one argument
         // a line.
@@ -73,12 +66,6 @@ protected:
         fs::create_directories(dir_->File("started"));
         const char* path = getenv("PATH");
         setenv("PATH", (dir_->File("bin") + ":" + (path ? path : "")).c_str(), 1);
-        TestApp();
-        app_ = NewTestApplication();
-    }
-    static void TearDownTestSuite() {
-        delete app_;
-        delete dir_;
     }
     static QRect LinkRect(const Shown& s, const char* reference) {
         ViewStatus vs;
@@ -105,9 +92,6 @@ protected:
     static void ClearStarted() {
         for (const auto& e : fs::directory_iterator(dir_->File("started"))) fs::remove(e.path());
     }
-
-    static inline TempDir* dir_ = nullptr;
-    static inline CVrViewerApp* app_ = nullptr;
 };
 
 TEST_F(LinkFollowing, ALinkToADocumentAnotherViewShowsMovesThatViewAndStartsNothing) {
@@ -126,7 +110,7 @@ TEST_F(LinkFollowing, ALinkToADocumentAnotherViewShowsMovesThatViewAndStartsNoth
     EXPECT_EQ(Page(target), 2) << "the anchor's page";
     EXPECT_EQ(Page(linker), 0);
     EXPECT_TRUE(launched.empty());
-    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(messages.empty());
     EXPECT_EQ(shown.size(), 2u);
 
     // Without the target's view the same click goes out, to the file.
@@ -171,13 +155,13 @@ TEST_F(LinkFollowing, EveryLinkGoesOutOrAsksThroughTheOneLauncher) {
         ClearStarted();
         for (int reply : {IDNO, IDYES}) {
             if (!c.asks && reply == IDNO) continue;
-            boxes.clear();
+            messages.clear();
             answer = reply;
             const bool started = c.from->view->LaunchLink(c.address);
-            EXPECT_EQ(boxes.size(), c.asks ? 1u : 0u);
+            EXPECT_EQ(messages.size(), c.asks ? 1u : 0u);
             if (c.asks) {
-                ASSERT_FALSE(boxes.empty());
-                EXPECT_NE(boxes[0].find(c.address), std::string::npos) << boxes[0];
+                ASSERT_FALSE(messages.empty());
+                EXPECT_NE(messages[0].find(c.address), std::string::npos) << messages[0];
             }
             EXPECT_EQ(started, reply == IDYES);
             if (reply == IDNO) continue;

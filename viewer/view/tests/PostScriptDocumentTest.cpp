@@ -19,6 +19,7 @@
 #include "platform/sys/ShellOpen.h"
 #include "platform/sys/TempFiles.h"
 #include "platform/ui/MessageBox.h"
+#include "testsupport/Ink.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 #include "viewer/document/PdfLinks.h"
@@ -27,7 +28,7 @@
 #include "viewer/view/PostScriptPage.h"
 #include "viewer/res/ViewCommandIds.h"
 #include "viewer/view/VrViewerView.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 
 namespace fs = std::filesystem;
 
@@ -56,19 +57,18 @@ std::string Slurp(const fs::path& p) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-class PostScriptDocument : public DocumentViewTest {
+class PostScriptDocument : public ViewFixture {
 protected:
     static void SetUpTestSuite() {
         SetUpDocuments(nullptr);
-        fs::create_directories(*dir_ / "tex");
+        fs::create_directories(Dir() / "tex");
         ASSERT_EQ(GetGS()->LoadGSDLL(kGSLibraryName, nullptr), 1);
-        const fs::path tex = *dir_ / "tex";
-        for (const std::string& out :
-             {testsupport::RunTex(tex, kThreePages, "three"), testsupport::RunIn(tex, "dvips -q -o three.ps three.dvi")})
-            ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+        const fs::path tex = Dir() / "tex";
+        ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(tex, kThreePages, "three"));
+        const std::string ps = testsupport::RunIn(tex, "dvips -q -o three.ps three.dvi");
+        ASSERT_EQ(ps.rfind("FAILED", 0), std::string::npos) << ps;
         std::ofstream(tex / "links.tex") << kLinks;
-        const std::string pdf = testsupport::RunIn(tex, "pdftex -interaction=batchmode -halt-on-error links.tex");
-        ASSERT_EQ(pdf.rfind("FAILED", 0), std::string::npos) << pdf;
+        ASSERT_NO_FATAL_FAILURE(testsupport::RunTexProgram(tex, "pdftex", "links"));
     }
     static void TearDownTestSuite() { TearDownDocuments(); }
 
@@ -78,25 +78,25 @@ protected:
     }
     void TearDown() override {
         CloseDocument();
-        DocumentViewTest::TearDown();
+        ViewFixture::TearDown();
         // Closing leaves no temporary file behind.
         std::vector<std::string> left;
         for (const auto& e : fs::directory_iterator(sys::GetTempPath())) left.push_back(e.path().string());
         EXPECT_EQ(left, std::vector<std::string>());
     }
 
-    static fs::path Tex(const char* name) { return *dir_ / "tex" / name; }
+    static fs::path Tex(const char* name) { return Dir() / "tex" / name; }
 
     void WaitShown(int pages) {
         ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
         ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
-        PumpPending();
+        ASSERT_TRUE(PumpUntilQueuedRan());
         ASSERT_EQ(view->GetPageCount(), pages);
         ASSERT_EQ(doc->GetPsPageCount(), pages);
         Paint();
     }
     void Paint() {
-        PumpPending();
+        ASSERT_TRUE(PumpUntilQueuedRan());
         view->Invalidate(FALSE);
         view->UpdateWindow();
     }
@@ -108,7 +108,7 @@ protected:
         const ViewStatus vs = Status();
         EXPECT_EQ(vs.page, page);
         const int dpi = int(vs.resolutionX * 0.0001 * vs.DispMag * 0.0001 + 0.5);
-        const fs::path png = *dir_ / "ref.png";
+        const fs::path png = Dir() / "ref.png";
         const std::string cmd = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pnggray -r" + std::to_string(dpi) + " -g" +
                                 std::to_string(vs.pageWidth) + "x" + std::to_string(vs.pageHeight) +
                                 " -dTextAlphaBits=4 -dGraphicsAlphaBits=4 -dFirstPage=" + std::to_string(page + 1) +
@@ -124,31 +124,14 @@ protected:
         const int w = std::min({kWidth - 17, vs.pageWidth - vs.scrollX, ref.width() - vs.scrollX});
         const int h = std::min({kHeight - 17 - vs.topOffset, vs.pageHeight - vs.scrollY, ref.height() - vs.scrollY});
         if (w <= 0 || h <= 0) return 0;
-        std::vector<uint8_t> shown(size_t(w) * h), want(size_t(w) * h);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const uint32_t c = view->GetSurface().Row(y + vs.topOffset)[x];
-                const int grey = (int((c >> 16) & 0xFF) * 299 + int((c >> 8) & 0xFF) * 587 + int(c & 0xFF) * 114) / 1000;
-                shown[size_t(y) * w + x] = grey < 128;
-                want[size_t(y) * w + x] = ref.constScanLine(y + vs.scrollY)[x + vs.scrollX] < 128;
-            }
-        auto near = [&](const std::vector<uint8_t>& img, int x, int y) {
-            for (int dy = -tolerance; dy <= tolerance; ++dy)
-                for (int dx = -tolerance; dx <= tolerance; ++dx) {
-                    const int u = x + dx, v = y + dy;
-                    if (u >= 0 && v >= 0 && u < w && v < h && img[size_t(v) * w + u]) return true;
-                }
-            return false;
-        };
-        long matched = 0, total = 0;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const bool s = shown[size_t(y) * w + x], r = want[size_t(y) * w + x];
-                total += s + r;
-                matched += (s && near(want, x, y)) + (r && near(shown, x, y));
-            }
-        EXPECT_GT(total, 1000) << "page " << page + 1 << " shows no ink";
-        return total ? double(matched) / double(total) : 0;
+        const testsupport::InkMask shown = testsupport::InkWhere(
+            w, h, [&](int x, int y) { return testsupport::DarkPixel(view->GetSurface().Row(y + vs.topOffset)[x]); });
+        const testsupport::InkMask want = testsupport::InkWhere(
+            w, h, [&](int x, int y) { return ref.constScanLine(y + vs.scrollY)[x + vs.scrollX] < 128; });
+        long inked = 0;
+        const double matched = testsupport::InkMatched(shown, want, tolerance, &inked);
+        EXPECT_GT(inked, 1000) << "page " << page + 1 << " shows no ink";
+        return matched;
     }
 
     // The window point over the centre of a PDF link rectangle.
@@ -206,7 +189,7 @@ TEST_F(PostScriptDocument, DvipsPostScriptIsConvertedCountedAndEachPageShownAsGh
 TEST_F(PostScriptDocument, SaveAsOfPostScriptWritesThePostScriptNotThePdfMadeOfIt) {
     ASSERT_TRUE(doc->OnOpenDocument(Tex("three.ps").c_str()));
     WaitShown(3);
-    const fs::path saved = *dir_ / "saved-three.ps";
+    const fs::path saved = Dir() / "saved-three.ps";
     std::string filters;
     AfxSetDialogAnswerer([&](UINT, QDialog& dialog) {
         auto* files = qobject_cast<QFileDialog*>(&dialog);
@@ -276,11 +259,10 @@ TEST_F(PostScriptDocument, PdfPagesShowAndAClickOnALinkMovesToItsPage) {
 // object stream: a click on the link starts the browser program (a stand-in
 // on PATH that records its arguments) with the address whole.
 TEST_F(PostScriptDocument, AnHrefWithParenthesesIsLaunchedWhole) {
-    const fs::path tex = *dir_ / "tex";
+    const fs::path tex = Dir() / "tex";
     std::ofstream(tex / "href.tex") << "\\documentclass{article}\\usepackage{hyperref}\\begin{document}\\Huge\n"
                                        "\\href{https://en.wikipedia.org/wiki/Set_(mathematics)}{Sets}\n\\end{document}\n";
-    const std::string out = testsupport::RunIn(tex, "pdflatex -interaction=batchmode -halt-on-error href");
-    ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+    ASSERT_NO_FATAL_FAILURE(testsupport::RunTexProgram(tex, "pdflatex", "href"));
 
     testsupport::TempDir bin;
     const std::string record = bin.File("argv");
@@ -359,7 +341,7 @@ TEST_F(PostScriptDocument, PostScriptOverHttpIsShownLikeALocalFile) {
 }
 
 TEST_F(PostScriptDocument, StopDuringTheConversionOfALongFileEndsItAndClosingLeavesNoFile) {
-    const fs::path ps = *dir_ / "long.ps";
+    const fs::path ps = Dir() / "long.ps";
     {
         std::ofstream out(ps);
         out << "%!PS\n/Times-Roman findfont 10 scalefont setfont\n";
@@ -367,11 +349,13 @@ TEST_F(PostScriptDocument, StopDuringTheConversionOfALongFileEndsItAndClosingLea
     }
     ASSERT_TRUE(doc->OnOpenDocument(ps.c_str()));
     ASSERT_TRUE(PumpUntil([&] { return Has(calls, "SetStatusText PostScript Converting..."); }));
-    // Let the conversion get going, then stop it.
-    for (int i = 0; i < 20; ++i) PumpPending();
+    // Once the conversion writes its PDF beside the document's copy, stop it.
+    EXPECT_TRUE(PumpUntil([] {
+        return std::distance(fs::directory_iterator(sys::GetTempPath()), fs::directory_iterator()) >= 2;
+    }));
     doc->OnStop();
     EXPECT_TRUE(doc->WaitWorker(0));
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_EQ(view->GetPageCount(), 0);
     EXPECT_EQ(doc->GetPsPageCount(), 0);
     // Only the document's own copy is left while it is open; the partial PDF went at once.
@@ -383,11 +367,11 @@ TEST_F(PostScriptDocument, StopDuringTheConversionOfALongFileEndsItAndClosingLea
 }
 
 TEST_F(PostScriptDocument, AFailedConversionIsReported) {
-    const fs::path ps = *dir_ / "broken.ps";
+    const fs::path ps = Dir() / "broken.ps";
     std::ofstream(ps) << "%!PS\n10 10 moveto nosuchoperator showpage\n";
     ASSERT_TRUE(doc->OnOpenDocument(ps.c_str()));
-    ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
-    PumpPending();
+    ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0) && !messages.empty(); }));
+    ASSERT_TRUE(PumpUntilQueuedRan());
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("could not convert"), std::string::npos) << messages[0];
     EXPECT_NE(std::string(doc->GetErrorText().str()).find("undefined"), std::string::npos);

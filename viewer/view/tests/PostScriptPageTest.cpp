@@ -8,6 +8,7 @@
 
 #include "platform/ghostscript/GS.h"
 #include "platform/sys/Registry.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
 #include "viewer/app/VrViewerApp.h"
@@ -94,10 +95,7 @@ TEST(PostScriptPageArithmetic, JobArgumentsStridesAndMappings) {
 class PostScriptRendering : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new testsupport::TempDir;
-        fs::create_directories(dir_->Path() / "config");
-        setenv("VELORAN_CONFIG_HOME", (dir_->Path() / "config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((dir_->Path() / "config").string()));
+        dir_ = new testsupport::TestEnvironment;
         TestApp();
         ASSERT_EQ(GetGS()->LoadGSDLL(kGSLibraryName, nullptr), 1);
         // Letter portrait with a black square at (72, 72) pt, then A4 landscape.
@@ -114,7 +112,7 @@ protected:
         delete pdf_;
         delete dir_;
     }
-    static inline testsupport::TempDir* dir_ = nullptr;
+    static inline testsupport::TestEnvironment* dir_ = nullptr;
     static inline std::string* pdf_ = nullptr;
 };
 

@@ -35,11 +35,14 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/PrintDialog.h"
 #include "platform/ui/TerminationSignals.h"
+#include "testsupport/Ink.h"
 #include "testsupport/QtTestTools.h"
+#include "testsupport/TestEnvironment.h"
 #include "testsupport/TestTools.h"
 #include "viewer/app/VrViewerApp.h"
 #include "viewer/document/VrViewerDoc.h"
 #include "viewer/view/VrViewerView.h"
+#include "viewer/view/tests/ViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -65,71 +68,33 @@ int ChildCount() {
 }
 
 // Ink (darker than mid grey) of a grey image.
-std::vector<uint8_t> Ink(const QImage& image) {
-    std::vector<uint8_t> ink(size_t(image.width()) * image.height());
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) ink[size_t(y) * image.width() + x] = qGray(image.pixel(x, y)) < 128;
-    return ink;
+testsupport::InkMask Ink(const QImage& image) {
+    return testsupport::InkWhere(image.width(), image.height(),
+                                 [&](int x, int y) { return qGray(image.pixel(x, y)) < 128; });
 }
 
-// Ink agreement of two images of the same size, ink counting as matched by
-// ink of the other within one pixel.
-double TolerantIoU(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int w, int h) {
-    auto near = [&](const std::vector<uint8_t>& img, int x, int y) {
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx) {
-                const int u = x + dx, v = y + dy;
-                if (u >= 0 && v >= 0 && u < w && v < h && img[size_t(v) * w + u]) return true;
-            }
-        return false;
-    };
-    long matched = 0, total = 0;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const bool s = a[size_t(y) * w + x], r = b[size_t(y) * w + x];
-            total += s + r;
-            matched += (s && near(b, x, y)) + (r && near(a, x, y));
-        }
-    return total ? double(matched) / double(total) : 0;
-}
 
-class Printing : public ::testing::Test {
+class Printing : public ViewFixture {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new fs::path(fs::temp_directory_path() / ("vrprint-" + std::to_string(getpid())));
-        fs::remove_all(*dir_);
-        fs::create_directories(*dir_ / "config");
-        fs::create_directories(*dir_ / "tmp");
-        fs::create_directories(*dir_ / "tex");
-        setenv("TMPDIR", (*dir_ / "tmp").c_str(), 1);
-        setenv("VELORAN_CONFIG_HOME", (*dir_ / "config").c_str(), 1);
-        sys::Registry::SetDefault(sys::Registry::OpenDirectory((*dir_ / "config").string()));
-        TestApp();
-        app_ = NewTestApplication();
+        SetUpDocuments(nullptr);
+        fs::create_directories(Dir() / "tex");
         ASSERT_EQ(GetGS()->LoadGSDLL(kGSLibraryName, nullptr), 1);
-        const fs::path tex = *dir_ / "tex";
-        for (const std::string& out :
-             {testsupport::RunTex(tex, kThreePages, "three"), testsupport::RunIn(tex, "dvips -q -o three.ps three.dvi"),
-              testsupport::RunIn(tex, "pdftex -interaction=batchmode three.tex")})
-            ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+        const fs::path tex = Dir() / "tex";
+        ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(tex, kThreePages, "three"));
+        const std::string ps = testsupport::RunIn(tex, "dvips -q -o three.ps three.dvi");
+        ASSERT_EQ(ps.rfind("FAILED", 0), std::string::npos) << ps;
+        ASSERT_NO_FATAL_FAILURE(testsupport::RunTexProgram(tex, "pdftex", "three"));
     }
-    static void TearDownTestSuite() {
-        delete app_;
-        fs::remove_all(*dir_);
-        delete dir_;
-    }
+    static void TearDownTestSuite() { TearDownDocuments(); }
 
     void SetUp() override {
-        AfxSetMessageBoxAnswerer([this](const MessageBoxRequest& r) {
-            messages.push_back(r.text);
-            return IDOK;
-        });
         AfxSetDialogAnswerer([this](UINT id, QDialog& d) {
             if (id == IDD_PRINT_SETUP_DIALOG && setupAnswer) return setupAnswer(d);
             if (id != IDD_PRINT_DIALOG) return int(IDCANCEL);
             ++dialogs;
             auto* pd = dynamic_cast<QPrintDialog*>(&d);
-            if (!pd || !answer) return int(IDCANCEL);
+            if (!pd || !printAnswer) return int(IDCANCEL);
             if (byHand) return AnswerByHand(*pd);
             QPrinter* p = pd->printer();
             p->setOutputFormat(QPrinter::PdfFormat);
@@ -142,29 +107,18 @@ protected:
             }
             return int(IDOK);
         });
-        output = *dir_ / "out.pdf";
+        output = Dir() / "out.pdf";
         fs::remove(output);
-        doc = new CVrViewerDoc;
-        doc->m_bAutoDelete = FALSE;
-        view = new CVrViewerView;
-        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, 800, 600}, nullptr, 1));
-        view->GetWidget()->resize(800, 600);
-        view->GetWidget()->show();
-        doc->AddView(view);
+        MakeView(800, 600);
     }
     void TearDown() override {
-        if (view) view->DestroyWindow();
-        delete doc;
-        PumpPending();
-        AfxSetMessageBoxAnswerer(nullptr);
-        AfxSetDialogAnswerer(nullptr);
+        ViewFixture::TearDown();
+        PumpUntilQueuedRan();
     }
 
+    // A document of three pages, opened and drawn.
     void Open(const fs::path& file) {
-        ASSERT_TRUE(doc->OnOpenDocument(file.c_str()));
-        ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
-        ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
-        PumpPending();
+        ASSERT_NO_FATAL_FAILURE(ViewFixture::Open(file));
         ASSERT_EQ(view->GetPageCount(), 3);
     }
 
@@ -231,14 +185,14 @@ protected:
     std::vector<QImage> PrintedPages() {
         std::vector<QImage> pages;
         if (!fs::exists(output)) return pages;
-        const fs::path prefix = *dir_ / "printed";
-        for (const auto& e : fs::directory_iterator(*dir_))
+        const fs::path prefix = Dir() / "printed";
+        for (const auto& e : fs::directory_iterator(Dir()))
             if (e.path().filename().string().rfind("printed", 0) == 0) fs::remove(e.path());
         const std::string cmd = "pdftoppm -gray -r " + std::to_string(kDpi) + " '" + output.string() + "' '" +
                                 prefix.string() + "' >/dev/null 2>&1";
         EXPECT_EQ(std::system(cmd.c_str()), 0);
         std::vector<fs::path> files;
-        for (const auto& e : fs::directory_iterator(*dir_))
+        for (const auto& e : fs::directory_iterator(Dir()))
             if (e.path().filename().string().rfind("printed", 0) == 0) files.push_back(e.path());
         std::sort(files.begin(), files.end());
         for (const fs::path& f : files) pages.push_back(QImage(QString::fromStdString(f.string())));
@@ -247,7 +201,7 @@ protected:
 
     // The drawer's rendering of a DVI page on a sheet of that size at kDpi,
     // one inch from the sheet's left and top edges.
-    std::vector<uint8_t> DrawerInk(int page, int w, int h) {
+    testsupport::InkMask DrawerInk(int page, int w, int h) {
         auto dc = CreateMemoryDC(w, h, 32, kDpi);
         dc->FillSolidRect(0, 0, w, h, RGB(255, 255, 255));
         VrDviDrawer drawer;
@@ -261,8 +215,8 @@ protected:
     }
 
     // gs's own rendering of a page of a file on the same sheet.
-    std::vector<uint8_t> GhostscriptInk(const fs::path& file, int page, int w, int h) {
-        const fs::path png = *dir_ / "gs.png";
+    testsupport::InkMask GhostscriptInk(const fs::path& file, int page, int w, int h) {
+        const fs::path png = Dir() / "gs.png";
         const std::string cmd = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pnggray -r" + std::to_string(kDpi) + " -g" +
                                 std::to_string(w) + "x" + std::to_string(h) + " -dFirstPage=" +
                                 std::to_string(page + 1) + " -dLastPage=" + std::to_string(page + 1) +
@@ -271,13 +225,8 @@ protected:
         return Ink(QImage(QString::fromStdString(png.string())));
     }
 
-    static inline fs::path* dir_ = nullptr;
-    static inline CVrViewerApp* app_ = nullptr;
-    CVrViewerDoc* doc = nullptr;
-    CVrViewerView* view = nullptr;
-    std::vector<std::string> messages;
     fs::path output;
-    bool answer = true, noMargins = false, byHand = false;
+    bool printAnswer = true, noMargins = false, byHand = false;
     int from = 0, to = 0, dialogs = 0, copies = 1;
     std::function<int(QDialog&)> setupAnswer;
     std::vector<std::string> destinations;
@@ -285,7 +234,7 @@ protected:
 };
 
 TEST_F(Printing, DviPagesPrintAsTheDrawerDrawsThemAndARangePrintsItsPages) {
-    Open(*dir_ / "tex" / "three.dvi");
+    Open(Dir() / "tex" / "three.dvi");
     struct Case {
         int from, to;
         std::vector<int> pages;
@@ -299,20 +248,20 @@ TEST_F(Printing, DviPagesPrintAsTheDrawerDrawsThemAndARangePrintsItsPages) {
         ASSERT_EQ(printed.size(), c.pages.size()) << "range " << c.from << "-" << c.to;
         for (size_t i = 0; i < printed.size(); ++i) {
             const int w = printed[i].width(), h = printed[i].height();
-            EXPECT_GE(TolerantIoU(Ink(printed[i]), DrawerInk(c.pages[i], w, h), w, h), 0.9)
+            EXPECT_GE(testsupport::InkMatched(Ink(printed[i]), DrawerInk(c.pages[i], w, h), 1), 0.9)
                 << "printed page " << i + 1 << " of range " << c.from << "-" << c.to;
         }
     }
     EXPECT_TRUE(messages.empty());
     // Cancel in the print dialog prints nothing.
-    answer = false;
+    printAnswer = false;
     fs::remove(output);
     EXPECT_TRUE(view->SendCommand(ID_FILE_PRINT));
     EXPECT_FALSE(fs::exists(output));
 }
 
 TEST_F(Printing, PostScriptPrintsThroughGhostscriptBitmapsWithTheSamePagesAndInk) {
-    const fs::path ps = *dir_ / "tex" / "three.ps";
+    const fs::path ps = Dir() / "tex" / "three.ps";
     Open(ps);
     noMargins = true;
     testing::internal::CaptureStdout();
@@ -323,7 +272,7 @@ TEST_F(Printing, PostScriptPrintsThroughGhostscriptBitmapsWithTheSamePagesAndInk
     ASSERT_EQ(printed.size(), 3u);
     for (int page = 0; page < 3; ++page) {
         const int w = printed[size_t(page)].width(), h = printed[size_t(page)].height();
-        EXPECT_GE(TolerantIoU(Ink(printed[size_t(page)]), GhostscriptInk(ps, page, w, h), w, h), 0.9)
+        EXPECT_GE(testsupport::InkMatched(Ink(printed[size_t(page)]), GhostscriptInk(ps, page, w, h), 1), 0.9)
             << "page " << page + 1;
     }
     // A range reads the pages before it and ignores them.
@@ -338,7 +287,7 @@ TEST_F(Printing, PostScriptPrintsThroughGhostscriptBitmapsWithTheSamePagesAndInk
 }
 
 TEST_F(Printing, CancelInTheProgressBoxEndsTheJobWithNoFileAndNoChild) {
-    const fs::path ps = *dir_ / "long.ps";
+    const fs::path ps = Dir() / "long.ps";
     {
         std::ofstream out(ps);
         out << "%!PS\n/Times-Roman findfont 30 scalefont setfont\n";
@@ -380,9 +329,9 @@ TEST_F(Printing, CancelInTheProgressBoxEndsTheJobWithNoFileAndNoChild) {
 }
 
 TEST_F(Printing, ADocumentStillArrivingIsRefusedWithAMessage) {
-    Open(*dir_ / "tex" / "three.dvi");
+    Open(Dir() / "tex" / "three.dvi");
     view->SetDocType(kDocGzip);
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_TRUE(view->SendCommand(ID_FILE_PRINT));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("not arrived"), std::string::npos);
@@ -452,15 +401,10 @@ TEST_F(Printing, TiffPagesPrintCentredAtTheirOwnResolution) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(WriteSquareTiff(*dir_ / c.name, c.unit, c.resolution, c.withResolution));
-        if (view) view->DestroyWindow();
-        delete doc;
-        doc = new CVrViewerDoc;
-        doc->m_bAutoDelete = FALSE;
-        view = new CVrViewerView;
-        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, 800, 600}, nullptr, 1));
-        doc->AddView(view);
-        ASSERT_TRUE(doc->OnOpenDocument((*dir_ / c.name).c_str()));
+        ASSERT_TRUE(WriteSquareTiff(Dir() / c.name, c.unit, c.resolution, c.withResolution));
+        CloseDocument();
+        MakeView(800, 600);
+        ASSERT_TRUE(doc->OnOpenDocument((Dir() / c.name).c_str()));
         ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
         ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
         fs::remove(output);
@@ -528,27 +472,22 @@ int InkWidth(const QImage& page) {
 }
 
 TEST_F(Printing, EveryKindPrintsItsRangeToAPdfFileAsOftenAsTheCopiesSay) {
-    ASSERT_TRUE(WritePagesTiff(*dir_ / "pages.tif"));
-    const fs::path tex = *dir_ / "tex";
+    ASSERT_TRUE(WritePagesTiff(Dir() / "pages.tif"));
+    const fs::path tex = Dir() / "tex";
     enum Kind { Dvi, Ghostscript, Tiff };
     struct Case {
         fs::path file;
         Kind kind;
     } cases[] = {{tex / "three.dvi", Dvi}, {tex / "three.ps", Ghostscript}, {tex / "three.pdf", Ghostscript},
-                 {*dir_ / "pages.tif", Tiff}};
+                 {Dir() / "pages.tif", Tiff}};
     byHand = true;
     from = 2;
     to = 3;
     copies = 2;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file.filename().string());
-        if (view) view->DestroyWindow();
-        delete doc;
-        doc = new CVrViewerDoc;
-        doc->m_bAutoDelete = FALSE;
-        view = new CVrViewerView;
-        ASSERT_TRUE(view->Create(nullptr, "page view", WS_VISIBLE, RECT{0, 0, 800, 600}, nullptr, 1));
-        doc->AddView(view);
+        CloseDocument();
+        MakeView(800, 600);
         Open(c.file);
         fs::remove(output);
         testing::internal::CaptureStdout();
@@ -563,9 +502,9 @@ TEST_F(Printing, EveryKindPrintsItsRangeToAPdfFileAsOftenAsTheCopiesSay) {
             SCOPED_TRACE("printed page " + std::to_string(i + 1));
             const int w = printed[i].width(), h = printed[i].height();
             switch (c.kind) {
-            case Dvi: EXPECT_GE(TolerantIoU(Ink(printed[i]), DrawerInk(order[i], w, h), w, h), 0.9); break;
+            case Dvi: EXPECT_GE(testsupport::InkMatched(Ink(printed[i]), DrawerInk(order[i], w, h), 1), 0.9); break;
             case Ghostscript:
-                EXPECT_GE(TolerantIoU(Ink(printed[i]), GhostscriptInk(c.file, order[i], w, h), w, h), 0.9);
+                EXPECT_GE(testsupport::InkMatched(Ink(printed[i]), GhostscriptInk(c.file, order[i], w, h), 1), 0.9);
                 break;
             case Tiff: EXPECT_NEAR(InkWidth(printed[i]), 40 * (order[i] + 1) * kDpi / 100, 3); break;
             }
@@ -575,7 +514,7 @@ TEST_F(Printing, EveryKindPrintsItsRangeToAPdfFileAsOftenAsTheCopiesSay) {
 }
 
 TEST_F(Printing, PrintSetupsPaperAndOrientationReachTheNextJob) {
-    Open(*dir_ / "tex" / "three.dvi");
+    Open(Dir() / "tex" / "three.dvi");
     byHand = true;
     // Later tests start from the usual setup again, whatever happens here.
     struct Restore {
@@ -614,7 +553,7 @@ TEST_F(Printing, PrintSetupsPaperAndOrientationReachTheNextJob) {
 }
 
 TEST_F(Printing, ALandscapePostScriptPrintKeepsThePagesTopAndTheFileIsOfferedAgain) {
-    const fs::path ps = *dir_ / "tex" / "three.ps";
+    const fs::path ps = Dir() / "tex" / "three.ps";
     Open(ps);
     byHand = true;
     struct Restore {
@@ -631,15 +570,15 @@ TEST_F(Printing, ALandscapePostScriptPrintKeepsThePagesTopAndTheFileIsOfferedAga
     const int w = printed[0].width(), h = printed[0].height();
     ASSERT_GT(w, h);
     // The portrait page as gs draws it, its top on the sheet's top.
-    const std::vector<uint8_t> whole = GhostscriptInk(ps, 0, w, w);
-    ASSERT_EQ(whole.size(), size_t(w) * size_t(w));
-    const std::vector<uint8_t> top(whole.begin(), whole.begin() + ptrdiff_t(size_t(w) * size_t(h)));
-    const std::vector<uint8_t> got = Ink(printed[0]);
+    const testsupport::InkMask whole = GhostscriptInk(ps, 0, w, w);
+    ASSERT_EQ(whole.ink.size(), size_t(w) * size_t(w));
+    const testsupport::InkMask top = testsupport::InkWhere(w, h, [&](int x, int y) { return whole.At(x, y); });
+    const testsupport::InkMask got = Ink(printed[0]);
     // The first line of text is there.
     int firstInk = -1;
     for (int y = 0; y < h && firstInk < 0; ++y)
         for (int x = 0; x < w; ++x)
-            if (top[size_t(y) * w + x]) {
+            if (top.At(x, y)) {
                 firstInk = y;
                 break;
             }
@@ -647,9 +586,9 @@ TEST_F(Printing, ALandscapePostScriptPrintKeepsThePagesTopAndTheFileIsOfferedAga
     ASSERT_LT(firstInk, h / 3);
     long lineInk = 0;
     for (int y = firstInk; y < firstInk + 20 && y < h; ++y)
-        for (int x = 0; x < w; ++x) lineInk += got[size_t(y) * w + x];
+        for (int x = 0; x < w; ++x) lineInk += got.At(x, y);
     EXPECT_GT(lineInk, 200);
-    EXPECT_GE(TolerantIoU(got, top, w, h), 0.9);
+    EXPECT_GE(testsupport::InkMatched(got, top, 1), 0.9);
 
     // The next Print of the run offers the file this one printed into.
     offeredFile.clear();
@@ -663,7 +602,7 @@ TEST_F(Printing, ALandscapePostScriptPrintKeepsThePagesTopAndTheFileIsOfferedAga
 
 TEST_F(Printing, ATerminationSignalStopsTheJobAsCancelDoesAndEndsTheProgram) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const fs::path ps = *dir_ / "long.ps";
+    const fs::path ps = Dir() / "long.ps";
     {
         std::ofstream out(ps);
         out << "%!PS\n/Times-Roman findfont 30 scalefont setfont\n";

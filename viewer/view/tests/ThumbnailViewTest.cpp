@@ -17,7 +17,8 @@
 #include "viewer/view/ThumbnailView.h"
 #include "viewer/view/TiffPage.h"
 #include "viewer/view/ViewGeometry.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
+#include "testsupport/Ink.h"
 
 namespace {
 
@@ -95,14 +96,14 @@ TEST(ThumbnailGeometry, VisibleEntriesScrollingHitsAndRecentring) {
     EXPECT_EQ(thumbgeo::RecenterOffset(t[1], 0, 400, 1088), 0);
 }
 
-class Thumbnails : public DocumentViewTest {
+class Thumbnails : public ViewFixture {
 protected:
     static void SetUpTestSuite() { SetUpDocuments(kDocument); }
     static void TearDownTestSuite() { TearDownDocuments(); }
     void TearDown() override {
         if (thumbs) thumbs->DestroyWindow();
         thumbs = nullptr;
-        DocumentViewTest::TearDown();
+        ViewFixture::TearDown();
     }
 
     CThumbnailView* MakeThumbs(int width, int height) {
@@ -110,7 +111,7 @@ protected:
         EXPECT_TRUE(thumbs->Create(nullptr, "thumbnails", WS_VISIBLE, RECT{0, 0, width, height}, nullptr, 3));
         thumbs->GetWidget()->resize(width, height);
         thumbs->GetWidget()->show();
-        PumpPending();
+        EXPECT_TRUE(PumpUntilQueuedRan());
         view->BuildPageSizeTable();
         thumbs->SetVrView(view);
         return thumbs;
@@ -137,16 +138,15 @@ protected:
                   1);
         d.Draw(-1);
         d.Close();
-        int both = 0, either = 0;
-        for (int y = 0; y < e.height; ++y)
-            for (int x = 0; x < e.width; ++x) {
-                const bool a = ref->Surface()->Get(x, y) != 0xFFFFFF;
-                const bool b = Pixel(e.left + x, e.top - thumbs->GetOffset() + y) != 0xFFFFFF;
-                both += a && b;
-                either += a || b;
-            }
-        EXPECT_GT(either, 50) << e.page;
-        return either ? double(both) / either : 0;
+        // Ink: anything not white.
+        const testsupport::InkMask want =
+            testsupport::InkWhere(e.width, e.height, [&](int x, int y) { return ref->Surface()->Get(x, y) != 0xFFFFFF; });
+        const testsupport::InkMask shown = testsupport::InkWhere(e.width, e.height, [&](int x, int y) {
+            return Pixel(e.left + x, e.top - thumbs->GetOffset() + y) != 0xFFFFFF;
+        });
+        EXPECT_GT(std::count(want.ink.begin(), want.ink.end(), 1) + std::count(shown.ink.begin(), shown.ink.end(), 1), 50)
+            << e.page;
+        return testsupport::InkIoU(want, shown);
     }
 
     CThumbnailView* thumbs = nullptr;
@@ -259,7 +259,7 @@ TEST_F(Thumbnails, TheWheelScrollsAPageAndAPageChangeIsCentredASecondLater) {
     // The last page in the page view: its thumbnail comes into view a
     // second later, not at once.
     view->GotoPage(7);
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_EQ(thumbs->GetOffset(), 20);
     ASSERT_TRUE(PumpUntil([&] { return thumbs->GetOffset() != 20; }, 3000));
     EXPECT_EQ(thumbs->GetOffset(), strip - thumbs->GetClientHeight());
@@ -270,7 +270,7 @@ TEST_F(Thumbnails, TheWheelScrollsAPageAndAPageChangeIsCentredASecondLater) {
 
     // Grown tall enough to hold the strip, the view does not scroll.
     thumbs->GetWidget()->resize(200, strip + 50);
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return thumbs->GetOffset() == 0; }));
     EXPECT_EQ(thumbs->GetOffset(), 0);
     QApplication::sendEvent(w, &down);
     EXPECT_EQ(thumbs->GetOffset(), 0);
@@ -361,13 +361,12 @@ TEST_F(Thumbnails, TiffPagesShowTheirReducedImage) {
 }
 
 TEST_F(Thumbnails, ALandscapePageAmongPortraitOnesHasAWideThumbnail) {
-    const std::string out = testsupport::RunTex(
+    ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(
         Dir(),
         "\\hsize=5in Portrait page one.\\vfill\\eject\n"
         "\\special{landscape}\\hsize=8in Landscape page two, a long line across the width.\\vfill\\eject\n"
         "\\special{portrait}\\hsize=5in Portrait page three.\\bye\n",
-        "turned");
-    ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+        "turned"));
     MakeView();
     Open(Dir() / "turned.dvi");
     ASSERT_EQ(view->GetPageCount(), 3);

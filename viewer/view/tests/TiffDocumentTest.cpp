@@ -18,7 +18,7 @@
 #include "viewer/res/ViewCommandIds.h"
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 
 namespace fs = std::filesystem;
 
@@ -68,32 +68,22 @@ bool WriteDocument(const fs::path& file, const char* mode) {
     return ok;
 }
 
-class TiffDocument : public DocumentViewTest {
+class TiffDocument : public ViewFixture {
 protected:
     static void SetUpTestSuite() {
         SetUpDocuments(nullptr);
-        ASSERT_TRUE(WriteDocument(*dir_ / "little.tif", "wl"));
-        ASSERT_TRUE(WriteDocument(*dir_ / "big.tif", "wb"));
+        ASSERT_TRUE(WriteDocument(Dir() / "little.tif", "wl"));
+        ASSERT_TRUE(WriteDocument(Dir() / "big.tif", "wb"));
     }
-    static void TearDownTestSuite() {
-        TearDownDocuments();
-        // The next suite makes its folder in the usual temporary place.
-        unsetenv("TMPDIR");
-    }
+    static void TearDownTestSuite() { TearDownDocuments(); }
 
     void SetUp() override { MakeView(kWidth, kHeight); }
 
-    ViewStatus Status() {
-        ViewStatus vs;
-        view->GetViewStatus(vs);
-        return vs;
-    }
     void Paint() {
-        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents);
+        ASSERT_TRUE(PumpUntilQueuedRan());
         view->Invalidate(FALSE);
         view->UpdateWindow();
     }
-    uint32_t Window(int x, int y) { return view->GetSurface().Row(y)[x] & 0xFFFFFF; }
 
     // Samples the shown page on a grid of page pixels: inside the square its
     // colour, elsewhere on the page white. Returns the count of wrong samples.
@@ -127,7 +117,7 @@ protected:
 class TiffDocumentByteOrder : public TiffDocument, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(TiffDocumentByteOrder, OpensWithBothPagesAndShowsEachPageItsSquare) {
-    ASSERT_TRUE(doc->OnOpenDocument((*dir_ / GetParam()).c_str()));
+    ASSERT_TRUE(doc->OnOpenDocument((Dir() / GetParam()).c_str()));
     ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
     ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
     Paint();
@@ -203,10 +193,10 @@ TEST_F(TiffDocument, EveryKindOfPageIsDrawnAtTheZoomAndScrolledOverItsZoomedSize
         int percent;  // 0: the window's width decides
     } zooms[] = {{ID_ZOOM_50, 50}, {ID_ZOOM_100, 100}, {ID_ZOOM_200, 200}, {ID_FIT_WIDTH, 0}};
     for (const auto& k : kinds) {
-        ASSERT_TRUE(WriteOnePage(*dir_ / k.file, k.kind));
+        ASSERT_TRUE(WriteOnePage(Dir() / k.file, k.kind));
         CloseDocument();
         MakeView(kWidth, kHeight);
-        ASSERT_TRUE(doc->OnOpenDocument((*dir_ / k.file).c_str()));
+        ASSERT_TRUE(doc->OnOpenDocument((Dir() / k.file).c_str()));
         ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
         ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
         const uint32_t ink = InkOf(k.kind);

@@ -29,7 +29,7 @@
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 #include "viewer/res/ViewerStrings.h"
 
@@ -74,7 +74,7 @@ TEST(ToolbarEditBox, EnterSendsOneMessageOtherKeysTypeAndFocusSelectsAll) {
 
     // Focusing by a click selects the whole text, after the click placed the caret.
     QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(4, edit->height() / 2));
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return edit->hasFocus() && edit->selectedText() == edit->text(); }));
     EXPECT_TRUE(edit->hasFocus());
     EXPECT_EQ(edit->selectedText().toStdString(), "3/12");
 
@@ -164,7 +164,7 @@ TEST(ToolbarCombo, EnterFindsTheExactEntryAndAddsNoDuplicates) {
     EXPECT_EQ(dropped, 1);
 }
 
-class ToolbarInView : public DocumentViewTest {
+class ToolbarInView : public ViewFixture {
 protected:
     static void SetUpTestSuite() { SetUpDocuments(kDocument); }
     static void TearDownTestSuite() { TearDownDocuments(); }
@@ -173,7 +173,7 @@ protected:
         MakeView(900, 700);
         view->GetWidget()->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(view->GetWidget()));
-        Open(*dir_ / "doc.dvi");
+        Open(Dir() / "doc.dvi");
         ASSERT_EQ(view->GetPageCount(), 5);
         view->SetZoomPercent(100);
         // A first move starts the history (with the place it left).
@@ -181,7 +181,7 @@ protected:
     }
     void TearDown() override {
         AfxSetPopupMenuAnswerer(nullptr);
-        DocumentViewTest::TearDown();
+        ViewFixture::TearDown();
     }
 
     ViewStatus Status() {
@@ -193,7 +193,7 @@ protected:
     // Into the box by a click, the text typed over the selection, Enter.
     void Type(QLineEdit* box, const char* text) {
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(3, box->height() / 2));
-        PumpPending();
+        EXPECT_TRUE(PumpUntil([&] { return box->hasFocus() && box->selectedText() == box->text(); }));
         QTest::keyClicks(box, text);
         QTest::keyClick(box, Qt::Key_Return);
     }
@@ -210,7 +210,7 @@ TEST_F(ToolbarInView, TypingIntoTheBoxesWorksAndTheViewDoesNotWriteOverAFocusedB
 
     // While a person types, a page change elsewhere leaves the box alone.
     QTest::mouseClick(zoom, Qt::LeftButton, {}, QPoint(3, zoom->height() / 2));
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return zoom->hasFocus() && zoom->selectedText() == zoom->text(); }));
     QTest::keyClicks(zoom, "15");
     view->OnNextPage();
     EXPECT_EQ(zoom->text().toStdString(), "15");

@@ -20,7 +20,7 @@
 #include "platform/ui/MessageBox.h"
 #include "viewer/res/ViewStrings.h"
 #include "viewer/view/VrViewerView.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ Caf\'e in Z\"urich -- ``quoted'' Stra\ss e, na\"\i ve \AE sop.
 
 const char kText[] = "Café in Zürich – “quoted” Straße, naïve Æsop.";
 
-class ViewCopyText : public DocumentViewTest {
+class ViewCopyText : public ViewFixture {
 protected:
     static void SetUpTestSuite() { SetUpDocuments(kDocument); }
     static void TearDownTestSuite() { TearDownDocuments(); }
@@ -43,7 +43,7 @@ protected:
     }
     void TearDown() override {
         AfxSetDialogAnswerer(nullptr);
-        DocumentViewTest::TearDown();
+        ViewFixture::TearDown();
     }
 
     QWidget* W() { return view->GetWidget(); }

@@ -32,7 +32,7 @@
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -68,7 +68,7 @@ void Settle() {
     }
 }
 
-class ViewDialogs : public DocumentViewTest {
+class ViewDialogs : public ViewFixture {
 protected:
     static void SetUpTestSuite() { SetUpDocuments(kDocument); }
     static void TearDownTestSuite() { TearDownDocuments(); }
@@ -76,11 +76,11 @@ protected:
     void SetUp() override {
         AfxSetLanguage(UiLanguage::English);
         MakeView(900, 700);
-        Open(*dir_ / "doc.dvi");
+        Open(Dir() / "doc.dvi");
         ASSERT_EQ(view->GetPageCount(), 12);
     }
     void TearDown() override {
-        DocumentViewTest::TearDown();
+        ViewFixture::TearDown();
         Settle();
         AfxSetDialogAnswerer(nullptr);
         AfxSetLanguage(UiLanguage::English);
@@ -340,7 +340,8 @@ TEST(DocumentInfoDlgBox, ShowsTheLastPartOfTheNameThePathAndTheLists) {
             EXPECT_EQ(id, UINT(DocumentInfoDlg::IDD));
             if (filled) {
                 dialog.show();
-                PumpPending();
+                EXPECT_TRUE(PumpUntil([&] { return dialog.isVisible(); }));
+                EXPECT_TRUE(PumpUntilQueuedRan());
                 KeepPicture(&dialog, "dialog-document-info");
                 // The long line can be scrolled to.
                 sideways = qobject_cast<QListWidget*>(dlg.GetDlgItemWidget(DocumentInfoDlg::IDC_DOCINFO_PICTURES))

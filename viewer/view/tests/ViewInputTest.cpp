@@ -36,7 +36,7 @@
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -99,21 +99,21 @@ struct MenuSeen {
     bool enabled;
 };
 
-class PageInput : public DocumentViewTest {
+class PageInput : public ViewFixture {
 protected:
     static void SetUpTestSuite() { SetUpDocuments(kDocument); }
     static void TearDownTestSuite() { TearDownDocuments(); }
 
     void SetUp() override {
         view = MakeView<ScriptedView>(kWidth, kHeight);
-        Open(*dir_ / "doc.dvi");
+        Open(Dir() / "doc.dvi");
         ASSERT_EQ(view->GetPageCount(), 5);
         Settle();
     }
     void TearDown() override {
         AfxSetPopupMenuAnswerer(nullptr);
         AfxSetDialogAnswerer(nullptr);
-        DocumentViewTest::TearDown();
+        ViewFixture::TearDown();
         view = nullptr;
     }
 
@@ -123,7 +123,7 @@ protected:
             const int* f = view->GetPagePartFlags();
             return f[0] && f[1] && f[4];
         }));
-        PumpPending();
+        ASSERT_TRUE(PumpUntilQueuedRan());
     }
     ViewStatus Status() {
         ViewStatus vs;
@@ -279,7 +279,7 @@ TEST_F(PageInput, TheFirstPaintAfterAPageTurnShowsThePagesText) {
         ASSERT_EQ(Status().page, page);
         Settle();
         ASSERT_TRUE(PumpUntil([&] { return !view->HasTimer(ID_PAGE_PARTS_TIMER); }));
-        PumpPending();
+        ASSERT_TRUE(PumpUntilQueuedRan());
         view->recordPaints = false;
         ASSERT_FALSE(view->paintsWithInk.empty()) << "page " << page;
         EXPECT_TRUE(view->paintsWithInk.front()) << "page " << page;
@@ -412,7 +412,7 @@ TEST_F(PageInput, ADragSelectsWordsAndCopyPutsTheirText) {
     EXPECT_EQ(view->GetCursorId(), UINT(IDC_IBEAM));
     Drag(QPoint(beta.left() + 1, beta.center().y()), QPoint(gamma.right() - 1, gamma.center().y()));
     EXPECT_FALSE(view->GetSelection().IsEmpty());
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     Shot("view-selection.png");
     // The selection is painted: the XOR brush turns white paper blue.
     const QImage img = W()->grab().toImage();
@@ -458,7 +458,7 @@ TEST_F(PageInput, ADragBelowTheWindowCarriesTheSelectionOntoTheNextPage) {
     Move(QPoint(200, -20));
     EXPECT_EQ(view->GetScrollDirection(), 2);
     ASSERT_TRUE(PumpUntil([&] { return Status().scrollY == 0; }));
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_EQ(Status().page, 0);
     EXPECT_EQ(view->GetSelectionSegment(), 0);
     // Below the window: down to the page's foot, then onto page 2.
@@ -545,7 +545,7 @@ TEST_F(PageInput, SearchShowsEachHitInTurnThenSaysNotFound) {
         EXPECT_EQ(id, IDD_SEARCH);
         seen.push_back({Status().page, view->GetSearchMarks().size(), Status().scrollY});
         if (seen.size() == 2) {
-            PumpPending();
+            EXPECT_TRUE(PumpUntilQueuedRan());
             Shot("view-search-hit.png");
         }
         if (++answers > 4) return int(IDCANCEL);
@@ -594,7 +594,7 @@ TEST_F(PageInput, AWordWithALigatureIsFoundPaintedWholeAndCopiedAsLetters) {
     AfxSetDialogAnswerer([&](UINT, QDialog& d) {
         marks.push_back(view->GetSearchMarks());
         if (marks.size() > 1) {
-            PumpPending();
+            EXPECT_TRUE(PumpUntilQueuedRan());
             shown = W()->grab().toImage();
             Shot("view-search-ligature.png");
             page = WordRect("page");
@@ -702,7 +702,7 @@ TEST_F(PageInput, NoteModePlacesANoteThatTheMouseMovesAndItsMenuComesFirst) {
     QTest::mouseClick(W(), Qt::LeftButton, Qt::NoModifier, QPoint(600, 400));
     EXPECT_EQ(view->m_pNoteWnd, nullptr);
     EXPECT_EQ(view->GetNotes().GetCount(), 1);
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     int note = -1;
     QPoint on;
     for (int y = 290; y < 320 && note < 0; ++y)

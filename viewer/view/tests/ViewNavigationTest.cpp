@@ -24,7 +24,7 @@
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -67,18 +67,18 @@ struct RecordingCmdUI : CCmdUI {
     void SetText(const char* t) override { text = t; }
 };
 
-class Navigation : public DocumentViewTest {
+class Navigation : public ViewFixture {
 protected:
     static void SetUpTestSuite() { SetUpDocuments(kDocument); }
     static void TearDownTestSuite() { TearDownDocuments(); }
 
     void SetUp() override {
         view = MakeView<ScriptedView>(kWidth, kHeight);
-        Open(*dir_ / "doc.dvi");
+        Open(Dir() / "doc.dvi");
         ASSERT_EQ(view->GetPageCount(), 5);
     }
     void TearDown() override {
-        DocumentViewTest::TearDown();
+        ViewFixture::TearDown();
         view = nullptr;
     }
 

@@ -11,7 +11,7 @@
 
 #include "platform/ui/CmdTarget.h"
 #include "viewer/view/NoteWnd.h"
-#include "viewer/view/tests/OpenedViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 
 namespace {
 
@@ -21,20 +21,20 @@ struct RecordingCmdUI : CCmdUI {
     void SetCheck(int c) override { checked = c; }
 };
 
-class ViewNotes : public DocumentViewFixture {
+class ViewNotes : public ViewFixture {
 protected:
     static void SetUpTestSuite() {
         setenv("TZ", "UTC", 1);
         tzset();
-        DocumentViewFixture::SetUpTestSuite();
+        ViewFixture::SetUpTestSuite();
         file_ = new std::string(Tex("\\hsize=5in Some text of page one.\\vfill\\eject Page two.\\bye\n", "notes"));
     }
     static void TearDownTestSuite() {
         delete file_;
-        DocumentViewFixture::TearDownTestSuite();
+        ViewFixture::TearDownTestSuite();
     }
     void SetUp() override {
-        NewView();
+        MakeView();
         Open(*file_);
         NoteList& notes = view->GetNotes();
         notes.clock = [this] { return now; };
@@ -52,7 +52,7 @@ protected:
         view->OnCmdMsg(id, CN_UPDATE_COMMAND_UI, &ui, nullptr);
         return ui.enabled;
     }
-    uint32_t Pixel(int x, int y) { return DocumentViewFixture::Window(x, y); }
+    uint32_t Pixel(int x, int y) { return ViewFixture::Window(x, y); }
 
     static inline std::string* file_ = nullptr;
     std::time_t now = 1709820300;
@@ -84,11 +84,11 @@ TEST_F(ViewNotes, PlaceWriteRenameMoveAndDelete) {
     EXPECT_EQ(Window()->GetHeader()->text().toStdString(), "reader 2024/03/07 14:05:00");
     QTest::keyClicks(edit, "Remember this");
     QTest::keyClick(edit, Qt::Key_Escape);
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     ASSERT_NE(Window(), nullptr);
     Shot("note-window");
     QTest::mouseClick(Window()->GetCloseButton(), Qt::LeftButton);
-    PumpPending();
+    EXPECT_TRUE(PumpUntil([&] { return view->m_pNoteWnd == nullptr; }));
     EXPECT_EQ(view->m_pNoteWnd, nullptr);
     EXPECT_EQ(notes.GetNote(0)->text, "Remember this");
     EXPECT_EQ(notes.GetNote(0)->time, NoteList::FormatTime(now));
@@ -104,7 +104,8 @@ TEST_F(ViewNotes, PlaceWriteRenameMoveAndDelete) {
     ASSERT_NE(Window(), nullptr);
     EXPECT_EQ(Window()->GetEdit()->toPlainText().toStdString(), "Remember this");
     view->CloseNoteWindow();
-    PumpPending();
+    ASSERT_TRUE(PumpUntil([&] { return view->m_pNoteWnd == nullptr; }));
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_EQ(notes.GetNote(0)->time, stamp);
     EXPECT_EQ(notes.changed, 0);
     EXPECT_FALSE(doc->IsModified());
@@ -203,7 +204,8 @@ TEST_F(ViewNotes, AHoverWindowWritesNothingAndTranslucencyFollowsTheSystem) {
     EXPECT_NE(Window()->GetWidget()->graphicsEffect(), nullptr);
     Window()->GetEdit()->setPlainText("changed");  // even a change goes nowhere
     view->CloseNoteWindow();
-    PumpPending();
+    ASSERT_TRUE(PumpUntil([&] { return view->m_pNoteWnd == nullptr; }));
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_EQ(notes.GetNote(0)->text, "kept");
     EXPECT_EQ(notes.changed, 0);
 

@@ -15,7 +15,7 @@
 #include "viewer/prefs/PrefPages.h"
 #include "viewer/res/ViewCommandIds.h"
 #include "viewer/view/ViewControls.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ TEST(PrefConversions, ZoomBitsAndMillimetres) {
     EXPECT_EQ(PrefMmToUnits(-12.5), -125000);
 }
 
-class ViewOptions : public DocumentViewTest {
+class ViewOptions : public ViewFixture {
 protected:
     static void SetUpTestSuite() { SetUpDocuments(kDocument); }
     static void TearDownTestSuite() { TearDownDocuments(); }

@@ -5,7 +5,7 @@
 #include <QImage>
 #include <filesystem>
 
-#include "viewer/view/tests/OpenedViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 #include "viewer/view/tests/PictureFiles.h"
 
 namespace {
@@ -35,10 +35,10 @@ Page three.
 \bye
 )TEX";
 
-class ViewerSpecials : public DocumentViewFixture {
+class ViewerSpecials : public ViewFixture {
 protected:
     static void SetUpTestSuite() {
-        DocumentViewFixture::SetUpTestSuite();
+        ViewFixture::SetUpTestSuite();
         std::filesystem::create_directories(dir_->Path() / "sub");
         // A blue watermark 4 x 2 inches; the second watermark would be green.
         picturefiles::SaveWmf(dir_->File("mark.wmf"), 4000, 2000, 1000, 0xFF0000);
@@ -49,9 +49,9 @@ protected:
     }
     static void TearDownTestSuite() {
         delete file_;
-        DocumentViewFixture::TearDownTestSuite();
+        ViewFixture::TearDownTestSuite();
     }
-    void SetUp() override { NewView(600, 400); }
+    void SetUp() override { MakeView(600, 400); }
 
     static inline std::string* file_ = nullptr;
 };
@@ -148,7 +148,7 @@ TEST_F(ViewerSpecials, AReloadBringsThePapersAndWatermarkOfTheNewFile) {
     const std::string plain = Tex("\\hsize=6in Plain text.\\bye\n", "plain");
     ASSERT_TRUE(doc->OnOpenDocument(plain.c_str()));
     ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
-    PumpPending();
+    ASSERT_TRUE(PumpUntilQueuedRan());
     EXPECT_EQ(doc->GetReader().GetPagePaperCount(), 0);
     EXPECT_EQ(doc->GetReader().GetWatermarkFile(), "");
     EXPECT_TRUE(doc->GetReader().GetWatermarkInstruction().empty());

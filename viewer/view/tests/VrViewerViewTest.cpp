@@ -33,7 +33,7 @@
 #include "viewer/view/VrViewerView.h"
 #include "testsupport/QtTestTools.h"
 #include "testsupport/TestTools.h"
-#include "viewer/view/tests/DocumentViewFixture.h"
+#include "viewer/view/tests/ViewFixture.h"
 #include "viewer/view/tests/ViewTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -55,7 +55,7 @@ const char* kDocument = R"TEX(
 \bye
 )TEX";
 
-class PageView : public DocumentViewTest {
+class PageView : public ViewFixture {
 protected:
     static void SetUpTestSuite() { SetUpDocuments(kDocument); }
     static void TearDownTestSuite() { TearDownDocuments(); }
@@ -133,7 +133,7 @@ protected:
 };
 
 TEST_F(PageView, OpensOnTheFirstPageAtTheDefaultZoomAndShowsTheDrawnPage) {
-    Open(*dir_ / "doc.dvi");
+    Open(Dir() / "doc.dvi");
     const ViewStatus vs = Status();
     EXPECT_EQ(view->GetPageCount(), 5);
     EXPECT_EQ(vs.page, 0);
@@ -179,7 +179,7 @@ TEST_F(PageView, OpensOnTheFirstPageAtTheDefaultZoomAndShowsTheDrawnPage) {
 }
 
 TEST_F(PageView, TheDownloadProgressComesAndGoesFromTheWorker) {
-    Open(*dir_ / "doc.dvi");
+    Open(Dir() / "doc.dvi");
     QProgressBar* bar = view->GetControls()->Progress();
     ASSERT_NE(bar, nullptr);
     EXPECT_FALSE(bar->isVisible());
@@ -198,7 +198,7 @@ TEST_F(PageView, TheDownloadProgressComesAndGoesFromTheWorker) {
 }
 
 TEST_F(PageView, ScrollingByLinePageAndThumbReachesEachPage) {
-    Open(*dir_ / "doc.dvi");
+    Open(Dir() / "doc.dvi");
     RECT area;
     view->GetPageAreaRect(&area);
     const int H = area.bottom - area.top;
@@ -256,7 +256,7 @@ TEST_F(PageView, ScrollingByLinePageAndThumbReachesEachPage) {
 }
 
 TEST_F(PageView, ADocumentArrivingInPiecesHasItsNewPagesCountedAndShown) {
-    const fs::path whole = *dir_ / "doc.dvi";
+    const fs::path whole = Dir() / "doc.dvi";
     const std::string dvitype = RunCommand("dvitype -output-level=1 '" + whole.string() + "' 2>&1");
     std::vector<long> eops;
     std::istringstream in(dvitype);
@@ -269,7 +269,7 @@ TEST_F(PageView, ADocumentArrivingInPiecesHasItsNewPagesCountedAndShown) {
 
     std::ifstream src(whole, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(src)), std::istreambuf_iterator<char>());
-    const fs::path growing = *dir_ / "growing.dvi";
+    const fs::path growing = Dir() / "growing.dvi";
     std::ofstream(growing, std::ios::binary).write(bytes.data(), eops[1] + 1);
 
     OpenArriving(growing, 2);
@@ -299,15 +299,14 @@ TEST_F(PageView, ADocumentArrivingInPiecesHasItsNewPagesCountedAndShown) {
 }
 
 TEST_F(PageView, ADocumentGrowingOnDiskIsReloadedWithItsNewPagesCounted) {
-    const fs::path file = *dir_ / "grows.dvi";
-    const std::string out = testsupport::RunTex(*dir_, "Page one.\\vfill\\eject Page two.\\bye\n", "two");
-    ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
-    fs::copy_file(*dir_ / "two.dvi", file, fs::copy_options::overwrite_existing);
+    const fs::path file = Dir() / "grows.dvi";
+    ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(Dir(), "Page one.\\vfill\\eject Page two.\\bye\n", "two"));
+    fs::copy_file(Dir() / "two.dvi", file, fs::copy_options::overwrite_existing);
     Open(file);
     EXPECT_EQ(view->GetPageCount(), 2);
 
     // TeX writes the longer document over it; the view's next focus finds it.
-    fs::copy_file(*dir_ / "doc.dvi", file, fs::copy_options::overwrite_existing);
+    fs::copy_file(Dir() / "doc.dvi", file, fs::copy_options::overwrite_existing);
     fs::last_write_time(file, fs::last_write_time(file) + std::chrono::seconds(10));
     view->OnSetFocus(nullptr);
     ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0) && view->GetPageCount() == 5; }));
@@ -323,7 +322,7 @@ TEST_F(PageView, ADocumentGrowingOnDiskIsReloadedWithItsNewPagesCounted) {
 
 TEST_F(PageView, APageThatCannotBeDrawnIsReportedOnceAndLogged) {
     // A document whose second page holds an opcode no DVI file may use.
-    const fs::path whole = *dir_ / "doc.dvi";
+    const fs::path whole = Dir() / "doc.dvi";
     std::ifstream src(whole, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(src)), std::istreambuf_iterator<char>());
     const std::string dvitype = RunCommand("dvitype -output-level=2 '" + whole.string() + "' 2>&1");
@@ -338,7 +337,7 @@ TEST_F(PageView, APageThatCannotBeDrawnIsReportedOnceAndLogged) {
             firstSet = at;
     }
     ASSERT_GT(firstSet, 0) << dvitype;
-    const fs::path broken = *dir_ / "broken.dvi";
+    const fs::path broken = Dir() / "broken.dvi";
     std::ofstream(broken, std::ios::binary).write(bytes.data(), long(bytes.size()));
     OpenArriving(broken, 0);
     // The page goes bad on disk after the reader scanned it.
@@ -350,8 +349,7 @@ TEST_F(PageView, APageThatCannotBeDrawnIsReportedOnceAndLogged) {
     Thumb(1 * pageHeight);
     EXPECT_EQ(Status().page, 1);
     // Drawing stopped: nothing pending, the error shown once, the log kept.
-    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_FALSE(view->HasTimer(ID_PAGE_PARTS_TIMER));
+    EXPECT_TRUE(PumpUntil([&] { return !view->HasTimer(ID_PAGE_PARTS_TIMER); }));
     const std::string log = doc->GetErrorText().str();
     EXPECT_EQ(log.rfind("earlier text", 0), 0u) << log;
     // The page and the glass both stopped on it; one report.
@@ -371,7 +369,7 @@ TEST_F(PageView, APageThatCannotBeDrawnIsReportedOnceAndLogged) {
 // A page with a picture after its text: drawn in place when its file is
 // there; not retried once the document is read when it is missing.
 TEST_F(PageView, PicturesAreDrawnLastAndMissingOnesStopTheRetriesOnceTheDocumentIsRead) {
-    const fs::path png = *dir_ / "red.png";
+    const fs::path png = Dir() / "red.png";
     QImage red(40, 30, QImage::Format_RGB32);
     red.fill(QColor(255, 0, 0));
     ASSERT_TRUE(red.save(QString::fromStdString(png.string())));
@@ -379,18 +377,15 @@ TEST_F(PageView, PicturesAreDrawnLastAndMissingOnesStopTheRetriesOnceTheDocument
         const char* name;
         std::string picture;
         bool drawn;
-    } cases[] = {{"withpicture", png.string(), true}, {"missingpicture", (*dir_ / "none.png").string(), false}};
+    } cases[] = {{"withpicture", png.string(), true}, {"missingpicture", (Dir() / "none.png").string(), false}};
     for (const Case& c : cases) {
-        std::ofstream(*dir_ / (std::string(c.name) + ".tex"))
-            << "Text before. \\special{graphics: 0pt 0pt 0pt 0pt 0pt 0pt PNG " << c.picture << "}\\bye\n";
-        const std::string out = RunCommand("cd '" + dir_->string() + "' && tex -interaction=batchmode " + c.name +
-                                           ".tex 2>&1");
-        ASSERT_EQ(out.rfind("FAILED", 0), std::string::npos) << out;
+        ASSERT_NO_FATAL_FAILURE(testsupport::RunTex(
+            Dir(), "Text before. \\special{graphics: 0pt 0pt 0pt 0pt 0pt 0pt PNG " + c.picture + "}\\bye\n", c.name));
         if (c.drawn == false) {
             TearDown();
             SetUpView();
         }
-        Open(*dir_ / (std::string(c.name) + ".dvi"));
+        Open(Dir() / (std::string(c.name) + ".dvi"));
         int reds = 0;
         const WindowSurface& surface = view->GetSurface();
         for (int y = 0; y < surface.height; ++y)
@@ -433,7 +428,7 @@ TEST_F(PageView, PicturesAreRetriedWhileMissingAndNotWhenTheyCanNeverBeDrawn) {
         view->GetWidget()->resize(kWidth, kHeight);
         doc->AddView(view);
         view->SetGlassEnabled(0);
-        Open(*dir_ / "doc.dvi");
+        Open(Dir() / "doc.dvi");
         scripted->answers = c.answers;
         // A new page with one picture waiting.
         Thumb(Status().pageHeight);
