@@ -324,23 +324,34 @@ size_t EmptyScreen(Grabber& screen) {
 
 // The top-level window of the focused client, once a window has the focus.
 Window FocusedTopLevel(Display* dpy, Window* focused) {
-    Window focus = 0;
+    // The top-level window holding the focus once it is a shown window of
+    // some size: while a program starts, the focus rests on the window
+    // manager's own unmapped window.
+    auto topOf = [dpy](Window w) {
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        while (w > PointerRoot && XQueryTree(dpy, w, &root, &parent, &children, &count) && parent != root) {
+            if (children) XFree(children);
+            children = nullptr;
+            w = parent;
+        }
+        if (children) XFree(children);
+        return w > PointerRoot ? w : Window(0);
+    };
+    Window focus = 0, top = 0;
     int revert = 0;
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 400; ++i) {
         XGetInputFocus(dpy, &focus, &revert);
-        if (focus > PointerRoot) break;
+        top = topOf(focus);
+        XWindowAttributes a{};
+        if (top && XGetWindowAttributes(dpy, top, &a) && a.map_state == IsViewable && a.width >= 200 &&
+            a.height >= 200)
+            break;
+        top = 0;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    if (focused) *focused = focus;
-    Window top = focus, root = 0, parent = 0, *children = nullptr;
-    unsigned count = 0;
-    while (top > PointerRoot && XQueryTree(dpy, top, &root, &parent, &children, &count) && parent != root) {
-        if (children) XFree(children);
-        children = nullptr;
-        top = parent;
-    }
-    if (children) XFree(children);
-    return top > PointerRoot ? top : 0;
+    if (focused) *focused = top ? focus : 0;
+    return top;
 }
 
 // The CPU time, user and system, of a process group so far (children that
