@@ -99,10 +99,14 @@ protected:
         doc = nullptr;
     }
 
-    // The document opens a file; its worker reads it; the first page is drawn.
+    // The document opens a file; its worker reads it and what it posted on
+    // the way (the page sizes of the whole file among it) reaches the view;
+    // the first page is drawn.
     void Open(const std::filesystem::path& file) {
         ASSERT_TRUE(doc->OnOpenDocument(file.c_str()));
-        ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0) && view->IsInitialViewEstablished() != 0; }));
+        ASSERT_TRUE(PumpUntil([&] { return doc->WaitWorker(0); }));
+        ASSERT_TRUE(PumpUntilQueuedRan());
+        ASSERT_TRUE(PumpUntil([&] { return view->IsInitialViewEstablished() != 0; }));
         WaitDrawn();
     }
     // Until every part of the page (and the glass page) is drawn and painted.
