@@ -639,6 +639,9 @@ TEST_F(Printing, ATerminationSignalStopsTheJobAsCancelDoesAndEndsTheProgram) {
                 _exit(3);
             // Then the program ends from its event loop.
             AfxGetApp()->Run();
+            // The document's worker ends with it, as the program's own exit
+            // closes its documents.
+            CloseDocument();
             _exit(0);
         },
         testing::ExitedWithCode(0), "");
