@@ -56,9 +56,9 @@ run_case() {
   local d=$work/case$((++n))
   cp -r "$work/clean" "$d"
   while (( $# )); do
-    local spec=$1; shift
+    local entry=$1; shift
     # shellcheck disable=SC2086
-    plant "$d" $spec
+    plant "$d" $entry
   done
   expect "$name" 1 "$pattern" "$d"
 }

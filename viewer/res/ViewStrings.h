@@ -20,6 +20,7 @@ constexpr UINT IDS_VIEW_LINK_MISSING = 45270;
 constexpr UINT IDS_VIEW_LINK_MISSING_CAPTION = 45271;
 constexpr UINT IDS_VIEW_THUMBNAIL_MEMORY = 45272;
 constexpr UINT IDS_VIEW_UNDEFINED_FORMAT = 45273;
+constexpr UINT IDS_VIEW_FORMAT_NOT_SHOWN = 45274;
 // The localised names of the CJK faces of the Windows-font mode, in the
 // order Batang, Dotum, Gulim, Gungsuh, MS Gothic, MS PGothic, MS Mincho,
 // MS PMincho.

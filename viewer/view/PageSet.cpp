@@ -347,9 +347,10 @@ bool ImagePages::Paint(CDC& dc, const RECT& area, const ViewStatus& vs) {
         CFont font;
         font.CreateFont(0, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
         CFont* old = dc.SelectObject(&font);
+        const CString none = NoImageTextId() ? AfxLoadString(NoImageTextId()) : CString();
         const char* text = v.m_busy              ? (v.m_renderState == -1 ? "Waiting..." : "Done")
                            : v.m_pageImageFailed ? v.m_statusText.c_str()
-                                                 : NoImageText();
+                                                 : none.c_str();
         dc.TextOut(10, vs.topOffset + 10, text);
         dc.SelectObject(old);
     }

@@ -15,6 +15,7 @@
 
 #include "platform/core/WinTypes.h"
 #include "viewer/document/DocumentView.h"
+#include "viewer/res/ViewStrings.h"
 
 class CDC;
 class CVrViewerView;
@@ -111,7 +112,8 @@ public:
     bool Paint(CDC& dc, const RECT& area, const ViewStatus& vs) override;
     bool HasOptions() const override { return true; }
     // What the page area says when the page has no image.
-    virtual const char* NoImageText() const { return ""; }
+    // The string id of the text shown where no page image is, 0 for none.
+    virtual UINT NoImageTextId() const { return 0; }
 };
 
 class TiffPages : public ImagePages {
@@ -151,7 +153,7 @@ public:
     void SaveSettings() override;
     std::vector<std::pair<int, int>> ThumbnailSizes(int count) override;
     int CreateThumbnail(int page) override;
-    const char* NoImageText() const override { return "This file spec. does not support."; }
+    UINT NoImageTextId() const override { return IDS_VIEW_FORMAT_NOT_SHOWN; }
 };
 
 // The page set of a document kind (kDocDvi ...).
