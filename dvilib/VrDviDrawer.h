@@ -206,7 +206,7 @@ protected:
 
 private:
     friend class DrawerSpecials;
-    // The specials the player did not take (VrDviDrawerSpecials.cpp).
+    // The specials the player did not take (VrDviDrawerDirectives.cpp).
     void DoTextSpecial(unsigned int length, const unsigned char* bytes);
     int DrawPictureImpl(PictInfo* p, unsigned long rop);
     // An EPS picture through a Ghostscript job; where it went, in pixels.

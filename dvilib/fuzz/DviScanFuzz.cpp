@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "dvilib/SpecialScan.h"
+#include "dvilib/DirectiveScan.h"
 #include "dvilib/VrDvi.h"
 #include "dvilib/VrDviError.h"
 

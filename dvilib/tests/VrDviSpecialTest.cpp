@@ -4,7 +4,7 @@
 
 #include "DviTestSupport.h"
 #include "dvilib/SharedBlock.h"
-#include "dvilib/SpecialScan.h"
+#include "dvilib/DirectiveScan.h"
 #include "dvilib/VrDviError.h"
 #include "platform/sys/NamedBlock.h"
 

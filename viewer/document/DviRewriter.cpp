@@ -16,8 +16,8 @@
 
 #include "dvilib/DviOpcodes.h"
 #include "dvilib/VrDviWriter.h"
-#include "dvilib/SpecialGrammar.h"
-#include "dvilib/SpecialScan.h"
+#include "dvilib/DirectiveGrammar.h"
+#include "dvilib/DirectiveScan.h"
 #include "platform/sys/FileSearch.h"
 #include "platform/sys/TempFiles.h"
 #include "platform/sys/UserDirs.h"

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <strings.h>
 
-#include "dvilib/SpecialGrammar.h"
+#include "dvilib/DirectiveGrammar.h"
 #include "platform/sys/RegularFile.h"
 #include "viewer/document/FetchedFile.h"
 #include "viewer/document/VrViewerDoc.h"

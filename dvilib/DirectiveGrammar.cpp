@@ -1,9 +1,9 @@
-#include "dvilib/SpecialGrammar.h"
+#include "dvilib/DirectiveGrammar.h"
 
 #include <cstring>
 #include <string>
 
-#include "dvilib/SpecialScan.h"
+#include "dvilib/DirectiveScan.h"
 
 namespace vrspecial {
 

@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "dvilib/SpecialGrammar.h"
-#include "dvilib/SpecialScan.h"
+#include "dvilib/DirectiveGrammar.h"
+#include "dvilib/DirectiveScan.h"
 #include "dvilib/VrDviDrawer.h"
 
 using namespace vrspecial;

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "dvilib/SharedBlock.h"
-#include "dvilib/SpecialGrammar.h"
-#include "dvilib/SpecialScan.h"
+#include "dvilib/DirectiveGrammar.h"
+#include "dvilib/DirectiveScan.h"
 #include "dvilib/VrDvi.h"
 #include "platform/gdi/FontEngine.h"
 #include "platform/sys/NamedBlock.h"

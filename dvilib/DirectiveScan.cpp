@@ -1,4 +1,4 @@
-#include "dvilib/SpecialScan.h"
+#include "dvilib/DirectiveScan.h"
 
 #include <cerrno>
 #include <climits>
